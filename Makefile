@@ -1,0 +1,31 @@
+# Two entry points for a fresh Debian 12 machine:
+#   make test   install what is needed, build, run every test under Wine
+#   make demo   install what is needed, build, run the installer's main job
+BUILD_DIR ?= $(CURDIR)/build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps prefix build test demo clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+prefix: deps
+	WINEPREFIX=$(BUILD_DIR)/wineprefix bash scripts/wine-prefix.sh
+
+test: build prefix
+	BUILD_DIR=$(BUILD_DIR) bash scripts/run-tests.sh
+
+demo: build prefix
+	BUILD_DIR=$(BUILD_DIR) bash scripts/demo.sh
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,210 @@
+#include "base/logging.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <mutex>
+
+#include "base/strings/utf_string_conversions.h"
+
+namespace logging {
+
+namespace {
+
+struct LogState {
+  std::mutex lock;
+  unsigned destination = LOG_TO_SYSTEM_DEBUG_LOG;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  base::FilePath path;
+};
+
+// Leaked on purpose: entries may be written while static objects are torn down.
+LogState& State() {
+  static LogState* state = new LogState;
+  return *state;
+}
+
+LogSeverity g_min_level = LOGGING_INFO;
+int g_vlog_level = 0;
+
+const char* SeverityName(LogSeverity severity) {
+  switch (severity) {
+    case LOGGING_INFO:
+      return "INFO";
+    case LOGGING_WARNING:
+      return "WARNING";
+    case LOGGING_ERROR:
+      return "ERROR";
+    case LOGGING_FATAL:
+      return "FATAL";
+  }
+  return "UNKNOWN";
+}
+
+const char* FileBaseName(const char* file) {
+  const char* base = file;
+  for (const char* p = file; *p; ++p) {
+    if (*p == '/' || *p == '\\')
+      base = p + 1;
+  }
+  return base;
+}
+
+}  // namespace
+
+bool InitLogging(const LoggingSettings& settings) {
+  LogState& state = State();
+  std::lock_guard<std::mutex> hold(state.lock);
+  if (state.file != INVALID_HANDLE_VALUE) {
+    CloseHandle(state.file);
+    state.file = INVALID_HANDLE_VALUE;
+  }
+  state.destination = settings.logging_dest;
+  state.path = base::FilePath();
+  if (!(settings.logging_dest & LOG_TO_FILE))
+    return true;
+  if (settings.delete_old == DELETE_OLD_LOG_FILE)
+    DeleteFileW(settings.log_file_path.value().c_str());
+  HANDLE file = CreateFileW(settings.log_file_path.value().c_str(), FILE_APPEND_DATA,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  state.file = file;
+  state.path = settings.log_file_path;
+  return true;
+}
+
+void CloseLogFile() {
+  LogState& state = State();
+  std::lock_guard<std::mutex> hold(state.lock);
+  if (state.file != INVALID_HANDLE_VALUE)
+    CloseHandle(state.file);
+  state.file = INVALID_HANDLE_VALUE;
+  state.path = base::FilePath();
+  state.destination = LOG_TO_SYSTEM_DEBUG_LOG;
+}
+
+base::FilePath GetLogFilePath() {
+  LogState& state = State();
+  std::lock_guard<std::mutex> hold(state.lock);
+  return state.path;
+}
+
+void SetMinLogLevel(LogSeverity level) {
+  g_min_level = level > LOGGING_FATAL ? LOGGING_FATAL : level;
+}
+
+LogSeverity GetMinLogLevel() {
+  return g_min_level;
+}
+
+void SetVlogLevel(int level) {
+  g_vlog_level = level;
+}
+
+int GetVlogLevel() {
+  return g_vlog_level;
+}
+
+SystemErrorCode GetLastSystemErrorCode() {
+  return GetLastError();
+}
+
+std::string SystemErrorCodeToString(SystemErrorCode error) {
+  wchar_t buffer[256];
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, error, 0, buffer, 256, nullptr);
+  std::wstring text(buffer, length);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.pop_back();
+  char code[32];
+  snprintf(code, sizeof(code), " (0x%lX)", error);
+  return base::WideToUTF8(text) + code;
+}
+
+LogMessage::LogMessage(const char* file, int line, LogSeverity severity)
+    : severity_(severity) {
+  Init(file, line);
+}
+
+LogMessage::LogMessage(const char* file, int line, LogSeverity severity, int verbose_level)
+    : severity_(severity), verbose_level_(verbose_level) {
+  Init(file, line);
+}
+
+void LogMessage::Init(const char* file, int line) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char prefix[96];
+  snprintf(prefix, sizeof(prefix), "[%lu:%lu:%02d%02d/%02d%02d%02d.%03d:", GetCurrentProcessId(),
+           GetCurrentThreadId(), now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
+           now.wMilliseconds);
+  stream_ << prefix;
+  if (severity_ == LOGGING_VERBOSE)
+    stream_ << "VERBOSE" << verbose_level_;
+  else
+    stream_ << SeverityName(severity_);
+  stream_ << ':' << FileBaseName(file) << '(' << line << ")] ";
+  message_start_ = stream_.str().size();
+}
+
+void LogMessage::Flush() {
+  if (flushed_)
+    return;
+  flushed_ = true;
+  stream_ << '\n';
+  std::string text = stream_.str();
+  // Keep the system error intact for PLOG and for the caller.
+  DWORD saved_error = GetLastError();
+  LogState& state = State();
+  {
+    std::lock_guard<std::mutex> hold(state.lock);
+    if (state.destination & LOG_TO_SYSTEM_DEBUG_LOG)
+      OutputDebugStringA(text.c_str());
+    if (state.destination & LOG_TO_STDERR)
+      fwrite(text.data(), 1, text.size(), stderr);
+    if ((state.destination & LOG_TO_FILE) && state.file != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      WriteFile(state.file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+  }
+  SetLastError(saved_error);
+  if (severity_ == LOGGING_FATAL)
+    ImmediateCrash();
+}
+
+LogMessage::~LogMessage() {
+  Flush();
+}
+
+Win32ErrorLogMessage::Win32ErrorLogMessage(const char* file, int line, LogSeverity severity,
+                                           SystemErrorCode error)
+    : LogMessage(file, line, severity), error_(error) {}
+
+Win32ErrorLogMessage::~Win32ErrorLogMessage() {
+  stream() << ": " << SystemErrorCodeToString(error_);
+  Flush();
+}
+
+void ImmediateCrash() {
+  __builtin_trap();
+}
+
+}  // namespace logging
+
+std::ostream& operator<<(std::ostream& out, std::wstring_view wide) {
+  return out << base::WideToUTF8(wide);
+}
+
+std::ostream& operator<<(std::ostream& out, const std::wstring& wide) {
+  return out << base::WideToUTF8(wide);
+}
+
+std::ostream& operator<<(std::ostream& out, const wchar_t* wide) {
+  return out << base::WideToUTF8(wide ? std::wstring_view(wide) : std::wstring_view());
+}
+
+std::ostream& operator<<(std::ostream& out, const base::FilePath& path) {
+  return out << base::WideToUTF8(path.value());
+}

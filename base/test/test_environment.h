@@ -1,0 +1,26 @@
+// Isolation of a test process: every GoogleTest executable's main redirects
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER to scratch keys of its own and points
+// TMP and TEMP at a scratch folder of its own, so that tests run in parallel in
+// one Wine prefix and leave nothing behind. Both are removed when main returns.
+// Child processes do not inherit the registry redirection.
+
+#ifndef BASE_TEST_TEST_ENVIRONMENT_H_
+#define BASE_TEST_TEST_ENVIRONMENT_H_
+
+#include <string>
+
+namespace base::test {
+
+// The scratch folder of this test process (no trailing backslash).
+const std::wstring& ScratchFolder();
+
+// A name unique to this process and call, for kernel objects, keys and folders.
+std::wstring UniqueName(const std::wstring& prefix);
+
+// The real HKCU path (relative to the real HKEY_CURRENT_USER) under which this
+// process's redirected hives live, for tests that must talk about it.
+const std::wstring& ScratchRegistryPath();
+
+}  // namespace base::test
+
+#endif  // BASE_TEST_TEST_ENVIRONMENT_H_
