@@ -2,11 +2,7 @@
 # Runs the installer's main job under Wine, as far as this build goes, and
 # shows what it did.
 set -uo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$top/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/wine-env.sh"
 installer=$build/bin/installer.exe
 
 wineserver -p 60

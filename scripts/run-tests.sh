@@ -3,11 +3,7 @@
 # parallel, then the end-to-end suite against the real installer.exe.
 # One persistent wineserver serves the whole run.
 set -uo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$top/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/wine-env.sh"
 
 wineserver -p 900
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT

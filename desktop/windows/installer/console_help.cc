@@ -6,8 +6,14 @@
 #include <cstdlib>
 
 #include "base/strings/stringprintf.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "features/feature_table.h"
+#include "features/features.h"
+#include "features/installer_features.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -83,6 +89,14 @@ std::string BuildHelpText() {
       text += base::StringPrintf("    Default value: %s\n",
                                  FormatWithProductName(row.default_text, false).c_str());
     }
+  }
+  text += base::StringPrintf("\nLanguages available for the %s option:\n", switches::kLanguage);
+  text += base::WideToUTF8(base::JoinString(GetAvailableLanguages(), L", ")) + "\n";
+  text += "\nFeatures available through command-line switches:\n";
+  for (const FeatureTableRow& row : GetInstallerFeatureTable()) {
+    text += base::StringPrintf("\t--%s [Enabled by default: %s]\n",
+                               GetFeatureSwitchName(row.switch_name).c_str(),
+                               IsFeatureEnabledByDefault(row) ? "true" : "false");
   }
   return text;
 }

@@ -37,6 +37,23 @@ TEST(ConsoleHelpTest, SwitchSectionReadsExactly) {
                       "    Default value: True.\n"));
 }
 
+TEST(ConsoleHelpTest, EndsWithLanguagesAndInstallerFeatures) {
+  const std::string expected_end =
+      "    Default value: True.\n"
+      "\nLanguages available for the language option:\n"
+      "en\n"
+      "\nFeatures available through command-line switches:\n"
+      "\t--with-feature:installer-experiment-test [Enabled by default: false]\n"
+      "\t--with-feature:installer-download-sfx-package [Enabled by default: false]\n"
+      "\t--with-feature:installer-use-minimal-package [Enabled by default: false]\n"
+      "\t--with-feature:installer-pref-default-overrides-support [Enabled by default: true]\n"
+      "\t--with-feature:installer-hide-from-program-and-features [Enabled by default: false]\n"
+      "\t--with-feature:installer-support-x64-download [Enabled by default: true]\n";
+  std::string text = BuildHelpText();
+  ASSERT_GE(text.size(), expected_end.size());
+  EXPECT_EQ(expected_end, text.substr(text.size() - expected_end.size()));
+}
+
 TEST(ConsoleHelpTest, SixteenRowsWithValueNamesFromAllUsersOn) {
   const std::vector<HelpRow>& rows = GetHelpRows();
   ASSERT_EQ(16u, rows.size());

@@ -19,6 +19,10 @@
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "features/command_line_feature_reader.h"
+#include "features/feature_registry.h"
+#include "features/features.h"
+#include "features/installer_features.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -73,6 +77,7 @@ class InstallerRun {
   bool DecideInsidePackage();
   void ReadInstallFolder();
   void CreateMessageLoop();
+  void ReadExperiments();
 
   const base::CommandLine& command_line_;
   bool backend_ = false;
@@ -144,6 +149,19 @@ void InstallerRun::CreateMessageLoop() {
   }
 }
 
+void InstallerRun::ReadExperiments() {
+  if (uninstall_) {
+    // The experiments of an installation are stored with it; this build
+    // cannot read them yet, so the defaults stay.
+  } else {
+    CommandLineFeatureReader reader(command_line_);
+    GetFeatureRegistry()->ApplyReader(reader);
+    VLOG(1) << "Obtained experiment states from command line";
+  }
+  if (IsFeatureEnabled(kInstallerExperimentTestFeature))
+    LOG(INFO) << "Test experiment is enabled";
+}
+
 bool InstallerRun::Run() {
   backend_ = command_line_.HasSwitch(switches::kBackend);
   uninstall_ = command_line_.HasSwitch(switches::kUninstall);
@@ -165,6 +183,7 @@ bool InstallerRun::Run() {
   LOG(INFO) << "Autoupdate:" << autoupdate_;
 
   CreateMessageLoop();
+  ReadExperiments();
 
   // What follows reads the payload, builds the settings and runs a driver;
   // this build has none of them yet.
@@ -188,16 +207,19 @@ bool RunInstaller() {
     if (command_line.HasSwitch(switches::kCrashReporterParentId)) {
       // The crash reporter process is not part of this build.
       result = false;
-    } else if (command_line.HasSwitch(switches::kHelp) ||
-               command_line.HasSwitch(switches::kHelpShort)) {
-      PrintHelp();
-      result = true;
-    } else if (command_line.HasSwitch(switches::kSetFolderPermission)) {
-      RunFolderPermissionHelper(command_line);
-      result = true;
     } else {
-      StartLogging(command_line);
-      result = InstallerRun(command_line).Run();
+      RegisterInstallerFeatures(GetFeatureRegistry());
+      if (command_line.HasSwitch(switches::kHelp) ||
+          command_line.HasSwitch(switches::kHelpShort)) {
+        PrintHelp();
+        result = true;
+      } else if (command_line.HasSwitch(switches::kSetFolderPermission)) {
+        RunFolderPermissionHelper(command_line);
+        result = true;
+      } else {
+        StartLogging(command_line);
+        result = InstallerRun(command_line).Run();
+      }
     }
 
     if (SUCCEEDED(com_result))
