@@ -47,6 +47,9 @@ class File {
     int64_t last_modified = 0;
     int64_t last_accessed = 0;
     int64_t creation_time = 0;
+
+    // Fills every field from what GetFileAttributesExW reports.
+    void FromAttributeData(const WIN32_FILE_ATTRIBUTE_DATA& data);
   };
 
   File() = default;

@@ -46,10 +46,11 @@ bool DeletePathRecursively(const FilePath& path);
 // Copies one file, replacing an existing |to_path|. The copy keeps the data and
 // attributes; a read-only destination is replaced too.
 bool CopyFile(const FilePath& from_path, const FilePath& to_path);
-// Copies the folder |from_path|. When |to_path| exists the copy goes below it as
-// |to_path|\<name of from_path>; otherwise |to_path| becomes the copy. Without
-// |recursive| only the files directly inside are copied. Existing files are
-// replaced. False when anything could not be copied (the rest is still tried).
+// Copies what the folder |from_path| holds into the folder |to_path|, which is
+// created when missing (so an absent |to_path| becomes a copy of |from_path|).
+// Without |recursive| only the files directly inside are copied. Existing files
+// are replaced. False when anything could not be copied (the rest is still
+// tried) or when |to_path| lies inside |from_path|.
 bool CopyDirectory(const FilePath& from_path, const FilePath& to_path, bool recursive);
 
 // Moves a file or folder, replacing an existing destination file, also across

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace base {
@@ -33,40 +34,45 @@ extern const wchar_t kWhitespaceASCIIWide[];
 // The Unicode White_Space set (UTF-16 units), ASCII ones included.
 extern const wchar_t kWhitespaceWide[];
 
-template <typename Char>
+// The character classifiers below take single characters of any width; the
+// constraint keeps string arguments on the string overloads.
+template <typename T>
+concept CharacterType = std::is_integral_v<T>;
+
+template <CharacterType Char>
 constexpr bool IsAsciiWhitespace(Char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr bool IsAsciiDigit(Char c) {
   return c >= '0' && c <= '9';
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr bool IsAsciiUpper(Char c) {
   return c >= 'A' && c <= 'Z';
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr bool IsAsciiLower(Char c) {
   return c >= 'a' && c <= 'z';
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr bool IsAsciiAlpha(Char c) {
   return IsAsciiUpper(c) || IsAsciiLower(c);
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr bool IsHexDigit(Char c) {
   return IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 // The value of a hexadecimal digit; callers check IsHexDigit first.
-template <typename Char>
+template <CharacterType Char>
 constexpr int HexDigitToInt(Char c) {
   return IsAsciiDigit(c) ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : c - 'A' + 10;
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr Char ToLowerASCII(Char c) {
   return IsAsciiUpper(c) ? static_cast<Char>(c + ('a' - 'A')) : c;
 }
-template <typename Char>
+template <CharacterType Char>
 constexpr Char ToUpperASCII(Char c) {
   return IsAsciiLower(c) ? static_cast<Char>(c - ('a' - 'A')) : c;
 }

@@ -83,8 +83,8 @@ class RegKey {
   // Raw RegQueryValueExW: |data| may be null to query the size; |dsize| in/out
   // bytes; |dtype| (optional) receives the type.
   LONG ReadValue(const wchar_t* name, void* data, DWORD* dsize, DWORD* dtype) const;
-  // A REG_MULTI_SZ as its strings (empty strings inside are kept, the final
-  // terminator is not a string).
+  // A REG_MULTI_SZ as its strings. The list ends at the first empty string
+  // (the format's terminator) or at the end of the data.
   LONG ReadValues(const wchar_t* name, std::vector<std::wstring>* values) const;
 
   LONG WriteValue(const wchar_t* name, DWORD in_value);
@@ -94,6 +94,14 @@ class RegKey {
   LONG WriteValue(const wchar_t* name, const void* data, DWORD dsize, DWORD dtype);
 
  private:
+  // Holds |subkey| (opened with |access|) instead of the current key, keeping
+  // the view unless |access| names one.
+  void ReplaceWithSubkey(HKEY subkey, REGSAM access);
+  // Reads a value of |expected_type| that must be exactly |expected_size| bytes
+  // (at most 8).
+  LONG ReadFixedSize(const wchar_t* name, DWORD expected_type, void* out_value,
+                     DWORD expected_size) const;
+
   HKEY key_ = nullptr;
   REGSAM wow64access_ = 0;
 };

@@ -25,7 +25,7 @@ class ScopedCOMInitializer {
   HRESULT hr() const { return hr_; }
 
  private:
-  void Initialize(COINIT init);
+  void Initialize(DWORD init);
 
   HRESULT hr_ = E_FAIL;
   DWORD thread_id_ = 0;
