@@ -18,7 +18,7 @@ jobs=$(nproc)
 status=0
 (cd "$build" && ctest -j"$jobs" --output-on-failure --timeout 300) || status=1
 
-BUILD_DIR=$build python3 -m pytest -q -p no:cacheprovider "$top/tests/e2e"
+BUILD_DIR=$build /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests/e2e"
 rc=$?
 # 5: no tests collected; that is not a failure of the product.
 if [ $rc -ne 0 ] && [ $rc -ne 5 ]; then status=1; fi
