@@ -25,6 +25,9 @@ constexpr LogSeverity LOGGING_INFO = 0;
 constexpr LogSeverity LOGGING_WARNING = 1;
 constexpr LogSeverity LOGGING_ERROR = 2;
 constexpr LogSeverity LOGGING_FATAL = 3;
+// <windows.h> (wingdi.h) defines ERROR as 0, which turns LOG(ERROR) into
+// LOGGING_0: let that spelling mean the same level.
+constexpr LogSeverity LOGGING_0 = LOGGING_ERROR;
 
 enum LoggingDestination : unsigned {
   LOG_NONE = 0,

@@ -1,0 +1,44 @@
+// The pump of a TYPE_UI loop: runs the thread's window message queue. It waits
+// with MsgWaitForMultipleObjectsEx (time-out for the next delayed task), and
+// handles every message with PeekMessage: the run loop's dispatcher (if any)
+// sees it first and decides whether TranslateMessage/DispatchMessage follow.
+// ScheduleWork posts one private message to a message-only window of the
+// pump, so posted tasks also run while a modal loop of the system (a message
+// box, a menu) owns the queue. WM_QUIT ends the innermost Run and is posted
+// again so that outer loops see it too.
+
+#ifndef BASE_MESSAGE_LOOP_MESSAGE_PUMP_FOR_UI_H_
+#define BASE_MESSAGE_LOOP_MESSAGE_PUMP_FOR_UI_H_
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "base/message_loop/message_pump.h"
+
+namespace base {
+
+class MessagePumpForUI : public MessagePump {
+ public:
+  MessagePumpForUI();
+  ~MessagePumpForUI() override;
+
+  void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) override;
+  void ScheduleWork() override;
+
+ private:
+  static LRESULT CALLBACK WndProcThunk(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  // Our wake-up message arrived through DispatchMessage (a foreign modal loop).
+  void HandleWorkMessage();
+  // Handles one queued message; false when the queue was empty.
+  bool ProcessNextWindowsMessage();
+  void WaitForWork();
+
+  HWND message_hwnd_ = nullptr;
+  // Set while a wake-up message is in the queue, so that only one is.
+  std::atomic<bool> work_scheduled_{false};
+};
+
+}  // namespace base
+
+#endif  // BASE_MESSAGE_LOOP_MESSAGE_PUMP_FOR_UI_H_

@@ -1,0 +1,168 @@
+#include "base/process/launch.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "base/logging.h"
+#include "base/win/scoped_handle.h"
+
+namespace base {
+
+namespace {
+
+bool IsUsableHandle(HANDLE handle) {
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+// A PROC_THREAD_ATTRIBUTE_LIST naming the only handles the child inherits.
+class HandleListAttribute {
+ public:
+  explicit HandleListAttribute(std::vector<HANDLE> handles) : handles_(std::move(handles)) {}
+  HandleListAttribute(const HandleListAttribute&) = delete;
+  HandleListAttribute& operator=(const HandleListAttribute&) = delete;
+  ~HandleListAttribute() {
+    if (initialized_)
+      ::DeleteProcThreadAttributeList(list());
+  }
+
+  bool Initialize() {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0)
+      return false;
+    buffer_ = std::make_unique<char[]>(size);
+    if (!::InitializeProcThreadAttributeList(list(), 1, 0, &size))
+      return false;
+    initialized_ = true;
+    return ::UpdateProcThreadAttribute(list(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                       handles_.data(), handles_.size() * sizeof(HANDLE),
+                                       nullptr, nullptr) != FALSE;
+  }
+
+  LPPROC_THREAD_ATTRIBUTE_LIST list() {
+    return reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.get());
+  }
+
+ private:
+  std::vector<HANDLE> handles_;
+  std::unique_ptr<char[]> buffer_;
+  bool initialized_ = false;
+};
+
+}  // namespace
+
+LaunchOptions::LaunchOptions() = default;
+LaunchOptions::LaunchOptions(const LaunchOptions&) = default;
+LaunchOptions& LaunchOptions::operator=(const LaunchOptions&) = default;
+LaunchOptions::~LaunchOptions() = default;
+
+Process LaunchProcess(const std::wstring& command_line, const LaunchOptions& options) {
+  STARTUPINFOEXW startup_info = {};
+  startup_info.StartupInfo.cb = sizeof(STARTUPINFOW);
+  if (options.start_hidden) {
+    startup_info.StartupInfo.dwFlags |= STARTF_USESHOWWINDOW;
+    startup_info.StartupInfo.wShowWindow = SW_HIDE;
+  }
+
+  std::vector<HANDLE> inherited;
+  for (HANDLE handle : options.handles_to_inherit) {
+    if (IsUsableHandle(handle))
+      inherited.push_back(handle);
+  }
+  bool redirect = IsUsableHandle(options.stdin_handle) ||
+                  IsUsableHandle(options.stdout_handle) ||
+                  IsUsableHandle(options.stderr_handle);
+  if (redirect) {
+    startup_info.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    HANDLE in = IsUsableHandle(options.stdin_handle) ? options.stdin_handle
+                                                     : ::GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE out = IsUsableHandle(options.stdout_handle) ? options.stdout_handle
+                                                       : ::GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE err = IsUsableHandle(options.stderr_handle) ? options.stderr_handle
+                                                       : ::GetStdHandle(STD_ERROR_HANDLE);
+    startup_info.StartupInfo.hStdInput = in;
+    startup_info.StartupInfo.hStdOutput = out;
+    startup_info.StartupInfo.hStdError = err;
+    // Only the handles the caller gave are known to be inheritable.
+    for (HANDLE handle : {options.stdin_handle, options.stdout_handle, options.stderr_handle}) {
+      if (IsUsableHandle(handle))
+        inherited.push_back(handle);
+    }
+  }
+  std::sort(inherited.begin(), inherited.end());
+  inherited.erase(std::unique(inherited.begin(), inherited.end()), inherited.end());
+
+  DWORD flags = options.creation_flags;
+  BOOL inherit = options.inherit_handles ? TRUE : FALSE;
+  std::unique_ptr<HandleListAttribute> handle_list;
+  if (!options.inherit_handles && !inherited.empty()) {
+    handle_list = std::make_unique<HandleListAttribute>(inherited);
+    if (!handle_list->Initialize()) {
+      PLOG(ERROR) << "Cannot build the list of inherited handles";
+      return Process();
+    }
+    startup_info.StartupInfo.cb = sizeof(startup_info);
+    startup_info.lpAttributeList = handle_list->list();
+    flags |= EXTENDED_STARTUPINFO_PRESENT;
+    inherit = TRUE;
+  }
+
+  // CreateProcessW may write into the command line.
+  std::wstring writable_command_line = command_line;
+  const wchar_t* current_directory =
+      options.current_directory.empty() ? nullptr : options.current_directory.value().c_str();
+  PROCESS_INFORMATION process_info = {};
+  if (!::CreateProcessW(nullptr, writable_command_line.data(), nullptr, nullptr, inherit, flags,
+                        nullptr, current_directory, &startup_info.StartupInfo, &process_info)) {
+    PLOG(ERROR) << "Cannot start " << command_line;
+    return Process();
+  }
+  ::CloseHandle(process_info.hThread);
+  Process process(process_info.hProcess);
+  if (options.wait)
+    ::WaitForSingleObject(process.Handle(), INFINITE);
+  return process;
+}
+
+bool GetAppOutput(const std::wstring& command_line, std::string* output) {
+  int exit_code = -1;
+  return GetAppOutputWithExitCode(command_line, output, &exit_code) && exit_code == 0;
+}
+
+bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* output,
+                              int* exit_code) {
+  output->clear();
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof(attributes);
+  attributes.bInheritHandle = TRUE;
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!::CreatePipe(&read_end, &write_end, &attributes, 0)) {
+    PLOG(ERROR) << "Cannot create the output pipe";
+    return false;
+  }
+  win::ScopedHandle reader(read_end);
+  win::ScopedHandle writer(write_end);
+  // Only the child's end may be inherited, or the pipe would never report its end.
+  ::SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
+
+  LaunchOptions options;
+  options.start_hidden = true;
+  options.stdout_handle = writer.Get();
+  Process process = LaunchProcess(command_line, options);
+  // Our copy of the write end must go, so the read below ends with the child.
+  writer.Close();
+  if (!process.IsValid())
+    return false;
+
+  char buffer[4096];
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(reader.Get(), buffer, sizeof(buffer), &read, nullptr) || read == 0)
+      break;
+    output->append(buffer, read);
+  }
+  return process.WaitForExit(exit_code);
+}
+
+}  // namespace base

@@ -1,0 +1,62 @@
+"""The entry point as a user meets it: build-information switches, help, the
+log file of a run and the folder-permission helper mode."""
+
+import re
+import subprocess
+
+import pytest
+
+from conftest import BIN, new_logs
+
+
+@pytest.mark.parametrize("switch,expected", [
+    ("--version", b"47.0.2631.23"),
+    ("--internal-version", b"2631.23"),
+    ("--stream", b"quenn"),
+    # The first build-information switch wins over every other mode.
+    ("--version --help", b"47.0.2631.23"),
+    ("-stream /version", b"47.0.2631.23"),
+])
+def test_build_information_switches_print_value_only(wine, installer_exe, log_dir, switch,
+                                                     expected):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    result = wine.run([installer_exe] + switch.split())
+    assert result.returncode == 0
+    assert result.stdout == expected
+    assert new_logs(log_dir, before) == []
+
+
+def test_backend_run_writes_log_file(wine, installer_exe, log_dir):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    wine.run([installer_exe, "--backend"])
+    logs = new_logs(log_dir, before)
+    assert len(logs) == 1
+    assert re.fullmatch(r"velto_installer_\d{17}\.log", logs[0].name)
+    lines = logs[0].read_text(encoding="utf-8").splitlines()
+    assert lines[0].endswith("] Velto installer starting - version 47.0.2631.23 quenn")
+    assert "] Command line: " in lines[1]
+    assert "--backend" in lines[1]
+
+
+def test_set_folder_permission_without_user_does_nothing(wine, installer_exe, log_dir, tmp_path):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    target = tmp_path / "folder"
+    result = wine.run([installer_exe, "--set-folder-permission=" + wine.windows_path(target)])
+    assert result.returncode == 0
+    assert not target.exists()
+    assert new_logs(log_dir, before) == []
+
+
+def test_library_imports_only_system_dlls():
+    allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+               "shlwapi.dll", "ole32.dll", "oleaut32.dll", "version.dll", "bcrypt.dll",
+               "crypt32.dll", "wintrust.dll", "wininet.dll", "winhttp.dll", "comctl32.dll",
+               "comdlg32.dll", "userenv.dll", "secur32.dll", "psapi.dll", "winmm.dll",
+               "rpcrt4.dll", "msimg32.dll", "gdiplus.dll", "uxtheme.dll", "netapi32.dll",
+               "ws2_32.dll", "msvcrt.dll", "ntdll.dll", "dbghelp.dll"}
+    for binary in ("installer_lib.dll", "installer.exe"):
+        dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(BIN / binary)],
+                              capture_output=True, text=True, check=True).stdout
+        imported = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
+        assert imported, binary
+        assert imported <= allowed, (binary, imported - allowed)
