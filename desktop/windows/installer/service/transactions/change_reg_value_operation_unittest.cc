@@ -112,6 +112,29 @@ TEST_F(ChangeRegValueOperationTest, EmptyDataWritesAZeroByteValue) {
   EXPECT_EQ("1:", ReadRaw(key_, L"empty"));
 }
 
+TEST_F(ChangeRegValueOperationTest, ThirtyTwoBitViewUnderMissingKeys) {
+  base::win::RegKey existing;
+  ASSERT_EQ(ERROR_SUCCESS, existing.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  existing.Close();
+  if (!CheckObjectAccess(L"CURRENT_USER\\" + key_, SE_REGISTRY_WOW64_32KEY, KEY_READ))
+    GTEST_SKIP() << "no security information for 32-bit view keys here";
+  const std::wstring deep = key_ + L"\\view\\key";
+  const DWORD number = 32;
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Do(std::make_unique<ChangeRegValueOperation>(
+      HKEY_CURRENT_USER, deep, L"bits", &number, REG_DWORD, 4, KEY_WOW64_32KEY)));
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Open(HKEY_CURRENT_USER, deep.c_str(), KEY_READ | KEY_WOW64_32KEY));
+  DWORD read = 0;
+  EXPECT_EQ(ERROR_SUCCESS, key.ReadValueDW(L"bits", &read));
+  EXPECT_EQ(32u, read);
+  key.Close();
+  transaction.Rollback();
+  EXPECT_NE(ERROR_SUCCESS,
+            key.Open(HKEY_CURRENT_USER, (key_ + L"\\view").c_str(), KEY_READ | KEY_WOW64_32KEY));
+}
+
 TEST_F(ChangeRegValueOperationTest, DeniedKeyIsGrantedAndItsSecurityRestored) {
   base::win::RegKey key;
   ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
