@@ -25,7 +25,7 @@ constexpr LogSeverity LOGGING_INFO = 0;
 constexpr LogSeverity LOGGING_WARNING = 1;
 constexpr LogSeverity LOGGING_ERROR = 2;
 constexpr LogSeverity LOGGING_FATAL = 3;
-// <windows.h> defines ERROR as 0, so LOG(ERROR) arrives here as LOG(0).
+// <windows.h> defines ERROR as 0, which turns LOG(ERROR) into LOGGING_0.
 constexpr LogSeverity LOGGING_0 = LOGGING_ERROR;
 
 enum LoggingDestination : unsigned {
