@@ -3,11 +3,7 @@
 # parallel, then the end-to-end suite against the real installer.exe.
 # One persistent wineserver serves the whole run.
 set -uo pipefail
-top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$top/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/wine-env.sh"
 
 wineserver -p 900
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
@@ -18,7 +14,7 @@ jobs=$(nproc)
 status=0
 (cd "$build" && ctest -j"$jobs" --output-on-failure --timeout 300) || status=1
 
-BUILD_DIR=$build python3 -m pytest -q -p no:cacheprovider "$top/tests/e2e"
+BUILD_DIR=$build /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests/e2e"
 rc=$?
 # 5: no tests collected; that is not a failure of the product.
 if [ $rc -ne 0 ] && [ $rc -ne 5 ]; then status=1; fi

@@ -40,14 +40,16 @@ void SetUp() {
   SetEnvironmentVariableW(L"TMP", temp_folder.c_str());
   SetEnvironmentVariableW(L"TEMP", temp_folder.c_str());
 
-  g_scratch_registry = L"Software\\VeltoTests\\" + tag;
+  // A key of its own directly under Software: a parent shared between test
+  // processes could be deleted by one while another creates its key under it.
+  g_scratch_registry = L"Software\\VeltoTests_" + tag;
   RegCreateKeyExW(HKEY_CURRENT_USER, (g_scratch_registry + L"\\HKLM").c_str(), 0, nullptr, 0,
                   KEY_ALL_ACCESS, nullptr, &g_hklm, nullptr);
   RegCreateKeyExW(HKEY_CURRENT_USER, (g_scratch_registry + L"\\HKCU").c_str(), 0, nullptr, 0,
                   KEY_ALL_ACCESS, nullptr, &g_hkcu, nullptr);
   if (!g_hklm || !g_hkcu || RegOverridePredefKey(HKEY_LOCAL_MACHINE, g_hklm) != ERROR_SUCCESS ||
       RegOverridePredefKey(HKEY_CURRENT_USER, g_hkcu) != ERROR_SUCCESS) {
-    fprintf(stderr, "Could not redirect the registry for tests\n");
+    fprintf(stderr, "Could not redirect the registry for tests (error %lu)\n", GetLastError());
     ExitProcess(2);
   }
 }
@@ -58,8 +60,6 @@ void TearDown() {
   RegCloseKey(g_hklm);
   RegCloseKey(g_hkcu);
   SHDeleteKeyW(HKEY_CURRENT_USER, g_scratch_registry.c_str());
-  // Remove the parent too when no other test process is using it.
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VeltoTests");
 
   // SHFileOperation wants a double-terminated list.
   std::wstring from = g_scratch_folder;

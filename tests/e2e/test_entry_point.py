@@ -60,3 +60,28 @@ def test_library_imports_only_system_dlls():
         imported = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
         assert imported, binary
         assert imported <= allowed, (binary, imported - allowed)
+
+
+def run_and_read_log(wine, installer_exe, log_dir, *args):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    result = wine.run([installer_exe] + list(args))
+    logs = new_logs(log_dir, before)
+    assert len(logs) == 1
+    return result, logs[0].read_text(encoding="utf-8")
+
+
+def test_experiment_switch_reaches_the_run(wine, installer_exe, log_dir):
+    _, log = run_and_read_log(wine, installer_exe, log_dir,
+                              "--with-feature:installer-experiment-test", "--backend")
+    assert "] Test experiment is enabled\n" in log
+    _, log = run_and_read_log(wine, installer_exe, log_dir, "--backend")
+    assert "Test experiment is enabled" not in log
+
+
+def test_help_succeeds_without_a_log_file(wine, installer_exe, log_dir):
+    # The help goes to a console of its own (Wine shows it only on a terminal);
+    # its text is checked by the unit tests.
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    result = wine.run([installer_exe, "--help"])
+    assert result.returncode == 0
+    assert new_logs(log_dir, before) == []

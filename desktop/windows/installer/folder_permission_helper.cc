@@ -1,0 +1,146 @@
+#include "desktop/windows/installer/folder_permission_helper.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <string>
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/system_utils.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kPackageInstaller[] = L"installer.exe";
+constexpr wchar_t kUninstallBatch[] = L"k.bat";
+
+base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folder,
+                                       const wchar_t* base_name, bool global) {
+  std::wstring name = GetKernelObjectName(folder.value(), base_name, global);
+  return base::win::ScopedHandle(OpenEventW(access, FALSE, name.c_str()));
+}
+
+// Waits for the package, the interruption or the end of the initial process;
+// only a ready package goes on to the package's own helper.
+void WaitForPackageAndDelegate(const base::CommandLine& command_line,
+                               const base::FilePath& folder) {
+  if (!command_line.HasSwitch(switches::kInitialPid))
+    return;
+  base::win::ScopedHandle package_ready =
+      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kPackageReadyEvent, true);
+  if (!package_ready.IsValid())
+    return;
+  base::win::ScopedHandle interrupted =
+      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kInstallationInterruptedEvent, true);
+  if (!interrupted.IsValid())
+    return;
+  unsigned pid = 0;
+  if (!base::StringToUint(command_line.GetSwitchValueNative(switches::kInitialPid), &pid))
+    return;
+  base::win::ScopedHandle initial_process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!initial_process.IsValid())
+    return;
+
+  HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get()};
+  DWORD fired = WaitForMultipleObjects(3, handles, FALSE, INFINITE);
+  if (fired != WAIT_OBJECT_0)
+    return;
+
+  base::FilePath package_installer =
+      command_line.GetSwitchValuePath(switches::kWaitForPackage).Append(kPackageInstaller);
+  base::CommandLine helper(package_installer);
+  helper.CopySwitchesFrom(command_line,
+                          {switches::kCrashReporterPid, switches::kSetFolderPermission,
+                           switches::kPermissionsForUser, switches::kPermanentPermissions});
+  base::LaunchOptions options;
+  options.wait = true;
+  base::LaunchProcess(helper.GetCommandLineString(), options);
+}
+
+// Gives the user full rights on the folder; unless permanent, the old rights
+// return once the installer signals Undo (or at once when signalling fails).
+void GrantFolderPermission(const base::CommandLine& command_line, const base::FilePath& folder) {
+  base::win::ScopedHandle granted = OpenNamedEvent(
+      EVENT_ALL_ACCESS, folder, kernel_objects::kGiveInstallPermissionEvent, false);
+  if (!granted.IsValid())
+    return;
+  base::win::ScopedHandle undo = OpenNamedEvent(
+      EVENT_ALL_ACCESS, folder, kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  if (!undo.IsValid())
+    return;
+  if (!base::DirectoryExists(folder) && !base::CreateDirectory(folder))
+    return;
+
+  std::wstring object_name = folder.value();
+  PACL old_dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(object_name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &old_dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+
+  std::wstring user = command_line.GetSwitchValueNative(switches::kPermissionsForUser);
+  EXPLICIT_ACCESSW access = {};
+  access.grfAccessPermissions = GENERIC_ALL;
+  access.grfAccessMode = GRANT_ACCESS;
+  access.grfInheritance = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  access.Trustee.TrusteeType = TRUSTEE_IS_USER;
+  access.Trustee.ptstrName = user.data();
+  PACL new_dacl = nullptr;
+  if (SetEntriesInAclW(1, &access, old_dacl, &new_dacl) != ERROR_SUCCESS) {
+    LocalFree(descriptor);
+    return;
+  }
+  DWORD applied = SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT,
+                                        DACL_SECURITY_INFORMATION, nullptr, nullptr, new_dacl,
+                                        nullptr);
+  LocalFree(new_dacl);
+  if (applied == ERROR_SUCCESS) {
+    if (command_line.HasSwitch(switches::kPermanentPermissions)) {
+      SetEvent(granted.Get());
+    } else {
+      if (SetEvent(granted.Get())) {
+        WaitForSingleObject(undo.Get(), INFINITE);
+        Sleep(kRestoreDelayMs);
+      }
+      SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, old_dacl, nullptr);
+    }
+  }
+  LocalFree(descriptor);
+}
+
+}  // namespace
+
+void RunFolderPermissionHelper(const base::CommandLine& command_line) {
+  if (!command_line.HasSwitch(switches::kPermissionsForUser))
+    return;
+  base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
+  if (command_line.HasSwitch(switches::kWaitForPackage))
+    WaitForPackageAndDelegate(command_line, folder);
+  else
+    GrantFolderPermission(command_line, folder);
+}
+
+void RunUninstallBatch(const base::FilePath& folder) {
+  base::FilePath batch = folder.Append(kUninstallBatch);
+  if (!base::PathExists(batch))
+    return;
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  base::Process process =
+      base::LaunchProcess(base::CommandLine::QuoteForCommandLineToArgvW(batch.value()), options);
+  process.Close();
+}
+
+}  // namespace installer

@@ -1,0 +1,35 @@
+// The set-folder-permission helper mode: an elevated process that gives a
+// user full rights on an install folder, for good or until the installer
+// signals that it is done, and the launch of an uninstall's clean-up batch.
+//
+// Without "wait-for-package" the grant happens at once: the helper sets the
+// GiveInstallPermission event when the rights are in place and, unless the
+// grant is permanent, waits for the Undo event and puts the old rights back.
+// With "wait-for-package" it first waits for the package (or for the
+// installation to be interrupted, or for the initial process to end) and then
+// lets the package's own installer.exe do the grant.
+// Every failure ends the helper quietly: the waiting installer sees no event.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
+#define DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
+
+#include "base/files/file_path.h"
+
+namespace base {
+class CommandLine;
+}
+
+namespace installer {
+
+// How long the old rights stay after the Undo event, so that the installer
+// can finish with the folder.
+inline constexpr unsigned long kRestoreDelayMs = 10000;
+
+void RunFolderPermissionHelper(const base::CommandLine& command_line);
+
+// Starts "k.bat" of |folder| hidden, without waiting, when it exists.
+void RunUninstallBatch(const base::FilePath& folder);
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_

@@ -1,0 +1,121 @@
+#include "desktop/windows/installer/folder_permission_helper.h"
+
+#include <windows.h>
+
+#include <thread>
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/test/test_environment.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+
+namespace {
+
+class FolderPermissionHelperTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = base::FilePath(base::test::ScratchFolder())
+                  .Append(base::test::UniqueName(L"permission folder"));
+  }
+
+  base::win::ScopedHandle MakeEvent(const wchar_t* base_name, bool global) {
+    std::wstring name = GetKernelObjectName(folder_.value(), base_name, global);
+    return base::win::ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  }
+
+  base::CommandLine HelperCommandLine() {
+    base::CommandLine command_line(base::FilePath(L"installer.exe"));
+    command_line.AppendSwitchPath("set-folder-permission", folder_);
+    command_line.AppendSwitchNative("permissions-for-user", L"root");
+    return command_line;
+  }
+
+  base::FilePath folder_;
+};
+
+}  // namespace
+
+TEST_F(FolderPermissionHelperTest, DoesNothingWithoutUser) {
+  base::win::ScopedHandle granted =
+      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
+  base::win::ScopedHandle undo =
+      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  base::CommandLine command_line(base::FilePath(L"installer.exe"));
+  command_line.AppendSwitchPath("set-folder-permission", folder_);
+  command_line.AppendSwitch("permanent-permissions");
+  RunFolderPermissionHelper(command_line);
+  EXPECT_FALSE(base::PathExists(folder_));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+}
+
+TEST_F(FolderPermissionHelperTest, GivesUpWhenTheInstallerIsNotWaiting) {
+  // Only the first event exists: the helper must not touch the folder.
+  base::win::ScopedHandle granted =
+      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  RunFolderPermissionHelper(command_line);
+  EXPECT_FALSE(base::PathExists(folder_));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+}
+
+TEST_F(FolderPermissionHelperTest, PermanentGrantCreatesFolderAndSignals) {
+  base::win::ScopedHandle granted =
+      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
+  base::win::ScopedHandle undo =
+      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  RunFolderPermissionHelper(command_line);
+  EXPECT_TRUE(base::DirectoryExists(folder_));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(granted.Get(), 0));
+}
+
+TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsWhenInterrupted) {
+  base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
+  base::win::ScopedHandle interrupted =
+      MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
+  ASSERT_TRUE(ready.IsValid());
+  ASSERT_TRUE(interrupted.IsValid());
+  base::CommandLine command_line = HelperCommandLine();
+  base::FilePath package = folder_.Append(L"package");
+  command_line.AppendSwitchPath("wait-for-package", package);
+  command_line.AppendSwitchNative("initial-pid", std::to_wstring(GetCurrentProcessId()));
+  std::thread helper([&] { RunFolderPermissionHelper(command_line); });
+  SetEvent(interrupted.Get());
+  helper.join();
+  EXPECT_FALSE(base::PathExists(folder_));
+}
+
+TEST_F(FolderPermissionHelperTest, WaitingForPackageNeedsInitialProcess) {
+  base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
+  base::win::ScopedHandle interrupted =
+      MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
+  SetEvent(ready.Get());
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitchPath("wait-for-package", folder_);
+  // No initial-pid, then one that is no number: both return at once.
+  RunFolderPermissionHelper(command_line);
+  command_line.AppendSwitchNative("initial-pid", L"12x");
+  RunFolderPermissionHelper(command_line);
+  EXPECT_FALSE(base::PathExists(folder_));
+}
+
+TEST_F(FolderPermissionHelperTest, UninstallBatchRunsOnlyWhenPresent) {
+  ASSERT_TRUE(base::CreateDirectory(folder_));
+  RunUninstallBatch(folder_);  // No k.bat: nothing happens.
+  base::FilePath marker = folder_.Append(L"ran.txt");
+  ASSERT_TRUE(base::WriteFile(folder_.Append(L"k.bat"),
+                              "@echo off\r\necho ran> \"" + marker.AsUTF8Unsafe() + "\"\r\n"));
+  RunUninstallBatch(folder_);
+  for (int i = 0; i < 100 && !base::PathExists(marker); ++i)
+    Sleep(50);
+  EXPECT_TRUE(base::PathExists(marker));
+}
+
+}  // namespace installer

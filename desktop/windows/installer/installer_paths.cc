@@ -1,0 +1,171 @@
+#include "desktop/windows/installer/installer_paths.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include "base/base_paths.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/string_util.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+
+namespace {
+
+constexpr char kInstallerFolderFormat[] = "%s Installer";
+constexpr char kLogFileBaseFormat[] = "%s_installer";
+constexpr wchar_t kLogFileSuffixFormat[] = L"_%04d%02d%02d%02d%02d%02d%03d.log";
+constexpr char kProbeSwitch[] = "version";
+
+using SHGetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE,
+                                                      PWSTR*);
+
+const std::string& CachedProductName() {
+  static const std::string name = GetProductName();
+  return name;
+}
+
+// The user's Downloads folder, asked of the shell by name so that systems
+// without the known-folder API simply skip this candidate.
+bool GetDownloadsFolder(base::FilePath* folder) {
+  HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
+  if (!shell32)
+    shell32 = LoadLibraryW(L"shell32.dll");
+  if (!shell32)
+    return false;
+  auto get_known_folder_path = reinterpret_cast<SHGetKnownFolderPathFunction>(
+      reinterpret_cast<void*>(GetProcAddress(shell32, "SHGetKnownFolderPath")));
+  if (!get_known_folder_path)
+    return false;
+  PWSTR path = nullptr;
+  HRESULT result = get_known_folder_path(FOLDERID_Downloads, 0, nullptr, &path);
+  if (FAILED(result)) {
+    CoTaskMemFree(path);
+    path = nullptr;
+    result = get_known_folder_path(FOLDERID_Downloads, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr,
+                                   &path);
+  }
+  if (FAILED(result) || !path) {
+    CoTaskMemFree(path);
+    return false;
+  }
+  *folder = base::FilePath(path);
+  CoTaskMemFree(path);
+  return true;
+}
+
+// Whether a copy of |executable| starts in |folder|. The copy is removed.
+bool CanRunFrom(const base::FilePath& folder, const base::FilePath& executable) {
+  base::FilePath copy = folder.Append(executable.BaseName());
+  if (!base::CopyFile(executable, copy))
+    return false;
+  base::CommandLine probe(copy);
+  probe.AppendSwitch(kProbeSwitch);
+  base::LaunchOptions options;
+  options.wait = true;
+  options.start_hidden = true;
+  base::Process process = base::LaunchProcess(probe.GetCommandLineString(), options);
+  bool started = process.IsValid();
+  process.Close();
+  base::DeleteFile(copy);
+  return started;
+}
+
+}  // namespace
+
+std::wstring GetInstallerFolderName() {
+  return base::UTF8ToWide(FormatWithProductName(kInstallerFolderFormat, false));
+}
+
+std::string FormatWithProductName(std::string_view format, bool lower_case) {
+  std::string name = CachedProductName();
+  if (lower_case)
+    name = base::ToLowerASCII(name);
+  std::string result;
+  size_t placeholder = format.find("%s");
+  if (placeholder == std::string_view::npos)
+    return std::string(format);
+  result.append(format.substr(0, placeholder));
+  result.append(name);
+  result.append(format.substr(placeholder + 2));
+  return result;
+}
+
+std::wstring GetLogFileName(const base::Time::Exploded& local_time) {
+  return base::UTF8ToWide(FormatWithProductName(kLogFileBaseFormat, true)) +
+         base::StringPrintf(kLogFileSuffixFormat, local_time.year, local_time.month,
+                            local_time.day_of_month, local_time.hour, local_time.minute,
+                            local_time.second, local_time.millisecond);
+}
+
+base::FilePath GetLogFilePath() {
+  base::Time::Exploded now;
+  base::Time::Now().LocalExplode(&now);
+  base::FilePath name(GetLogFileName(now));
+  base::FilePath temp;
+  if (!base::PathService::Get(base::DIR_TEMP, &temp))
+    return name;
+  base::FilePath folder = temp.Append(GetInstallerFolderName());
+  if (!base::DirectoryExists(folder) && !base::CreateDirectory(folder))
+    return name;
+  return folder.Append(name);
+}
+
+base::FilePath RecoverInstallFolderFromCommandLine(const base::CommandLine& command_line) {
+  base::CommandLine::StringVector argv = command_line.argv();
+  if (argv.empty())
+    return base::FilePath();
+  base::FilePath last(argv.back());
+  return last.IsAbsolute() ? last : base::FilePath();
+}
+
+bool FindRunnableTempFolder(const std::wstring& folder_name, const base::FilePath& executable,
+                            base::FilePath* folder) {
+  enum Candidate { TEMP, DOWNLOADS, HOME, EXE_DIR, CANDIDATE_COUNT };
+  for (int candidate = TEMP; candidate < CANDIDATE_COUNT; ++candidate) {
+    base::FilePath base_folder;
+    bool found = false;
+    switch (candidate) {
+      case TEMP:
+        found = base::PathService::Get(base::DIR_TEMP, &base_folder);
+        break;
+      case DOWNLOADS:
+        found = GetDownloadsFolder(&base_folder);
+        break;
+      case HOME:
+        found = base::PathService::Get(base::DIR_HOME, &base_folder);
+        break;
+      case EXE_DIR:
+        found = base::PathService::Get(base::DIR_EXE, &base_folder);
+        break;
+    }
+    if (!found)
+      continue;
+    base::FilePath candidate_folder = base_folder.Append(folder_name);
+    bool created = false;
+    if (!base::DirectoryExists(candidate_folder)) {
+      if (!base::CreateDirectory(candidate_folder))
+        continue;
+      created = true;
+    }
+    if (executable.empty() || CanRunFrom(candidate_folder, executable)) {
+      *folder = candidate_folder;
+      return true;
+    }
+    // Only an empty folder goes: it may be one another run is using.
+    if (created)
+      RemoveDirectoryW(candidate_folder.value().c_str());
+  }
+  return false;
+}
+
+}  // namespace installer

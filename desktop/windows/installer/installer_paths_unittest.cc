@@ -1,0 +1,88 @@
+#include "desktop/windows/installer/installer_paths.h"
+
+#include "base/base_paths.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "base/test/test_environment.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+
+TEST(InstallerPathsTest, NamesFollowTheProductName) {
+  EXPECT_EQ(L"Velto Installer", GetInstallerFolderName());
+  EXPECT_EQ("velto_installer", FormatWithProductName("%s_installer", true));
+  EXPECT_EQ("Install Velto here.", FormatWithProductName("Install %s here.", false));
+  EXPECT_EQ("no placeholder", FormatWithProductName("no placeholder", true));
+}
+
+TEST(InstallerPathsTest, LogFileNameHasSeventeenDigits) {
+  base::Time::Exploded time;
+  time.year = 2017;
+  time.month = 7;
+  time.day_of_month = 12;
+  time.hour = 9;
+  time.minute = 30;
+  time.second = 5;
+  time.millisecond = 42;
+  EXPECT_EQ(L"velto_installer_20170712093005042.log", GetLogFileName(time));
+}
+
+TEST(InstallerPathsTest, LogFileLiesInInstallerFolderUnderTemp) {
+  base::FilePath temp;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  base::FilePath log = GetLogFilePath();
+  EXPECT_EQ(temp.Append(L"Velto Installer"), log.DirName());
+  EXPECT_TRUE(base::DirectoryExists(log.DirName()));
+  EXPECT_EQ(L".log", log.Extension());
+}
+
+TEST(InstallerPathsTest, InstallFolderRecoveredOnlyFromAbsoluteLastArgument) {
+  EXPECT_EQ(L"C:\\Program Files\\Velto",
+            RecoverInstallFolderFromCommandLine(
+                base::CommandLine::FromString(
+                    L"installer.exe --autoupdate --installfolder= \"C:\\Program Files\\Velto\""))
+                .value());
+  EXPECT_TRUE(RecoverInstallFolderFromCommandLine(
+                  base::CommandLine::FromString(L"installer.exe --installfolder= Velto"))
+                  .empty());
+}
+
+TEST(InstallerPathsTest, RunnableTempFolderWithoutExecutableIsTheTempFolder) {
+  base::FilePath temp;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  std::wstring name = base::test::UniqueName(L"runnable");
+  base::FilePath folder;
+  ASSERT_TRUE(FindRunnableTempFolder(name, base::FilePath(), &folder));
+  EXPECT_EQ(temp.Append(name), folder);
+  EXPECT_TRUE(base::DirectoryExists(folder));
+}
+
+TEST(InstallerPathsTest, RunnableTempFolderProbesACopyAndRemovesIt) {
+  // A program that ends by itself whatever its switches.
+  base::FilePath system;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
+  base::FilePath exe = system.Append(L"hostname.exe");
+  base::FilePath temp;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  std::wstring name = base::test::UniqueName(L"probe");
+  base::FilePath folder;
+  ASSERT_TRUE(FindRunnableTempFolder(name, exe, &folder));
+  EXPECT_EQ(temp.Append(name), folder);
+  EXPECT_FALSE(base::PathExists(folder.Append(exe.BaseName())));
+}
+
+TEST(InstallerPathsTest, MissingExecutableFailsEveryCandidateAndLeavesNoFolder) {
+  std::wstring name = base::test::UniqueName(L"missing");
+  base::FilePath folder;
+  EXPECT_FALSE(FindRunnableTempFolder(
+      name, base::FilePath(base::test::ScratchFolder()).Append(L"no.exe"), &folder));
+  base::FilePath temp;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  EXPECT_FALSE(base::PathExists(temp.Append(name)));
+  base::FilePath exe_dir;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_EXE, &exe_dir));
+  EXPECT_FALSE(base::PathExists(exe_dir.Append(name)));
+}
+
+}  // namespace installer

@@ -1,0 +1,38 @@
+#include "desktop/windows/rc_l10n_handler/available_languages.h"
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+// The test executables carry the installer executable's list: "en" and a
+// final line break.
+TEST(AvailableLanguagesTest, ListFromTheExecutable) {
+  EXPECT_EQ(std::vector<std::wstring>{L"en"}, GetAvailableLanguages());
+  EXPECT_TRUE(IsLanguageAvailable(L"en"));
+  EXPECT_TRUE(IsLanguageAvailable(L"EN"));
+  EXPECT_FALSE(IsLanguageAvailable(L"en-GB"));
+  // The blank after the last line break is not a language.
+  EXPECT_FALSE(IsLanguageAvailable(L""));
+}
+
+TEST(AvailableLanguagesTest, MatchIgnoresCaseButNotOtherDifferences) {
+  const std::vector<std::wstring> languages{L"pt-BR", L"es-419", L"zh-TW"};
+  EXPECT_TRUE(IsLanguageInList(L"PT-br", languages));
+  EXPECT_TRUE(IsLanguageInList(L"es-419", languages));
+  EXPECT_FALSE(IsLanguageInList(L"pt", languages));
+  EXPECT_FALSE(IsLanguageInList(L" pt-BR", languages));
+  EXPECT_FALSE(IsLanguageInList(L"zh_TW", languages));
+}
+
+TEST(AvailableLanguagesTest, NonAsciiCodeIsNeverAvailable) {
+  const std::vector<std::wstring> languages{L"pt-BR", L"\u00e9n"};
+  EXPECT_FALSE(IsLanguageInList(L"\u00e9n", languages));
+  EXPECT_FALSE(IsLanguageInList(L"pt-BR\u00a0", languages));
+}
+
+}  // namespace
+}  // namespace installer
