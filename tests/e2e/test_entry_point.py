@@ -85,3 +85,34 @@ def test_help_succeeds_without_a_log_file(wine, installer_exe, log_dir):
     result = wine.run([installer_exe, "--help"])
     assert result.returncode == 0
     assert new_logs(log_dir, before) == []
+
+
+def make_installation(folder):
+    """A folder that looks like an installation: the installer beside the browser."""
+    import json
+    import shutil
+    folder.mkdir(parents=True)
+    for name in ("installer.exe", "installer_lib.dll"):
+        shutil.copy(BIN / name, folder / name)
+    (folder / "velto.exe").write_bytes(b"MZ")
+    (folder / "installer_prefs.json").write_text(
+        json.dumps({"installer-experiments": ["installer-experiment-test@1"]}))
+    return folder / "installer.exe"
+
+
+def test_uninstall_uses_experiments_stored_with_the_installation(wine, log_dir, tmp_path):
+    installer = make_installation(tmp_path / "Velto")
+    _, log = run_and_read_log(wine, installer, log_dir, "--uninstall")
+    assert "] Test experiment is enabled\n" in log
+    assert "] Inside package1\n" in log
+    # Switches do not override what the installation stored.
+    _, log = run_and_read_log(wine, installer, log_dir, "--uninstall",
+                              "--with-feature:installer-experiment-test=off")
+    assert "] Test experiment is enabled\n" in log
+
+
+def test_uninstall_outside_an_installation_fails(wine, installer_exe, log_dir):
+    result, log = run_and_read_log(wine, installer_exe, log_dir, "--uninstall")
+    assert result.returncode == 1
+    assert ("] Requested to uninstall, but we are not in a valid installation folder\n"
+            in log)

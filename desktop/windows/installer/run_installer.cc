@@ -18,11 +18,15 @@
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/installation.h"
+#include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "features/command_line_feature_reader.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
 #include "features/installer_features.h"
+#include "features/list_value_feature_reader.h"
+#include "prefs/json_pref_store.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -30,6 +34,7 @@ namespace installer {
 namespace {
 
 constexpr char kFilesList[] = "files_list";
+constexpr char kInstallerExperimentsKey[] = "installer-experiments";
 constexpr wchar_t kPackageInstallerName[] = L"installer.exe";
 
 // Prints the first build-information switch present; false when none is.
@@ -68,7 +73,8 @@ void StartLogging(const base::CommandLine& command_line) {
 // The modes that change the machine or drive a run, after the log is open.
 class InstallerRun {
  public:
-  explicit InstallerRun(const base::CommandLine& command_line) : command_line_(command_line) {}
+  InstallerRun(const base::CommandLine& command_line, const base::FilePath& current_folder)
+      : command_line_(command_line), current_folder_(current_folder) {}
 
   bool Run();
 
@@ -80,6 +86,8 @@ class InstallerRun {
   void ReadExperiments();
 
   const base::CommandLine& command_line_;
+  // The folder of the running installation.
+  const base::FilePath current_folder_;
   bool backend_ = false;
   bool uninstall_ = false;
   bool silent_ = false;
@@ -151,8 +159,16 @@ void InstallerRun::CreateMessageLoop() {
 
 void InstallerRun::ReadExperiments() {
   if (uninstall_) {
-    // The experiments of an installation are stored with it; this build
-    // cannot read them yet, so the defaults stay.
+    // An uninstall runs with the experiments the installation was made with.
+    VLOG(1) << "Retrieving experiment states from installation folder...";
+    scoped_refptr<JsonPrefStore> prefs = GetPrefsTaskPool()->CreateJsonPrefStore(
+        current_folder_.Append(kInstallerPrefsFileName));
+    const base::Value* experiments = nullptr;
+    if (prefs->GetValue(kInstallerExperimentsKey, &experiments) && experiments->is_list()) {
+      ListValueFeatureReader reader(experiments->GetList());
+      GetFeatureRegistry()->ApplyReader(reader);
+      VLOG(1) << "Retrieved experiment states from installation folder";
+    }
   } else {
     CommandLineFeatureReader reader(command_line_);
     GetFeatureRegistry()->ApplyReader(reader);
@@ -183,6 +199,8 @@ bool InstallerRun::Run() {
   LOG(INFO) << "Autoupdate:" << autoupdate_;
 
   CreateMessageLoop();
+  // Pending preference writes must reach the disk before the process ends.
+  GetPrefsTaskPool()->set_wait_for_release(true);
   ReadExperiments();
 
   // What follows reads the payload, builds the settings and runs a driver;
@@ -209,16 +227,19 @@ bool RunInstaller() {
       result = false;
     } else {
       RegisterInstallerFeatures(GetFeatureRegistry());
+      base::FilePath current_folder = Installation::GetCurrent()->GetFolder();
       if (command_line.HasSwitch(switches::kHelp) ||
           command_line.HasSwitch(switches::kHelpShort)) {
         PrintHelp();
         result = true;
       } else if (command_line.HasSwitch(switches::kSetFolderPermission)) {
         RunFolderPermissionHelper(command_line);
+        if (command_line.HasSwitch(switches::kRunUninstallBat))
+          RunUninstallBatch(current_folder);
         result = true;
       } else {
         StartLogging(command_line);
-        result = InstallerRun(command_line).Run();
+        result = InstallerRun(command_line, current_folder).Run();
       }
     }
 
