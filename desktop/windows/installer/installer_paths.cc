@@ -2,8 +2,6 @@
 
 #include <windows.h>
 #include <knownfolders.h>
-#include <objbase.h>
-#include <shlobj.h>
 
 #include "base/base_paths.h"
 #include "base/command_line.h"
@@ -15,6 +13,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/system_utils.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -26,42 +25,14 @@ constexpr char kLogFileBaseFormat[] = "%s_installer";
 constexpr wchar_t kLogFileSuffixFormat[] = L"_%04d%02d%02d%02d%02d%02d%03d.log";
 constexpr char kProbeSwitch[] = "version";
 
-using SHGetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE,
-                                                      PWSTR*);
-
 const std::string& CachedProductName() {
   static const std::string name = GetProductName();
   return name;
 }
 
-// The user's Downloads folder, asked of the shell by name so that systems
-// without the known-folder API simply skip this candidate.
-bool GetDownloadsFolder(base::FilePath* folder) {
-  HMODULE shell32 = GetModuleHandleW(L"shell32.dll");
-  if (!shell32)
-    shell32 = LoadLibraryW(L"shell32.dll");
-  if (!shell32)
-    return false;
-  auto get_known_folder_path = reinterpret_cast<SHGetKnownFolderPathFunction>(
-      reinterpret_cast<void*>(GetProcAddress(shell32, "SHGetKnownFolderPath")));
-  if (!get_known_folder_path)
-    return false;
-  PWSTR path = nullptr;
-  HRESULT result = get_known_folder_path(FOLDERID_Downloads, 0, nullptr, &path);
-  if (FAILED(result)) {
-    CoTaskMemFree(path);
-    path = nullptr;
-    result = get_known_folder_path(FOLDERID_Downloads, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr,
-                                   &path);
-  }
-  if (FAILED(result) || !path) {
-    CoTaskMemFree(path);
-    return false;
-  }
-  *folder = base::FilePath(path);
-  CoTaskMemFree(path);
-  return true;
-}
+// The Downloads folder has no CSIDL: where the known-folder API is missing
+// the shell refuses this one and the candidate is skipped.
+constexpr int kNoCsidl = -1;
 
 // Whether a copy of |executable| starts in |folder|. The copy is removed.
 bool CanRunFrom(const base::FilePath& folder, const base::FilePath& executable) {
@@ -139,7 +110,7 @@ bool FindRunnableTempFolder(const std::wstring& folder_name, const base::FilePat
         found = base::PathService::Get(base::DIR_TEMP, &base_folder);
         break;
       case DOWNLOADS:
-        found = GetDownloadsFolder(&base_folder);
+        found = GetKnownFolderPath(FOLDERID_Downloads, kNoCsidl, &base_folder, true);
         break;
       case HOME:
         found = base::PathService::Get(base::DIR_HOME, &base_folder);
