@@ -25,7 +25,6 @@
 #include "base/memory/weak_ptr.h"
 #include "base/observer_list.h"
 #include "base/task/task_runner.h"
-#include "base/win/windows_version.h"
 #include "desktop/windows/installer/settings.h"
 
 namespace base {
@@ -38,6 +37,7 @@ namespace installer {
 class DriveLister;
 class SettingsCommandLine;
 class UserToken;
+class WindowsVersionProvider;
 
 class SettingsImpl : public Settings {
  public:
@@ -59,8 +59,8 @@ class SettingsImpl : public Settings {
     const SettingsCommandLine* command_line_form = nullptr;
     // Null: the process token.
     const UserToken* user_token = nullptr;
-    // The Windows version the rules depend on; VERSION_PRE_XP: ask Windows.
-    base::win::Version windows_version = base::win::VERSION_PRE_XP;
+    // Null: the system's version.
+    const WindowsVersionProvider* windows_version = nullptr;
     // Null: DriveListerImpl.
     const DriveLister* drives = nullptr;
     // Null: a worker thread of the settings' own.
@@ -192,7 +192,7 @@ class SettingsImpl : public Settings {
   void LogFolderDetails(const InstallationFolderDetails& details) const;
   void NotifySettingChanged();
   bool IsAdministratorForDefaults() const;
-  base::win::Version GetWindowsVersion() const;
+  bool IsBeforeWindows7() const;
   scoped_refptr<base::TaskRunner> GetWorker();
 
   Environment environment_;
