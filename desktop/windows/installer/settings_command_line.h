@@ -6,8 +6,8 @@
 // SettingsImpl calls it for Settings::ToCommandLine, CopyImportSwitches and
 // WriteStats, and whenever its own rules say the settings are re-read from
 // the command line (construction, a folder holding an installation).
-// ReadSettings writes flags with SettingsImpl::WriteFlag (no notifications)
-// after SettingsImpl::ApplyDefaultFlags, and applies the copy-only rule with
+// ReadSettings is called right after SettingsImpl::ApplyDefaultFlags; it
+// writes flags with SettingsImpl::WriteFlag (no notifications) and applies the copy-only rule with
 // SettingsImpl::ApplyCopyOnlyRule. All calls come from the settings' thread.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SETTINGS_COMMAND_LINE_H_

@@ -547,9 +547,11 @@ void SettingsImpl::SetInstallLanguage(const std::wstring& language) {
 // Command-line form ----------------------------------------------------------
 
 void SettingsImpl::ReadSettingsFromCommandLine() {
-  if (!editable_ || !environment_.command_line_form)
+  if (!editable_)
     return;
-  environment_.command_line_form->ReadSettings(GetCommandLine(), this);
+  ApplyDefaultFlags();
+  if (environment_.command_line_form)
+    environment_.command_line_form->ReadSettings(GetCommandLine(), this);
 }
 
 void SettingsImpl::CopyImportSwitches(base::CommandLine* command_line) const {

@@ -169,8 +169,8 @@ class SettingsImpl : public Settings {
   void LogFlagsAndLanguage() const;
   // The command line the settings' rules consult.
   const base::CommandLine& GetCommandLine() const;
-  // Re-reads the settings from the command line through the form, while
-  // editable.
+  // While editable: the default flags, then the command line's settings
+  // through the form.
   void ReadSettingsFromCommandLine();
 
   // The stand-alone folder list, best first.
