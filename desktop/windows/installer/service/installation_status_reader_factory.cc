@@ -1,0 +1,46 @@
+#include "desktop/windows/installer/service/installation_status_reader_factory.h"
+
+#include "base/files/file_util.h"
+#include "desktop/windows/installer/service/json_installation_status_reader.h"
+#include "desktop/windows/installer/service/xml_installation_status_reader.h"
+
+namespace installer {
+
+std::unique_ptr<InstallationStatusReader> CreateInstallationStatusReader(
+    InstallationStatusSource source) {
+  switch (source) {
+    case PRIMARY:
+    case RECOVERED:
+      return std::make_unique<JsonInstallationStatusReader>();
+    case LEGACY_XML:
+    case LEGACY_XML_RECOVERED_FROM_OLD_FILES:
+    case DROVIK:
+      return std::make_unique<XmlInstallationStatusReader>();
+    case INVALID:
+    case GENERATED:
+    case STRING:
+      break;
+  }
+  return nullptr;
+}
+
+std::unique_ptr<InstallationStatus> ReadInstallationStatusFile(const base::FilePath& path,
+                                                               InstallationStatusSource source,
+                                                               std::string* error) {
+  if (!base::PathExists(path))
+    return nullptr;
+  std::unique_ptr<InstallationStatusReader> reader = CreateInstallationStatusReader(source);
+  if (!reader)
+    return nullptr;
+  std::string contents;
+  if (!base::ReadFileToString(path, &contents)) {
+    *error = "Cannot read a file to string";
+    return nullptr;
+  }
+  std::unique_ptr<InstallationStatus> status = reader->Read(contents, source);
+  if (!status)
+    *error = reader->GetError();
+  return status;
+}
+
+}  // namespace installer
