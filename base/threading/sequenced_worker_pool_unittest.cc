@@ -125,15 +125,18 @@ TEST(SequencedWorkerPoolTest, DelayedTasksWaitForTheirTime) {
   WaitableEvent done;
   TimeTicks start = TimeTicks::Now();
   TimeTicks ran;
+  std::string name;
   pool->PostDelayedTask(FROM_HERE, BindOnce(
-                                       [](TimeTicks* ran, WaitableEvent* done) {
+                                       [](TimeTicks* ran, std::string* name, WaitableEvent* done) {
                                          *ran = TimeTicks::Now();
+                                         *name = PlatformThread::GetName();
                                          done->Signal();
                                        },
-                                       &ran, &done),
+                                       &ran, &name, &done),
                         TimeDelta::FromMilliseconds(30));
   ASSERT_TRUE(done.TimedWait(TimeDelta::FromSeconds(10)));
   EXPECT_GE(ran - start, TimeDelta::FromMilliseconds(30));
+  EXPECT_EQ("DelayTest1", name);  // workers are the prefix and their number
   pool->Shutdown();
 }
 
