@@ -10,14 +10,20 @@
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/json/json_reader.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/path_service.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/console_help.h"
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/settings_command_line_impl.h"
+#include "desktop/windows/installer/settings_impl.h"
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/system_utils.h"
@@ -84,6 +90,10 @@ class InstallerRun {
   void ReadInstallFolder();
   void CreateMessageLoop();
   void ReadExperiments();
+  bool ReadPayload();
+  void CreateSettings();
+  bool FindDownloadFolder();
+  void ApplyTrackingData();
 
   const base::CommandLine& command_line_;
   // The folder of the running installation.
@@ -98,7 +108,13 @@ class InstallerRun {
   base::FilePath exe_dir_;
   base::FilePath exe_path_;
   base::FilePath install_folder_;
+  bool is_x64_ = true;
+  base::FilePath download_folder_;
+  // Declared in tear-down order: the settings go first, the loop last.
   std::unique_ptr<base::MessageLoop> message_loop_;
+  std::unique_ptr<PayloadReader> payload_reader_;
+  SettingsCommandLineImpl settings_command_line_;
+  std::unique_ptr<SettingsImpl> settings_;
 };
 
 bool InstallerRun::ReadOwnPaths() {
@@ -178,6 +194,105 @@ void InstallerRun::ReadExperiments() {
     LOG(INFO) << "Test experiment is enabled";
 }
 
+bool InstallerRun::ReadPayload() {
+  if (inside_package_)
+    return true;
+  SYSTEM_INFO system = {};
+  GetNativeSystemInfo(&system);
+  is_x64_ = system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+  payload_reader_ = std::make_unique<PayloadReader>(exe_path_);
+  switch (payload_reader_->type()) {
+    case PayloadType::none:
+      LOG(WARNING) << "Failed reading payload";
+      if (command_line_.HasSwitch(switches::kServerTrackingBlob)) {
+        LOG(INFO) << "Using tracking data from command line";
+        payload_reader_->SetExternalTrackingData(
+            command_line_.GetSwitchValueASCII(switches::kServerTrackingBlob));
+      }
+      break;
+    case PayloadType::tracking_data:
+      LOG(INFO) << "Tracking data: " << payload_reader_->GetPayloadData();
+      break;
+    case PayloadType::external_tracking_data:
+      LOG(ERROR) << "External should only ever be reported after calling"
+                 << "SetPayload";
+      break;
+    case PayloadType::full_package:
+      is_x64_ = true;
+      LOG(INFO) << "Found full package";
+      break;
+    case PayloadType::corrupted:
+      // The corrupted-installer message box belongs to the front ends, which
+      // this build does not have: the run ends without settings.
+      LOG(ERROR) << "Corrupted payload";
+      return false;
+  }
+  return true;
+}
+
+void InstallerRun::CreateSettings() {
+  bool x64 = is_x64_ && IsFeatureEnabled(kInstallerSupportX64DownloadFeature);
+  VLOG(1) << "Installer architecture: " << (x64 ? "X64" : "X86");
+  VLOG(2) << "Instantiating settings";
+  SettingsImpl::Environment environment;
+  environment.command_line = &command_line_;
+  environment.command_line_form = &settings_command_line_;
+  settings_ = std::make_unique<SettingsImpl>(uninstall_, silent_, autoupdate_,
+                                             install_folder_.value(), replace_old_engine_,
+                                             x64 ? 1 : 0, environment);
+}
+
+bool InstallerRun::FindDownloadFolder() {
+  if (command_line_.HasSwitch(switches::kTempFolder)) {
+    VLOG(1) << "Using download folder from command line";
+    download_folder_ =
+        command_line_.GetSwitchValuePath(switches::kTempFolder).Append(GetInstallerFolderName());
+    if (!base::DirectoryExists(download_folder_) && !base::CreateDirectory(download_folder_)) {
+      LOG(ERROR) << "Could not create temporary installer folder";
+      return false;
+    }
+  } else if (!FindRunnableTempFolder(GetInstallerFolderName(), exe_path_, &download_folder_)) {
+    LOG(ERROR) << "Could not obtain temporary installer folder";
+    return false;
+  }
+  LOG(INFO) << "Installer download folder: " << download_folder_;
+  return true;
+}
+
+void InstallerRun::ApplyTrackingData() {
+  if (!payload_reader_ || settings_->GetCopyOnly())
+    return;
+  PayloadType type = payload_reader_->type();
+  if (type != PayloadType::tracking_data && type != PayloadType::external_tracking_data)
+    return;
+  std::string data = payload_reader_->GetPayloadData();
+  std::optional<base::Value::Dict> tracking =
+      base::JSONReader::ReadDict(base::TrimWhitespaceASCII(data, base::TRIM_ALL));
+  if (!tracking)
+    return;
+  auto ascii_string = [&tracking](const char* path) -> const std::string* {
+    const std::string* value = tracking->FindStringByDottedPath(path);
+    return value && base::IsStringASCII(*value) ? value : nullptr;
+  };
+  const std::string* default_browser = ascii_string("utm.defbr");
+  const std::string* browser_stats = ascii_string("utm.fsce");
+  if (default_browser && browser_stats) {
+    run_immediately_ = true;
+    LOG(INFO) << "defbr:" << *default_browser;
+    settings_->SetDefaultBrowser(*default_browser == "true");
+    LOG(INFO) << "fsce:" << *browser_stats;
+    settings_->SetEnableVeltoStats(*browser_stats == "true");
+  }
+  if (const std::string* niuid = ascii_string("uuid")) {
+    settings_->SetNiuid(*niuid);
+    LOG(INFO) << "niuid:" << *niuid;
+  }
+  if (const std::string* medium = ascii_string("utm.medium")) {
+    settings_->SetMedium(*medium);
+    LOG(INFO) << "utm_medium:" << *medium;
+  }
+}
+
 bool InstallerRun::Run() {
   backend_ = command_line_.HasSwitch(switches::kBackend);
   uninstall_ = command_line_.HasSwitch(switches::kUninstall);
@@ -203,9 +318,24 @@ bool InstallerRun::Run() {
   GetPrefsTaskPool()->set_wait_for_release(true);
   ReadExperiments();
 
-  // What follows reads the payload, builds the settings and runs a driver;
-  // this build has none of them yet.
-  LOG(ERROR) << "This installer build cannot read its payload or run an installation yet";
+  if (!ReadPayload())
+    return false;
+  CreateSettings();
+
+  if (backend_ || command_line_.HasSwitch(switches::kRegisterAsProtocolHandler)) {
+    VLOG(2) << "Running backend";
+    LOG(ERROR) << "This installer build has no back end: nothing was installed";
+    return false;
+  }
+
+  if (!FindDownloadFolder())
+    return false;
+  ApplyTrackingData();
+
+  VLOG(2) << (silent_ ? "Running silent controller" : "Running UI controller");
+  LOG(ERROR) << "This installer build has no front end: nothing was installed";
+  // An empty download folder goes; one still in use by another run stays.
+  RemoveDirectoryW(download_folder_.value().c_str());
   return false;
 }
 
