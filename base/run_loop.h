@@ -52,6 +52,9 @@ class RunLoop {
  private:
   friend class MessageLoop;
 
+  // Runs Quit or QuitWhenIdle on the loop's thread, posting there if needed.
+  static void QuitOnOrigin(scoped_refptr<SingleThreadTaskRunner> origin, WeakPtr<RunLoop> run_loop,
+                           bool when_idle);
   bool BeforeRun();
   void AfterRun();
 
@@ -65,6 +68,8 @@ class RunLoop {
   bool quit_called_ = false;
   bool quit_when_idle_received_ = false;
   WeakPtrFactory<RunLoop> weak_factory_{this};
+  // Made at construction so other threads can copy it.
+  const WeakPtr<RunLoop> weak_this_;
 };
 
 }  // namespace base

@@ -183,6 +183,7 @@ struct DropParams<0, R(P...)> {
   using type = R(P...);
 };
 template <size_t N, typename R, typename First, typename... P>
+  requires(N > 0)
 struct DropParams<N, R(First, P...)> {
   using type = typename DropParams<N - 1, R(P...)>::type;
 };

@@ -22,7 +22,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <queue>
 #include <vector>
 
 #include "base/functional/callback.h"
@@ -71,10 +70,8 @@ class MessageLoop : public MessagePump::Delegate {
     TimeTicks delayed_run_time;  // null for immediate tasks
     uint64_t sequence_num = 0;
   };
-  // Orders the delayed queue earliest first, then by posting order.
-  struct LaterTask {
-    bool operator()(const PendingTask& a, const PendingTask& b) const;
-  };
+  // Orders the delayed heap: earliest first, then by posting order.
+  static bool RunsLater(const PendingTask& a, const PendingTask& b);
 
   // Called by the task runner with its lock held.
   void AddToIncomingQueueLocked(PendingTask task);
@@ -99,7 +96,7 @@ class MessageLoop : public MessagePump::Delegate {
   uint64_t next_sequence_num_ = 0;
   // Loop thread only.
   std::deque<PendingTask> work_queue_;
-  std::priority_queue<PendingTask, std::vector<PendingTask>, LaterTask> delayed_work_queue_;
+  std::vector<PendingTask> delayed_work_queue_;  // a heap ordered by RunsLater
   RunLoop* run_loop_ = nullptr;  // innermost running RunLoop
   int nesting_depth_ = 0;         // tasks currently running
 };

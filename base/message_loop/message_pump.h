@@ -36,7 +36,9 @@ class MessagePump {
   virtual ~MessagePump() = default;
 
   // Runs until Quit. |dispatcher| (may be null) is used by the UI pump only.
-  virtual void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) = 0;
+  // Each pass handles native work (messages, completions), one task, one due
+  // delayed task; with nothing done, idle work, then it waits.
+  void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher);
   // Ends the innermost Run once the current work item returns.
   void Quit();
   // Wakes the pump to call DoWork. Thread-safe.
@@ -62,6 +64,12 @@ class MessagePump {
     MessagePump* pump_;
     RunState* previous_;
   };
+
+  // Handles what the pump itself waits for (one window message, one I/O
+  // completion); true when something was handled.
+  virtual bool DoNativeWork() { return false; }
+  // Sleeps until ScheduleWork, native work or the next delayed task is due.
+  virtual void WaitForWork() = 0;
 
   // How long to wait for the next delayed task, in milliseconds, rounded up
   // (INFINITE when there is none).

@@ -14,10 +14,11 @@ class MessagePumpDefault : public MessagePump {
   MessagePumpDefault();
   ~MessagePumpDefault() override;
 
-  void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) override;
   void ScheduleWork() override;
 
  private:
+  void WaitForWork() override;
+
   WaitableEvent event_;
 };
 

@@ -12,6 +12,7 @@
 #include <atomic>
 
 #include "base/message_loop/message_pump.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
@@ -38,7 +39,6 @@ class MessagePumpForIO : public MessagePump {
   MessagePumpForIO();
   ~MessagePumpForIO() override;
 
-  void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) override;
   void ScheduleWork() override;
 
   // Associates |file_handle| (opened with FILE_FLAG_OVERLAPPED) with the port;
@@ -46,10 +46,12 @@ class MessagePumpForIO : public MessagePump {
   bool RegisterIOHandler(HANDLE file_handle, IOHandler* handler);
 
  private:
+  bool DoNativeWork() override;
+  void WaitForWork() override;
   // Waits up to |timeout| ms for one packet and handles it; true when one came.
   bool WaitForIOCompletion(DWORD timeout);
 
-  HANDLE port_ = nullptr;
+  win::ScopedHandle port_;
   std::atomic<bool> work_scheduled_{false};
 };
 

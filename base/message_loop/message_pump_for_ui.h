@@ -23,7 +23,6 @@ class MessagePumpForUI : public MessagePump {
   MessagePumpForUI();
   ~MessagePumpForUI() override;
 
-  void Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) override;
   void ScheduleWork() override;
 
  private:
@@ -31,8 +30,8 @@ class MessagePumpForUI : public MessagePump {
   // Our wake-up message arrived through DispatchMessage (a foreign modal loop).
   void HandleWorkMessage();
   // Handles one queued message; false when the queue was empty.
-  bool ProcessNextWindowsMessage();
-  void WaitForWork();
+  bool DoNativeWork() override;
+  void WaitForWork() override;
 
   HWND message_hwnd_ = nullptr;
   // Set while a wake-up message is in the queue, so that only one is.

@@ -24,10 +24,12 @@
 #include "base/synchronization/lock.h"
 #include "base/task/single_thread_task_runner.h"
 #include "base/threading/platform_thread.h"
+#include "base/win/scoped_handle.h"
 
 namespace base {
 
 class RunLoop;
+class WaitableEvent;
 
 class Thread {
  public:
@@ -73,7 +75,8 @@ class Thread {
 
   const std::string name_;
   Options options_;
-  HANDLE thread_ = nullptr;
+  win::ScopedHandle thread_;
+  WaitableEvent* start_event_ = nullptr;
   PlatformThreadId thread_id_ = kInvalidThreadId;
   // Written by the thread before it signals the start, cleared by Stop.
   MessageLoop* message_loop_ = nullptr;
