@@ -6,8 +6,9 @@
 // A message larger than the mailslot's limit (kMailslotMaxMessageSize) could
 // never be written and would hold up every later one, so Send refuses it at
 // once with an error log. When the mailslot cannot be opened every message is
-// dropped. Close (and the destructor) stops the thread after closing the
-// mailslot; messages still unwritten then are dropped and counted in the log.
+// dropped. Close (and the destructor) writes every message sent before it,
+// closes the mailslot and stops the thread; only messages the mailslot refuses
+// are dropped (and counted in the log).
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_IPC_IPC_SENDER_H_
 #define DESKTOP_WINDOWS_INSTALLER_IPC_IPC_SENDER_H_

@@ -17,7 +17,7 @@ std::unique_ptr<MailslotWriter> MailslotWriter::Open(const std::wstring& path) {
     PLOG(ERROR) << "Failed opening " << path;
     return nullptr;
   }
-  std::unique_ptr<MailslotWriter> writer(new MailslotWriter(std::move(mailslot)));
+  std::unique_ptr<MailslotWriter> writer(new MailslotWriter(path, std::move(mailslot)));
   base::MessageLoopForIO* loop = base::MessageLoopForIO::current();
   if (!loop || !loop->RegisterIOHandler(writer->mailslot_.Get(), writer.get())) {
     LOG(ERROR) << "Failed opening " << path << ": cannot watch its writes";
@@ -26,26 +26,55 @@ std::unique_ptr<MailslotWriter> MailslotWriter::Open(const std::wstring& path) {
   return writer;
 }
 
-MailslotWriter::MailslotWriter(base::win::ScopedHandle mailslot)
-    : mailslot_(std::move(mailslot)) {}
+MailslotWriter::MailslotWriter(const std::wstring& path, base::win::ScopedHandle mailslot)
+    : path_(path), mailslot_(std::move(mailslot)) {}
 
 MailslotWriter::~MailslotWriter() {
   VLOG(1) << "Closing mailslot.";
+  size_t unsent = 0;
   if (pending_) {
     VLOG(1) << "I/O still pending on mailslot.";
-    CancelIo(mailslot_.Get());
-    // Let the operation finish before its buffer (the queue's head) goes.
+    // A mailslot write never waits for the reader, so this returns at once.
     DWORD bytes = 0;
-    GetOverlappedResult(mailslot_.Get(), &pending_->overlapped, &bytes, TRUE);
-  }
-  mailslot_.Close();
-  if (pending_) {
-    // Its completion packet is still on its way through the port: the port
-    // drops it for a context without handler, which must stay allocated.
+    if (!GetOverlappedResult(mailslot_.Get(), &pending_->overlapped, &bytes, TRUE)) {
+      PLOG(ERROR) << "Cannot write to mailslot";
+      ++unsent;
+    }
+    queue_.pop_front();
+    // Its completion packet is still on its way through the port, which drops
+    // it for a context without handler; the context must stay allocated.
     pending_->handler = nullptr;
     (void)pending_.release();
   }
-  VLOG(1) << "Messages unsent: " << queue_.size();
+  mailslot_.Close();
+  // The last messages of a run (its error or success) are usually still
+  // queued here; they are written rather than lost.
+  if (!queue_.empty())
+    WriteQueueNow();
+  unsent += queue_.size();
+  VLOG(1) << "Messages unsent: " << unsent;
+}
+
+void MailslotWriter::WriteQueueNow() {
+  // A handle of its own, outside the completion port, so that these writes
+  // finish before the port's thread goes away.
+  base::win::ScopedHandle mailslot(CreateFileW(path_.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!mailslot.IsValid()) {
+    PLOG(ERROR) << "Failed opening " << path_;
+    return;
+  }
+  while (!queue_.empty()) {
+    const base::Pickle& message = queue_.front();
+    DWORD written = 0;
+    if (!WriteFile(mailslot.Get(), message.data(), static_cast<DWORD>(message.size()), &written,
+                   nullptr)) {
+      PLOG(ERROR) << "Cannot write to mailslot";
+      return;
+    }
+    queue_.pop_front();
+  }
 }
 
 void MailslotWriter::Write(base::Pickle message) {

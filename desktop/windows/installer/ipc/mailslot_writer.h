@@ -4,8 +4,10 @@
 //
 // Messages go out in the order queued. A write the system refuses at once is
 // logged and its message stays at the head of the queue, to be tried again
-// when the next message is queued. Destruction cancels a write still in flight
-// and drops (and counts in the log) the messages not yet written.
+// when the next message is queued. Destruction lets a write still in flight
+// finish and then writes the rest of the queue at once, so that the last
+// messages of a run are not lost; only messages the mailslot refuses then are
+// dropped (and counted in the log).
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_IPC_MAILSLOT_WRITER_H_
 #define DESKTOP_WINDOWS_INSTALLER_IPC_MAILSLOT_WRITER_H_
@@ -45,11 +47,15 @@ class MailslotWriter : public base::MessageLoopForIO::IOHandler {
                      DWORD error) override;
 
  private:
-  explicit MailslotWriter(base::win::ScopedHandle mailslot);
+  MailslotWriter(const std::wstring& path, base::win::ScopedHandle mailslot);
 
   // Starts writing the head of the queue.
   void WriteNext();
 
+  // Writes the queue synchronously, in order, until one write fails.
+  void WriteQueueNow();
+
+  const std::wstring path_;
   base::win::ScopedHandle mailslot_;
   std::deque<base::Pickle> queue_;
   // The context of the write in flight; null when none.
