@@ -191,6 +191,33 @@ TEST_F(IpcChannelTest, OversizedMessageDoesNotHoldUpTheFinalOne) {
   EXPECT_EQ(0u, delegate.observer.calls[1].find("Error(0,dddd"));
 }
 
+TEST_F(IpcChannelTest, CutShortAndEmptyMessagesAreDroppedByTheReader) {
+  base::RunLoop run_loop;
+  RecordingDelegate delegate(1, run_loop.QuitClosure());
+  IpcReceiver receiver(&delegate);
+  ASSERT_NO_FATAL_FAILURE(ConnectAndWait(&receiver));
+
+  HANDLE mailslot = CreateFileW((kMailslotPathPrefix + name_).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, mailslot);
+  base::Pickle success = InstallerMessage::Success().ToPickle();
+  const char header_only[] = {3};
+  DWORD written = 0;
+  // Claims more payload than it carries, too short for a header, empty.
+  EXPECT_TRUE(WriteFile(mailslot, success.data(), static_cast<DWORD>(success.size() - 4), &written,
+                        nullptr));
+  EXPECT_TRUE(WriteFile(mailslot, header_only, sizeof(header_only), &written, nullptr));
+  EXPECT_TRUE(WriteFile(mailslot, header_only, 0, &written, nullptr));
+  EXPECT_TRUE(WriteFile(mailslot, success.data(), static_cast<DWORD>(success.size()), &written,
+                        nullptr));
+  CloseHandle(mailslot);
+
+  RunWithTimeout(&run_loop, 10);
+  EXPECT_EQ(std::vector<std::string>{"Success"}, delegate.observer.calls);
+  EXPECT_EQ(1u, delegate.messages);
+}
+
 TEST_F(IpcChannelTest, IdleReceiverStopsPromptly) {
   RecordingDelegate delegate(1, {});
   IpcReceiver receiver(&delegate);

@@ -48,9 +48,15 @@ void MailslotReader::Read() {
         LOG(WARNING) << "Dropping a mailslot message of " << bytes_read
                      << " bytes that holds no whole message";
     }
-  } else if (GetLastError() != ERROR_SEM_TIMEOUT) {
-    PLOG(ERROR) << "Cannot read from mailslot";
-    return;
+  } else {
+    const DWORD error = GetLastError();
+    // ERROR_SEM_TIMEOUT: nothing arrived within the time-out. Wine reports an
+    // empty message as ERROR_BROKEN_PIPE (and consumes it) where Windows reads
+    // zero bytes; it must not end the reading for good.
+    if (error != ERROR_SEM_TIMEOUT && error != ERROR_BROKEN_PIPE) {
+      PLOG(ERROR) << "Cannot read from mailslot";
+      return;
+    }
   }
   Start();
 }
