@@ -1,0 +1,65 @@
+#include "desktop/windows/installer/ipc/ipc_receiver.h"
+
+#include <utility>
+
+#include "base/functional/bind.h"
+#include "base/location.h"
+#include "base/logging.h"
+#include "desktop/windows/installer/ipc/mailslot_constants.h"
+#include "desktop/windows/installer/ipc/mailslot_reader.h"
+
+namespace installer {
+
+IpcReceiver::IpcReceiver(Delegate* delegate)
+    : ipc_thread_(kIpcThreadName), delegate_(delegate) {}
+
+IpcReceiver::~IpcReceiver() {
+  Close();
+}
+
+bool IpcReceiver::Connect(const std::wstring& name) {
+  owner_task_runner_ = base::SingleThreadTaskRunner::GetCurrentDefault();
+  weak_this_ = weak_factory_.GetWeakPtr();
+  if (!ipc_thread_.StartWithOptions(base::Thread::Options(base::MessageLoop::TYPE_IO))) {
+    LOG(ERROR) << "Could not start IPC thread";
+    return false;
+  }
+  VLOG(1) << "Preparing to receive IPC on " << name;
+  ipc_thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IpcReceiver::ConnectOnIpcThread, base::Unretained(this),
+                                std::wstring(kMailslotPathPrefix) + name));
+  return true;
+}
+
+void IpcReceiver::Close() {
+  // Messages already on their way to the creating thread are dropped too.
+  weak_factory_.InvalidateWeakPtrs();
+  if (!ipc_thread_.IsRunning())
+    return;
+  VLOG(1) << "Stopping RPC receiver";
+  ipc_thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IpcReceiver::CloseOnIpcThread, base::Unretained(this)));
+  ipc_thread_.Stop();
+}
+
+void IpcReceiver::OnMessageReceived(base::Pickle message) {
+  owner_task_runner_->PostTask(
+      FROM_HERE, base::BindOnce(&IpcReceiver::DeliverMessage, weak_this_, std::move(message)));
+}
+
+void IpcReceiver::ConnectOnIpcThread(const std::wstring& path) {
+  reader_ = MailslotReader::Create(
+      path, base::BindRepeating(&IpcReceiver::OnMessageReceived, base::Unretained(this)));
+  if (reader_)
+    reader_->Start();
+}
+
+void IpcReceiver::CloseOnIpcThread() {
+  reader_.reset();
+}
+
+void IpcReceiver::DeliverMessage(base::Pickle message) {
+  delegate_->HandleMessage(message);
+}
+
+}  // namespace installer
