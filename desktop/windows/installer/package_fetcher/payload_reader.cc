@@ -12,6 +12,8 @@ namespace {
 constexpr char kPayloadMagic[] = {'V', 'L', 'O'};
 constexpr uint64_t kMagicSize = sizeof(kPayloadMagic);
 constexpr uint64_t kLengthFieldSize = 4;
+// The alignment of the certificate table that signing tools keep.
+constexpr uint64_t kTableAlignment = 8;
 constexpr char kSevenZipSignature[] = {'7', 'z', '\xBC', '\xAF', '\x27', '\x1C'};
 
 // PE layout: "MZ" at 0, the offset of the PE signature at 0x3C, the machine
@@ -126,9 +128,7 @@ PayloadType PayloadReader::ReadPayload() {
   // wins over one inside it.
   const bool found_at_end = file_length >= kLengthFieldSize &&
                             FindPayloadEndingAt(file_length - kLengthFieldSize);
-  if (!found_at_end &&
-      !(is_signed && certificate_offset >= kLengthFieldSize &&
-        FindPayloadEndingAt(certificate_offset - kLengthFieldSize))) {
+  if (!found_at_end && !(is_signed && FindPayloadBeforeTable(certificate_offset))) {
     LOG(WARNING) << "No valid payload found";
     return PayloadType::none;
   }
@@ -144,6 +144,22 @@ PayloadType PayloadReader::ReadPayload() {
     return PayloadType::none;
   }
   return PayloadType::full_package;
+}
+
+bool PayloadReader::FindPayloadBeforeTable(uint64_t table_offset) {
+  // Signing tools align the table to 8 bytes with zeros, so a block appended
+  // before signing may end up to 7 zero bytes before it.
+  for (uint64_t padding = 0; padding < kTableAlignment && padding + kLengthFieldSize <= table_offset;
+       ++padding) {
+    if (padding > 0) {
+      std::string_view pad;
+      if (!GetBytes(table_offset - padding, 1, &pad) || pad[0] != '\0')
+        return false;
+    }
+    if (FindPayloadEndingAt(table_offset - padding - kLengthFieldSize))
+      return true;
+  }
+  return false;
 }
 
 bool PayloadReader::FindPayloadEndingAt(uint64_t length_position) {

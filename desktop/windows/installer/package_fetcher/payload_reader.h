@@ -8,9 +8,9 @@
 //   E - 7 - L  3 bytes  "VLO"
 //   E - 4 - L  L bytes  payload
 //   E - 4      4 bytes  L, unsigned 32-bit little-endian
-// Signing tools align the certificate table to 8 bytes with zero padding, so
-// a writer that wants the block inside the signed part aligns the end of the
-// block to 8 bytes before signing.
+// Signing tools align the certificate table to 8 bytes with zero padding; a
+// block followed by at most 7 zero bytes before the table is found as well, so
+// a block may be appended and the file signed afterwards.
 //
 // Contract: the constructor maps the whole file read-only and classifies it
 // once; the type can then be read at once. The mapping lives as long as the
@@ -80,6 +80,9 @@ class PayloadReader {
  private:
   // Classifies the mapped file; the result becomes the type.
   PayloadType ReadPayload();
+  // Looks for a block ending at the certificate table at |table_offset|,
+  // also behind the zero padding a signing tool puts before the table.
+  bool FindPayloadBeforeTable(uint64_t table_offset);
   // Looks for a block whose length field starts at |length_position|; on
   // success stores the payload length and offset.
   bool FindPayloadEndingAt(uint64_t length_position);

@@ -207,8 +207,26 @@ TEST_F(PayloadReaderTest, SignedImages) {
   EXPECT_EQ(tracking, both_reader.GetPayloadData());
 }
 
-TEST_F(PayloadReaderTest, BlockFollowedByPaddingBeforeTheTableIsNotFound) {
-  // The length field must end exactly at the table.
+TEST_F(PayloadReaderTest, BlockAppendedBeforeSigningIsFoundBehindThePadding) {
+  const std::string tracking = R"({"uuid":"abc"})";
+  const std::string package = kSevenZip + "package bytes";
+  for (size_t extra = 0; extra < 8; ++extra) {
+    for (const std::string& payload : {tracking + std::string(extra, ' '), package}) {
+      std::string image = MakeImage();
+      image += std::string(extra, 'x');
+      image += Block(payload);
+      Sign(&image);
+      PayloadReader reader(Write(image));
+      EXPECT_EQ(payload == package ? PayloadType::full_package : PayloadType::tracking_data,
+                reader.type())
+          << extra;
+      EXPECT_EQ(payload, reader.GetPayloadData());
+    }
+  }
+}
+
+TEST_F(PayloadReaderTest, BlockFollowedByMoreThanAlignmentPaddingIsNotFound) {
+  // Only the padding a signing tool adds is skipped.
   std::string image = MakeImage();
   image += Block(R"({"uuid":"abc"})");
   image += std::string(8, '\0');
