@@ -2,6 +2,7 @@
 
 import os
 import pathlib
+import shutil
 import subprocess
 
 import pytest
@@ -76,3 +77,20 @@ def log_dir(temp_dir):
 
 def new_logs(folder, before):
     return sorted(set(folder.glob("*.log")) - before) if folder.exists() else []
+
+
+def run_and_read_log(wine, log_dir, exe, *args):
+    """Runs |exe| and returns its result and the text of the one log it wrote."""
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    result = wine.run([exe] + list(args))
+    logs = new_logs(log_dir, before)
+    assert len(logs) == 1
+    return result, logs[0].read_text(encoding="utf-8")
+
+
+def copy_installer(folder):
+    """A copy of the built installer (executable and library) in |folder|."""
+    folder.mkdir(parents=True, exist_ok=True)
+    for name in ("installer.exe", "installer_lib.dll"):
+        shutil.copy(BIN / name, folder / name)
+    return folder / "installer.exe"

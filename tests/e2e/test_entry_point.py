@@ -1,12 +1,13 @@
 """The entry point as a user meets it: build-information switches, help, the
 log file of a run and the folder-permission helper mode."""
 
+import json
 import re
 import subprocess
 
 import pytest
 
-from conftest import BIN, new_logs
+from conftest import BIN, copy_installer, new_logs, run_and_read_log
 
 
 @pytest.mark.parametrize("switch,expected", [
@@ -62,19 +63,11 @@ def test_library_imports_only_system_dlls():
         assert imported <= allowed, (binary, imported - allowed)
 
 
-def run_and_read_log(wine, installer_exe, log_dir, *args):
-    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
-    result = wine.run([installer_exe] + list(args))
-    logs = new_logs(log_dir, before)
-    assert len(logs) == 1
-    return result, logs[0].read_text(encoding="utf-8")
-
-
 def test_experiment_switch_reaches_the_run(wine, installer_exe, log_dir):
-    _, log = run_and_read_log(wine, installer_exe, log_dir,
+    _, log = run_and_read_log(wine, log_dir, installer_exe,
                               "--with-feature:installer-experiment-test", "--backend")
     assert "] Test experiment is enabled\n" in log
-    _, log = run_and_read_log(wine, installer_exe, log_dir, "--backend")
+    _, log = run_and_read_log(wine, log_dir, installer_exe, "--backend")
     assert "Test experiment is enabled" not in log
 
 
@@ -89,30 +82,26 @@ def test_help_succeeds_without_a_log_file(wine, installer_exe, log_dir):
 
 def make_installation(folder):
     """A folder that looks like an installation: the installer beside the browser."""
-    import json
-    import shutil
-    folder.mkdir(parents=True)
-    for name in ("installer.exe", "installer_lib.dll"):
-        shutil.copy(BIN / name, folder / name)
+    installer = copy_installer(folder)
     (folder / "velto.exe").write_bytes(b"MZ")
     (folder / "installer_prefs.json").write_text(
         json.dumps({"installer-experiments": ["installer-experiment-test@1"]}))
-    return folder / "installer.exe"
+    return installer
 
 
 def test_uninstall_uses_experiments_stored_with_the_installation(wine, log_dir, tmp_path):
     installer = make_installation(tmp_path / "Velto")
-    _, log = run_and_read_log(wine, installer, log_dir, "--uninstall")
+    _, log = run_and_read_log(wine, log_dir, installer, "--uninstall")
     assert "] Test experiment is enabled\n" in log
     assert "] Inside package1\n" in log
     # Switches do not override what the installation stored.
-    _, log = run_and_read_log(wine, installer, log_dir, "--uninstall",
+    _, log = run_and_read_log(wine, log_dir, installer, "--uninstall",
                               "--with-feature:installer-experiment-test=off")
     assert "] Test experiment is enabled\n" in log
 
 
 def test_uninstall_outside_an_installation_fails(wine, installer_exe, log_dir):
-    result, log = run_and_read_log(wine, installer_exe, log_dir, "--uninstall")
+    result, log = run_and_read_log(wine, log_dir, installer_exe, "--uninstall")
     assert result.returncode == 1
     assert ("] Requested to uninstall, but we are not in a valid installation folder\n"
             in log)
