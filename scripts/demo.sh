@@ -11,15 +11,25 @@ trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 show() {
   echo "\$ installer.exe $*"
   wine "$installer" "$@" </dev/null
+  local rc=$?
   echo
-  echo "(exit code $?)"
+  echo "(exit code $rc)"
   echo
 }
 
 show --version
 show --internal-version
 show --stream
-show --help
+if [ -t 1 ]; then
+  # The help opens a console of its own; Wine shows it on this terminal and
+  # waits for a key.
+  echo "\$ installer.exe --help"
+  wine "$installer" --help
+  echo
+else
+  echo "(installer.exe --help opens a console, which Wine shows only on a terminal)"
+  echo
+fi
 
 temp_unix=$(winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')")
 log_dir="$temp_unix/Velto Installer"

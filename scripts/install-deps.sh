@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
           googletest nlohmann-json3-dev p7zip-full osslsigncode openssl ninja-build cmake
-          python3-pytest dpkg-dev xvfb)
+          python3-pytest dpkg-dev xvfb tmux)
 
 missing=()
 for p in "${packages[@]}"; do

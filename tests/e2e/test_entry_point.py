@@ -73,7 +73,7 @@ def test_experiment_switch_reaches_the_run(wine, installer_exe, log_dir):
 
 def test_help_succeeds_without_a_log_file(wine, installer_exe, log_dir):
     # The help goes to a console of its own (Wine shows it only on a terminal);
-    # its text is checked by the unit tests.
+    # test_console_help reads it on a terminal.
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     result = wine.run([installer_exe, "--help"])
     assert result.returncode == 0
