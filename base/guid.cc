@@ -1,13 +1,8 @@
 #include "base/guid.h"
 
-#include <windows.h>
-#include <bcrypt.h>
-// wingdi.h defines ERROR, which LOG(ERROR) needs as a plain token.
-#undef ERROR
-
 #include <cstdint>
 
-#include "base/logging.h"
+#include "base/rand_util.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
 
@@ -34,12 +29,8 @@ bool IsValidGUIDT(std::basic_string_view<Char> guid, bool lower_case_only) {
 
 std::string GenerateGUID() {
   uint64_t bytes[2];
-  const NTSTATUS status = BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(bytes), sizeof(bytes),
-                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-  if (status != 0) {
-    LOG(ERROR) << "BCryptGenRandom failed: 0x" << std::hex << static_cast<unsigned long>(status);
+  if (!RandBytes(bytes, sizeof(bytes)))
     return std::string();
-  }
   // Version 4 in the high nibble of the third group, variant 10xx in the fourth.
   bytes[0] = (bytes[0] & 0xFFFFFFFFFFFF0FFFULL) | 0x0000000000004000ULL;
   bytes[1] = (bytes[1] & 0x3FFFFFFFFFFFFFFFULL) | 0x8000000000000000ULL;

@@ -90,7 +90,8 @@ class Settings {
   // Refused while upgrading and for a stand-alone copy.
   virtual bool SetAllUsers(bool value) = 0;
   virtual void SetInstallFolderString(const std::wstring& folder) = 0;
-  // Starts the analysis of |folder| when it differs from the current one.
+  // Starts the analysis of |folder| (forward slashes turned into
+  // backslashes) when it differs from the current one.
   virtual void SetInstallFolder(const base::FilePath& folder) = 0;
   // Stores the nearest available language to |language|.
   virtual void SetInstallLanguage(const std::wstring& language) = 0;

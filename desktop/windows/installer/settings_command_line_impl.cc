@@ -3,11 +3,18 @@
 #include <string_view>
 
 #include "base/command_line.h"
+#include "base/files/file_path.h"
+#include "base/functional/bind.h"
 #include "base/logging.h"
+#include "base/rand_util.h"
+#include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_impl.h"
 #include "desktop/windows/installer/settings_switches.h"
+#include "desktop/windows/installer/stats_scope.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
 
@@ -17,6 +24,20 @@ namespace {
 
 constexpr wchar_t kTrue[] = L"1";
 constexpr wchar_t kFalse[] = L"0";
+
+// Statistics keys; the first five are written under the caller's prefix.
+constexpr char kStatsInstallationMode[] = "installation_mode";
+constexpr char kStatsInstallationOperation[] = "installation_operation";
+constexpr char kStatsMakeDefault[] = "make_default";
+constexpr char kStatsUsingDefaultFolder[] = "using_default_installation_folder";
+constexpr char kStatsUsingPrivilegedFolder[] = "using_privileged_installation_folder";
+constexpr char kStatsAutoupdate[] = "autoupdate";
+constexpr char kStatsBuildArch[] = "build_arch";
+constexpr char kStatsStatusParseError[] = "xml_status_parse_error";
+constexpr char kStatsStatusFaultyFile[] = "xml_status_faulty_file";
+constexpr char kStatsStatusSource[] = "installation_status_source";
+
+constexpr int kFaultyFileSamplePercent = 5;
 
 void AppendBoolSwitch(std::string_view name, bool value, base::CommandLine* command_line) {
   command_line->AppendSwitchNative(name, value ? kTrue : kFalse);
@@ -36,9 +57,17 @@ bool ReadBoolSwitch(const base::CommandLine& command_line,
 
 }  // namespace
 
-SettingsCommandLineImpl::SettingsCommandLineImpl(const base::CommandLine* process_command_line,
-                                                 const FeatureRegistry* features)
-    : process_command_line_(process_command_line), features_(features) {}
+SettingsCommandLineImpl::Environment::Environment() = default;
+SettingsCommandLineImpl::Environment::Environment(const Environment&) = default;
+SettingsCommandLineImpl::Environment& SettingsCommandLineImpl::Environment::operator=(
+    const Environment&) = default;
+SettingsCommandLineImpl::Environment::~Environment() = default;
+
+SettingsCommandLineImpl::SettingsCommandLineImpl(const Environment& environment)
+    : environment_(environment) {
+  if (!environment_.rand_int)
+    environment_.rand_int = base::BindRepeating(&base::RandInt);
+}
 
 SettingsCommandLineImpl::~SettingsCommandLineImpl() = default;
 
@@ -165,14 +194,55 @@ void SettingsCommandLineImpl::WriteStats(const Settings& settings,
                                          const std::string& prefix,
                                          StatsScope* scope) const {
   LOG(INFO) << "Writing setting stats with prefix " << prefix;
+  scope->SetString(prefix + kStatsInstallationMode,
+                   InstallationModeToStatsName(settings.GetInstallationMode()));
+  scope->SetString(prefix + kStatsInstallationOperation,
+                   InstallationOperationToStatsName(settings.GetOperation()));
+  scope->SetInteger(kStatsAutoupdate, settings.GetAutoupdate() ? 1 : 0);
+  scope->SetInteger(prefix + kStatsMakeDefault, settings.GetDefaultBrowser() ? 1 : 0);
+
+  base::FilePath standard_folder;
+  settings.GetDefaultInstallFolder(&standard_folder, DEFAULT_FOLDER_STANDARD);
+  const bool default_folder = base::FilePath::CompareEqualIgnoreCase(
+      settings.GetInstallPath().value(), standard_folder.value());
+  scope->SetInteger(prefix + kStatsUsingDefaultFolder, default_folder ? 1 : 0);
+
+  const InstallationFolderDetails& details = *settings.GetFolderDetails();
+  const bool privileged =
+      environment_.user_token
+          ? NeedsElevation(*environment_.user_token, settings.GetAllUsers(),
+                           details.HasWriteAccess())
+          : NeedsElevation(settings.GetAllUsers(), details.HasWriteAccess());
+  scope->SetInteger(prefix + kStatsUsingPrivilegedFolder, privileged ? 1 : 0);
+  scope->SetString(kStatsBuildArch, settings.GetArchitecture() != 0 ? "X64" : "X86");
+
+  // Removed rather than left alone: a scope written for an earlier folder
+  // must not keep that folder's findings.
+  if (!details.GetStatusSource().empty())
+    scope->SetString(kStatsStatusParseError, details.GetStatusSource());
+  else
+    scope->Remove(kStatsStatusParseError);
+  // A faulty file's content is large and personal; a sample of the runs is
+  // enough to learn how files break.
+  if (!details.GetStatusText().empty() &&
+      environment_.rand_int.Run(0, 99) < kFaultyFileSamplePercent) {
+    scope->SetString(kStatsStatusFaultyFile, details.GetStatusText());
+  } else {
+    scope->Remove(kStatsStatusFaultyFile);
+  }
+  if (details.IsExistingInstallation() && details.GetDetails()) {
+    scope->SetString(kStatsStatusSource,
+                     InstallationStatusSourceToString(details.GetDetails()->source));
+  }
 }
 
 const base::CommandLine& SettingsCommandLineImpl::GetProcessCommandLine() const {
-  return process_command_line_ ? *process_command_line_ : *base::CommandLine::ForCurrentProcess();
+  return environment_.process_command_line ? *environment_.process_command_line
+                                           : *base::CommandLine::ForCurrentProcess();
 }
 
 const FeatureRegistry& SettingsCommandLineImpl::GetFeatures() const {
-  return features_ ? *features_ : *GetFeatureRegistry();
+  return environment_.features ? *environment_.features : *GetFeatureRegistry();
 }
 
 std::string InstallationModeToStatsName(InstallationMode mode) {

@@ -17,26 +17,49 @@
 // values are parsed with ParseBoolSwitchValue; an absent switch keeps the
 // default. Reading the written form of a settings object gives back the same
 // flags, folder, profile folder, niuid and medium.
+//
+// Statistics: the mode, operation, default-browser choice and whether the
+// folder is the standard one or needs elevation go under the caller's prefix;
+// "autoupdate", "build_arch" and what is known of the folder's status file
+// ("xml_status_parse_error", in one run of twenty "xml_status_faulty_file",
+// "installation_status_source") are written at the scope's top level.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SETTINGS_COMMAND_LINE_IMPL_H_
 #define DESKTOP_WINDOWS_INSTALLER_SETTINGS_COMMAND_LINE_IMPL_H_
 
 #include <string>
 
+#include "base/functional/callback.h"
 #include "desktop/windows/installer/settings_command_line.h"
 #include "desktop/windows/installer/settings_flag.h"
 
 namespace installer {
 
 class FeatureRegistry;
+class UserToken;
 
 class SettingsCommandLineImpl : public SettingsCommandLine {
  public:
-  // |process_command_line| is the command line switches are copied from
-  // (null: the process's); |features| the registry whose overrides are
-  // handed on (null: the process-wide one). Both must outlive this object.
-  explicit SettingsCommandLineImpl(const base::CommandLine* process_command_line = nullptr,
-                                   const FeatureRegistry* features = nullptr);
+  // What the form asks of the process and the machine; every pointer must
+  // outlive the form.
+  struct Environment {
+    Environment();
+    Environment(const Environment&);
+    Environment& operator=(const Environment&);
+    ~Environment();
+
+    // The command line switches are copied from. Null: the process's.
+    const base::CommandLine* process_command_line = nullptr;
+    // The registry whose overrides are handed on. Null: the process-wide one.
+    const FeatureRegistry* features = nullptr;
+    // Whose rights decide whether a folder is privileged. Null: the process
+    // token.
+    const UserToken* user_token = nullptr;
+    // A uniform draw from [min, max], for sampling. Null: base::RandInt.
+    base::RepeatingCallback<int(int min, int max)> rand_int;
+  };
+
+  explicit SettingsCommandLineImpl(const Environment& environment = Environment());
   SettingsCommandLineImpl(const SettingsCommandLineImpl&) = delete;
   SettingsCommandLineImpl& operator=(const SettingsCommandLineImpl&) = delete;
   ~SettingsCommandLineImpl() override;
@@ -55,8 +78,7 @@ class SettingsCommandLineImpl : public SettingsCommandLine {
   const base::CommandLine& GetProcessCommandLine() const;
   const FeatureRegistry& GetFeatures() const;
 
-  const base::CommandLine* const process_command_line_;
-  const FeatureRegistry* const features_;
+  Environment environment_;
 };
 
 // The statistics names of the installation mode and operation ("all_users",

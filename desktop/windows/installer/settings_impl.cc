@@ -583,9 +583,13 @@ void SettingsImpl::SetInstallFolderString(const std::wstring& folder) {
   SetInstallFolder(base::FilePath(folder));
 }
 
-void SettingsImpl::SetInstallFolder(const base::FilePath& folder) {
+void SettingsImpl::SetInstallFolder(const base::FilePath& given_folder) {
   if (!editable_)
     return;
+  // The install path names the mutex, mailslot and events that the front
+  // end and the back end meet at, and the back end receives it through its
+  // command line, where folders are normalised: both must spell it alike.
+  const base::FilePath folder = NormalizeSeparators(given_folder.value());
   VLOG(1) << "Setting install folder to: " << folder.AsUTF8Unsafe();
   // Compared with the folder that will be current once a pending analysis
   // arrives, so that going back to the analysed folder cancels the other.

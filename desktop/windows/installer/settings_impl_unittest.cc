@@ -18,26 +18,14 @@
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
+#include "desktop/windows/installer/service/test/fake_user_token.h"
 #include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
-#include "desktop/windows/installer/service/user_token.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
 
 namespace installer {
 namespace {
-
-class StandardUserToken : public UserToken {
- public:
-  bool GetElevationType(TOKEN_ELEVATION_TYPE* type) const override {
-    *type = TokenElevationTypeDefault;
-    return true;
-  }
-  bool IsAdministratorsMember(bool, bool* is_member) const override {
-    *is_member = false;
-    return true;
-  }
-};
 
 class FakeDrives : public DriveLister {
  public:
@@ -107,7 +95,7 @@ class SettingsImplTest : public testing::Test {
 
   base::MessageLoop loop_;
   base::CommandLine command_line_;
-  StandardUserToken token_;
+  FakeUserToken token_;  // a standard user
   FakeWindowsVersionProvider version_;
   FakeDrives drives_;
   SettingsImpl::Environment environment_;

@@ -9,40 +9,12 @@
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/test/test_environment.h"
-#include "desktop/windows/installer/service/user_token.h"
+#include "desktop/windows/installer/service/test/fake_user_token.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
 
 namespace installer {
 namespace {
-
-// A token with chosen answers: an administrator or not, filtered by UAC or
-// not, or unreadable.
-class FakeUserToken : public UserToken {
- public:
-  FakeUserToken(TOKEN_ELEVATION_TYPE type, bool member, bool linked_member)
-      : type_(type), member_(member), linked_member_(linked_member) {}
-
-  bool GetElevationType(TOKEN_ELEVATION_TYPE* type) const override {
-    if (fail_)
-      return false;
-    *type = type_;
-    return true;
-  }
-  bool IsAdministratorsMember(bool linked, bool* is_member) const override {
-    if (fail_)
-      return false;
-    *is_member = linked ? linked_member_ : member_;
-    return true;
-  }
-  void set_fail(bool fail) { fail_ = fail; }
-
- private:
-  TOKEN_ELEVATION_TYPE type_;
-  bool member_;
-  bool linked_member_;
-  bool fail_ = false;
-};
 
 FakeUserToken StandardUser() {
   return FakeUserToken(TokenElevationTypeDefault, false, false);
