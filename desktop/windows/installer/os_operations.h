@@ -15,10 +15,15 @@
 namespace installer {
 
 struct InstallationStatus;
+class Settings;
 
 // The installer's choices that decide the default-browser set-up, as the
 // settings and their folder analysis give them.
 struct DefaultBrowserChoices {
+  // The choices of |settings|; the path is that of the analysed folder, or
+  // the settings' install path while no analysis is there.
+  static DefaultBrowserChoices FromSettings(const Settings& settings);
+
   bool copy_only = false;
   bool silent = false;
   bool default_browser = false;
@@ -33,10 +38,10 @@ class OsOperations {
  public:
   virtual ~OsOperations() = default;
 
-  // Sets up the installation in |choices.install_path| as default browser or
+  // Sets up the installation the settings name as default browser or
   // handler. |status|, when given, is that installation's record; it is
   // copied, the caller keeps its own.
-  virtual void SetUpDefaultBrowser(const DefaultBrowserChoices& choices,
+  virtual void SetUpDefaultBrowser(const Settings& settings,
                                    const InstallationStatus* status) = 0;
 };
 

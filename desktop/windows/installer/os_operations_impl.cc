@@ -4,9 +4,11 @@
 #include <utility>
 
 #include "base/logging.h"
+#include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/service/association_shell.h"
 #include "desktop/windows/installer/service/folder_installation.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/service/windows_version_provider.h"
 
 namespace installer {
@@ -16,7 +18,24 @@ OsOperationsImpl::OsOperationsImpl(const InstallationImpl::Platform& platform)
 
 OsOperationsImpl::~OsOperationsImpl() = default;
 
-void OsOperationsImpl::SetUpDefaultBrowser(const DefaultBrowserChoices& choices,
+DefaultBrowserChoices DefaultBrowserChoices::FromSettings(const Settings& settings) {
+  DefaultBrowserChoices choices;
+  choices.copy_only = settings.GetCopyOnly();
+  choices.silent = settings.GetSilent();
+  choices.default_browser = settings.GetDefaultBrowser();
+  choices.all_users = settings.GetAllUsers();
+  const InstallationFolderDetails* details = settings.GetFolderDetails();
+  choices.install_path = details ? details->GetPath() : settings.GetInstallPath();
+  choices.is_http_handler = details && details->IsHttpHandler();
+  return choices;
+}
+
+void OsOperationsImpl::SetUpDefaultBrowser(const Settings& settings,
+                                           const InstallationStatus* status) {
+  SetUpDefaultBrowserWithChoices(DefaultBrowserChoices::FromSettings(settings), status);
+}
+
+void OsOperationsImpl::SetUpDefaultBrowserWithChoices(const DefaultBrowserChoices& choices,
                                            const InstallationStatus* status) {
   if (choices.copy_only)
     return;

@@ -18,8 +18,11 @@ class OsOperationsImpl : public OsOperations {
   OsOperationsImpl& operator=(const OsOperationsImpl&) = delete;
   ~OsOperationsImpl() override;
 
-  void SetUpDefaultBrowser(const DefaultBrowserChoices& choices,
-                           const InstallationStatus* status) override;
+  void SetUpDefaultBrowser(const Settings& settings, const InstallationStatus* status) override;
+
+  // The same for choices already taken from settings.
+  void SetUpDefaultBrowserWithChoices(const DefaultBrowserChoices& choices,
+                                      const InstallationStatus* status);
 
  private:
   InstallationImpl::Platform platform_;

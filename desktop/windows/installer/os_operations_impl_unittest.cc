@@ -13,6 +13,7 @@
 #include "desktop/windows/installer/service/test/fake_association_shell.h"
 #include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
+#include "desktop/windows/installer/test/fake_settings.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -40,8 +41,8 @@ class OsOperationsImplTest : public testing::Test {
     InstallationImpl::Platform platform;
     platform.version = &version_;
     platform.shell = &shell_;
-    std::unique_ptr<OsOperations> operations = std::make_unique<OsOperationsImpl>(platform);
-    operations->SetUpDefaultBrowser(choices_, status);
+    OsOperationsImpl operations(platform);
+    operations.SetUpDefaultBrowserWithChoices(choices_, status);
   }
 
   std::vector<std::wstring> Notifications() {
@@ -149,4 +150,25 @@ TEST_F(OsOperationsImplTest, Windows10WithRegistrationRunsSilently) {
 }
 
 }  // namespace
+TEST(DefaultBrowserChoicesTest, TakenFromSettings) {
+  FakeSettings settings;
+  settings.Set(DEFAULT_BROWSER, true);
+  settings.Set(ALL_USERS_FLAG, true);
+  settings.Set(SILENT, true);
+  DefaultBrowserChoices choices = DefaultBrowserChoices::FromSettings(settings);
+  EXPECT_FALSE(choices.copy_only);
+  EXPECT_TRUE(choices.silent);
+  EXPECT_TRUE(choices.default_browser);
+  EXPECT_TRUE(choices.all_users);
+  // No folder analysis yet: the settings' own path, and no handler.
+  EXPECT_EQ(settings.install_path, choices.install_path);
+  EXPECT_FALSE(choices.is_http_handler);
+
+  settings.Set(COPY_ONLY, true);
+  settings.Set(DEFAULT_BROWSER, false);
+  choices = DefaultBrowserChoices::FromSettings(settings);
+  EXPECT_TRUE(choices.copy_only);
+  EXPECT_FALSE(choices.default_browser);
+}
+
 }  // namespace installer
