@@ -16,7 +16,17 @@
 
 namespace {
 
-void WriteToDisk(const base::FilePath& path, const std::string& data) {
+// |keep_aside|: the file on disk is damaged and goes to "<name>.bad" first;
+// when it cannot be moved the new data is not written over it.
+void WriteToDisk(const base::FilePath& path, const std::string& data, bool keep_aside) {
+  if (keep_aside && base::PathExists(path)) {
+    const base::FilePath bad_path = JsonPrefStore::GetBadFilePath(path);
+    if (!base::Move(path, bad_path)) {
+      LOG(ERROR) << "Cannot move the damaged preferences aside to " << bad_path
+                 << "; they are not overwritten";
+      return;
+    }
+  }
   if (!base::ImportantFileWriter::WriteFileAtomically(path, data))
     LOG(ERROR) << "Failed to write preferences to " << path;
 }
@@ -163,11 +173,9 @@ PersistentPrefStore::PrefReadError JsonPrefStore::ReadFile() {
     prefs_ = std::move(*result.value).TakeDict();
     return PREF_READ_ERROR_NONE;
   }
-  // Keep the damaged file for inspection instead of letting the next write
-  // replace it.
-  const base::FilePath bad_path = GetBadFilePath(path_);
-  if (!base::Move(path_, bad_path))
-    LOG(ERROR) << "Cannot move the damaged preferences aside to " << bad_path;
+  // Reading alone changes nothing on disk; the first write keeps the damaged
+  // file for inspection instead of replacing it.
+  keep_damaged_file_aside_ = true;
   return error;
 }
 
@@ -180,11 +188,13 @@ void JsonPrefStore::CommitPendingWrite() {
     return;
   }
   if (!file_task_runner_ ||
-      !file_task_runner_->PostTask(FROM_HERE, base::BindOnce(&WriteToDisk, path_, data))) {
+      !file_task_runner_->PostTask(FROM_HERE, base::BindOnce(&WriteToDisk, path_, data,
+                                                             keep_damaged_file_aside_))) {
     LOG(WARNING) << "The write of " << path_ << " was not accepted";
     return;
   }
   dirty_ = false;
+  keep_damaged_file_aside_ = false;
 }
 
 void JsonPrefStore::NotifyValueChanged(const std::string& key) {

@@ -7,10 +7,10 @@
 // Writes are atomic: the data goes to a temporary file in the same folder,
 // is flushed, and then replaces the file, so a reader sees the old or the new
 // contents, never a half-written file. A file that is not JSON, or not an
-// object, reads as empty with the read error set and is moved aside to
-// "<name>.bad" at once, so the next write cannot silently replace what may
-// still be recovered by hand. A file that exists but cannot be read makes
-// the store read-only.
+// object, reads as empty with the read error set; reading changes nothing on
+// disk, and the first write moves the damaged file aside to "<name>.bad"
+// before it writes, so what may still be recovered by hand is never silently
+// replaced. A file that exists but cannot be read makes the store read-only.
 //
 // The store is used on one sequence. Unsaved changes are written by
 // CommitPendingWrite and, at the latest, when the last reference goes; the
@@ -78,6 +78,8 @@ class JsonPrefStore : public PersistentPrefStore {
   base::ObserverList<PrefStore::Observer> observers_;
   bool initialized_ = false;
   bool read_only_ = false;
+  // The file read was damaged: the next write keeps it as "<name>.bad".
+  bool keep_damaged_file_aside_ = false;
   bool dirty_ = false;
   PrefReadError read_error_ = PREF_READ_ERROR_NONE;
 };

@@ -155,12 +155,13 @@ TEST_F(JsonPrefStoreTest, FileCutShortMidWriteIsKeptAside) {
   EXPECT_TRUE(store->IsInitializationComplete());
   EXPECT_FALSE(store->ReadOnly());
   EXPECT_TRUE(store->GetValues().empty());
-  EXPECT_FALSE(base::PathExists(path_));
+  // Reading alone leaves the file where it is.
   const base::FilePath bad = folder_.Append(L"installer_prefs.json.bad");
   EXPECT_EQ(bad, JsonPrefStore::GetBadFilePath(path_));
-  EXPECT_EQ(truncated, ReadBack(bad));
+  EXPECT_EQ(truncated, ReadBack(path_));
+  EXPECT_FALSE(base::PathExists(bad));
 
-  // The next write starts a fresh file and leaves the damaged one alone.
+  // The next write keeps the damaged file aside and starts a fresh one.
   ASSERT_TRUE(store->SetValue("language", base::Value("en")));
   store->CommitPendingWrite();
   runner_->RunPending();
@@ -173,7 +174,12 @@ TEST_F(JsonPrefStoreTest, JsonThatIsNotAnObjectIsKeptAside) {
   scoped_refptr<JsonPrefStore> store = OpenStore();
   EXPECT_EQ(PersistentPrefStore::PREF_READ_ERROR_JSON_TYPE, store->ReadPrefs());
   EXPECT_TRUE(store->GetValues().empty());
+  EXPECT_EQ("[1, 2, 3]", ReadBack(path_));
+  ASSERT_TRUE(store->SetValue("a", base::Value(1)));
+  store->CommitPendingWrite();
+  runner_->RunPending();
   EXPECT_EQ("[1, 2, 3]", ReadBack(JsonPrefStore::GetBadFilePath(path_)));
+  EXPECT_EQ(R"({"a":1})", ReadBack(path_));
 }
 
 TEST_F(JsonPrefStoreTest, LockedFileMakesTheStoreReadOnly) {
