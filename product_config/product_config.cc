@@ -6,6 +6,7 @@
 
 #include "base/json/json_reader.h"
 #include "base/strings/stringprintf.h"
+#include "base/win/resource_util.h"
 
 namespace installer {
 
@@ -26,18 +27,13 @@ constexpr int kChannelNumber = 3;
 constexpr int kBaseMajorVersion = 47;
 
 bool ReadResource(HMODULE module, std::string* text) {
-  HRSRC resource = FindResourceW(module, MAKEINTRESOURCEW(kConfigResourceId),
-                                 kConfigResourceType);
-  if (!resource)
+  const void* data = nullptr;
+  size_t length = 0;
+  if (!base::win::GetResourceFromModule(module, kConfigResourceId, kConfigResourceType, &data,
+                                        &length)) {
     return false;
-  HGLOBAL loaded = LoadResource(module, resource);
-  if (!loaded)
-    return false;
-  const void* data = LockResource(loaded);
-  DWORD size = SizeofResource(module, resource);
-  if (!data)
-    return false;
-  text->assign(static_cast<const char*>(data), size);
+  }
+  text->assign(static_cast<const char*>(data), length);
   return true;
 }
 
