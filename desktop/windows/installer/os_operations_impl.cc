@@ -36,7 +36,7 @@ void OsOperationsImpl::SetUpDefaultBrowser(const Settings& settings,
 }
 
 void OsOperationsImpl::SetUpDefaultBrowserWithChoices(const DefaultBrowserChoices& choices,
-                                           const InstallationStatus* status) {
+                                                      const InstallationStatus* status) {
   if (choices.copy_only)
     return;
   // Without the association registration Windows 10 can only open its

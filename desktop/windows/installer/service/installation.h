@@ -54,8 +54,9 @@ class Installation {
   // A string preference as UTF-16.
   virtual bool GetPrefValue(const std::string& key, std::wstring* value) = 0;
   virtual bool GetStringPref(const std::string& key, std::string* value) = 0;
-  // A string preference read as a signed decimal number. True whenever the
-  // string exists; |value| is then its leading number, or 0.
+  // A string preference read as a signed decimal number. False (|value|
+  // untouched) when it is missing, not a string, or not wholly a number: a
+  // JSON number is not found by it.
   virtual bool GetInt64Pref(const std::string& key, int64_t* value) = 0;
 
   virtual const base::FilePath& GetFolder() const = 0;
