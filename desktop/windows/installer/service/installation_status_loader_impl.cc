@@ -123,12 +123,9 @@ std::unique_ptr<InstallationStatus> InstallationStatusLoaderImpl::Recover(
   InstallationStatusSource source = INVALID;
   if (!FindNewestOldStatusFile(folder, &path, &source))
     return nullptr;
-  std::string read_error;
-  std::unique_ptr<InstallationStatus> status =
-      ReadInstallationStatusFile(path, source, &read_error);
-  if (!status && !read_error.empty())
-    *error = read_error;
-  return status;
+  // The error now describes this file, not an earlier attempt: a reader that
+  // fails without a text of its own leaves it empty.
+  return ReadInstallationStatusFile(path, source, error);
 }
 
 }  // namespace installer

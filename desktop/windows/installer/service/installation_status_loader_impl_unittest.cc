@@ -127,6 +127,17 @@ TEST_F(InstallationStatusLoaderImplTest, BrokenRecoveredFileSetsItsError) {
   EXPECT_EQ("untouched", contents_);
 }
 
+TEST_F(InstallationStatusLoaderImplTest, RecoveredFileFailingWithoutTextClearsTheError) {
+  Write(kInstallationStatusFileName, "{\"version\":");
+  std::string broken_hive = JsonStatus("old");
+  broken_hive.replace(broken_hive.find("\"registry\":{}"), 13, "\"registry\":{\"HKCU\":{}}");
+  WriteOld(L"installation_status.json.1700000000", broken_hive);
+  EXPECT_FALSE(Load(kRecovery));
+  // The failure of the primary file is no longer the last one.
+  EXPECT_EQ("", error_);
+  EXPECT_EQ("{\"version\":", contents_);
+}
+
 TEST_F(InstallationStatusLoaderImplTest, EmptyAndBrokenLegacyFiles) {
   Write(kInstallationStatusFileName, "");
   EXPECT_FALSE(Load(kNoRecovery));

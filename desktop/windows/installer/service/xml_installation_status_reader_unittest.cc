@@ -94,6 +94,17 @@ TEST_F(XmlInstallationStatusReaderTest, MinimalDocumentAndFlags) {
   EXPECT_EQ(expected, *status);
 }
 
+TEST_F(XmlInstallationStatusReaderTest, CommonMenuShortcutFillsStartMenu) {
+  std::unique_ptr<InstallationStatus> status = reader_.Read(
+      "<install_log version=\"1\" copy_only=\"False\" all_users=\"True\" pinned=\"False\">"
+      "<path>C:\\V</path><files><file>a</file></files>"
+      "<shortcut type=\"SC_DEST_COMMON_MENU\">C:\\m.lnk</shortcut></install_log>",
+      LEGACY_XML);
+  ASSERT_TRUE(status) << reader_.GetError();
+  EXPECT_EQ(L"C:\\m.lnk", status->start_menu_shortcut);
+  EXPECT_EQ(L"", status->desktop_shortcut);
+}
+
 // Replaces |from| (which must occur) in the full document by |to|.
 std::string FullDocumentWith(const std::string& from, const std::string& to) {
   std::string document = kFullDocument;
