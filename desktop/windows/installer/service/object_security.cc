@@ -225,15 +225,21 @@ bool GrantCurrentUserAccess(const std::wstring& object_name, SE_OBJECT_TYPE obje
     return false;
   }
 
+  if (!old_dacl) {
+    // No DACL at all grants everyone every right already; a list holding
+    // only the user would take access away from everybody else.
+    if (!keep)
+      *saved = SavedObjectSecurity(object_name, object_type, descriptor.release(), nullptr);
+    return true;
+  }
+
   ULONG entry_count = 0;
   PEXPLICIT_ACCESS_W raw_entries = nullptr;
-  if (old_dacl) {
-    result = ::GetExplicitEntriesFromAclW(old_dacl, &entry_count, &raw_entries);
-    if (result != ERROR_SUCCESS) {
-      LOG(ERROR) << "GetExplicitEntriesFromAclW failed: "
-                 << logging::SystemErrorCodeToString(result);
-      return false;
-    }
+  result = ::GetExplicitEntriesFromAclW(old_dacl, &entry_count, &raw_entries);
+  if (result != ERROR_SUCCESS) {
+    LOG(ERROR) << "GetExplicitEntriesFromAclW failed: "
+               << logging::SystemErrorCodeToString(result);
+    return false;
   }
   base::win::ScopedLocalAllocTyped<EXPLICIT_ACCESS_W> entries(raw_entries);
 

@@ -126,6 +126,31 @@ TEST_F(RegistryGrantTest, GrantLiftsDenyBitsAndRestoreBringsThemBack) {
   EXPECT_FALSE(RestoreObjectSecurity(&saved));
 }
 
+TEST_F(RegistryGrantTest, ObjectWithoutDaclIsLeftOpenToEveryone) {
+  ASSERT_EQ(ERROR_SUCCESS, ::SetNamedSecurityInfoW(object_name_.data(), SE_REGISTRY_KEY,
+                                                   DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                                   nullptr, nullptr));
+  auto dacl_is_null = [this] {
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    PACL dacl = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS,
+              ::GetNamedSecurityInfoW(object_name_.c_str(), SE_REGISTRY_KEY,
+                                      DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                      nullptr, &raw));
+    base::win::ScopedLocalAlloc descriptor(raw);
+    return dacl == nullptr;
+  };
+  ASSERT_TRUE(dacl_is_null());
+
+  SavedObjectSecurity saved;
+  ASSERT_TRUE(GrantCurrentUserAccess(object_name_, SE_REGISTRY_KEY, KEY_ALL_ACCESS, false,
+                                     &saved));
+  EXPECT_TRUE(dacl_is_null());
+  EXPECT_FALSE(saved.empty());
+  EXPECT_TRUE(RestoreObjectSecurity(&saved));
+  EXPECT_TRUE(dacl_is_null());
+}
+
 TEST_F(RegistryGrantTest, DenyEntryLeftWithoutRightsIsDropped) {
   SetDaclFromSddl(L"D:P(D;;0x2;;;WD)(A;;KA;;;" + user_sid_ + L")");
   SavedObjectSecurity saved;
