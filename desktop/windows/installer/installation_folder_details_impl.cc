@@ -315,13 +315,17 @@ bool InstallationFolderDetailsImpl::ReadPreferences(Installation* installation) 
 void InstallationFolderDetailsImpl::ReadOldPreferences(bool prefs_read) {
   VLOG(1) << "Reading old product type";
   const base::FilePath ini = path_.Append(kOldPrefsFileName);
-  if (!base::PathExists(ini))
-    return;
-  const int product = GetPrivateProfileIntW(L"System", L"Velto Product", 0, ini.value().c_str());
-  old_product_type_ = (product == 1 || product == 2) ? product : 0;
+  const bool ini_exists = base::PathExists(ini);
+  if (ini_exists) {
+    const int product =
+        GetPrivateProfileIntW(L"System", L"Velto Product", 0, ini.value().c_str());
+    old_product_type_ = (product == 1 || product == 2) ? product : 0;
+  }
   if (prefs_read)
     return;
   VLOG(1) << "Reading old drovik prefs";
+  if (!ini_exists)
+    return;
   const int multi_user = GetPrivateProfileIntW(L"System", L"Multi User", -1, ini.value().c_str());
   if (multi_user != -1)
     single_profile_ = multi_user == 0 ? 1 : 0;

@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 
+#include <memory>
 #include <string>
 
 #include "base/files/file_path.h"
@@ -7,6 +8,7 @@
 #include "base/test/test_environment.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/installation_status_loader.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "gtest/gtest.h"
 
@@ -89,6 +91,37 @@ TEST_F(InstallationFolderDetailsImplTest, InstallationPreferencesAndTrackingData
   EXPECT_EQ("track", details_.GetTrackingData());
   EXPECT_FALSE(details_.DesktopShortcutExists());
   EXPECT_EQ(-1, details_.GetOldProductType());
+}
+
+// Finds the former engine's install log in every folder.
+class FormerEngineLoader : public InstallationStatusLoader {
+ public:
+  std::unique_ptr<InstallationStatus> Load(const base::FilePath& folder,
+                                           int recovery_mode,
+                                           std::string* error,
+                                           std::string* contents) override {
+    auto status = std::make_unique<InstallationStatus>(DROVIK);
+    status->path = folder.value();
+    return status;
+  }
+};
+
+TEST_F(InstallationFolderDetailsImplTest, FormerEngineInstallationNeedsRecoveryMode) {
+  FormerEngineLoader loader;
+  InstallationFolderDetailsImpl::Environment environment;
+  environment.status_loader = &loader;
+
+  InstallationFolderDetailsImpl plain(false, environment);
+  plain.Initialize(folder_, 0);
+  EXPECT_TRUE(plain.IsValidInstallPath());
+  EXPECT_FALSE(plain.IsExistingInstallation());
+  EXPECT_FALSE(plain.IsDrovikInstallation());
+  EXPECT_EQ(nullptr, plain.GetDetails());
+
+  InstallationFolderDetailsImpl recovering(false, environment);
+  recovering.Initialize(folder_, InstallationStatusLoader::kRecoverFromOldStatus);
+  EXPECT_TRUE(recovering.IsExistingInstallation());
+  EXPECT_TRUE(recovering.IsDrovikInstallation());
 }
 
 }  // namespace

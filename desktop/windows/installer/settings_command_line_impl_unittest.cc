@@ -414,6 +414,49 @@ std::wstring AwkwardFolder(const base::FilePath& parent) {
   return parent.value() + L"\\Velto & 'Tést' \u00dcn\u00efcode dir\\";
 }
 
+TEST_F(SettingsRoundTripTest, StatisticsAndLaunchSwitchesAsTheUserGivesThem) {
+  SettingsImpl* settings =
+      StartFrontEnd(L"--enable-stats=0 --launchbrowser=no", false, false, false, folder_.value(),
+                    false)->settings.get();
+  EXPECT_FALSE(settings->GetEnableVeltoStats());
+  EXPECT_FALSE(settings->GetEnableInstallerStats());
+  EXPECT_FALSE(settings->GetLaunch());
+
+  settings = StartFrontEnd(L"--enable-stats=0 --enable-installer-stats=TRUE --launchvelto=1 "
+                           L"--launchbrowser=0",
+                           false, false, false, folder_.value(), false)->settings.get();
+  EXPECT_FALSE(settings->GetEnableVeltoStats());
+  EXPECT_TRUE(settings->GetEnableInstallerStats());
+  EXPECT_TRUE(settings->GetLaunch());
+}
+
+TEST_F(SettingsRoundTripTest, CopyOnlySwitchOverridesTheSystemChangingSwitches) {
+  SettingsImpl* settings =
+      StartFrontEnd(L"--copyonly=1 --allusers=1 --setdefaultbrowser=1 --desktopshortcut=1 "
+                    L"--pintotaskbar=1 --install-pomrel",
+                    false, false, false, folder_.value(), false)->settings.get();
+  EXPECT_EQ(STANDALONE, settings->GetInstallationMode());
+  EXPECT_FALSE(settings->GetAllUsers());
+  EXPECT_FALSE(settings->GetDefaultBrowser());
+  EXPECT_FALSE(settings->GetDesktopShortcut());
+  EXPECT_FALSE(settings->GetPinnedShortcut());
+  EXPECT_FALSE(settings->GetInstallPomrel());
+  EXPECT_TRUE(settings->GetSingleProfile());
+
+  // The single-profile switch is read after the copy-only rule.
+  settings = StartFrontEnd(L"--copyonly=1 --singleprofile=0", false, false, false,
+                           folder_.value(), false)->settings.get();
+  EXPECT_TRUE(settings->GetCopyOnly());
+  EXPECT_FALSE(settings->GetSingleProfile());
+
+  settings = StartFrontEnd(L"--allusers=1 --desktopshortcut=0 --install-pomrel", false, false,
+                           false, folder_.value(), false)->settings.get();
+  EXPECT_EQ(ALL_USERS, settings->GetInstallationMode());
+  EXPECT_FALSE(settings->GetDesktopShortcut());
+  EXPECT_TRUE(settings->GetStartMenuShortcut());
+  EXPECT_TRUE(settings->GetInstallPomrel());
+}
+
 TEST_F(SettingsRoundTripTest, InstallWithEveryChoiceOn) {
   const std::wstring folder = AwkwardFolder(folder_);
   InstallerProcess* front = StartFrontEnd(

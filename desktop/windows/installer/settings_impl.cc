@@ -692,10 +692,12 @@ void SettingsImpl::OnFolderDetailsReady(std::unique_ptr<InstallationFolderDetail
       WriteFlag(PINNED_SHORTCUT,
                 !folder.GetPinnedShortcutPaths().empty() || !GetFlag(AUTOUPDATE));
     }
+    // A choice the installation never recorded is no refusal: it stays at
+    // its default (on) rather than turning import or statistics off.
     if (!command_line.HasSwitch(switches::kImportBrowserData))
-      WriteFlag(IMPORT_BROWSER_DATA, folder.GetImportBrowserData() == 1);
+      WriteFlag(IMPORT_BROWSER_DATA, folder.GetImportBrowserData() != 0);
     if (!command_line.HasSwitch(switches::kEnableStats)) {
-      WriteFlag(ENABLE_VELTO_STATS, folder.GetEnableStats() == 1);
+      WriteFlag(ENABLE_VELTO_STATS, folder.GetEnableStats() != 0);
       if (!command_line.HasSwitch(switches::kEnableInstallerStats))
         WriteFlag(ENABLE_INSTALLER_STATS, GetFlag(ENABLE_VELTO_STATS));
     }

@@ -12,12 +12,15 @@
 #include "base/functional/bind.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/threading/thread.h"
+#include "base/win/registry.h"
 #include "desktop/windows/installer/drive_lister.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
+#include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_user_token.h"
 #include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
 #include "desktop/windows/installer/settings_observer.h"
@@ -152,6 +155,25 @@ TEST_F(SettingsImplTest, ExistingInstallationIsUpgradedWithItsShortcutState) {
   EXPECT_FALSE(settings->GetCopyOnly());
   EXPECT_FALSE(settings->SetSingleProfile(true));
   EXPECT_FALSE(settings->SetAllUsers(true));
+}
+
+TEST_F(SettingsImplTest, UpgradeTakesRecordedChoicesAndKeepsUnrecordedOnes) {
+  WriteStatus(folder_, false);
+  {
+    auto settings = Create(folder_);
+    ASSERT_EQ(UPGRADING, settings->GetOperation());
+    // No preferences file: nothing was ever refused.
+    EXPECT_TRUE(settings->GetImportBrowserData());
+    EXPECT_TRUE(settings->GetEnableVeltoStats());
+    EXPECT_TRUE(settings->GetEnableInstallerStats());
+  }
+  ASSERT_TRUE(base::WriteFile(folder_.Append(L"installer_prefs.json"),
+                              R"({"enable_stats": false})"));
+  auto settings = Create(folder_);
+  ASSERT_EQ(UPGRADING, settings->GetOperation());
+  EXPECT_TRUE(settings->GetImportBrowserData());
+  EXPECT_FALSE(settings->GetEnableVeltoStats());
+  EXPECT_FALSE(settings->GetEnableInstallerStats());
 }
 
 TEST_F(SettingsImplTest, CommandLineShortcutSwitchWinsOverTheInstallation) {
@@ -361,6 +383,51 @@ TEST_F(SettingsImplTest, CommandLineFolderIsTheDefaultWithForwardSlashesNormalis
   EXPECT_EQ(folder_, folder);
   settings->GetDefaultInstallFolder(&folder, 0);
   EXPECT_TRUE(folder.empty());
+}
+
+// The word an uninstall entry's display name carries for this build's stream.
+std::wstring ThisStreamsWord() {
+  return GetChannelNumber() == 1 ? L"ulvane" : base::UTF8ToWide(GetChannelName());
+}
+
+TEST_F(SettingsImplTest, TwoUninstallEntriesOfThisStreamAreNoSingleRegistration) {
+  const std::wstring prefix = GetUninstallRegistryKey() + L"\\" + L"Velto " +
+                              base::test::UniqueName(L"entry");
+  std::vector<std::wstring> keys;
+  auto add_entry = [&](const std::wstring& publisher, const std::wstring& display_name) {
+    const std::wstring key = prefix + std::to_wstring(keys.size());
+    base::win::RegKey entry;
+    ASSERT_EQ(ERROR_SUCCESS, entry.Create(HKEY_CURRENT_USER, key.c_str(), KEY_SET_VALUE));
+    ASSERT_EQ(ERROR_SUCCESS, entry.WriteValue(L"Publisher", publisher.c_str()));
+    ASSERT_EQ(ERROR_SUCCESS, entry.WriteValue(L"DisplayName", display_name.c_str()));
+    keys.push_back(key);
+  };
+  auto uninstaller = [&] {
+    auto settings = std::make_unique<SettingsImpl>(true, true, false, L"", false, 1,
+                                                   environment_);
+    settings->AddObserver(&observer_);
+    WaitForAnalysis(settings.get());
+    return settings->HasRegisteredInstallation();
+  };
+  const std::wstring company = base::UTF8ToWide(ProductConfig::GetCompanyName());
+  add_entry(company + L" AS", L"Velto " + ThisStreamsWord() + L" 1.0");
+  // None of these counts: another maker, another product, another stream,
+  // no word after the stream.
+  add_entry(L"Other Maker", L"Velto " + ThisStreamsWord() + L" 1.0");
+  add_entry(company, L"Veltoish " + ThisStreamsWord() + L" 1.0");
+  add_entry(company, L"Velto Nostream 1.0");
+  add_entry(company, L"Velto " + ThisStreamsWord());
+  EXPECT_TRUE(uninstaller());
+
+  add_entry(company, L"Velto " + ThisStreamsWord() + L" (x64)");
+  EXPECT_FALSE(uninstaller());
+
+  // The back end does not look.
+  command_line_.AppendSwitch("backend");
+  EXPECT_TRUE(uninstaller());
+
+  for (const std::wstring& key : keys)
+    base::win::RegKey(HKEY_CURRENT_USER, L"", KEY_ALL_ACCESS).DeleteKey(key.c_str());
 }
 
 }  // namespace
