@@ -372,8 +372,9 @@ class SettingsRoundTripTest : public testing::Test {
     };
     for (const auto& [name, getter] : flags)
       EXPECT_EQ((front.*getter)(), (back.*getter)()) << name;
-    if (compare_replace_old_engine)
+    if (compare_replace_old_engine) {
       EXPECT_EQ(front.GetReplaceDrovikInstallation(), back.GetReplaceDrovikInstallation());
+    }
   }
 
   void WriteStatus(const base::FilePath& folder) {
