@@ -156,10 +156,25 @@ bool DeletePathRecursively(const FilePath& path) {
 }
 
 bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
+  // A ".." could lead the copy out of the folder the caller meant to work in.
+  if (from_path.ReferencesParent() || to_path.ReferencesParent()) {
+    ::SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  if (from_path.value().size() >= MAX_PATH || to_path.value().size() >= MAX_PATH) {
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
   DWORD to_attributes = ::GetFileAttributesW(to_path.value().c_str());
   if (to_attributes != kInvalidAttributes && !(to_attributes & FILE_ATTRIBUTE_DIRECTORY))
     ClearReadOnly(to_path, to_attributes);
-  return ::CopyFileW(from_path.value().c_str(), to_path.value().c_str(), FALSE) != FALSE;
+  if (!::CopyFileW(from_path.value().c_str(), to_path.value().c_str(), FALSE))
+    return false;
+  // The copy is a new file of ours, to be replaced or removed later.
+  const DWORD copy_attributes = ::GetFileAttributesW(to_path.value().c_str());
+  if (copy_attributes != kInvalidAttributes)
+    ClearReadOnly(to_path, copy_attributes);
+  return true;
 }
 
 bool CopyDirectory(const FilePath& from_path, const FilePath& to_path, bool recursive) {

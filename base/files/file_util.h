@@ -44,7 +44,8 @@ bool DeleteFile(const FilePath& path);
 bool DeletePathRecursively(const FilePath& path);
 
 // Copies one file, replacing an existing |to_path|. The copy keeps the data and
-// attributes; a read-only destination is replaced too.
+// attributes except the read-only bit; a read-only destination is replaced too.
+// Paths holding a ".." component or of MAX_PATH characters or more are refused.
 bool CopyFile(const FilePath& from_path, const FilePath& to_path);
 // Copies what the folder |from_path| holds into the folder |to_path|, which is
 // created when missing (so an absent |to_path| becomes a copy of |from_path|).

@@ -105,6 +105,27 @@ TEST_F(FileUtilTest, CopyFileReplacesReadOnlyDestination) {
   EXPECT_FALSE(CopyFile(root_.Append(L"missing"), to));
 }
 
+TEST_F(FileUtilTest, CopyFileRefusesParentReferencesAndLongPathsAndDropsReadOnly) {
+  FilePath from = root_.Append(L"from.txt");
+  ASSERT_TRUE(WriteFile(from, "data"));
+  ASSERT_TRUE(CreateDirectory(root_.Append(L"sub")));
+  // Would land in root_ itself.
+  EXPECT_FALSE(CopyFile(from, root_.Append(L"sub\..\to.txt")));
+  EXPECT_FALSE(CopyFile(root_.Append(L"sub\..\from.txt"), root_.Append(L"to.txt")));
+  EXPECT_FALSE(PathExists(root_.Append(L"to.txt")));
+
+  const std::wstring padding(MAX_PATH - root_.value().size(), L'x');
+  EXPECT_FALSE(CopyFile(from, root_.Append(padding)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), ::GetLastError());
+
+  ASSERT_TRUE(SetFileReadOnly(from, true));
+  FilePath to = root_.Append(L"to.txt");
+  ASSERT_TRUE(CopyFile(from, to));
+  EXPECT_FALSE(::GetFileAttributesW(to.value().c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ("data", Read(to));
+  ASSERT_TRUE(SetFileReadOnly(from, false));
+}
+
 TEST_F(FileUtilTest, CopyDirectoryCopiesTreeOrTopLevelOnly) {
   FilePath from = root_.Append(L"from");
   ASSERT_TRUE(CreateDirectory(from.Append(L"sub\\empty")));
