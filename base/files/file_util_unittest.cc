@@ -110,8 +110,8 @@ TEST_F(FileUtilTest, CopyFileRefusesParentReferencesAndLongPathsAndDropsReadOnly
   ASSERT_TRUE(WriteFile(from, "data"));
   ASSERT_TRUE(CreateDirectory(root_.Append(L"sub")));
   // Would land in root_ itself.
-  EXPECT_FALSE(CopyFile(from, root_.Append(L"sub\..\to.txt")));
-  EXPECT_FALSE(CopyFile(root_.Append(L"sub\..\from.txt"), root_.Append(L"to.txt")));
+  EXPECT_FALSE(CopyFile(from, root_.Append(L"sub\\..\\to.txt")));
+  EXPECT_FALSE(CopyFile(root_.Append(L"sub\\..\\from.txt"), root_.Append(L"to.txt")));
   EXPECT_FALSE(PathExists(root_.Append(L"to.txt")));
 
   const std::wstring padding(MAX_PATH - root_.value().size(), L'x');
