@@ -1,5 +1,7 @@
 """The entry point as a user meets it: build-information switches, help, the
-log file of a run and the folder-permission helper mode."""
+log file of a run, the folder-permission helper mode, the decision whether the
+installer runs from an unpacked package, and the install folder of an old
+autoupdater's command line."""
 
 import json
 import re
@@ -105,3 +107,68 @@ def test_uninstall_outside_an_installation_fails(wine, installer_exe, log_dir):
     assert result.returncode == 1
     assert ("] Requested to uninstall, but we are not in a valid installation folder\n"
             in log)
+
+
+def make_unpacked_package(folder, installer_name="installer.exe"):
+    """A folder that looks like an unpacked package: the installer beside the
+    browser and the list of the package's files."""
+    installer = copy_installer(folder)
+    if installer_name != installer.name:
+        installer = installer.rename(folder / installer_name)
+    (folder / "velto.exe").write_bytes(b"MZ")
+    (folder / "files_list").write_text("velto.exe\n")
+    return installer
+
+
+def test_installer_inside_a_package_reads_no_payload_and_is_x64(wine, log_dir, tmp_path):
+    installer = make_unpacked_package(tmp_path / "package")
+    _, log = run_and_read_log(wine, log_dir, installer, "--backend", "--v=1")
+    assert "] Inside package1\n" in log
+    assert "Reading Payload" not in log
+    assert "] Installer architecture: X64\n" in log
+    # The architecture follows the feature that allows x64 downloads.
+    _, log = run_and_read_log(wine, log_dir, installer, "--backend", "--v=1",
+                              "--with-feature:installer-support-x64-download=off")
+    assert "] Inside package1\n" in log
+    assert "] Installer architecture: X86\n" in log
+
+
+def test_only_an_installer_named_installer_exe_is_inside_a_package(wine, log_dir, tmp_path):
+    installer = make_unpacked_package(tmp_path / "package", "velto_setup.exe")
+    _, log = run_and_read_log(wine, log_dir, installer, "--backend")
+    assert "] Inside package0\n" in log
+    assert "] Reading Payload\n" in log
+
+
+def test_autoupdate_recovers_an_empty_install_folder_from_the_last_argument(
+        wine, installer_exe, log_dir, tmp_path):
+    target = tmp_path / "Velto"
+    target.mkdir()
+    folder = wine.windows_path(target)
+    _, log = run_and_read_log(wine, log_dir, installer_exe, "--autoupdate", "--silent",
+                              "--backend", "--installfolder=", folder)
+    assert "] It looks like we are autoupdating from V12.\n" in log
+    assert "] Recovered install folder from command line: " + folder + "\n" in log
+    # A silent V12 autoupdate becomes a run-immediately interactive run.
+    assert "] Configuring for V12 autoupdate.\n" in log
+    assert "] Silent:0\n" in log
+    assert "] Run Immediately1\n" in log
+
+
+def test_autoupdate_ignores_a_relative_last_argument(wine, installer_exe, log_dir):
+    _, log = run_and_read_log(wine, log_dir, installer_exe, "--autoupdate", "--silent",
+                              "--backend", "--installfolder=", "Velto")
+    assert "] It looks like we are autoupdating from V12.\n" in log
+    assert "] Recovered install folder from command line: \n" in log
+    assert "Configuring for V12 autoupdate." not in log
+    assert "] Silent:1\n" in log
+    assert "] Run Immediately0\n" in log
+
+
+def test_empty_install_folder_outside_autoupdate_is_not_recovered(wine, installer_exe, log_dir,
+                                                                  tmp_path):
+    folder = wine.windows_path(tmp_path)
+    _, log = run_and_read_log(wine, log_dir, installer_exe, "--backend", "--installfolder=",
+                              folder)
+    assert "] Install folder from command line: \n" in log
+    assert "autoupdating from V12" not in log

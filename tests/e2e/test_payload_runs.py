@@ -1,5 +1,7 @@
 """Runs of installer executables that carry a payload: tracking data appended
-and then signed, and an executable whose payload headers are corrupted."""
+(and signed), a full package, an executable whose payload headers are
+corrupted, and tracking data given on the command line instead; what of the
+tracking data reaches the settings of a front end."""
 
 import json
 import shutil
@@ -14,13 +16,17 @@ TRACKING = {"uuid": "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0",
             "utm": {"medium": "e2e", "defbr": "true", "fsce": "false"}}
 
 
+def append_payload(exe, payload):
+    with open(exe, "ab") as image:
+        image.write(b"VLO" + payload + struct.pack("<I", len(payload)))
+
+
 @pytest.mark.skipif(not (shutil.which("openssl") and shutil.which("osslsigncode")),
                     reason="needs openssl and osslsigncode")
 def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path):
     exe = copy_installer(tmp_path / "unsigned")
     data = json.dumps(TRACKING, separators=(",", ":")).encode()
-    with open(exe, "ab") as image:
-        image.write(b"VLO" + data + struct.pack("<I", len(data)))
+    append_payload(exe, data)
     key, cert = tmp_path / "key.pem", tmp_path / "cert.pem"
     subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                     "-subj", "/CN=Velto Test Signing", "-keyout", str(key), "-out", str(cert)],
@@ -54,3 +60,56 @@ def test_corrupted_payload_creates_no_settings(wine, log_dir, tmp_path):
     assert "] Corrupted payload\n" in log
     assert "Instantiating settings" not in log
     assert result.returncode == 1
+
+
+def run_front_end(wine, log_dir, exe, tmp_path, *args):
+    """A front-end run whose download folder is made under |tmp_path|, so that
+    no copy of the installer is probed."""
+    return run_and_read_log(wine, log_dir, exe, "--v=2",
+                            "--temp-folder=" + wine.windows_path(tmp_path), *args)
+
+
+def test_default_browser_without_statistics_choice_sets_neither(wine, log_dir, tmp_path):
+    exe = copy_installer(tmp_path / "partial")
+    tracking = {"uuid": TRACKING["uuid"], "utm": {"medium": "e2e", "defbr": "true"}}
+    append_payload(exe, json.dumps(tracking).encode())
+    _, log = run_front_end(wine, log_dir, exe, tmp_path)
+    assert "] Tracking data: " in log
+    assert "] defbr:" not in log
+    assert "] fsce:" not in log
+    # The other values are still taken.
+    assert "] niuid:" + TRACKING["uuid"] + "\n" in log
+    assert "] utm_medium:e2e\n" in log
+
+
+def test_tracking_data_is_ignored_for_copy_only_settings(wine, log_dir, tmp_path):
+    exe = copy_installer(tmp_path / "copyonly")
+    append_payload(exe, json.dumps(TRACKING).encode())
+    _, log = run_front_end(wine, log_dir, exe, tmp_path, "--copyonly=1")
+    assert "] Tracking data: " in log
+    assert "] Installer download folder: " in log
+    for value in ("niuid:", "utm_medium:", "defbr:", "fsce:"):
+        assert "] " + value not in log
+
+
+def test_full_package_gives_no_tracking_data_and_x64(wine, log_dir, tmp_path):
+    exe = copy_installer(tmp_path / "full")
+    append_payload(exe, b"7z\xbc\xaf\x27\x1c" + b"\0" * 26)
+    _, log = run_front_end(wine, log_dir, exe, tmp_path)
+    assert "] Found full package\n" in log
+    assert "] Installer architecture: X64\n" in log
+    assert "] Installer download folder: " in log
+    assert "Tracking data: " not in log
+    assert "] niuid:" not in log
+
+
+def test_tracking_data_from_the_command_line_when_the_executable_has_none(
+        wine, installer_exe, log_dir, tmp_path):
+    blob = json.dumps({"uuid": TRACKING["uuid"], "utm": {"medium": "cmd"}},
+                      separators=(",", ":"))
+    _, log = run_front_end(wine, log_dir, installer_exe, tmp_path,
+                           "--server-tracking-blob=" + blob)
+    assert "] Failed reading payload\n" in log
+    assert "] Using tracking data from command line\n" in log
+    assert "] niuid:" + TRACKING["uuid"] + "\n" in log
+    assert "] utm_medium:cmd\n" in log

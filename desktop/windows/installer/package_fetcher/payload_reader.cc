@@ -79,7 +79,7 @@ void PayloadReader::SetExternalTrackingData(const std::string& data) {
 bool PayloadReader::WriteToFile(const base::FilePath& path) const {
   if (type_ == PayloadType::none || type_ == PayloadType::corrupted)
     return false;
-  LOG(INFO) << "Writing payload to file " << path;
+  LOG(INFO) << "Writing payload to file" << path;
   if (type_ == PayloadType::full_package) {
     // Straight from the mapping: a whole package is not copied into memory.
     std::string_view bytes;
