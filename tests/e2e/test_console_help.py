@@ -80,6 +80,18 @@ def expected_help():
     return text
 
 
+def wait_for_screen(tmux, session, text):
+    """The screen once |text| shows on it (or after 30 s, for the assertion)."""
+    screen = ""
+    for _ in range(300):
+        screen = subprocess.run(tmux + ["capture-pane", "-p", "-J", "-t", session],
+                                capture_output=True, text=True).stdout
+        if text in screen:
+            break
+        time.sleep(0.1)
+    return screen
+
+
 def test_help_on_a_terminal_reads_exactly(installer_exe):
     # A tmux server of the test's own, which knows nothing of the user's.
     tmux = ["tmux", "-L", "velto-e2e-%d" % time.monotonic_ns()]
@@ -90,27 +102,15 @@ def test_help_on_a_terminal_reads_exactly(installer_exe):
     subprocess.run(tmux + ["new-session", "-d", "-s", session, "-x", "400", "-y", "120", command],
                    env=env, check=True)
     try:
-        screen = ""
-        for _ in range(300):
-            screen = subprocess.run(tmux + ["capture-pane", "-p", "-J", "-t", session],
-                                    capture_output=True, text=True).stdout
-            if "Press any key to continue" in screen:
-                break
-            time.sleep(0.1)
-        assert "Press any key to continue" in screen
-        shown = screen[:screen.index("Press any key to continue")]
-        lines = [line.rstrip() for line in shown.splitlines()]
+        prompt = "Press any key to continue"
+        screen = wait_for_screen(tmux, session, prompt)
+        assert prompt in screen
+        lines = [line.rstrip() for line in screen[:screen.index(prompt)].splitlines()]
         expected = [line.expandtabs(8) for line in expected_help().splitlines()]
         assert lines == expected
 
         # A key ends the pause and the run succeeds.
         subprocess.run(tmux + ["send-keys", "-t", session, "Enter"], check=True)
-        for _ in range(300):
-            screen = subprocess.run(tmux + ["capture-pane", "-p", "-J", "-t", session],
-                                    capture_output=True, text=True).stdout
-            if "exit code" in screen:
-                break
-            time.sleep(0.1)
-        assert "exit code 0" in screen
+        assert "exit code 0" in wait_for_screen(tmux, session, "exit code")
     finally:
         subprocess.run(tmux + ["kill-server"], capture_output=True)
