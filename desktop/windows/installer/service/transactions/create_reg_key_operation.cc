@@ -1,7 +1,7 @@
 #include "desktop/windows/installer/service/transactions/create_reg_key_operation.h"
 
 #include "base/logging.h"
-#include "desktop/windows/installer/service/transactions/registry_key_tree.h"
+#include "base/win/registry.h"
 #include "desktop/windows/installer/service/transactions/registry_object_name.h"
 
 namespace installer {
@@ -93,7 +93,12 @@ bool CreateRegKeyOperation::Do(Transaction* nested) {
 void CreateRegKeyOperation::Undo() {
   if (created_top_.empty())
     return;
-  DeleteRegistryKeyTree(root_, created_top_, access_);
+  // The root is opened in the operation's view, so the delete stays in it.
+  base::win::RegKey root;
+  if (root.Open(root_, L"", KEY_QUERY_VALUE | (access_ & (KEY_WOW64_32KEY | KEY_WOW64_64KEY))) ==
+      ERROR_SUCCESS) {
+    root.DeleteKey(created_top_.c_str());
+  }
   created_top_.clear();
 }
 
