@@ -89,10 +89,6 @@ bool IsThisBuildsStream(const std::wstring& word) {
   }
 }
 
-bool EqualsIgnoringCase(const base::FilePath& a, const base::FilePath& b) {
-  return CompareStringOrdinal(a.value().c_str(), -1, b.value().c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
 base::FilePath NormalizeSeparators(const std::wstring& folder) {
   std::wstring normalized = folder;
   std::replace(normalized.begin(), normalized.end(), L'/', L'\\');
@@ -426,7 +422,7 @@ bool SettingsImpl::SetMode(InstallationMode mode) {
   const bool reset_folder =
       std::any_of(suggested.begin(), suggested.end(),
                   [&current](const base::FilePath& folder) {
-                    return EqualsIgnoringCase(folder, current);
+                    return base::FilePath::CompareEqualIgnoreCase(folder.value(), current.value());
                   });
   const bool single_profile_may_change = !GetCommandLine().HasSwitch(switches::kSingleProfile);
 
