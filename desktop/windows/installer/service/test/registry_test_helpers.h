@@ -1,4 +1,4 @@
-// Registry helpers for tests of code that registers the browser with Windows.
+// Registry helpers for tests of code that writes the registry.
 //
 // ScopedUserClassesRoot makes HKEY_CLASSES_ROOT of this process the user's
 // own classes (HKCU\Software\Classes of the scratch hive), so that what a
@@ -59,6 +59,19 @@ inline std::wstring ReadString(HKEY root, const std::wstring& key, const wchar_t
     return L"<none>";
   }
   return value;
+}
+
+// "<type>:<bytes>" of a value, or "missing".
+inline std::string ReadRawValue(HKEY root, const std::wstring& key, const wchar_t* name) {
+  base::win::RegKey reg_key;
+  if (reg_key.Open(root, key.c_str(), KEY_READ) != ERROR_SUCCESS)
+    return "missing";
+  char data[1024];
+  DWORD size = sizeof(data);
+  DWORD type = 0;
+  if (reg_key.ReadValue(name, data, &size, &type) != ERROR_SUCCESS)
+    return "missing";
+  return std::to_string(type) + ":" + std::string(data, size);
 }
 
 inline void WriteString(HKEY root, const std::wstring& key, const wchar_t* name,

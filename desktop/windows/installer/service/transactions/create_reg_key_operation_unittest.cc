@@ -6,14 +6,13 @@
 
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
-#include "desktop/windows/installer/service/transactions/registry_test_util.h"
+#include "desktop/windows/installer/service/test/registry_test_helpers.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
 
-using test::KeyExists;
 
 TEST(CreateRegKeyOperationTest, ParentKeyPath) {
   EXPECT_EQ(L"a\\b", CreateRegKeyOperation::ParentKeyPath(L"a\\b\\c"));

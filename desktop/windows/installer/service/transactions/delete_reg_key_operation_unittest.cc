@@ -8,7 +8,7 @@
 
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
-#include "desktop/windows/installer/service/transactions/registry_test_util.h"
+#include "desktop/windows/installer/service/test/registry_test_helpers.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "gtest/gtest.h"
 
@@ -27,10 +27,10 @@ class DeleteRegKeyOperationTest : public testing::Test {
   }
 
   static bool KeyExists(const std::wstring& path) {
-    return test::KeyExists(HKEY_CURRENT_USER, path);
+    return installer::KeyExists(HKEY_CURRENT_USER, path);
   }
   static std::string ReadRaw(const std::wstring& path, const wchar_t* name) {
-    return test::ReadRawValue(HKEY_CURRENT_USER, path, name);
+    return installer::ReadRawValue(HKEY_CURRENT_USER, path, name);
   }
 
   // The DACL of a key in self-relative form.
