@@ -5,13 +5,12 @@
 
 #include "base/json/json_reader.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/installation_status_json_keys.h"
 
 namespace installer {
 
 namespace {
 
-constexpr char kFilesKey[] = "files";
-constexpr char kRootFilesKey[] = "root_files";
 
 // Converts a shortcut path: cut at the first NUL, white space kept.
 std::wstring ShortcutPathFromUTF8(const std::string& utf8) {
@@ -47,14 +46,14 @@ std::unique_ptr<InstallationStatus> JsonInstallationStatusReader::Read(
 
   auto status = std::make_unique<InstallationStatus>(source);
 
-  const std::string* version = root->FindString("version");
+  const std::string* version = root->FindString(status_json::kVersion);
   if (!version) {
     error_ = "No version information";
     return nullptr;
   }
   status->version = *version;
 
-  if (const base::Value* app_id = root->Find("app_id")) {
+  if (const base::Value* app_id = root->Find(status_json::kAppId)) {
     if (!app_id->is_string()) {
       error_ = "Invalid app id type";
       return nullptr;
@@ -62,35 +61,35 @@ std::unique_ptr<InstallationStatus> JsonInstallationStatusReader::Read(
     status->app_id = app_id->GetString();
   }
 
-  std::optional<bool> copy_only = root->FindBool("copy_only");
+  std::optional<bool> copy_only = root->FindBool(status_json::kCopyOnly);
   if (!copy_only) {
     error_ = "No copy only information";
     return nullptr;
   }
   status->copy_only = *copy_only;
 
-  std::optional<bool> all_users = root->FindBool("_all_users");
+  std::optional<bool> all_users = root->FindBool(status_json::kAllUsers);
   if (!all_users) {
     error_ = "No all users information";
     return nullptr;
   }
   status->all_users = *all_users;
 
-  std::optional<bool> pinned = root->FindBool("pinned");
+  std::optional<bool> pinned = root->FindBool(status_json::kPinned);
   if (!pinned) {
     error_ = "No pinned information";
     return nullptr;
   }
   status->pinned = *pinned;
 
-  const std::string* path = root->FindString("path");
+  const std::string* path = root->FindString(status_json::kPath);
   if (!path) {
     error_ = "No install path information";
     return nullptr;
   }
   status->path = StatusPathFromUTF8(*path);
 
-  if (const base::Value* subfolder = root->Find("_subfolder")) {
+  if (const base::Value* subfolder = root->Find(status_json::kSubfolder)) {
     if (!subfolder->is_string()) {
       error_ = "Subfolder not a string";
       return nullptr;
@@ -98,24 +97,24 @@ std::unique_ptr<InstallationStatus> JsonInstallationStatusReader::Read(
     status->subfolder = StatusPathFromUTF8(subfolder->GetString());
   }
 
-  const base::Value::List* files = root->FindList(kFilesKey);
+  const base::Value::List* files = root->FindList(status_json::kFiles);
   if (!files) {
-    error_ = std::string("No ") + kFilesKey + " list";
+    error_ = std::string("No ") + status_json::kFiles + " list";
     return nullptr;
   }
   if (!ReadFileList(*files, &status->files))
     return nullptr;
 
-  if (const base::Value* root_files = root->Find(kRootFilesKey)) {
+  if (const base::Value* root_files = root->Find(status_json::kRootFiles)) {
     if (!root_files->is_list()) {
-      error_ = std::string(kRootFilesKey) + " is not a list";
+      error_ = std::string(status_json::kRootFiles) + " is not a list";
       return nullptr;
     }
     if (!ReadFileList(root_files->GetList(), &status->root_files))
       return nullptr;
   }
 
-  const base::Value::Dict* registry = root->FindDict("registry");
+  const base::Value::Dict* registry = root->FindDict(status_json::kRegistry);
   if (!registry) {
     error_ = "No registry dictionary";
     return nullptr;
@@ -123,7 +122,7 @@ std::unique_ptr<InstallationStatus> JsonInstallationStatusReader::Read(
   if (!ReadRegistry(*registry, status.get()))
     return nullptr;
 
-  if (const base::Value* shortcuts = root->Find("shortcuts")) {
+  if (const base::Value* shortcuts = root->Find(status_json::kShortcuts)) {
     if (!shortcuts->is_dict()) {
       error_ = "Shortcuts not a dictionary";
       return nullptr;
@@ -133,7 +132,7 @@ std::unique_ptr<InstallationStatus> JsonInstallationStatusReader::Read(
   }
 
   // Components of any other type than a dictionary are ignored.
-  if (const base::Value::Dict* components = root->FindDict("components")) {
+  if (const base::Value::Dict* components = root->FindDict(status_json::kComponents)) {
     if (!ReadComponents(*components, status.get()))
       return nullptr;
   }
@@ -155,8 +154,8 @@ bool JsonInstallationStatusReader::ReadFileList(const base::Value::List& list,
 bool JsonInstallationStatusReader::ReadRegistry(const base::Value::Dict& registry,
                                                 InstallationStatus* status) {
   const std::pair<const char*, std::vector<InstallationStatus::RegistryKey>*> hives[] = {
-      {"HKLM", &status->hklm_keys},
-      {"HKCU", &status->hkcu_keys},
+      {status_json::kMachineHive, &status->hklm_keys},
+      {status_json::kUserHive, &status->hkcu_keys},
   };
   for (const auto& [hive, keys] : hives) {
     const base::Value* list = registry.Find(hive);
@@ -183,19 +182,19 @@ bool JsonInstallationStatusReader::ReadRegistryKeys(
       return false;
     }
     InstallationStatus::RegistryKey key;
-    const std::string* path = key_dict->FindString("path");
+    const std::string* path = key_dict->FindString(status_json::kKeyPath);
     if (!path) {
       error_ = "Registry key dictionary doesn't specify a path";
       return false;
     }
     key.path = *path;
-    std::optional<int> clean = key_dict->FindInt("clean");
+    std::optional<int> clean = key_dict->FindInt(status_json::kKeyClean);
     if (!clean) {
       error_ = "No cleanup information on a registry key";
       return false;
     }
     key.clean = *clean;
-    const base::Value::List* values = key_dict->FindList("values");
+    const base::Value::List* values = key_dict->FindList(status_json::kKeyValues);
     if (!values) {
       error_ = "No values list in a registry key";
       return false;
@@ -207,19 +206,19 @@ bool JsonInstallationStatusReader::ReadRegistryKeys(
         return false;
       }
       InstallationStatus::RegistryValue value;
-      const std::string* name = value_dict->FindString("name");
+      const std::string* name = value_dict->FindString(status_json::kValueName);
       if (!name) {
         error_ = "No name in a registry key value";
         return false;
       }
       value.name = *name;
-      const std::string* type = value_dict->FindString("type");
+      const std::string* type = value_dict->FindString(status_json::kValueType);
       if (!type) {
         error_ = "No type information on a registry key value";
         return false;
       }
       value.type = *type;
-      if (const std::string* data = value_dict->FindString("data"))
+      if (const std::string* data = value_dict->FindString(status_json::kValueData))
         value.data = *data;
       key.values.push_back(std::move(value));
     }

@@ -6,6 +6,7 @@
 #include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/values.h"
+#include "desktop/windows/installer/service/installation_status_json_keys.h"
 
 namespace installer {
 
@@ -24,15 +25,15 @@ base::Value::List RegistryKeyList(const std::vector<InstallationStatus::Registry
     base::Value::List values;
     for (const InstallationStatus::RegistryValue& value : key.values) {
       base::Value::Dict value_dict;
-      value_dict.Set("type", value.type);
-      value_dict.Set("name", value.name);
-      value_dict.Set("data", value.data);
+      value_dict.Set(status_json::kValueType, value.type);
+      value_dict.Set(status_json::kValueName, value.name);
+      value_dict.Set(status_json::kValueData, value.data);
       values.Append(std::move(value_dict));
     }
     base::Value::Dict key_dict;
-    key_dict.Set("clean", static_cast<int>(key.clean));
-    key_dict.Set("path", key.path);
-    key_dict.Set("values", std::move(values));
+    key_dict.Set(status_json::kKeyClean, static_cast<int>(key.clean));
+    key_dict.Set(status_json::kKeyPath, key.path);
+    key_dict.Set(status_json::kKeyValues, std::move(values));
     list.Append(std::move(key_dict));
   }
   return list;
@@ -42,24 +43,24 @@ base::Value::List RegistryKeyList(const std::vector<InstallationStatus::Registry
 
 std::optional<std::string> InstallationStatusToJson(const InstallationStatus& status) {
   base::Value::Dict root;
-  root.Set("version", status.version);
-  root.Set("copy_only", status.copy_only);
-  root.Set("_all_users", status.all_users);
-  root.Set("pinned", status.pinned);
+  root.Set(status_json::kVersion, status.version);
+  root.Set(status_json::kCopyOnly, status.copy_only);
+  root.Set(status_json::kAllUsers, status.all_users);
+  root.Set(status_json::kPinned, status.pinned);
   if (!status.app_id.empty())
-    root.Set("app_id", status.app_id);
-  root.Set("path", std::wstring_view(status.path));
-  root.Set("_subfolder", std::wstring_view(status.subfolder));
-  root.Set("files", FileList(status.files));
+    root.Set(status_json::kAppId, status.app_id);
+  root.Set(status_json::kPath, std::wstring_view(status.path));
+  root.Set(status_json::kSubfolder, std::wstring_view(status.subfolder));
+  root.Set(status_json::kFiles, FileList(status.files));
   if (!status.root_files.empty())
-    root.Set("root_files", FileList(status.root_files));
+    root.Set(status_json::kRootFiles, FileList(status.root_files));
 
   base::Value::Dict registry;
   if (!status.hklm_keys.empty())
-    registry.Set("HKLM", RegistryKeyList(status.hklm_keys));
+    registry.Set(status_json::kMachineHive, RegistryKeyList(status.hklm_keys));
   if (!status.hkcu_keys.empty())
-    registry.Set("HKCU", RegistryKeyList(status.hkcu_keys));
-  root.Set("registry", std::move(registry));
+    registry.Set(status_json::kUserHive, RegistryKeyList(status.hkcu_keys));
+  root.Set(status_json::kRegistry, std::move(registry));
 
   base::Value::Dict shortcuts;
   if (!status.desktop_shortcut.empty()) {
@@ -73,7 +74,7 @@ std::optional<std::string> InstallationStatusToJson(const InstallationStatus& st
   if (!status.quick_launch_shortcut.empty())
     shortcuts.Set(kShortcutDestQuickLaunch, std::wstring_view(status.quick_launch_shortcut));
   if (!shortcuts.empty())
-    root.Set("shortcuts", std::move(shortcuts));
+    root.Set(status_json::kShortcuts, std::move(shortcuts));
 
   // Names are stored as plain keys, dots included, so that every name reads
   // back as the component it was; a later component replaces an earlier one of
@@ -82,7 +83,7 @@ std::optional<std::string> InstallationStatusToJson(const InstallationStatus& st
   for (const InstallationStatus::Component& component : status.components)
     components.Set(component.name, std::wstring_view(component.path));
   if (!components.empty())
-    root.Set("components", std::move(components));
+    root.Set(status_json::kComponents, std::move(components));
 
   std::string json;
   if (!base::JSONWriter::Write(root, &json)) {
