@@ -11,6 +11,7 @@
 #include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/settings_switches.h"
 #include "features/feature_table.h"
 #include "features/features.h"
 #include "features/installer_features.h"
@@ -41,36 +42,36 @@ const std::vector<HelpRow>& GetHelpRows() {
        "installation.",
        "The Operating system UI language."},
       {switches::kInstallFolder, "FOLDER", "Install %s in the specified folder.", nullptr},
-      {"allusers", kBoolValue, "If true, install %s for all users on the system.",
+      {switches::kAllUsers, kBoolValue, "If true, install %s for all users on the system.",
        "True when running from an administrative acount."},
-      {"copyonly", kBoolValue,
+      {switches::kCopyOnly, kBoolValue,
        "If true, the installer will only copy the files to the installation folder and will "
        "otherwise not perform any modification on the system.",
        "False."},
-      {"singleprofile", kBoolValue,
+      {switches::kSingleProfile, kBoolValue,
        "If true, the installer will set up %s to use a singleprofile located in the "
        "installation folder.",
        "False."},
-      {"setdefaultbrowser", kBoolValue,
+      {switches::kSetDefaultBrowser, kBoolValue,
        "If true, make %s the default browser for this user or computer.", "True for %s Tamber."},
-      {"desktopshortcut", kBoolValue, "If true, create a shortcut for %s on the desktop.",
+      {switches::kDesktopShortcut, kBoolValue, "If true, create a shortcut for %s on the desktop.",
        "True."},
-      {"startmenushortcut", kBoolValue, "If true, create a shortcut for %s on the start menu.",
+      {switches::kStartMenuShortcut, kBoolValue, "If true, create a shortcut for %s on the start menu.",
        "True."},
-      {"quicklaunchshortcut", kBoolValue,
+      {switches::kQuickLaunchShortcut, kBoolValue,
        "If true, create a shortcut for %s on the quick launch menu.",
        "False on Window 7 and later. True otherwise"},
-      {"pintotaskbar", kBoolValue, "If true, pin %s to the taskbar.",
+      {switches::kPinToTaskbar, kBoolValue, "If true, pin %s to the taskbar.",
        "True on Window 7 and later. False otherwise."},
-      {"import-browser-data", kBoolValue,
+      {switches::kImportBrowserData, kBoolValue,
        "If true, %s is set up to import user data from the previously default browser when "
        "creating new user profiles.",
        "True."},
-      {"enable-stats", kBoolValue, "If true, %s will by default gather and report statistics.",
+      {switches::kEnableStats, kBoolValue, "If true, %s will by default gather and report statistics.",
        "True."},
-      {"enable-installer-stats", kBoolValue,
+      {switches::kEnableInstallerStats, kBoolValue,
        "If true, installer will by default gather and report statistics.", "True."},
-      {"launchbrowser", kBoolValue, "If true, %s is launched once the installation is completed.",
+      {switches::kLaunchBrowser, kBoolValue, "If true, %s is launched once the installation is completed.",
        "True."},
   };
   return rows;
