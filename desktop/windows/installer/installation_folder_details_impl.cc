@@ -28,7 +28,6 @@ namespace installer {
 namespace {
 
 // Keys of the installer preferences read back from an existing installation.
-constexpr char kSingleProfilePref[] = "single_profile";
 constexpr char kImportBrowserDataPref[] = "import_browser_data";
 constexpr char kEnableStatsPref[] = "enable_stats";
 constexpr char kLanguagePref[] = "language";
@@ -280,7 +279,8 @@ void InstallationFolderDetailsImpl::DetermineWriteAccess() {
 
 bool InstallationFolderDetailsImpl::ReadPreferences(Installation* installation) {
   VLOG(1) << "Reading existing prefs";
-  scoped_refptr<JsonPrefStore> prefs = OpenReadOnlyStore(path_.Append(kInstallerPrefsFileName));
+  // The installation's own store: the same file, read once, never written.
+  scoped_refptr<JsonPrefStore> prefs = installation->GetPrefStore();
   single_profile_ = ReadTriState(prefs.get(), kSingleProfilePref);
   import_browser_data_ = ReadTriState(prefs.get(), kImportBrowserDataPref);
   enable_stats_ = ReadTriState(prefs.get(), kEnableStatsPref);

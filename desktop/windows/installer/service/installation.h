@@ -29,6 +29,8 @@ struct InstallationStatus;
 
 // The installer preferences of an installation folder.
 inline constexpr wchar_t kInstallerPrefsFileName[] = L"installer_prefs.json";
+// The installer preference that keeps the profile inside the install folder.
+inline constexpr char kSingleProfilePref[] = "single_profile";
 // The program a registered handler's command must run.
 inline constexpr wchar_t kLauncherExeName[] = L"launcher.exe";
 // Its default value names the start-menu browser (HKCU or HKLM); also the

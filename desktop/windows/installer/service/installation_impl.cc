@@ -34,7 +34,6 @@ namespace installer {
 namespace {
 
 constexpr char kProfilePathPref[] = "profile_path";
-constexpr char kSingleProfilePref[] = "single_profile";
 constexpr wchar_t kUserNamePlaceholder[] = L"<USERNAME>";
 constexpr char kInternalStreamPlaceholder[] = "{InternalStream}";
 constexpr wchar_t kSingleProfileFolderName[] = L"profile";
