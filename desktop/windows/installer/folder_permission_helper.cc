@@ -12,6 +12,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
+#include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/service/system_utils.h"
 
@@ -19,7 +20,6 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kPackageInstaller[] = L"installer.exe";
 constexpr wchar_t kUninstallBatch[] = L"k.bat";
 
 base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folder,
@@ -55,7 +55,7 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
     return;
 
   base::FilePath package_installer =
-      command_line.GetSwitchValuePath(switches::kWaitForPackage).Append(kPackageInstaller);
+      command_line.GetSwitchValuePath(switches::kWaitForPackage).Append(kPackageInstallerName);
   base::CommandLine helper(package_installer);
   helper.CopySwitchesFrom(command_line,
                           {switches::kCrashReporterPid, switches::kSetFolderPermission,

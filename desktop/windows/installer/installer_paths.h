@@ -17,6 +17,9 @@ class CommandLine;
 
 namespace installer {
 
+// The installer executable inside an unpacked package.
+inline constexpr wchar_t kPackageInstallerName[] = L"installer.exe";
+
 // "%s Installer" with the product name as configured ("Velto Installer").
 std::wstring GetInstallerFolderName();
 

@@ -41,7 +41,6 @@ namespace {
 
 constexpr char kFilesList[] = "files_list";
 constexpr char kInstallerExperimentsKey[] = "installer-experiments";
-constexpr wchar_t kPackageInstallerName[] = L"installer.exe";
 
 // Prints the first build-information switch present; false when none is.
 bool PrintBuildInformation(const base::CommandLine& command_line) {
