@@ -5,12 +5,12 @@
 #include <algorithm>
 
 #include "base/files/file.h"
+#include "base/win/pe_header.h"
 
 namespace installer {
 
 namespace {
 
-constexpr int64_t kNtHeaderOffsetField = 60;
 constexpr int64_t kOptionalHeaderFromNtHeader = 4 + sizeof(IMAGE_FILE_HEADER);
 constexpr int64_t kSizeOfOptionalHeaderField = 4 + 16;
 constexpr int64_t kChecksumField = 64;
@@ -40,17 +40,14 @@ bool PeSignatureLayout::Read(base::File* file) {
     return false;
   file_length = length;
 
-  char mz[2];
-  uint32_t nt_offset = 0;
-  if (!ReadAt(file, length, 0, mz, sizeof(mz)) || mz[0] != 'M' || mz[1] != 'Z' ||
-      !ReadAt(file, length, kNtHeaderOffsetField, &nt_offset, sizeof(nt_offset))) {
+  base::win::PeHeader header;
+  const auto read = [file, length](uint64_t offset, void* out, size_t size) {
+    return offset <= static_cast<uint64_t>(length) &&
+           ReadAt(file, length, static_cast<int64_t>(offset), out, static_cast<int>(size));
+  };
+  if (!base::win::ReadPeHeader(read, &header))
     return false;
-  }
-  uint32_t signature = 0;
-  if (!ReadAt(file, length, nt_offset, &signature, sizeof(signature)) ||
-      signature != IMAGE_NT_SIGNATURE) {
-    return false;
-  }
+  const uint32_t nt_offset = header.signature_offset;
   uint16_t optional_size = 0;
   uint16_t magic = 0;
   const int64_t optional = int64_t{nt_offset} + kOptionalHeaderFromNtHeader;
