@@ -92,7 +92,7 @@ bool NeedsElevation(const UserToken& token, bool asked, bool folder_writable) {
 }
 
 bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePath* path,
-                        bool create) {
+                        bool create, bool even_when_missing) {
   using GetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
   HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
   auto get_known_folder_path =
@@ -102,7 +102,8 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
   if (get_known_folder_path) {
     // The shell may hand out a block even when it fails; the owner frees it.
     base::win::ScopedCoMem<wchar_t> raw;
-    HRESULT hr = get_known_folder_path(folder_id, 0, nullptr, &raw);
+    HRESULT hr = get_known_folder_path(folder_id, even_when_missing ? KF_FLAG_DONT_VERIFY : 0,
+                                       nullptr, &raw);
     if (FAILED(hr) && create)
       hr = get_known_folder_path(folder_id, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr, &raw);
     if (FAILED(hr) || !raw) {
@@ -114,7 +115,8 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
   }
 
   wchar_t buffer[MAX_PATH] = {};
-  HRESULT hr = ::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer);
+  HRESULT hr = ::SHGetFolderPathW(
+      nullptr, even_when_missing ? (csidl | CSIDL_FLAG_DONT_VERIFY) : csidl, nullptr, 0, buffer);
   if (FAILED(hr) && hr != E_INVALIDARG && create) {
     hr = ::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE | CSIDL_FLAG_DONT_UNEXPAND,
                             nullptr, 0, buffer);
