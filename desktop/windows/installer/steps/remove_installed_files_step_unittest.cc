@@ -30,6 +30,11 @@ class RemoveInstalledFilesStepTest : public testing::Test {
     old.files = {L"a.txt", L"sub\\b.txt", L"..\\..\\outside.txt"};
     ASSERT_TRUE(WriteInstallationStatusFile(old, OldStatus()));
   }
+  // Opens |path| without sharing, as a process using the file would.
+  static base::win::ScopedHandle HoldOpen(const base::FilePath& path) {
+    return base::win::ScopedHandle(::CreateFileW(path.value().c_str(), GENERIC_READ, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+  }
   base::FilePath OldStatus() const {
     return host_.install_path.Append(L"old_status\\installation_status.json.1500000000");
   }
@@ -66,9 +71,7 @@ TEST_F(RemoveInstalledFilesStepTest, RollbackOfTheRunBringsTheFilesBack) {
 }
 
 TEST_F(RemoveInstalledFilesStepTest, UpgradeKeepsEverythingWhenAFileIsInUse) {
-  base::win::ScopedHandle lock(::CreateFileW(
-      host_.install_path.Append(L"1.0\\sub\\b.txt").value().c_str(), GENERIC_READ, 0, nullptr,
-      OPEN_EXISTING, 0, nullptr));
+  base::win::ScopedHandle lock = HoldOpen(host_.install_path.Append(L"1.0\\sub\\b.txt"));
   ASSERT_TRUE(lock.IsValid());
   Run();
   lock.Close();
@@ -79,9 +82,7 @@ TEST_F(RemoveInstalledFilesStepTest, UpgradeKeepsEverythingWhenAFileIsInUse) {
 
 TEST_F(RemoveInstalledFilesStepTest, UninstallGoesOnPastAFileInUse) {
   settings_.operation = UNINSTALLING;
-  base::win::ScopedHandle lock(::CreateFileW(
-      host_.install_path.Append(L"1.0\\sub\\b.txt").value().c_str(), GENERIC_READ, 0, nullptr,
-      OPEN_EXISTING, 0, nullptr));
+  base::win::ScopedHandle lock = HoldOpen(host_.install_path.Append(L"1.0\\sub\\b.txt"));
   ASSERT_TRUE(lock.IsValid());
   Run();
   lock.Close();
