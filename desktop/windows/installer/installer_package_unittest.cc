@@ -141,6 +141,8 @@ class InstallerPackageTest : public testing::Test {
 
 TEST_F(InstallerPackageTest, InstallUpgradeAndUninstallForTheCurrentUser) {
   const std::wstring version = base::UTF8ToWide(GetVersion());
+  // The installed launcher is started at the end; it exits at once.
+  settings_.Set(LAUNCH_VELTO, true);
   ASSERT_TRUE(RunFrom(package_1_, false)) << observer_.Errors().front();
   ExpectInstalledFrom(package_1_, version);
   std::string app_id = ReadStatus()->app_id;
