@@ -344,6 +344,22 @@ TEST_F(DownloaderTest, ConnectionCutWithoutProgressCountsAsARetry) {
   EXPECT_EQ(3u, server_.Requests().size());
 }
 
+TEST_F(DownloaderTest, RepliesBringingNoNewBytesAreCounted) {
+  // Every reply starts over from the first byte and breaks off at the same
+  // place: data arrives each time, yet the download gets no further.
+  base::FilePath content = MakeFile(5000);
+  Serve("/package", With(Cut(content, 1000), "range", Value("ignore")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(2);
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("Number of retries exceeded"));
+  EXPECT_EQ(4u, server_.Requests().size());
+}
+
 TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
   Serve("/start", With(Value(Value::Dict()), "redirect", Value("{base}/target")));
   Serve("/target", Body("arrived"));
