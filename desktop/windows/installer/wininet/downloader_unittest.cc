@@ -376,6 +376,62 @@ TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
   EXPECT_EQ(std::vector<std::string>({"/start", "/target"}), Paths());
 }
 
+TEST_F(DownloaderTest, RedirectedPostKeepsItsBodyExceptAfterA303) {
+  Serve("/keep", With(Status(307), "redirect", Value("/kept")));
+  Serve("/see-other", With(Status(303), "redirect", Value("{base}/other")));
+  Serve("/kept", Body("kept"));
+  Serve("/other", Body("other"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/keep"),
+                       std::make_unique<StringResponseWriter>(&reply), "stats"));
+  EXPECT_EQ("kept", reply) << downloader->GetStateText();
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/see-other"),
+                       std::make_unique<StringResponseWriter>(&reply), "stats"));
+  EXPECT_EQ("other", reply) << downloader->GetStateText();
+
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ("/kept", *requests[1].FindString("target"));
+  EXPECT_EQ("POST", *requests[1].FindString("method"));
+  EXPECT_EQ("stats", *requests[1].FindString("body"));
+  EXPECT_EQ("/other", *requests[3].FindString("target"));
+  EXPECT_EQ("GET", *requests[3].FindString("method"));
+}
+
+TEST_F(DownloaderTest, RedirectLoopEnds) {
+  Serve("/loop", With(Value(Value::Dict()), "redirect", Value("/loop")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/loop"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(0u, downloader->GetStateText().find("Too many redirects"));
+  EXPECT_EQ(static_cast<size_t>(Downloader::kMaxRedirects + 1), server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, ResumeAfterARedirectAsksTheFirstAddressAgain) {
+  base::FilePath content = MakeFile(80000);
+  Serve("/start", With(Value(Value::Dict()), "redirect", Value("/file")));
+  Serve("/file", Sequence(Cut(content, 30000), FileResponse(content)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/start"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ(std::vector<std::string>({"/start", "/file", "/start", "/file"}), Paths());
+  // The Range travels with the redirected request.
+  EXPECT_EQ("bytes=30000-", Header(requests[3], "Range"));
+}
+
 TEST_F(DownloaderTest, RefusedRedirectFailsOnce) {
   // The same server under another name: whatever reached it is recorded.
   Serve("/start",
