@@ -312,6 +312,23 @@ TEST_F(DownloaderTest, NotFoundFailsAtOnce) {
   EXPECT_EQ(1u, server_.Requests().size());
 }
 
+// Wine reads such a status as 0; Windows may refuse to read it at all. Either
+// way the request ends, once.
+TEST_F(DownloaderTest, UnreadableStatusFailsTheRequest) {
+  Serve("/garbled", With(Value(Value::Dict()), "raw",
+                         Value("HTTP/1.1 abc Who knows\r\nContent-Length: 2\r\n\r\nhi")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(1);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/garbled"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ("", reply);
+}
+
 TEST_F(DownloaderTest, GivesUpAfterTheMaximumRetries) {
   Serve("/package", Status(503));
   StartServer();
