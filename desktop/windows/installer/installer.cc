@@ -576,7 +576,10 @@ void Installer::EndWithElevatedResult(int result) {
   switch (result) {
     case CHILD_SUCCEEDED:
       VLOG(2) << "Succeeded elevated run";
-      Succeed();
+      // After an elevated run that waited for the package, the run ends with
+      // the package's own installer (WaitForPackage), not here.
+      if (!command_line().HasSwitch(switches::kWaitForPackage))
+        Succeed();
       return;
     case CHILD_NOT_ELEVATED:
       LOG(ERROR) << Fail(ERROR_CATEGORY_ELEVATION_FAILED, std::wstring(),

@@ -191,9 +191,9 @@ void Installer::OnObjectSignaled(HANDLE object) {
     child.AppendSwitch(switches::kPostElevatedInstallTasks);
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
-  // The package's installer takes over the folder rights and the events of
-  // this run; the run itself ends below with its result.
-  Finish();
+  // The package's installer works in the folder under this run's rights: a
+  // temporary grant is undone only when the run ends below, after it.
+  package_ready_watcher_.StopWatching();
   LOG(INFO) << "Running installer from the package with command line: "
             << base::WideToUTF8(child.GetCommandLineString());
   base::Process process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());

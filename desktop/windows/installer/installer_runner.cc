@@ -57,6 +57,11 @@ DWORD InstallerRunner::backend_pid() const {
   return backend_process_.IsValid() ? backend_process_.Pid() : 0;
 }
 
+bool InstallerRunner::WaitForBackendExit(DWORD timeout_ms) const {
+  return !backend_process_.IsValid() ||
+         ::WaitForSingleObject(backend_process_.Handle(), timeout_ms) == WAIT_OBJECT_0;
+}
+
 void InstallerRunner::ReportError(int category, const std::string& message) {
   LOG(ERROR) << message;
   for (InstallerObserver& observer : observers_)

@@ -52,6 +52,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   void StopInstallation();
 
   bool backend_running() const { return backend_running_; }
+  // Waits at most |timeout_ms| for a launched back end to end; true when it
+  // has (or none was launched).
+  bool WaitForBackendExit(DWORD timeout_ms) const;
   // The back end's process id, 0 before the launch.
   DWORD backend_pid() const;
 

@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/settings_command_line_impl.h"
 #include "desktop/windows/installer/settings_impl.h"
+#include "desktop/windows/installer/silent_installer_controller.h"
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/system_utils.h"
@@ -341,11 +342,18 @@ bool InstallerRun::Run() {
     return false;
   ApplyTrackingData();
 
-  VLOG(2) << (silent_ ? "Running silent controller" : "Running UI controller");
-  LOG(ERROR) << "This installer build has no front end: nothing was installed";
+  bool result = false;
+  if (silent_) {
+    VLOG(2) << "Running silent controller";
+    result = SilentInstallerController().Run(settings_.get(), payload_reader_.get(),
+                                             download_folder_);
+  } else {
+    VLOG(2) << "Running UI controller";
+    LOG(ERROR) << "This installer build has no front end: nothing was installed";
+  }
   // An empty download folder goes; one still in use by another run stays.
   RemoveDirectoryW(download_folder_.value().c_str());
-  return false;
+  return result;
 }
 
 }  // namespace

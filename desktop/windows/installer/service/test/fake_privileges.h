@@ -1,14 +1,19 @@
 // Privileges for tests: answers as it was told and writes down the grants
 // and elevated launches asked of it. Made without changes it is what the
 // Wine test user is: an elevated administrator with access everywhere.
-// Every elevated launch is refused, as by a user who declines the prompt.
+// Every elevated launch is refused, as by a user who declines the prompt,
+// unless |elevated_program| names a program to start in its place.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_FAKE_PRIVILEGES_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_FAKE_PRIVILEGES_H_
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "desktop/windows/installer/service/object_security.h"
 #include "desktop/windows/installer/service/privileges.h"
 
@@ -41,6 +46,17 @@ class FakePrivileges : public Privileges {
   bool LaunchElevated(const base::FilePath& program, const std::wstring& parameters,
                       base::win::ScopedHandle* process, DWORD* error) override {
     elevated_launches.push_back(parameters);
+    if (!elevated_program.empty()) {
+      base::Process child = base::LaunchProcess(
+          L"\"" + elevated_program.value() + L"\" " + parameters, base::LaunchOptions());
+      HANDLE copy = nullptr;
+      if (child.IsValid() && ::DuplicateHandle(::GetCurrentProcess(), child.Handle(),
+                                               ::GetCurrentProcess(), &copy, 0, FALSE,
+                                               DUPLICATE_SAME_ACCESS)) {
+        process->Set(copy);
+        return true;
+      }
+    }
     *error = ERROR_CANCELLED;
     return false;
   }
@@ -53,6 +69,7 @@ class FakePrivileges : public Privileges {
   std::vector<Grant> grants;
   int restores = 0;
   std::vector<std::wstring> elevated_launches;
+  base::FilePath elevated_program;
 };
 
 }  // namespace installer

@@ -1,0 +1,206 @@
+// Elevation paths of Installer, through the privileges seam: the "elevated"
+// copy and the package's installer are the fake back end, which follows a
+// script and records what it was given.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/at_exit.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/functional/bind.h"
+#include "base/message_loop/message_loop.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/test_environment.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+class NullOsOperations : public OsOperations {
+ public:
+  void SetUpDefaultBrowser(const Settings& settings, const InstallationStatus* status) override {}
+};
+
+// Sets the package-ready event once the elevated copy has returned, that is
+// after the installer started waiting for the package.
+class LatePackageObserver : public RunEndObserver {
+ public:
+  void OnReturnedToPreviousMainProcess() override {
+    RunEndObserver::OnReturnedToPreviousMainProcess();
+    if (late_event && !set_once) {
+      set_once = true;
+      HANDLE event = late_event;
+      base::MessageLoop::current()->task_runner()->PostTask(
+          FROM_HERE, base::BindOnce([](HANDLE event) { ::SetEvent(event); }, event));
+    }
+  }
+  HANDLE late_event = nullptr;
+  bool set_once = false;
+};
+
+class InstallerElevationTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"elev"));
+    install_ = root_.Append(L"Velto");
+    base::FilePath exe_folder;
+    base::PathService::Get(base::DIR_EXE, &exe_folder);
+    fake_ = exe_folder.DirName().Append(L"fixtures\\backend\\fixture_fake_backend.exe");
+    elevated_ = MakeFakeFolder(L"elevated");
+    package_ = MakeFakeFolder(L"package");
+    ASSERT_TRUE(base::WriteFile(package_.Append(L"files_list"), "a.txt\n"));
+    base::PathService::Override(base::DIR_EXE, package_);
+    privileges_.elevated_program = elevated_.Append(L"installer.exe");
+    environment_.privileges = &privileges_;
+    environment_.command_line = &command_line_;
+    environment_.step_retry_delay = base::TimeDelta();
+    environment_.step_list_builder =
+        base::BindRepeating([](InstallationOperation, const InstallerStepListInput&) {
+          return InstallerStepList();
+        });
+    settings_.Analyse(install_, false);
+  }
+  void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
+
+  base::FilePath MakeFakeFolder(const std::wstring& name) {
+    base::FilePath folder = root_.Append(name);
+    EXPECT_TRUE(base::CreateDirectory(folder));
+    EXPECT_TRUE(base::CopyFile(fake_, folder.Append(L"installer.exe")));
+    return folder;
+  }
+
+  void Script(const base::FilePath& folder, const std::string& script) {
+    ASSERT_TRUE(base::WriteFile(folder.Append(L"script.txt"), script));
+  }
+
+  std::string Result(const base::FilePath& folder) {
+    std::string result;
+    base::ReadFileToString(folder.Append(L"result.txt"), &result);
+    return result;
+  }
+
+  bool Run() {
+    Installer installer(std::make_unique<NullOsOperations>(), environment_);
+    RunInstallerToEnd(&installer, &settings_, &observer_);
+    return installer.succeeded();
+  }
+
+  base::win::ScopedHandle CreatePackageReadyEvent() {
+    return base::win::ScopedHandle(::CreateEventW(
+        nullptr, TRUE, FALSE,
+        GetKernelObjectName(install_.value(), kPackageReadyEventName, true).c_str()));
+  }
+
+  base::ShadowingAtExitManager at_exit_;
+  base::MessageLoop loop_;
+  base::FilePath root_;
+  base::FilePath install_;
+  base::FilePath fake_;
+  base::FilePath elevated_;
+  base::FilePath package_;
+  FakePrivileges privileges_;
+  base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
+  InstallerEnvironment environment_;
+  InstallerTestSettings settings_;
+  LatePackageObserver observer_;
+};
+
+TEST_F(InstallerElevationTest, ElevatedCopySucceedingEndsTheRunOnce) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  Script(elevated_, "record-command-line\nexit 0\n");
+  EXPECT_TRUE(Run());
+  EXPECT_EQ((std::vector<std::string>{"StartingNewMainProcess(0)",
+                                      "ReturnedToPreviousMainProcess", "Success"}),
+            observer_.calls);
+  EXPECT_EQ(1, observer_.ends);
+  std::string command_line = Result(elevated_);
+  EXPECT_NE(std::string::npos, command_line.find("--run-elevated"));
+  EXPECT_NE(std::string::npos, command_line.find("--parent-pid="));
+}
+
+TEST_F(InstallerElevationTest, ElevatedCopyFailingFailsTheRun) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  Script(elevated_, "exit 1\n");
+  EXPECT_FALSE(Run());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,Installer process did not complete successfully.)"}),
+            observer_.Errors());
+  EXPECT_EQ(1, observer_.ends);
+}
+
+TEST_F(InstallerElevationTest, AlreadyElevatedProcessDoesNotElevateAgain) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  command_line_.AppendSwitch(switches::kRunElevated);
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(privileges_.elevated_launches.empty());
+  EXPECT_EQ((std::vector<std::string>{"Error(6,,Elevated installation failed.)"}),
+            observer_.Errors());
+}
+
+TEST_F(InstallerElevationTest, PackageReadyBeforeTheWaitRunsThePackageOnce) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(elevated_, "exit 0\n");
+  Script(package_, "record-command-line\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  ::SetEvent(ready.Get());
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  // Two hand-overs (the elevated copy, the package's installer), one end.
+  EXPECT_EQ((std::vector<std::string>{"StartingNewMainProcess(0)",
+                                      "ReturnedToPreviousMainProcess",
+                                      "StartingNewMainProcess(0)",
+                                      "ReturnedToPreviousMainProcess", "Success"}),
+            observer_.calls);
+  std::string command_line = Result(package_);
+  EXPECT_NE(std::string::npos, command_line.find("--post-elevated-install-tasks"));
+}
+
+TEST_F(InstallerElevationTest, PackageReadyAfterTheWaitRunsThePackageOnce) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(elevated_, "exit 0\n");
+  Script(package_, "record-command-line\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  observer_.late_event = ready.Get();
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{"StartingNewMainProcess(0)",
+                                      "ReturnedToPreviousMainProcess",
+                                      "StartingNewMainProcess(0)",
+                                      "ReturnedToPreviousMainProcess", "Success"}),
+            observer_.calls);
+  // The package's installer ran, in the user's context after elevation.
+  EXPECT_NE(std::string::npos, Result(package_).find("--post-elevated-install-tasks"));
+}
+
+TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(elevated_, "exit 0\n");
+  Script(package_, "exit 1\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  observer_.late_event = ready.Get();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,Installer process did not complete successfully.)"}),
+            observer_.Errors());
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,242 @@
+#include "desktop/windows/installer/silent_installer_controller.h"
+
+#include <windows.h>
+
+#include "base/command_line.h"
+#include "base/files/file_enumerator.h"
+#include "base/functional/bind.h"
+#include "base/logging.h"
+#include "base/message_loop/message_loop.h"
+#include "base/path_service.h"
+#include "base/task/single_thread_task_runner.h"
+#include "base/win/windows_version.h"
+#include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/pref_default_overrides_fetcher.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/settings_flag.h"
+#include "desktop/windows/installer/stats_scope.h"
+#include "desktop/windows/installer/steps/installer_step.h"
+
+namespace installer {
+
+namespace {
+
+// Lets the back end's last messages arrive before the run ends.
+constexpr base::TimeDelta kTerminateDelay = base::TimeDelta::FromSeconds(1);
+// How long the end of a run waits for the back end's process.
+constexpr DWORD kBackendExitWaitMs = 120 * 1000;
+
+}  // namespace
+
+SilentInstallerController::SilentInstallerController(const base::CommandLine* command_line,
+                                                     const UserToken* token)
+    : command_line_(command_line ? command_line : base::CommandLine::ForCurrentProcess()),
+      token_(token),
+      stats_(this) {}
+
+SilentInstallerController::~SilentInstallerController() {
+  if (observing_settings_)
+    settings_->RemoveObserver(this);
+  overrides_fetcher_.reset();
+  runner_.reset();
+}
+
+bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_reader,
+                                    const base::FilePath& temp_folder) {
+  settings_ = settings;
+  settings_->AddObserver(this);
+  observing_settings_ = true;
+  if (payload_reader) {
+    stats_.root_scope()->SetString("payload_type",
+                                   PayloadTypeToString(payload_reader->type()));
+    if (payload_reader->type() != PayloadType::full_package)
+      tracking_data_ = payload_reader->GetPayloadData();
+    if (!tracking_data_.empty())
+      stats_.root_scope()->SetString("tracking_data", tracking_data_);
+    // Fetching the package is not part of this build: a run that needs it
+    // ends here, before anything is changed.
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&SilentInstallerController::FailRun,
+                                  weak_factory_.GetWeakPtr(),
+                                  "This installer build cannot fetch the package"));
+  } else {
+    VLOG(1) << "Initializing controller without fetcher.";
+    base::FilePath exe_folder;
+    base::PathService::Get(base::DIR_EXE, &exe_folder);
+    runner_ = std::make_unique<InstallerRunner>(exe_folder, base::FilePath());
+    package_complete_ = true;
+    overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(exe_folder, this);
+    runner_->AddObserver(this);
+    if (!settings_->IsFetchingStatus()) {
+      VLOG(1) << "Settings already obtained. Starting.";
+      base::MessageLoop::current()->task_runner()->PostTask(
+          FROM_HERE, base::BindOnce(&SilentInstallerController::StartInstaller,
+                                    weak_factory_.GetWeakPtr()));
+    }
+  }
+  run_loop_.Run();
+  LOG(INFO) << "Controller exiting";
+  if (runner_) {
+    runner_->RemoveObserver(this);
+    // The run's end may come from the back end's last message: the machine
+    // is as the run leaves it only once the back end has ended too.
+    if (!runner_->WaitForBackendExit(kBackendExitWaitMs))
+      LOG(WARNING) << "The installer backend did not end in time";
+  }
+  return success_;
+}
+
+void SilentInstallerController::OnPathChanged() {
+  if (terminated_ || !runner_ || settings_->IsFetchingStatus())
+    return;
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  const bool need_elevation =
+      token_ ? NeedsElevation(*token_, settings_->GetAllUsers(), details->HasWriteAccess())
+             : NeedsElevation(settings_->GetAllUsers(), details->HasWriteAccess());
+  if (settings_->GetSilent() && settings_->GetAllUsers() && need_elevation) {
+    VLOG(2) << "Cannot elevate in when silent. Switching to current user mode.";
+    settings_->SetMode(CURRENT_USER);
+    base::FilePath folder;
+    settings_->GetDefaultInstallFolder(&folder, DEFAULT_FOLDER_REGISTRY | DEFAULT_FOLDER_STANDARD);
+    settings_->SetInstallFolderString(folder.value());
+    // The new folder's analysis brings the next OnPathChanged; without one
+    // (the same folder, or one the settings refuse) the run cannot go on.
+    if (!settings_->IsFetchingStatus())
+      FailRun("Switching to current user mode did not give a new install folder");
+    return;
+  }
+  if (!settings_->GetAutoupdate() && need_elevation) {
+    base::FilePath folder;
+    settings_->GetDefaultInstallFolder(&folder,
+                                       DEFAULT_FOLDER_COMMAND_LINE | DEFAULT_FOLDER_STANDARD);
+    if (folder != settings_->GetInstallPath()) {
+      settings_->SetInstallFolder(folder);
+      if (!settings_->IsFetchingStatus())
+        FailRun("The default install folder was refused");
+      return;
+    }
+  }
+  VLOG(1) << "Settings obtained. Starting.";
+  StartInstaller();
+}
+
+void SilentInstallerController::StartInstaller() {
+  if (terminated_)
+    return;
+  settings_->WriteStats(std::string(), stats_.root_scope());
+  if (base::win::GetVersion() < base::win::VERSION_WIN7) {
+    LOG(ERROR) << "This version of Velto doesn't support windows versions prior to Windows 7";
+    Terminate();
+    return;
+  }
+  if (!::IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE)) {
+    LOG(ERROR) << "SSE2 not supported by the computer";
+    Terminate();
+    return;
+  }
+  if (package_complete_) {
+    VLOG(2) << "Got tracking data from package.";
+    HandleTrackingData();
+  }
+  VLOG(2) << "Preparing to run the installer.";
+  if (!runner_->StartInstallation(settings_))
+    Terminate();
+}
+
+void SilentInstallerController::HandleTrackingData() {
+  std::string tracking = tracking_data_;
+  if (tracking.empty())
+    tracking = settings_->GetFolderDetails()->GetTrackingData();
+  stats_.root_scope()->SetString("tracking_data", tracking);
+  if (settings_->GetOperation() == UNINSTALLING) {
+    OnTrackingDataHandled();
+    return;
+  }
+  overrides_fetcher_->Start(tracking,
+                            base::BindOnce(&SilentInstallerController::OnTrackingDataHandled,
+                                           weak_factory_.GetWeakPtr()));
+}
+
+void SilentInstallerController::OnTrackingDataHandled() {
+  VLOG(2) << "Tracking data actions done: package complete.";
+  runner_->NotifyPackageReady();
+}
+
+void SilentInstallerController::RunUICallbackAndPostReply(
+    UICallback ui_callback, scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
+    ReplyCallback reply_callback) {
+  LOG(ERROR) << "Cannot display UI requested by fetcher when running silently";
+  reply_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply_callback), DWORD{0}));
+}
+
+void SilentInstallerController::OnFileCopyRetry(const std::string& key) {
+  stats_.root_scope()->Increment(key);
+}
+
+void SilentInstallerController::OnError(int error_code, const std::wstring& detail,
+                                        const std::string& message) {
+  stats_.root_scope()->SetString("failure_reason", message);
+  if (error_code == ERROR_CATEGORY_NOT_ALLOWED_IN_AUTOUPDATE)
+    RecordInstallFolderContents();
+  VLOG(2) << "Installer error: terminating";
+  Terminate();
+}
+
+void SilentInstallerController::OnSuccess() {
+  VLOG(2) << "Installer succeeded: terminating";
+  success_ = true;
+  Terminate();
+}
+
+void SilentInstallerController::OnInstallerTerminated(bool success) {
+  success_ = success;
+  VLOG(2) << "Installer ended. Success is " << (success ? 1 : 0) << ". terminating";
+  base::MessageLoop::current()->task_runner()->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&SilentInstallerController::Terminate, weak_factory_.GetWeakPtr()),
+      kTerminateDelay);
+}
+
+void SilentInstallerController::RecordInstallFolderContents() {
+  const base::FilePath& root = settings_->GetInstallPath();
+  std::string contents;
+  base::FileEnumerator enumerator(root, true,
+                                  base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
+  for (base::FilePath path = enumerator.Next(); !path.empty(); path = enumerator.Next()) {
+    base::FilePath relative;
+    if (root.AppendRelativePath(path, &relative))
+      contents += relative.AsUTF8Unsafe() + "\n";
+  }
+  stats_.root_scope()->SetString("installation_folder_contents", contents);
+}
+
+void SilentInstallerController::FailRun(const std::string& reason) {
+  if (terminated_)
+    return;
+  LOG(ERROR) << reason;
+  stats_.root_scope()->SetString("failure_reason", reason);
+  success_ = false;
+  Terminate();
+}
+
+void SilentInstallerController::Terminate() {
+  if (terminated_) {
+    VLOG(2) << "Termination already done.";
+    return;
+  }
+  terminated_ = true;
+  stats_.root_scope()->SetInteger("installation_success", success_ ? 1 : 0);
+  if (settings_->GetEnableInstallerStats() && (!settings_->GetAutoupdate() || !success_)) {
+    LOG(INFO) << "Sending stats";
+    stats_.SendTo(StatsSender::GetEndpoint(*command_line_), run_loop_.QuitClosure(),
+                  download_involved_);
+  } else {
+    LOG(INFO) << "Not sending stats";
+    run_loop_.Quit();
+  }
+}
+
+}  // namespace installer
