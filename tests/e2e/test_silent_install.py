@@ -1,0 +1,66 @@
+"""Silent installs and upgrades driven only by the real installer.exe, run from
+an unpacked package folder (the fixture packages, two versions)."""
+
+import json
+import shutil
+
+import pytest
+
+from conftest import BUILD, new_logs
+
+PACKAGES = BUILD / "fixtures"
+
+
+@pytest.fixture
+def overrides_server(package_server):
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    return package_server
+
+
+def package_copy(tmp_path, version):
+    folder = tmp_path / ("package-%d" % version)
+    shutil.copytree(PACKAGES / ("package-%d" % version), folder)
+    return folder
+
+
+def silent_run(wine, log_dir, server, package, install, *extra):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    result = wine.run([package / "installer.exe", "--silent", "--enable-installer-stats=0",
+                       "--launchvelto=0", "--v=2",
+                       "--installfolder=" + wine.windows_path(install),
+                       "--local-pref-default-overrides-server=" + server.url("/api/prefs/")]
+                      + list(extra), timeout=300)
+    logs = [log.read_text(encoding="utf-8", errors="replace")
+            for log in new_logs(log_dir, before)]
+    return result, logs
+
+
+def status_of(install):
+    return json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+
+
+def test_silent_install_then_upgrade(wine, log_dir, overrides_server, tmp_path):
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, overrides_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    everything = "\n".join(logs)
+    # The phases of the run: front end, back end, steps, end.
+    for phase in ("Running silent controller", "launching installer backend", "Running backend",
+                  "Beginning installation", "Installation succeeded", "Controller exiting"):
+        assert phase in everything, phase
+    status = status_of(install)
+    version_1 = status["version"]
+    subfolder = install / status["_subfolder"]
+    for name in status["files"]:
+        assert (subfolder / name.replace("\\", "/")).is_file(), name
+    for name in status["root_files"]:
+        assert (install / name.replace("\\", "/")).is_file(), name
+    assert (install / "launcher.exe").is_file()
+    assert json.loads((install / "installer_prefs.json").read_text(encoding="utf-8")) is not None
+
+    result, logs = silent_run(wine, log_dir, overrides_server, package_copy(tmp_path, 2), install)
+    assert result.returncode == 0, "\n".join(logs)
+    status = status_of(install)
+    assert status["version"] != version_1
+    for name in status["files"]:
+        assert (install / status["_subfolder"] / name.replace("\\", "/")).is_file(), name
