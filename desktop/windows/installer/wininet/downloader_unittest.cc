@@ -565,6 +565,38 @@ TEST_F(DownloaderTest, ProxyPromptCancelledFails) {
   EXPECT_EQ("The user cancelled the prompt for proxy credentials\n", downloader->GetStateText());
 }
 
+TEST_F(DownloaderTest, NextDownloadStartsFromTheCompletionOfTheLast) {
+  // The package fetcher starts the package download from the completion of
+  // the download-address request, on the same downloader.
+  base::FilePath content = MakeFile(20000);
+  Serve("/address", Body("the address"));
+  Serve("/package", FileResponse(content));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string address;
+  base::FilePath target;
+  std::unique_ptr<FileResponseWriter> writer = FileWriter(&target);
+  base::RunLoop run_loop;
+  ASSERT_TRUE(downloader->StartDownload(
+      server_.Url(L"/address"), std::string(),
+      base::BindOnce(
+          [](Downloader* downloader, std::wstring url, std::unique_ptr<FileResponseWriter> writer,
+             base::RunLoop* run_loop) {
+            EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state());
+            EXPECT_TRUE(downloader->StartDownload(url, std::string(), run_loop->QuitClosure(),
+                                                  std::move(writer),
+                                                  std::make_unique<NullDownloadStatsObserver>()));
+          },
+          downloader.get(), server_.Url(L"/package"), std::move(writer), &run_loop),
+      std::make_unique<StringResponseWriter>(&address),
+      std::make_unique<NullDownloadStatsObserver>()));
+  ASSERT_TRUE(test::RunUntilQuitOrTimeout(&run_loop));
+  EXPECT_EQ("the address", address);
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+}
+
 TEST_F(DownloaderTest, StoppedDownloadNeverCompletes) {
   Serve("/slow", With(Body("late"), "delay_ms", Value(500)));
   Serve("/fast", Body("now"));
