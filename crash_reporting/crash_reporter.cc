@@ -258,6 +258,7 @@ void ReportParentException(const base::CommandLine& command_line) {
       StoreLastReporterCrashTime(now);
     }
   }
+  LOG(INFO) << "Crash of crash reporter " << parent_id << " handled";
 }
 
 }  // namespace crash_reporting

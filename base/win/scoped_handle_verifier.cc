@@ -116,7 +116,9 @@ size_t ScopedHandleVerifier::TrackedCount() {
 void ScopedHandleVerifier::CrashOnFault(Fault fault, HANDLE handle) {
   LOG(ERROR) << "Scoped handle fault: " << FaultName(fault) << " ("
              << reinterpret_cast<uintptr_t>(handle) << ")";
-  RaiseException(STATUS_INVALID_HANDLE, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+  RaiseException(STATUS_INVALID_HANDLE, 0, 0, nullptr);
+  // Never goes on with a broken handle, even where the exception was swallowed.
+  TerminateProcess(GetCurrentProcess(), STATUS_INVALID_HANDLE);
 }
 
 }  // namespace base::win

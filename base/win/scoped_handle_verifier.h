@@ -7,7 +7,8 @@
 // first still holds it, a handle released by an owner that does not hold it,
 // and a close that fails because the handle was already closed behind its
 // owner's back. A fault goes to the verifier's fault handler; the default one
-// logs it and raises STATUS_INVALID_HANDLE, so the crash reporter records it.
+// logs it and raises STATUS_INVALID_HANDLE, so the crash reporter records it,
+// and the process ends.
 //
 // One verifier serves the whole process: the installer library exports its
 // instance as "GetHandleVerifier", and Get() in any module of the process
@@ -55,7 +56,7 @@ class ScopedHandleVerifier {
   // The number of handles held by scoped owners right now.
   virtual size_t TrackedCount();
 
-  // Logs |fault| and raises STATUS_INVALID_HANDLE (non-continuable).
+  // Logs |fault|, raises STATUS_INVALID_HANDLE and ends the process.
   static void CrashOnFault(Fault fault, HANDLE handle);
 
  private:
