@@ -30,9 +30,9 @@ namespace base::win {
 
 // Owners whose handles are not tracked.
 struct DummyVerifierTraits {
-  static void StartTracking(void*, const void*) {}
-  static void StopTracking(void*, const void*) {}
-  static void OnCloseFailed(void*) {}
+  static void StartTracking(const void*, const void*) {}
+  static void StopTracking(const void*, const void*) {}
+  static void OnCloseFailed(const void*) {}
 };
 
 // Owners of kernel handles, tracked by the process's verifier.

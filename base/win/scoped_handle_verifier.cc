@@ -114,11 +114,8 @@ size_t ScopedHandleVerifier::TrackedCount() {
 
 // static
 void ScopedHandleVerifier::CrashOnFault(Fault fault, HANDLE handle) {
-  LOG(ERROR) << "Scoped handle fault: " << FaultName(fault) << " ("
+  LOG(FATAL) << "Scoped handle fault: " << FaultName(fault) << " ("
              << reinterpret_cast<uintptr_t>(handle) << ")";
-  RaiseException(STATUS_INVALID_HANDLE, 0, 0, nullptr);
-  // Never goes on with a broken handle, even where the exception was swallowed.
-  TerminateProcess(GetCurrentProcess(), STATUS_INVALID_HANDLE);
 }
 
 }  // namespace base::win

@@ -7,8 +7,7 @@
 // first still holds it, a handle released by an owner that does not hold it,
 // and a close that fails because the handle was already closed behind its
 // owner's back. A fault goes to the verifier's fault handler; the default one
-// logs it and raises STATUS_INVALID_HANDLE, so the crash reporter records it,
-// and the process ends.
+// is a fatal error (logged, then the process crashes and is reported).
 //
 // One verifier serves the whole process: the installer library exports its
 // instance as "GetHandleVerifier", and Get() in any module of the process
@@ -56,7 +55,7 @@ class ScopedHandleVerifier {
   // The number of handles held by scoped owners right now.
   virtual size_t TrackedCount();
 
-  // Logs |fault|, raises STATUS_INVALID_HANDLE and ends the process.
+  // A fatal error: logs |fault| and crashes the process.
   static void CrashOnFault(Fault fault, HANDLE handle);
 
  private:
