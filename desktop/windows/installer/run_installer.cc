@@ -20,6 +20,7 @@
 #include "desktop/windows/installer/console_help.h"
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
+#include "desktop/windows/installer/installer_runner_backend.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/settings_command_line_impl.h"
@@ -333,8 +334,7 @@ bool InstallerRun::Run() {
 
   if (backend_ || command_line_.HasSwitch(switches::kRegisterAsProtocolHandler)) {
     VLOG(2) << "Running backend";
-    LOG(ERROR) << "This installer build has no back end: nothing was installed";
-    return false;
+    return InstallerRunnerBackend().Run(settings_.get());
   }
 
   if (!FindDownloadFolder())
