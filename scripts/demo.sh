@@ -34,9 +34,69 @@ fi
 
 temp_unix=$(winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')")
 log_dir="$temp_unix/Velto Installer"
-show --backend --installfolder='C:\Velto Demo'
+
+# The main job: a silent install of the browser package into a scratch folder.
+# This build has no package fetcher yet, so the installer runs from an unpacked
+# package folder (the fixture package), as the package's own installer does.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/velto-demo.XXXXXX")
+cp -r "$build/fixtures/package-1" "$scratch/package"
+install_unix="$scratch/Velto"
+install_win=$(winepath -w "$install_unix" | tr -d '\r')
+# The local package server answers the run's preference-overrides request.
+printf '{"routes": {"/api/prefs/": {"json": {}}}}' > "$scratch/server.json"
+/usr/bin/python3 "$top/tests/fixtures/package_server.py" --config "$scratch/server.json" \
+    --port-file "$scratch/port" &
+server=$!
+for _ in $(seq 600); do [ -s "$scratch/port" ] && break; sleep 0.05; done
+overrides="http://127.0.0.1:$(cat "$scratch/port")/api/prefs/"
+echo "\$ package/installer.exe --silent --installfolder=$install_win"
+wine "$scratch/package/installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 \
+  "--local-pref-default-overrides-server=$overrides" --v=1 \
+  "--installfolder=$install_win" </dev/null
+echo "(exit code $?)"
+echo
+echo "Files of the installation:"
+(cd "$install_unix" 2>/dev/null && find . -type f | sort | sed 's/^/  /')
+echo
+echo "Installation status (installation_status.json):"
+sed 's/^/  /' "$install_unix/installation_status.json" 2>/dev/null; echo
+echo
+echo "installer_prefs.json:"
+sed 's/^/  /' "$install_unix/installer_prefs.json" 2>/dev/null; echo
+echo
+echo "Registry values written:"
+for root in HKCU HKLM; do
+  for key in 'Software\Clients\StartMenuInternet\Veltoquenn' \
+             'Software\Classes\Veltoquenn' \
+             'Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
+    wine reg query "$root\\$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' | sed 's/^/  /'
+  done
+done
+echo
+echo "Shortcuts:"
+find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/ProgramData" -iname '*velto*.lnk' \
+  2>/dev/null | sed "s|$WINEPREFIX/||; s/^/  /"
+echo
+echo "Scheduled tasks:"
+ls "$WINEPREFIX/drive_c/windows/tasks" "$WINEPREFIX/drive_c/windows/system32/tasks" 2>/dev/null \
+  | grep -i velto | sed 's/^/  /'
+echo
 latest=$(ls -t "$log_dir"/*.log 2>/dev/null | head -n 1)
 if [ -n "$latest" ]; then
-  echo "Log file of that run: $latest"
-  sed 's/^/  /' "$latest"
+  echo "Last lines of the back end's log ($latest):"
+  tail -n 8 "$latest" | cut -c1-200 | sed 's/^/  /'
 fi
+echo
+
+# The uninstall, by the installer inside the installation.
+subfolder=$(sed -n 's/.*"_subfolder":"\([^"]*\)".*/\1/p' "$install_unix/installation_status.json")
+cp "$scratch/package/installer.exe" "$scratch/package/installer_lib.dll" \
+   "$install_unix/$subfolder/" 2>/dev/null
+echo "\$ Velto/$subfolder/installer.exe --uninstall --silent"
+wine "$install_unix/$subfolder/installer.exe" --uninstall --silent --enable-installer-stats=0 \
+  "--installfolder=$install_win" </dev/null
+echo "(exit code $?)"
+echo "What is left of the installation:"
+(cd "$install_unix" 2>/dev/null && find . -type f | sort | sed 's/^/  /')
+kill "$server" 2>/dev/null; wait "$server" 2>/dev/null
+rm -rf "$scratch"

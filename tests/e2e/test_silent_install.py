@@ -27,7 +27,8 @@ def silent_run(wine, log_dir, server, package, install, *extra):
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     result = wine.run([package / "installer.exe", "--silent", "--enable-installer-stats=0",
                        "--launchvelto=0", "--v=2",
-                       "--installfolder=" + wine.windows_path(install),
+                       "--installfolder=" + (install if isinstance(install, str)
+                                             else wine.windows_path(install)),
                        "--local-pref-default-overrides-server=" + server.url("/api/prefs/")]
                       + list(extra), timeout=300)
     logs = [log.read_text(encoding="utf-8", errors="replace")
@@ -64,3 +65,40 @@ def test_silent_install_then_upgrade(wine, log_dir, overrides_server, tmp_path):
     assert status["version"] != version_1
     for name in status["files"]:
         assert (install / status["_subfolder"] / name.replace("\\", "/")).is_file(), name
+
+
+def test_second_installer_on_the_same_folder_gets_category_10(wine, log_dir, package_server,
+                                                              tmp_path):
+    """While one installer holds the folder (its preference-overrides request is
+    answered late), another one for the same folder, spelled in other case, ends
+    with exit code 1 and the mutex error; the first one still succeeds."""
+    import subprocess
+    import time
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}, "delay_ms": 8000}}})
+    install = tmp_path / "Velto"
+    package = package_copy(tmp_path, 1)
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    first = subprocess.Popen(
+        ["wine", str(package / "installer.exe"), "--silent", "--enable-installer-stats=0",
+         "--launchvelto=0", "--v=1", "--installfolder=" + wine.windows_path(install),
+         "--local-pref-default-overrides-server=" + package_server.url("/api/prefs/")],
+        env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 120
+        while time.time() < deadline:
+            texts = [log.read_text(encoding="utf-8", errors="replace")
+                     for log in new_logs(log_dir, before)]
+            if any("launching installer backend" in text for text in texts):
+                break
+            time.sleep(0.1)
+        else:
+            raise AssertionError("the first installer never started its back end")
+        result, logs = silent_run(wine, log_dir, package_server, package,
+                                  wine.windows_path(install).upper())
+        assert result.returncode == 1
+        assert any("Could not acquire installer mutex" in text for text in logs), logs
+    finally:
+        assert first.wait(timeout=300) == 0
+    assert (install / "installation_status.json").is_file()
+
