@@ -4,11 +4,19 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
 
 namespace installer {
+
+namespace {
+
+// Zeros are written in pieces of this size.
+constexpr size_t kFillChunk = 1 << 20;
+
+}  // namespace
 
 FileBackedSzAlloc::FileBackedSzAlloc(const base::FilePath& temp_folder) {
   Alloc = &FileBackedSzAlloc::AllocHeap;
@@ -61,7 +69,7 @@ void* FileBackedSzAlloc::AllocFileBacked(ISzAllocPtr self, size_t size) {
     LARGE_INTEGER length;
     length.QuadPart = static_cast<LONGLONG>(size);
     if (::SetFilePointerEx(alloc->file_.Get(), length, nullptr, FILE_BEGIN) &&
-        ::SetEndOfFile(alloc->file_.Get())) {
+        ::SetEndOfFile(alloc->file_.Get()) && alloc->FillTo(size)) {
       alloc->mapping_.Set(::CreateFileMappingW(alloc->file_.Get(), nullptr, PAGE_READWRITE,
                                                static_cast<DWORD>(uint64_t{size} >> 32),
                                                static_cast<DWORD>(size), nullptr));
@@ -78,6 +86,24 @@ void* FileBackedSzAlloc::AllocFileBacked(ISzAllocPtr self, size_t size) {
     VLOG(1) << "Decoder block of " << size << " bytes taken from the heap";
   }
   return AllocHeap(self, size);
+}
+
+bool FileBackedSzAlloc::FillTo(size_t size) {
+  if (size <= filled_)
+    return true;
+  LARGE_INTEGER start;
+  start.QuadPart = static_cast<LONGLONG>(filled_);
+  if (!::SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN))
+    return false;
+  std::vector<char> zeros(std::min<size_t>(size - filled_, kFillChunk));
+  while (filled_ < size) {
+    const DWORD piece = static_cast<DWORD>(std::min<size_t>(size - filled_, zeros.size()));
+    DWORD written = 0;
+    if (!::WriteFile(file_.Get(), zeros.data(), piece, &written, nullptr) || written != piece)
+      return false;
+    filled_ += piece;
+  }
+  return true;
 }
 
 // static

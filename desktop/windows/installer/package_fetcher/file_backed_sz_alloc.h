@@ -5,6 +5,11 @@
 // rather than by free address space and private memory; the temporary file is
 // created delete-on-close and disappears with the allocator or the process.
 //
+// The file is filled with zeros up to the block's size before it is mapped,
+// so its disk space is taken up front: a full disk makes the allocation fall
+// back to the heap instead of failing later as a page-in error while the
+// decoder writes (and writing into a file without holes is much cheaper).
+//
 // One mapping exists at a time: the first allocation while none is
 // outstanding is file-backed; an allocation while one is outstanding, a
 // failure to create or map the file, and a temporary folder that cannot be
@@ -51,11 +56,16 @@ class FileBackedSzAlloc : public ISzAlloc {
   static void* AllocHeap(ISzAllocPtr self, size_t size);
   static void FreeHeap(ISzAllocPtr self, void* address);
 
+  // Writes zeros from the end of what was filled before up to |size|.
+  bool FillTo(size_t size);
+
   base::FilePath temp_path_;
   base::win::ScopedHandle file_;
   base::win::ScopedHandle mapping_;
   void* view_ = nullptr;
   size_t view_size_ = 0;
+  // The file's bytes [0, filled_) are written.
+  size_t filled_ = 0;
 };
 
 }  // namespace installer
