@@ -132,17 +132,15 @@ bool Downloader::StartDownload(const std::wstring& url,
   retry_count_ = 0;
   has_retried_ = false;
   outcome_claimed_ = false;
-  chunk_delivered_ = false;
+  furthest_size_ = 0;
 
   if (!CrackUrl(url_, &cracked_url_)) {
     AppendFailure(base::StringPrintf("Could not parse URL %s", base::WideToUTF8(url_).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   if (!IsHostAllowed(cracked_url_.host, allowed_hosts_)) {
     AppendFailure(base::StringPrintf("Domain disallowed %s", base::WideToUTF8(url_).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
 
   weak_factory_.InvalidateWeakPtrs();
@@ -155,8 +153,7 @@ bool Downloader::StartDownload(const std::wstring& url,
   if (!session_) {
     AppendFailure(
         base::StringPrintf("InternetOpen failed for %s", base::WideToUTF8(user_agent).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   InternetSetStatusCallbackW(session_, &Downloader::InternetStatusCallback);
 
@@ -168,9 +165,7 @@ bool Downloader::StartDownload(const std::wstring& url,
     AppendFailure(base::StringPrintf("InternetConnect failed for %s:%d",
                                      base::WideToUTF8(cracked_url_.host).c_str(),
                                      cracked_url_.port));
-    CloseSession();
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   {
     base::AutoLock hold(handles_lock_);
@@ -182,11 +177,19 @@ bool Downloader::StartDownload(const std::wstring& url,
   SetState(STATE_REQUEST_SENT);
   if (!OpenRequest(std::wstring())) {
     LOG(ERROR) << "Could not send Request";
-    CloseSession();
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   return true;
+}
+
+bool Downloader::FailStart() {
+  // The writer is the caller's no more: let go of its file at once.
+  if (session_)
+    CloseSession();
+  else
+    FinishWriter();
+  SetState(STATE_FAILED);
+  return false;
 }
 
 void Downloader::Stop() {
@@ -271,7 +274,6 @@ bool Downloader::OpenRequest(const std::wstring& extra_headers) {
     return false;
   }
   VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
-  chunk_delivered_ = false;
   read_pending_ = false;
   BOOL sent = HttpSendRequestW(
       request, extra_headers.empty() ? nullptr : extra_headers.c_str(),
@@ -523,9 +525,10 @@ void Downloader::HandleCompletionInProgress() {
         return;
       }
       downloaded_size_ += pending;
-      if (!chunk_delivered_) {
-        // A chunk that delivers data ends the run of failed attempts.
-        chunk_delivered_ = true;
+      if (downloaded_size_ > furthest_size_) {
+        // Bytes never had before end the run of failed attempts; a reply that
+        // only delivers again what earlier ones did keeps counting.
+        furthest_size_ = downloaded_size_;
         retry_count_ = 0;
       }
       VLOG(2) << "Downloaded size: " << downloaded_size_;
@@ -649,6 +652,13 @@ void Downloader::DownloadFailed() {
     std::move(completion_).Run();
 }
 
+void Downloader::FinishWriter() {
+  base::AutoLock hold(writer_lock_);
+  if (writer_ && !writer_finished_)
+    writer_->Finish();
+  writer_finished_ = true;
+}
+
 void Downloader::CloseRequest() {
   HINTERNET request;
   {
@@ -663,12 +673,7 @@ void Downloader::CloseSession() {
   VLOG(1) << "Closing download session";
   if (stats_observer_)
     stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
-  {
-    base::AutoLock hold(writer_lock_);
-    if (writer_ && !writer_finished_)
-      writer_->Finish();
-    writer_finished_ = true;
-  }
+  FinishWriter();
   CloseRequest();
   HINTERNET connection;
   {

@@ -148,6 +148,9 @@ class Downloader {
   void DownloadCompleted();
   void DownloadFailed();
   void CloseSession();
+  // Ends a download that could not start; always false.
+  bool FailStart();
+  void FinishWriter();
   void CloseRequest();
   void JoinTerminationThread();
 
@@ -198,8 +201,8 @@ class Downloader {
   base::TimeDelta retry_delay_ = kDefaultRetryDelay;
   std::atomic<bool> has_retried_{false};
   std::atomic<bool> outcome_claimed_{false};
-  // Whether the chunk under way has delivered a byte yet.
-  bool chunk_delivered_ = false;
+  // The most bytes any reply of this download has brought the writer to.
+  int64_t furthest_size_ = 0;
   // An asynchronous read is under way into read_buffer_.
   bool read_pending_ = false;
 

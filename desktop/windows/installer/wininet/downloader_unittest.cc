@@ -26,6 +26,7 @@
 #include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 #include "desktop/windows/installer/wininet/string_response_writer.h"
+#include "desktop/windows/installer/wininet/test/download_test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -34,26 +35,8 @@ namespace {
 using base::Value;
 
 constexpr base::TimeDelta kTestRetryDelay = base::TimeDelta::FromMilliseconds(10);
-// Generous: a loaded machine, a Python server, Wine.
-constexpr base::TimeDelta kDownloadTimeout = base::TimeDelta::FromSeconds(60);
 
-// Answers every UI request with a fixed result, as a user would through the
-// proxy dialog, without showing it.
-class FakeUIDelegate : public PackageFetcherUIDelegate {
- public:
-  explicit FakeUIDelegate(DWORD result) : result_(result) {}
-  void RunUICallbackAndPostReply(UICallback ui_callback,
-                                 scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
-                                 ReplyCallback reply_callback) override {
-    ++requests_;
-    reply_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply_callback), result_));
-  }
-  int requests() const { return requests_; }
-
- private:
-  const DWORD result_;
-  int requests_ = 0;
-};
+using test::FakeUIDelegate;
 
 class RecordingFetcherObserver : public PackageFetcherObserver {
  public:
@@ -124,8 +107,6 @@ class RecordingStatsObserver : public NullDownloadStatsObserver {
 
 class DownloaderTest : public testing::Test {
  protected:
-  DownloaderTest() : ui_delegate_(ERROR_CANCELLED) {}
-
   void SetUp() override {
     folder_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"dl"));
     ASSERT_TRUE(base::CreateDirectory(folder_));
@@ -167,9 +148,7 @@ class DownloaderTest : public testing::Test {
 
   void Serve(std::string_view path, Value response) { routes_.Set(path, std::move(response)); }
   void StartServer() {
-    Value::Dict config;
-    config.Set("routes", std::move(routes_));
-    ASSERT_TRUE(server_.Start(config));
+    ASSERT_TRUE(server_.StartWithRoutes(std::move(routes_)));
   }
 
   std::unique_ptr<Downloader> MakeDownloader(PackageFetcherUIDelegate* ui_delegate = nullptr) {
@@ -185,31 +164,8 @@ class DownloaderTest : public testing::Test {
                 const std::wstring& url,
                 std::unique_ptr<ResponseWriter> writer,
                 std::string body = std::string()) {
-    base::RunLoop run_loop;
-    completions_ = 0;
-    bool started = downloader->StartDownload(
-        url, std::move(body),
-        base::BindOnce(
-            [](int* completions, base::RunLoop* run_loop) {
-              ++*completions;
-              run_loop->Quit();
-            },
-            &completions_, &run_loop),
-        std::move(writer), std::make_unique<RecordingStatsObserver>(&stats_));
-    if (!started)
-      return false;
-    bool timed_out = false;
-    loop_.task_runner()->PostDelayedTask(FROM_HERE,
-                                         base::BindOnce(
-                                             [](bool* timed_out, base::RunLoop* run_loop) {
-                                               *timed_out = true;
-                                               run_loop->Quit();
-                                             },
-                                             &timed_out, &run_loop),
-                                         kDownloadTimeout);
-    run_loop.Run();
-    EXPECT_FALSE(timed_out) << "The download never ended";
-    return true;
+    return test::DownloadAndWait(downloader, url, std::move(body), std::move(writer),
+                                 std::make_unique<RecordingStatsObserver>(&stats_), &completions_);
   }
 
   std::unique_ptr<FileResponseWriter> FileWriter(base::FilePath* path) {
@@ -386,6 +342,22 @@ TEST_F(DownloaderTest, ConnectionCutWithoutProgressCountsAsARetry) {
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
   EXPECT_NE(std::string::npos, downloader->GetStateText().find("Number of retries exceeded"));
   EXPECT_EQ(3u, server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, RepliesBringingNoNewBytesAreCounted) {
+  // Every reply starts over from the first byte and breaks off at the same
+  // place: data arrives each time, yet the download gets no further.
+  base::FilePath content = MakeFile(5000);
+  Serve("/package", With(Cut(content, 1000), "range", Value("ignore")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(2);
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("Number of retries exceeded"));
+  EXPECT_EQ(4u, server_.Requests().size());
 }
 
 TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
