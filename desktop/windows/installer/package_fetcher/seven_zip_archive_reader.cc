@@ -12,7 +12,7 @@
 #include "base/logging.h"
 #include "desktop/windows/installer/package_fetcher/file_backed_sz_alloc.h"
 #include "desktop/windows/installer/package_fetcher/in_page_error_guard.h"
-#include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
+#include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/package_fetcher/safe_relative_path.h"
 
 namespace installer {

@@ -10,7 +10,7 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "desktop/windows/installer/package_fetcher/package_fetcher_observer.h"
+#include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -57,7 +57,7 @@ class RecordingObserver : public PackageFetcherObserver {
  public:
   void SetTotalProgress(int total) override { totals.push_back(total); }
   void SetCurrentProgress(int current) override { currents.push_back(current); }
-  void NotifyStalled() override {}
+  void NotifyStalled(int) override {}
   void NotifyStatusChanged(PackageFetcherStatus) override {}
 
   std::vector<int> totals;
