@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/files/file_util.h"
 #include "base/files/memory_mapped_file.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
@@ -38,7 +39,10 @@ std::string Sha256HexDigest(const void* bytes, size_t length) {
 bool ChecksumChecker::Check(const base::FilePath& path, const std::string& expected,
                             base::Value::Dict* details) {
   base::MemoryMappedFile file;
-  if (!file.Initialize(path)) {
+  int64_t size = -1;
+  // Windows cannot map an empty file, which still has a checksum.
+  const bool empty = base::GetFileSize(path, &size) && size == 0;
+  if (!empty && !file.Initialize(path)) {
     if (details) {
       *details = base::Value::Dict();
       details->Set(kDetail, kUnableToRead);
