@@ -62,6 +62,7 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
   FilePath config_file = folder_.Append(L"config.json");
   port_file_ = folder_.Append(L"port");
   record_file_ = folder_.Append(L"record.jsonl");
+  scheme_ = config.Find("tls") ? "https" : "http";
   std::string config_text;
   if (!JSONWriter::Write(config, &config_text) || !WriteFile(config_file, config_text))
     return false;
@@ -100,11 +101,11 @@ bool LocalPackageServer::StartWithRoutes(Value::Dict routes) {
 }
 
 std::wstring LocalPackageServer::Url(std::wstring_view path) const {
-  return L"http://127.0.0.1:" + NumberToWString(port_) + std::wstring(path);
+  return UTF8ToWide(UrlUTF8("")) + std::wstring(path);
 }
 
 std::string LocalPackageServer::UrlUTF8(std::string_view path) const {
-  return "http://127.0.0.1:" + NumberToString(port_) + std::string(path);
+  return scheme_ + "://127.0.0.1:" + NumberToString(port_) + std::string(path);
 }
 
 std::vector<Value::Dict> LocalPackageServer::Requests() const {

@@ -114,7 +114,7 @@ TEST_F(PrefDefaultOverridesFetcherTest, FailedAnswerLeavesNoFile) {
   Fetcher fetcher(folder_, &ui_delegate_, &enabled_);
   EXPECT_EQ(1, Fetch(&fetcher, std::string()));
   EXPECT_FALSE(base::PathExists(fetcher.target_path()));
-  ASSERT_EQ(1u, server_.Requests().size());
+  ASSERT_EQ(1u, server_.Requests().size()) << fetcher.downloader()->GetStateText();
   EXPECT_EQ("GET", *server_.Requests()[0].FindString("method"));
 }
 

@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/package_fetcher/package_server_protocol.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/base64.h"
@@ -9,6 +10,7 @@
 #include "desktop/windows/installer/error_download_stats_observer.h"
 #include "desktop/windows/installer/maker_domains.h"
 #include "desktop/windows/installer/stats_scope.h"
+#include "desktop/windows/installer/steps/localization_digests.h"
 #include "desktop/windows/installer/wininet/downloader.h"
 #include "desktop/windows/installer/wininet/string_response_writer.h"
 #include "product_config/product_config.h"
@@ -25,13 +27,6 @@ constexpr wchar_t kX64Path[] = L"/windows/x64/";
 constexpr uint32_t kX64Architecture = 1;
 
 constexpr char kStatsPrefix[] = "fetch_download_url_";
-
-// The build's localization files, the only downloadable resources taken.
-constexpr const char* kLocalizationLanguages[] = {
-    "be", "bg", "bn", "ca", "cs", "da", "de", "el", "en-GB", "en-US", "es", "es-419",
-    "fi", "fil", "fr", "fr-CA", "hi", "he", "hr", "hu", "id", "it", "ja", "ko",
-    "lt", "lv", "ms", "nb", "nl", "pl", "pt-BR", "pt-PT", "ro", "ru", "sk", "sr",
-    "sv", "sw", "ta", "te", "th", "tr", "uk", "vi", "zh-CN", "zh-TW"};
 
 }  // namespace
 
@@ -68,9 +63,13 @@ std::wstring AppendAdditionalFilesQuery(const std::wstring& url, const std::wstr
 }
 
 bool IsKnownLocalizationFile(std::string_view file_name) {
-  const std::string encoded = base::Base64Encode(file_name);
-  for (const char* language : kLocalizationLanguages) {
-    if (encoded == base::Base64Encode(std::string("localization/") + language + ".pak"))
+  // The table of the localization check keeps its paths Base64-encoded, with
+  // Windows separators; the server names the files with "/".
+  std::string path(file_name);
+  std::replace(path.begin(), path.end(), '/', '\\');
+  const std::string encoded = base::Base64Encode(path);
+  for (const LocalizationDigest& row : GetLocalizationDigests()) {
+    if (encoded == row.path)
       return true;
   }
   return false;

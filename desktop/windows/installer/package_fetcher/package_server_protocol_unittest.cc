@@ -83,7 +83,10 @@ TEST(PackageServerProtocolTest, KnownLocalizationFiles) {
   EXPECT_TRUE(IsKnownLocalizationFile("localization/zh-TW.pak"));
   EXPECT_FALSE(IsKnownLocalizationFile("localization/xx.pak"));
   EXPECT_FALSE(IsKnownLocalizationFile("localization/../../evil.dll"));
-  EXPECT_FALSE(IsKnownLocalizationFile("localization\\de.pak"));
+  // The same file with the other separator.
+  EXPECT_TRUE(IsKnownLocalizationFile("localization\\de.pak"));
+  EXPECT_FALSE(IsKnownLocalizationFile("localization/de.pak/"));
+  EXPECT_FALSE(IsKnownLocalizationFile("/localization/de.pak"));
   EXPECT_FALSE(IsKnownLocalizationFile("localization/de.pak\r\nvelto.exe"));
   EXPECT_FALSE(IsKnownLocalizationFile(""));
 }

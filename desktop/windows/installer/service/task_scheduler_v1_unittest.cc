@@ -33,7 +33,7 @@ class TaskSchedulerV1Test : public testing::Test {
 
   void TearDown() override {
     for (const std::wstring& suffix : created_)
-      system_->Delete(GetScheduledTaskName(suffix).c_str());
+      scheduler_.DeleteTask(suffix);
   }
 
   ScheduledTaskInfo MakeInfo(const std::wstring& suffix, uint32_t kind) {
@@ -151,6 +151,29 @@ TEST_F(TaskSchedulerV1Test, NoTimeTriggerAndSystemAccount) {
   }
 }
 
+TEST_F(TaskSchedulerV1Test, RunOnceTaskGoesAwayWhenDone) {
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerOnce);
+  info.add_logon_trigger = true;
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+  // The scheduler may already have run and removed it.
+  ComPtr<ITask> task = Open(suffix_);
+  if (!task)
+    return;
+  DWORD flags = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetFlags(&flags)));
+  EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON | TASK_FLAG_DELETE_WHEN_DONE),
+            flags);
+  WORD count = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
+  ASSERT_EQ(1, count);  // No start-up trigger for a task that runs once.
+  ComPtr<ITaskTrigger> trigger;
+  TASK_TRIGGER fields = {};
+  fields.cbTriggerSize = sizeof(fields);
+  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
+  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+  EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
+}
+
 TEST_F(TaskSchedulerV1Test, CreatingAgainReplacesTheTask) {
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
   ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerNone);
@@ -219,7 +242,12 @@ TEST_F(TaskSchedulerV1Test, DeleteStaleTasksRemovesOnlyEnabledProductTasksWithou
   ComPtr<ITask> foreign_task;
   EXPECT_TRUE(SUCCEEDED(system_->Activate(foreign.c_str(), IID_ITask,
                                           reinterpret_cast<IUnknown**>(foreign_task.GetAddressOf()))));
-  system_->Delete(foreign.c_str());
+  // The scheduler service may be reading the file for a moment.
+  for (int i = 0; i < 100 && system_->Delete(foreign.c_str()) ==
+                                 HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+       ++i) {
+    Sleep(20);
+  }
 }
 
 TEST(TaskSchedulerNameTest, NamesAreTheProductsOwn) {
