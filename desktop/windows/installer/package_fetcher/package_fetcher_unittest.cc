@@ -241,6 +241,22 @@ TEST_F(PackageFetcherTest, FolderThatCannotBeMadeEndsTheAttemptAndAllowsSixTries
   EXPECT_EQ(6, stats_.FindInt("fetcher_restarts"));
 }
 
+TEST_F(PackageFetcherTest, RetryStartsTheNextAttemptAfterSixSeconds) {
+  base::DeletePathRecursively(download_folder_);
+  ASSERT_TRUE(base::WriteFile(download_folder_, "a file where the folder should be"));
+  PayloadReader payload(DeliveryFixtures().Append(L"velto_installer_full.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  fetcher->set_retry_delay(PackageFetcher::kDefaultRetryDelay);
+  RunAttempt([&] { fetcher->Start(); });
+  const base::TimeTicks retried = base::TimeTicks::Now();
+  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
+  // Timers may fire a tick early.
+  EXPECT_GE(base::TimeTicks::Now() - retried, base::TimeDelta::FromMilliseconds(5900));
+  EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_INITIALIZATION_FAILED, STATUS_STARTED,
+                      STATUS_INITIALIZATION_FAILED}),
+            front_end_.statuses);
+}
+
 TEST_F(PackageFetcherTest, DownloadCutOnceIsResumedCheckedAndUnpacked) {
   const base::FilePath package = DeliveryFixtures().Append(L"velto_package_unsigned.exe");
   ServePackage(package, std::string(), 200000);
