@@ -10,6 +10,8 @@ namespace crash_reporting {
 
 // After the crash client is set up in an ordinary installer process.
 inline constexpr char kCrashPointStartup[] = "startup";
+// Before each run of an installer step.
+inline constexpr char kCrashPointInstallerStep[] = "installer-step";
 // In a crash reporter's server mode, once its pipe serves.
 inline constexpr char kCrashPointReporter[] = "reporter";
 

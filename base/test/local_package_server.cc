@@ -25,6 +25,9 @@ constexpr wchar_t kPython[] = L"Z:\\usr\\bin\\python3";
 constexpr char kScript[] = VELTO_SOURCE_DIR "/tests/fixtures/package_server.py";
 // A loaded machine may take a while to start Python.
 constexpr TimeDelta kStartTimeout = TimeDelta::FromSeconds(60);
+// A test process that dies leaves its port file behind: the server then stops
+// on its own after this long, well past ctest's time-out for one test.
+constexpr char kMaxLifetimeSeconds[] = "300";
 
 std::wstring Quoted(std::string_view text) {
   return CommandLine::QuoteForCommandLineToArgvW(UTF8ToWide(text));
@@ -70,7 +73,8 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
   std::wstring command = std::wstring(kPython) + L" " + Quoted(kScript) + L" --config " +
                          Quoted(ServerPath(config_file)) + L" --port-file " +
                          Quoted(ServerPath(port_file_)) + L" --record " +
-                         Quoted(ServerPath(record_file_));
+                         Quoted(ServerPath(record_file_)) + L" --max-lifetime " +
+                         ASCIIToWide(kMaxLifetimeSeconds);
   STARTUPINFOW startup = {sizeof(startup)};
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

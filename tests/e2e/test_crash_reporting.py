@@ -6,13 +6,14 @@ import json
 import os
 import pathlib
 import re
+import shutil
 import subprocess
 import sys
 import time
 
 import pytest
 
-from conftest import BIN, wine_env
+from conftest import BIN, BUILD, wine_env
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "fixtures"))
 from crash_collector import (ASSERTION_STREAM, VERSION_STREAM, CrashCollector)  # noqa: E402
@@ -25,7 +26,7 @@ PRODUCT_KEY = r"HKCU\Software\Velto Software"
 THROTTLE_VALUE = "Last crash in crash reporter"
 
 
-def wait_until(predicate, timeout=90):
+def wait_until(predicate, timeout=180):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         if predicate():
@@ -180,6 +181,33 @@ def test_crashes_that_are_not_exceptions_end_with_their_code(crash_run, collecto
     assert len(uploads) == 1
     assert uploads[0].problems == []
     assert uploads[0].minidump.exception_code == code
+
+
+def test_backend_crashing_in_a_step_is_reported_like_any_installer(crash_run, collector,
+                                                                   tmp_path):
+    # The fixture package with the test build's library; a stand-in front end
+    # starts its back end for a fresh install folder.
+    package = tmp_path / "package"
+    shutil.copytree(BUILD / "fixtures" / "package-1", package)
+    shutil.copy(CRASH_TEST_EXE.parent / "installer_lib.dll", package / "installer_lib.dll")
+    folder = crash_run.wine.windows_path(tmp_path / "install")
+    result = subprocess.run(
+        ["wine", CRASH_TEST_EXE.parent / "front_end_stand_in.exe", folder,
+         crash_run.wine.windows_path(package / "installer.exe"), "--backend",
+         "--crash-test=installer-step@1",
+         "--user-data-dir=" + crash_run.wine.windows_path(crash_run.user_data)],
+        env=crash_run.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+        timeout=240)
+    assert int(result.stdout.strip()) == ACCESS_VIOLATION
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    assert uploads[0].problems == []
+    assert uploads[0].fields["ptype"] == "installer"
+    # The command line travels in chunks that the reporter joins.
+    assert "--backend" in uploads[0].fields["cmdline"]
+    assert uploads[0].minidump.exception_code == ACCESS_VIOLATION
+    crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert crash_run.counts() == {"installer": 1}
 
 
 def test_consent_off_sends_nothing(crash_run, collector):

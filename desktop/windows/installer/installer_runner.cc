@@ -8,6 +8,7 @@
 #include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
+#include "crash_reporting/crash_client.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_observer.h"
@@ -103,6 +104,9 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   command_line.AppendSwitchASCII(switches::kServerTrackingData, kServerTrackingDataFile);
   command_line.AppendSwitchASCII(switches::kInitialPid,
                                  base::NumberToString(::GetCurrentProcessId()));
+  // The back end joins this process's crash reporter.
+  command_line.AppendSwitchASCII(switches::kCrashReporterPid,
+                                 base::NumberToString(crash_reporting::GetCrashReporterPid()));
 
   const std::wstring& install_path = settings->GetInstallPath().value();
   std::wstring interrupted_name =

@@ -10,7 +10,9 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
+#include "crash_reporting/crash_client.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
 #include "desktop/windows/installer/service/system_utils.h"
@@ -143,6 +145,18 @@ TEST_F(InstallerRunnerTest, BackendExitCodeDecidesSuccess) {
         << code;
     EXPECT_FALSE(runner.backend_running());
   }
+}
+
+TEST_F(InstallerRunnerTest, BackendJoinsTheFrontEndsCrashReporter) {
+  base::CommandLine front_end(base::FilePath(L"installer.exe"));
+  front_end.AppendSwitchASCII(switches::kCrashReporterPid, "4321");
+  ASSERT_TRUE(crash_reporting::StartCrashReporter(front_end, 1));
+  WriteScript({"record-switch crash-reporter-pid", "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  crash_reporting::ResetCrashClientForTesting();
+  EXPECT_EQ("crash-reporter-pid=4321\n", Result());
 }
 
 TEST_F(InstallerRunnerTest, FolderLockedByAnotherInstallerGivesCategory10) {

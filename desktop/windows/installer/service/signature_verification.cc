@@ -329,6 +329,18 @@ bool IsFileSigned(const base::FilePath& path, bool* is_signed) {
 }
 
 bool VerifyFileSignature(const base::FilePath& path, std::string* error) {
+  // A certificate table that claims to reach past the end of the file is
+  // refused before the system's parsers see it.
+  {
+    base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_READ);
+    PeSignatureLayout layout;
+    if (file.IsValid() && layout.Read(&file) && layout.certificate_table_size != 0 &&
+        !layout.HasTableInsideFile()) {
+      if (error)
+        *error += "Certificate table lies outside the file\n";
+      return false;
+    }
+  }
   WINTRUST_FILE_INFO file_info = {};
   file_info.cbStruct = sizeof(file_info);
   file_info.pcwszFilePath = path.value().c_str();
