@@ -42,7 +42,14 @@ bench_download() {
   wait "$server" || true
 }
 
+# Extraction of a browser-sized package (made once, kept in build/bench/)
+# through the product's unpacker against the LZMA SDK's own extractor.
+bench_extraction() {
+  /usr/bin/python3 "$top/bench/extraction.py" "$BUILD_DIR"
+}
+
 bench_download
+<<<<<<< HEAD
 
 # Install wall time of a browser-sized package folder (300 MB, 1,600+ files)
 # through installer.exe --silent (front end, back end, every step) against a
@@ -106,3 +113,6 @@ PY
 
 bench_install
 
+=======
+bench_extraction
+>>>>>>> main
