@@ -102,3 +102,66 @@ def test_second_installer_on_the_same_folder_gets_category_10(wine, log_dir, pac
         assert first.wait(timeout=300) == 0
     assert (install / "installation_status.json").is_file()
 
+
+
+DELIVERY = BUILD / "fixtures" / "delivery"
+
+
+def installer_copy(folder, exe):
+    """|exe| as installer.exe in |folder|, with the library beside it."""
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy(exe, folder / "installer.exe")
+    shutil.copy(BUILD / "bin" / "installer_lib.dll", folder / "installer_lib.dll")
+    return folder
+
+
+def check_installation(install):
+    status = status_of(install)
+    for name in status["files"]:
+        assert (install / status["_subfolder"] / name.replace("\\", "/")).is_file(), name
+    for name in status["root_files"]:
+        assert (install / name.replace("\\", "/")).is_file(), name
+    assert (install / "installer_prefs.json").is_file()
+    return status
+
+
+def test_silent_net_install_from_the_package_server(wine, log_dir, package_server, tmp_path):
+    from package_server import protocol_config
+    package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
+    install = tmp_path / "Velto"
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    result, logs = silent_run(wine, log_dir, package_server, folder, install,
+                              "--internal-package-server="
+                              + package_server.url("/netinstaller/quenn/windows/x64/"))
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    for phase in ("Initializing controller with fetcher.", "Package fetched successfully.",
+                  "launching installer backend", "Package is ready", "Installation succeeded"):
+        assert phase in everything, phase
+    check_installation(install)
+
+
+def test_silent_offline_install_from_the_full_package_payload(wine, log_dir, package_server,
+                                                              tmp_path):
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    folder = installer_copy(tmp_path / "offline", DELIVERY / "velto_installer_full.exe")
+    result, logs = silent_run(wine, log_dir, package_server, folder, install)
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    assert "Found full package" in everything
+    check_installation(install)
+
+
+def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, package_server,
+                                                            tmp_path):
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    result, logs = silent_run(wine, log_dir, package_server, folder, install,
+                              "--internal-package-server="
+                              + package_server.url("/netinstaller/quenn/windows/x64/"))
+    everything = "\n".join(logs)
+    assert result.returncode == 1, everything
+    assert "Package fetcher failed." in everything
+    assert not (install / "installation_status.json").exists()

@@ -12,6 +12,7 @@
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_runner.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/service/system_utils.h"
@@ -19,6 +20,8 @@
 #include "desktop/windows/installer/settings_flag.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "features/features.h"
+#include "features/installer_features.h"
 
 namespace installer {
 
@@ -56,12 +59,16 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
       tracking_data_ = payload_reader->GetPayloadData();
     if (!tracking_data_.empty())
       stats_.root_scope()->SetString("tracking_data", tracking_data_);
-    // Fetching the package is not part of this build: a run that needs it
-    // ends here, before anything is changed.
-    base::MessageLoop::current()->task_runner()->PostTask(
-        FROM_HERE, base::BindOnce(&SilentInstallerController::FailRun,
-                                  weak_factory_.GetWeakPtr(),
-                                  "This installer build cannot fetch the package"));
+    VLOG(1) << "Initializing controller with fetcher.";
+    fetcher_ = std::make_unique<PackageFetcher>(
+        temp_folder, stats_.root_scope()->Clone(), this, this, payload_reader,
+        settings_->GetArchitecture(), settings_->GetInstallPomrel(),
+        settings_->GetInstallLanguage(), IsFeatureEnabled(kInstallerUseMinimalPackageFeature));
+    fetcher_->Restart();
+    runner_ = std::make_unique<InstallerRunner>(fetcher_->package_folder(),
+                                                fetcher_->suite_folder());
+    overrides_fetcher_ =
+        std::make_unique<PrefDefaultOverridesFetcher>(fetcher_->package_folder(), this);
   } else {
     VLOG(1) << "Initializing controller without fetcher.";
     base::FilePath exe_folder;
@@ -69,28 +76,28 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
     runner_ = std::make_unique<InstallerRunner>(exe_folder, base::FilePath());
     package_complete_ = true;
     overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(exe_folder, this);
-    runner_->AddObserver(this);
-    if (!settings_->IsFetchingStatus()) {
-      VLOG(1) << "Settings already obtained. Starting.";
-      base::MessageLoop::current()->task_runner()->PostTask(
-          FROM_HERE, base::BindOnce(&SilentInstallerController::StartInstaller,
-                                    weak_factory_.GetWeakPtr()));
-    }
+  }
+  runner_->AddObserver(this);
+  if (!settings_->IsFetchingStatus()) {
+    VLOG(1) << "Settings already obtained. Starting.";
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE,
+        base::BindOnce(&SilentInstallerController::StartInstaller, weak_factory_.GetWeakPtr()));
   }
   run_loop_.Run();
   LOG(INFO) << "Controller exiting";
-  if (runner_) {
-    runner_->RemoveObserver(this);
-    // The run's end may come from the back end's last message: the machine
-    // is as the run leaves it only once the back end has ended too.
-    if (!runner_->WaitForBackendExit(kBackendExitWaitMs))
-      LOG(WARNING) << "The installer backend did not end in time";
-  }
+  runner_->RemoveObserver(this);
+  // The run's end may come from the back end's last message: the machine is
+  // as the run leaves it only once the back end has ended too, and only then
+  // may the package it runs from go.
+  if (!runner_->WaitForBackendExit(kBackendExitWaitMs))
+    LOG(WARNING) << "The installer backend did not end in time";
+  fetcher_.reset();
   return success_;
 }
 
 void SilentInstallerController::OnPathChanged() {
-  if (terminated_ || !runner_ || settings_->IsFetchingStatus())
+  if (terminated_ || settings_->IsFetchingStatus())
     return;
   const InstallationFolderDetails* details = settings_->GetFolderDetails();
   const bool need_elevation =
@@ -144,6 +151,34 @@ void SilentInstallerController::StartInstaller() {
   VLOG(2) << "Preparing to run the installer.";
   if (!runner_->StartInstallation(settings_))
     Terminate();
+}
+
+void SilentInstallerController::NotifyStatusChanged(PackageFetcherStatus status) {
+  switch (status) {
+    case STATUS_FETCHING_DOWNLOAD_URL:
+      VLOG(2) << "Package will be downloaded.";
+      download_involved_ = true;
+      return;
+    case STATUS_PACKAGE_READY:
+      VLOG(1) << "Package fetched successfully.";
+      package_complete_ = true;
+      if (settings_->IsFetchingStatus() || terminated_)
+        return;
+      VLOG(2) << "Got tracking data from status.";
+      HandleTrackingData();
+      return;
+    case STATUS_INITIALIZATION_FAILED:
+    case STATUS_DOWNLOAD_FAILED:
+    case STATUS_UNPACKING_FAILED:
+      if (fetcher_ && fetcher_->Retry())
+        return;
+      VLOG(1) << "Package fetcher failed.";
+      stats_.root_scope()->SetString("failure_reason", "Fetcher error");
+      Terminate();
+      return;
+    default:
+      return;
+  }
 }
 
 void SilentInstallerController::HandleTrackingData() {
@@ -228,6 +263,10 @@ void SilentInstallerController::Terminate() {
     return;
   }
   terminated_ = true;
+  // A run that ends before its back end was started no longer needs the
+  // package; otherwise the fetcher goes once the back end has ended (Run).
+  if (!runner_->backend_running())
+    fetcher_.reset();
   stats_.root_scope()->SetInteger("installation_success", success_ ? 1 : 0);
   if (settings_->GetEnableInstallerStats() && (!settings_->GetAutoupdate() || !success_)) {
     LOG(INFO) << "Sending stats";

@@ -12,9 +12,12 @@
 // or a folder the settings refuse) ends the run as a failure instead of
 // waiting for an analysis that never comes.
 //
-// This build fetches no package: the controller runs the package of the
-// folder of the running executable (an installer inside an unpacked package,
-// or an installation's own installer for an uninstall).
+// With a payload reader the controller owns the PackageFetcher, which gets
+// the package (downloaded, or unpacked from a full-package payload) while the
+// back end waits for it; the fetcher and its package folder are kept until
+// the back end that runs from it has ended. Without one (an installer inside
+// an unpacked package, or an installation's own installer for an uninstall)
+// the package is the folder of the running executable.
 #ifndef DESKTOP_WINDOWS_INSTALLER_SILENT_INSTALLER_CONTROLLER_H_
 #define DESKTOP_WINDOWS_INSTALLER_SILENT_INSTALLER_CONTROLLER_H_
 
@@ -27,6 +30,7 @@
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/stats_sender.h"
+#include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 
 namespace base {
@@ -36,6 +40,7 @@ class CommandLine;
 namespace installer {
 
 class InstallerRunner;
+class PackageFetcher;
 class PayloadReader;
 class PrefDefaultOverridesFetcher;
 class Settings;
@@ -43,6 +48,7 @@ class UserToken;
 
 class SilentInstallerController : public SettingsObserver,
                                   public PackageFetcherUIDelegate,
+                                  public PackageFetcherObserver,
                                   public InstallerObserver {
  public:
   // |command_line| (not owned; the process's when null) gives the statistics
@@ -67,6 +73,12 @@ class SilentInstallerController : public SettingsObserver,
   void RunUICallbackAndPostReply(UICallback ui_callback,
                                  scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
                                  ReplyCallback reply_callback) override;
+
+  // PackageFetcherObserver:
+  void SetTotalProgress(int total) override {}
+  void SetCurrentProgress(int current) override {}
+  void NotifyStalled(int last_error) override {}
+  void NotifyStatusChanged(PackageFetcherStatus status) override;
 
   // InstallerObserver:
   void OnImportantEvent() override {}
@@ -99,6 +111,7 @@ class SilentInstallerController : public SettingsObserver,
   std::string tracking_data_;
   Settings* settings_ = nullptr;
   StatsSender stats_;
+  std::unique_ptr<PackageFetcher> fetcher_;
   std::unique_ptr<InstallerRunner> runner_;
   std::unique_ptr<PrefDefaultOverridesFetcher> overrides_fetcher_;
   base::WeakPtrFactory<SilentInstallerController> weak_factory_{this};
