@@ -22,6 +22,12 @@ CrashCountStore::CrashCountStore(const base::FilePath& path) : path_(path) {
   thread_.Set(CreateThread(nullptr, 0, &ThreadStart, this, 0, nullptr));
 }
 
+CrashCountStore::CrashCountStore(const base::FilePath& path, WithoutThreadForTesting)
+    : path_(path) {
+  InitializeCriticalSection(&lock_);
+  wake_event_.Set(CreateEventW(nullptr, FALSE, TRUE, nullptr));
+}
+
 CrashCountStore::~CrashCountStore() {
   InterlockedExchange(&stop_, 1);
   SetEvent(wake_event_.Get());

@@ -30,6 +30,10 @@ class CrashCountStore {
 
   // Starts the background thread.
   explicit CrashCountStore(const base::FilePath& path);
+  // A store without its thread, whose Flush only the caller runs; what is
+  // still pending at destruction is dropped.
+  struct WithoutThreadForTesting {};
+  CrashCountStore(const base::FilePath& path, WithoutThreadForTesting);
   CrashCountStore(const CrashCountStore&) = delete;
   CrashCountStore& operator=(const CrashCountStore&) = delete;
   // Flushes what is pending (at most 10 attempts) and stops the thread.

@@ -8,6 +8,8 @@
 namespace crash_reporting {
 namespace {
 
+// Tests that run Flush themselves use a store without its thread, which would
+// race them for the pending counts.
 class CrashCountStoreTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -36,7 +38,7 @@ TEST_F(CrashCountStoreTest, AddsBeforeTheFlushBecomeOneIncrement) {
 
 TEST_F(CrashCountStoreTest, CountsAddToTheFileAndOtherTypesStay) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 2, \"browser\": 5}"));
-  CrashCountStore store(path_);
+  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   store.Add("installer", 1, false);
   store.Add("crash_reporter", 2, false);
   EXPECT_TRUE(store.Flush());
@@ -46,7 +48,7 @@ TEST_F(CrashCountStoreTest, CountsAddToTheFileAndOtherTypesStay) {
 
 TEST_F(CrashCountStoreTest, NonIntegerEntriesAreDroppedOnRewrite) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"a\": \"text\", \"b\": 1, \"c\": 1.5}"));
-  CrashCountStore store(path_);
+  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   store.Add("installer", 1, false);
   EXPECT_TRUE(store.Flush());
   EXPECT_EQ("{\"b\":1,\"installer\":1}", ReadFile());
@@ -54,7 +56,7 @@ TEST_F(CrashCountStoreTest, NonIntegerEntriesAreDroppedOnRewrite) {
 
 TEST_F(CrashCountStoreTest, AListFileIsNeverOverwrittenAndTheCountsStayPending) {
   ASSERT_TRUE(base::WriteFile(path_, "[1, 2]"));
-  CrashCountStore store(path_);
+  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   store.Add("installer", 1, false);
   EXPECT_FALSE(store.Flush());
   store.Add("installer", 2, false);
@@ -65,7 +67,7 @@ TEST_F(CrashCountStoreTest, AListFileIsNeverOverwrittenAndTheCountsStayPending) 
 
 TEST_F(CrashCountStoreTest, ALockedFileLosesNoCountsAndTheyLandOnceFree) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 1}"));
-  CrashCountStore store(path_);
+  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   {
     // Another store is merging: its lock is held.
     base::win::ScopedHandle other(CreateFileW((path_.value() + L".lock").c_str(),
@@ -82,7 +84,7 @@ TEST_F(CrashCountStoreTest, ALockedFileLosesNoCountsAndTheyLandOnceFree) {
 
 TEST_F(CrashCountStoreTest, AFailedReplacementKeepsTheOldFileAndTheCounts) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 4}"));
-  CrashCountStore store(path_);
+  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   {
     // A reader without delete sharing keeps the file from being replaced.
     base::win::ScopedHandle reader(CreateFileW(path_.value().c_str(), GENERIC_READ,

@@ -26,7 +26,7 @@ PRODUCT_KEY = r"HKCU\Software\Velto Software"
 THROTTLE_VALUE = "Last crash in crash reporter"
 
 
-def wait_until(predicate, timeout=90):
+def wait_until(predicate, timeout=180):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         if predicate():
