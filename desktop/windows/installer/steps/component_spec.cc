@@ -1,0 +1,57 @@
+#include "desktop/windows/installer/steps/component_spec.h"
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/strings/string_split.h"
+#include "base/strings/utf_string_conversions.h"
+
+namespace installer {
+
+namespace {
+
+constexpr char kInstallerSuffix[] = "_installer.exe";
+
+bool IsPlainName(const std::wstring& name) {
+  return IsPlainRelativePath(name) && name.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+}  // namespace
+
+bool IsPlainRelativePath(const std::wstring& path) {
+  if (path.empty() || base::FilePath::IsSeparator(path[0]))
+    return false;
+  for (wchar_t c : path) {
+    if (c == L':' || c < L' ')
+      return false;
+  }
+  for (const std::wstring& part :
+       base::SplitString(path, L"\\/", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)) {
+    if (part == L"." || part == L"..")
+      return false;
+  }
+  return true;
+}
+
+std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value) {
+  std::vector<ComponentSpec> specs;
+  for (const std::wstring& text :
+       base::SplitString(value, L"|", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY)) {
+    std::vector<std::wstring> parts =
+        base::SplitString(text, L":", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY);
+    if (parts.size() != 2 || !IsPlainName(parts[0]) || !IsPlainRelativePath(parts[1])) {
+      LOG(WARNING) << "Ignoring component specification " << text;
+      continue;
+    }
+    specs.push_back({text, base::WideToUTF8(parts[0]), base::FilePath(parts[1])});
+  }
+  return specs;
+}
+
+base::FilePath GetComponentInstallerPath(const base::FilePath& folder, const std::string& name) {
+  base::FilePath installer = folder.Append(base::UTF8ToWide(name + kInstallerSuffix));
+  if (name == kSuiteComponentName && !base::PathExists(installer))
+    return folder.AppendASCII(std::string(kPomrelComponentName) + kInstallerSuffix);
+  return installer;
+}
+
+}  // namespace installer

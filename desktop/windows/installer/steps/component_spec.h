@@ -1,0 +1,44 @@
+// The companion components named by the switch "components": specifications
+// separated by "|", each a name and a folder separated by ":" (white space
+// trimmed, empty parts dropped). A component's installer is the name followed
+// by "_installer.exe" in that folder, found beside the package folder; the
+// component is installed into the same folder below the install path.
+//
+// Names and folders come from the command line: a specification whose name
+// is not a plain file name, or whose folder is not a plain relative path
+// (absolute, drive, UNC, ":" or ".." components), is dropped.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
+#define DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
+
+#include <string>
+#include <vector>
+
+#include "base/files/file_path.h"
+
+namespace installer {
+
+// The name of the component that falls back to the "pomrel" installer.
+inline constexpr char kSuiteComponentName[] = "suite";
+inline constexpr char kPomrelComponentName[] = "pomrel";
+
+struct ComponentSpec {
+  // As written on the command line, for the log.
+  std::wstring text;
+  std::string name;
+  base::FilePath folder;
+};
+
+std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value);
+
+// "<name>_installer.exe" in |folder|; for the "suite" component whose own
+// installer is missing, the "pomrel" installer of the same folder.
+base::FilePath GetComponentInstallerPath(const base::FilePath& folder, const std::string& name);
+
+// Whether |path| is a plain relative path: not empty, no root, drive or
+// UNC prefix, no ":" and no "." or ".." components, no control characters.
+bool IsPlainRelativePath(const std::wstring& path);
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
