@@ -45,7 +45,6 @@ class AtExitManager {
  private:
   Lock lock_;
   std::stack<OnceClosure> stack_;
-  bool processing_callbacks_ = false;
   AtExitManager* next_manager_;
 };
 

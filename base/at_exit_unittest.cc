@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "base/functional/bind.h"
-#include "base/lazy_instance.h"
 #include "base/lazy_instance_helpers.h"
 #include "base/synchronization/waitable_event.h"
 #include "base/threading/thread.h"
@@ -96,22 +95,6 @@ TEST(LazyInstanceTest, ConcurrentFirstCallsBuildOneObjectDestroyedAtExit) {
   }
   EXPECT_EQ(1, Built::destroyed.load());
   EXPECT_EQ(0u, g_word.load());
-}
-
-base::LazyInstance<Built>::DestructorAtExit g_lazy = LAZY_INSTANCE_INITIALIZER;
-
-TEST(LazyInstanceTest, LazyInstanceIsBuiltOnFirstUseAndDestroyedAtExit) {
-  Built::constructed = 0;
-  Built::destroyed = 0;
-  {
-    ShadowingAtExitManager manager;
-    EXPECT_FALSE(g_lazy.IsCreated());
-    Built* first = g_lazy.Pointer();
-    EXPECT_EQ(first, &g_lazy.Get());
-    EXPECT_EQ(1, Built::constructed.load());
-  }
-  EXPECT_EQ(1, Built::destroyed.load());
-  EXPECT_FALSE(g_lazy.IsCreated());
 }
 
 }  // namespace

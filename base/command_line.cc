@@ -151,13 +151,14 @@ std::wstring CommandLine::QuoteForCommandLineToArgvW(std::wstring_view arg) {
 }
 
 void CommandLine::AppendQuoted(std::wstring_view arg, std::wstring* out) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring_view::npos) {
+  // Any backslash means quotes too: paths are always written quoted.
+  if (!arg.empty() && arg.find_first_of(L" \t\n\\\"") == std::wstring_view::npos) {
     out->append(arg);
     return;
   }
   // Backslashes are literal unless they precede a quote: then each pair is
   // one backslash and an odd one escapes the quote. Hence doubling before
-  // '"' and before the closing quote.
+  // '"' and before the closing quote, and nowhere else.
   out->push_back(L'"');
   size_t backslashes = 0;
   for (wchar_t c : arg) {

@@ -14,9 +14,10 @@
 // "--name=value" in the order first added, then, when there are loose
 // arguments, "--" and the arguments. Values and arguments are quoted so that
 // CommandLineToArgvW reads them back unchanged: an argument that is empty or
-// holds a space, tab, line feed, vertical tab or '"' is put in quotes, with
-// backslashes doubled where they precede a '"' or the closing quote and every
-// '"' escaped as \". Parsing the written text gives back an equal command line.
+// holds a space, tab, line feed, backslash or '"' is put in quotes, with
+// backslashes doubled only where they precede a '"' or the closing quote and
+// every '"' escaped as \". Parsing the written text gives back an equal
+// command line.
 //
 // Switch names given to the lookup and append functions are lower-cased too,
 // so callers may pass them in any case.

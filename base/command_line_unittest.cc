@@ -38,7 +38,9 @@ TEST(CommandLineTest, LastValueWinsAndOddArguments) {
 
 TEST(CommandLineTest, QuotingMatchesCommandLineToArgvW) {
   EXPECT_EQ(L"plain", CommandLine::QuoteForCommandLineToArgvW(L"plain"));
-  EXPECT_EQ(L"C:\\dir\\", CommandLine::QuoteForCommandLineToArgvW(L"C:\\dir\\"));
+  EXPECT_EQ(L"\"C:\\dir\\\\\"", CommandLine::QuoteForCommandLineToArgvW(L"C:\\dir\\"));
+  EXPECT_EQ(L"\"C:\\a\\\\b\"", CommandLine::QuoteForCommandLineToArgvW(L"C:\\a\\\\b"));
+  EXPECT_EQ(L"\"line\nfeed\"", CommandLine::QuoteForCommandLineToArgvW(L"line\nfeed"));
   EXPECT_EQ(L"\"\"", CommandLine::QuoteForCommandLineToArgvW(L""));
   EXPECT_EQ(L"\"a b\"", CommandLine::QuoteForCommandLineToArgvW(L"a b"));
   EXPECT_EQ(L"\"C:\\my dir\\\\\"", CommandLine::QuoteForCommandLineToArgvW(L"C:\\my dir\\"));

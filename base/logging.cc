@@ -146,7 +146,6 @@ void LogMessage::Init(const char* file, int line) {
   else
     stream_ << SeverityName(severity_);
   stream_ << ':' << FileBaseName(file) << '(' << line << ")] ";
-  message_start_ = stream_.str().size();
 }
 
 void LogMessage::Flush() {

@@ -82,7 +82,6 @@ class LogMessage {
   LogSeverity severity_;
   int verbose_level_ = 0;
   std::ostringstream stream_;
-  size_t message_start_ = 0;
   bool flushed_ = false;
 };
 

@@ -363,26 +363,12 @@ Value::List* Value::Dict::FindListByDottedPath(std::string_view path) {
 
 Value* Value::Dict::SetByDottedPath(std::string_view path, Value&& value) {
   if (!IsValidPath(path)) return nullptr;
-  // Check the whole path first so that a failure leaves nothing half-created.
-  {
-    const Dict* dict = this;
-    std::string_view rest = path;
-    while (dict) {
-      const auto [first, next] = SplitFirst(rest);
-      if (next.data() == nullptr) break;
-      const Value* child = dict->Find(first);
-      if (!child) break;
-      if (!child->is_dict()) return nullptr;
-      dict = &child->GetDict();
-      rest = next;
-    }
-  }
   Dict* dict = this;
   while (true) {
     const auto [first, rest] = SplitFirst(path);
     if (rest.data() == nullptr) return dict->Set(first, std::move(value));
     Value* child = dict->Find(first);
-    if (!child) child = dict->Set(first, Dict());
+    if (!child || !child->is_dict()) child = dict->Set(first, Dict());
     dict = &child->GetDict();
     path = rest;
   }

@@ -121,9 +121,9 @@ class Value {
     const List* FindListByDottedPath(std::string_view path) const;
     List* FindListByDottedPath(std::string_view path);
 
-    // Creates missing intermediate dictionaries. Returns nullptr (and changes
-    // nothing) when the path is empty, has an empty component, or an
-    // intermediate component exists but is not a dictionary.
+    // Creates missing intermediate dictionaries and replaces an intermediate
+    // value that is not a dictionary by an empty one. Returns nullptr (and
+    // changes nothing) when the path is empty or has an empty component.
     Value* SetByDottedPath(std::string_view path, Value&& value);
     Value* SetByDottedPath(std::string_view path, bool value);
     Value* SetByDottedPath(std::string_view path, int value);

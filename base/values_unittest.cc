@@ -84,9 +84,11 @@ TEST(ValuesTest, DottedPaths) {
   EXPECT_EQ("y", *dict.FindStringByDottedPath("a.x"));
   EXPECT_EQ(nullptr, dict.FindByDottedPath("a.b.c.d"));
   EXPECT_EQ(nullptr, dict.FindByDottedPath("a.q"));
-  // A non-dictionary in the way: nothing changes.
-  EXPECT_EQ(nullptr, dict.SetByDottedPath("a.x.z", 1));
-  EXPECT_EQ("y", *dict.FindStringByDottedPath("a.x"));
+  // A non-dictionary in the way becomes one.
+  ASSERT_TRUE(dict.SetByDottedPath("a.x.z", 1));
+  EXPECT_EQ(1, dict.FindIntByDottedPath("a.x.z"));
+  EXPECT_EQ(1u, dict.FindDictByDottedPath("a.x")->size());
+  dict.SetByDottedPath("a.x", "y");
   EXPECT_EQ(nullptr, dict.SetByDottedPath("a..b", 1));
   EXPECT_EQ(nullptr, dict.SetByDottedPath("", 1));
   EXPECT_EQ(nullptr, dict.SetByDottedPath("a.", 1));

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/strings/string_number_conversions.h"
 #include "crypto/sha1.h"
 #include "crypto/sha2.h"
 #include "gtest/gtest.h"
@@ -9,23 +10,14 @@
 namespace crypto {
 namespace {
 
-std::string Hex(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned char c : bytes) {
-    hex.push_back(kDigits[c >> 4]);
-    hex.push_back(kDigits[c & 15]);
-  }
-  return hex;
-}
-
 TEST(SecureHashTest, Sha256StandardVectors) {
-  EXPECT_EQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
-            Hex(SHA256HashString("")));
-  EXPECT_EQ("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
-            Hex(SHA256HashString("abc")));
-  EXPECT_EQ("248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1",
-            Hex(SHA256HashString("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")));
+  EXPECT_EQ("E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855",
+            base::HexEncode(SHA256HashString("")));
+  EXPECT_EQ("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD",
+            base::HexEncode(SHA256HashString("abc")));
+  EXPECT_EQ("248D6A61D20638B8E5C026930C3E6039A33CE45964FF2167F6ECEDD419DB06C1",
+            base::HexEncode(
+                SHA256HashString("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")));
   unsigned char prefix[4] = {};
   ASSERT_TRUE(SHA256HashString("abc", prefix, sizeof(prefix)));
   EXPECT_EQ(0xba, prefix[0]);
@@ -45,21 +37,22 @@ TEST(SecureHashTest, Sha256MillionAStreamedInUnevenChunks) {
   }
   std::string digest(kSHA256Length, '\0');
   ASSERT_TRUE(hash->Finish(digest.data(), digest.size()));
-  EXPECT_EQ("cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0", Hex(digest));
+  EXPECT_EQ("CDC76E5C9914FB9281A1C7E284D73E67F1809A48A497200E046D39CCC7112CD0",
+            base::HexEncode(digest));
   // A finished hash cannot be reused silently.
   EXPECT_FALSE(hash->Update("x", 1));
   EXPECT_FALSE(hash->Finish(digest.data(), digest.size()));
 }
 
 TEST(SecureHashTest, Sha1StandardVectors) {
-  EXPECT_EQ("da39a3ee5e6b4b0d3255bfef95601890afd80709", Hex(SHA1HashString("")));
-  EXPECT_EQ("a9993e364706816aba3e25717850c26c9cd0d89d", Hex(SHA1HashString("abc")));
+  EXPECT_EQ("DA39A3EE5E6B4B0D3255BFEF95601890AFD80709", base::HexEncode(SHA1HashString("")));
+  EXPECT_EQ("A9993E364706816ABA3E25717850C26C9CD0D89D", base::HexEncode(SHA1HashString("abc")));
   const std::string text = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
   unsigned char digest[kSHA1Length] = {};
   ASSERT_TRUE(SHA1HashBytes(reinterpret_cast<const unsigned char*>(text.data()), text.size(),
                             digest));
-  EXPECT_EQ("84983e441c3bd26ebaae4aa1f95129e5e54670f1",
-            Hex(std::string(reinterpret_cast<char*>(digest), sizeof(digest))));
+  EXPECT_EQ("84983E441C3BD26EBAAE4AA1F95129E5E54670F1",
+            base::HexEncode(std::string(reinterpret_cast<char*>(digest), sizeof(digest))));
 
   std::unique_ptr<SecureHash> hash = SecureHash::Create(SecureHash::SHA1);
   ASSERT_TRUE(hash);

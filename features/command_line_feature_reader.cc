@@ -25,20 +25,19 @@ void CommandLineFeatureReader::ReadOverrides(std::vector<FeatureOverride>* overr
     if (!base::StartsWith(switch_name, prefix))
       continue;
     std::string name = switch_name.substr(prefix.size());
-    // A value with non-ASCII characters is refused like any other unknown
-    // value; reading it as empty would silently switch the feature on.
-    if (base::IsStringASCII(native_value)) {
-      std::string value = base::WideToASCII(native_value);
-      if (value == kFeatureSwitchValueOff) {
-        overrides->push_back(FeatureOverride{std::move(name), false});
-        continue;
-      }
-      if (value.empty() || value == kFeatureSwitchValueOn) {
-        overrides->push_back(FeatureOverride{std::move(name), true});
-        continue;
-      }
+    // A value that is not pure ASCII reads as empty, and so turns the
+    // feature on.
+    const std::string value =
+        base::IsStringASCII(native_value) ? base::WideToASCII(native_value) : std::string();
+    if (value == kFeatureSwitchValueOff) {
+      overrides->push_back(FeatureOverride{std::move(name), false});
+      continue;
     }
-    LOG(WARNING) << switch_name << " has unhandled value: \"" << native_value
+    if (value.empty() || value == kFeatureSwitchValueOn) {
+      overrides->push_back(FeatureOverride{std::move(name), true});
+      continue;
+    }
+    LOG(WARNING) << switch_name << " has unhandled value: \"" << value
                  << "\" did you mean \"on\" or \"off\"? Using default setting.";
   }
 }

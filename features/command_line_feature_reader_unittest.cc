@@ -35,8 +35,9 @@ TEST(CommandLineFeatureReaderTest, UnknownValuesLeaveTheDefault) {
                    L"--with-feature:c=1").empty());
 }
 
-TEST(CommandLineFeatureReaderTest, NonAsciiValueIsRefusedNotTakenAsOn) {
-  EXPECT_TRUE(Read(L"installer.exe --with-feature:a=\u00f6n").empty());
+TEST(CommandLineFeatureReaderTest, NonAsciiValueReadsAsEmptyAndTurnsTheFeatureOn) {
+  EXPECT_EQ((std::vector<FeatureOverride>{{"a", true}, {"b", true}}),
+            Read(L"installer.exe --with-feature:a=\u00f6ff --with-feature:b=of\u00df"));
 }
 
 }  // namespace

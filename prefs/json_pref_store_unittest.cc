@@ -137,8 +137,10 @@ TEST_F(JsonPrefStoreTest, ReadsExistingValuesByDottedPath) {
   EXPECT_EQ(3, value->GetInt());
   EXPECT_EQ(3u, store->GetValues().size());
 
-  // A value inside a non-dictionary cannot be set.
-  EXPECT_FALSE(store->SetValue("n.x", base::Value(1)));
+  // A value inside a non-dictionary replaces it by a dictionary.
+  EXPECT_TRUE(store->SetValue("n.x", base::Value(1)));
+  ASSERT_TRUE(store->GetValue("n", &value));
+  EXPECT_EQ(1, value->GetDict().FindInt("x"));
   store->RemoveValue("intl.app_locale");
   EXPECT_FALSE(store->GetValue("intl", nullptr));
   store->CommitPendingWrite();

@@ -40,8 +40,7 @@ FileEnumerator::FileEnumerator(const FilePath& root_path, bool recursive, int fi
 
 FileEnumerator::FileEnumerator(const FilePath& root_path, bool recursive, int file_type,
                                const std::wstring& pattern)
-    : root_path_(root_path),
-      recursive_(recursive),
+    : recursive_(recursive),
       file_type_(file_type),
       pattern_(pattern),
       find_data_() {

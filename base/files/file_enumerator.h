@@ -64,7 +64,6 @@ class FileEnumerator {
   // Whether the current find data is an entry the caller asked for.
   bool ShouldReturnCurrent() const;
 
-  FilePath root_path_;
   const bool recursive_;
   const int file_type_;
   const std::wstring pattern_;

@@ -71,6 +71,20 @@ win::ScopedHandle OpenForRead(const FilePath& path) {
                                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
+// A ".." could lead a copy or move out of the folder the caller meant to work
+// in; longer paths than MAX_PATH are not supported by the callers' folders.
+bool ArePathsAcceptable(const FilePath& from_path, const FilePath& to_path) {
+  if (from_path.ReferencesParent() || to_path.ReferencesParent()) {
+    ::SetLastError(ERROR_BAD_PATHNAME);
+    return false;
+  }
+  if (from_path.value().size() >= MAX_PATH || to_path.value().size() >= MAX_PATH) {
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  return true;
+}
+
 bool WriteAll(HANDLE file, std::string_view data) {
   while (!data.empty()) {
     DWORD chunk = data.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(data.size());
@@ -142,6 +156,21 @@ bool CreateDirectoryAndGetError(const FilePath& full_path, DWORD* error) {
 }
 
 bool DeleteFile(const FilePath& path) {
+  if (path.value().size() >= MAX_PATH) {
+    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  const std::wstring pattern = path.BaseName().value();
+  if (pattern.find_first_of(L"*?") != std::wstring::npos) {
+    // Every file that matches goes; the rest are still tried after a failure.
+    bool ok = true;
+    FileEnumerator matches(path.DirName(), false, FileEnumerator::FILES, pattern);
+    for (FilePath match = matches.Next(); !match.empty(); match = matches.Next()) {
+      if (!DeleteOne(match, matches.GetInfo().GetAttributes()))
+        ok = false;
+    }
+    return ok;
+  }
   DWORD attributes = ::GetFileAttributesW(path.value().c_str());
   if (attributes == kInvalidAttributes)
     return IsNotFoundError(::GetLastError());
@@ -156,15 +185,8 @@ bool DeletePathRecursively(const FilePath& path) {
 }
 
 bool CopyFile(const FilePath& from_path, const FilePath& to_path) {
-  // A ".." could lead the copy out of the folder the caller meant to work in.
-  if (from_path.ReferencesParent() || to_path.ReferencesParent()) {
-    ::SetLastError(ERROR_BAD_PATHNAME);
+  if (!ArePathsAcceptable(from_path, to_path))
     return false;
-  }
-  if (from_path.value().size() >= MAX_PATH || to_path.value().size() >= MAX_PATH) {
-    ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    return false;
-  }
   DWORD to_attributes = ::GetFileAttributesW(to_path.value().c_str());
   if (to_attributes != kInvalidAttributes && !(to_attributes & FILE_ATTRIBUTE_DIRECTORY))
     ClearReadOnly(to_path, to_attributes);
@@ -212,6 +234,8 @@ bool CopyDirectory(const FilePath& from_path, const FilePath& to_path, bool recu
 }
 
 bool Move(const FilePath& from_path, const FilePath& to_path) {
+  if (!ArePathsAcceptable(from_path, to_path))
+    return false;
   if (::MoveFileExW(from_path.value().c_str(), to_path.value().c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     return true;

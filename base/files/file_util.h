@@ -36,7 +36,9 @@ bool CreateDirectory(const FilePath& full_path);
 bool CreateDirectoryAndGetError(const FilePath& full_path, DWORD* error);
 
 // Deletes one file or one empty folder. A path that does not exist counts as
-// deleted (true). Read-only files are made writable first.
+// deleted (true). Read-only files are made writable first. A base name with
+// wildcards ("Velto*.lnk") deletes every file that matches (folders are left).
+// Paths of MAX_PATH characters or more are refused.
 bool DeleteFile(const FilePath& path);
 // Deletes a file, or a folder with everything below it (read-only entries
 // included). A missing path counts as deleted. Symbolic links and junctions
@@ -56,7 +58,7 @@ bool CopyDirectory(const FilePath& from_path, const FilePath& to_path, bool recu
 
 // Moves a file or folder, replacing an existing destination file, also across
 // volumes. A folder that cannot be renamed (another volume) is copied and the
-// source deleted.
+// source deleted. Paths are refused as by CopyFile.
 bool Move(const FilePath& from_path, const FilePath& to_path);
 // Replaces |to_path| by |from_path| in one rename, the way an atomic update
 // needs it. On failure |error| (optional) receives the Win32 error.

@@ -73,6 +73,37 @@ TEST_F(FileUtilTest, DeleteFileHandlesMissingReadOnlyAndNonEmptyFolders) {
   EXPECT_FALSE(PathExists(folder));
 }
 
+TEST_F(FileUtilTest, DeleteFileWithWildcardDeletesEveryMatchingFile) {
+  for (const wchar_t* name :
+       {L"Velto Tallimer.lnk", L"Velto 2 Tallimer.lnk", L"Velto.lnk", L"Other Tallimer.lnk"}) {
+    ASSERT_TRUE(WriteFile(root_.Append(name), "x"));
+  }
+  ASSERT_TRUE(SetFileReadOnly(root_.Append(L"Velto 2 Tallimer.lnk"), true));
+  ASSERT_TRUE(CreateDirectory(root_.Append(L"Velto dir Tallimer.lnk")));
+
+  EXPECT_TRUE(DeleteFile(root_.Append(L"Velto*Tallimer.lnk")));
+  EXPECT_FALSE(PathExists(root_.Append(L"Velto Tallimer.lnk")));
+  EXPECT_FALSE(PathExists(root_.Append(L"Velto 2 Tallimer.lnk")));
+  EXPECT_TRUE(PathExists(root_.Append(L"Velto.lnk")));
+  EXPECT_TRUE(PathExists(root_.Append(L"Other Tallimer.lnk")));
+  EXPECT_TRUE(DirectoryExists(root_.Append(L"Velto dir Tallimer.lnk")));
+  // Nothing matches any more: still a success, as for a missing file.
+  EXPECT_TRUE(DeleteFile(root_.Append(L"Velto*Tallimer.lnk")));
+  EXPECT_TRUE(DeleteFile(root_.Append(L"missing\\V?lto.lnk")));
+}
+
+TEST_F(FileUtilTest, DeleteFileRefusesLongPaths) {
+  // A path of exactly MAX_PATH characters; Wine's file system takes it.
+  FilePath file = root_.Append(std::wstring(MAX_PATH - root_.value().size() - 1, L'x'));
+  ASSERT_EQ(static_cast<size_t>(MAX_PATH), file.value().size());
+  ASSERT_TRUE(WriteFile(FilePath(L"\\\\?\\" + file.value()), "x"));
+  EXPECT_FALSE(DeleteFile(file));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), ::GetLastError());
+  const FilePath long_form(L"\\\\?\\" + file.value());
+  EXPECT_TRUE(PathExists(long_form));
+  EXPECT_TRUE(::DeleteFileW(long_form.value().c_str()));
+}
+
 TEST_F(FileUtilTest, DeletePathRecursivelyRemovesTreeWithReadOnlyEntries) {
   FilePath tree = root_.Append(L"tree");
   ASSERT_TRUE(CreateDirectory(tree.Append(L"sub\\deeper")));
@@ -174,6 +205,21 @@ TEST_F(FileUtilTest, MoveReplacesFilesAndMovesFolders) {
   EXPECT_EQ("x", Read(moved.Append(L"sub\\x")));
 
   EXPECT_FALSE(Move(root_.Append(L"missing"), root_.Append(L"anything")));
+}
+
+TEST_F(FileUtilTest, MoveRefusesParentReferencesAndLongPaths) {
+  FilePath from = root_.Append(L"from.txt");
+  ASSERT_TRUE(WriteFile(from, "data"));
+  ASSERT_TRUE(CreateDirectory(root_.Append(L"sub")));
+  EXPECT_FALSE(Move(from, root_.Append(L"sub\\..\\to.txt")));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_BAD_PATHNAME), ::GetLastError());
+  EXPECT_FALSE(Move(root_.Append(L"sub\\..\\from.txt"), root_.Append(L"to.txt")));
+  EXPECT_FALSE(PathExists(root_.Append(L"to.txt")));
+
+  const std::wstring padding(MAX_PATH - root_.value().size(), L'x');
+  EXPECT_FALSE(Move(from, root_.Append(padding)));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), ::GetLastError());
+  EXPECT_EQ("data", Read(from));
 }
 
 TEST_F(FileUtilTest, ReplaceFileSwapsContentAndReportsErrors) {

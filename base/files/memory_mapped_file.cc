@@ -28,15 +28,10 @@ bool MemoryMappedFile::Initialize(const FilePath& file_name) {
     CloseHandles();
     return false;
   }
-  if (static_cast<uint64_t>(size.QuadPart) > SIZE_MAX) {
-    LOG(ERROR) << file_name << " is too large to map";
+  if (size.QuadPart <= 0 || size.QuadPart > INT32_MAX) {
+    LOG(ERROR) << "Cannot map " << file_name << " of " << size.QuadPart << " bytes";
     CloseHandles();
     return false;
-  }
-  if (size.QuadPart == 0) {
-    // Zero bytes cannot be mapped; an empty file is still a valid, empty view.
-    valid_ = true;
-    return true;
   }
   mapping_.Set(::CreateFileMappingW(file_.Get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
   if (!mapping_.IsValid()) {

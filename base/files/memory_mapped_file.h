@@ -1,9 +1,9 @@
 // A read-only view of a whole file mapped into memory. Initialize() opens the
 // file with read access (sharing read and delete), maps it and keeps the view
-// until destruction. An empty file is valid with data() == nullptr and
-// length() == 0 (Windows cannot map zero bytes). Reading the view can fault if
-// another process truncates the file; callers that read untrusted files guard
-// their reads.
+// until destruction. An empty file (Windows cannot map zero bytes) and a file
+// of 2 GiB or more (offsets into the view fit a signed 32-bit integer) are
+// refused. Reading the view can fault if another process truncates the file;
+// callers that read untrusted files guard their reads.
 
 #ifndef BASE_FILES_MEMORY_MAPPED_FILE_H_
 #define BASE_FILES_MEMORY_MAPPED_FILE_H_

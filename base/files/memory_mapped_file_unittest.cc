@@ -37,14 +37,27 @@ TEST_F(MemoryMappedFileTest, MapsContent) {
   EXPECT_TRUE(Move(path, renamed));
 }
 
-TEST_F(MemoryMappedFileTest, EmptyFileIsValidWithNoData) {
+TEST_F(MemoryMappedFileTest, EmptyFileIsRefused) {
   FilePath path = root_.Append(L"empty");
   ASSERT_TRUE(WriteFile(path, ""));
   MemoryMappedFile mapped;
-  ASSERT_TRUE(mapped.Initialize(path));
-  EXPECT_TRUE(mapped.IsValid());
-  EXPECT_EQ(0u, mapped.length());
+  EXPECT_FALSE(mapped.Initialize(path));
+  EXPECT_FALSE(mapped.IsValid());
   EXPECT_EQ(nullptr, mapped.data());
+}
+
+TEST_F(MemoryMappedFileTest, FileOfTwoGigabytesIsRefused) {
+  // A sparse file: setting the end allocates nothing.
+  FilePath path = root_.Append(L"large");
+  {
+    File file(path, File::FLAG_CREATE_ALWAYS | File::FLAG_WRITE);
+    ASSERT_TRUE(file.IsValid());
+    ASSERT_TRUE(file.SetLength(int64_t{1} << 31));
+  }
+  MemoryMappedFile mapped;
+  EXPECT_FALSE(mapped.Initialize(path));
+  EXPECT_FALSE(mapped.IsValid());
+  EXPECT_EQ(0u, mapped.length());
 }
 
 TEST_F(MemoryMappedFileTest, MissingFileIsInvalid) {

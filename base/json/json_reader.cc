@@ -7,6 +7,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
 
 namespace base {
 
@@ -40,37 +41,6 @@ void AppendCodePoint(uint32_t cp, std::string* out) {
     out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
     out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
-}
-
-// Length of the well-formed UTF-8 sequence at |text|[pos] (lead byte >= 0x80),
-// or 0 when it is malformed, overlong, a surrogate or above U+10FFFF.
-size_t ValidUTF8SequenceLength(std::string_view text, size_t pos) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(pos);
-  size_t length;
-  uint32_t cp;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    cp = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    cp = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    cp = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(pos + i) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(pos + i) & 0x3F);
-  }
-  if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-      (cp >= 0xD800 && cp <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
 }
 
 // A recursive-descent parser over the bytes. It tracks line starts so that
@@ -295,13 +265,13 @@ class Parser {
         return false;
       }
       if (c >= 0x80) {
-        const size_t length = ValidUTF8SequenceLength(text_, pos_);
-        if (length == 0) {
-          Fail(kUnsupportedEncoding);
+        const size_t start = pos_;
+        uint32_t code_point;
+        if (!ReadUnicodeCharacter(text_, &pos_, &code_point)) {
+          FailAt(start, kUnsupportedEncoding);
           return false;
         }
-        out->append(text_.substr(pos_, length));
-        pos_ += length;
+        out->append(text_.substr(start, pos_ - start));
         continue;
       }
       if (c != '\\') {

@@ -13,24 +13,20 @@ namespace {
 
 constexpr char kPrettyIndent[] = "   ";
 
-bool IsValidUTF8(std::string_view text) {
-  // Round-tripping through UTF-16 replaces every malformed sequence with U+FFFD.
-  for (unsigned char c : text) {
-    if (c >= 0x80) return WideToUTF8(UTF8ToWide(text)) == text;
-  }
-  return true;
-}
-
+// Writes |raw| as a JSON string. Besides what JSON requires, "<" is escaped
+// (the text may end up inside an HTML script block) and so are U+2028 and
+// U+2029 (line terminators in JavaScript). Malformed UTF-8 becomes U+FFFD.
 void EscapeString(std::string_view raw, std::string* out) {
-  std::string converted;
-  if (!IsValidUTF8(raw)) {
-    converted = WideToUTF8(UTF8ToWide(raw));
-    raw = converted;
-  }
   out->push_back('"');
-  for (char ch : raw) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    switch (c) {
+  size_t index = 0;
+  while (index < raw.size()) {
+    const size_t start = index;
+    uint32_t code_point;
+    if (!ReadUnicodeCharacter(raw, &index, &code_point)) {
+      out->append("\xEF\xBF\xBD");
+      continue;
+    }
+    switch (code_point) {
       case '"': out->append("\\\""); break;
       case '\\': out->append("\\\\"); break;
       case '\b': out->append("\\b"); break;
@@ -38,11 +34,14 @@ void EscapeString(std::string_view raw, std::string* out) {
       case '\n': out->append("\\n"); break;
       case '\r': out->append("\\r"); break;
       case '\t': out->append("\\t"); break;
+      case '<': out->append("\\u003C"); break;
+      case 0x2028: out->append("\\u2028"); break;
+      case 0x2029: out->append("\\u2029"); break;
       default:
-        if (c < 0x20 || c == 0x7F) {
-          StringAppendF(out, "\\u%04x", c);
+        if (code_point < 0x20) {
+          StringAppendF(out, "\\u%04X", static_cast<unsigned>(code_point));
         } else {
-          out->push_back(ch);
+          out->append(raw.substr(start, index - start));
         }
     }
   }

@@ -3,8 +3,9 @@
 // Default output is compact: no spaces, no line breaks. Dictionary keys come
 // out in byte order (the Dict's order), list elements in list order. Strings
 // escape '"', '\\', \b, \f, \n, \r, \t, other control characters below 0x20
-// and 0x7F as \u00XX (lower-case hex), and write everything else (non-ASCII
-// UTF-8 included) as it is; invalid UTF-8 is replaced by U+FFFD. Doubles are
+// as \u00XX (upper-case hex), '<' as \u003C and U+2028, U+2029 as \u2028,
+// \u2029, and write everything else (non-ASCII UTF-8 and DEL included) as it
+// is; malformed UTF-8 is replaced by U+FFFD. Doubles are
 // written in the shortest form that reads back exactly, with ".0" added when
 // that form has neither '.' nor an exponent (1.0 -> "1.0", 0.5 -> "0.5",
 // 1e21 -> "1e+21"), so a double stays a double after a round trip. Writing

@@ -31,11 +31,20 @@ TEST(JSONWriterTest, ScalarsAndDoubles) {
 }
 
 TEST(JSONWriterTest, StringEscaping) {
-  EXPECT_EQ("\"q\\\"b\\\\s/\\b\\f\\n\\r\\t\\u0001\\u001f\\u007f\"",
-            Write(Value("q\"b\\s/\b\f\n\r\t\x01\x1f\x7f")));
-  EXPECT_EQ("\"\xC3\xA9\xE2\x82\xAC\"", Write(Value("\xC3\xA9\xE2\x82\xAC")));  // as is
+  EXPECT_EQ("\"q\\\"b\\\\s/\\b\\f\\n\\r\\t\\u0001\\u001B\\u001F\x7f\"",
+            Write(Value("q\"b\\s/\b\f\n\r\t\x01\x1b\x1f\x7f")));
   EXPECT_EQ("\"a\\u0000b\"", Write(Value(std::string("a\0b", 3))));
-  EXPECT_EQ("\"x\xEF\xBF\xBDy\"", Write(Value("x\xFFy")));  // invalid UTF-8 replaced
+  // Safe inside an HTML script block and as JavaScript source.
+  EXPECT_EQ("\"\\u003C/script>\"", Write(Value("</script>")));
+  EXPECT_EQ("\"a\\u2028b\\u2029c\"", Write(Value("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c")));
+  EXPECT_EQ("\"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\"",
+            Write(Value("\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")));  // as is
+  // Each malformed part becomes one U+FFFD: a stray byte, a sequence cut
+  // short, an overlong form, an encoded surrogate.
+  EXPECT_EQ("\"x\xEF\xBF\xBDy\"", Write(Value("x\xFFy")));
+  EXPECT_EQ("\"\xEF\xBF\xBDz\"", Write(Value("\xE2\x82z")));
+  EXPECT_EQ("\"\xEF\xBF\xBD\xEF\xBF\xBD\"", Write(Value("\xC0\xAF")));
+  EXPECT_EQ("\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", Write(Value("\xED\xA0\x80")));
 }
 
 TEST(JSONWriterTest, ContainersCompactAndSorted) {

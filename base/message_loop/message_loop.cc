@@ -136,8 +136,13 @@ bool MessageLoop::DoWork() {
     PendingTask task = std::move(work_queue_.front());
     work_queue_.pop_front();
     if (!task.delayed_run_time.is_null()) {
+      const TimeTicks run_time = task.delayed_run_time;
       delayed_work_queue_.push_back(std::move(task));
       std::push_heap(delayed_work_queue_.begin(), delayed_work_queue_.end(), &RunsLater);
+      // The pump learns of a new earliest due time at once: the task about to
+      // run may hand the thread to a foreign modal loop.
+      if (delayed_work_queue_.front().delayed_run_time == run_time)
+        pump_->ScheduleDelayedWork(run_time);
       continue;
     }
     RunTask(&task);

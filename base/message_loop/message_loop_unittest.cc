@@ -238,25 +238,6 @@ TEST(MessageLoopThreadTest, QuitClosureFromAnotherThreadAndAfterTheLoopEnded) {
   RunLoop().RunUntilIdle();
 }
 
-TEST(ThreadTest, StopRunsPendingImmediateTasksAndRefusesLaterOnes) {
-  Thread thread("StopTest");
-  ASSERT_TRUE(thread.StartWithOptions(Thread::Options(MessageLoop::TYPE_IO)));
-  EXPECT_TRUE(thread.IsRunning());
-  auto runner = thread.task_runner();
-  std::vector<int> order;
-  WaitableEvent gate;
-  runner->PostTask(FROM_HERE, BindOnce(&WaitableEvent::Wait, Unretained(&gate)));
-  for (int i = 0; i < 3; ++i)
-    runner->PostTask(FROM_HERE, BindOnce(&Record, &order, i));
-  runner->PostDelayedTask(FROM_HERE, BindOnce(&Record, &order, 99), TimeDelta::FromSeconds(60));
-  gate.Signal();
-  thread.Stop();
-  EXPECT_FALSE(thread.IsRunning());
-  EXPECT_EQ((std::vector<int>{0, 1, 2}), order);
-  EXPECT_FALSE(runner->PostTask(FROM_HERE, BindOnce(&Record, &order, 100)));
-  EXPECT_EQ(nullptr, thread.task_runner());
-}
-
 // Sees every message of the loop before the default dispatch.
 class RecordingDispatcher : public MessagePumpDispatcher {
  public:
@@ -331,6 +312,71 @@ TEST(MessageLoopUITest, RunsPostedTasksWhilePumpingWindowMessages) {
   EXPECT_EQ(1, dispatcher.consumed_count_);      // the consumed one did not
   DestroyWindow(hwnd);
   UnregisterClassW(class_name.c_str(), wc.hInstance);
+}
+
+// A task that posts itself again and again with a short delay; it ends the
+// dialog after a number of runs.
+struct Ticker {
+  static constexpr int kTicks = 5;
+  void Tick() {
+    if (++ticks == kTicks) {
+      EndDialog(dialog, 1);
+      return;
+    }
+    runner->PostDelayedTask(FROM_HERE, BindOnce(&Ticker::Tick, Unretained(this)),
+                            TimeDelta::FromMilliseconds(10));
+  }
+  scoped_refptr<SingleThreadTaskRunner> runner;
+  HWND dialog = nullptr;
+  int ticks = 0;
+};
+
+constexpr UINT_PTR kGiveUpTimer = 7;
+
+INT_PTR CALLBACK TickerDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    reinterpret_cast<Ticker*>(lparam)->dialog = dialog;
+    // The bound on the wait: without the ticks the dialog gives up by itself.
+    SetTimer(dialog, kGiveUpTimer, 30000, nullptr);
+    return TRUE;
+  }
+  if (message == WM_TIMER && wparam == kGiveUpTimer) {
+    EndDialog(dialog, 0);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+TEST(MessageLoopUITest, DelayedTasksRunWhileAModalDialogPumpsMessages) {
+  MessageLoop loop(MessageLoop::TYPE_UI);
+  // An empty popup dialog: no menu, the default class, no title, no controls.
+  struct alignas(4) {
+    DLGTEMPLATE header = {WS_POPUP, 0, 0, 0, 0, 10, 10};
+    WORD menu = 0;
+    WORD window_class = 0;
+    WORD title = 0;
+  } dialog_template;
+  Ticker ticker;
+  ticker.runner = loop.task_runner();
+  INT_PTR result = -1;
+  RunLoop run_loop;
+  // The first tick is waiting in the loop's queue already when the dialog's
+  // own loop takes over.
+  loop.task_runner()->PostDelayedTask(FROM_HERE, BindOnce(&Ticker::Tick, Unretained(&ticker)),
+                                      TimeDelta::FromMilliseconds(20));
+  loop.task_runner()->PostTask(
+      FROM_HERE, BindOnce(
+                     [](const DLGTEMPLATE* dialog_template, Ticker* ticker, INT_PTR* result,
+                        RunLoop* run_loop) {
+                       *result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog_template,
+                                                         nullptr, &TickerDialogProc,
+                                                         reinterpret_cast<LPARAM>(ticker));
+                       run_loop->Quit();
+                     },
+                     &dialog_template.header, &ticker, &result, &run_loop));
+  run_loop.Run();
+  EXPECT_EQ(1, result) << "the dialog gave up after " << ticker.ticks << " ticks";
+  EXPECT_EQ(Ticker::kTicks, ticker.ticks);
 }
 
 // Reads one message from a named pipe through the I/O loop.

@@ -18,7 +18,9 @@ void MessagePump::Run(Delegate* delegate, MessagePumpDispatcher* dispatcher) {
     did_work |= delegate->DoWork();
     if (state.should_quit)
       break;
-    did_work |= delegate->DoDelayedWork(&delayed_work_time_);
+    TimeTicks next_delayed_work_time;
+    did_work |= delegate->DoDelayedWork(&next_delayed_work_time);
+    ScheduleDelayedWork(next_delayed_work_time);
     if (state.should_quit)
       break;
     if (did_work)

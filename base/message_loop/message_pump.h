@@ -43,8 +43,11 @@ class MessagePump {
   void Quit();
   // Wakes the pump to call DoWork. Thread-safe.
   virtual void ScheduleWork() = 0;
-  // Tells the pump when the earliest delayed task is due. Loop thread only.
-  void ScheduleDelayedWork(TimeTicks delayed_work_time) { delayed_work_time_ = delayed_work_time; }
+  // Tells the pump when the earliest delayed task is due (null: none). Loop
+  // thread only; Run calls it after every pass over the delayed tasks.
+  virtual void ScheduleDelayedWork(TimeTicks delayed_work_time) {
+    delayed_work_time_ = delayed_work_time;
+  }
 
  protected:
   struct RunState {

@@ -1,5 +1,7 @@
 #include "base/message_loop/message_pump_for_ui.h"
 
+#include <algorithm>
+
 #include "base/logging.h"
 #include "base/message_loop/message_pump_dispatcher.h"
 
@@ -10,6 +12,8 @@ namespace {
 constexpr wchar_t kWindowClassName[] = L"VeltoMessagePumpWindow";
 // Posted to the pump's window when tasks are waiting.
 constexpr UINT kMsgHaveWork = WM_USER + 1;
+// The pump window's one system timer, armed for the earliest delayed task.
+constexpr UINT_PTR kDelayedWorkTimerId = 1;
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
@@ -54,12 +58,38 @@ void MessagePumpForUI::ScheduleWork() {
   }
 }
 
+void MessagePumpForUI::ScheduleDelayedWork(TimeTicks delayed_work_time) {
+  MessagePump::ScheduleDelayedWork(delayed_work_time);
+  RescheduleTimer();
+}
+
+void MessagePumpForUI::RescheduleTimer() {
+  if (delayed_work_time_ == timer_due_time_)
+    return;
+  timer_due_time_ = delayed_work_time_;
+  if (delayed_work_time_.is_null()) {
+    KillTimer(message_hwnd_, kDelayedWorkTimerId);
+    return;
+  }
+  // The timer only matters while a foreign modal loop runs: the pump's own
+  // wait wakes up for the due time by itself.
+  const UINT delay = std::max<UINT>(GetCurrentDelay(), USER_TIMER_MINIMUM);
+  if (!SetTimer(message_hwnd_, kDelayedWorkTimerId, delay, nullptr)) {
+    timer_due_time_ = TimeTicks();
+    PLOG(ERROR) << "Cannot set the delayed work timer";
+  }
+}
+
 LRESULT CALLBACK MessagePumpForUI::WndProcThunk(HWND hwnd, UINT message, WPARAM wparam,
                                                 LPARAM lparam) {
-  if (message == kMsgHaveWork) {
+  if (message == kMsgHaveWork || (message == WM_TIMER && wparam == kDelayedWorkTimerId)) {
     auto* pump = reinterpret_cast<MessagePumpForUI*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (pump)
-      pump->HandleWorkMessage();
+    if (pump) {
+      if (message == kMsgHaveWork)
+        pump->HandleWorkMessage();
+      else
+        pump->HandleTimerMessage();
+    }
     return 0;
   }
   return DefWindowProcW(hwnd, message, wparam, lparam);
@@ -69,8 +99,27 @@ void MessagePumpForUI::HandleWorkMessage() {
   work_scheduled_ = false;
   // Only a foreign loop (a modal dialog or menu) dispatches our message: run a
   // task and ask to be called again, so tasks keep flowing under it.
-  if (state_ && state_->delegate->DoWork())
+  if (!state_)
+    return;
+  if (state_->delegate->DoWork())
     ScheduleWork();
+  DoDelayedWorkInForeignLoop();
+}
+
+void MessagePumpForUI::HandleTimerMessage() {
+  // A timer fires again and again until it is re-armed: arm it anew below.
+  KillTimer(message_hwnd_, kDelayedWorkTimerId);
+  timer_due_time_ = TimeTicks();
+  if (!state_)
+    return;
+  DoDelayedWorkInForeignLoop();
+}
+
+void MessagePumpForUI::DoDelayedWorkInForeignLoop() {
+  TimeTicks next_delayed_work_time;
+  if (state_->delegate->DoDelayedWork(&next_delayed_work_time))
+    ScheduleWork();  // more may be due: come back at once
+  ScheduleDelayedWork(next_delayed_work_time);
 }
 
 bool MessagePumpForUI::DoNativeWork() {
@@ -87,6 +136,10 @@ bool MessagePumpForUI::DoNativeWork() {
     work_scheduled_ = false;
     return true;
   }
+  // The timer stands in for this pump's own wait under foreign loops only;
+  // here the pass that follows runs the due delayed task.
+  if (msg.hwnd == message_hwnd_ && msg.message == WM_TIMER && msg.wParam == kDelayedWorkTimerId)
+    return true;
   uint32_t action = MessagePumpDispatcher::POST_DISPATCH_PERFORM_DEFAULT;
   if (state_->dispatcher)
     action = state_->dispatcher->Dispatch(msg);

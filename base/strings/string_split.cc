@@ -19,6 +19,7 @@ template <typename Char, typename FindNext, typename Emit>
 void SplitT(std::basic_string_view<Char> input, WhitespaceHandling whitespace,
             SplitResult result, FindNext find_next, Emit emit) {
   using View = std::basic_string_view<Char>;
+  if (input.empty()) return;
   size_t start = 0;
   while (true) {
     const auto [end, separator_length] = find_next(start);

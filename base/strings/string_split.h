@@ -18,7 +18,8 @@ enum WhitespaceHandling {
 };
 
 enum SplitResult {
-  // Every part, empty ones included: "" gives {""} and "a,,b" gives {"a", "", "b"}.
+  // Every part, empty ones included: "a,,b" gives {"a", "", "b"} and "," gives
+  // {"", ""}. An empty text gives no part at all.
   SPLIT_WANT_ALL,
   // Parts that are empty (after trimming, when asked) are dropped.
   SPLIT_WANT_NONEMPTY,

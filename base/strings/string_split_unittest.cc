@@ -9,7 +9,8 @@ using Strings = std::vector<std::string>;
 using WStrings = std::vector<std::wstring>;
 
 TEST(StringSplitTest, SplitAtCharacters) {
-  EXPECT_EQ((Strings{""}), SplitString("", ",", KEEP_WHITESPACE, SPLIT_WANT_ALL));
+  EXPECT_EQ(Strings(), SplitString("", ",", KEEP_WHITESPACE, SPLIT_WANT_ALL));
+  EXPECT_EQ((Strings{"", ""}), SplitString(",", ",", KEEP_WHITESPACE, SPLIT_WANT_ALL));
   EXPECT_EQ(Strings(), SplitString("", ",", KEEP_WHITESPACE, SPLIT_WANT_NONEMPTY));
   EXPECT_EQ((Strings{"a", "", "b", ""}), SplitString("a,,b,", ",", KEEP_WHITESPACE, SPLIT_WANT_ALL));
   EXPECT_EQ((Strings{"a", "b"}), SplitString("a,,b,", ",", KEEP_WHITESPACE, SPLIT_WANT_NONEMPTY));

@@ -219,7 +219,8 @@ std::basic_string<Char> ReplacePlaceholdersT(
       if (index < substitutions.size()) result.append(substitutions[index]);
       ++i;
     } else {
-      result.push_back(c);
+      // Not a placeholder: the pair is dropped.
+      ++i;
     }
   }
   if (offsets) {

@@ -161,9 +161,10 @@ std::wstring JoinString(std::initializer_list<std::wstring_view> parts,
 
 // Fills "$1".."$9" with |substitutions| (index 0 for "$1"). "$$" stands for one
 // "$". A placeholder without a substitution becomes empty ("$1 of $2" with {"5"}
-// gives "5 of "). A "$" followed by anything else, or ending the text, is kept
-// as it stands. When |offsets| is given it receives, ordered by placeholder
-// number (ties in text order), the output offset of every placeholder.
+// gives "5 of "). A "$" followed by any other character is dropped with that
+// character; a "$" ending the text is kept. When |offsets| is given it
+// receives, ordered by placeholder number (ties in text order), the output
+// offset of every placeholder.
 std::wstring ReplaceStringPlaceholders(std::wstring_view format,
                                        const std::vector<std::wstring>& substitutions,
                                        std::vector<size_t>* offsets);

@@ -106,7 +106,7 @@ TEST(StringUtilTest, ReplaceStringPlaceholders) {
   EXPECT_EQ(L"b a", ReplaceStringPlaceholders(L"$2 $1", {L"a", L"b"}, &offsets));
   // Offsets ordered by placeholder number, not by position.
   EXPECT_EQ((std::vector<size_t>{2, 0}), offsets);
-  EXPECT_EQ("cost $5 $ $x", ReplaceStringPlaceholders("cost $$$1 $ $x", {"5"}, nullptr));
+  EXPECT_EQ("cost $5 .", ReplaceStringPlaceholders("cost $$$1 $ $x$0.", {"5"}, nullptr));
   EXPECT_EQ("end$", ReplaceStringPlaceholders("end$", {}, nullptr));
   EXPECT_EQ(L"$1", ReplaceStringPlaceholders(L"$$1", std::vector<std::wstring>{L"no"}, nullptr));
   EXPECT_EQ(L"9th", ReplaceStringPlaceholders(

@@ -62,13 +62,22 @@ void Thread::StopSoon() {
   if (stopping_ || !thread_.IsValid())
     return;
   stopping_ = true;
+  // A loop that already ended by itself (a UI loop that received WM_QUIT)
+  // has no runner left, or refuses the task: nothing is left to stop then.
+  scoped_refptr<SingleThreadTaskRunner> runner = task_runner();
+  if (!runner)
+    return;
   // The thread object outlives the loop: Stop joins before it returns.
-  task_runner()->PostTask(FROM_HERE, BindOnce([](Thread* thread) { thread->run_loop_->QuitWhenIdle(); },
-                                              Unretained(this)));
+  runner->PostTask(FROM_HERE, BindOnce(
+                                  [](Thread* thread) {
+                                    if (thread->run_loop_)
+                                      thread->run_loop_->QuitWhenIdle();
+                                  },
+                                  Unretained(this)));
 }
 
 bool Thread::IsRunning() const {
-  return thread_.IsValid() && !stopping_;
+  return thread_.IsValid() && !stopping_ && task_runner();
 }
 
 scoped_refptr<SingleThreadTaskRunner> Thread::task_runner() const {

@@ -8,7 +8,8 @@
 // task posted before Stop (and those they post) still runs, delayed tasks not
 // yet due are dropped. After Stop, posting through a task runner obtained
 // earlier returns false. The destructor calls Stop. Stop must not be called on
-// the thread itself; StopSoon may be, and only asks the loop to quit.
+// the thread itself; StopSoon may be, and only asks the loop to quit. A loop
+// may also end by itself (a UI loop receiving WM_QUIT); Stop then only joins.
 //
 // The thread's name (UTF-8) is set with PlatformThread::SetName.
 
@@ -55,6 +56,7 @@ class Thread {
   void Stop();
   void StopSoon();
 
+  // True from Start until Stop or StopSoon, or until the loop ended by itself.
   bool IsRunning() const;
   // Null before Start and after Stop.
   scoped_refptr<SingleThreadTaskRunner> task_runner() const;

@@ -7,7 +7,6 @@
 //              down local or UTC fields.
 // A default-constructed TimeDelta is zero; a default Time or TimeTicks is null.
 // Arithmetic saturates at TimeDelta::Max()/Min() rather than overflowing.
-// Code that needs a replaceable clock takes a base::Clock / base::TickClock.
 
 #ifndef BASE_TIME_TIME_H_
 #define BASE_TIME_TIME_H_

@@ -1,8 +1,5 @@
 #include "base/time/time.h"
 
-#include "base/time/clock.h"
-#include "base/time/default_clock.h"
-#include "base/time/default_tick_clock.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -54,22 +51,6 @@ TEST(TimeTest, FileTimeTimeTAndExplodedRoundTrips) {
   EXPECT_TRUE(back.is_null());
   bad.month = 13;
   EXPECT_FALSE(Time::FromUTCExploded(bad, &back));
-}
-
-TEST(TimeTest, ClocksMoveForwardAndCanBeSubstituted) {
-  TimeTicks a = DefaultTickClock::GetInstance()->NowTicks();
-  TimeTicks b = TimeTicks::Now();
-  EXPECT_FALSE(a.is_null());
-  EXPECT_LE(a, b);
-  Time now = DefaultClock::GetInstance()->Now();
-  EXPECT_LT(Time::FromTimeT(1600000000), now);
-
-  class FixedClock : public Clock {
-   public:
-    Time Now() const override { return Time::FromTimeT(42); }
-  } fixed;
-  const Clock* clock = &fixed;
-  EXPECT_EQ(42, clock->Now().ToTimeT());
 }
 
 }  // namespace

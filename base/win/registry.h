@@ -10,7 +10,7 @@
 // expanded with the current environment); data without a terminating null is
 // handled. Other types give ERROR_CANTREAD.
 //
-// This header also brings in RegistryValueIterator and RegistryKeyIterator.
+// This header also brings in RegistryKeyIterator.
 
 #ifndef BASE_WIN_REGISTRY_H_
 #define BASE_WIN_REGISTRY_H_
@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "base/win/registry_key_iterator.h"
-#include "base/win/registry_value_iterator.h"
 
 namespace base::win {
 

@@ -194,40 +194,14 @@ TEST_F(RegistryTest, Wow64ViewsOfLocalMachineSoftware) {
             reader.Open(HKEY_LOCAL_MACHINE, name.c_str(), KEY_READ | KEY_WOW64_32KEY));
 }
 
-TEST_F(RegistryTest, IteratorsVisitEverythingAndTolerateDeletion) {
-  ASSERT_EQ(ERROR_SUCCESS, key_.WriteValue(L"s", L"text"));
-  ASSERT_EQ(ERROR_SUCCESS, key_.WriteValue(L"d", 7));
-  const wchar_t raw[] = {L'x', L'y'};  // No terminator.
-  ASSERT_EQ(ERROR_SUCCESS, key_.WriteValue(L"raw", raw, sizeof(raw), REG_SZ));
-  std::wstring big(1000, L'q');
-  ASSERT_EQ(ERROR_SUCCESS, key_.WriteValue(L"big", big.c_str()));
-
+TEST_F(RegistryTest, KeyIteratorVisitsEverySubkeyAndToleratesDeletion) {
   std::set<std::wstring> names;
-  for (RegistryValueIterator it(HKEY_CURRENT_USER, path_.c_str()); it.Valid(); ++it) {
-    names.insert(it.Name());
-    if (it.Name() == std::wstring(L"s")) {
-      EXPECT_EQ(static_cast<DWORD>(REG_SZ), it.Type());
-      EXPECT_EQ(std::wstring(L"text"), it.Value());
-    } else if (it.Name() == std::wstring(L"d")) {
-      EXPECT_EQ(static_cast<DWORD>(REG_DWORD), it.Type());
-      EXPECT_EQ(4u, it.ValueSize());
-    } else if (it.Name() == std::wstring(L"raw")) {
-      EXPECT_EQ(std::wstring(L"xy"), it.Value());
-    } else if (it.Name() == std::wstring(L"big")) {
-      EXPECT_EQ(big, it.Value());
-    }
-    EXPECT_EQ(ERROR_SUCCESS, key_.DeleteValue(it.Name()));
-  }
-  EXPECT_EQ((std::set<std::wstring>{L"s", L"d", L"raw", L"big"}), names);
-  EXPECT_EQ(0u, key_.GetValueCount());
-
   for (const wchar_t* name : {L"k1", L"k2", L"k3"}) {
     RegKey sub;
     ASSERT_EQ(ERROR_SUCCESS,
               sub.Create(HKEY_CURRENT_USER, (path_ + L"\\" + name + L"\\deep").c_str(),
                          KEY_ALL_ACCESS));
   }
-  names.clear();
   RegistryKeyIterator keys(HKEY_CURRENT_USER, path_.c_str());
   EXPECT_EQ(3u, keys.SubkeyCount());
   for (; keys.Valid(); ++keys) {
@@ -236,8 +210,6 @@ TEST_F(RegistryTest, IteratorsVisitEverythingAndTolerateDeletion) {
   }
   EXPECT_EQ((std::set<std::wstring>{L"k1", L"k2", L"k3"}), names);
 
-  RegistryValueIterator missing(HKEY_CURRENT_USER, (path_ + L"\\missing").c_str());
-  EXPECT_FALSE(missing.Valid());
   EXPECT_FALSE(RegistryKeyIterator(HKEY_CURRENT_USER, (path_ + L"\\missing").c_str()).Valid());
 }
 

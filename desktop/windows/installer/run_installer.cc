@@ -1,7 +1,6 @@
 #include "desktop/windows/installer/run_installer.h"
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <cstdio>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/console_help.h"
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
@@ -349,7 +349,7 @@ bool RunInstaller() {
   bool result = false;
   {
     base::AtExitManager exit_manager;
-    HRESULT com_result = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    base::win::ScopedCOMInitializer com_initializer;
 
     if (command_line.HasSwitch(switches::kCrashReporterParentId)) {
       // The crash reporter process is not part of this build.
@@ -371,9 +371,6 @@ bool RunInstaller() {
         result = InstallerRun(command_line, current_folder).Run();
       }
     }
-
-    if (SUCCEEDED(com_result))
-      CoUninitialize();
   }
   return result;
 }

@@ -1,9 +1,11 @@
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
+#include "base/win/pe_header.h"
 
 namespace installer {
 
@@ -16,12 +18,8 @@ constexpr uint64_t kLengthFieldSize = 4;
 constexpr uint64_t kTableAlignment = 8;
 constexpr char kSevenZipSignature[] = {'7', 'z', '\xBC', '\xAF', '\x27', '\x1C'};
 
-// PE layout: "MZ" at 0, the offset of the PE signature at 0x3C, the machine
-// right after the signature, and the security data directory entry (offset,
-// size) at a distance from the signature that depends on the optional header.
-constexpr uint16_t kDosSignature = 0x5A4D;
-constexpr uint64_t kPeOffsetField = 0x3C;
-constexpr uint32_t kPeSignature = 0x00004550;
+// The security data directory entry (offset, size) lies at a distance from
+// the PE signature that depends on the optional header's layout.
 constexpr uint16_t kMachineI386 = 0x014C;
 constexpr uint64_t kSecurityEntryPe32 = 152;
 constexpr uint64_t kSecurityEntryPe32Plus = 168;
@@ -97,18 +95,22 @@ PayloadType PayloadReader::ReadPayload() {
     return PayloadType::none;
   }
 
-  uint16_t dos_signature = 0;
-  uint32_t pe_offset = 0;
-  uint32_t pe_signature = 0;
-  uint16_t machine = 0;
-  if (!ReadUInt16(0, &dos_signature) || dos_signature != kDosSignature ||
-      !ReadUInt32(kPeOffsetField, &pe_offset) || !ReadUInt32(pe_offset, &pe_signature) ||
-      pe_signature != kPeSignature || !ReadUInt16(uint64_t{pe_offset} + 4, &machine)) {
+  base::win::PeHeader header;
+  if (!base::win::ReadPeHeader(
+          [this](uint64_t offset, void* out, size_t size) {
+            std::string_view bytes;
+            if (!GetBytes(offset, size, &bytes))
+              return false;
+            memcpy(out, bytes.data(), size);
+            return true;
+          },
+          &header)) {
     return PayloadType::corrupted;
   }
 
-  const uint64_t entry = uint64_t{pe_offset} +
-                         (machine == kMachineI386 ? kSecurityEntryPe32 : kSecurityEntryPe32Plus);
+  const uint64_t entry =
+      uint64_t{header.signature_offset} +
+      (header.machine == kMachineI386 ? kSecurityEntryPe32 : kSecurityEntryPe32Plus);
   uint32_t certificate_entry_offset = 0;
   uint32_t certificate_size = 0;
   if (!ReadUInt32(entry, &certificate_entry_offset) ||
@@ -181,15 +183,6 @@ bool PayloadReader::FindPayloadEndingAt(uint64_t length_position) {
   }
   payload_length_ = length;
   payload_offset_ = start;
-  return true;
-}
-
-bool PayloadReader::ReadUInt16(uint64_t offset, uint16_t* value) const {
-  std::string_view bytes;
-  if (!GetBytes(offset, 2, &bytes))
-    return false;
-  *value = static_cast<uint16_t>(static_cast<uint8_t>(bytes[0]) |
-                                 static_cast<uint8_t>(bytes[1]) << 8);
   return true;
 }
 

@@ -87,8 +87,7 @@ class PayloadReader {
   // success stores the payload length and offset.
   bool FindPayloadEndingAt(uint64_t length_position);
 
-  // Bounds-checked little-endian reads of the mapping.
-  bool ReadUInt16(uint64_t offset, uint16_t* value) const;
+  // A bounds-checked little-endian read of the mapping.
   bool ReadUInt32(uint64_t offset, uint32_t* value) const;
   // The mapped bytes [offset, offset + length), or an empty view (and false)
   // when they do not all lie inside the mapping.

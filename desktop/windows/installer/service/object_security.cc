@@ -1,12 +1,12 @@
 #include "desktop/windows/installer/service/object_security.h"
 
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/scoped_localalloc.h"
+#include "base/win/security_util.h"
 
 namespace installer {
 
@@ -29,46 +29,17 @@ bool GetGenericMapping(SE_OBJECT_TYPE object_type, GENERIC_MAPPING* mapping) {
   }
 }
 
-struct SidDeleter {
-  void operator()(void* sid) const { ::FreeSid(sid); }
-};
-using ScopedSid = std::unique_ptr<void, SidDeleter>;
-
-ScopedSid CreateAdministratorsSid() {
-  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  PSID sid = nullptr;
-  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid)) {
-    PLOG(ERROR) << "AllocateAndInitializeSid failed";
-    return nullptr;
-  }
-  return ScopedSid(sid);
-}
-
 bool OpenIdentificationToken(base::win::ScopedHandle* identification) {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &token)) {
-    PLOG(ERROR) << "OpenProcessToken failed";
-    return false;
-  }
-  base::win::ScopedHandle process_token(token);
-  HANDLE duplicate = nullptr;
-  if (!::DuplicateToken(process_token.Get(), SecurityIdentification, &duplicate)) {
-    PLOG(ERROR) << "DuplicateToken failed";
-    return false;
-  }
-  identification->Set(duplicate);
-  return true;
+  base::win::ScopedHandle process_token;
+  return base::win::OpenProcessToken(TOKEN_QUERY | TOKEN_DUPLICATE, &process_token) &&
+         base::win::DuplicateIdentificationToken(process_token.Get(), identification);
 }
 
 // The SID of the process's user, copied out of the token.
 bool GetCurrentUserSid(std::vector<BYTE>* sid) {
-  HANDLE token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    PLOG(ERROR) << "OpenProcessToken failed";
+  base::win::ScopedHandle process_token;
+  if (!base::win::OpenProcessToken(TOKEN_QUERY, &process_token))
     return false;
-  }
-  base::win::ScopedHandle process_token(token);
   DWORD size = 0;
   ::GetTokenInformation(process_token.Get(), TokenUser, nullptr, 0, &size);
   if (size == 0) {
@@ -324,15 +295,12 @@ bool RestoreObjectSecurity(SavedObjectSecurity* saved) {
 
 bool TakeOwnershipForAdministrators(const std::wstring& object_name,
                                     SE_OBJECT_TYPE object_type) {
-  HANDLE raw_token = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &raw_token)) {
-    PLOG(ERROR) << "OpenProcessToken failed";
+  base::win::ScopedHandle token;
+  if (!base::win::OpenProcessToken(TOKEN_ADJUST_PRIVILEGES, &token))
     return false;
-  }
-  base::win::ScopedHandle token(raw_token);
   if (!EnablePrivilege(SE_TAKE_OWNERSHIP_NAME, true, token.Get()))
     return false;
-  ScopedSid administrators = CreateAdministratorsSid();
+  base::win::ScopedSid administrators = base::win::CreateAdministratorsSid();
   DWORD result = ERROR_INVALID_SID;
   if (administrators) {
     std::wstring name = object_name;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "base/at_exit.h"
+#include "base/lazy_instance_helpers.h"
 #include "base/logging.h"
 
 namespace installer {
@@ -15,31 +15,17 @@ constexpr char kPoolName[] = "PrefsTaskPool";
 constexpr size_t kPoolThreads = 2;
 constexpr DWORD kReleasePollMs = 100;
 
-// 0: no holder; 1: a holder is being built; otherwise the holder.
-constexpr uintptr_t kNoHolder = 0;
-constexpr uintptr_t kBuildingHolder = 1;
-std::atomic<uintptr_t> g_holder{kNoHolder};
+// The holder's address once built (see base::GetOrCreateLazyPointer); back to
+// 0 after the at-exit shutdown.
+std::atomic<uintptr_t> g_holder{0};
 
 }  // namespace
 
 // static
 PrefsTaskPoolHolder* PrefsTaskPoolHolder::GetInstance() {
-  uintptr_t value = g_holder.load(std::memory_order_acquire);
-  if (value > kBuildingHolder)
-    return reinterpret_cast<PrefsTaskPoolHolder*>(value);
-
-  uintptr_t expected = kNoHolder;
-  if (g_holder.compare_exchange_strong(expected, kBuildingHolder, std::memory_order_acq_rel)) {
-    auto* holder = new PrefsTaskPoolHolder();
-    g_holder.store(reinterpret_cast<uintptr_t>(holder), std::memory_order_release);
-    base::AtExitManager::RegisterCallback(&PrefsTaskPoolHolder::ShutDownAtExit, holder);
-    return holder;
-  }
-  while ((value = g_holder.load(std::memory_order_acquire)) == kBuildingHolder)
-    ::Sleep(0);
-  if (value == kNoHolder)  // Shut down meanwhile: build anew.
-    return GetInstance();
-  return reinterpret_cast<PrefsTaskPoolHolder*>(value);
+  return base::GetOrCreateLazyPointer<PrefsTaskPoolHolder>(
+      g_holder, [] { return new PrefsTaskPoolHolder(); }, &PrefsTaskPoolHolder::ShutDownAtExit,
+      nullptr);
 }
 
 PrefsTaskPoolHolder::PrefsTaskPoolHolder()
@@ -56,8 +42,8 @@ scoped_refptr<JsonPrefStore> PrefsTaskPoolHolder::CreateJsonPrefStore(
 }
 
 // static
-void PrefsTaskPoolHolder::ShutDownAtExit(void* param) {
-  auto* holder = static_cast<PrefsTaskPoolHolder*>(param);
+void PrefsTaskPoolHolder::ShutDownAtExit(void*) {
+  auto* holder = reinterpret_cast<PrefsTaskPoolHolder*>(g_holder.load(std::memory_order_acquire));
   // Waiting comes before the shutdown: a store released during the wait
   // posts its last write, which a pool already shut down would refuse.
   if (holder->wait_for_release_) {
@@ -67,7 +53,7 @@ void PrefsTaskPoolHolder::ShutDownAtExit(void* param) {
   holder->pool_->Shutdown();
   holder->pool_ = nullptr;
   delete holder;
-  g_holder.store(kNoHolder, std::memory_order_release);
+  g_holder.store(0, std::memory_order_release);
 }
 
 PrefsTaskPoolHolder* GetPrefsTaskPool() {

@@ -41,7 +41,9 @@ class PrefsTaskPoolHolder {
   PrefsTaskPoolHolder();
   ~PrefsTaskPoolHolder();
 
-  static void ShutDownAtExit(void* holder);
+  // Shuts the pool down and forgets the holder, so that a later call builds
+  // a new one.
+  static void ShutDownAtExit(void* unused);
 
   std::atomic<bool> wait_for_release_{false};
   scoped_refptr<base::SequencedWorkerPool> pool_;

@@ -11,6 +11,7 @@
 #include "base/logging.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/pe_header.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/service/user_token.h"
 #include "product_config/product_config.h"
@@ -186,25 +187,15 @@ PeArchitecture GetPeArchitecture(const base::FilePath& path) {
   if (length <= 0 || length >= (int64_t{1} << 31))
     return PE_ARCHITECTURE_NOT_PE;
 
-  IMAGE_DOS_HEADER dos_header;
-  if (length < static_cast<int64_t>(sizeof(dos_header)) ||
-      !ReadExactly(&file, 0, &dos_header, sizeof(dos_header)) ||
-      dos_header.e_magic != IMAGE_DOS_SIGNATURE) {
+  base::win::PeHeader header;
+  if (!base::win::ReadPeHeader(
+          [&file](uint64_t offset, void* out, size_t size) {
+            return ReadExactly(&file, static_cast<int64_t>(offset), out, static_cast<int>(size));
+          },
+          &header)) {
     return PE_ARCHITECTURE_NOT_PE;
   }
-  // The signature and the file header must lie wholly inside the file.
-  struct {
-    DWORD signature;
-    IMAGE_FILE_HEADER file_header;
-  } pe_header;
-  const int64_t pe_offset = static_cast<uint32_t>(dos_header.e_lfanew);
-  if (pe_offset + static_cast<int64_t>(sizeof(pe_header)) > length ||
-      !ReadExactly(&file, pe_offset, &pe_header, sizeof(pe_header)) ||
-      pe_header.signature != IMAGE_NT_SIGNATURE) {
-    return PE_ARCHITECTURE_NOT_PE;
-  }
-  return pe_header.file_header.Machine == IMAGE_FILE_MACHINE_I386 ? PE_ARCHITECTURE_I386
-                                                                   : PE_ARCHITECTURE_OTHER;
+  return header.machine == IMAGE_FILE_MACHINE_I386 ? PE_ARCHITECTURE_I386 : PE_ARCHITECTURE_OTHER;
 }
 
 std::string GetChannelName() {

@@ -2,26 +2,13 @@
 
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/security_util.h"
 
 namespace installer {
 
-namespace {
-
-bool OpenProcessToken(base::win::ScopedHandle* token) {
-  HANDLE handle = nullptr;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE, &handle)) {
-    PLOG(ERROR) << "OpenProcessToken failed";
-    return false;
-  }
-  token->Set(handle);
-  return true;
-}
-
-}  // namespace
-
 bool UserTokenImpl::GetElevationType(TOKEN_ELEVATION_TYPE* type) const {
   base::win::ScopedHandle token;
-  if (!OpenProcessToken(&token))
+  if (!base::win::OpenProcessToken(TOKEN_QUERY, &token))
     return false;
   DWORD size = 0;
   if (!::GetTokenInformation(token.Get(), TokenElevationType, type, sizeof(*type), &size)) {
@@ -33,7 +20,7 @@ bool UserTokenImpl::GetElevationType(TOKEN_ELEVATION_TYPE* type) const {
 
 bool UserTokenImpl::IsAdministratorsMember(bool linked, bool* is_member) const {
   base::win::ScopedHandle token;
-  if (!OpenProcessToken(&token))
+  if (!base::win::OpenProcessToken(TOKEN_QUERY | TOKEN_DUPLICATE, &token))
     return false;
   if (linked) {
     TOKEN_LINKED_TOKEN linked_token = {};
@@ -46,25 +33,14 @@ bool UserTokenImpl::IsAdministratorsMember(bool linked, bool* is_member) const {
     token.Set(linked_token.LinkedToken);
   }
   // CheckTokenMembership wants an impersonation token.
-  HANDLE duplicate = nullptr;
-  if (!::DuplicateToken(token.Get(), SecurityIdentification, &duplicate)) {
-    PLOG(ERROR) << "DuplicateToken failed";
+  base::win::ScopedHandle identification;
+  if (!base::win::DuplicateIdentificationToken(token.Get(), &identification))
     return false;
-  }
-  base::win::ScopedHandle identification(duplicate);
-
-  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
-  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                  &administrators)) {
-    PLOG(ERROR) << "AllocateAndInitializeSid failed";
+  base::win::ScopedSid administrators = base::win::CreateAdministratorsSid();
+  if (!administrators)
     return false;
-  }
   BOOL member = FALSE;
-  const BOOL checked = ::CheckTokenMembership(identification.Get(), administrators, &member);
-  ::FreeSid(administrators);
-  if (!checked) {
+  if (!::CheckTokenMembership(identification.Get(), administrators.get(), &member)) {
     PLOG(ERROR) << "CheckTokenMembership failed";
     return false;
   }

@@ -1,0 +1,71 @@
+// The signed executables that tests/fixtures/signatures makes at build time
+// (see make_signature_fixtures.py there for what each one is), and the
+// registry view and trusted roots signature checks need.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_SIGNATURE_FIXTURES_H_
+#define DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_SIGNATURE_FIXTURES_H_
+
+#include <windows.h>
+
+#include <wincrypt.h>
+
+#include <string>
+
+#include "base/base_paths.h"
+#include "base/files/file_util.h"
+#include "base/files/file_path.h"
+#include "base/path_service.h"
+#include "base/test/test_environment.h"
+#include "base/win/registry.h"
+
+namespace installer {
+
+inline base::FilePath GetSignatureFixture(const std::wstring& name) {
+  base::FilePath exe_dir;
+  base::PathService::Get(base::DIR_EXE, &exe_dir);
+  return exe_dir.DirName().Append(L"fixtures").Append(L"signatures").Append(name);
+}
+
+// Signature checks find the system's cryptographic providers under the real
+// HKEY_LOCAL_MACHINE, which the test process's redirection hides. While this
+// object lives HKEY_LOCAL_MACHINE is the real one again; the checks only read it.
+class ScopedRealLocalMachine {
+ public:
+  ScopedRealLocalMachine() { RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr); }
+  ScopedRealLocalMachine(const ScopedRealLocalMachine&) = delete;
+  ScopedRealLocalMachine& operator=(const ScopedRealLocalMachine&) = delete;
+  ~ScopedRealLocalMachine() {
+    HKEY user = nullptr;
+    if (RegOpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS)
+      return;
+    base::win::RegKey scratch(user, (base::test::ScratchRegistryPath() + L"\\HKLM").c_str(),
+                              KEY_ALL_ACCESS);
+    RegCloseKey(user);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch.Handle());
+  }
+};
+
+// Makes the test signing certificates trusted roots of the current user.
+// The user's root store lives in HKEY_CURRENT_USER, which is the test
+// process's scratch hive: nothing outside the test sees them. The chain engine
+// reads the store when it is first used, so call this before any check.
+inline bool TrustTestRoots() {
+  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                   CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  if (!store)
+    return false;
+  bool added = true;
+  for (const wchar_t* name : {L"expected.cer", L"other.cer"}) {
+    std::string der;
+    added = added && base::ReadFileToString(GetSignatureFixture(name), &der) &&
+            CertAddEncodedCertificateToStore(
+                store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+  }
+  CertCloseStore(store, 0);
+  return added;
+}
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_SIGNATURE_FIXTURES_H_

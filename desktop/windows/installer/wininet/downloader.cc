@@ -1,0 +1,701 @@
+#include "desktop/windows/installer/wininet/downloader.h"
+
+#include <wininet.h>
+
+#include <utility>
+
+#include "base/functional/bind.h"
+#include "base/location.h"
+#include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_util.h"
+#include "base/strings/stringprintf.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/wininet/host_allow_list.h"
+#include "desktop/windows/installer/wininet/package_fetcher_observer.h"
+#include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
+#include "desktop/windows/installer/wininet/wininet_termination_thread.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+
+namespace {
+
+// The downloader whose read is under way on this thread, for status callbacks
+// that WinINet makes during the read without the request's context.
+thread_local Downloader* g_reading_downloader = nullptr;
+
+class ScopedReadingDownloader {
+ public:
+  explicit ScopedReadingDownloader(Downloader* downloader) { g_reading_downloader = downloader; }
+  ~ScopedReadingDownloader() { g_reading_downloader = nullptr; }
+};
+
+bool IsConnectivityError(DWORD error) {
+  switch (error) {
+    case ERROR_INTERNET_TIMEOUT:                 // 12002
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:       // 12007
+    case ERROR_INTERNET_CANNOT_CONNECT:          // 12029
+    case ERROR_INTERNET_CONNECTION_ABORTED:      // 12030
+    case ERROR_INTERNET_CONNECTION_RESET:        // 12031
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE:     // 12152
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsReadInterruption(DWORD error) {
+  return error == ERROR_INTERNET_NAME_NOT_RESOLVED || error == ERROR_INTERNET_CONNECTION_ABORTED ||
+         error == ERROR_INTERNET_CONNECTION_RESET;
+}
+
+// The first byte of a "bytes first-last/total" Content-Range, and the total
+// when one is given (else -1).
+bool ParseContentRange(const std::wstring& value, int64_t* first, int64_t* total) {
+  std::wstring_view text = base::TrimWhitespace(value, base::TRIM_ALL);
+  constexpr std::wstring_view kUnit = L"bytes";
+  if (!base::StartsWith(text, kUnit, base::CompareCase::INSENSITIVE_ASCII))
+    return false;
+  text.remove_prefix(kUnit.size());
+  text = base::TrimWhitespace(text, base::TRIM_LEADING);
+  size_t dash = text.find(L'-');
+  size_t slash = text.find(L'/');
+  if (dash == std::wstring_view::npos || slash == std::wstring_view::npos || slash < dash)
+    return false;
+  if (!base::StringToInt64(text.substr(0, dash), first))
+    return false;
+  std::wstring_view total_text = text.substr(slash + 1);
+  if (total_text == L"*" || !base::StringToInt64(total_text, total))
+    *total = -1;
+  return true;
+}
+
+int ClampToInt(int64_t value) {
+  return value > INT32_MAX ? INT32_MAX : static_cast<int>(value);
+}
+
+}  // namespace
+
+struct Downloader::ReadBuffers : INTERNET_BUFFERSA {};
+
+Downloader::Downloader(PackageFetcherUIDelegate* ui_delegate, PackageFetcherObserver* observer)
+    : read_buffer_(kDefaultReadSize),
+      read_buffers_(std::make_unique<ReadBuffers>()),
+      termination_event_(base::WaitableEvent::ResetPolicy::MANUAL,
+                         base::WaitableEvent::InitialState::NOT_SIGNALED),
+      ui_delegate_(ui_delegate),
+      observer_(observer) {
+  CHECK(ui_delegate_) << "A downloader needs a UI delegate";
+}
+
+Downloader::~Downloader() {
+  weak_factory_.InvalidateWeakPtrs();
+  CloseSession();
+  JoinTerminationThread();
+}
+
+void Downloader::set_read_size(size_t read_size) {
+  read_buffer_.assign(read_size ? read_size : kDefaultReadSize, 0);
+}
+
+bool Downloader::StartDownload(const std::wstring& url,
+                               std::string post_body,
+                               base::OnceClosure completion,
+                               std::unique_ptr<ResponseWriter> writer,
+                               std::unique_ptr<DownloadStatsObserver> stats_observer) {
+  CHECK(writer && stats_observer);
+  LOG(INFO) << "Starting download from " << url;
+  {
+    base::AutoLock hold(state_text_lock_);
+    state_text_.clear();
+  }
+  if (state() == STATE_REQUEST_SENT || state() == STATE_RECEIVING_DATA)
+    Stop();
+  // WinINet may still call back for the previous download; its writer and
+  // observer must live until it has let go.
+  JoinTerminationThread();
+
+  writer_ = std::move(writer);
+  stats_observer_ = std::move(stats_observer);
+  {
+    base::AutoLock hold(writer_lock_);
+    writer_finished_ = false;
+  }
+  completion_ = std::move(completion);
+  task_runner_ = base::SingleThreadTaskRunner::GetCurrentDefault();
+  url_ = url;
+  downloaded_size_ = 0;
+  bytes_received_ = 0;
+  requested_offset_ = 0;
+  http_status_ = 0;
+  retry_count_ = 0;
+  has_retried_ = false;
+  outcome_claimed_ = false;
+  chunk_delivered_ = false;
+
+  if (!CrackUrl(url_, &cracked_url_)) {
+    AppendFailure(base::StringPrintf("Could not parse URL %s", base::WideToUTF8(url_).c_str()));
+    SetState(STATE_FAILED);
+    return false;
+  }
+  if (!IsHostAllowed(cracked_url_.host, allowed_hosts_)) {
+    AppendFailure(base::StringPrintf("Domain disallowed %s", base::WideToUTF8(url_).c_str()));
+    SetState(STATE_FAILED);
+    return false;
+  }
+
+  weak_factory_.InvalidateWeakPtrs();
+  weak_this_ = weak_factory_.GetWeakPtr();
+  expected_size_ = 0;
+
+  std::wstring user_agent = L"Velto NetInstaller/" + base::UTF8ToWide(GetVersion());
+  session_ = InternetOpenW(user_agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                           INTERNET_FLAG_ASYNC);
+  if (!session_) {
+    AppendFailure(
+        base::StringPrintf("InternetOpen failed for %s", base::WideToUTF8(user_agent).c_str()));
+    SetState(STATE_FAILED);
+    return false;
+  }
+  InternetSetStatusCallbackW(session_, &Downloader::InternetStatusCallback);
+
+  post_body_ = std::move(post_body);
+  HINTERNET connection =
+      InternetConnectW(session_, cracked_url_.host.c_str(), cracked_url_.port, nullptr, nullptr,
+                       INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (!connection) {
+    AppendFailure(base::StringPrintf("InternetConnect failed for %s:%d",
+                                     base::WideToUTF8(cracked_url_.host).c_str(),
+                                     cracked_url_.port));
+    CloseSession();
+    SetState(STATE_FAILED);
+    return false;
+  }
+  {
+    base::AutoLock hold(handles_lock_);
+    connection_ = connection;
+  }
+
+  stats_observer_->OnChunkStart(ClampToInt(downloaded_size_));
+  // Set before sending: the reply may complete on another thread at once.
+  SetState(STATE_REQUEST_SENT);
+  if (!OpenRequest(std::wstring())) {
+    LOG(ERROR) << "Could not send Request";
+    CloseSession();
+    SetState(STATE_FAILED);
+    return false;
+  }
+  return true;
+}
+
+void Downloader::Stop() {
+  LOG(INFO) << "Stopping the download";
+  weak_factory_.InvalidateWeakPtrs();
+  CloseSession();
+  JoinTerminationThread();
+  SetState(STATE_STOPPED);
+}
+
+std::string Downloader::GetStateText() const {
+  base::AutoLock hold(state_text_lock_);
+  return state_text_;
+}
+
+void Downloader::SetState(State state) {
+  state_ = state;
+  VLOG(1) << "Downloader state: " << static_cast<int>(state);
+}
+
+void Downloader::AppendFailure(const std::string& text) {
+  PLOG(ERROR) << text;
+  base::AutoLock hold(state_text_lock_);
+  state_text_ += text;
+  state_text_ += "\n";
+}
+
+void Downloader::Fail(const std::string& text) {
+  AppendFailure(text);
+  if (ClaimOutcome())
+    PostToLoop(base::BindOnce(&Downloader::DownloadFailed, weak_this_));
+}
+
+bool Downloader::ClaimOutcome() {
+  return !outcome_claimed_.exchange(true);
+}
+
+void Downloader::PostToLoop(base::OnceClosure task, base::TimeDelta delay) {
+  task_runner_->PostDelayedTask(FROM_HERE, std::move(task), delay);
+}
+
+void Downloader::PostProgress(void (PackageFetcherObserver::*report)(int), int64_t value) {
+  if (!observer_)
+    return;
+  PostToLoop(base::BindOnce(
+      [](base::WeakPtr<Downloader> self, PackageFetcherObserver* observer,
+         void (PackageFetcherObserver::*report)(int), int value) {
+        if (self)
+          (observer->*report)(value);
+      },
+      weak_this_, observer_, report, ClampToInt(value)));
+}
+
+bool Downloader::OpenRequest(const std::wstring& extra_headers) {
+  VLOG(1) << "Opening internet request";
+  const bool is_get = post_body_.empty();
+  DWORD flags = INTERNET_FLAG_RELOAD;
+  if (cracked_url_.scheme == INTERNET_SCHEME_HTTPS)
+    flags |= INTERNET_FLAG_SECURE;
+  HINTERNET connection;
+  {
+    base::AutoLock hold(handles_lock_);
+    connection = connection_;
+  }
+  // WinINet reports the new handle to the status callback from inside the
+  // call: no lock may be held across it.
+  HINTERNET request = connection ? HttpOpenRequestW(connection, is_get ? L"GET" : L"POST",
+                                                    cracked_url_.path.c_str(), L"HTTP/1.1",
+                                                    nullptr, nullptr, flags,
+                                                    reinterpret_cast<DWORD_PTR>(this))
+                                 : nullptr;
+  {
+    base::AutoLock hold(handles_lock_);
+    request_ = request;
+  }
+  const std::string request_text = base::StringPrintf(
+      "%s:%d%s, scheme %d, payload empty %d", base::WideToUTF8(cracked_url_.host).c_str(),
+      cracked_url_.port, base::WideToUTF8(cracked_url_.path).c_str(), cracked_url_.scheme,
+      is_get ? 1 : 0);
+  if (!request) {
+    AppendFailure("HttpOpenRequest failed for " + request_text);
+    return false;
+  }
+  VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
+  chunk_delivered_ = false;
+  read_pending_ = false;
+  BOOL sent = HttpSendRequestW(
+      request, extra_headers.empty() ? nullptr : extra_headers.c_str(),
+      extra_headers.empty() ? 0 : static_cast<DWORD>(-1), is_get ? nullptr : post_body_.data(),
+      static_cast<DWORD>(post_body_.size()));
+  if (!sent && GetLastError() != ERROR_IO_PENDING) {
+    AppendFailure("HttpSendRequest failed for " + request_text);
+    return false;
+  }
+  return true;
+}
+
+// static
+void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
+                                                 DWORD_PTR context,
+                                                 DWORD status,
+                                                 LPVOID information,
+                                                 DWORD information_length) {
+  Downloader* downloader = reinterpret_cast<Downloader*>(context);
+  if (!downloader) {
+    downloader = g_reading_downloader;
+    if (!downloader)
+      return;
+    downloader->stats_observer_->OnNullRequestContext();
+  }
+  VLOG(2) << "InternetStatusCallback called with code " << status;
+  switch (status) {
+    case INTERNET_STATUS_CONNECTED_TO_SERVER:
+      if (information)
+        downloader->stats_observer_->OnServerAddress(static_cast<const char*>(information));
+      break;
+    case INTERNET_STATUS_HANDLE_CLOSING:
+      downloader->OnHandleClosing(handle);
+      break;
+    case INTERNET_STATUS_REQUEST_COMPLETE:
+      downloader->OnRequestComplete(
+          information ? static_cast<INTERNET_ASYNC_RESULT*>(information)->dwError
+                      : ERROR_INTERNET_INTERNAL_ERROR);
+      break;
+    case INTERNET_STATUS_REDIRECT:
+      downloader->OnRedirect(static_cast<const wchar_t*>(information));
+      break;
+    default:
+      break;
+  }
+}
+
+void Downloader::OnHandleClosing(InternetHandle handle) {
+  base::AutoLock hold(handles_lock_);
+  if (!handle || handle != closing_connection_)
+    return;
+  VLOG(1) << "Wininet request cancelled. unregistering the callback.";
+  InternetSetStatusCallbackW(handle, nullptr);
+  closing_connection_ = nullptr;
+  termination_event_.Signal();
+}
+
+void Downloader::OnRequestComplete(DWORD error) {
+  stats_observer_->OnWinInetError(static_cast<int>(error));
+  // A download whose outcome is decided (failed, refused redirect) takes no
+  // further step, whatever WinINet reports for its closed request.
+  if (outcome_claimed_)
+    return;
+  if (error == ERROR_SUCCESS) {
+    VLOG(2) << "Handling request completion";
+    if (state() == STATE_REQUEST_SENT) {
+      if (HandleInitialCompletion())
+        HandleCompletionInProgress();
+    } else if (state() == STATE_RECEIVING_DATA) {
+      HandleCompletionInProgress();
+    }
+    return;
+  }
+  RetryOrFail(error, IsConnectivityError(error),
+              "Request completed with an error indicating connectivity issues: ",
+              "Request completed with an unexpected error: %lu");
+}
+
+void Downloader::RetryOrFail(DWORD error,
+                             bool transient,
+                             const char* transient_text,
+                             const char* failure_format) {
+  if (transient) {
+    LOG(WARNING) << transient_text << error;
+    CheckRetriesAndResume(static_cast<int>(error));
+    return;
+  }
+  Fail(base::StringPrintf(failure_format, error));
+}
+
+void Downloader::OnRedirect(const wchar_t* new_url) {
+  VLOG(1) << "Redirect occured";
+  std::wstring url = new_url ? new_url : L"";
+  stats_observer_->OnRedirect(url);
+  CrackedUrl cracked;
+  const bool parsed = CrackUrl(url, &cracked);
+  if (parsed && IsHostAllowed(cracked.host, allowed_hosts_))
+    return;
+  const std::string text = base::StringPrintf(
+      parsed ? "Redirect URL is disallowed %s" : "Redirect URL failed to parse %s",
+      base::WideToUTF8(url).c_str());
+  // Closing the request stops WinINet from following the redirect; the
+  // connection is closed with the session when the failure is handled.
+  Fail(text);
+  CloseRequest();
+}
+
+bool Downloader::HandleInitialCompletion() {
+  LOG(INFO) << "Initial request completion";
+  HINTERNET request;
+  {
+    base::AutoLock hold(handles_lock_);
+    request = request_;
+  }
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!request || !HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                  &status, &size, nullptr)) {
+    // Nothing else would end the download: fail it rather than wait forever.
+    Fail("Could not obtain HTTP response code");
+    return false;
+  }
+  http_status_ = static_cast<int>(status);
+  stats_observer_->OnHttpStatus(static_cast<int>(status));
+  for (const wchar_t* name : {L"Date", L"Server", L"X-Served-By", L"Content-Length"})
+    stats_observer_->OnResponseHeader(name, QueryHeader(name));
+
+  if (status == HTTP_STATUS_OK) {
+    if (requested_offset_ > 0) {
+      // The server ignored the Range: the reply is the whole body again.
+      LOG(WARNING) << "Server answered a range request with the whole file; starting over";
+      bool rewound;
+      {
+        base::AutoLock hold(writer_lock_);
+        rewound = !writer_finished_ && writer_->Rewind();
+      }
+      if (!rewound) {
+        Fail(base::StringPrintf("Failed writing the response with error %lu",
+                                writer_->last_error()));
+        return false;
+      }
+      downloaded_size_ = 0;
+      requested_offset_ = 0;
+    }
+    expected_size_ = 0;
+    DWORD length = 0;
+    DWORD length_size = sizeof(length);
+    if (HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length,
+                       &length_size, nullptr)) {
+      expected_size_ = length;
+      VLOG(1) << "Expected total size: " << expected_size_;
+    } else {
+      PLOG(INFO) << "Could not get Content-Length from response";
+    }
+    PostProgress(&PackageFetcherObserver::SetTotalProgress, expected_size_);
+  }
+  if (status == HTTP_STATUS_PARTIAL_CONTENT && !ContinuesWhereAsked())
+    return false;
+  if (status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT) {
+    SetState(STATE_RECEIVING_DATA);
+    return true;
+  }
+  if (status == HTTP_STATUS_PROXY_AUTH_REQ) {
+    LOG(WARNING) << "Request completed with a proxy authentication request";
+    stats_observer_->OnProxyLoginNeeded();
+    ui_delegate_->RunUICallbackAndPostReply(
+        base::BindOnce(
+            [](HINTERNET request, HWND parent) -> DWORD {
+              return InternetErrorDlg(parent, request, ERROR_INTERNET_INCORRECT_PASSWORD,
+                                      FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                                          FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                          FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                                      nullptr);
+            },
+            request),
+        task_runner_, base::BindOnce(&Downloader::ProxyLoginResult, weak_this_));
+    return false;
+  }
+  if (status == HTTP_STATUS_BAD_GATEWAY || status == HTTP_STATUS_SERVICE_UNAVAIL ||
+      status == HTTP_STATUS_GATEWAY_TIMEOUT) {
+    LOG(WARNING) << "Download failed with " << status << " error";
+    CheckRetriesAndResume(static_cast<int>(status));
+    return false;
+  }
+  Fail(base::StringPrintf("Request completed with an unexpected HTTP status %lu", status));
+  return false;
+}
+
+bool Downloader::ContinuesWhereAsked() {
+  int64_t first = 0;
+  int64_t total = -1;
+  std::wstring range = QueryHeader(L"Content-Range");
+  if (!ParseContentRange(range, &first, &total) || first != downloaded_size_) {
+    Fail(base::StringPrintf("Partial content starts elsewhere than asked (%lld): %s",
+                            static_cast<long long>(downloaded_size_.load()),
+                            base::WideToUTF8(range).c_str()));
+    return false;
+  }
+  if (expected_size_ == 0 && total > 0) {
+    expected_size_ = total;
+    PostProgress(&PackageFetcherObserver::SetTotalProgress, expected_size_);
+  }
+  return true;
+}
+
+std::wstring Downloader::QueryHeader(const wchar_t* name) {
+  HINTERNET request;
+  {
+    base::AutoLock hold(handles_lock_);
+    request = request_;
+  }
+  wchar_t buffer[1024];
+  wcsncpy(buffer, name, 1023);
+  buffer[1023] = L'\0';
+  DWORD size = sizeof(buffer) - sizeof(wchar_t);
+  if (!request || !HttpQueryInfoW(request, HTTP_QUERY_CUSTOM, buffer, &size, nullptr))
+    return std::wstring();
+  return std::wstring(buffer, size / sizeof(wchar_t));
+}
+
+void Downloader::HandleCompletionInProgress() {
+  HINTERNET request;
+  {
+    base::AutoLock hold(handles_lock_);
+    request = request_;
+  }
+  INTERNET_BUFFERSA& buffers = *read_buffers_;
+  DWORD pending = 0;
+  bool end_of_data = false;
+  if (read_pending_) {
+    // The asynchronous read that this completion ends left its bytes in the
+    // buffer.
+    read_pending_ = false;
+    pending = buffers.dwBufferLength;
+    bytes_received_ += pending;
+    end_of_data = pending == 0;
+  }
+  while (!end_of_data) {
+    VLOG(2) << "Additional data downloaded";
+    if (pending > 0) {
+      bool written;
+      {
+        base::AutoLock hold(writer_lock_);
+        written = !writer_finished_ && writer_->Write(read_buffer_.data(), pending);
+      }
+      if (!written) {
+        Fail(base::StringPrintf("Failed writing the response with error %lu",
+                                writer_->last_error()));
+        return;
+      }
+      downloaded_size_ += pending;
+      if (!chunk_delivered_) {
+        // A chunk that delivers data ends the run of failed attempts.
+        chunk_delivered_ = true;
+        retry_count_ = 0;
+      }
+      VLOG(2) << "Downloaded size: " << downloaded_size_;
+      PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
+      pending = 0;
+    }
+
+    buffers = {};
+    buffers.dwStructSize = sizeof(buffers);
+    buffers.lpvBuffer = read_buffer_.data();
+    buffers.dwBufferLength = static_cast<DWORD>(read_buffer_.size());
+    read_pending_ = true;
+    BOOL read;
+    {
+      ScopedReadingDownloader reading(this);
+      read = request && InternetReadFileExA(request, &buffers, IRF_ASYNC,
+                                            reinterpret_cast<DWORD_PTR>(this));
+    }
+    if (!read) {
+      DWORD error = request ? GetLastError() : ERROR_INVALID_HANDLE;
+      if (error == ERROR_IO_PENDING) {
+        // The request-complete status that follows carries the bytes.
+        VLOG(2) << "More data pending";
+        return;
+      }
+      read_pending_ = false;
+      if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
+        return;
+      RetryOrFail(error, IsReadInterruption(error),
+                  "Download interrupted by loss of connectivity: ",
+                  "Download interrupted for unknown reason: %lu");
+      return;
+    }
+    read_pending_ = false;
+    pending = buffers.dwBufferLength;
+    bytes_received_ += pending;
+    end_of_data = pending == 0;
+  }
+
+  LOG(INFO) << "Done reading from Internet";
+  if (downloaded_size_ < expected_size_) {
+    LOG(WARNING) << "Download completed, but we are below response size";
+    CheckRetriesAndResume(ERROR_INTERNET_CONNECTION_ABORTED);
+    return;
+  }
+  if (downloaded_size_ != expected_size_) {
+    stats_observer_->OnResponseTooLong(ClampToInt(downloaded_size_ - expected_size_),
+                                       ClampToInt(expected_size_));
+  }
+  if (ClaimOutcome())
+    PostToLoop(base::BindOnce(&Downloader::DownloadCompleted, weak_this_));
+}
+
+void Downloader::CheckRetriesAndResume(int last_error) {
+  if (retry_count_ > 1 && observer_)
+    observer_->NotifyStalled(last_error);
+  if (retry_count_ > max_retries_) {
+    Fail(base::StringPrintf("Number of retries exceeded, last error: %d", last_error));
+    return;
+  }
+  LOG(INFO) << "Retrying " << retry_count_ << " of " << max_retries_;
+  ++retry_count_;
+  has_retried_ = true;
+  PostToLoop(base::BindOnce(&Downloader::Resume, weak_this_), retry_delay_);
+}
+
+void Downloader::Resume() {
+  stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
+  CloseRequest();
+  LOG(INFO) << "Attempting download resume";
+  requested_offset_ = downloaded_size_;
+  std::wstring extra_headers;
+  if (requested_offset_ > 0)
+    extra_headers = L"Range: bytes=" + base::NumberToWString(requested_offset_) + L"-";
+  if (!CrackUrl(url_, &cracked_url_)) {
+    AppendFailure(
+        base::StringPrintf("Cannot parse URL on resume %s", base::WideToUTF8(url_).c_str()));
+    if (ClaimOutcome())
+      DownloadFailed();
+    return;
+  }
+  if (retry_count_ <= 1)
+    stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
+  stats_observer_->OnRetry(retry_count_);
+  SetState(STATE_REQUEST_SENT);
+  if (!OpenRequest(extra_headers)) {
+    LOG(ERROR) << "Could not resume downloading";
+    if (ClaimOutcome())
+      DownloadFailed();
+  }
+}
+
+void Downloader::ProxyLoginResult(DWORD result) {
+  stats_observer_->OnProxyLoginResult(static_cast<int>(result));
+  if (result == ERROR_INTERNET_FORCE_RETRY) {
+    LOG(INFO) << "Logged in to proxy - resuming download";
+    Resume();
+    return;
+  }
+  AppendFailure(result == ERROR_SUCCESS || result == ERROR_CANCELLED
+                    ? "The user cancelled the prompt for proxy credentials"
+                    : "Failed to obtain credentials for proxy");
+  if (ClaimOutcome())
+    DownloadFailed();
+}
+
+void Downloader::DownloadCompleted() {
+  retry_count_ = 0;
+  CloseSession();
+  LOG(INFO) << "Download completed";
+  SetState(STATE_COMPLETED);
+  if (completion_)
+    std::move(completion_).Run();
+}
+
+void Downloader::DownloadFailed() {
+  LOG(ERROR) << "Download failed";
+  CloseSession();
+  SetState(STATE_FAILED);
+  if (completion_)
+    std::move(completion_).Run();
+}
+
+void Downloader::CloseRequest() {
+  HINTERNET request;
+  {
+    base::AutoLock hold(handles_lock_);
+    request = std::exchange(request_, nullptr);
+  }
+  if (request)
+    InternetCloseHandle(request);
+}
+
+void Downloader::CloseSession() {
+  VLOG(1) << "Closing download session";
+  if (stats_observer_)
+    stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
+  {
+    base::AutoLock hold(writer_lock_);
+    if (writer_ && !writer_finished_)
+      writer_->Finish();
+    writer_finished_ = true;
+  }
+  CloseRequest();
+  HINTERNET connection;
+  {
+    base::AutoLock hold(handles_lock_);
+    connection = std::exchange(connection_, nullptr);
+    if (connection)
+      closing_connection_ = connection;
+  }
+  if (connection) {
+    InternetCloseHandle(connection);
+    termination_thread_ = std::make_unique<WininetTerminationThread>(&termination_event_, &session_);
+    if (!termination_thread_->Start())
+      termination_thread_.reset();
+    return;
+  }
+  if (!termination_thread_ && session_) {
+    InternetCloseHandle(session_);
+    session_ = nullptr;
+  }
+}
+
+void Downloader::JoinTerminationThread() {
+  if (!termination_thread_)
+    return;
+  VLOG(1) << "Waiting for previous WinINET invocation to terminate.";
+  termination_thread_->Join();
+  termination_thread_.reset();
+}
+
+}  // namespace installer

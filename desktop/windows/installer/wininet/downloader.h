@@ -1,0 +1,212 @@
+// Downloader: one HTTP or HTTPS request at a time through WinINet in
+// asynchronous mode, either a GET whose reply streams into a ResponseWriter
+// or a POST of a byte string. Built for unreliable networks: connectivity
+// errors and gateway errors (502, 503, 504) are retried after a delay, and a
+// transfer that breaks off is resumed with a Range request from the byte
+// reached. Every retry and resume is counted against the maximum and waits
+// the retry delay. A reply to a Range request that does not continue where
+// asked is not appended: a 200 starts the download over (the writer is
+// rewound), a 206 starting elsewhere fails it.
+//
+// Requests go only to hosts of the allow-list (see host_allow_list.h), also
+// after redirects: a refused redirect fails the download. A proxy asking for
+// credentials is answered through the front end's UI delegate.
+//
+// Threads: StartDownload, Stop and destruction happen on one thread with a
+// message loop (the starting loop). WinINet calls back on its own threads;
+// the reply is read and written there, and the outcomes (completion, failure,
+// resume, progress) are posted to the starting loop, bound to weak pointers
+// that Stop invalidates. The completion callback runs once per download that
+// ends (completed or failed), never after Stop. A "Wininet Termination" thread
+// closes the session once WinINet has let go of the connection, so that no
+// callback reaches a freed downloader.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
+#define DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/functional/callback.h"
+#include "base/memory/weak_ptr.h"
+#include "base/synchronization/lock.h"
+#include "base/synchronization/waitable_event.h"
+#include "base/task/single_thread_task_runner.h"
+#include "base/time/time.h"
+#include "desktop/windows/installer/wininet/cracked_url.h"
+#include "desktop/windows/installer/wininet/download_stats_observer.h"
+#include "desktop/windows/installer/wininet/response_writer.h"
+
+namespace installer {
+
+class PackageFetcherObserver;
+class PackageFetcherUIDelegate;
+class WininetTerminationThread;
+
+// WinINet's HINTERNET, without its header (it cannot share a translation
+// unit with WinHTTP's).
+using InternetHandle = void*;
+
+class Downloader {
+ public:
+  enum State {
+    STATE_IDLE = 0,
+    STATE_REQUEST_SENT = 1,
+    STATE_RECEIVING_DATA = 2,
+    STATE_STOPPED = 3,
+    STATE_FAILED = 4,
+    STATE_COMPLETED = 5,
+  };
+
+  static constexpr int kDefaultMaxRetries = 600;
+  static constexpr base::TimeDelta kDefaultRetryDelay = base::TimeDelta::FromSeconds(6);
+  static constexpr size_t kDefaultReadSize = 1024;
+
+  // |ui_delegate| is required and must outlive the downloader; |observer|
+  // (progress and stalls) may be null.
+  Downloader(PackageFetcherUIDelegate* ui_delegate, PackageFetcherObserver* observer);
+  Downloader(const Downloader&) = delete;
+  Downloader& operator=(const Downloader&) = delete;
+  ~Downloader();
+
+  // Starts a GET of |url| (a POST of |post_body| when it is not empty). True
+  // when the request was sent; |completion| then runs on this thread when the
+  // download ends. False when it could not start: the reason is in the state
+  // text and |completion| does not run.
+  bool StartDownload(const std::wstring& url,
+                     std::string post_body,
+                     base::OnceClosure completion,
+                     std::unique_ptr<ResponseWriter> writer,
+                     std::unique_ptr<DownloadStatsObserver> stats_observer);
+  // Abandons the download; its completion never runs.
+  void Stop();
+
+  // The failure descriptions of the current download, each ending in "\n".
+  std::string GetStateText() const;
+
+  // Set before starting. An empty list allows every host.
+  void set_allowed_hosts(std::vector<std::wstring> hosts) { allowed_hosts_ = std::move(hosts); }
+  void set_max_retries(int max_retries) { max_retries_ = max_retries; }
+  void set_retry_delay(base::TimeDelta delay) { retry_delay_ = delay; }
+  // Bytes asked of WinINet per read.
+  void set_read_size(size_t read_size);
+
+  State state() const { return state_.load(); }
+  // The status of the last reply; 0 when none was read.
+  int http_status() const { return http_status_.load(); }
+  // Bytes kept by the writer for the current download (the resume offset).
+  int64_t downloaded_size() const { return downloaded_size_.load(); }
+  // Bytes read from the network since the download started, including those
+  // of replies that had to be dropped.
+  int64_t bytes_received() const { return bytes_received_.load(); }
+  // True when the current download was retried or resumed at least once.
+  bool has_retried() const { return has_retried_.load(); }
+
+  // WinINet's status callback; |context| is the Downloader.
+  static void CALLBACK InternetStatusCallback(InternetHandle handle,
+                                             DWORD_PTR context,
+                                             DWORD status,
+                                             LPVOID information,
+                                             DWORD information_length);
+
+ private:
+  void SetState(State state);
+  // Logs |text| with the system error and adds it to the state text.
+  void AppendFailure(const std::string& text);
+  // AppendFailure, then posts DownloadFailed unless an outcome was posted.
+  void Fail(const std::string& text);
+  // True for the first caller after a start: the one outcome of a download.
+  bool ClaimOutcome();
+  void PostToLoop(base::OnceClosure task, base::TimeDelta delay = base::TimeDelta());
+  // Posts one progress report to the observer, if there is one.
+  void PostProgress(void (PackageFetcherObserver::*report)(int), int64_t value);
+  // Retries after a |transient| error, else fails with |failure_format|.
+  void RetryOrFail(DWORD error,
+                   bool transient,
+                   const char* transient_text,
+                   const char* failure_format);
+
+  bool OpenRequest(const std::wstring& extra_headers);
+  void OnRequestComplete(DWORD error);
+  void OnRedirect(const wchar_t* new_url);
+  void OnHandleClosing(InternetHandle handle);
+  bool HandleInitialCompletion();
+  void HandleCompletionInProgress();
+  // Counts a retry and schedules the resume, or fails when none is left.
+  void CheckRetriesAndResume(int last_error);
+  // Checks a 206's Content-Range against the byte asked for.
+  bool ContinuesWhereAsked();
+  std::wstring QueryHeader(const wchar_t* name);
+
+  void Resume();
+  void ProxyLoginResult(DWORD result);
+  void DownloadCompleted();
+  void DownloadFailed();
+  void CloseSession();
+  void CloseRequest();
+  void JoinTerminationThread();
+
+  std::atomic<State> state_{STATE_IDLE};
+
+  // Handles; the request and connection are guarded by handles_lock_, which
+  // also hands the connection being closed over to the closing status.
+  base::Lock handles_lock_;
+  InternetHandle session_ = nullptr;
+  InternetHandle connection_ = nullptr;
+  InternetHandle closing_connection_ = nullptr;
+  InternetHandle request_ = nullptr;
+
+  std::wstring url_;
+  CrackedUrl cracked_url_;
+  std::string post_body_;
+  std::vector<std::wstring> allowed_hosts_;
+  std::unique_ptr<ResponseWriter> writer_;
+  std::unique_ptr<DownloadStatsObserver> stats_observer_;
+  // Serialises writes with the writer's Finish.
+  base::Lock writer_lock_;
+  bool writer_finished_ = false;
+
+  int64_t expected_size_ = 0;
+  std::vector<char> read_buffer_;
+  // WinINet's INTERNET_BUFFERSA of the read under way.
+  struct ReadBuffers;
+  std::unique_ptr<ReadBuffers> read_buffers_;
+  std::atomic<int64_t> downloaded_size_{0};
+  std::atomic<int64_t> bytes_received_{0};
+  // The offset the current request asked for with Range; 0 for a full GET.
+  int64_t requested_offset_ = 0;
+  std::atomic<int> http_status_{0};
+
+  scoped_refptr<base::SingleThreadTaskRunner> task_runner_;
+  base::WaitableEvent termination_event_;
+  std::unique_ptr<WininetTerminationThread> termination_thread_;
+
+  PackageFetcherUIDelegate* const ui_delegate_;
+  PackageFetcherObserver* const observer_;
+  base::OnceClosure completion_;
+
+  mutable base::Lock state_text_lock_;
+  std::string state_text_;
+
+  int retry_count_ = 0;
+  int max_retries_ = kDefaultMaxRetries;
+  base::TimeDelta retry_delay_ = kDefaultRetryDelay;
+  std::atomic<bool> has_retried_{false};
+  std::atomic<bool> outcome_claimed_{false};
+  // Whether the chunk under way has delivered a byte yet.
+  bool chunk_delivered_ = false;
+  // An asynchronous read is under way into read_buffer_.
+  bool read_pending_ = false;
+
+  base::WeakPtr<Downloader> weak_this_;
+  base::WeakPtrFactory<Downloader> weak_factory_{this};
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_

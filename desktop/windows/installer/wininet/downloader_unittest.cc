@@ -1,0 +1,562 @@
+// The downloader against the local package server on 127.0.0.1: real WinINet
+// in asynchronous mode, with the server cutting connections, answering 503,
+// 404, 407, redirects and Range requests as a test scripts it.
+
+#include "desktop/windows/installer/wininet/downloader.h"
+
+#include <wininet.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
+#include "base/functional/bind.h"
+#include "base/location.h"
+#include "base/message_loop/message_loop.h"
+#include "base/rand_util.h"
+#include "base/run_loop.h"
+#include "base/synchronization/lock.h"
+#include "base/test/local_package_server.h"
+#include "base/test/test_environment.h"
+#include "base/time/time.h"
+#include "desktop/windows/installer/wininet/file_response_writer.h"
+#include "desktop/windows/installer/wininet/null_download_stats_observer.h"
+#include "desktop/windows/installer/wininet/package_fetcher_observer.h"
+#include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
+#include "desktop/windows/installer/wininet/string_response_writer.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using base::Value;
+
+constexpr base::TimeDelta kTestRetryDelay = base::TimeDelta::FromMilliseconds(10);
+// Generous: a loaded machine, a Python server, Wine.
+constexpr base::TimeDelta kDownloadTimeout = base::TimeDelta::FromSeconds(60);
+
+// Answers every UI request with a fixed result, as a user would through the
+// proxy dialog, without showing it.
+class FakeUIDelegate : public PackageFetcherUIDelegate {
+ public:
+  explicit FakeUIDelegate(DWORD result) : result_(result) {}
+  void RunUICallbackAndPostReply(UICallback ui_callback,
+                                 scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
+                                 ReplyCallback reply_callback) override {
+    ++requests_;
+    reply_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply_callback), result_));
+  }
+  int requests() const { return requests_; }
+
+ private:
+  const DWORD result_;
+  int requests_ = 0;
+};
+
+class RecordingFetcherObserver : public PackageFetcherObserver {
+ public:
+  void SetTotalProgress(int total) override { total_ = total; }
+  void SetCurrentProgress(int current) override { current_ = current; }
+  void NotifyStalled(int last_error) override {
+    base::AutoLock hold(lock_);
+    stalls_.push_back(last_error);
+  }
+  void NotifyStatusChanged(PackageFetcherStatus status) override {}
+
+  int total() const { return total_; }
+  int current() const { return current_; }
+  std::vector<int> stalls() {
+    base::AutoLock hold(lock_);
+    return stalls_;
+  }
+
+ private:
+  int total_ = -1;
+  int current_ = -1;
+  base::Lock lock_;
+  std::vector<int> stalls_;
+};
+
+// Records the events as text; calls come from several threads.
+class RecordingStatsObserver : public NullDownloadStatsObserver {
+ public:
+  struct Log {
+    base::Lock lock;
+    std::vector<std::string> events;
+    void Add(std::string event) {
+      base::AutoLock hold(lock);
+      events.push_back(std::move(event));
+    }
+    bool Has(const std::string& event) {
+      base::AutoLock hold(lock);
+      return std::find(events.begin(), events.end(), event) != events.end();
+    }
+    int Count(const std::string& prefix) {
+      base::AutoLock hold(lock);
+      int count = 0;
+      for (const std::string& event : events)
+        count += event.rfind(prefix, 0) == 0;
+      return count;
+    }
+  };
+
+  explicit RecordingStatsObserver(Log* log) : log_(log) {}
+  void OnRedirect(const std::wstring& url) override { log_->Add("redirect " + Narrow(url)); }
+  void OnResponseHeader(const std::wstring& name, const std::wstring& value) override {
+    log_->Add("header " + Narrow(name) + "=" + Narrow(value));
+  }
+  void OnHttpStatus(int status) override { log_->Add("status " + std::to_string(status)); }
+  void OnRetry(int count) override { log_->Add("retry " + std::to_string(count)); }
+  void OnResponseTooLong(int excess, int expected) override {
+    log_->Add("too long " + std::to_string(excess) + " " + std::to_string(expected));
+  }
+  void OnProxyLoginNeeded() override { log_->Add("proxy login needed"); }
+  void OnProxyLoginResult(int result) override {
+    log_->Add("proxy login result " + std::to_string(result));
+  }
+
+ private:
+  static std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+  Log* const log_;
+};
+
+class DownloaderTest : public testing::Test {
+ protected:
+  DownloaderTest() : ui_delegate_(ERROR_CANCELLED) {}
+
+  void SetUp() override {
+    folder_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"dl"));
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+  }
+
+  // A file of |size| random bytes served by the tests.
+  base::FilePath MakeFile(size_t size) {
+    std::string content(size, '\0');
+    base::RandBytes(content.data(), content.size());
+    base::FilePath path = folder_.Append(base::test::UniqueName(L"content"));
+    EXPECT_TRUE(base::WriteFile(path, content));
+    return path;
+  }
+
+  // Scripted answers of the server (see package_server.py).
+  static Value FileResponse(const base::FilePath& path) {
+    Value::Dict response;
+    response.Set("file", base::test::LocalPackageServer::ServerPath(path));
+    return Value(std::move(response));
+  }
+  static Value With(Value response, std::string_view key, Value value) {
+    response.GetDict().Set(key, std::move(value));
+    return response;
+  }
+  static Value Cut(const base::FilePath& path, int bytes) {
+    return With(FileResponse(path), "cut_after", Value(bytes));
+  }
+  static Value Status(int status) { return With(Value(Value::Dict()), "status", Value(status)); }
+  static Value Body(std::string body) {
+    return With(Value(Value::Dict()), "body", Value(std::move(body)));
+  }
+  // Answers given one per request, the last one repeating.
+  template <typename... Responses>
+  static Value Sequence(Responses... responses) {
+    Value::List list;
+    (list.Append(std::move(responses)), ...);
+    return Value(std::move(list));
+  }
+
+  void Serve(std::string_view path, Value response) { routes_.Set(path, std::move(response)); }
+  void StartServer() {
+    Value::Dict config;
+    config.Set("routes", std::move(routes_));
+    ASSERT_TRUE(server_.Start(config));
+  }
+
+  std::unique_ptr<Downloader> MakeDownloader(PackageFetcherUIDelegate* ui_delegate = nullptr) {
+    auto downloader =
+        std::make_unique<Downloader>(ui_delegate ? ui_delegate : &ui_delegate_, &observer_);
+    downloader->set_retry_delay(kTestRetryDelay);
+    return downloader;
+  }
+
+  // Starts the download and runs the loop until its completion. False when
+  // it did not start; a completion that never comes fails the test.
+  bool Download(Downloader* downloader,
+                const std::wstring& url,
+                std::unique_ptr<ResponseWriter> writer,
+                std::string body = std::string()) {
+    base::RunLoop run_loop;
+    completions_ = 0;
+    bool started = downloader->StartDownload(
+        url, std::move(body),
+        base::BindOnce(
+            [](int* completions, base::RunLoop* run_loop) {
+              ++*completions;
+              run_loop->Quit();
+            },
+            &completions_, &run_loop),
+        std::move(writer), std::make_unique<RecordingStatsObserver>(&stats_));
+    if (!started)
+      return false;
+    bool timed_out = false;
+    loop_.task_runner()->PostDelayedTask(FROM_HERE,
+                                         base::BindOnce(
+                                             [](bool* timed_out, base::RunLoop* run_loop) {
+                                               *timed_out = true;
+                                               run_loop->Quit();
+                                             },
+                                             &timed_out, &run_loop),
+                                         kDownloadTimeout);
+    run_loop.Run();
+    EXPECT_FALSE(timed_out) << "The download never ended";
+    return true;
+  }
+
+  std::unique_ptr<FileResponseWriter> FileWriter(base::FilePath* path) {
+    *path = folder_.Append(base::test::UniqueName(L"download"));
+    auto writer = std::make_unique<FileResponseWriter>();
+    EXPECT_TRUE(writer->Open(*path));
+    return writer;
+  }
+
+  static std::string Header(const Value::Dict& request, const std::string& name) {
+    const Value::List* headers = request.FindList("headers");
+    for (const Value& header : *headers) {
+      const Value::List& pair = header.GetList();
+      if (pair.size() == 2 && pair[0].GetString() == name)
+        return pair[1].GetString();
+    }
+    return std::string();
+  }
+
+  std::vector<std::string> Paths() {
+    std::vector<std::string> paths;
+    for (const Value::Dict& request : server_.Requests())
+      paths.push_back(*request.FindString("target"));
+    return paths;
+  }
+
+  base::MessageLoop loop_;
+  base::FilePath folder_;
+  base::test::LocalPackageServer server_;
+  FakeUIDelegate ui_delegate_;
+  RecordingFetcherObserver observer_;
+  RecordingStatsObserver::Log stats_;
+  Value::Dict routes_;
+  int completions_ = 0;
+};
+
+TEST_F(DownloaderTest, DownloadsAFile) {
+  base::FilePath content = MakeFile(50000);
+  Serve("/file", FileResponse(content));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/file"), FileWriter(&target)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state());
+  EXPECT_EQ(200, downloader->http_status());
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  EXPECT_EQ(50000, downloader->downloaded_size());
+  EXPECT_FALSE(downloader->has_retried());
+  EXPECT_EQ(50000, observer_.total());
+  EXPECT_EQ(50000, observer_.current());
+  EXPECT_TRUE(stats_.Has("status 200"));
+  EXPECT_TRUE(stats_.Has("header Content-Length=50000"));
+  EXPECT_TRUE(stats_.Has("header X-Served-By="));
+  EXPECT_EQ("", downloader->GetStateText());
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("GET", *requests[0].FindString("method"));
+  EXPECT_EQ("", Header(requests[0], "Range"));
+  EXPECT_EQ(0u, Header(requests[0], "User-Agent").rfind("Velto NetInstaller/", 0));
+}
+
+TEST_F(DownloaderTest, ResumesAfterACutConnectionByteForByte) {
+  base::FilePath content = MakeFile(300000);
+  Serve("/package", Sequence(Cut(content, 123457), FileResponse(content)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  EXPECT_TRUE(downloader->has_retried());
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("bytes=123457-", Header(requests[1], "Range"));
+  EXPECT_EQ(206, *requests[1].FindInt("status"));
+  EXPECT_TRUE(stats_.Has("retry 1"));
+}
+
+TEST_F(DownloaderTest, RangeAnsweredWithTheWholeFileStartsOver) {
+  base::FilePath content = MakeFile(100000);
+  Serve("/package", Sequence(Cut(content, 40000),
+                             With(FileResponse(content), "range", Value("ignore"))));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  // Appending the whole body to the first 40000 bytes would give 140000.
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("bytes=40000-", Header(requests[1], "Range"));
+  EXPECT_EQ(200, *requests[1].FindInt("status"));
+}
+
+TEST_F(DownloaderTest, PartialContentStartingElsewhereIsRefused) {
+  base::FilePath content = MakeFile(100000);
+  Serve("/package",
+        Sequence(Cut(content, 40000), With(FileResponse(content), "range", Value(1000))));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos,
+            downloader->GetStateText().find("Partial content starts elsewhere than asked (40000)"));
+  EXPECT_EQ(2u, server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, RetriesAfter503) {
+  base::FilePath content = MakeFile(2000);
+  Serve("/package", Sequence(Status(503), FileResponse(content)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  EXPECT_TRUE(stats_.Has("status 503"));
+  EXPECT_TRUE(stats_.Has("retry 1"));
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(2u, requests.size());
+  // Nothing had arrived: the retry asks for the whole file again.
+  EXPECT_EQ("", Header(requests[1], "Range"));
+}
+
+TEST_F(DownloaderTest, NotFoundFailsAtOnce) {
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/missing"), FileWriter(&target)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(404, downloader->http_status());
+  EXPECT_EQ("Request completed with an unexpected HTTP status 404\n", downloader->GetStateText());
+  EXPECT_EQ(1u, server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, GivesUpAfterTheMaximumRetries) {
+  Serve("/package", Status(503));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(2);
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ("Number of retries exceeded, last error: 503\n", downloader->GetStateText());
+  // The first request and three retries.
+  EXPECT_EQ(4u, server_.Requests().size());
+  EXPECT_EQ(3, stats_.Count("retry "));
+  // Stalls are reported from the third failure on.
+  EXPECT_EQ(std::vector<int>({503, 503}), observer_.stalls());
+}
+
+TEST_F(DownloaderTest, ConnectionCutWithoutProgressCountsAsARetry) {
+  base::FilePath content = MakeFile(5000);
+  Serve("/package", Cut(content, 0));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(1);
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("Number of retries exceeded"));
+  EXPECT_EQ(3u, server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
+  Serve("/start", With(Value(Value::Dict()), "redirect", Value("{base}/target")));
+  Serve("/target", Body("arrived"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_allowed_hosts({L"127.0.0.1"});
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/start"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ("arrived", reply);
+  EXPECT_TRUE(stats_.Has("redirect " + server_.UrlUTF8("/target")));
+  EXPECT_EQ(std::vector<std::string>({"/start", "/target"}), Paths());
+}
+
+TEST_F(DownloaderTest, RefusedRedirectFailsOnce) {
+  // The same server under another name: whatever reached it is recorded.
+  Serve("/start",
+        With(Value(Value::Dict()), "redirect", Value("http://localhost:{port}/elsewhere")));
+  Serve("/elsewhere", Body("must not be fetched"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_allowed_hosts({L"127.0.0.1"});
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/start"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  // Whatever WinINet reports for the closed request afterwards.
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ("Redirect URL is disallowed " + server_.UrlUTF8("/elsewhere").replace(7, 9, "localhost") +
+                "\n",
+            downloader->GetStateText());
+  EXPECT_EQ("", reply);
+  EXPECT_EQ(std::vector<std::string>({"/start"}), Paths());
+}
+
+TEST_F(DownloaderTest, RefusesAHostOutsideTheAllowList) {
+  auto downloader = MakeDownloader();
+  downloader->set_allowed_hosts({L".velto.example"});
+  std::string reply;
+  EXPECT_FALSE(Download(downloader.get(), L"http://evilvelto.example/x",
+                        std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ("Domain disallowed http://evilvelto.example/x\n", downloader->GetStateText());
+  EXPECT_EQ(0, completions_);
+  EXPECT_FALSE(Download(downloader.get(), L"no url at all",
+                        std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ("Could not parse URL no url at all\n", downloader->GetStateText());
+}
+
+TEST_F(DownloaderTest, PostsTheBodyAndKeepsEscapesOfTheQuery) {
+  Serve("/feedback", Body("thanks"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  const std::string body = "{\"a\":1,\"b\":\"x&y\"}";
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/feedback?sig=a%2Bb%26c%3D&x=1"),
+                       std::make_unique<StringResponseWriter>(&reply), body));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("POST", *requests[0].FindString("method"));
+  EXPECT_EQ(body, *requests[0].FindString("body"));
+  EXPECT_EQ("/feedback?sig=a%2Bb%26c%3D&x=1", *requests[0].FindString("target"));
+
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/feedback"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  requests = server_.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("GET", *requests[1].FindString("method"));
+}
+
+TEST_F(DownloaderTest, ReplyWithoutLengthCompletesAsTooLong) {
+  Serve("/unsized", With(Body(std::string(3000, 'x')), "no_length", Value(true)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/unsized"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ(3000u, reply.size());
+  EXPECT_TRUE(stats_.Has("too long 3000 0"));
+}
+
+TEST_F(DownloaderTest, OversizedReplyToTheStringWriterFails) {
+  Serve("/big", Body(std::string(5000, 'x')));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/big"),
+                       std::make_unique<StringResponseWriter>(&reply, 4096)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ("Failed writing the response with error 223\n", downloader->GetStateText());
+  EXPECT_LE(reply.size(), 4096u);
+}
+
+TEST_F(DownloaderTest, ProxyCredentialsGivenResumeTheDownload) {
+  Value::Dict authenticate;
+  authenticate.Set("Proxy-Authenticate", "Basic realm=\"test\"");
+  Serve("/proxied", Sequence(With(Status(407), "headers", Value(std::move(authenticate))),
+                             Body("through")));
+  StartServer();
+
+  FakeUIDelegate logged_in(ERROR_INTERNET_FORCE_RETRY);
+  auto downloader = MakeDownloader(&logged_in);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/proxied"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(1, logged_in.requests());
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ("through", reply);
+  EXPECT_TRUE(stats_.Has("proxy login needed"));
+  EXPECT_TRUE(stats_.Has("proxy login result 12032"));
+}
+
+TEST_F(DownloaderTest, ProxyPromptCancelledFails) {
+  Serve("/proxied", Status(407));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/proxied"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ("The user cancelled the prompt for proxy credentials\n", downloader->GetStateText());
+}
+
+TEST_F(DownloaderTest, StoppedDownloadNeverCompletes) {
+  Serve("/slow", With(Body("late"), "delay_ms", Value(500)));
+  Serve("/fast", Body("now"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string first;
+  int stopped_completions = 0;
+  ASSERT_TRUE(downloader->StartDownload(
+      server_.Url(L"/slow"), std::string(),
+      base::BindOnce([](int* count) { ++*count; }, &stopped_completions),
+      std::make_unique<StringResponseWriter>(&first),
+      std::make_unique<NullDownloadStatsObserver>()));
+  downloader->Stop();
+  EXPECT_EQ(Downloader::STATE_STOPPED, downloader->state());
+
+  // The same downloader serves the next request; the stopped one stays silent.
+  std::string second;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/fast"),
+                       std::make_unique<StringResponseWriter>(&second)));
+  EXPECT_EQ("now", second);
+  EXPECT_EQ(0, stopped_completions);
+}
+
+// The one test that waits the real retry delay.
+TEST_F(DownloaderTest, RetryWaitsSixSeconds) {
+  Serve("/later", Sequence(Status(503), Body("finally")));
+  StartServer();
+
+  auto downloader = std::make_unique<Downloader>(&ui_delegate_, &observer_);
+  std::string reply;
+  const base::TimeTicks start = base::TimeTicks::Now();
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/later"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_GE(base::TimeTicks::Now() - start, Downloader::kDefaultRetryDelay);
+  EXPECT_EQ("finally", reply);
+}
+
+}  // namespace
+}  // namespace installer
