@@ -63,16 +63,49 @@ bool InitLogging(const LoggingSettings& settings) {
   state.path = base::FilePath();
   if (!(settings.logging_dest & LOG_TO_FILE))
     return true;
-  if (settings.delete_old == DELETE_OLD_LOG_FILE)
+  const bool fresh = settings.delete_old == DELETE_OLD_LOG_FILE;
+  // Fails with a sharing violation while another process logs into the file.
+  if (fresh)
     DeleteFileW(settings.log_file_path.value().c_str());
-  HANDLE file = CreateFileW(settings.log_file_path.value().c_str(), FILE_APPEND_DATA,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(
+      settings.log_file_path.value().c_str(), FILE_APPEND_DATA,
+      fresh ? FILE_SHARE_READ | FILE_SHARE_WRITE
+            : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, fresh ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE)
     return false;
   state.file = file;
   state.path = settings.log_file_path;
   return true;
+}
+
+std::string UntrustedText(std::string_view text) {
+  size_t length = text.size();
+  if (length > kMaxUntrustedTextLength) {
+    length = kMaxUntrustedTextLength;
+    // Back to the start of a UTF-8 sequence.
+    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+      --length;
+  }
+  std::string result;
+  result.reserve(length + 16);
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) {
+      char escaped[8];
+      snprintf(escaped, sizeof(escaped), "\\x%02X", c);
+      result += escaped;
+    } else {
+      result += static_cast<char>(c);
+    }
+  }
+  if (length < text.size())
+    result += "... (" + std::to_string(text.size()) + " bytes)";
+  return result;
+}
+
+std::string UntrustedText(const base::FilePath& path) {
+  return UntrustedText(base::WideToUTF8(path.value()));
 }
 
 void CloseLogFile() {

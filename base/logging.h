@@ -35,6 +35,10 @@ enum LoggingDestination : unsigned {
   LOG_TO_STDERR = 1 << 2,
 };
 
+// DELETE_OLD_LOG_FILE starts a new file: a leftover of the same name is
+// deleted, but a file another process still holds open is neither deleted nor
+// shared (InitLogging then fails and the caller picks another name). The file
+// stays undeletable while this process has it open.
 enum OldFileDeletionState { APPEND_TO_OLD_LOG_FILE, DELETE_OLD_LOG_FILE };
 
 struct LoggingSettings {
@@ -48,6 +52,15 @@ struct LoggingSettings {
 bool InitLogging(const LoggingSettings& settings);
 // Closes the log file; later entries go to the system debug log.
 void CloseLogFile();
+
+// Text that comes from outside the program (payloads, files, the registry),
+// made fit for one log line: control characters are written as \xNN and the
+// text is cut after kMaxUntrustedTextLength bytes (at a character boundary),
+// followed by "... (<n> bytes)". Without it a payload could forge log lines or
+// blow the log up.
+inline constexpr size_t kMaxUntrustedTextLength = 4096;
+std::string UntrustedText(std::string_view text);
+std::string UntrustedText(const base::FilePath& path);
 // The file of the current destination, empty when none.
 base::FilePath GetLogFilePath();
 

@@ -33,16 +33,57 @@ std::wstring LibraryPath() {
   return path + kLibraryName;
 }
 
+// Writes |text| to the standard error the process was given (a pipe or a
+// file), else to the console of the process that started it, if any.
+void WriteToConsole(const std::wstring& text) {
+  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD written = 0;
+  if (error && error != INVALID_HANDLE_VALUE && GetFileType(error) != FILE_TYPE_UNKNOWN) {
+    if (GetFileType(error) == FILE_TYPE_CHAR &&
+        WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+      return;
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string utf8(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                        size, nullptr, nullptr);
+    if (WriteFile(error, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr))
+      return;
+  }
+  if (!AttachConsole(ATTACH_PARENT_PROCESS))
+    return;
+  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  if (console != INVALID_HANDLE_VALUE) {
+    WriteConsoleW(console, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(console);
+  }
+  FreeConsole();
+}
+
+// Says why the installer cannot run, on the console when there is one and in
+// a message box, instead of ending without a word.
+int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* problem) {
+  const DWORD error = GetLastError();
+  const std::wstring text = L"The installer cannot run: " + std::wstring(problem) + L" " +
+                            library_path + L" (error " + std::to_wstring(error) +
+                            L"). Download the installer again.";
+  WriteToConsole(text + L"\n");
+  MessageBoxW(nullptr, text.c_str(), L"Installer", MB_OK | MB_ICONERROR);
+  return 1;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::wstring library_path = LibraryPath();
   HMODULE library = LoadLibraryExW(library_path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!library)
-    return 1;
+    return ReportBrokenInstallation(library_path, L"it could not load its library");
   auto run = reinterpret_cast<RunInstallerFunction>(GetProcAddress(library, kEntryName));
   if (!run)
-    return 1;
+    return ReportBrokenInstallation(library_path, L"it found no entry point in its library");
   // The library stays loaded until the process ends: its at-exit work has
   // already run inside RunInstaller.
   return run() ? 0 : 1;

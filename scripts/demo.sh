@@ -3,9 +3,10 @@
 # shows what it did.
 set -uo pipefail
 source "$(dirname "$0")/wine-env.sh"
+hold_prefix
 installer=$build/bin/installer.exe
 
-wineserver -p 60
+wineserver -p 60 9>&-
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 show() {

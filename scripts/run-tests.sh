@@ -4,11 +4,12 @@
 # One persistent wineserver serves the whole run.
 set -uo pipefail
 source "$(dirname "$0")/wine-env.sh"
+hold_prefix
 
-wineserver -p 900
+wineserver -p 900 9>&-
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 # Warm-up: the first program start brings up Wine's services.
-wine cmd /c exit >/dev/null 2>&1 || true
+wine cmd /c exit >/dev/null 2>&1 9>&- || true
 
 jobs=$(nproc)
 status=0

@@ -9,6 +9,10 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 stamp=$WINEPREFIX/.velto-prefix-ready
 [ -f "$stamp" ] && exit 0
+# Address-space randomization off for every Wine process: see wine-env.sh.
+if (( (16#$(cat /proc/self/personality) & 16#40000) == 0 )); then
+  exec setarch "$(uname -m)" -R "$BASH" "$0" "$@"
+fi
 mkdir -p "$WINEPREFIX"
 wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f >/dev/null 2>&1

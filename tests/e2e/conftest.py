@@ -1,11 +1,28 @@
 """Shared fixtures of the end-to-end suite: run the real installer.exe under Wine."""
 
+import ctypes
 import os
 import pathlib
 import shutil
 import subprocess
 
 import pytest
+
+# Every Wine process this suite starts runs with address-space randomization
+# off (inherited from this process): see scripts/wine-env.sh for the start
+# failures it prevents. The test scripts already run so; this covers a suite
+# started on its own.
+ADDR_NO_RANDOMIZE = 0x0040000
+
+
+def _turn_address_randomization_off():
+    libc = ctypes.CDLL(None, use_errno=True)
+    current = libc.personality(0xFFFFFFFF)
+    if current != -1 and not current & ADDR_NO_RANDOMIZE:
+        libc.personality(current | ADDR_NO_RANDOMIZE)
+
+
+_turn_address_randomization_off()
 
 TOP = pathlib.Path(__file__).resolve().parents[2]
 BUILD = pathlib.Path(os.environ.get("BUILD_DIR", TOP / "build"))
@@ -21,29 +38,66 @@ def wine_env():
 
 
 class Wine:
-    """Runs Windows programs in the build's prefix and maps paths both ways."""
+    """Runs Windows programs in the build's prefix and maps paths both ways.
+
+    Paths are mapped through the prefix's drive links (dosdevices), as Wine
+    itself does, rather than by starting winepath: every Wine process start
+    is one more chance to fail on a loaded machine (winepath goes through
+    start.exe, whose ShellExecuteEx then fails now and then with "Internal
+    error")."""
 
     def __init__(self):
         self.env = wine_env()
+        self.prefix = pathlib.Path(self.env["WINEPREFIX"])
 
     def run(self, args, timeout=120, cwd=None, stdin=subprocess.DEVNULL):
         return subprocess.run(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
                               stdin=stdin, capture_output=True, timeout=timeout)
 
+    def drives(self):
+        """Drive letters (lower case) and the Unix folders they stand for."""
+        drives = {}
+        for link in (self.prefix / "dosdevices").iterdir():
+            name = link.name.lower()
+            if len(name) == 2 and name[1] == ":" and name[0].isalpha():
+                drives[name[0]] = pathlib.Path(os.path.realpath(link))
+        return drives
+
     def unix_path(self, windows_path):
-        out = subprocess.run(["winepath", "-u", windows_path], env=self.env,
-                             capture_output=True, text=True, check=True)
-        return pathlib.Path(out.stdout.strip())
+        drive, _, rest = windows_path.partition(":")
+        folder = self.drives()[drive.lower()]
+        for part in [p for p in rest.replace("/", "\\").split("\\") if p]:
+            # Windows names are case-insensitive; take the existing entry.
+            existing = [e for e in (os.listdir(folder) if folder.is_dir() else [])
+                        if e.lower() == part.lower()]
+            folder = folder / (part if part in existing or not existing else existing[0])
+        return folder
 
     def windows_path(self, unix_path):
-        out = subprocess.run(["winepath", "-w", str(unix_path)], env=self.env,
-                             capture_output=True, text=True, check=True)
-        return out.stdout.strip()
+        path = pathlib.Path(os.path.realpath(unix_path))
+        # The drive whose folder holds the path most closely, as Wine picks it.
+        best = None
+        for letter, folder in self.drives().items():
+            if path == folder or folder in path.parents:
+                if best is None or len(folder.parts) > len(best[1].parts):
+                    best = (letter, folder)
+        assert best, "%s lies on no drive of the prefix" % path
+        rest = path.relative_to(best[1])
+        return best[0].upper() + ":\\" + "\\".join(rest.parts)
 
     def expand(self, variable):
-        out = subprocess.run(["wine", "cmd", "/c", "echo", "%" + variable + "%"], env=self.env,
-                             capture_output=True, text=True, check=True)
-        return out.stdout.strip()
+        """The value of an environment variable of a Windows process."""
+        # cmd itself is a Wine process start; when one fails to start (see
+        # above), the start is made again. The value is checked, so a start
+        # that printed nothing or the unexpanded name is not taken.
+        for _ in range(3):
+            out = subprocess.run(["wine", "cmd", "/c", "echo", "%" + variable + "%"],
+                                 env=self.env, capture_output=True, text=True)
+            value = out.stdout.strip()
+            if out.returncode == 0 and value and "%" not in value:
+                return value
+        raise AssertionError("cmd could not expand %%%s%%: %r %r" % (variable, out.stdout,
+                                                                    out.stderr))
 
 
 @pytest.fixture(scope="session")

@@ -9,6 +9,7 @@
 #include "base/files/file_util.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
+#include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
@@ -34,6 +35,11 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
                                const base::FilePath& folder) {
   if (!command_line.HasSwitch(switches::kInitialPid))
     return;
+  // The program to start comes from this path: a relative one would be
+  // looked up in whatever folder the elevated process runs in.
+  const base::FilePath package_folder = command_line.GetSwitchValuePath(switches::kWaitForPackage);
+  if (!package_folder.IsAbsolute())
+    return;
   base::win::ScopedHandle package_ready =
       OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kPackageReadyEvent, true);
   if (!package_ready.IsValid())
@@ -54,8 +60,7 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
   if (fired != WAIT_OBJECT_0)
     return;
 
-  base::FilePath package_installer =
-      command_line.GetSwitchValuePath(switches::kWaitForPackage).Append(kPackageInstallerName);
+  base::FilePath package_installer = package_folder.Append(kPackageInstallerName);
   base::CommandLine helper(package_installer);
   helper.CopySwitchesFrom(command_line,
                           {switches::kCrashReporterPid, switches::kSetFolderPermission,
@@ -66,8 +71,14 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
 }
 
 // Gives the user full rights on the folder; unless permanent, the old rights
-// return once the installer signals Undo (or at once when signalling fails).
-void GrantFolderPermission(const base::CommandLine& command_line, const base::FilePath& folder) {
+// return once the installer signals Undo, at once when signalling fails or when
+// |requester| ends without signalling. A temporary grant needs |requester|.
+void GrantFolderPermission(const base::CommandLine& command_line,
+                           const base::FilePath& folder,
+                           const base::Process& requester) {
+  const bool permanent = command_line.HasSwitch(switches::kPermanentPermissions);
+  if (!permanent && !requester.IsValid())
+    return;
   base::win::ScopedHandle granted = OpenNamedEvent(
       EVENT_ALL_ACCESS, folder, kernel_objects::kGiveInstallPermissionEvent, false);
   if (!granted.IsValid())
@@ -106,12 +117,13 @@ void GrantFolderPermission(const base::CommandLine& command_line, const base::Fi
                                         nullptr);
   LocalFree(new_dacl);
   if (applied == ERROR_SUCCESS) {
-    if (command_line.HasSwitch(switches::kPermanentPermissions)) {
+    if (permanent) {
       SetEvent(granted.Get());
     } else {
       if (SetEvent(granted.Get())) {
-        WaitForSingleObject(undo.Get(), INFINITE);
-        Sleep(kRestoreDelayMs);
+        HANDLE handles[] = {undo.Get(), requester.Handle()};
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
+          Sleep(kRestoreDelayMs);
       }
       SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, old_dacl, nullptr);
@@ -120,16 +132,45 @@ void GrantFolderPermission(const base::CommandLine& command_line, const base::Fi
   LocalFree(descriptor);
 }
 
+// The installer that started this helper to ask for the grant: its parent.
+// An invalid process when the parent has ended already; its id may then have
+// been given to a newer process, which is told apart by its later start.
+base::Process OpenRequestingInstaller() {
+  const base::ProcessId parent = base::GetParentProcessId(base::GetCurrentProcId());
+  if (parent == base::kNullProcessId)
+    return base::Process();
+  base::Process process =
+      base::Process::OpenWithAccess(parent, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
+  if (!process.IsValid())
+    return base::Process();
+  FILETIME parent_start, own_start, unused1, unused2, unused3;
+  if (!GetProcessTimes(process.Handle(), &parent_start, &unused1, &unused2, &unused3) ||
+      !GetProcessTimes(GetCurrentProcess(), &own_start, &unused1, &unused2, &unused3) ||
+      CompareFileTime(&parent_start, &own_start) > 0) {
+    return base::Process();
+  }
+  return process;
+}
+
 }  // namespace
 
 void RunFolderPermissionHelper(const base::CommandLine& command_line) {
+  RunFolderPermissionHelper(command_line, OpenRequestingInstaller());
+}
+
+void RunFolderPermissionHelper(const base::CommandLine& command_line,
+                               const base::Process& requester) {
   if (!command_line.HasSwitch(switches::kPermissionsForUser))
     return;
   base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
+  // The helper runs elevated: a relative folder would be taken from its
+  // current folder, which the requesting installer does not choose.
+  if (!folder.IsAbsolute())
+    return;
   if (command_line.HasSwitch(switches::kWaitForPackage))
     WaitForPackageAndDelegate(command_line, folder);
   else
-    GrantFolderPermission(command_line, folder);
+    GrantFolderPermission(command_line, folder, requester);
 }
 
 void RunUninstallBatch(const base::FilePath& folder) {

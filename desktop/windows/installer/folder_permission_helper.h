@@ -4,7 +4,8 @@
 //
 // Without "wait-for-package" the grant happens at once: the helper sets the
 // GiveInstallPermission event when the rights are in place and, unless the
-// grant is permanent, waits for the Undo event and puts the old rights back.
+// grant is permanent, waits for the Undo event (or the end of the installer
+// that asked) and puts the old rights back.
 // With "wait-for-package" it first waits for the package (or for the
 // installation to be interrupted, or for the initial process to end) and then
 // lets the package's own installer.exe do the grant.
@@ -17,6 +18,7 @@
 
 namespace base {
 class CommandLine;
+class Process;
 }
 
 namespace installer {
@@ -25,7 +27,14 @@ namespace installer {
 // can finish with the folder.
 inline constexpr unsigned long kRestoreDelayMs = 10000;
 
+// Runs the helper for the installer that started it (its parent process).
+// The folder and the "wait-for-package" folder must be absolute paths.
 void RunFolderPermissionHelper(const base::CommandLine& command_line);
+// The same for the installer running as |requester|: a temporary grant is
+// taken back when that process ends without signalling Undo, and is not made
+// at all without it (the requester has already gone).
+void RunFolderPermissionHelper(const base::CommandLine& command_line,
+                               const base::Process& requester);
 
 // Starts "k.bat" of |folder| hidden, without waiting, when it exists.
 void RunUninstallBatch(const base::FilePath& folder);

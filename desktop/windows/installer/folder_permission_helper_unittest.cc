@@ -4,8 +4,12 @@
 
 #include <thread>
 
+#include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
@@ -104,6 +108,99 @@ TEST_F(FolderPermissionHelperTest, WaitingForPackageNeedsInitialProcess) {
   command_line.AppendSwitchNative("initial-pid", L"12x");
   RunFolderPermissionHelper(command_line);
   EXPECT_FALSE(base::PathExists(folder_));
+}
+
+// The helper of a test runs on a thread of its own; a helper that never
+// returns fails the test instead of hanging it.
+class HelperThread {
+ public:
+  HelperThread(const base::CommandLine& command_line, const base::Process& requester)
+      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        thread_([this, command_line, &requester] {
+          RunFolderPermissionHelper(command_line, requester);
+          SetEvent(done_.Get());
+        }) {}
+  ~HelperThread() {
+    if (WaitForSingleObject(done_.Get(), 0) == WAIT_OBJECT_0)
+      thread_.join();
+    else
+      thread_.detach();  // The process ends with the failed test.
+  }
+
+  bool Returned() { return WaitForSingleObject(done_.Get(), kBoundMs) == WAIT_OBJECT_0; }
+
+ private:
+  static constexpr DWORD kBoundMs = 60 * 1000;
+  base::win::ScopedHandle done_;
+  std::thread thread_;
+};
+
+// A process that stands for the installer asking for the grant.
+base::Process StartRequester() {
+  base::FilePath system;
+  EXPECT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  options.creation_flags = CREATE_SUSPENDED;
+  return base::LaunchProcess(
+      base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(), options);
+}
+
+TEST_F(FolderPermissionHelperTest, TemporaryGrantEndsWhenTheRequesterEndsWithoutSignalling) {
+  base::win::ScopedHandle granted =
+      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
+  base::win::ScopedHandle undo =
+      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  HelperThread helper(HelperCommandLine(), requester);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(granted.Get(), 60 * 1000));
+  requester.Terminate(1, /*wait=*/true);
+  EXPECT_TRUE(helper.Returned());
+}
+
+TEST_F(FolderPermissionHelperTest, NoTemporaryGrantWithoutARequester) {
+  base::win::ScopedHandle granted =
+      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
+  base::win::ScopedHandle undo =
+      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  HelperThread helper(HelperCommandLine(), base::Process());
+  EXPECT_TRUE(helper.Returned());
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+}
+
+TEST_F(FolderPermissionHelperTest, RelativeFoldersAreRefused) {
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  // The grant: events exist for the relative name, but nothing is granted.
+  const base::FilePath relative(base::test::UniqueName(L"relative"));
+  base::win::ScopedHandle granted(CreateEventW(
+      nullptr, TRUE, FALSE,
+      GetKernelObjectName(relative.value(), kernel_objects::kGiveInstallPermissionEvent, false)
+          .c_str()));
+  base::win::ScopedHandle undo(CreateEventW(
+      nullptr, TRUE, FALSE,
+      GetKernelObjectName(relative.value(), kernel_objects::kGiveInstallPermissionUndoEvent,
+                          false)
+          .c_str()));
+  base::CommandLine grant(base::FilePath(L"installer.exe"));
+  grant.AppendSwitchPath("set-folder-permission", relative);
+  grant.AppendSwitchNative("permissions-for-user", L"root");
+  grant.AppendSwitch("permanent-permissions");
+  RunFolderPermissionHelper(grant, requester);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+  EXPECT_FALSE(base::PathExists(relative));
+
+  // Waiting for a package in a relative folder: the helper does not wait.
+  base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
+  base::win::ScopedHandle interrupted =
+      MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
+  base::CommandLine wait = HelperCommandLine();
+  wait.AppendSwitchPath("wait-for-package", base::FilePath(L"package"));
+  wait.AppendSwitchNative("initial-pid", std::to_wstring(GetCurrentProcessId()));
+  HelperThread helper(wait, requester);
+  EXPECT_TRUE(helper.Returned());
+  requester.Terminate(1, /*wait=*/true);
 }
 
 TEST_F(FolderPermissionHelperTest, UninstallBatchRunsOnlyWhenPresent) {

@@ -31,8 +31,8 @@ class InstallationFolderDetails {
 
   virtual ~InstallationFolderDetails() = default;
 
-  // Analyses |path|. |recovery_mode| is handed to the status loader and keeps
-  // a former-engine installation's record (see InstallationStatusLoader).
+  // Analyses |path|. |recovery_mode| is handed to the status loader (see
+  // InstallationStatusLoader).
   virtual void Initialize(const base::FilePath& path, int recovery_mode) = 0;
 
   // The status record of the existing installation, or null.

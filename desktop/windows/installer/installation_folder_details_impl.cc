@@ -91,7 +91,6 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
   VLOG(1) << "Initializing status: " << path.AsUTF8Unsafe() << " with recovery mode "
           << recovery_mode;
   path_ = path;
-  recovery_mode_ = recovery_mode;
   valid_install_path_ = false;
   existing_installation_traces_ = false;
   status_source_.clear();
@@ -139,10 +138,8 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
   VLOG(1) << "Path is a existing installation";
   NormalizeStatusFlags();
   ReadExistingInstallation();
-  if (status_ && status_->source == DROVIK &&
-      recovery_mode != InstallationStatusLoader::kRecoverFromOldStatus) {
+  if (status_ && status_->source == DROVIK && !replace_old_engine_)
     status_.reset();
-  }
 }
 
 bool InstallationFolderDetailsImpl::CheckPath() {

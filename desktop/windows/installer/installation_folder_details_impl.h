@@ -42,7 +42,8 @@ class InstallationFolderDetailsImpl : public InstallationFolderDetails {
   static constexpr wchar_t kTemporaryShortcutFolderName[] = L"Velto Software";
 
   // |replace_old_engine|: the run replaces an installation of the former
-  // engine (kept for the caller; the analysis itself does not depend on it).
+  // engine. Without it a folder holding only the former engine's record
+  // counts as no installation.
   explicit InstallationFolderDetailsImpl(bool replace_old_engine);
   InstallationFolderDetailsImpl(bool replace_old_engine, const Environment& environment);
   InstallationFolderDetailsImpl(const InstallationFolderDetailsImpl&) = delete;
@@ -130,7 +131,6 @@ class InstallationFolderDetailsImpl : public InstallationFolderDetails {
 
   bool valid_install_path_ = false;
   bool existing_installation_traces_ = false;
-  int recovery_mode_ = 0;
 };
 
 }  // namespace installer

@@ -8,7 +8,6 @@
 #include "base/test/test_environment.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/service/installation_status.h"
-#include "desktop/windows/installer/service/installation_status_loader.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "gtest/gtest.h"
 
@@ -93,35 +92,30 @@ TEST_F(InstallationFolderDetailsImplTest, InstallationPreferencesAndTrackingData
   EXPECT_EQ(-1, details_.GetOldProductType());
 }
 
-// Finds the former engine's install log in every folder.
-class FormerEngineLoader : public InstallationStatusLoader {
- public:
-  std::unique_ptr<InstallationStatus> Load(const base::FilePath& folder,
-                                           int recovery_mode,
-                                           std::string* error,
-                                           std::string* contents) override {
-    auto status = std::make_unique<InstallationStatus>(DROVIK);
-    status->path = folder.value();
-    return status;
+// A folder holding only the former engine's install log, read by the real
+// status loader: the record is kept only when the run replaces the former
+// engine. An autoupdate run recovers from old copies instead of reading the
+// former engine's log.
+TEST_F(InstallationFolderDetailsImplTest, FormerEngineInstallationNeedsTheReplaceFlag) {
+  ASSERT_TRUE(base::WriteFile(folder_.Append(kDrovikStatusFileName),
+                              "<install_log version=\"12.0\" copy_only=\"False\""
+                              " all_users=\"False\" pinned=\"False\"><path>C:\\Velto</path>"
+                              "<files><file>a.dll</file></files></install_log>"));
+  struct Case {
+    bool replace_old_engine;
+    int recovery_mode;
+    bool recognised;
+  } cases[] = {{false, 0, false}, {true, 0, true}, {false, 1, false}, {true, 1, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "replace " << c.replace_old_engine << " recovery "
+                                    << c.recovery_mode);
+    InstallationFolderDetailsImpl details(c.replace_old_engine);
+    details.Initialize(folder_, c.recovery_mode);
+    EXPECT_TRUE(details.IsValidInstallPath());
+    EXPECT_EQ(c.recognised, details.IsExistingInstallation());
+    EXPECT_EQ(c.recognised, details.IsDrovikInstallation());
+    EXPECT_EQ(c.recognised, details.GetDetails() != nullptr);
   }
-};
-
-TEST_F(InstallationFolderDetailsImplTest, FormerEngineInstallationNeedsRecoveryMode) {
-  FormerEngineLoader loader;
-  InstallationFolderDetailsImpl::Environment environment;
-  environment.status_loader = &loader;
-
-  InstallationFolderDetailsImpl plain(false, environment);
-  plain.Initialize(folder_, 0);
-  EXPECT_TRUE(plain.IsValidInstallPath());
-  EXPECT_FALSE(plain.IsExistingInstallation());
-  EXPECT_FALSE(plain.IsDrovikInstallation());
-  EXPECT_EQ(nullptr, plain.GetDetails());
-
-  InstallationFolderDetailsImpl recovering(false, environment);
-  recovering.Initialize(folder_, InstallationStatusLoader::kRecoverFromOldStatus);
-  EXPECT_TRUE(recovering.IsExistingInstallation());
-  EXPECT_TRUE(recovering.IsDrovikInstallation());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <knownfolders.h>
 
+#include <atomic>
+
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -34,18 +36,33 @@ const std::string& CachedProductName() {
 // the shell refuses this one and the candidate is skipped.
 constexpr int kNoCsidl = -1;
 
-// Whether a copy of |executable| starts in |folder|. The copy is removed.
+// A file name for this process's probe copy of |executable|: installers
+// running at once must never share one, or one deletes the copy the other is
+// about to start.
+base::FilePath ProbeCopyName(const base::FilePath& executable) {
+  static std::atomic<unsigned> counter{0};
+  return base::FilePath(executable.BaseName().RemoveExtension().value() +
+                        base::StringPrintf(L".%lu.%u", GetCurrentProcessId(), counter++) +
+                        executable.Extension());
+}
+
+// Whether a copy of |executable| starts in |folder|. The copy is started
+// suspended and ended at once: what matters is that the system lets a program
+// start there, not what the copy would do (without its library beside it it
+// could not run anyway). The copy is removed.
 bool CanRunFrom(const base::FilePath& folder, const base::FilePath& executable) {
-  base::FilePath copy = folder.Append(executable.BaseName());
+  base::FilePath copy = folder.Append(ProbeCopyName(executable));
   if (!base::CopyFile(executable, copy))
     return false;
   base::CommandLine probe(copy);
   probe.AppendSwitch(kProbeSwitch);
   base::LaunchOptions options;
-  options.wait = true;
   options.start_hidden = true;
+  options.creation_flags = CREATE_SUSPENDED;
   base::Process process = base::LaunchProcess(probe.GetCommandLineString(), options);
   bool started = process.IsValid();
+  if (started)
+    process.Terminate(1, /*wait=*/true);
   process.Close();
   base::DeleteFile(copy);
   return started;
@@ -78,10 +95,10 @@ std::wstring GetLogFileName(const base::Time::Exploded& local_time) {
                             local_time.second, local_time.millisecond);
 }
 
-base::FilePath GetLogFilePath() {
-  base::Time::Exploded now;
-  base::Time::Now().LocalExplode(&now);
-  base::FilePath name(GetLogFileName(now));
+base::FilePath GetLogFilePath(const base::Time& time) {
+  base::Time::Exploded local;
+  time.LocalExplode(&local);
+  base::FilePath name(GetLogFileName(local));
   base::FilePath temp;
   if (!base::PathService::Get(base::DIR_TEMP, &temp))
     return name;

@@ -30,11 +30,11 @@ std::string FormatWithProductName(std::string_view format, bool lower_case);
 // "velto_installer_YYYYMMDDhhmmssmmm.log" for the given local time.
 std::wstring GetLogFileName(const base::Time::Exploded& local_time);
 
-// The log file of this process: GetLogFileName of the current local time in
-// the installer folder under the temporary folder (created when missing), or
-// the bare name (relative to the current folder) when that folder cannot be
-// had.
-base::FilePath GetLogFilePath();
+// A log file of this process: GetLogFileName of |time| (the start of the
+// process, or a later millisecond when that name is taken) in the installer
+// folder under the temporary folder (created when missing), or the bare name
+// (relative to the current folder) when that folder cannot be had.
+base::FilePath GetLogFilePath(const base::Time& time);
 
 // The last argument of |command_line| as a path when it is absolute, else an
 // empty path. Old autoupdaters passed the install folder that way.

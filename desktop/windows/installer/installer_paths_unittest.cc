@@ -1,5 +1,9 @@
 #include "desktop/windows/installer/installer_paths.h"
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -31,7 +35,7 @@ TEST(InstallerPathsTest, LogFileNameHasSeventeenDigits) {
 TEST(InstallerPathsTest, LogFileLiesInInstallerFolderUnderTemp) {
   base::FilePath temp;
   ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
-  base::FilePath log = GetLogFilePath();
+  base::FilePath log = GetLogFilePath(base::Time::Now());
   EXPECT_EQ(temp.Append(L"Velto Installer"), log.DirName());
   EXPECT_TRUE(base::DirectoryExists(log.DirName()));
   EXPECT_EQ(L".log", log.Extension());
@@ -58,18 +62,49 @@ TEST(InstallerPathsTest, RunnableTempFolderWithoutExecutableIsTheTempFolder) {
   EXPECT_TRUE(base::DirectoryExists(folder));
 }
 
-TEST(InstallerPathsTest, RunnableTempFolderProbesACopyAndRemovesIt) {
-  // A program that ends by itself whatever its switches.
+// A program to probe with.
+base::FilePath SystemProgram() {
   base::FilePath system;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
-  base::FilePath exe = system.Append(L"hostname.exe");
+  EXPECT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
+  return system.Append(L"hostname.exe");
+}
+
+base::FilePath TempFolder() {
   base::FilePath temp;
-  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  EXPECT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
+  return temp;
+}
+
+TEST(InstallerPathsTest, RunnableTempFolderProbesACopyAndRemovesIt) {
+  const base::FilePath exe = SystemProgram();
+  const base::FilePath temp = TempFolder();
   std::wstring name = base::test::UniqueName(L"probe");
   base::FilePath folder;
   ASSERT_TRUE(FindRunnableTempFolder(name, exe, &folder));
   EXPECT_EQ(temp.Append(name), folder);
-  EXPECT_FALSE(base::PathExists(folder.Append(exe.BaseName())));
+  EXPECT_TRUE(base::IsDirectoryEmpty(folder));
+}
+
+TEST(InstallerPathsTest, ProbesRunningAtOnceDoNotShareTheirCopy) {
+  const base::FilePath exe = SystemProgram();
+  const base::FilePath temp = TempFolder();
+  const std::wstring name = base::test::UniqueName(L"shared probe");
+  constexpr int kProbes = 8;
+  std::atomic<int> in_temp{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kProbes; ++i) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 4; ++round) {
+        base::FilePath folder;
+        if (FindRunnableTempFolder(name, exe, &folder) && folder == temp.Append(name))
+          ++in_temp;
+      }
+    });
+  }
+  for (std::thread& thread : threads)
+    thread.join();
+  EXPECT_EQ(kProbes * 4, in_temp.load());
+  EXPECT_TRUE(base::IsDirectoryEmpty(temp.Append(name)));
 }
 
 TEST(InstallerPathsTest, MissingExecutableFailsEveryCandidateAndLeavesNoFolder) {

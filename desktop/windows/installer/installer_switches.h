@@ -41,6 +41,13 @@ inline constexpr char kLanguage[] = "language";
 inline constexpr char kServerTrackingBlob[] = "server-tracking-blob";
 inline constexpr char kTempFolder[] = "temp-folder";
 
+// Between an installer and the installer processes it starts.
+inline constexpr char kParentPid[] = "parent-pid";
+inline constexpr char kRunElevated[] = "run-elevated";
+inline constexpr char kPostElevatedInstallTasks[] = "post-elevated-install-tasks";
+// For the browser's launcher after an install.
+inline constexpr char kStartMaximized[] = "start-maximized";
+
 // Logging detail: verbose entries up to this level are written.
 inline constexpr char kVerboseLevel[] = "v";
 

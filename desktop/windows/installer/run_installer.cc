@@ -58,12 +58,21 @@ bool PrintBuildInformation(const base::CommandLine& command_line) {
   return true;
 }
 
+// Installers started in the same millisecond would get the same log name. A
+// name another running installer holds is never deleted or shared: the names
+// of the following milliseconds are tried instead.
+constexpr int kLogNameAttempts = 1000;
+
 void StartLogging(const base::CommandLine& command_line) {
   logging::LoggingSettings settings;
   settings.logging_dest = logging::LOG_TO_FILE;
-  settings.log_file_path = GetLogFilePath();
   settings.delete_old = logging::DELETE_OLD_LOG_FILE;
-  logging::InitLogging(settings);
+  const base::Time start = base::Time::Now();
+  for (int attempt = 0; attempt < kLogNameAttempts; ++attempt) {
+    settings.log_file_path = GetLogFilePath(start + base::TimeDelta::FromMilliseconds(attempt));
+    if (logging::InitLogging(settings))
+      break;
+  }
   int verbose_level = 0;
   if (command_line.HasSwitch(switches::kVerboseLevel) &&
       base::StringToInt(command_line.GetSwitchValueNative(switches::kVerboseLevel),
@@ -72,7 +81,8 @@ void StartLogging(const base::CommandLine& command_line) {
   }
   LOG(INFO) << GetProductName() << " installer starting - version " << GetVersion() << " "
             << GetStreamName();
-  LOG(INFO) << "Command line: " << command_line.GetCommandLineString();
+  LOG(INFO) << "Command line: "
+            << logging::UntrustedText(base::WideToUTF8(command_line.GetCommandLineString()));
 }
 
 // The modes that change the machine or drive a run, after the log is open.
@@ -210,7 +220,7 @@ bool InstallerRun::ReadPayload() {
       }
       break;
     case PayloadType::tracking_data:
-      LOG(INFO) << "Tracking data: " << payload_reader_->GetPayloadData();
+      LOG(INFO) << "Tracking data: " << logging::UntrustedText(payload_reader_->GetPayloadData());
       break;
     case PayloadType::external_tracking_data:
       LOG(ERROR) << "External should only ever be reported after calling"
@@ -277,18 +287,18 @@ void InstallerRun::ApplyTrackingData() {
   const std::string* browser_stats = ascii_string("utm.fsce");
   if (default_browser && browser_stats) {
     run_immediately_ = true;
-    LOG(INFO) << "defbr:" << *default_browser;
+    LOG(INFO) << "defbr:" << logging::UntrustedText(*default_browser);
     settings_->SetDefaultBrowser(*default_browser == "true");
-    LOG(INFO) << "fsce:" << *browser_stats;
+    LOG(INFO) << "fsce:" << logging::UntrustedText(*browser_stats);
     settings_->SetEnableVeltoStats(*browser_stats == "true");
   }
   if (const std::string* niuid = ascii_string("uuid")) {
     settings_->SetNiuid(*niuid);
-    LOG(INFO) << "niuid:" << *niuid;
+    LOG(INFO) << "niuid:" << logging::UntrustedText(*niuid);
   }
   if (const std::string* medium = ascii_string("utm.medium")) {
     settings_->SetMedium(*medium);
-    LOG(INFO) << "utm_medium:" << *medium;
+    LOG(INFO) << "utm_medium:" << logging::UntrustedText(*medium);
   }
 }
 

@@ -167,7 +167,7 @@ SettingsImpl::SettingsImpl(bool uninstall,
 
   VLOG(1) << "Obtaining system language";
   RcL10nHandler::GetInstance()->SetLanguage(&install_language_);
-  VLOG(1) << "Initializing settings";
+  LOG(INFO) << "Initializing settings";
 
   const base::CommandLine& command_line = GetCommandLine();
   if (uninstall) {
@@ -277,12 +277,17 @@ void SettingsImpl::GetDefaultInstallFolder(base::FilePath* path, int kind) const
       return;
     case CURRENT_USER: {
       VLOG(2) << "Default install folder: for current user";
+      // The known folder is asked for its path also when it does not exist
+      // yet (a user who never installed a program for themselves). Where it
+      // cannot be had, it lies where it always did: the local application
+      // data folder's "Programs".
       base::FilePath programs;
-      if (IsBeforeWindows7()) {
+      if (IsBeforeWindows7() ||
+          !GetKnownFolderPath(FOLDERID_UserProgramFiles, 0, &programs, false,
+                              /*even_when_missing=*/true)) {
+        programs.clear();
         if (base::PathService::Get(base::DIR_LOCAL_APP_DATA, &programs))
           programs = programs.Append(kUserProgramFilesFolderName);
-      } else if (!GetKnownFolderPath(FOLDERID_UserProgramFiles, 0, &programs, false)) {
-        programs.clear();
       }
       if (!programs.empty())
         *path = programs.Append(ProductDisplayName());
@@ -370,7 +375,7 @@ bool SettingsImpl::SetCopyOnly(bool value) {
   if (!editable_ || operation_ == UPGRADING)
     return false;
   ApplyCopyOnlyRule(value);
-  VLOG(1) << "COPY_ONLY set to: " << (value ? 1 : 0);
+  LOG(INFO) << "COPY_ONLY set to: " << (value ? 1 : 0);
   NotifySettingChanged();
   return true;
 }
@@ -535,7 +540,7 @@ void SettingsImpl::SetInstallLanguage(const std::wstring& language) {
   install_language_ = language;
   VLOG(1) << "Attempt setting install_language_ to: " << base::WideToUTF8(install_language_);
   RcL10nHandler::GetInstance()->SetLanguage(&install_language_);
-  VLOG(1) << "Actual install_language_ set: " << base::WideToUTF8(install_language_);
+  LOG(INFO) << "Actual install_language_ set: " << base::WideToUTF8(install_language_);
   for (SettingsObserver& observer : observers_)
     observer.OnLanguageChanged();
 }
@@ -569,8 +574,8 @@ void SettingsImpl::WriteStats(const std::string& prefix, StatsScope* scope) cons
 
 void SettingsImpl::LogFlagsAndLanguage() const {
   for (SettingsFlag flag : {ENABLE_VELTO_STATS, IMPORT_BROWSER_DATA, LAUNCH_VELTO, SINGLE_PROFILE})
-    VLOG(1) << GetSettingsFlagName(flag) << ": " << (GetFlag(flag) ? 1 : 0);
-  VLOG(1) << "language: " << base::WideToUTF8(install_language_);
+    LOG(INFO) << GetSettingsFlagName(flag) << ": " << (GetFlag(flag) ? 1 : 0);
+  LOG(INFO) << "language: " << base::WideToUTF8(install_language_);
 }
 
 // Folder analysis ------------------------------------------------------------
@@ -643,7 +648,7 @@ void SettingsImpl::OnFolderDetailsReady(std::unique_ptr<InstallationFolderDetail
   folder_details_ = std::move(details);
   const InstallationOperation old_operation = operation_;
   operation_ = INVALID_PATH;
-  VLOG(1) << "Install folder set: " << GetInstallPath().AsUTF8Unsafe();
+  LOG(INFO) << "Install folder set: " << GetInstallPath().AsUTF8Unsafe();
 
   const bool uninstall = GetFlag(UNINSTALL_FLAG);
   const bool existing = folder_details_->IsExistingInstallation();
@@ -668,7 +673,7 @@ void SettingsImpl::OnFolderDetailsReady(std::unique_ptr<InstallationFolderDetail
                      : UPGRADING;
   else
     operation_ = INSTALLING;
-  VLOG(1) << "Operation: " << operation_;
+  LOG(INFO) << "Operation: " << operation_;
 
   const InstallationFolderDetails& folder = *folder_details_;
   if (existing) {
@@ -721,36 +726,36 @@ void SettingsImpl::OnFolderDetailsReady(std::unique_ptr<InstallationFolderDetail
 
 void SettingsImpl::LogFolderDetails(const InstallationFolderDetails& details) const {
   auto flag = [](bool value) { return value ? 1 : 0; };
-  VLOG(1) << "status for install folder:";
-  VLOG(1) << "valid_parent folder: " << details.GetValidParentFolder().AsUTF8Unsafe();
-  VLOG(1) << "has_write_access: " << flag(details.HasWriteAccess());
-  VLOG(1) << "valid_install_path: " << flag(details.IsValidInstallPath());
-  VLOG(1) << "existing_installation: " << flag(details.IsExistingInstallation());
-  VLOG(1) << "existing_installation_traces: " << flag(details.HasExistingInstallationTraces());
-  VLOG(1) << "drovik_installation: " << flag(details.IsDrovikInstallation());
-  VLOG(1) << "desktop_shortcut_exists: " << flag(details.DesktopShortcutExists());
-  VLOG(1) << "enable_stats: " << details.GetEnableStats();
-  VLOG(1) << "import_browser_data: " << details.GetImportBrowserData();
-  VLOG(1) << "is_http_handler: " << flag(details.IsHttpHandler());
-  VLOG(1) << "language: " << base::WideToUTF8(details.GetLanguage());
-  VLOG(1) << "old_product_type: " << details.GetOldProductType();
-  VLOG(1) << "pinned_shortcut_paths:";
+  LOG(INFO) << "status for install folder:";
+  LOG(INFO) << "valid_parent folder: " << details.GetValidParentFolder().AsUTF8Unsafe();
+  LOG(INFO) << "has_write_access: " << flag(details.HasWriteAccess());
+  LOG(INFO) << "valid_install_path: " << flag(details.IsValidInstallPath());
+  LOG(INFO) << "existing_installation: " << flag(details.IsExistingInstallation());
+  LOG(INFO) << "existing_installation_traces: " << flag(details.HasExistingInstallationTraces());
+  LOG(INFO) << "drovik_installation: " << flag(details.IsDrovikInstallation());
+  LOG(INFO) << "desktop_shortcut_exists: " << flag(details.DesktopShortcutExists());
+  LOG(INFO) << "enable_stats: " << details.GetEnableStats();
+  LOG(INFO) << "import_browser_data: " << details.GetImportBrowserData();
+  LOG(INFO) << "is_http_handler: " << flag(details.IsHttpHandler());
+  LOG(INFO) << "language: " << logging::UntrustedText(base::WideToUTF8(details.GetLanguage()));
+  LOG(INFO) << "old_product_type: " << details.GetOldProductType();
+  LOG(INFO) << "pinned_shortcut_paths:";
   for (const base::FilePath& pin : details.GetPinnedShortcutPaths())
-    VLOG(1) << "  " << pin.AsUTF8Unsafe();
-  VLOG(1) << "profile_path: " << details.GetProfilePath().AsUTF8Unsafe();
-  VLOG(1) << "quick_launch_shortcut_exists: " << flag(details.QuickLaunchShortcutExists());
-  VLOG(1) << "temporary_shortcut_folder: "
-          << details.GetTemporaryShortcutFolder().AsUTF8Unsafe();
-  VLOG(1) << "temporary_shortcut_folder_exists: "
-          << flag(details.TemporaryShortcutFolderExists());
-  VLOG(1) << "tracking_data: " << details.GetTrackingData();
-  VLOG(1) << "recreate_desktop_shortcut: " << flag(details.RecreateDesktopShortcut());
-  VLOG(1) << "recreate_pinned_shortcut: " << flag(details.RecreatePinnedShortcut());
-  VLOG(1) << "recreate_quick_launch_shortcut: " << flag(details.RecreateQuickLaunchShortcut());
-  VLOG(1) << "recreate_start_menu_shortcut: " << flag(details.RecreateStartMenuShortcut());
-  VLOG(1) << "single_profile: " << details.GetSingleProfile();
-  VLOG(1) << "start_menu_shortcut_exists: " << flag(details.StartMenuShortcutExists());
-  VLOG(1) << "welcome_url: " << details.GetWelcomeUrl();
+    LOG(INFO) << "  " << logging::UntrustedText(pin);
+  LOG(INFO) << "profile_path: " << logging::UntrustedText(details.GetProfilePath());
+  LOG(INFO) << "quick_launch_shortcut_exists: " << flag(details.QuickLaunchShortcutExists());
+  LOG(INFO) << "temporary_shortcut_folder: "
+            << logging::UntrustedText(details.GetTemporaryShortcutFolder());
+  LOG(INFO) << "temporary_shortcut_folder_exists: "
+            << flag(details.TemporaryShortcutFolderExists());
+  LOG(INFO) << "tracking_data: " << logging::UntrustedText(details.GetTrackingData());
+  LOG(INFO) << "recreate_desktop_shortcut: " << flag(details.RecreateDesktopShortcut());
+  LOG(INFO) << "recreate_pinned_shortcut: " << flag(details.RecreatePinnedShortcut());
+  LOG(INFO) << "recreate_quick_launch_shortcut: " << flag(details.RecreateQuickLaunchShortcut());
+  LOG(INFO) << "recreate_start_menu_shortcut: " << flag(details.RecreateStartMenuShortcut());
+  LOG(INFO) << "single_profile: " << details.GetSingleProfile();
+  LOG(INFO) << "start_menu_shortcut_exists: " << flag(details.StartMenuShortcutExists());
+  LOG(INFO) << "welcome_url: " << logging::UntrustedText(details.GetWelcomeUrl());
 }
 
 // Constructor steps ----------------------------------------------------------
@@ -763,7 +768,8 @@ void SettingsImpl::ReadLastInstallPath() {
   auto read = [&key, &value](const std::wstring& name, const char* label) {
     if (key.ReadValue(name.c_str(), &value) != ERROR_SUCCESS || value.empty())
       return false;
-    VLOG(1) << "Install folder reg value [" << label << "]: " << base::WideToUTF8(value);
+    LOG(INFO) << "Install folder reg value [" << label
+              << "]: " << logging::UntrustedText(base::WideToUTF8(value));
     return true;
   };
   bool found = architecture_ == 1 &&
@@ -781,7 +787,7 @@ void SettingsImpl::ReadLastInstallPath() {
     if (folder.IsAbsolute() && base::DirectoryExists(folder))
       last_install_folder_ = folder;
   }
-  VLOG(1) << "Install folder from reg value " << last_install_folder_.AsUTF8Unsafe();
+  LOG(INFO) << "Install folder from reg value " << last_install_folder_.AsUTF8Unsafe();
 }
 
 void SettingsImpl::ListStandaloneFolders() {
@@ -798,8 +804,8 @@ void SettingsImpl::ListStandaloneFolders() {
   for (size_t i = 0; i < candidates.size(); ++i) {
     if (i > 0 && candidates[i].first >= kWorstOfferedDriveOrder)
       continue;
-    VLOG(1) << "Listing default install path for standalone install mode: "
-            << candidates[i].second.AsUTF8Unsafe();
+    LOG(INFO) << "Listing default install path for standalone install mode: "
+              << candidates[i].second.AsUTF8Unsafe();
     standalone_folders_.push_back(candidates[i].second);
   }
 }

@@ -10,6 +10,7 @@
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
+#include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
@@ -280,6 +281,39 @@ TEST_F(SettingsImplTest, StandaloneModeClearsSystemChangesAndBackRestoresShortcu
   EXPECT_FALSE(settings->GetPinnedShortcut());
 
   EXPECT_FALSE(settings->SetMode(static_cast<InstallationMode>(7)));
+}
+
+TEST_F(SettingsImplTest, CurrentUserDefaultFolderIsAPathBeforeItsParentExists) {
+  // The user's Programs folder does not exist in a fresh profile.
+  auto settings = Create(base::FilePath());
+  ASSERT_FALSE(settings->GetAllUsers());
+  base::FilePath standard;
+  settings->GetDefaultInstallFolder(&standard, DEFAULT_FOLDER_STANDARD);
+  EXPECT_TRUE(standard.IsAbsolute()) << standard.value();
+  EXPECT_EQ(L"Programs", standard.DirName().BaseName().value());
+  EXPECT_EQ(standard, settings->GetInstallPath());
+  EXPECT_EQ(INSTALLING, settings->GetOperation());
+}
+
+TEST_F(SettingsImplTest, AnOrdinaryLogHoldsTheSettingsAndTheFolderAnalysis) {
+  const base::FilePath log = folder_.Append(L"settings.log");
+  logging::LoggingSettings log_settings;
+  log_settings.log_file_path = log;
+  ASSERT_TRUE(logging::InitLogging(log_settings));
+  logging::SetVlogLevel(0);
+  {
+    auto settings = Create(folder_);
+    ASSERT_TRUE(settings->SetCopyOnly(true));
+  }
+  logging::CloseLogFile();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  for (const char* line :
+       {"Initializing settings", "Install folder from reg value", "Install folder set: ",
+        "Operation: 1", "status for install folder:", "existing_installation: 0",
+        "welcome_url: ", "COPY_ONLY set to: 1"}) {
+    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  }
 }
 
 TEST_F(SettingsImplTest, TypedFolderStaysWhenTheModeChanges) {

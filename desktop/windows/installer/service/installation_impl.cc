@@ -138,6 +138,10 @@ base::FilePath InstallationImpl::GetExecutableInstallationFolder() {
 
 void InstallationImpl::Initialize() {
   GetPrefValue(kProfilePathPref, &profile_path_);
+  // A relative profile path would resolve against whatever folder the process
+  // happens to run in: the default profile folder is used instead.
+  if (!base::FilePath(profile_path_).IsAbsolute())
+    profile_path_.clear();
   app_registration_name_ = base::UTF8ToWide(GetProductName() + " " + GetStreamName());
 }
 

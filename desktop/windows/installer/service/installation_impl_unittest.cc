@@ -296,6 +296,20 @@ TEST_F(InstallationImplTest, PerUserProfilePathSharesItsParentAsUserData) {
   EXPECT_EQ(L"E:\\Portable", path.value());
 }
 
+TEST_F(InstallationImplTest, RelativeProfilePathIsIgnored) {
+  base::FilePath standard;
+  ASSERT_TRUE(Make(VERSION_WIN7)->GetDataFolder(&standard));
+  for (const char* prefs : {R"({"profile_path": "Profiles\\<USERNAME>"})",
+                            R"({"profile_path": "..\\..\\Profile"})",
+                            R"({"profile_path": "\\Profile"})"}) {
+    SCOPED_TRACE(prefs);
+    WritePrefs(prefs);
+    base::FilePath path;
+    ASSERT_TRUE(Make(VERSION_WIN7)->GetDataFolder(&path));
+    EXPECT_EQ(standard, path);
+  }
+}
+
 TEST_F(InstallationImplTest, RebaseProfilePathMovesRoamingToLocal) {
   base::FilePath roaming;
   base::FilePath local;

@@ -16,10 +16,6 @@ namespace installer {
 
 namespace {
 
-// How deep values that themselves hold placeholders are expanded. Bounds the
-// work for a resolver whose values refer to each other in a circle.
-constexpr int kMaxExpansionDepth = 16;
-
 constexpr const char* kRegistryTypeNames[] = {
     "REG_NONE",
     "REG_SZ",
@@ -158,30 +154,24 @@ bool RegistryTemplateEntry::Apply(HKEY root, std::unique_ptr<Operation>* operati
 }
 
 std::wstring RegistryTemplateEntry::ExpandTemplateVariables(const wchar_t* text) {
-  return Expand(text ? std::wstring(text) : std::wstring(), 0);
-}
-
-std::wstring RegistryTemplateEntry::Expand(const std::wstring& text, int depth) {
+  // One pass over the row's own text: a substituted value may come from
+  // outside (an install folder, an icon path) and is used as it is, braces and
+  // all.
+  const std::wstring source = text ? std::wstring(text) : std::wstring();
   std::wstring result;
   size_t position = 0;
-  while (position < text.size()) {
-    const size_t open = text.find(L'{', position);
+  while (position < source.size()) {
+    const size_t open = source.find(L'{', position);
     if (open == std::wstring::npos)
       break;
-    const size_t close = text.find(L'}', open);
+    const size_t close = source.find(L'}', open);
     if (close == std::wstring::npos)
       break;
-    result.append(text, position, open - position);
-    std::wstring value = resolver_->ResolveVariable(text.substr(open + 1, close - open - 1));
-    if (depth < kMaxExpansionDepth) {
-      value = Expand(value, depth + 1);
-    } else {
-      LOG(ERROR) << "Placeholders nested too deeply in " << text;
-    }
-    result += value;
+    result.append(source, position, open - position);
+    result += resolver_->ResolveVariable(source.substr(open + 1, close - open - 1));
     position = close + 1;
   }
-  result.append(text, position, std::wstring::npos);
+  result.append(source, position, std::wstring::npos);
   return result;
 }
 

@@ -71,13 +71,12 @@ class RegistryTemplateEntry {
   // with the operation to run (true), or fails for an unsupported type (false).
   bool Apply(HKEY root, std::unique_ptr<Operation>* operation);
 
-  // |text| with every "{name}" replaced by the resolver's value, values
-  // expanded in turn; null gives the empty string and an unmatched "{" stays.
+  // |text| with every "{name}" replaced by the resolver's value; the values
+  // are not expanded again. Null gives the empty string and an unmatched "{"
+  // stays.
   std::wstring ExpandTemplateVariables(const wchar_t* text);
 
  private:
-  std::wstring Expand(const std::wstring& text, int depth);
-
   RegistryTemplate row_;
   VariableResolver* resolver_;
 };

@@ -52,8 +52,7 @@ class RegistryTemplateEntryTest : public testing::Test {
                            {L"InstallFolder", L"C:\\Apps\\Velto"},
                            {L"Protocol", L"veltox"},
                            {L"Extension", L".vhtml"},
-                           {L"Version", L"47.0.1.2"},
-                           {L"Label", L"Velto {Version}"}};
+                           {L"Version", L"47.0.1.2"}};
   }
 
   bool ApplyTable(const RegistryTemplate* rows, size_t count, HKEY root,
@@ -80,20 +79,20 @@ class RegistryTemplateEntryTest : public testing::Test {
   FakeResolver resolver_;
 };
 
-TEST_F(RegistryTemplateEntryTest, ExpandsNestedPlaceholdersAndKeepsUnmatchedBraces) {
+TEST_F(RegistryTemplateEntryTest, ExpandsPlaceholdersAndKeepsUnmatchedBraces) {
   RegistryTemplateEntry entry(Row(L"k", nullptr, REG_SZ, 0), &resolver_);
   EXPECT_EQ(L"VeltoTamber", entry.ExpandTemplateVariables(L"{Product}{Stream}"));
-  EXPECT_EQ(L"x Velto 47.0.1.2 y", entry.ExpandTemplateVariables(L"x {Label} y"));
   EXPECT_EQ(L"Unknown", entry.ExpandTemplateVariables(L"{Unknown}"));
   EXPECT_EQ(L"a {b", entry.ExpandTemplateVariables(L"a {b"));
   EXPECT_EQ(L"", entry.ExpandTemplateVariables(nullptr));
 }
 
-TEST_F(RegistryTemplateEntryTest, SelfReferringResolverTerminates) {
-  resolver_.variables[L"Loop"] = L"<{Loop}>";
+TEST_F(RegistryTemplateEntryTest, BracesInAValueAreNotPlaceholders) {
+  // An install folder typed by the user may hold braces of its own.
+  resolver_.variables[L"InstallFolder"] = L"C:\\Apps\\{Velto}\\{Version}";
   RegistryTemplateEntry entry(Row(L"k", nullptr, REG_SZ, 0), &resolver_);
-  const std::wstring expanded = entry.ExpandTemplateVariables(L"{Loop}");
-  EXPECT_EQ(0u, expanded.find(L"<<<"));
+  EXPECT_EQ(L"\"C:\\Apps\\{Velto}\\{Version}\\Launcher.exe\" -- \"%1\"",
+            entry.ExpandTemplateVariables(L"\"{InstallFolder}\\Launcher.exe\" -- \"%1\""));
 }
 
 TEST_F(RegistryTemplateEntryTest, SkipsRowsByVersionRootAndChannel) {

@@ -91,7 +91,7 @@ bool NeedsElevation(const UserToken& token, bool asked, bool folder_writable) {
 }
 
 bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePath* path,
-                        bool create) {
+                        bool create, bool even_when_missing) {
   using GetKnownFolderPathFunction = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
   HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
   auto get_known_folder_path =
@@ -100,7 +100,8 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
               : nullptr;
   if (get_known_folder_path) {
     PWSTR raw = nullptr;
-    HRESULT hr = get_known_folder_path(folder_id, 0, nullptr, &raw);
+    HRESULT hr = get_known_folder_path(folder_id, even_when_missing ? KF_FLAG_DONT_VERIFY : 0,
+                                       nullptr, &raw);
     if (FAILED(hr) && create) {
       ::CoTaskMemFree(raw);
       raw = nullptr;
@@ -117,7 +118,8 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
   }
 
   wchar_t buffer[MAX_PATH] = {};
-  HRESULT hr = ::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer);
+  HRESULT hr = ::SHGetFolderPathW(
+      nullptr, even_when_missing ? (csidl | CSIDL_FLAG_DONT_VERIFY) : csidl, nullptr, 0, buffer);
   if (FAILED(hr) && hr != E_INVALIDARG && create) {
     hr = ::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE | CSIDL_FLAG_DONT_UNEXPAND,
                             nullptr, 0, buffer);

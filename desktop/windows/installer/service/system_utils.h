@@ -40,9 +40,11 @@ bool NeedsElevation(bool asked, bool folder_writable);
 bool NeedsElevation(const UserToken& token, bool asked, bool folder_writable);
 
 // The path of a known folder; |csidl| is used where SHGetKnownFolderPath does
-// not exist. With |create| the folder is created when missing.
+// not exist. With |create| the folder is created when missing; with
+// |even_when_missing| the path of a folder that does not exist yet is given
+// without creating it.
 bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePath* path,
-                        bool create);
+                        bool create, bool even_when_missing = false);
 
 // GetUserNameW.
 bool GetCurrentUserName(std::wstring* name);

@@ -156,10 +156,8 @@ std::unique_ptr<InstallationStatus> XmlInstallationStatusReader::Read(
       Fail("Failed getting the shortcut successor element name");
       return nullptr;
     }
-    if (name != kShortcutElement && name != kComponentsElement) {
-      Fail("Invalid successor of the shortcuts");
+    if (name != kShortcutElement && name != kComponentsElement)
       return nullptr;
-    }
   }
 
   if (!ReadComponents(status.get()))
@@ -244,7 +242,7 @@ bool XmlInstallationStatusReader::ReadRegistryElement(InstallationStatus* status
     return Fail("The hive attribute is not HKLM nor HKCU");
 
   if (document_->MoveToFirstChild() != XmlDocument::MOVED)
-    return Fail("A registry element holds no key");
+    return false;
   for (;;) {
     InstallationStatus::RegistryKey key;
     if (!ReadRegistryKey(&key))
@@ -254,53 +252,53 @@ bool XmlInstallationStatusReader::ReadRegistryElement(InstallationStatus* status
     if (moved == XmlDocument::NO_ELEMENT)
       break;
     if (moved == XmlDocument::FAILED)
-      return Fail("Failure while traversing the keys of a registry element");
+      return false;
   }
   if (document_->MoveToParent() != XmlDocument::MOVED)
-    return Fail("Cannot get back to a registry element");
+    return false;
   return true;
 }
 
 bool XmlInstallationStatusReader::ReadRegistryKey(InstallationStatus::RegistryKey* key) {
   std::string name;
   if (!document_->GetNodeName(&name) || name != kKeyElement)
-    return Fail("A registry element holds an element other than key");
+    return false;
   if (!document_->GetAttribute("path", &key->path))
-    return Fail("A registry key has no path attribute");
+    return false;
   std::string clean;
   if (!document_->GetAttribute("clean", &clean))
-    return Fail("A registry key has no clean attribute");
+    return false;
   int clean_value = 0;
   if (!base::StringToInt(clean, &clean_value))
-    return Fail("The clean attribute of a registry key is not a number");
+    return false;
   key->clean = clean_value;
 
   XmlDocument::MoveResult moved = document_->MoveToFirstChild();
   if (moved == XmlDocument::NO_ELEMENT)
     return true;
   if (moved == XmlDocument::FAILED)
-    return Fail("Failure while traversing the values of a registry key");
+    return false;
   for (;;) {
     if (!document_->GetNodeName(&name) || name != kValueElement)
-      return Fail("A registry key holds an element other than value");
+      return false;
     InstallationStatus::RegistryValue value;
     if (!document_->GetAttribute("name", &value.name))
-      return Fail("A registry value has no name attribute");
+      return false;
     if (!document_->GetAttribute("type", &value.type))
-      return Fail("A registry value has no type attribute");
+      return false;
     std::string text;
     if (!document_->GetText(&text))
-      return Fail("Cannot get text of a registry value");
+      return false;
     value.data = std::string(base::TrimWhitespaceASCII(text, base::TRIM_ALL));
     key->values.push_back(std::move(value));
     moved = document_->MoveToNextSibling();
     if (moved == XmlDocument::NO_ELEMENT)
       break;
     if (moved == XmlDocument::FAILED)
-      return Fail("Failure while traversing the values of a registry key");
+      return false;
   }
   if (document_->MoveToParent() != XmlDocument::MOVED)
-    return Fail("Cannot get back to a registry key");
+    return false;
   return true;
 }
 
@@ -313,7 +311,7 @@ bool XmlInstallationStatusReader::ReadShortcut(InstallationStatus* status) {
     return Fail("Invalid shortcut type " + type);
   std::string text;
   if (!document_->GetText(&text))
-    return Fail("Cannot get text of a shortcut");
+    return false;
   *shortcut = StatusPathFromUTF8(text);
   return true;
 }

@@ -106,6 +106,11 @@ TEST_F(XmlInstallationStatusReaderTest, CommonMenuShortcutFillsStartMenu) {
 }
 
 // Replaces |from| (which must occur) in the full document by |to|.
+// A document that is complete up to its files list.
+const std::string kHead =
+    "<install_log version=\"1\" copy_only=\"False\" all_users=\"False\" pinned=\"False\">"
+    "<path>p</path><files><file>f</file></files>";
+
 std::string FullDocumentWith(const std::string& from, const std::string& to) {
   std::string document = kFullDocument;
   size_t at = document.find(from);
@@ -116,9 +121,6 @@ std::string FullDocumentWith(const std::string& from, const std::string& to) {
 }
 
 TEST_F(XmlInstallationStatusReaderTest, FailureTexts) {
-  const std::string kHead =
-      "<install_log version=\"1\" copy_only=\"False\" all_users=\"False\" pinned=\"False\">"
-      "<path>p</path><files><file>f</file></files>";
   const struct {
     std::string document;
     std::string error;
@@ -181,28 +183,32 @@ TEST_F(XmlInstallationStatusReaderTest, FailureTexts) {
        "component.path is not called path"},
       {FullDocumentWith("</components>", "</components><shortcut type=\"SC_DEST_MENU\">x</shortcut>"),
        "Components are not the last element in status"},
-      // Failures the old format left without a text of their own.
-      {kHead + "<registry hive=\"HKLM\"/></install_log>", "A registry element holds no key"},
-      {kHead + "<registry hive=\"HKLM\"><value/></registry></install_log>",
-       "A registry element holds an element other than key"},
-      {FullDocumentWith(" clean=\"1\"", ""), "A registry key has no clean attribute"},
-      {FullDocumentWith("clean=\"2\"", "clean=\" 2\""),
-       "The clean attribute of a registry key is not a number"},
-      {FullDocumentWith("clean=\"2\"", "clean=\"2.5\""),
-       "The clean attribute of a registry key is not a number"},
-      {FullDocumentWith("<key path=\"Software\\Velto\"", "<key"),
-       "A registry key has no path attribute"},
-      {FullDocumentWith("<value name=\"e\" type=\"REG_SZ\"/>", "<data/>"),
-       "A registry key holds an element other than value"},
-      {FullDocumentWith("<value name=\"e\" type=\"REG_SZ\"/>", "<value name=\"e\"/>"),
-       "A registry value has no type attribute"},
-      {FullDocumentWith("<shortcut type=\"SC_DEST_MENU\">C:\\m2.lnk</shortcut>",
-                        "<shortcut type=\"SC_DEST_MENU\">C:\\m2.lnk</shortcut><files/>"),
-       "Invalid successor of the shortcuts"},
   };
   for (const auto& failure : cases) {
     SCOPED_TRACE(failure.document);
     EXPECT_EQ(failure.error, ReadError(failure.document));
+  }
+}
+
+TEST_F(XmlInstallationStatusReaderTest, SomeFailuresKeepTheEarlierText) {
+  const std::string documents[] = {
+      kHead + "<registry hive=\"HKLM\"/></install_log>",
+      kHead + "<registry hive=\"HKLM\"><value/></registry></install_log>",
+      FullDocumentWith(" clean=\"1\"", ""),
+      FullDocumentWith("clean=\"2\"", "clean=\" 2\""),
+      FullDocumentWith("clean=\"2\"", "clean=\"2.5\""),
+      FullDocumentWith("<key path=\"Software\\Velto\"", "<key"),
+      FullDocumentWith("<value name=\"e\" type=\"REG_SZ\"/>", "<data/>"),
+      FullDocumentWith("<value name=\"e\" type=\"REG_SZ\"/>", "<value name=\"e\"/>"),
+      FullDocumentWith("<shortcut type=\"SC_DEST_MENU\">C:\\m2.lnk</shortcut>",
+                       "<shortcut type=\"SC_DEST_MENU\">C:\\m2.lnk</shortcut><files/>"),
+  };
+  const std::string earlier = ReadError("<install_log>");
+  ASSERT_FALSE(earlier.empty());
+  for (const std::string& document : documents) {
+    SCOPED_TRACE(document);
+    EXPECT_FALSE(reader_.Read(document, LEGACY_XML));
+    EXPECT_EQ(earlier, reader_.GetError());
   }
 }
 
@@ -238,10 +244,11 @@ TEST_F(XmlInstallationStatusReaderTest, OnlyComponentsOrShortcutsAfterRootFiles)
   without_registry.erase(without_registry.find("  <registry hive=\"HKCU\">"),
                          without_registry.find("  <shortcut") -
                              without_registry.find("  <registry hive=\"HKCU\">"));
-  EXPECT_EQ("", ReadError(without_registry));
-  EXPECT_EQ("Invalid successor of the shortcuts",
-            ReadError(FullDocumentWith("<components>", "<registry hive=\"HKLM\"><key path=\"x\" "
-                                                       "clean=\"0\"/></registry><components>")));
+  EXPECT_TRUE(reader_.Read(without_registry, LEGACY_XML)) << reader_.GetError();
+  EXPECT_FALSE(reader_.Read(FullDocumentWith("<components>", "<registry hive=\"HKLM\"><key "
+                                                             "path=\"x\" clean=\"0\"/></registry>"
+                                                             "<components>"),
+                            LEGACY_XML));
 }
 
 }  // namespace

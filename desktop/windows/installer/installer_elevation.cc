@@ -1,0 +1,240 @@
+// The operations of Installer that hand the run to another installer process
+// or wait for one: the elevated copy, the folder-permission helper, the
+// package's own installer and the tasks that run after elevation in the
+// user's own context.
+#include <windows.h>
+
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/windows_version.h"
+#include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/steps/installer_step.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kGiveInstallPermissionEventName[] = L"VeltoInstaller/GiveInstallPermission";
+constexpr wchar_t kGiveInstallPermissionUndoEventName[] =
+    L"VeltoInstaller/GiveInstallPermission/Undo";
+
+}  // namespace
+
+bool Installer::CanElevate() {
+  if (environment_.privileges->IsAdministrator())
+    return true;
+  if (base::win::GetVersion() < base::win::VERSION_VISTA)
+    return true;
+  return environment_.privileges->IsUacEnabled();
+}
+
+int Installer::RunElevated() {
+  LOG(INFO) << "Running the installer elevated.";
+  if (!CanElevate()) {
+    LOG(ERROR) << "Cannot elevate with UAC disabled";
+    return CHILD_NOT_ELEVATED;
+  }
+  if (command_line().HasSwitch(switches::kRunElevated)) {
+    LOG(ERROR) << "This process should already be elevated, but isn't.";
+    return CHILD_NOT_ELEVATED;
+  }
+  base::CommandLine child(base::CommandLine::NO_PROGRAM);
+  settings_->ToCommandLine(&child, true);
+  child.AppendSwitchASCII(switches::kParentPid, std::to_string(::GetCurrentProcessId()));
+  if (command_line().HasSwitch(switches::kWaitForPackage)) {
+    child.AppendSwitchNative(switches::kWaitForPackage,
+                             command_line().GetSwitchValueNative(switches::kWaitForPackage));
+  }
+  child.AppendSwitch(switches::kRunElevated);
+  base::FilePath executable;
+  if (!base::PathService::Get(base::FILE_EXE, &executable)) {
+    LOG(ERROR) << "Failed to obtain installer exe file path";
+    return CHILD_SETUP_ERROR;
+  }
+  for (InstallerObserver& observer : observers_)
+    observer.OnStartingNewMainProcess(0);
+  base::win::ScopedHandle process;
+  DWORD error = 0;
+  if (!environment_.privileges->LaunchElevated(executable, child.GetArgumentsString(), &process,
+                                               &error)) {
+    LOG(ERROR) << "Failed to run the elevated process " << error;
+    return CHILD_NOT_ELEVATED;
+  }
+  DWORD wait = ::WaitForSingleObject(process.Get(), INFINITE);
+  for (InstallerObserver& observer : observers_)
+    observer.OnReturnedToPreviousMainProcess();
+  DWORD exit_code = 1;
+  if (wait == WAIT_FAILED) {
+    LOG(ERROR) << "Failed wait for the elevated installer " << ::GetLastError();
+    return CHILD_FAILED;
+  }
+  if (wait != WAIT_OBJECT_0) {
+    LOG(ERROR) << "Unexpected result when waiting for the elevated installer";
+    return CHILD_FAILED;
+  }
+  if (!::GetExitCodeProcess(process.Get(), &exit_code) || exit_code != 0)
+    return CHILD_FAILED;
+  if (command_line().HasSwitch(switches::kWaitForPackage))
+    WaitForPackage(true);
+  else
+    RunPostElevationTasks();
+  return CHILD_SUCCEEDED;
+}
+
+int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent) {
+  LOG(INFO) << "Run an elevated process in order to "
+            << (permanent ? "permanently" : "temporarily")
+            << " give permissions on the install folder to this process";
+  if (!CanElevate()) {
+    LOG(ERROR) << "Cannot elevate with UAC disabled";
+    return CHILD_NOT_ELEVATED;
+  }
+  std::wstring user;
+  if (!GetCurrentUserName(&user)) {
+    LOG(ERROR) << "Failed to obtain user name";
+    return CHILD_SETUP_ERROR;
+  }
+  VLOG(1) << "User name is " << base::WideToUTF8(user);
+  base::CommandLine helper(base::CommandLine::NO_PROGRAM);
+  helper.AppendSwitchPath(switches::kSetFolderPermission, path);
+  helper.AppendSwitchNative(switches::kPermissionsForUser, user);
+  if (permanent)
+    helper.AppendSwitch(switches::kPermanentPermissions);
+  if (settings_->GetOperation() == UNINSTALLING)
+    helper.AppendSwitch(switches::kRunUninstallBat);
+  if (command_line().HasSwitch(switches::kWaitForPackage)) {
+    helper.AppendSwitchNative(switches::kWaitForPackage,
+                              command_line().GetSwitchValueNative(switches::kWaitForPackage));
+  }
+  helper.AppendSwitchNative(switches::kInitialPid,
+                            command_line().GetSwitchValueNative(switches::kInitialPid));
+  base::FilePath executable;
+  if (!base::PathService::Get(base::FILE_EXE, &executable)) {
+    LOG(ERROR) << "Failed to obtain installer exe file path";
+    return CHILD_SETUP_ERROR;
+  }
+  base::win::ScopedHandle granted(::CreateEventW(
+      nullptr, FALSE, FALSE,
+      GetKernelObjectName(path.value(), kGiveInstallPermissionEventName, false).c_str()));
+  base::win::ScopedHandle undo(::CreateEventW(
+      nullptr, FALSE, FALSE,
+      GetKernelObjectName(path.value(), kGiveInstallPermissionUndoEventName, false).c_str()));
+  if (!granted.IsValid() || !undo.IsValid()) {
+    LOG(ERROR) << "Failed to create event for communicating with the elevated process "
+               << ::GetLastError();
+    return CHILD_SETUP_ERROR;
+  }
+  base::win::ScopedHandle process;
+  DWORD error = 0;
+  if (!environment_.privileges->LaunchElevated(executable, helper.GetArgumentsString(), &process,
+                                               &error)) {
+    LOG(ERROR) << "Failed to run the elevated process " << error;
+    return CHILD_NOT_ELEVATED;
+  }
+  HANDLE handles[] = {granted.Get(), process.Get()};
+  if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    LOG(ERROR) << "Failed to run the elevated process";
+    return CHILD_FAILED;
+  }
+  done_event_ = std::move(undo);
+  second_installer_pid_ = ::GetProcessId(process.Get());
+  return CHILD_SUCCEEDED;
+}
+
+void Installer::WaitForPackage(bool post_elevation) {
+  LOG(INFO) << "Need to wait for actual package";
+  post_elevation_ = post_elevation;
+  std::wstring name =
+      GetKernelObjectName(settings_->GetInstallPath().value(), kPackageReadyEventName, true);
+  VLOG(1) << "Event name for package_ready: " << base::WideToUTF8(name);
+  package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
+  if (!package_ready_event_.IsValid()) {
+    LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                       "Failed to open a handle to the package ready event");
+    return;
+  }
+  if (::WaitForSingleObject(package_ready_event_.Get(), 0) == WAIT_OBJECT_0) {
+    OnObjectSignaled(package_ready_event_.Get());
+    return;
+  }
+  if (!package_ready_watcher_.StartWatchingOnce(package_ready_event_.Get(), this)) {
+    LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                       "Failed to watch the package ready event");
+  }
+}
+
+void Installer::OnObjectSignaled(HANDLE object) {
+  if (object == interrupted_event_.Get()) {
+    LOG(INFO) << "Installation was interrupted";
+    Cancel();
+    return;
+  }
+  if (object != package_ready_event_.Get() || ended_ || !settings_)
+    return;
+  LOG(INFO) << "Package is ready";
+  base::CommandLine child(
+      command_line().GetSwitchValuePath(switches::kWaitForPackage).Append(L"installer.exe"));
+  settings_->ToCommandLine(&child, false);
+  if (post_elevation_)
+    child.AppendSwitch(switches::kPostElevatedInstallTasks);
+  for (InstallerObserver& observer : observers_)
+    observer.OnStartingNewMainProcess(0);
+  // The package's installer takes over the folder rights and the events of
+  // this run; the run itself ends below with its result.
+  Finish();
+  LOG(INFO) << "Running installer from the package with command line: "
+            << base::WideToUTF8(child.GetCommandLineString());
+  base::Process process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
+  int exit_code = 1;
+  bool ended = process.IsValid() && process.WaitForExit(&exit_code);
+  for (InstallerObserver& observer : observers_)
+    observer.OnReturnedToPreviousMainProcess();
+  if (!process.IsValid()) {
+    LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                       "Failed to start installer process from the package folder.");
+  } else if (ended && exit_code == 0) {
+    Succeed();
+  } else {
+    LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                       "Installer process did not complete successfully.");
+  }
+}
+
+void Installer::RunPostElevationTasks() {
+  VLOG(1) << "Running post elevation installation tasks.";
+  InstallationOperation operation = settings_->GetOperation();
+  if (operation != UNINSTALLING)
+    os_operations_->SetUpDefaultBrowser(*settings_, nullptr);
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  if (details->IsExistingInstallation() && details->GetDetails()) {
+    for (const InstallationStatus::Component& component : details->GetDetails()->components) {
+      base::FilePath folder(component.path);
+      base::FilePath component_installer =
+          folder.Append(base::UTF8ToWide(component.name) + L"_installer.exe");
+      if (component.name == "suite" && !base::PathExists(component_installer))
+        component_installer = folder.Append(L"pomrel_installer.exe");
+      base::CommandLine child(component_installer);
+      child.AppendSwitch(switches::kPostElevatedInstallTasks);
+      child.AppendSwitchPath(switches::kInstallFolder, folder);
+      LOG(INFO) << "Launching " << component.name << " component subinstaller with command line "
+                << base::WideToUTF8(child.GetCommandLineString());
+      base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
+    }
+  }
+  if (operation != UNINSTALLING)
+    FinalizeInstallation();
+}
+
+}  // namespace installer

@@ -1,0 +1,300 @@
+#include "desktop/windows/installer/installer.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/at_exit.h"
+#include "base/files/file_util.h"
+#include "base/functional/bind.h"
+#include "base/message_loop/message_loop.h"
+#include "base/test/test_environment.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
+#include "gtest/gtest.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+namespace {
+
+class NullOsOperations : public OsOperations {
+ public:
+  void SetUpDefaultBrowser(const Settings& settings, const InstallationStatus* status) override {}
+};
+
+// A step that answers with the codes of a script, one per run, and writes
+// down the attempt numbers it was given.
+class ScriptedStep : public InstallerStep {
+ public:
+  ScriptedStep(InstallerStepHost* host, std::vector<uint32_t> codes, std::vector<int>* attempts)
+      : InstallerStep(host), codes_(std::move(codes)), attempts_(attempts) {}
+
+  void Run(StepResult* result, int attempt) override {
+    attempts_->push_back(attempt);
+    uint32_t code = codes_[std::min<size_t>(attempts_->size() - 1, codes_.size() - 1)];
+    *result = StepResult(code, 8, L"detail", "scripted");
+  }
+
+ private:
+  std::vector<uint32_t> codes_;
+  std::vector<int>* attempts_;
+};
+
+class InstallerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"run"));
+    package_ = root_.Append(L"package");
+    install_ = root_.Append(L"Velto");
+    ASSERT_TRUE(base::CreateDirectory(package_));
+    ASSERT_TRUE(base::WriteFile(package_.Append(L"files_list"), "a.txt\r\n\r\nb.txt\n"));
+    ASSERT_TRUE(base::WriteFile(package_.Append(L"root_files_list"), "r.txt"));
+    base::PathService::Override(base::DIR_EXE, package_);
+    environment_.privileges = &privileges_;
+    environment_.command_line = &command_line_;
+    environment_.step_retry_delay = base::TimeDelta();
+  }
+  void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
+
+  // Runs an install whose step list is |codes|, one scripted step per entry.
+  void RunScripted(std::vector<std::vector<uint32_t>> scripts) {
+    attempts_.assign(scripts.size(), {});
+    environment_.step_list_builder = base::BindRepeating(
+        [](std::vector<std::vector<uint32_t>> scripts, std::vector<std::vector<int>>* attempts,
+           InstallationOperation, const InstallerStepListInput& input) {
+          InstallerStepList steps;
+          for (size_t i = 0; i < scripts.size(); ++i)
+            steps.push_back(std::make_unique<ScriptedStep>(input.host, scripts[i], &(*attempts)[i]));
+          return steps;
+        },
+        scripts, &attempts_);
+    settings_.Analyse(install_, false);
+    Installer installer(std::make_unique<NullOsOperations>(), environment_);
+    RunInstallerToEnd(&installer, &settings_, &observer_);
+    succeeded_ = installer.succeeded();
+  }
+
+  base::ShadowingAtExitManager at_exit_;
+  base::MessageLoop loop_;
+  base::FilePath root_;
+  base::FilePath package_;
+  base::FilePath install_;
+  FakePrivileges privileges_;
+  base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
+  InstallerEnvironment environment_;
+  InstallerTestSettings settings_;
+  RunEndObserver observer_;
+  std::vector<std::vector<int>> attempts_;
+  bool succeeded_ = false;
+};
+
+TEST_F(InstallerTest, AnnouncesStepsPlusListEntriesLessOneAndSucceeds) {
+  RunScripted({{0}, {0}});
+  // Two steps + two files-list entries (the blank line is dropped) + one
+  // root entry - 1.
+  std::vector<std::string> expected = {"ImportantEvent", "TotalSteps(4)", "Step", "Step",
+                                       "Success"};
+  EXPECT_EQ(expected, observer_.calls);
+  EXPECT_TRUE(succeeded_);
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(GetVersion())));
+}
+
+TEST_F(InstallerTest, RetryThenContinueRunsSixTimesThenGoesOn) {
+  RunScripted({{3}, {0}});
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), attempts_[0]);
+  EXPECT_EQ(1u, attempts_[1].size());
+  EXPECT_TRUE(succeeded_);
+}
+
+TEST_F(InstallerTest, RetryThenFailFailsAfterTheSixthRunAndRollsBack) {
+  RunScripted({{2}, {0}});
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5}), attempts_[0]);
+  EXPECT_TRUE(attempts_[1].empty());
+  EXPECT_FALSE(succeeded_);
+  EXPECT_EQ((std::vector<std::string>{"Error(8,detail,scripted)"}), observer_.Errors());
+  EXPECT_EQ("Terminated(0)", observer_.calls.back());
+  // The folders the run made are gone with the rollback.
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerTest, RetryCanRecoverBeforeTheRetriesAreUsedUp) {
+  RunScripted({{2, 2, 0}, {0}});
+  EXPECT_EQ((std::vector<int>{0, 1, 2}), attempts_[0]);
+  EXPECT_TRUE(succeeded_);
+}
+
+TEST_F(InstallerTest, FailedCodeFailsAtOnce) {
+  RunScripted({{0}, {1}, {0}});
+  EXPECT_EQ(1u, attempts_[1].size());
+  EXPECT_TRUE(attempts_[2].empty());
+  EXPECT_EQ(1u, observer_.Errors().size());
+  EXPECT_EQ(1, observer_.ends);
+}
+
+TEST_F(InstallerTest, RetriesWaitTheRetryDelay) {
+  environment_.step_retry_delay = base::TimeDelta::FromMilliseconds(50);
+  base::TimeTicks start = base::TimeTicks::Now();
+  RunScripted({{2, 0}});
+  EXPECT_GE((base::TimeTicks::Now() - start).InMilliseconds(), 45);
+  EXPECT_TRUE(succeeded_);
+}
+
+TEST_F(InstallerTest, EmptyFilesListFailsBeforeAnyChange) {
+  ASSERT_TRUE(base::WriteFile(package_.Append(L"files_list"), "\r\n\n"));
+  RunScripted({{0}});
+  EXPECT_EQ((std::vector<std::string>{"Error(0,,No files in files list)"}), observer_.Errors());
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerTest, FilesListEntryLeavingThePackageRefusesTheRun) {
+  for (const char* entry : {"..\\evil.dll", "C:\\Windows\\evil.dll", "\\\\host\\share\\x",
+                            "a\\..\\..\\x", "x:stream"}) {
+    ASSERT_TRUE(base::WriteFile(package_.Append(L"files_list"), std::string("ok.txt\n") + entry));
+    observer_.calls.clear();
+    RunScripted({{0}});
+    ASSERT_EQ(1u, observer_.Errors().size()) << entry;
+    EXPECT_NE(std::string::npos, observer_.Errors()[0].find("outside the installation")) << entry;
+    EXPECT_FALSE(base::PathExists(install_)) << entry;
+  }
+}
+
+TEST_F(InstallerTest, MissingRootFilesListAddsNothing) {
+  ASSERT_TRUE(base::DeleteFile(package_.Append(L"root_files_list")));
+  RunScripted({{0}});
+  EXPECT_EQ("TotalSteps(2)", observer_.calls[1]);
+}
+
+TEST_F(InstallerTest, VersionSubfolderSkipsTakenNames) {
+  std::string version = GetVersion();
+  ASSERT_TRUE(base::CreateDirectory(install_.AppendASCII(version)));
+  ASSERT_TRUE(base::CreateDirectory(install_.AppendASCII(version + "_0")));
+  RunScripted({{0}});
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(version + "_1")));
+}
+
+TEST_F(InstallerTest, SavesTheLastInstallPathInTheTransaction) {
+  RunScripted({{0}});
+  base::win::RegKey key(HKEY_CURRENT_USER, GetProductRegistryKey().c_str(), KEY_READ);
+  std::wstring value;
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.ReadValue((L"Last " + base::UTF8ToWide(GetStreamName()) + L" Install Path").c_str(),
+                          &value));
+  EXPECT_EQ(install_.value() + L"\\", value);
+
+  // A failed run takes the value back with everything else.
+  MachineSnapshot before = MachineSnapshot::Take(root_);
+  base::FilePath other = root_.Append(L"Other");
+  settings_.Analyse(other, false);
+  environment_.step_list_builder = base::BindRepeating(
+      [](InstallationOperation, const InstallerStepListInput& input) {
+        InstallerStepList steps;
+        static std::vector<int> attempts;
+        steps.push_back(std::make_unique<ScriptedStep>(input.host, std::vector<uint32_t>{1},
+                                                       &attempts));
+        return steps;
+      });
+  Installer installer(std::make_unique<NullOsOperations>(), environment_);
+  RunInstallerToEnd(&installer, &settings_, &observer_);
+  EXPECT_EQ(before, MachineSnapshot::Take(root_))
+      << before.DescribeDifferences(MachineSnapshot::Take(root_));
+}
+
+TEST_F(InstallerTest, AutoupdateRunMayOnlyUpgrade) {
+  settings_.Set(AUTOUPDATE, true);
+  RunScripted({{0}});
+  EXPECT_EQ((std::vector<std::string>{"Error(3,,Settings operation invalid for autoupdate)"}),
+            observer_.Errors());
+}
+
+TEST_F(InstallerTest, AllUsersSilentWithoutElevationFails) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  settings_.Set(SILENT, true);
+  RunScripted({{0}});
+  EXPECT_EQ(
+      (std::vector<std::string>{
+          "Error(0,,Installation requires elevation, but cannot elevate when silent)"}),
+      observer_.Errors());
+}
+
+TEST_F(InstallerTest, AllUsersWithoutElevationAsksForTheElevatedCopy) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  RunScripted({{0}});
+  ASSERT_EQ(1u, privileges_.elevated_launches.size());
+  EXPECT_NE(std::wstring::npos, privileges_.elevated_launches[0].find(L"--run-elevated"));
+  // The fake refuses the prompt: elevation failed.
+  EXPECT_EQ((std::vector<std::string>{"Error(6,,Elevated installation failed.)"}),
+            observer_.Errors());
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerTest, StandardUserWithoutUacCannotElevate) {
+  privileges_.elevated_administrator = false;
+  privileges_.administrator = false;
+  privileges_.uac_enabled = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  RunScripted({{0}});
+  EXPECT_TRUE(privileges_.elevated_launches.empty());
+  EXPECT_EQ((std::vector<std::string>{"Error(6,,Elevated installation failed.)"}),
+            observer_.Errors());
+}
+
+TEST_F(InstallerTest, TemporaryFolderGrantIsTakenBackAtTheEnd) {
+  privileges_.file_access = false;
+  RunScripted({{0}});
+  ASSERT_EQ(1u, privileges_.grants.size());
+  EXPECT_EQ(install_, privileges_.grants[0].path);
+  EXPECT_FALSE(privileges_.grants[0].keep);
+}
+
+TEST_F(InstallerTest, ElevatedSingleProfileInstallGrantsOnlyTheProfileFolder) {
+  settings_.Set(SINGLE_PROFILE, true);
+  settings_.profile_folder = install_.Append(L"profile");
+  RunScripted({{0}});
+  ASSERT_EQ(1u, privileges_.grants.size());
+  EXPECT_EQ(settings_.profile_folder, privileges_.grants[0].path);
+  EXPECT_TRUE(privileges_.grants[0].keep);
+}
+
+TEST_F(InstallerTest, InterruptDuringARetryRollsBackWithoutError) {
+  environment_.step_retry_delay = base::TimeDelta::FromMilliseconds(200);
+  settings_.Analyse(install_, false);
+  environment_.step_list_builder = base::BindRepeating(
+      [](const base::FilePath& install, InstallationOperation, const InstallerStepListInput& input) {
+        InstallerStepList steps;
+        static std::vector<int> attempts;
+        // The first run signals the interrupt, then asks to be run again.
+        class InterruptingStep : public InstallerStep {
+         public:
+          InterruptingStep(InstallerStepHost* host, base::FilePath install)
+              : InstallerStep(host), install_(install) {}
+          void Run(StepResult* result, int attempt) override {
+            base::win::ScopedHandle event(::OpenEventW(
+                EVENT_MODIFY_STATE, FALSE,
+                GetKernelObjectName(install_.value(), kInstallationInterruptedEventName, true)
+                    .c_str()));
+            ::SetEvent(event.Get());
+            *result = StepResult(StepResult::CODE_RETRY_THEN_FAIL);
+          }
+          base::FilePath install_;
+        };
+        steps.push_back(std::make_unique<InterruptingStep>(input.host, install));
+        return steps;
+      },
+      install_);
+  Installer installer(std::make_unique<NullOsOperations>(), environment_);
+  RunInstallerToEnd(&installer, &settings_, &observer_);
+  EXPECT_TRUE(observer_.Errors().empty());
+  EXPECT_EQ("Terminated(0)", observer_.calls.back());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+}  // namespace
+}  // namespace installer

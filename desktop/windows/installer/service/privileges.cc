@@ -1,0 +1,69 @@
+#include "desktop/windows/installer/service/privileges.h"
+
+#include <shellapi.h>
+
+#include "base/win/registry.h"
+#include "desktop/windows/installer/service/object_security.h"
+#include "desktop/windows/installer/service/system_utils.h"
+
+namespace installer {
+
+namespace {
+constexpr wchar_t kPoliciesSystemKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+}  // namespace
+
+PrivilegesImpl* PrivilegesImpl::GetInstance() {
+  static PrivilegesImpl* instance = new PrivilegesImpl();
+  return instance;
+}
+
+bool PrivilegesImpl::IsElevatedAdministrator() {
+  return IsUserAdministrator(false);
+}
+
+bool PrivilegesImpl::IsAdministrator() {
+  return IsUserAdministrator(true);
+}
+
+bool PrivilegesImpl::IsUacEnabled() {
+  base::win::RegKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, kPoliciesSystemKey, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+    return true;
+  DWORD enable_lua = 1;
+  if (key.ReadValueDW(L"EnableLUA", &enable_lua) != ERROR_SUCCESS)
+    return true;
+  return enable_lua != 0;
+}
+
+bool PrivilegesImpl::CheckFileAccess(const base::FilePath& path, ACCESS_MASK access) {
+  return CheckObjectAccess(path.value(), SE_FILE_OBJECT, access);
+}
+
+bool PrivilegesImpl::GrantFileAccess(const base::FilePath& path, ACCESS_MASK access, bool keep,
+                                     SavedObjectSecurity* saved) {
+  return GrantCurrentUserAccess(path.value(), SE_FILE_OBJECT, access, keep, saved);
+}
+
+bool PrivilegesImpl::RestoreFileAccess(SavedObjectSecurity* saved) {
+  return RestoreObjectSecurity(saved);
+}
+
+bool PrivilegesImpl::LaunchElevated(const base::FilePath& program, const std::wstring& parameters,
+                                    base::win::ScopedHandle* process, DWORD* error) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = L"runas";
+  info.lpFile = program.value().c_str();
+  info.lpParameters = parameters.c_str();
+  info.nShow = SW_SHOW;
+  if (!::ShellExecuteExW(&info) || !info.hProcess) {
+    *error = ::GetLastError();
+    return false;
+  }
+  process->Set(info.hProcess);
+  return true;
+}
+
+}  // namespace installer

@@ -1,0 +1,60 @@
+// Privileges for tests: answers as it was told and writes down the grants
+// and elevated launches asked of it. Made without changes it is what the
+// Wine test user is: an elevated administrator with access everywhere.
+// Every elevated launch is refused, as by a user who declines the prompt.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_FAKE_PRIVILEGES_H_
+#define DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_FAKE_PRIVILEGES_H_
+
+#include <string>
+#include <vector>
+
+#include "desktop/windows/installer/service/object_security.h"
+#include "desktop/windows/installer/service/privileges.h"
+
+namespace installer {
+
+class FakePrivileges : public Privileges {
+ public:
+  struct Grant {
+    base::FilePath path;
+    ACCESS_MASK access;
+    bool keep;
+  };
+
+  bool IsElevatedAdministrator() override { return elevated_administrator; }
+  bool IsAdministrator() override { return administrator; }
+  bool IsUacEnabled() override { return uac_enabled; }
+  bool CheckFileAccess(const base::FilePath& path, ACCESS_MASK access) override {
+    return file_access;
+  }
+  bool GrantFileAccess(const base::FilePath& path, ACCESS_MASK access, bool keep,
+                       SavedObjectSecurity* saved) override {
+    grants.push_back({path, access, keep});
+    return grant_succeeds;
+  }
+  bool RestoreFileAccess(SavedObjectSecurity* saved) override {
+    ++restores;
+    saved->Reset();
+    return true;
+  }
+  bool LaunchElevated(const base::FilePath& program, const std::wstring& parameters,
+                      base::win::ScopedHandle* process, DWORD* error) override {
+    elevated_launches.push_back(parameters);
+    *error = ERROR_CANCELLED;
+    return false;
+  }
+
+  bool elevated_administrator = true;
+  bool administrator = true;
+  bool uac_enabled = true;
+  bool file_access = true;
+  bool grant_succeeds = true;
+  std::vector<Grant> grants;
+  int restores = 0;
+  std::vector<std::wstring> elevated_launches;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_FAKE_PRIVILEGES_H_

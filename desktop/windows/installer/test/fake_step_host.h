@@ -1,0 +1,79 @@
+// An InstallerStepHost for tests of single steps: plain fields that the test
+// sets, a transaction of its own, and the retry texts written down. The
+// settings and folder analysis are the test's; the environment's members are
+// filled with real services where the test leaves them null.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
+#define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
+
+#include <string>
+#include <vector>
+
+#include "base/command_line.h"
+#include "base/time/default_clock.h"
+#include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/installer_environment.h"
+#include "desktop/windows/installer/installer_step_host.h"
+#include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/service/variable_resolver.h"
+#include "desktop/windows/installer/settings.h"
+
+namespace installer {
+
+class FakeStepHost : public InstallerStepHost, public VariableResolver {
+ public:
+  FakeStepHost() : command_line(base::CommandLine::NO_PROGRAM) {
+    environment.command_line = &command_line;
+    environment.clock = base::DefaultClock::GetInstance();
+    environment.privileges = PrivilegesImpl::GetInstance();
+  }
+
+  const Settings* GetSettings() override { return settings; }
+  Transaction* GetTransaction() override { return &transaction; }
+  OsOperations* GetOsOperations() override { return nullptr; }
+  const InstallationStatus* GetFolderDetailsRecord() override {
+    return details ? details->GetDetails() : nullptr;
+  }
+  const base::FilePath& GetPackageFolder() override { return package_folder; }
+  const base::FilePath& GetInstallPath() override { return install_path; }
+  const base::FilePath& GetInstallFolder() override { return install_path; }
+  InstallationStatus* GetInstallationStatus() override { return &status; }
+  const InstallationFolderDetails* GetFolderDetails() override { return details; }
+  uint32_t GetSecondInstallerPid() override { return 0; }
+  VariableResolver* GetVariableResolver() override { return this; }
+  bool HasDoneEvent() override { return false; }
+  void BeginRegistryRecording() override { recording = true; }
+  void EndRegistryRecording() override { recording = false; }
+  void OnFileCopyRetry(const std::string& text) override { retries.push_back(text); }
+  bool IsExistingInstallation() override { return details && details->IsExistingInstallation(); }
+  bool IsDrovikInstallation() override { return details && details->IsDrovikInstallation(); }
+  bool IsMinimalInstall() override { return minimal; }
+  std::string GetServerTrackingData() override { return tracking_data; }
+  const InstallerEnvironment& GetEnvironment() override { return environment; }
+
+  std::wstring ResolveVariable(const std::wstring& name) override { return name; }
+  std::vector<InstallationStatus::RegistryKey>* GetRegistryKeys(HKEY root) override {
+    if (!recording)
+      return nullptr;
+    return root == HKEY_LOCAL_MACHINE ? &status.hklm_keys : &status.hkcu_keys;
+  }
+
+  const Settings* settings = nullptr;
+  const InstallationFolderDetails* details = nullptr;
+  Transaction transaction;
+  base::FilePath package_folder;
+  base::FilePath install_path;
+  InstallationStatus status{GENERATED};
+  bool recording = false;
+  bool minimal = false;
+  std::string tracking_data;
+  std::vector<std::string> retries;
+  base::CommandLine command_line;
+  InstallerEnvironment environment;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_

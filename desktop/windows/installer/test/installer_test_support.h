@@ -1,0 +1,225 @@
+// Support for tests that run whole installs, upgrades and uninstalls through
+// Installer in the test process:
+// - ScopedKnownFolders points the known folders (desktop, Start menu, quick
+//   launch, Program Files, application data) of this process into a folder of
+//   the test's scratch folder, so that parallel tests never share them.
+// - MachineSnapshot records, byte for byte, the files below a folder and the
+//   registry of this process (both redirected hives), to compare the machine
+//   before and after a run.
+// - InstallerTestSettings are settings whose folder analysis is the real one.
+// - RunInstallerToEnd starts a run and runs the message loop until it ended.
+// - FixturePackage locates the packages built by tests/fixtures/package.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
+#define DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/base_paths.h"
+#include "base/files/file_enumerator.h"
+#include "base/files/file_util.h"
+#include "base/path_service.h"
+#include "base/run_loop.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/registry_key_iterator.h"
+#include "base/win/registry_value_iterator.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installation_folder_details_impl.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/ipc/recording_installer_observer.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/test/fake_settings.h"
+
+namespace installer {
+
+class ScopedKnownFolders {
+ public:
+  explicit ScopedKnownFolders(const base::FilePath& root) {
+    const struct {
+      int key;
+      const wchar_t* name;
+    } kFolders[] = {
+        {base::DIR_USER_DESKTOP, L"Desktop"},
+        {base::DIR_COMMON_DESKTOP, L"Public Desktop"},
+        {base::DIR_START_MENU, L"Start Menu\\Programs"},
+        {base::DIR_COMMON_START_MENU, L"Common Start Menu\\Programs"},
+        {base::DIR_APP_DATA, L"AppData\\Roaming"},
+        {base::DIR_LOCAL_APP_DATA, L"AppData\\Local"},
+        {base::DIR_COMMON_APP_DATA, L"ProgramData"},
+        {base::DIR_USER_QUICK_LAUNCH,
+         L"AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"},
+        {base::DIR_TASKBAR_PINS,
+         L"AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar"},
+        {base::DIR_PROGRAM_FILES, L"Program Files"},
+        {base::DIR_PROGRAM_FILESX86, L"Program Files (x86)"},
+    };
+    for (const auto& folder : kFolders) {
+      base::FilePath path = root.Append(folder.name);
+      base::CreateDirectory(path);
+      base::PathService::Override(folder.key, path);
+      keys_.push_back(folder.key);
+    }
+  }
+  ScopedKnownFolders(const ScopedKnownFolders&) = delete;
+  ScopedKnownFolders& operator=(const ScopedKnownFolders&) = delete;
+  ~ScopedKnownFolders() {
+    for (int key : keys_)
+      base::PathService::RemoveOverride(key);
+  }
+
+ private:
+  std::vector<int> keys_;
+};
+
+class MachineSnapshot {
+ public:
+  // Files (with their contents) and folders below |root|, and every key and
+  // value of both registry hives.
+  static MachineSnapshot Take(const base::FilePath& root) {
+    MachineSnapshot snapshot;
+    base::FileEnumerator enumerator(root, true,
+                                    base::FileEnumerator::FILES |
+                                        base::FileEnumerator::DIRECTORIES);
+    for (base::FilePath path = enumerator.Next(); !path.empty(); path = enumerator.Next()) {
+      std::string contents = "<folder>";
+      if (!enumerator.GetInfo().IsDirectory() && !base::ReadFileToString(path, &contents))
+        contents = "<unreadable>";
+      snapshot.entries_["file:" + path.AsUTF8Unsafe()] = contents;
+    }
+    snapshot.AddKey(HKEY_CURRENT_USER, L"HKCU", L"");
+    snapshot.AddKey(HKEY_LOCAL_MACHINE, L"HKLM", L"");
+    return snapshot;
+  }
+
+  bool operator==(const MachineSnapshot& other) const { return entries_ == other.entries_; }
+
+  // What differs from |other|, one line per entry.
+  std::string DescribeDifferences(const MachineSnapshot& other) const {
+    std::ostringstream out;
+    for (const auto& [name, value] : entries_) {
+      auto it = other.entries_.find(name);
+      if (it == other.entries_.end())
+        out << "only before: " << name << "\n";
+      else if (it->second != value)
+        out << "changed: " << name << "\n";
+    }
+    for (const auto& [name, value] : other.entries_) {
+      if (!entries_.count(name))
+        out << "only after: " << name << "\n";
+    }
+    return out.str();
+  }
+
+  bool HasEntry(const std::string& name) const { return entries_.count(name) != 0; }
+  const std::map<std::string, std::string>& entries() const { return entries_; }
+
+ private:
+  void AddKey(HKEY root, const std::wstring& label, const std::wstring& path) {
+    entries_["key:" + base::WideToUTF8(label + L"\\" + path)] = "";
+    for (base::win::RegistryValueIterator value(root, path.c_str()); value.Valid(); ++value) {
+      entries_["value:" + base::WideToUTF8(label + L"\\" + path + L":" + value.Name())] =
+          std::to_string(value.Type()) + ":" +
+          std::string(reinterpret_cast<const char*>(value.Data()), value.ValueSize());
+    }
+    std::vector<std::wstring> subkeys;
+    for (base::win::RegistryKeyIterator key(root, path.c_str()); key.Valid(); ++key)
+      subkeys.push_back(key.Name());
+    for (const std::wstring& subkey : subkeys)
+      AddKey(root, label, path.empty() ? subkey : path + L"\\" + subkey);
+  }
+
+  std::map<std::string, std::string> entries_;
+};
+
+class InstallerTestSettings : public FakeSettings {
+ public:
+  // Analyses |folder| as the settings would and picks the operation from it:
+  // an upgrade where an installation is found, else an install; |uninstall|
+  // asks for the uninstall of what is found.
+  void Analyse(const base::FilePath& folder, bool uninstall) {
+    install_path = folder;
+    details_ = std::make_unique<InstallationFolderDetailsImpl>(false);
+    details_->Initialize(folder, 0);
+    if (uninstall)
+      operation = UNINSTALLING;
+    else
+      operation = details_->IsExistingInstallation() ? UPGRADING : INSTALLING;
+    Set(UNINSTALL_FLAG, uninstall);
+  }
+
+  const InstallationFolderDetails* GetFolderDetails() const override { return details_.get(); }
+
+ private:
+  std::unique_ptr<InstallationFolderDetailsImpl> details_;
+};
+
+// Quits a run loop at the end of a run and keeps the calls for the test.
+class RunEndObserver : public RecordingInstallerObserver {
+ public:
+  void OnSuccess() override {
+    RecordingInstallerObserver::OnSuccess();
+    ++ends;
+    if (quit)
+      quit.Run();
+  }
+  void OnInstallerTerminated(bool success) override {
+    RecordingInstallerObserver::OnInstallerTerminated(success);
+    ++ends;
+    if (quit)
+      quit.Run();
+  }
+  // The OnError calls recorded.
+  std::vector<std::string> Errors() const {
+    std::vector<std::string> errors;
+    for (const std::string& call : calls) {
+      if (call.rfind("Error(", 0) == 0)
+        errors.push_back(call);
+    }
+    return errors;
+  }
+
+  base::RepeatingClosure quit;
+  int ends = 0;
+};
+
+// The installation-interrupted event a front end creates for a run into
+// |install_path|; the installer refuses to run without it.
+inline base::win::ScopedHandle CreateInterruptedEvent(const base::FilePath& install_path) {
+  return base::win::ScopedHandle(::CreateEventW(
+      nullptr, TRUE, FALSE,
+      GetKernelObjectName(install_path.value(), kInstallationInterruptedEventName, true)
+          .c_str()));
+}
+
+// Runs |installer| with |settings| until the run has ended; |observer| is
+// added for the run. The message loop of the calling thread must exist.
+inline void RunInstallerToEnd(Installer* installer, Settings* settings,
+                              RunEndObserver* observer) {
+  base::win::ScopedHandle interrupted = CreateInterruptedEvent(settings->GetInstallPath());
+  base::RunLoop run_loop;
+  observer->quit = run_loop.QuitClosure();
+  installer->AddObserver(observer);
+  installer->Start(settings);
+  run_loop.Run();
+  installer->RemoveObserver(observer);
+  observer->quit.Reset();
+}
+
+// The fixture package of |version| (1 or 2) built beside the test programs.
+inline base::FilePath FixturePackage(int version) {
+  base::FilePath exe_folder;
+  base::PathService::Get(base::DIR_EXE, &exe_folder);
+  return exe_folder.DirName().Append(L"fixtures").Append(L"package-" +
+                                                         std::to_wstring(version));
+}
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
