@@ -1,6 +1,6 @@
 // The signed executables that tests/fixtures/signatures makes at build time
 // (see make_signature_fixtures.py there for what each one is), and the
-// registry view and trusted roots signature checks need.
+// trusted roots signature checks need.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_SIGNATURE_FIXTURES_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TEST_SIGNATURE_FIXTURES_H_
@@ -15,8 +15,7 @@
 #include "base/files/file_util.h"
 #include "base/files/file_path.h"
 #include "base/path_service.h"
-#include "base/test/test_environment.h"
-#include "base/win/registry.h"
+#include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
 
 namespace installer {
 
@@ -25,25 +24,6 @@ inline base::FilePath GetSignatureFixture(const std::wstring& name) {
   base::PathService::Get(base::DIR_EXE, &exe_dir);
   return exe_dir.DirName().Append(L"fixtures").Append(L"signatures").Append(name);
 }
-
-// Signature checks find the system's cryptographic providers under the real
-// HKEY_LOCAL_MACHINE, which the test process's redirection hides. While this
-// object lives HKEY_LOCAL_MACHINE is the real one again; the checks only read it.
-class ScopedRealLocalMachine {
- public:
-  ScopedRealLocalMachine() { RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr); }
-  ScopedRealLocalMachine(const ScopedRealLocalMachine&) = delete;
-  ScopedRealLocalMachine& operator=(const ScopedRealLocalMachine&) = delete;
-  ~ScopedRealLocalMachine() {
-    HKEY user = nullptr;
-    if (RegOpenCurrentUser(KEY_READ, &user) != ERROR_SUCCESS)
-      return;
-    base::win::RegKey scratch(user, (base::test::ScratchRegistryPath() + L"\\HKLM").c_str(),
-                              KEY_ALL_ACCESS);
-    RegCloseKey(user);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, scratch.Handle());
-  }
-};
 
 // Makes the test signing certificates trusted roots of the current user.
 // The user's root store lives in HKEY_CURRENT_USER, which is the test

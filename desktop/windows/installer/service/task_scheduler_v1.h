@@ -1,0 +1,40 @@
+// TaskSchedulerV1: TaskScheduler over Task Scheduler 1.0 (ITaskScheduler,
+// ITask, ITaskTrigger, IPersistFile), used before Windows Vista.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TASK_SCHEDULER_V1_H_
+#define DESKTOP_WINDOWS_INSTALLER_SERVICE_TASK_SCHEDULER_V1_H_
+
+#include <windows.h>
+
+#include <mstask.h>
+#include <wrl/client.h>
+
+#include "desktop/windows/installer/service/task_scheduler.h"
+
+namespace installer {
+
+class TaskSchedulerV1 : public TaskScheduler {
+ public:
+  TaskSchedulerV1();
+  ~TaskSchedulerV1() override;
+
+  bool Init() override;
+  bool CreateTask(const ScheduledTaskInfo& info) override;
+  void DeleteStaleTasks() override;
+  void DeleteTask(const std::wstring& name_suffix) override;
+  void SetDailyInterval(const std::wstring& name_suffix, int days) override;
+  void SetEnabled(const std::wstring& name_suffix, bool enabled) override;
+  bool RunNow(const std::wstring& name_suffix,
+              const std::vector<std::wstring>& arguments) override;
+  TaskState GetState(const std::wstring& name_suffix) override;
+  base::Time GetLastRunTime(const std::wstring& name_suffix) override;
+
+ private:
+  Microsoft::WRL::ComPtr<ITask> Activate(const std::wstring& task_name);
+
+  Microsoft::WRL::ComPtr<ITaskScheduler> scheduler_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_TASK_SCHEDULER_V1_H_

@@ -1,0 +1,233 @@
+#include "desktop/windows/installer/service/task_scheduler_v1.h"
+
+#include "base/base_paths.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
+#include "base/test/test_environment.h"
+#include "base/win/scoped_co_mem.h"
+#include "base/win/scoped_com_initializer.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// Runs against the system's Task Scheduler 1.0. Every task has a name of its
+// own and is deleted at the end.
+class TaskSchedulerV1Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(temp_.CreateUniqueTempDir());
+    ASSERT_TRUE(scheduler_.Init());
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_ITaskScheduler,
+                                           reinterpret_cast<void**>(system_.GetAddressOf()))));
+    suffix_ = base::test::UniqueName(L"Autoupdate");
+    program_ = temp_.GetPath().Append(L"launcher.exe");
+    ASSERT_TRUE(base::WriteFile(program_, "stub"));
+  }
+
+  void TearDown() override {
+    for (const std::wstring& suffix : created_)
+      system_->Delete(GetScheduledTaskName(suffix).c_str());
+  }
+
+  ScheduledTaskInfo MakeInfo(const std::wstring& suffix, uint32_t kind) {
+    base::CommandLine command_line(program_);
+    command_line.AppendSwitch("scheduledautoupdate");
+    command_line.AppendArg("$(Arg0)");
+    ScheduledTaskInfo info(command_line);
+    info.name_suffix = suffix;
+    info.description = L"Keeps Velto up to date.";
+    info.execution_limit_seconds = 3600;
+    info.trigger_kind = kind;
+    created_.push_back(suffix);
+    return info;
+  }
+
+  ComPtr<ITask> Open(const std::wstring& suffix) {
+    ComPtr<ITask> task;
+    if (FAILED(system_->Activate(GetScheduledTaskName(suffix).c_str(), IID_ITask,
+                                 reinterpret_cast<IUnknown**>(task.GetAddressOf())))) {
+      return nullptr;
+    }
+    return task;
+  }
+
+  // Some schedulers show a default daily trigger on a task saved without
+  // any; what counts is that no start-up or run-once trigger was added.
+  static void ExpectNoTriggersAdded(ITask* task) {
+    WORD count = 5;
+    ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
+    EXPECT_LE(count, 1);
+    for (WORD i = 0; i < count; ++i) {
+      ComPtr<ITaskTrigger> trigger;
+      TASK_TRIGGER fields = {};
+      fields.cbTriggerSize = sizeof(fields);
+      ASSERT_TRUE(SUCCEEDED(task->GetTrigger(i, &trigger)));
+      ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+      EXPECT_NE(TASK_EVENT_TRIGGER_AT_LOGON, fields.TriggerType);
+      EXPECT_NE(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
+    }
+  }
+
+  static std::wstring Text(HRESULT hr, const base::win::ScopedCoMem<wchar_t>& text) {
+    return SUCCEEDED(hr) && text.get() ? std::wstring(text.get()) : L"<failed>";
+  }
+
+  base::win::ScopedCOMInitializer com_;
+  ScopedRealLocalMachine real_local_machine_;
+  base::ScopedTempDir temp_;
+  TaskSchedulerV1 scheduler_;
+  ComPtr<ITaskScheduler> system_;
+  std::wstring suffix_;
+  base::FilePath program_;
+  std::vector<std::wstring> created_;
+};
+
+TEST_F(TaskSchedulerV1Test, CreatesDailyUserTask) {
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerDaily);
+  info.add_logon_trigger = true;
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+
+  ComPtr<ITask> task = Open(suffix_);
+  ASSERT_TRUE(task);
+  base::win::ScopedCoMem<wchar_t> program, parameters, comment, account;
+  EXPECT_EQ(program_.value(), Text(task->GetApplicationName(&program), program));
+  EXPECT_EQ(L"--scheduledautoupdate -- $(Arg0)",
+            Text(task->GetParameters(&parameters), parameters));
+  EXPECT_EQ(L"Keeps Velto up to date.", Text(task->GetComment(&comment), comment));
+  std::wstring user;
+  ASSERT_TRUE(GetUserNameInFormat(NameSamCompatible, &user));
+  // Not every scheduler hands the account back.
+  const HRESULT account_hr = task->GetAccountInformation(&account);
+  if (SUCCEEDED(account_hr)) {
+    EXPECT_EQ(user, Text(account_hr, account));
+  }
+  base::win::ScopedCoMem<wchar_t> creator;
+  EXPECT_EQ(user, Text(task->GetCreator(&creator), creator));
+  DWORD max_run_time = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetMaxRunTime(&max_run_time)));
+  EXPECT_EQ(3600000u, max_run_time);
+  DWORD flags = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetFlags(&flags)));
+  EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON), flags);
+
+  WORD count = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
+  ASSERT_EQ(2, count);
+  ComPtr<ITaskTrigger> trigger;
+  TASK_TRIGGER fields = {};
+  fields.cbTriggerSize = sizeof(fields);
+  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
+  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+  EXPECT_EQ(TASK_TIME_TRIGGER_DAILY, fields.TriggerType);
+  EXPECT_EQ(1, fields.Type.Daily.DaysInterval);
+  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(1, &trigger)));
+  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+  EXPECT_EQ(TASK_EVENT_TRIGGER_AT_LOGON, fields.TriggerType);
+}
+
+TEST_F(TaskSchedulerV1Test, NoTimeTriggerAndSystemAccount) {
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerNone);
+  info.run_as_system = 1;
+  info.execution_limit_seconds = 0;
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+  ComPtr<ITask> task = Open(suffix_);
+  ASSERT_TRUE(task);
+  ExpectNoTriggersAdded(task.Get());
+  DWORD max_run_time = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetMaxRunTime(&max_run_time)));
+  EXPECT_EQ(static_cast<DWORD>(INFINITE), max_run_time);
+  base::win::ScopedCoMem<wchar_t> account;
+  const HRESULT hr = task->GetAccountInformation(&account);
+  // The local SYSTEM account is stored as the empty account.
+  if (SUCCEEDED(hr)) {
+    EXPECT_EQ(L"", std::wstring(account.get() ? account.get() : L""));
+  }
+}
+
+TEST_F(TaskSchedulerV1Test, CreatingAgainReplacesTheTask) {
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerNone);
+  info.description = L"second";
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+  ComPtr<ITask> task = Open(suffix_);
+  ASSERT_TRUE(task);
+  base::win::ScopedCoMem<wchar_t> comment;
+  EXPECT_EQ(L"second", Text(task->GetComment(&comment), comment));
+  ExpectNoTriggersAdded(task.Get());
+}
+
+TEST_F(TaskSchedulerV1Test, StateEnabledIntervalAndDelete) {
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
+  EXPECT_NE(TASK_NOT_FOUND, scheduler_.GetState(suffix_));
+  EXPECT_NE(TASK_DISABLED, scheduler_.GetState(suffix_));
+  EXPECT_TRUE(scheduler_.GetLastRunTime(suffix_).is_null());
+
+  scheduler_.SetEnabled(suffix_, false);
+  DWORD flags = 0;
+  ASSERT_TRUE(SUCCEEDED(Open(suffix_)->GetFlags(&flags)));
+  EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON | TASK_FLAG_DISABLED), flags);
+  scheduler_.SetEnabled(suffix_, true);
+  ASSERT_TRUE(SUCCEEDED(Open(suffix_)->GetFlags(&flags)));
+  EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON), flags);
+
+  scheduler_.SetDailyInterval(suffix_, 3);
+  ComPtr<ITaskTrigger> trigger;
+  TASK_TRIGGER fields = {};
+  fields.cbTriggerSize = sizeof(fields);
+  ASSERT_TRUE(SUCCEEDED(Open(suffix_)->GetTrigger(0, &trigger)));
+  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+  EXPECT_EQ(3, fields.Type.Daily.DaysInterval);
+
+  scheduler_.DeleteTask(suffix_);
+  EXPECT_FALSE(Open(suffix_));
+  EXPECT_EQ(TASK_NOT_FOUND, scheduler_.GetState(suffix_));
+  EXPECT_TRUE(scheduler_.GetLastRunTime(suffix_).is_null());
+}
+
+TEST_F(TaskSchedulerV1Test, DeleteStaleTasksRemovesOnlyEnabledProductTasksWithoutProgram) {
+  const std::wstring kept = suffix_ + L"-kept";
+  const std::wstring stale = suffix_ + L"-stale";
+  const std::wstring disabled = suffix_ + L"-disabled";
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(kept, kTaskTriggerDaily)));
+  base::FilePath kept_program = program_;
+  program_ = temp_.GetPath().Append(L"gone.exe");
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(stale, kTaskTriggerDaily)));
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(disabled, kTaskTriggerDaily)));
+  scheduler_.SetEnabled(disabled, false);
+  // A task of another product whose program is gone as well.
+  const std::wstring foreign = L"Other " + suffix_;
+  ComPtr<ITask> task;
+  ASSERT_TRUE(SUCCEEDED(system_->NewWorkItem(foreign.c_str(), CLSID_CTask, IID_ITask,
+                                             reinterpret_cast<IUnknown**>(task.GetAddressOf()))));
+  ASSERT_TRUE(SUCCEEDED(task->SetApplicationName(program_.value().c_str())));
+  ComPtr<IPersistFile> file;
+  ASSERT_TRUE(SUCCEEDED(task.As(&file)));
+  ASSERT_TRUE(SUCCEEDED(file->Save(nullptr, TRUE)));
+
+  scheduler_.DeleteStaleTasks();
+
+  EXPECT_TRUE(Open(kept));
+  EXPECT_FALSE(Open(stale));
+  EXPECT_TRUE(Open(disabled));
+  ComPtr<ITask> foreign_task;
+  EXPECT_TRUE(SUCCEEDED(system_->Activate(foreign.c_str(), IID_ITask,
+                                          reinterpret_cast<IUnknown**>(foreign_task.GetAddressOf()))));
+  system_->Delete(foreign.c_str());
+}
+
+TEST(TaskSchedulerNameTest, NamesAreTheProductsOwn) {
+  EXPECT_EQ(L"Velto scheduled Autoupdate 12", GetScheduledTaskName(L"Autoupdate 12"));
+  EXPECT_TRUE(IsProductTaskName(L"velto SCHEDULED Autoupdate 12"));
+  EXPECT_FALSE(IsProductTaskName(L"Other scheduled Autoupdate 12"));
+  EXPECT_FALSE(IsProductTaskName(L" scheduled Autoupdate"));
+}
+
+}  // namespace
+}  // namespace installer

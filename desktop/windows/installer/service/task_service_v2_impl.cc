@@ -1,0 +1,330 @@
+#include "desktop/windows/installer/service/task_service_v2_impl.h"
+
+#include <oleauto.h>
+
+#include "base/win/scoped_bstr.h"
+#include "base/win/scoped_variant.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
+
+// The start-up and registration triggers are missing from some taskschd.h
+// versions; their layouts are those of the system's type library.
+#ifndef __ILogonTrigger_INTERFACE_DEFINED__
+MIDL_INTERFACE("72dade38-fae4-4b3e-baf4-5d009af02b1c")
+ILogonTrigger : public ITrigger {
+  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_UserId(BSTR* user) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) = 0;
+};
+__CRT_UUID_DECL(ILogonTrigger, 0x72dade38, 0xfae4, 0x4b3e, 0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0,
+                0x2b, 0x1c)
+#endif
+#ifndef __IBootTrigger_INTERFACE_DEFINED__
+MIDL_INTERFACE("2a9c35da-d357-41f4-bbc1-207ac1b1f3cb")
+IBootTrigger : public ITrigger {
+  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
+};
+__CRT_UUID_DECL(IBootTrigger, 0x2a9c35da, 0xd357, 0x41f4, 0xbb, 0xc1, 0x20, 0x7a, 0xc1, 0xb1,
+                0xf3, 0xcb)
+#endif
+#ifndef __IRegistrationTrigger_INTERFACE_DEFINED__
+MIDL_INTERFACE("4c8fec3a-c218-4e0c-b23d-629024db91a2")
+IRegistrationTrigger : public ITrigger {
+  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
+};
+__CRT_UUID_DECL(IRegistrationTrigger, 0x4c8fec3a, 0xc218, 0x4e0c, 0xb2, 0x3d, 0x62, 0x90, 0x24,
+                0xdb, 0x91, 0xa2)
+#endif
+
+namespace installer {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using base::win::ScopedBstr;
+
+bool Put(HRESULT hr) {
+  return SUCCEEDED(hr);
+}
+
+bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& spec) {
+  TASK_TRIGGER_TYPE2 type = TASK_TRIGGER_DAILY;
+  switch (spec.type) {
+    case TaskTriggerV2::Type::kDaily:
+      type = TASK_TRIGGER_DAILY;
+      break;
+    case TaskTriggerV2::Type::kRegistration:
+      type = TASK_TRIGGER_REGISTRATION;
+      break;
+    case TaskTriggerV2::Type::kBoot:
+      type = TASK_TRIGGER_BOOT;
+      break;
+    case TaskTriggerV2::Type::kLogon:
+      type = TASK_TRIGGER_LOGON;
+      break;
+  }
+  ComPtr<ITrigger> trigger;
+  if (FAILED(triggers->Create(type, &trigger)) ||
+      !Put(trigger->put_Id(ScopedBstr(spec.id).Get()))) {
+    return false;
+  }
+  if (!spec.start_boundary.empty() &&
+      !Put(trigger->put_StartBoundary(ScopedBstr(spec.start_boundary).Get()))) {
+    return false;
+  }
+  if (!spec.end_boundary.empty() &&
+      !Put(trigger->put_EndBoundary(ScopedBstr(spec.end_boundary).Get()))) {
+    return false;
+  }
+  switch (spec.type) {
+    case TaskTriggerV2::Type::kDaily: {
+      ComPtr<IDailyTrigger> daily;
+      return SUCCEEDED(trigger.As(&daily)) && Put(daily->put_DaysInterval(spec.days_interval));
+    }
+    case TaskTriggerV2::Type::kRegistration:
+      return true;
+    case TaskTriggerV2::Type::kBoot: {
+      ComPtr<IBootTrigger> boot;
+      return SUCCEEDED(trigger.As(&boot)) && Put(boot->put_Delay(ScopedBstr(spec.delay).Get()));
+    }
+    case TaskTriggerV2::Type::kLogon: {
+      ComPtr<ILogonTrigger> logon;
+      return SUCCEEDED(trigger.As(&logon)) &&
+             Put(logon->put_Delay(ScopedBstr(spec.delay).Get())) &&
+             Put(logon->put_UserId(ScopedBstr(spec.user_id).Get()));
+    }
+  }
+  return false;
+}
+
+// Fills |task| from |definition|; false at the first failed call.
+bool FillDefinition(ITaskDefinition* task, const TaskDefinitionV2& definition) {
+  ComPtr<IRegistrationInfo> info;
+  if (FAILED(task->get_RegistrationInfo(&info)) ||
+      !Put(info->put_Author(ScopedBstr(definition.author).Get())) ||
+      !Put(info->put_Description(ScopedBstr(definition.description).Get()))) {
+    return false;
+  }
+  ComPtr<ITaskSettings> settings;
+  if (FAILED(task->get_Settings(&settings)) ||
+      !Put(settings->put_ExecutionTimeLimit(
+          ScopedBstr(definition.execution_time_limit).Get())) ||
+      !Put(settings->put_MultipleInstances(
+          static_cast<TASK_INSTANCES_POLICY>(definition.multiple_instances))) ||
+      !Put(settings->put_RunOnlyIfNetworkAvailable(
+          definition.run_only_if_network_available ? VARIANT_TRUE : VARIANT_FALSE)) ||
+      !Put(settings->put_StopIfGoingOnBatteries(
+          definition.stop_if_going_on_batteries ? VARIANT_TRUE : VARIANT_FALSE)) ||
+      !Put(settings->put_DisallowStartIfOnBatteries(
+          definition.disallow_start_if_on_batteries ? VARIANT_TRUE : VARIANT_FALSE)) ||
+      !Put(settings->put_StartWhenAvailable(
+          definition.start_when_available ? VARIANT_TRUE : VARIANT_FALSE))) {
+    return false;
+  }
+  if (!definition.delete_expired_task_after.empty() &&
+      !Put(settings->put_DeleteExpiredTaskAfter(
+          ScopedBstr(definition.delete_expired_task_after).Get()))) {
+    return false;
+  }
+  ComPtr<ITriggerCollection> triggers;
+  if (FAILED(task->get_Triggers(&triggers)))
+    return false;
+  for (const TaskTriggerV2& trigger : definition.triggers) {
+    if (!SetTrigger(triggers.Get(), trigger))
+      return false;
+  }
+  ComPtr<IActionCollection> actions;
+  ComPtr<IAction> action;
+  ComPtr<IExecAction> exec;
+  if (FAILED(task->get_Actions(&actions)) || FAILED(actions->Create(TASK_ACTION_EXEC, &action)) ||
+      FAILED(action.As(&exec)) || !Put(exec->put_Path(ScopedBstr(definition.exec_path).Get())) ||
+      !Put(exec->put_Arguments(ScopedBstr(definition.exec_arguments).Get()))) {
+    return false;
+  }
+  if (definition.run_level_highest) {
+    ComPtr<IPrincipal> principal;
+    if (FAILED(task->get_Principal(&principal)) ||
+        !Put(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::wstring FirstExecPath(ITaskDefinition* definition) {
+  ComPtr<IActionCollection> actions;
+  long count = 0;
+  if (FAILED(definition->get_Actions(&actions)) || FAILED(actions->get_Count(&count)))
+    return std::wstring();
+  for (long i = 1; i <= count; ++i) {
+    ComPtr<IAction> action;
+    ComPtr<IExecAction> exec;
+    ScopedBstr path;
+    if (FAILED(actions->get_Item(i, &action)) || FAILED(action.As(&exec)))
+      continue;
+    if (FAILED(exec->get_Path(path.Receive())) || !path.Get())
+      return std::wstring();
+    return std::wstring(path.Get(), path.Length());
+  }
+  return std::wstring();
+}
+
+// The first daily trigger of |definition|, or null.
+ComPtr<IDailyTrigger> FirstDailyTrigger(ITaskDefinition* definition) {
+  ComPtr<ITriggerCollection> triggers;
+  long count = 0;
+  if (FAILED(definition->get_Triggers(&triggers)) || FAILED(triggers->get_Count(&count)))
+    return nullptr;
+  for (long i = 1; i <= count; ++i) {
+    ComPtr<ITrigger> trigger;
+    ComPtr<IDailyTrigger> daily;
+    if (SUCCEEDED(triggers->get_Item(i, &trigger)) && SUCCEEDED(trigger.As(&daily)))
+      return daily;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+TaskServiceV2Impl::TaskServiceV2Impl() = default;
+TaskServiceV2Impl::~TaskServiceV2Impl() = default;
+
+bool TaskServiceV2Impl::Connect() {
+  if (FAILED(CoCreateInstance(__uuidof(::TaskScheduler), nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(&service_)))) {
+    return false;
+  }
+  base::win::ScopedVariant empty[4];
+  if (FAILED(service_->Connect(empty[0].get(), empty[1].get(), empty[2].get(), empty[3].get())))
+    return false;
+  return SUCCEEDED(service_->GetFolder(ScopedBstr(L"\\").Get(), &root_));
+}
+
+bool TaskServiceV2Impl::GetTaskNames(std::vector<std::wstring>* names) {
+  ComPtr<IRegisteredTaskCollection> tasks;
+  long count = 0;
+  if (FAILED(root_->GetTasks(0, &tasks)) || FAILED(tasks->get_Count(&count)))
+    return false;
+  for (long i = 1; i <= count; ++i) {
+    ComPtr<IRegisteredTask> task;
+    ScopedBstr name;
+    if (FAILED(tasks->get_Item(base::win::ScopedVariant(static_cast<int32_t>(i)).get(), &task)) ||
+        FAILED(task->get_Name(name.Receive())) || !name.Get()) {
+      continue;
+    }
+    names->emplace_back(name.Get(), name.Length());
+  }
+  return true;
+}
+
+bool TaskServiceV2Impl::GetTask(const std::wstring& name, RegisteredTaskV2* task) {
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+  if (!registered)
+    return false;
+  *task = RegisteredTaskV2();
+  task->name = name;
+  VARIANT_BOOL enabled = VARIANT_FALSE;
+  if (SUCCEEDED(registered->get_Enabled(&enabled)))
+    task->enabled = enabled != VARIANT_FALSE;
+  TASK_STATE state = TASK_STATE_UNKNOWN;
+  if (SUCCEEDED(registered->get_State(&state)))
+    task->state = state;
+  DATE last_run = 0;
+  SYSTEMTIME fields = {};
+  if (SUCCEEDED(registered->get_LastRunTime(&last_run)) &&
+      VariantTimeToSystemTime(last_run, &fields)) {
+    task->last_run_time = TimeFromTaskTimeFields(fields);
+  }
+  ComPtr<ITaskDefinition> definition;
+  if (SUCCEEDED(registered->get_Definition(&definition))) {
+    task->first_exec_path = FirstExecPath(definition.Get());
+    ComPtr<IDailyTrigger> daily = FirstDailyTrigger(definition.Get());
+    short days = 0;
+    if (daily && SUCCEEDED(daily->get_DaysInterval(&days)))
+      task->first_daily_interval = days;
+  }
+  return true;
+}
+
+HRESULT TaskServiceV2Impl::RegisterTask(const std::wstring& name,
+                                        const TaskDefinitionV2& definition,
+                                        const std::wstring& user,
+                                        int logon_type) {
+  ComPtr<ITaskDefinition> task;
+  HRESULT hr = service_->NewTask(0, &task);
+  if (FAILED(hr))
+    return hr;
+  if (!FillDefinition(task.Get(), definition))
+    return E_FAIL;
+  ComPtr<IRegisteredTask> registered;
+  return root_->RegisterTaskDefinition(
+      ScopedBstr(name).Get(), task.Get(), TASK_CREATE_OR_UPDATE,
+      base::win::ScopedVariant(user).get(), base::win::ScopedVariant(L"").get(),
+      static_cast<TASK_LOGON_TYPE>(logon_type), base::win::ScopedVariant().get(), &registered);
+}
+
+HRESULT TaskServiceV2Impl::SetSecurityDescriptor(const std::wstring& name,
+                                                 const std::wstring& sddl) {
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+  if (!registered)
+    return E_FAIL;
+  return registered->SetSecurityDescriptor(ScopedBstr(sddl).Get(), 0);
+}
+
+bool TaskServiceV2Impl::DeleteTask(const std::wstring& name) {
+  return SUCCEEDED(root_->DeleteTask(ScopedBstr(name).Get(), 0));
+}
+
+bool TaskServiceV2Impl::SetEnabled(const std::wstring& name, bool enabled) {
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+  return registered && SUCCEEDED(registered->put_Enabled(enabled ? VARIANT_TRUE : VARIANT_FALSE));
+}
+
+bool TaskServiceV2Impl::SetDailyInterval(const std::wstring& name, int days) {
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+  ComPtr<ITaskDefinition> definition;
+  if (!registered || FAILED(registered->get_Definition(&definition)))
+    return false;
+  ComPtr<IDailyTrigger> daily = FirstDailyTrigger(definition.Get());
+  if (!daily || FAILED(daily->put_DaysInterval(static_cast<short>(days))))
+    return false;
+  ComPtr<IRegisteredTask> updated;
+  base::win::ScopedVariant none;
+  return SUCCEEDED(root_->RegisterTaskDefinition(ScopedBstr(name).Get(), definition.Get(),
+                                                 TASK_UPDATE, none.get(), none.get(),
+                                                 TASK_LOGON_NONE, none.get(), &updated));
+}
+
+bool TaskServiceV2Impl::Run(const std::wstring& name, const std::vector<std::wstring>& arguments) {
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+  if (!registered)
+    return false;
+  base::win::ScopedVariant parameters;
+  if (!arguments.empty()) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(arguments.size()));
+    if (!array)
+      return false;
+    for (LONG i = 0; i < static_cast<LONG>(arguments.size()); ++i) {
+      ScopedBstr argument(arguments[i]);
+      SafeArrayPutElement(array, &i, argument.Get());
+    }
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_ARRAY | VT_BSTR;
+    value.parray = array;
+    parameters.Reset(value);  // Takes the array.
+  }
+  ComPtr<IRunningTask> running;
+  return SUCCEEDED(registered->Run(parameters.get(), &running));
+}
+
+ComPtr<IRegisteredTask> TaskServiceV2Impl::GetRegisteredTask(const std::wstring& name) {
+  ComPtr<IRegisteredTask> task;
+  if (!root_ || FAILED(root_->GetTask(ScopedBstr(name).Get(), &task)))
+    return nullptr;
+  return task;
+}
+
+}  // namespace installer
