@@ -4,6 +4,7 @@
 #include "base/logging.h"
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/contained_path.h"
 
 namespace installer {
 
@@ -11,25 +12,10 @@ namespace {
 
 constexpr char kInstallerSuffix[] = "_installer.exe";
 
-bool IsPlainName(const std::wstring& name) {
-  return IsPlainRelativePath(name) && name.find_first_of(L"\\/") == std::wstring::npos;
-}
-
 }  // namespace
 
-bool IsPlainRelativePath(const std::wstring& path) {
-  if (path.empty() || base::FilePath::IsSeparator(path[0]))
-    return false;
-  for (wchar_t c : path) {
-    if (c == L':' || c < L' ')
-      return false;
-  }
-  for (const std::wstring& part :
-       base::SplitString(path, L"\\/", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)) {
-    if (part == L"." || part == L"..")
-      return false;
-  }
-  return true;
+bool IsPlainComponentName(std::string_view name) {
+  return IsContainedRelativePath(name) && name.find_first_of("\\/") == std::string_view::npos;
 }
 
 std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value) {
@@ -38,7 +24,8 @@ std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value) {
        base::SplitString(value, L"|", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY)) {
     std::vector<std::wstring> parts =
         base::SplitString(text, L":", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY);
-    if (parts.size() != 2 || !IsPlainName(parts[0]) || !IsPlainRelativePath(parts[1])) {
+    if (parts.size() != 2 || !IsPlainComponentName(base::WideToUTF8(parts[0])) ||
+        !IsContainedRelativePath(parts[1])) {
       LOG(WARNING) << "Ignoring component specification " << text;
       continue;
     }

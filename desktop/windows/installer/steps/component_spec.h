@@ -12,6 +12,7 @@
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/files/file_path.h"
@@ -31,13 +32,13 @@ struct ComponentSpec {
 
 std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value);
 
+// Whether |name| can name a component's installer: a contained path without
+// separators.
+bool IsPlainComponentName(std::string_view name);
+
 // "<name>_installer.exe" in |folder|; for the "suite" component whose own
 // installer is missing, the "pomrel" installer of the same folder.
 base::FilePath GetComponentInstallerPath(const base::FilePath& folder, const std::string& name);
-
-// Whether |path| is a plain relative path: not empty, no root, drive or
-// UNC prefix, no ":" and no "." or ".." components, no control characters.
-bool IsPlainRelativePath(const std::wstring& path);
 
 }  // namespace installer
 

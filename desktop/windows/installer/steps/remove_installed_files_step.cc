@@ -17,6 +17,7 @@
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/steps/firewall_rules.h"
 
 namespace installer {
 
@@ -94,8 +95,8 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
           break;
         }
       }
-      // Slot: when the process runs as an administrator, the firewall rules
-      // of the browser executable in |version_folder| are removed here.
+      if (host_->GetEnvironment().privileges->IsElevatedAdministrator())
+        UpdateFirewallRules(host_, version_folder, false);
       if (!failed) {
         VLOG(1) << "Deleting " << file.AsUTF8Unsafe();
         base::DeleteFile(file);
