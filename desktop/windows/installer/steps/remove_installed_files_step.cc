@@ -15,9 +15,9 @@
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/privileges.h"
-#include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/steps/firewall_rules.h"
+#include "desktop/windows/installer/steps/remove_listed_files_operation.h"
 
 namespace installer {
 
@@ -35,14 +35,6 @@ InstallationStatusSource GetOldStatusFormat(const base::FilePath& file) {
   return INVALID;
 }
 
-// Removes |folder| and its parents while they are empty, stopping below
-// |top|: the version folder and the folders of removed files go, the install
-// folder and anything above it stay.
-void RemoveEmptyFoldersBelow(base::FilePath folder, const base::FilePath& top) {
-  while (top.IsParent(folder) && base::IsDirectoryEmpty(folder) && base::DeleteFile(folder))
-    folder = folder.DirName();
-}
-
 }  // namespace
 
 void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
@@ -55,8 +47,12 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
     return;
   }
   const bool uninstalling = host_->GetSettings()->GetOperation() == UNINSTALLING;
+  // Listed first: the deletions put backups into the same folder.
+  std::vector<base::FilePath> status_files;
   base::FileEnumerator enumerator(old_status, false, base::FileEnumerator::FILES);
-  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next()) {
+  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next())
+    status_files.push_back(file);
+  for (const base::FilePath& file : status_files) {
     InstallationStatusSource format = GetOldStatusFormat(file);
     if (format == INVALID)
       continue;
@@ -75,41 +71,19 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
       continue;
     }
     VLOG(1) << "Found old status file: " << file.AsUTF8Unsafe();
-    bool failed = false;
-    std::vector<base::FilePath> deleted_files;
-    {
-      Transaction own_transaction;
-      for (const std::wstring& entry : record->files) {
-        base::FilePath path;
-        bool deleted =
-            AppendContainedPath(version_folder, entry, &path) &&
-            own_transaction.Do(std::make_unique<DeleteFileOperation>(path.value(), false, false));
-        if (deleted) {
-          deleted_files.push_back(path);
-          continue;
-        }
-        LOG(WARNING) << "Cannot remove an installed file of " << file.AsUTF8Unsafe();
-        failed = true;
-        if (!uninstalling) {
-          own_transaction.Rollback();
-          break;
-        }
-      }
-      if (host_->GetEnvironment().privileges->IsElevatedAdministrator())
-        UpdateFirewallRules(host_, version_folder, false);
-      if (!failed) {
-        VLOG(1) << "Deleting " << file.AsUTF8Unsafe();
-        base::DeleteFile(file);
-      }
-      // Leaving the scope drops the own transaction: its deletions are final.
+    std::vector<base::FilePath> files;
+    for (const std::wstring& entry : record->files) {
+      base::FilePath path;
+      if (AppendContainedPath(version_folder, entry, &path))
+        files.push_back(path);
+      else
+        LOG(WARNING) << "Passing over a listed file outside the installation";
     }
-    if (!failed || uninstalling) {
-      for (const base::FilePath& path : deleted_files)
-        RemoveEmptyFoldersBelow(path.DirName(), install_path);
-    }
+    if (host_->GetEnvironment().privileges->IsElevatedAdministrator())
+      UpdateFirewallRules(host_, version_folder, false);
+    host_->GetTransaction()->Do(std::make_unique<RemoveListedFilesOperation>(
+        std::move(files), file, install_path, uninstalling));
   }
-  if (base::IsDirectoryEmpty(old_status))
-    base::DeleteFile(old_status);
   base::FilePath start_menu;
   if (base::PathService::Get(base::DIR_START_MENU, &start_menu)) {
     base::FileEnumerator shortcuts(start_menu, false, base::FileEnumerator::FILES,

@@ -4,7 +4,7 @@
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "desktop/windows/installer/service/transactions/move_file_operation.h"
+#include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 
 namespace installer {
@@ -16,13 +16,15 @@ bool WriteFileInTransaction(Transaction* transaction, const base::FilePath& path
     LOG(ERROR) << "Cannot create a temporary file beside " << path.AsUTF8Unsafe();
     return false;
   }
-  if (base::WriteFile(temporary, contents) &&
-      transaction->Do(std::make_unique<MoveFileOperation>(temporary.value(), path.value()))) {
-    return true;
-  }
-  LOG(ERROR) << "Cannot write " << path.AsUTF8Unsafe();
+  // A copy rather than a move: a rollback then only removes the new file and
+  // brings the previous one back, with no temporary file to come back too.
+  bool written = base::WriteFile(temporary, contents) &&
+                 transaction->Do(std::make_unique<CopyFileOperation>(temporary.value(),
+                                                                     path.value()));
   base::DeleteFile(temporary);
-  return false;
+  if (!written)
+    LOG(ERROR) << "Cannot write " << path.AsUTF8Unsafe();
+  return written;
 }
 
 }  // namespace installer

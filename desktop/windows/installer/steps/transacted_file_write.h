@@ -1,6 +1,6 @@
 // Writes a whole file as one operation of a transaction: the contents go to a
-// temporary file beside the target, which is then moved onto the target by a
-// MoveFileOperation. A rollback puts the previous file back (or removes a
+// temporary file beside the target, which is then copied onto the target by
+// a CopyFileOperation and removed. A rollback puts the previous file back (or removes a
 // new one); nothing half-written is ever left at the target.
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_TRANSACTED_FILE_WRITE_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_TRANSACTED_FILE_WRITE_H_

@@ -7,6 +7,7 @@
 #define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
 
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   Transaction* GetTransaction() override { return &transaction; }
   OsOperations* GetOsOperations() override { return os_operations; }
   const InstallationStatus* GetFolderDetailsRecord() override {
+    if (record)
+      return record;
     return details ? details->GetDetails() : nullptr;
   }
   const base::FilePath& GetPackageFolder() override { return package_folder; }
@@ -71,11 +74,20 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
     return root == HKEY_LOCAL_MACHINE ? &status.hklm_keys : &status.hkcu_keys;
   }
 
+  // Keeps what the transaction holds, as the end of a successful run does,
+  // and starts an empty one.
+  void CommitTransaction() {
+    transaction.~Transaction();
+    new (&transaction) Transaction();
+  }
+
   const Settings* settings = nullptr;
   OsOperations* os_operations = nullptr;
   uint32_t second_installer_pid = 0;
   bool done_event = false;
   const InstallationFolderDetails* details = nullptr;
+  // When set, the folder's record instead of the analysis' one.
+  const InstallationStatus* record = nullptr;
   Transaction transaction;
   base::FilePath package_folder;
   base::FilePath install_path;
