@@ -8,6 +8,8 @@
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/installation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/steps/scheduled_task_operation.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "product_config/product_config.h"
 
@@ -48,26 +50,19 @@ ScheduledTaskInfo DescribeAutoupdateTask(const base::FilePath& install_path,
 }
 
 bool CreateAutoupdateTask(InstallerStepHost* host, const ScheduledTaskInfo& task) {
-  std::unique_ptr<TaskScheduler> scheduler = host->GetEnvironment().task_scheduler_factory.Run();
   LOG(INFO) << "Creating scheduled task";
-  if (!scheduler || !scheduler->Init()) {
-    LOG(ERROR) << "Could not initialize task scheduler";
-    return false;
+  if (host->GetTransaction()->Do(std::make_unique<ScheduledTaskOperation>(
+          host->GetEnvironment().task_scheduler_factory, task,
+          ScheduledTaskOperation::CREATE_TASK))) {
+    return true;
   }
-  scheduler->DeleteStaleTasks();
-  if (!scheduler->CreateTask(task)) {
-    LOG(ERROR) << "Could not create scheduled task";
-    return false;
-  }
-  return true;
+  LOG(ERROR) << "Could not create scheduled task";
+  return false;
 }
 
-void RemoveAutoupdateTask(InstallerStepHost* host, const std::string& app_id) {
-  std::unique_ptr<TaskScheduler> scheduler = host->GetEnvironment().task_scheduler_factory.Run();
-  if (!scheduler || !scheduler->Init())
-    return;
-  scheduler->DeleteStaleTasks();
-  scheduler->DeleteTask(GetAutoupdateTaskSuffix(app_id));
+void RemoveAutoupdateTask(InstallerStepHost* host, const ScheduledTaskInfo& task) {
+  host->GetTransaction()->Do(std::make_unique<ScheduledTaskOperation>(
+      host->GetEnvironment().task_scheduler_factory, task, ScheduledTaskOperation::DELETE_TASK));
 }
 
 }  // namespace installer

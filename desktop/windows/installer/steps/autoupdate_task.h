@@ -1,7 +1,7 @@
 // The browser's scheduled autoupdate task: its description, its creation at
-// the end of an install or upgrade and its removal by an uninstallation.
-// The task scheduler comes from the step host, so that either generation of
-// the Windows Task Scheduler can be used.
+// the end of an install or upgrade and its removal by an uninstallation, both
+// undone with the run. The task scheduler comes from the step host's
+// environment.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_AUTOUPDATE_TASK_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_AUTOUPDATE_TASK_H_
@@ -23,12 +23,13 @@ std::wstring GetAutoupdateTaskSuffix(const std::string& app_id);
 ScheduledTaskInfo DescribeAutoupdateTask(const base::FilePath& install_path,
                                          const std::string& app_id, bool all_users);
 
-// Replaces the product's stale tasks and creates the task; false (logged)
-// when the scheduler cannot be used or the creation failed.
+// Deletes the product's stale tasks and creates |task| in the run's
+// transaction; false (logged) when the scheduler cannot be used or the
+// creation failed.
 bool CreateAutoupdateTask(InstallerStepHost* host, const ScheduledTaskInfo& task);
 
-// Deletes the task of the installation with |app_id| (and stale ones).
-void RemoveAutoupdateTask(InstallerStepHost* host, const std::string& app_id);
+// Deletes the product's stale tasks and |task| in the run's transaction.
+void RemoveAutoupdateTask(InstallerStepHost* host, const ScheduledTaskInfo& task);
 
 }  // namespace installer
 

@@ -2,10 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
@@ -23,6 +26,8 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/steps/autoupdate_task.h"
 #include "desktop/windows/installer/steps/cleanup_batch_file.h"
+#include "desktop/windows/installer/steps/run_on_commit_operation.h"
+#include "desktop/windows/installer/steps/transacted_file_write.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -33,6 +38,20 @@ constexpr wchar_t kPrefDefaultOverridesFile[] = L"pref_default_overrides";
 constexpr wchar_t kOldExtension[] = L".old";
 // Every browser profile folder (user data folder) holds this file.
 constexpr wchar_t kLocalStateFile[] = L"Local State";
+
+void StartCleanupBatchFile(const base::FilePath& batch_path) {
+  LOG(INFO) << "Starting final cleanup batch file.";
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  options.current_directory = batch_path.DirName();
+  base::LaunchProcess(L"\"" + batch_path.value() + L"\"", options);
+}
+
+void DeleteProfileFolders(const std::vector<base::FilePath>& folders) {
+  LOG(INFO) << "Deleting user profile.";
+  for (const base::FilePath& folder : folders)
+    base::DeletePathRecursively(folder);
+}
 
 }  // namespace
 
@@ -103,17 +122,17 @@ bool CleanupAfterUninstallStep::GetProfileFolderToDelete(Installation* installat
   return true;
 }
 
-void CleanupAfterUninstallStep::DeleteProfile() {
+bool CleanupAfterUninstallStep::GetProfileFoldersToDelete(std::vector<base::FilePath>* folders) {
   FolderInstallation installation(host_->GetInstallPath());
   base::FilePath profile;
   if (!GetProfileFolderToDelete(&installation, &profile))
-    return;
-  LOG(INFO) << "Deleting user profile.";
-  base::DeletePathRecursively(profile);
+    return false;
+  folders->push_back(profile);
   base::FilePath rebased;
   installation.RebaseProfilePath(profile, &rebased);
   if (rebased != profile && !IsProtectedFolder(rebased))
-    base::DeletePathRecursively(rebased);
+    folders->push_back(rebased);
+  return true;
 }
 
 void CleanupAfterUninstallStep::Run(StepResult* result, int attempt) {
@@ -125,7 +144,8 @@ void CleanupAfterUninstallStep::Run(StepResult* result, int attempt) {
 
   if (!settings->GetCopyOnly() && record) {
     VLOG(1) << "Removing scheduled task";
-    RemoveAutoupdateTask(host_, record->app_id);
+    RemoveAutoupdateTask(host_, DescribeAutoupdateTask(install_path, record->app_id,
+                                                       record->all_users));
   }
 
   CleanupBatchFile batch(install_path);
@@ -161,20 +181,23 @@ void CleanupAfterUninstallStep::Run(StepResult* result, int attempt) {
     initial_pid = 0;
   }
   batch.SetProcessIds(GetCurrentProcessId(), initial_pid, host_->GetSecondInstallerPid());
+  // Written through the transaction, and started and the profile deleted
+  // only once the run is kept: an uninstallation rolled back after this step
+  // leaves neither a batch file that would delete the restored files nor a
+  // deleted profile.
+  Transaction* transaction = host_->GetTransaction();
   const base::FilePath batch_path = install_path.Append(kCleanupBatchFileName);
-  if (!base::WriteFile(batch_path, batch.GetText()))
-    LOG(ERROR) << "Could not write " << batch_path.value();
-
-  if (!host_->HasDoneEvent()) {
-    LOG(INFO) << "Starting final cleanup batch file.";
-    base::LaunchOptions options;
-    options.start_hidden = true;
-    options.current_directory = install_path;
-    base::LaunchProcess(L"\"" + batch_path.value() + L"\"", options);
+  const bool written = WriteFileInTransaction(transaction, batch_path, batch.GetText());
+  if (written && !host_->HasDoneEvent()) {
+    transaction->Do(std::make_unique<RunOnCommitOperation>(
+        base::BindOnce(&StartCleanupBatchFile, batch_path)));
   }
 
-  if (settings->GetDeleteProfile())
-    DeleteProfile();
+  std::vector<base::FilePath> profile_folders;
+  if (settings->GetDeleteProfile() && GetProfileFoldersToDelete(&profile_folders)) {
+    transaction->Do(std::make_unique<RunOnCommitOperation>(
+        base::BindOnce(&DeleteProfileFolders, std::move(profile_folders))));
+  }
 }
 
 }  // namespace installer

@@ -1,8 +1,12 @@
 // CleanupAfterUninstallStep, the last step of an uninstallation: removes the
 // autoupdate task and the installation's files, leaves what is still in use
-// to the self-deleting batch file "k.bat" (started once the installer holds
-// no done event, that is unless it is a second installer), and deletes the
+// to the self-deleting batch file "k.bat" (started unless the installer holds
+// a done event, that is unless it is a second installer), and deletes the
 // user profile when the settings ask for it. Never fails the run.
+//
+// Everything goes through the run's transaction: the batch file is written
+// in it, and starting the batch file and deleting the profile, which cannot
+// be taken back, happen only when the transaction keeps the run.
 //
 // Paths come from the status file of the installation being removed: only
 // entries that stay inside the install folder are deleted. The profile is
@@ -13,6 +17,8 @@
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_AFTER_UNINSTALL_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_AFTER_UNINSTALL_STEP_H_
+
+#include <vector>
 
 #include "base/files/file_path.h"
 #include "desktop/windows/installer/steps/installer_step.h"
@@ -37,7 +43,8 @@ class CleanupAfterUninstallStep : public InstallerStep {
   // Deletes |file| through the transaction; a failure leaves it to |batch|
   // when |keep_for_batch|.
   void RemoveFile(const base::FilePath& file, bool keep_for_batch, CleanupBatchFile* batch);
-  void DeleteProfile();
+  // The verified profile folder and its local counterpart.
+  bool GetProfileFoldersToDelete(std::vector<base::FilePath>* folders);
   // Whether deleting |folder| recursively could take anything beyond one
   // installation's data with it.
   bool IsProtectedFolder(const base::FilePath& folder);

@@ -1,10 +1,13 @@
 #include "desktop/windows/installer/steps/component_spec.h"
 
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/contained_path.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/settings_switches.h"
 
 namespace installer {
 
@@ -32,6 +35,11 @@ std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value) {
     specs.push_back({text, base::WideToUTF8(parts[0]), base::FilePath(parts[1])});
   }
   return specs;
+}
+
+void AppendComponentModeSwitches(const Settings& settings, base::CommandLine* command_line) {
+  command_line->AppendSwitchNative(switches::kCopyOnly, settings.GetCopyOnly() ? L"1" : L"0");
+  command_line->AppendSwitchNative(switches::kAllUsers, settings.GetAllUsers() ? L"1" : L"0");
 }
 
 base::FilePath GetComponentInstallerPath(const base::FilePath& folder, const std::string& name) {

@@ -17,7 +17,13 @@
 
 #include "base/files/file_path.h"
 
+namespace base {
+class CommandLine;
+}
+
 namespace installer {
+
+class Settings;
 
 // The name of the component that falls back to the "pomrel" installer.
 inline constexpr char kSuiteComponentName[] = "suite";
@@ -31,6 +37,10 @@ struct ComponentSpec {
 };
 
 std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value);
+
+// Appends the installation mode switches a component's installer takes:
+// "copyonly" and "allusers", each "1" or "0".
+void AppendComponentModeSwitches(const Settings& settings, base::CommandLine* command_line);
 
 // Whether |name| can name a component's installer: a contained path without
 // separators.

@@ -22,10 +22,6 @@ namespace installer {
 
 namespace {
 
-const wchar_t* BoolSwitchValue(bool value) {
-  return value ? L"1" : L"0";
-}
-
 bool HasComponent(const InstallationStatus& status, const std::string& name) {
   for (const InstallationStatus::Component& component : status.components) {
     if (component.name == name)
@@ -88,8 +84,7 @@ void InstallComponentsStep::Run(StepResult* result, int attempt) {
 
     base::CommandLine component(installer);
     component.AppendSwitchNative(switches::kInstallFolder, component_folder.value());
-    component.AppendSwitchNative(switches::kCopyOnly, BoolSwitchValue(settings->GetCopyOnly()));
-    component.AppendSwitchNative(switches::kAllUsers, BoolSwitchValue(settings->GetAllUsers()));
+    AppendComponentModeSwitches(*settings, &component);
     LOG(INFO) << "Running component installer";
     base::Process process =
         base::LaunchProcess(component.GetCommandLineString(), base::LaunchOptions());

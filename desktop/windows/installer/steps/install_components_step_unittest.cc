@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/steps/install_components_step.h"
 
+#include <memory>
 #include <string>
 
 #include "base/base_paths.h"
@@ -7,9 +8,11 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/test/signature_fixtures.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
 #include "gtest/gtest.h"
@@ -32,6 +35,7 @@ class InstallComponentsStepTest : public StepTest {
     host_.install_path = root_.GetPath().Append(L"install");
     ASSERT_TRUE(base::CreateDirectory(host_.package_folder));
     ASSERT_TRUE(base::CreateDirectory(host_.install_path));
+    ASSERT_TRUE(TrustTestRoots());
   }
 
   // Puts the fixture |fixture| beside the package as the installer of
@@ -57,10 +61,10 @@ class InstallComponentsStepTest : public StepTest {
   }
 
   void RunStep(DWORD wait_limit_ms = InstallComponentsStep::kDefaultWaitLimitMs) {
+    // Signature checks read the system's providers from the real machine hive.
+    ScopedRealLocalMachine real_machine;
     InstallComponentsStep step(&host_, wait_limit_ms);
-    StepResult result;
-    step.Run(&result, 0);
-    EXPECT_EQ(0u, result.code);
+    EXPECT_EQ(0u, RunOnce(&step).code);
   }
 
   base::ScopedTempDir root_;
@@ -75,7 +79,8 @@ TEST_F(InstallComponentsStepTest, RunsSignedInstallersInOrderAndRecordsThem) {
 
   std::string arguments = ArgumentsOf(pomrel);
   EXPECT_NE(std::string::npos,
-            arguments.find("--installfolder=" + host_.install_path.Append(L"suite").AsUTF8Unsafe()))
+            arguments.find("--installfolder=\"" +
+                           host_.install_path.Append(L"suite").AsUTF8Unsafe() + "\""))
       << arguments;
   EXPECT_NE(std::string::npos, arguments.find("--copyonly=0")) << arguments;
   EXPECT_NE(std::string::npos, arguments.find("--allusers=1")) << arguments;

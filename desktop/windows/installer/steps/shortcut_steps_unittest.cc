@@ -134,15 +134,21 @@ TEST_P(UpdateShortcutsTest, DesktopShortcut) {
   RunStep<UpdateShortcutsStep>();
 
   const base::FilePath new_path = desktop.Append(name_);
-  std::string recorded = host_.status.desktop_shortcut.empty()           ? ""
-                         : host_.status.desktop_shortcut == old_path.value() ? "old"
+  // A shortcut kept under an unchanged name counts as the old one only when
+  // it existed before.
+  std::string recorded = host_.status.desktop_shortcut.empty() ? ""
+                         : c.exists && !c.recreate &&
+                                 host_.status.desktop_shortcut == old_path.value()
+                             ? "old"
                          : host_.status.desktop_shortcut == new_path.value() ? "new"
                                                                              : "other";
   EXPECT_EQ(c.recorded, recorded);
-  if (old_path != new_path)
+  if (old_path != new_path) {
     EXPECT_EQ(c.old_kept, base::PathExists(old_path));
-  if (recorded == "new")
+  }
+  if (recorded == "new") {
     EXPECT_TRUE(PointsAtLauncher(new_path));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -7,6 +7,7 @@
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/signature_verification.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/steps/component_spec.h"
@@ -33,10 +34,16 @@ void UninstallComponentsStep::Run(StepResult* result, int attempt) {
                    << component.path;
       continue;
     }
-    base::CommandLine uninstaller(GetComponentInstallerPath(folder, component.name));
+    const base::FilePath program = GetComponentInstallerPath(folder, component.name);
+    std::string errors;
+    if (!VerifyFileSignature(program, &errors)) {
+      LOG(ERROR) << "Signature error for component installer " << program.value() << " "
+                 << errors;
+      continue;
+    }
+    base::CommandLine uninstaller(program);
     uninstaller.AppendSwitch(switches::kUninstall);
-    uninstaller.AppendSwitchNative(switches::kCopyOnly, settings->GetCopyOnly() ? L"1" : L"0");
-    uninstaller.AppendSwitchNative(switches::kAllUsers, settings->GetAllUsers() ? L"1" : L"0");
+    AppendComponentModeSwitches(*settings, &uninstaller);
     VLOG(1) << "Starting component uninstaller " << uninstaller.GetCommandLineString();
     // Started and left to itself: the process handle is closed here.
     base::LaunchProcess(uninstaller.GetCommandLineString(), base::LaunchOptions());

@@ -2,7 +2,8 @@
 // recorded by the installation being removed, without waiting for them.
 // Component folders come from the status file: an entry whose folder is not
 // inside the install folder, or whose name is not a plain file name, is
-// passed over. Never fails the run.
+// passed over, and so is an uninstaller not signed by the product's expected
+// signer. Never fails the run.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_UNINSTALL_COMPONENTS_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_UNINSTALL_COMPONENTS_STEP_H_

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 
 #include "base/files/file_util.h"
@@ -205,7 +206,28 @@ TEST_F(UninstallFinishingStepsTest, ProfileOfThisInstallationIsDeletedOnRequest)
   ASSERT_TRUE(base::CreateDirectory(data.Append(L"Default")));
   Put(data.Append(L"Local State"));
   RunCleanup();
+  // Deleted only once the run is kept.
+  EXPECT_TRUE(base::PathExists(data));
+  host_.CommitTransaction();
   EXPECT_FALSE(base::PathExists(data));
+}
+
+TEST_F(UninstallFinishingStepsTest, RolledBackUninstallKeepsTheProfileAndLeavesNoBatchFile) {
+  settings_.Set(DELETE_PROFILE, true);
+  host_.done_event = false;
+  ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"installer_prefs.json"),
+                              "{\"single_profile\": true}"));
+  const base::FilePath data = host_.install_path.Append(L"profile\\data");
+  ASSERT_TRUE(base::CreateDirectory(data));
+  Put(data.Append(L"Local State"));
+  details_.record->files = {L"velto.exe"};
+  Put(host_.package_folder.Append(L"velto.exe"));
+  RunCleanup();
+  host_.transaction.Rollback();
+  host_.CommitTransaction();
+  EXPECT_TRUE(base::PathExists(data.Append(L"Local State")));
+  EXPECT_TRUE(base::PathExists(host_.package_folder.Append(L"velto.exe")));
+  EXPECT_FALSE(base::PathExists(host_.install_path.Append(L"k.bat")));
 }
 
 TEST_F(UninstallFinishingStepsTest, ProfileFolderWithoutABrowserProfileIsKept) {
@@ -216,6 +238,7 @@ TEST_F(UninstallFinishingStepsTest, ProfileFolderWithoutABrowserProfileIsKept) {
   ASSERT_TRUE(base::CreateDirectory(data));
   Put(data.Append(L"notes.txt"));
   RunCleanup();
+  host_.CommitTransaction();
   EXPECT_TRUE(base::PathExists(data.Append(L"notes.txt")));
 }
 
@@ -223,9 +246,10 @@ TEST_F(UninstallFinishingStepsTest, CommonFolderOfEveryUsersProfileIsNeverDelete
   settings_.Set(DELETE_PROFILE, true);
   // Profiles per user name below one common folder.
   const base::FilePath common = root_.GetPath().Append(L"profiles");
-  ASSERT_TRUE(base::WriteFile(
-      host_.install_path.Append(L"installer_prefs.json"),
-      "{\"profile_path\": \"" + base::WideToUTF8(common.value()) + "\\\\<USERNAME>\"}"));
+  std::string json_path = base::WideToUTF8(common.value()) + "\\<USERNAME>";
+  base::ReplaceSubstringsAfterOffset(&json_path, 0, "\\", "\\\\");
+  ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"installer_prefs.json"),
+                              "{\"profile_path\": \"" + json_path + "\"}"));
   std::wstring user;
   ASSERT_TRUE(GetCurrentUserName(&user));
   const base::FilePath own = common.Append(user);
@@ -236,6 +260,7 @@ TEST_F(UninstallFinishingStepsTest, CommonFolderOfEveryUsersProfileIsNeverDelete
   }
   Put(common.Append(L"Local State"));
   RunCleanup();
+  host_.CommitTransaction();
   EXPECT_TRUE(base::PathExists(other.Append(L"Local State")));
   EXPECT_TRUE(base::PathExists(common.Append(L"Local State")));
   EXPECT_FALSE(base::PathExists(own));
