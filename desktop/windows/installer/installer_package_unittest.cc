@@ -67,8 +67,12 @@ class InstallerPackageTest : public testing::Test {
     command_line_.AppendSwitchASCII(switches::kServerTrackingData, "tracking_data.json");
     environment_.privileges = &privileges_;
     environment_.command_line = &command_line_;
+    environment_.clock = &clock_;
     environment_.step_retry_delay = base::TimeDelta();
   }
+
+  // The scratch folder, the registry and this test's scheduled tasks.
+  MachineSnapshot Snapshot() { return MachineSnapshot::Take(root_, base::UTF8ToWide(clock_.AppId())); }
   void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
 
   // Runs |operation| from |package| (an upgrade or install as the folder
@@ -133,6 +137,7 @@ class InstallerPackageTest : public testing::Test {
   base::FilePath install_;
   std::unique_ptr<ScopedKnownFolders> known_folders_;
   FakePrivileges privileges_;
+  UniqueProcessClock clock_;
   base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   InstallerEnvironment environment_;
   InstallerTestSettings settings_;
@@ -141,10 +146,12 @@ class InstallerPackageTest : public testing::Test {
 
 TEST_F(InstallerPackageTest, InstallUpgradeAndUninstallForTheCurrentUser) {
   const std::wstring version = base::UTF8ToWide(GetVersion());
+  // The installed launcher is started at the end; it exits at once.
+  settings_.Set(LAUNCH_VELTO, true);
   ASSERT_TRUE(RunFrom(package_1_, false)) << observer_.Errors().front();
   ExpectInstalledFrom(package_1_, version);
   std::string app_id = ReadStatus()->app_id;
-  EXPECT_FALSE(app_id.empty());
+  EXPECT_EQ(clock_.AppId(), app_id);
 
   ASSERT_TRUE(RunFrom(package_2_, false));
   EXPECT_EQ(UPGRADING, settings_.operation);
@@ -201,7 +208,7 @@ class FailureSweepTest : public InstallerPackageTest {
           return steps;
         },
         &step_count);
-    const MachineSnapshot before = MachineSnapshot::Take(root_);
+    const MachineSnapshot before = Snapshot();
     environment_.privileges = &privileges_;
     privileges_.file_access = true;
     int runs = 0;
@@ -222,7 +229,7 @@ class FailureSweepTest : public InstallerPackageTest {
           failing, category, &step_count);
       EXPECT_FALSE(RunFrom(package, uninstall)) << "step " << failing;
       ++runs;
-      MachineSnapshot after = MachineSnapshot::Take(root_);
+      MachineSnapshot after = Snapshot();
       EXPECT_TRUE(before == after) << "step " << failing << " of " << step_count << ":\n"
                                    << before.DescribeDifferences(after);
       std::vector<std::string> errors = observer_.Errors();
@@ -255,7 +262,7 @@ TEST_F(InstallerPackageTest, FileHeldOpenDuringAnUpgradeFailsWithItsNameAfterThe
   // The upgrade copies into a fresh version folder; the launcher is replaced
   // in place, so it is the file another process holds.
   base::FilePath launcher = install_.Append(L"launcher.exe");
-  const MachineSnapshot before = MachineSnapshot::Take(root_);
+  const MachineSnapshot before = Snapshot();
   base::win::ScopedHandle held(::CreateFileW(launcher.value().c_str(), GENERIC_READ,
                                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                              nullptr));
@@ -278,7 +285,7 @@ TEST_F(InstallerPackageTest, FileHeldOpenDuringAnUpgradeFailsWithItsNameAfterThe
   EXPECT_EQ((std::vector<std::string>{"Error(8," + launcher.AsUTF8Unsafe() +
                                       ",Failed copying launcher.exe)"}),
             observer_.Errors());
-  MachineSnapshot after = MachineSnapshot::Take(root_);
+  MachineSnapshot after = Snapshot();
   EXPECT_TRUE(before == after) << before.DescribeDifferences(after);
 }
 

@@ -296,5 +296,15 @@ TEST_F(InstallerTest, InterruptDuringARetryRollsBackWithoutError) {
   EXPECT_FALSE(base::PathExists(install_));
 }
 
+TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
+  base::win::ScopedHandle interrupted = CreateInterruptedEvent(install_);
+  RunScripted({{0}});
+  ASSERT_TRUE(succeeded_);
+  ::SetEvent(interrupted.Get());
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(GetVersion())));
+}
+
 }  // namespace
 }  // namespace installer

@@ -12,6 +12,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/pe_header.h"
+#include "base/win/scoped_co_mem.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/service/user_token.h"
 #include "product_config/product_config.h"
@@ -99,21 +100,17 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
                     reinterpret_cast<void*>(::GetProcAddress(shell32, "SHGetKnownFolderPath")))
               : nullptr;
   if (get_known_folder_path) {
-    PWSTR raw = nullptr;
+    // The shell may hand out a block even when it fails; the owner frees it.
+    base::win::ScopedCoMem<wchar_t> raw;
     HRESULT hr = get_known_folder_path(folder_id, even_when_missing ? KF_FLAG_DONT_VERIFY : 0,
                                        nullptr, &raw);
-    if (FAILED(hr) && create) {
-      ::CoTaskMemFree(raw);
-      raw = nullptr;
+    if (FAILED(hr) && create)
       hr = get_known_folder_path(folder_id, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr, &raw);
-    }
     if (FAILED(hr) || !raw) {
-      ::CoTaskMemFree(raw);
       LOG(ERROR) << "SHGetKnownFolderPath failed: 0x" << std::hex << hr;
       return false;
     }
-    *path = base::FilePath(std::wstring(raw));  // cut at the first NUL
-    ::CoTaskMemFree(raw);
+    *path = base::FilePath(std::wstring(raw.get()));  // cut at the first NUL
     return true;
   }
 

@@ -141,13 +141,14 @@ void TaskSchedulerV1::DeleteStaleTasks() {
     return;
   std::vector<std::wstring> stale;
   for (;;) {
-    LPWSTR* names = nullptr;
+    base::win::ScopedCoMem<LPWSTR> names;
     ULONG fetched = 0;
     if (items->Next(1, &names, &fetched) != S_OK || fetched == 0)
       break;
-    std::wstring name = names[0];
-    CoTaskMemFree(names[0]);
-    CoTaskMemFree(names);
+    // Both the array and the name in it are the caller's to free.
+    base::win::ScopedCoMem<wchar_t> first;
+    first.Reset(names[0]);
+    std::wstring name = first.get();
     if (base::EndsWith(name, kJobExtension, base::CompareCase::INSENSITIVE_ASCII))
       name.resize(name.size() - wcslen(kJobExtension));
     if (!IsProductTaskName(name))

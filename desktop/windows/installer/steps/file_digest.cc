@@ -11,6 +11,7 @@
 #include "base/files/file.h"
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
+#include "crypto/builtin_sha1.h"
 
 namespace installer {
 
@@ -99,11 +100,11 @@ bool DigestWithSystemProvider(base::File* file, uint8_t digest[kFileDigestLength
   return done;
 }
 
-// The built-in SHA-1 takes over where the system provider is missing. It is
-// not part of this build yet: without the provider no digest can be made.
 bool DigestWithBuiltInSha1(base::File* file, uint8_t digest[kFileDigestLength]) {
-  LOG(ERROR) << "No SHA-1 implementation is available";
-  return false;
+  crypto::BuiltinSHA1 sha1;
+  return ReadBlocks(file,
+                    [&](const char* data, size_t length) { return sha1.Update(data, length); }) &&
+         sha1.Finish(digest, kFileDigestLength);
 }
 
 }  // namespace

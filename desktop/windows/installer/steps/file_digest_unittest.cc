@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/steps/file_digest.h"
 
+#include <cstring>
+
 #include "base/files/file_util.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
@@ -16,6 +18,24 @@ TEST(FileDigestTest, DigestOfAKnownText) {
   EXPECT_FALSE(CheckFileDigest(file, "qZk+NkcGgWq6PiVxeFDCbJzQ2J1="));
   EXPECT_FALSE(CheckFileDigest(file.Append(L"missing"), "qZk+NkcGgWq6PiVxeFDCbJzQ2J0="));
   EXPECT_TRUE(IsSystemDigestProviderInUse());
+}
+
+TEST(FileDigestTest, BuiltInDigestTakesOverForGood) {
+  base::FilePath file =
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"big"));
+  // More than one read block, and not a multiple of it.
+  std::string contents(65536 * 2 + 7, 'x');
+  for (size_t i = 0; i < contents.size(); ++i)
+    contents[i] = static_cast<char>(i * 31);
+  ASSERT_TRUE(base::WriteFile(file, contents));
+  uint8_t system_digest[kFileDigestLength];
+  ASSERT_TRUE(ComputeFileDigest(file, system_digest));
+  DisableSystemDigestProvider();
+  EXPECT_FALSE(IsSystemDigestProviderInUse());
+  uint8_t builtin_digest[kFileDigestLength];
+  ASSERT_TRUE(ComputeFileDigest(file, builtin_digest));
+  EXPECT_EQ(0, memcmp(system_digest, builtin_digest, kFileDigestLength));
+  EXPECT_FALSE(CheckFileDigest(file.DirName().Append(L"none"), ""));
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "base/path_service.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/time/clock.h"
 #include "base/win/registry_key_iterator.h"
 #include "base/win/registry_value_iterator.h"
 #include "base/win/scoped_handle.h"
@@ -82,17 +83,14 @@ class MachineSnapshot {
  public:
   // Files (with their contents) and folders below |root|, and every key and
   // value of both registry hives.
-  static MachineSnapshot Take(const base::FilePath& root) {
+  // With |task_marker|, also the Task Scheduler 1.0 tasks of the system
+  // whose names hold it (other processes' tasks share that folder).
+  static MachineSnapshot Take(const base::FilePath& root, const std::wstring& task_marker = L"") {
     MachineSnapshot snapshot;
-    base::FileEnumerator enumerator(root, true,
-                                    base::FileEnumerator::FILES |
-                                        base::FileEnumerator::DIRECTORIES);
-    for (base::FilePath path = enumerator.Next(); !path.empty(); path = enumerator.Next()) {
-      std::string contents = "<folder>";
-      if (!enumerator.GetInfo().IsDirectory() && !base::ReadFileToString(path, &contents))
-        contents = "<unreadable>";
-      snapshot.entries_["file:" + path.AsUTF8Unsafe()] = contents;
-    }
+    snapshot.AddFiles(root, L"");
+    base::FilePath windows;
+    if (!task_marker.empty() && base::PathService::Get(base::DIR_WINDOWS, &windows))
+      snapshot.AddFiles(windows.Append(L"Tasks"), L"*" + task_marker + L"*");
     snapshot.AddKey(HKEY_CURRENT_USER, L"HKCU", L"");
     snapshot.AddKey(HKEY_LOCAL_MACHINE, L"HKLM", L"");
     return snapshot;
@@ -121,6 +119,19 @@ class MachineSnapshot {
   const std::map<std::string, std::string>& entries() const { return entries_; }
 
  private:
+  void AddFiles(const base::FilePath& root, const std::wstring& pattern) {
+    base::FileEnumerator enumerator(root, pattern.empty(),
+                                    base::FileEnumerator::FILES |
+                                        base::FileEnumerator::DIRECTORIES,
+                                    pattern);
+    for (base::FilePath path = enumerator.Next(); !path.empty(); path = enumerator.Next()) {
+      std::string contents = "<folder>";
+      if (!enumerator.GetInfo().IsDirectory() && !base::ReadFileToString(path, &contents))
+        contents = "<unreadable>";
+      entries_["file:" + path.AsUTF8Unsafe()] = contents;
+    }
+  }
+
   void AddKey(HKEY root, const std::wstring& label, const std::wstring& path) {
     entries_["key:" + base::WideToUTF8(label + L"\\" + path)] = "";
     for (base::win::RegistryValueIterator value(root, path.c_str()); value.Valid(); ++value) {
@@ -136,6 +147,17 @@ class MachineSnapshot {
   }
 
   std::map<std::string, std::string> entries_;
+};
+
+// A clock whose time is unique to this test process, so that the app ids
+// (and the task names made from them) of parallel tests never meet.
+class UniqueProcessClock : public base::Clock {
+ public:
+  base::Time Now() const override {
+    return base::Time::FromTimeT(1600000000 + static_cast<time_t>(::GetCurrentProcessId()) * 16);
+  }
+  // The decimal app id a new installation gets from this clock.
+  std::string AppId() const { return std::to_string(Now().ToTimeT()); }
 };
 
 class InstallerTestSettings : public FakeSettings {
