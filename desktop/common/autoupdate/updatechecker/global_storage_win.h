@@ -1,6 +1,6 @@
 // GlobalStorageWin keeps the global storage's values as REG_SZ values (the
-// value's bytes, no terminating zero) under HKEY_CURRENT_USER\Software\
-// <company name>, serialised between processes by the mutex
+// value's bytes, no terminating zero) under the product's key in
+// HKEY_CURRENT_USER ("Software\\<company name>"), serialised between processes by the mutex
 // "vauc_registry_mutex". A stand-alone copy, or a user who may not write that
 // key, keeps them instead in the JSON file "au_global_storage" of the fallback
 // folder (preference "GS", a dictionary of key to string); values found in

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/files/file_util.h"
+#include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
@@ -114,8 +115,15 @@ TEST_F(PayloadReaderTest, FileThatCannotBeMappedHasNone) {
   PayloadReader missing(Path(L"missing"));
   EXPECT_EQ(PayloadType::none, missing.type());
   EXPECT_EQ("", missing.GetPayloadData());
-  // Zero bytes cannot be mapped: no payload rather than a corrupted one.
+  // Zero bytes cannot be mapped: no payload rather than a corrupted one, and
+  // the log says why.
+  const base::FilePath log = Path(L"log");
+  logging::LoggingSettings settings;
+  settings.log_file_path = log;
+  ASSERT_TRUE(logging::InitLogging(settings));
   EXPECT_EQ(PayloadType::none, PayloadReader(Write("")).type());
+  logging::CloseLogFile();
+  EXPECT_NE(std::string::npos, ReadBack(log).find("Could not initialize memory mapped file"));
 }
 
 TEST_F(PayloadReaderTest, TrackingDataAtTheEnd) {

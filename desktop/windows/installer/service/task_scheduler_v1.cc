@@ -15,11 +15,26 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr wchar_t kJobExtension[] = L".job";
+// The scheduler service reads a task's file when it changes and keeps others
+// out meanwhile: a call that meets it tries again, for at most about a second.
+constexpr int kSharingRetries = 20;
+constexpr DWORD kSharingRetryDelayMs = 50;
+
+template <class Call>
+HRESULT RetryWhileShared(Call call) {
+  HRESULT hr = call();
+  for (int i = 0; i < kSharingRetries && hr == HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+       ++i) {
+    Sleep(kSharingRetryDelayMs);
+    hr = call();
+  }
+  return hr;
+}
 
 bool Save(ITask* task) {
   ComPtr<IPersistFile> file;
   return SUCCEEDED(task->QueryInterface(IID_PPV_ARGS(&file))) &&
-         SUCCEEDED(file->Save(nullptr, TRUE));
+         SUCCEEDED(RetryWhileShared([&file] { return file->Save(nullptr, TRUE); }));
 }
 
 // Lets Authenticated Users read and run the saved task file, so that
@@ -91,7 +106,7 @@ bool TaskSchedulerV1::CreateTask(const ScheduledTaskInfo& info) {
   if (!GetUserNameInFormat(NameSamCompatible, &user))
     return false;
   const std::wstring name = GetScheduledTaskName(info.name_suffix);
-  scheduler_->Delete(name.c_str());
+  DeleteJob(name);
   ComPtr<ITask> task;
   if (FAILED(scheduler_->NewWorkItem(name.c_str(), CLSID_CTask, IID_ITask,
                                      reinterpret_cast<IUnknown**>(task.GetAddressOf())))) {
@@ -165,11 +180,11 @@ void TaskSchedulerV1::DeleteStaleTasks() {
   }
   // Deleting while enumerating would disturb the enumeration.
   for (const std::wstring& name : stale)
-    scheduler_->Delete(name.c_str());
+    DeleteJob(name);
 }
 
 void TaskSchedulerV1::DeleteTask(const std::wstring& name_suffix) {
-  scheduler_->Delete(GetScheduledTaskName(name_suffix).c_str());
+  DeleteJob(GetScheduledTaskName(name_suffix));
 }
 
 void TaskSchedulerV1::SetDailyInterval(const std::wstring& name_suffix, int days) {
@@ -212,9 +227,11 @@ bool TaskSchedulerV1::RunNow(const std::wstring& name_suffix,
 
 TaskState TaskSchedulerV1::GetState(const std::wstring& name_suffix) {
   ComPtr<ITask> task;
-  const HRESULT hr =
-      scheduler_->Activate(GetScheduledTaskName(name_suffix).c_str(), IID_ITask,
-                           reinterpret_cast<IUnknown**>(task.GetAddressOf()));
+  const std::wstring name = GetScheduledTaskName(name_suffix);
+  const HRESULT hr = RetryWhileShared([&] {
+    return scheduler_->Activate(name.c_str(), IID_ITask,
+                                reinterpret_cast<IUnknown**>(task.ReleaseAndGetAddressOf()));
+  });
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == STG_E_FILENOTFOUND)
     return TASK_NOT_FOUND;
   HRESULT status = S_OK;
@@ -250,11 +267,17 @@ base::Time TaskSchedulerV1::GetLastRunTime(const std::wstring& name_suffix) {
 
 ComPtr<ITask> TaskSchedulerV1::Activate(const std::wstring& task_name) {
   ComPtr<ITask> task;
-  if (FAILED(scheduler_->Activate(task_name.c_str(), IID_ITask,
-                                  reinterpret_cast<IUnknown**>(task.GetAddressOf())))) {
+  if (FAILED(RetryWhileShared([&] {
+        return scheduler_->Activate(task_name.c_str(), IID_ITask,
+                                    reinterpret_cast<IUnknown**>(task.ReleaseAndGetAddressOf()));
+      }))) {
     return nullptr;
   }
   return task;
+}
+
+void TaskSchedulerV1::DeleteJob(const std::wstring& task_name) {
+  RetryWhileShared([&] { return scheduler_->Delete(task_name.c_str()); });
 }
 
 }  // namespace installer

@@ -31,6 +31,7 @@ class TaskSchedulerV1 : public TaskScheduler {
 
  private:
   Microsoft::WRL::ComPtr<ITask> Activate(const std::wstring& task_name);
+  void DeleteJob(const std::wstring& task_name);
 
   Microsoft::WRL::ComPtr<ITaskScheduler> scheduler_;
 };

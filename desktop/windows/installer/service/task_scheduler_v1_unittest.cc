@@ -33,7 +33,7 @@ class TaskSchedulerV1Test : public testing::Test {
 
   void TearDown() override {
     for (const std::wstring& suffix : created_)
-      system_->Delete(GetScheduledTaskName(suffix).c_str());
+      scheduler_.DeleteTask(suffix);
   }
 
   ScheduledTaskInfo MakeInfo(const std::wstring& suffix, uint32_t kind) {
@@ -219,7 +219,12 @@ TEST_F(TaskSchedulerV1Test, DeleteStaleTasksRemovesOnlyEnabledProductTasksWithou
   ComPtr<ITask> foreign_task;
   EXPECT_TRUE(SUCCEEDED(system_->Activate(foreign.c_str(), IID_ITask,
                                           reinterpret_cast<IUnknown**>(foreign_task.GetAddressOf()))));
-  system_->Delete(foreign.c_str());
+  // The scheduler service may be reading the file for a moment.
+  for (int i = 0; i < 100 && system_->Delete(foreign.c_str()) ==
+                                 HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+       ++i) {
+    Sleep(20);
+  }
 }
 
 TEST(TaskSchedulerNameTest, NamesAreTheProductsOwn) {

@@ -7,6 +7,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/test_environment.h"
 #include "base/win/scoped_com_initializer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/task_service_v2_impl.h"
@@ -238,6 +239,31 @@ TEST(TaskServiceV2ImplTest, ConnectsToTheSystemService) {
   ASSERT_TRUE(service.Connect());
   RegisteredTaskV2 task;
   EXPECT_FALSE(service.GetTask(L"Velto scheduled no such task", &task));
+}
+
+// Registration and deletion of a task without triggers through the real
+// service.
+TEST(TaskServiceV2ImplTest, RegistersAndDeletes) {
+  base::win::ScopedCOMInitializer com;
+  ScopedRealLocalMachine real_local_machine;
+  TaskServiceV2Impl service;
+  ASSERT_TRUE(service.Connect());
+  std::wstring user;
+  ASSERT_TRUE(GetUserNameInFormat(NameSamCompatible, &user));
+  const std::wstring name = base::test::UniqueName(L"Velto scheduled probe");
+  TaskDefinitionV2 definition;
+  definition.author = user;
+  definition.description = L"probe";
+  definition.execution_time_limit = L"PT0S";
+  definition.exec_path = L"C:\\windows\\system32\\cmd.exe";
+  definition.exec_arguments = L"/c exit";
+  const HRESULT hr = service.RegisterTask(name, definition, user, TASK_LOGON_INTERACTIVE_TOKEN);
+  ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+  RegisteredTaskV2 task;
+  EXPECT_TRUE(service.GetTask(name, &task));
+  EXPECT_EQ(name, task.name);
+  EXPECT_TRUE(service.DeleteTask(name));
+  EXPECT_FALSE(service.GetTask(name, &task));
 }
 
 }  // namespace
