@@ -80,6 +80,19 @@ TEST_F(SetupRegistryStepTest, UninstallKeyTakesTheFirstFreeNumber) {
             ReadString(HKEY_CURRENT_USER, UninstallBase() + L"2", L"UninstallString"));
 }
 
+TEST_F(SetupRegistryStepTest, UninstallKeyNumberingIsBounded) {
+  for (int number = 0; number < 1000; ++number) {
+    base::win::RegKey key;
+    const std::wstring taken = UninstallBase() + (number ? std::to_wstring(number) : L"");
+    ASSERT_EQ(ERROR_SUCCESS,
+              key.Create(HKEY_CURRENT_USER, taken.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  }
+  StepResult result = RunStep();
+  EXPECT_EQ(1u, result.code);
+  EXPECT_EQ("Failed writing uninstallation information", result.message);
+  EXPECT_TRUE(host_.status.hkcu_keys.empty());
+}
+
 TEST_F(SetupRegistryStepTest, EveryRecordedValueIsWhatIsOnDisk) {
   ASSERT_EQ(0u, RunStep().code);
   EXPECT_TRUE(host_.status.hklm_keys.empty());
