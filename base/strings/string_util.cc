@@ -1,6 +1,9 @@
 #include "base/strings/string_util.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include "base/strings/utf_string_conversions.h"
 
 namespace base {
 
@@ -93,22 +96,11 @@ TrimPositions TrimStringT(std::basic_string_view<Char>* text,
 // Length of the UTF-8 encoded white-space code point starting at |text|[0], or 0.
 size_t LeadingUTF8WhitespaceLength(std::string_view text) {
   if (text.empty()) return 0;
-  const unsigned char c0 = static_cast<unsigned char>(text[0]);
-  if (c0 < 0x80) return IsAsciiWhitespace(c0) ? 1 : 0;
-  if (c0 >= 0xC0 && c0 < 0xE0 && text.size() >= 2) {
-    const unsigned char c1 = static_cast<unsigned char>(text[1]);
-    if ((c1 & 0xC0) != 0x80) return 0;
-    const wchar_t cp = static_cast<wchar_t>(((c0 & 0x1F) << 6) | (c1 & 0x3F));
-    return cp >= 0x80 && IsUnicodeWhitespace(cp) ? 2 : 0;
-  }
-  if (c0 >= 0xE0 && c0 < 0xF0 && text.size() >= 3) {
-    const unsigned char c1 = static_cast<unsigned char>(text[1]);
-    const unsigned char c2 = static_cast<unsigned char>(text[2]);
-    if ((c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) return 0;
-    const unsigned cp = ((c0 & 0x0Fu) << 12) | ((c1 & 0x3Fu) << 6) | (c2 & 0x3Fu);
-    return cp >= 0x800 && IsUnicodeWhitespace(static_cast<wchar_t>(cp)) ? 3 : 0;
-  }
-  return 0;  // No white space lies outside the Basic Multilingual Plane.
+  size_t length = 0;
+  uint32_t code_point;
+  // No white space lies outside the Basic Multilingual Plane.
+  if (!ReadUnicodeCharacter(text, &length, &code_point) || code_point > 0xFFFF) return 0;
+  return IsUnicodeWhitespace(static_cast<wchar_t>(code_point)) ? length : 0;
 }
 
 // Length of the white-space code point ending |text|, or 0.

@@ -25,6 +25,8 @@ TEST(StringUtilTest, TrimWhitespaceUnicodeAndASCII) {
   EXPECT_EQ("\xC3\xA9", TrimWhitespace(std::string_view("\xC2\xA0\xC3\xA9\xE3\x80\x80"),
                                        TRIM_ALL));
   EXPECT_EQ("", TrimWhitespace(std::string_view(" \t\xC2\xA0"), TRIM_ALL));
+  // Malformed sequences are no white space: an overlong space, a cut one.
+  EXPECT_EQ("\xC0\xA0x\xE3\x80", TrimWhitespace(std::string_view("\xC0\xA0x\xE3\x80"), TRIM_ALL));
 
   // The ASCII form leaves the no-break space alone.
   std::string narrow;

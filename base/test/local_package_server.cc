@@ -93,6 +93,12 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
   return port_ > 0;
 }
 
+bool LocalPackageServer::StartWithRoutes(Value::Dict routes) {
+  Value::Dict config;
+  config.Set("routes", std::move(routes));
+  return Start(config);
+}
+
 std::wstring LocalPackageServer::Url(std::wstring_view path) const {
   return L"http://127.0.0.1:" + NumberToWString(port_) + std::wstring(path);
 }

@@ -31,6 +31,8 @@ class LocalPackageServer {
   // Starts the server with |config| and waits until it listens. False when it
   // did not come up.
   bool Start(const Value::Dict& config);
+  // Start with a configuration of |routes| alone.
+  bool StartWithRoutes(Value::Dict routes);
 
   int port() const { return port_; }
   // "http://127.0.0.1:<port>" followed by |path|.

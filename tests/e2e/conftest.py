@@ -148,3 +148,15 @@ def copy_installer(folder):
     for name in ("installer.exe", "installer_lib.dll"):
         shutil.copy(BIN / name, folder / name)
     return folder / "installer.exe"
+
+
+@pytest.fixture
+def package_server():
+    """The local package server (tests/fixtures/package_server.py) on 127.0.0.1,
+    with no routes until the test gives it a configuration (set_config)."""
+    import sys
+    sys.path.insert(0, str(TOP / "tests" / "fixtures"))
+    from package_server import PackageServer
+    server = PackageServer().start()
+    yield server
+    server.stop()

@@ -3,7 +3,6 @@
 #include "base/guid.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/firewall_rule_store_impl.h"
-#include "product_config/product_config.h"
 
 namespace installer {
 
@@ -22,15 +21,6 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 }
 
 }  // namespace
-
-FirewallProductInfo* FirewallProductInfo::GetInstance() {
-  static FirewallProductInfo* instance = new FirewallProductInfo();
-  return instance;
-}
-
-std::wstring FirewallProductInfo::GetGroupName() const {
-  return base::UTF8ToWide(GetProductDisplayName()) + L" Internet Browser";
-}
 
 std::unique_ptr<FirewallManager> FirewallManager::Create(const FirewallProductInfo* product_info,
                                                          const base::FilePath& app_path) {

@@ -12,21 +12,10 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/service/firewall_product_info.h"
 #include "desktop/windows/installer/service/firewall_rule_store.h"
 
 namespace installer {
-
-// The product's identity as the firewall shows it. Process-wide, created on
-// first use; no locking (installer thread only).
-class FirewallProductInfo {
- public:
-  static FirewallProductInfo* GetInstance();
-  virtual ~FirewallProductInfo() = default;
-
-  // "Velto quenn Internet Browser": the product and stream name; the rules'
-  // grouping.
-  virtual std::wstring GetGroupName() const;
-};
 
 class FirewallManager {
  public:

@@ -37,10 +37,6 @@ class FirewallManagerTest : public testing::Test {
   FakeFirewallRuleStore::State state_;
 };
 
-TEST_F(FirewallManagerTest, GroupName) {
-  EXPECT_EQ(L"Velto quenn Internet Browser", FirewallProductInfo::GetInstance()->GetGroupName());
-}
-
 TEST_F(FirewallManagerTest, MdnsRuleFields) {
   ASSERT_TRUE(MakeManager()->AddMdnsRule());
   ASSERT_EQ(1u, state_.rules.size());

@@ -151,6 +151,29 @@ TEST_F(TaskSchedulerV1Test, NoTimeTriggerAndSystemAccount) {
   }
 }
 
+TEST_F(TaskSchedulerV1Test, RunOnceTaskGoesAwayWhenDone) {
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerOnce);
+  info.add_logon_trigger = true;
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+  // The scheduler may already have run and removed it.
+  ComPtr<ITask> task = Open(suffix_);
+  if (!task)
+    return;
+  DWORD flags = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetFlags(&flags)));
+  EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON | TASK_FLAG_DELETE_WHEN_DONE),
+            flags);
+  WORD count = 0;
+  ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
+  ASSERT_EQ(1, count);  // No start-up trigger for a task that runs once.
+  ComPtr<ITaskTrigger> trigger;
+  TASK_TRIGGER fields = {};
+  fields.cbTriggerSize = sizeof(fields);
+  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
+  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+  EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
+}
+
 TEST_F(TaskSchedulerV1Test, CreatingAgainReplacesTheTask) {
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
   ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerNone);

@@ -31,6 +31,9 @@ class ScopedReadingDownloader {
   ~ScopedReadingDownloader() { g_reading_downloader = nullptr; }
 };
 
+// Not named by every SDK.
+constexpr DWORD kPermanentRedirectKeepVerb = 308;
+
 bool IsConnectivityError(DWORD error) {
   switch (error) {
     case ERROR_INTERNET_TIMEOUT:                 // 12002
@@ -125,6 +128,7 @@ bool Downloader::StartDownload(const std::wstring& url,
   completion_ = std::move(completion);
   task_runner_ = base::SingleThreadTaskRunner::GetCurrentDefault();
   url_ = url;
+  current_url_ = url;
   downloaded_size_ = 0;
   bytes_received_ = 0;
   requested_offset_ = 0;
@@ -132,17 +136,15 @@ bool Downloader::StartDownload(const std::wstring& url,
   retry_count_ = 0;
   has_retried_ = false;
   outcome_claimed_ = false;
-  chunk_delivered_ = false;
+  furthest_size_ = 0;
 
   if (!CrackUrl(url_, &cracked_url_)) {
     AppendFailure(base::StringPrintf("Could not parse URL %s", base::WideToUTF8(url_).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   if (!IsHostAllowed(cracked_url_.host, allowed_hosts_)) {
     AppendFailure(base::StringPrintf("Domain disallowed %s", base::WideToUTF8(url_).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
 
   weak_factory_.InvalidateWeakPtrs();
@@ -155,38 +157,35 @@ bool Downloader::StartDownload(const std::wstring& url,
   if (!session_) {
     AppendFailure(
         base::StringPrintf("InternetOpen failed for %s", base::WideToUTF8(user_agent).c_str()));
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   InternetSetStatusCallbackW(session_, &Downloader::InternetStatusCallback);
 
   post_body_ = std::move(post_body);
-  HINTERNET connection =
-      InternetConnectW(session_, cracked_url_.host.c_str(), cracked_url_.port, nullptr, nullptr,
-                       INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(this));
-  if (!connection) {
-    AppendFailure(base::StringPrintf("InternetConnect failed for %s:%d",
-                                     base::WideToUTF8(cracked_url_.host).c_str(),
-                                     cracked_url_.port));
-    CloseSession();
-    SetState(STATE_FAILED);
-    return false;
-  }
-  {
-    base::AutoLock hold(handles_lock_);
-    connection_ = connection;
-  }
+  send_body_ = true;
+  extra_headers_.clear();
+  redirects_ = 0;
+  if (!ConnectTo(cracked_url_))
+    return FailStart();
 
   stats_observer_->OnChunkStart(ClampToInt(downloaded_size_));
   // Set before sending: the reply may complete on another thread at once.
   SetState(STATE_REQUEST_SENT);
-  if (!OpenRequest(std::wstring())) {
+  if (!OpenRequest()) {
     LOG(ERROR) << "Could not send Request";
-    CloseSession();
-    SetState(STATE_FAILED);
-    return false;
+    return FailStart();
   }
   return true;
+}
+
+bool Downloader::FailStart() {
+  // The writer is the caller's no more: let go of its file at once.
+  if (session_)
+    CloseSession();
+  else
+    FinishWriter();
+  SetState(STATE_FAILED);
+  return false;
 }
 
 void Downloader::Stop() {
@@ -240,10 +239,41 @@ void Downloader::PostProgress(void (PackageFetcherObserver::*report)(int), int64
       weak_this_, observer_, report, ClampToInt(value)));
 }
 
-bool Downloader::OpenRequest(const std::wstring& extra_headers) {
+bool Downloader::ConnectTo(const CrackedUrl& url) {
+  HINTERNET old_connection;
+  {
+    base::AutoLock hold(handles_lock_);
+    if (connection_ && connected_host_ == url.host && connected_port_ == url.port)
+      return true;
+    old_connection = std::exchange(connection_, nullptr);
+  }
+  if (old_connection) {
+    // A redirect to another server: the old connection reports nothing more
+    // (the termination thread waits for the current one only).
+    InternetSetStatusCallbackW(old_connection, nullptr);
+    InternetCloseHandle(old_connection);
+  }
+  HINTERNET connection =
+      InternetConnectW(session_, url.host.c_str(), url.port, nullptr, nullptr,
+                       INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(this));
+  if (!connection) {
+    AppendFailure(base::StringPrintf("InternetConnect failed for %s:%d",
+                                     base::WideToUTF8(url.host).c_str(), url.port));
+    return false;
+  }
+  base::AutoLock hold(handles_lock_);
+  connection_ = connection;
+  connected_host_ = url.host;
+  connected_port_ = url.port;
+  return true;
+}
+
+bool Downloader::OpenRequest() {
   VLOG(1) << "Opening internet request";
-  const bool is_get = post_body_.empty();
-  DWORD flags = INTERNET_FLAG_RELOAD;
+  const bool is_get = !send_body_ || post_body_.empty();
+  // Redirects are followed here, not by WinINet, which would send the next
+  // request before the allow-list could refuse it (and drop a POST's body).
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (cracked_url_.scheme == INTERNET_SCHEME_HTTPS)
     flags |= INTERNET_FLAG_SECURE;
   HINTERNET connection;
@@ -271,12 +301,11 @@ bool Downloader::OpenRequest(const std::wstring& extra_headers) {
     return false;
   }
   VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
-  chunk_delivered_ = false;
   read_pending_ = false;
   BOOL sent = HttpSendRequestW(
-      request, extra_headers.empty() ? nullptr : extra_headers.c_str(),
-      extra_headers.empty() ? 0 : static_cast<DWORD>(-1), is_get ? nullptr : post_body_.data(),
-      static_cast<DWORD>(post_body_.size()));
+      request, extra_headers_.empty() ? nullptr : extra_headers_.c_str(),
+      extra_headers_.empty() ? 0 : static_cast<DWORD>(-1), is_get ? nullptr : post_body_.data(),
+      is_get ? 0 : static_cast<DWORD>(post_body_.size()));
   if (!sent && GetLastError() != ERROR_IO_PENDING) {
     AppendFailure("HttpSendRequest failed for " + request_text);
     return false;
@@ -310,9 +339,6 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
       downloader->OnRequestComplete(
           information ? static_cast<INTERNET_ASYNC_RESULT*>(information)->dwError
                       : ERROR_INTERNET_INTERNAL_ERROR);
-      break;
-    case INTERNET_STATUS_REDIRECT:
-      downloader->OnRedirect(static_cast<const wchar_t*>(information));
       break;
     default:
       break;
@@ -362,21 +388,49 @@ void Downloader::RetryOrFail(DWORD error,
   Fail(base::StringPrintf(failure_format, error));
 }
 
-void Downloader::OnRedirect(const wchar_t* new_url) {
+void Downloader::HandleRedirect(int status) {
   VLOG(1) << "Redirect occured";
-  std::wstring url = new_url ? new_url : L"";
+  std::wstring location = QueryHeader(L"Location");
+  std::wstring url = location;
+  if (location.find(L"://") == std::wstring::npos) {
+    // Relative to the address that answered.
+    wchar_t combined[INTERNET_MAX_URL_LENGTH + 1];
+    DWORD size = INTERNET_MAX_URL_LENGTH + 1;
+    url = InternetCombineUrlW(current_url_.c_str(), location.c_str(), combined, &size,
+                              ICU_NO_ENCODE)
+              ? std::wstring(combined, size)
+              : std::wstring();
+  }
   stats_observer_->OnRedirect(url);
   CrackedUrl cracked;
-  const bool parsed = CrackUrl(url, &cracked);
-  if (parsed && IsHostAllowed(cracked.host, allowed_hosts_))
+  const bool parsed = !location.empty() && CrackUrl(url, &cracked);
+  if (!parsed || !IsHostAllowed(cracked.host, allowed_hosts_)) {
+    Fail(base::StringPrintf(
+        parsed ? "Redirect URL is disallowed %s" : "Redirect URL failed to parse %s",
+        base::WideToUTF8(url.empty() ? location : url).c_str()));
     return;
-  const std::string text = base::StringPrintf(
-      parsed ? "Redirect URL is disallowed %s" : "Redirect URL failed to parse %s",
-      base::WideToUTF8(url).c_str());
-  // Closing the request stops WinINet from following the redirect; the
-  // connection is closed with the session when the failure is handled.
-  Fail(text);
+  }
+  if (++redirects_ > kMaxRedirects) {
+    Fail(base::StringPrintf("Too many redirects, the last to %s", base::WideToUTF8(url).c_str()));
+    return;
+  }
+  // 303 asks for the new address with GET; the others repeat the request.
+  const bool keep_body = status != HTTP_STATUS_REDIRECT_METHOD;
+  PostToLoop(base::BindOnce(&Downloader::FollowRedirect, weak_this_, url, keep_body));
+}
+
+void Downloader::FollowRedirect(const std::wstring& url, bool keep_body) {
   CloseRequest();
+  if (!keep_body)
+    send_body_ = false;
+  CrackUrl(url, &cracked_url_);
+  current_url_ = url;
+  SetState(STATE_REQUEST_SENT);
+  if (!ConnectTo(cracked_url_) || !OpenRequest()) {
+    LOG(ERROR) << "Could not follow the redirect";
+    if (ClaimOutcome())
+      DownloadFailed();
+  }
 }
 
 bool Downloader::HandleInitialCompletion() {
@@ -399,6 +453,12 @@ bool Downloader::HandleInitialCompletion() {
   for (const wchar_t* name : {L"Date", L"Server", L"X-Served-By", L"Content-Length"})
     stats_observer_->OnResponseHeader(name, QueryHeader(name));
 
+  if (status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT ||
+      status == HTTP_STATUS_REDIRECT_METHOD || status == HTTP_STATUS_REDIRECT_KEEP_VERB ||
+      status == kPermanentRedirectKeepVerb) {
+    HandleRedirect(static_cast<int>(status));
+    return false;
+  }
   if (status == HTTP_STATUS_OK) {
     if (requested_offset_ > 0) {
       // The server ignored the Range: the reply is the whole body again.
@@ -523,9 +583,10 @@ void Downloader::HandleCompletionInProgress() {
         return;
       }
       downloaded_size_ += pending;
-      if (!chunk_delivered_) {
-        // A chunk that delivers data ends the run of failed attempts.
-        chunk_delivered_ = true;
+      if (downloaded_size_ > furthest_size_) {
+        // Bytes never had before end the run of failed attempts; a reply that
+        // only delivers again what earlier ones did keeps counting.
+        furthest_size_ = downloaded_size_;
         retry_count_ = 0;
       }
       VLOG(2) << "Downloaded size: " << downloaded_size_;
@@ -597,9 +658,13 @@ void Downloader::Resume() {
   CloseRequest();
   LOG(INFO) << "Attempting download resume";
   requested_offset_ = downloaded_size_;
-  std::wstring extra_headers;
+  extra_headers_.clear();
   if (requested_offset_ > 0)
-    extra_headers = L"Range: bytes=" + base::NumberToWString(requested_offset_) + L"-";
+    extra_headers_ = L"Range: bytes=" + base::NumberToWString(requested_offset_) + L"-";
+  // From the first address again, redirects and all.
+  send_body_ = true;
+  redirects_ = 0;
+  current_url_ = url_;
   if (!CrackUrl(url_, &cracked_url_)) {
     AppendFailure(
         base::StringPrintf("Cannot parse URL on resume %s", base::WideToUTF8(url_).c_str()));
@@ -611,7 +676,7 @@ void Downloader::Resume() {
     stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
   stats_observer_->OnRetry(retry_count_);
   SetState(STATE_REQUEST_SENT);
-  if (!OpenRequest(extra_headers)) {
+  if (!ConnectTo(cracked_url_) || !OpenRequest()) {
     LOG(ERROR) << "Could not resume downloading";
     if (ClaimOutcome())
       DownloadFailed();
@@ -649,6 +714,13 @@ void Downloader::DownloadFailed() {
     std::move(completion_).Run();
 }
 
+void Downloader::FinishWriter() {
+  base::AutoLock hold(writer_lock_);
+  if (writer_ && !writer_finished_)
+    writer_->Finish();
+  writer_finished_ = true;
+}
+
 void Downloader::CloseRequest() {
   HINTERNET request;
   {
@@ -663,12 +735,7 @@ void Downloader::CloseSession() {
   VLOG(1) << "Closing download session";
   if (stats_observer_)
     stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
-  {
-    base::AutoLock hold(writer_lock_);
-    if (writer_ && !writer_finished_)
-      writer_->Finish();
-    writer_finished_ = true;
-  }
+  FinishWriter();
   CloseRequest();
   HINTERNET connection;
   {
@@ -676,6 +743,7 @@ void Downloader::CloseSession() {
     connection = std::exchange(connection_, nullptr);
     if (connection)
       closing_connection_ = connection;
+    connected_host_.clear();
   }
   if (connection) {
     InternetCloseHandle(connection);

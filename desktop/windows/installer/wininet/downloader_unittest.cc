@@ -26,6 +26,7 @@
 #include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 #include "desktop/windows/installer/wininet/string_response_writer.h"
+#include "desktop/windows/installer/wininet/test/download_test_util.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -34,26 +35,8 @@ namespace {
 using base::Value;
 
 constexpr base::TimeDelta kTestRetryDelay = base::TimeDelta::FromMilliseconds(10);
-// Generous: a loaded machine, a Python server, Wine.
-constexpr base::TimeDelta kDownloadTimeout = base::TimeDelta::FromSeconds(60);
 
-// Answers every UI request with a fixed result, as a user would through the
-// proxy dialog, without showing it.
-class FakeUIDelegate : public PackageFetcherUIDelegate {
- public:
-  explicit FakeUIDelegate(DWORD result) : result_(result) {}
-  void RunUICallbackAndPostReply(UICallback ui_callback,
-                                 scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
-                                 ReplyCallback reply_callback) override {
-    ++requests_;
-    reply_runner->PostTask(FROM_HERE, base::BindOnce(std::move(reply_callback), result_));
-  }
-  int requests() const { return requests_; }
-
- private:
-  const DWORD result_;
-  int requests_ = 0;
-};
+using test::FakeUIDelegate;
 
 class RecordingFetcherObserver : public PackageFetcherObserver {
  public:
@@ -124,8 +107,6 @@ class RecordingStatsObserver : public NullDownloadStatsObserver {
 
 class DownloaderTest : public testing::Test {
  protected:
-  DownloaderTest() : ui_delegate_(ERROR_CANCELLED) {}
-
   void SetUp() override {
     folder_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"dl"));
     ASSERT_TRUE(base::CreateDirectory(folder_));
@@ -167,9 +148,7 @@ class DownloaderTest : public testing::Test {
 
   void Serve(std::string_view path, Value response) { routes_.Set(path, std::move(response)); }
   void StartServer() {
-    Value::Dict config;
-    config.Set("routes", std::move(routes_));
-    ASSERT_TRUE(server_.Start(config));
+    ASSERT_TRUE(server_.StartWithRoutes(std::move(routes_)));
   }
 
   std::unique_ptr<Downloader> MakeDownloader(PackageFetcherUIDelegate* ui_delegate = nullptr) {
@@ -185,31 +164,8 @@ class DownloaderTest : public testing::Test {
                 const std::wstring& url,
                 std::unique_ptr<ResponseWriter> writer,
                 std::string body = std::string()) {
-    base::RunLoop run_loop;
-    completions_ = 0;
-    bool started = downloader->StartDownload(
-        url, std::move(body),
-        base::BindOnce(
-            [](int* completions, base::RunLoop* run_loop) {
-              ++*completions;
-              run_loop->Quit();
-            },
-            &completions_, &run_loop),
-        std::move(writer), std::make_unique<RecordingStatsObserver>(&stats_));
-    if (!started)
-      return false;
-    bool timed_out = false;
-    loop_.task_runner()->PostDelayedTask(FROM_HERE,
-                                         base::BindOnce(
-                                             [](bool* timed_out, base::RunLoop* run_loop) {
-                                               *timed_out = true;
-                                               run_loop->Quit();
-                                             },
-                                             &timed_out, &run_loop),
-                                         kDownloadTimeout);
-    run_loop.Run();
-    EXPECT_FALSE(timed_out) << "The download never ended";
-    return true;
+    return test::DownloadAndWait(downloader, url, std::move(body), std::move(writer),
+                                 std::make_unique<RecordingStatsObserver>(&stats_), &completions_);
   }
 
   std::unique_ptr<FileResponseWriter> FileWriter(base::FilePath* path) {
@@ -356,6 +312,23 @@ TEST_F(DownloaderTest, NotFoundFailsAtOnce) {
   EXPECT_EQ(1u, server_.Requests().size());
 }
 
+// Wine reads such a status as 0; Windows may refuse to read it at all. Either
+// way the request ends, once.
+TEST_F(DownloaderTest, UnreadableStatusFailsTheRequest) {
+  Serve("/garbled", With(Value(Value::Dict()), "raw",
+                         Value("HTTP/1.1 abc Who knows\r\nContent-Length: 2\r\n\r\nhi")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(1);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/garbled"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ("", reply);
+}
+
 TEST_F(DownloaderTest, GivesUpAfterTheMaximumRetries) {
   Serve("/package", Status(503));
   StartServer();
@@ -388,6 +361,22 @@ TEST_F(DownloaderTest, ConnectionCutWithoutProgressCountsAsARetry) {
   EXPECT_EQ(3u, server_.Requests().size());
 }
 
+TEST_F(DownloaderTest, RepliesBringingNoNewBytesAreCounted) {
+  // Every reply starts over from the first byte and breaks off at the same
+  // place: data arrives each time, yet the download gets no further.
+  base::FilePath content = MakeFile(5000);
+  Serve("/package", With(Cut(content, 1000), "range", Value("ignore")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(2);
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("Number of retries exceeded"));
+  EXPECT_EQ(4u, server_.Requests().size());
+}
+
 TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
   Serve("/start", With(Value(Value::Dict()), "redirect", Value("{base}/target")));
   Serve("/target", Body("arrived"));
@@ -402,6 +391,62 @@ TEST_F(DownloaderTest, FollowsAnAllowedRedirect) {
   EXPECT_EQ("arrived", reply);
   EXPECT_TRUE(stats_.Has("redirect " + server_.UrlUTF8("/target")));
   EXPECT_EQ(std::vector<std::string>({"/start", "/target"}), Paths());
+}
+
+TEST_F(DownloaderTest, RedirectedPostKeepsItsBodyExceptAfterA303) {
+  Serve("/keep", With(Status(307), "redirect", Value("/kept")));
+  Serve("/see-other", With(Status(303), "redirect", Value("{base}/other")));
+  Serve("/kept", Body("kept"));
+  Serve("/other", Body("other"));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/keep"),
+                       std::make_unique<StringResponseWriter>(&reply), "stats"));
+  EXPECT_EQ("kept", reply) << downloader->GetStateText();
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/see-other"),
+                       std::make_unique<StringResponseWriter>(&reply), "stats"));
+  EXPECT_EQ("other", reply) << downloader->GetStateText();
+
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ("/kept", *requests[1].FindString("target"));
+  EXPECT_EQ("POST", *requests[1].FindString("method"));
+  EXPECT_EQ("stats", *requests[1].FindString("body"));
+  EXPECT_EQ("/other", *requests[3].FindString("target"));
+  EXPECT_EQ("GET", *requests[3].FindString("method"));
+}
+
+TEST_F(DownloaderTest, RedirectLoopEnds) {
+  Serve("/loop", With(Value(Value::Dict()), "redirect", Value("/loop")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/loop"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(0u, downloader->GetStateText().find("Too many redirects"));
+  EXPECT_EQ(static_cast<size_t>(Downloader::kMaxRedirects + 1), server_.Requests().size());
+}
+
+TEST_F(DownloaderTest, ResumeAfterARedirectAsksTheFirstAddressAgain) {
+  base::FilePath content = MakeFile(80000);
+  Serve("/start", With(Value(Value::Dict()), "redirect", Value("/file")));
+  Serve("/file", Sequence(Cut(content, 30000), FileResponse(content)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  base::FilePath target;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/start"), FileWriter(&target)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_TRUE(base::ContentsEqual(content, target));
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ(std::vector<std::string>({"/start", "/file", "/start", "/file"}), Paths());
+  // The Range travels with the redirected request.
+  EXPECT_EQ("bytes=30000-", Header(requests[3], "Range"));
 }
 
 TEST_F(DownloaderTest, RefusedRedirectFailsOnce) {

@@ -1,0 +1,170 @@
+#include "desktop/windows/installer/stats_sender.h"
+
+#include <memory>
+#include <string>
+
+#include "base/json/json_reader.h"
+#include "base/message_loop/message_loop.h"
+#include "base/process/process_handle.h"
+#include "base/run_loop.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/local_package_server.h"
+#include "base/win/windows_version.h"
+#include "desktop/windows/installer/maker_domains.h"
+#include "desktop/windows/installer/wininet/test/download_test_util.h"
+#include "gtest/gtest.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+namespace {
+
+class StatsSenderTest : public testing::Test {
+ protected:
+  // The sender records the process's own command line.
+  void SetUp() override { base::CommandLine::Init(0, nullptr); }
+
+  base::Value::Dict Stats(StatsSender* sender) {
+    std::string json;
+    EXPECT_TRUE(sender->GetJson(&json));
+    std::optional<base::Value::Dict> stats = base::JSONReader::ReadDict(json);
+    EXPECT_TRUE(stats);
+    return stats ? std::move(*stats) : base::Value::Dict();
+  }
+
+  base::MessageLoop loop_;
+  test::FakeUIDelegate ui_delegate_;
+};
+
+TEST_F(StatsSenderTest, RecordsTheBasicStatistics) {
+  StatsSender sender(&ui_delegate_);
+  base::Value::Dict stats = Stats(&sender);
+  EXPECT_EQ(GetVersion(), *stats.FindString("version"));
+  EXPECT_EQ(GetStreamName(), *stats.FindString("stream"));
+  EXPECT_EQ("Velto", *stats.FindString("product"));
+  EXPECT_EQ("windows", *stats.FindStringByDottedPath("os.name"));
+  const base::win::OSInfo* os = base::win::OSInfo::GetInstance();
+  EXPECT_EQ(os->version_number().major, *stats.FindIntByDottedPath("os.version.major"));
+  EXPECT_EQ(os->version_number().build, *stats.FindIntByDottedPath("os.version.build"));
+  EXPECT_EQ(os->service_pack().major, *stats.FindIntByDottedPath("os.service_pack.major"));
+  EXPECT_EQ(static_cast<int>(base::GetParentProcessId(base::GetCurrentProcId())),
+            *stats.FindInt("parent_process_id"));
+  EXPECT_TRUE(stats.FindString("parent_process_name"));
+  EXPECT_EQ(base::WideToUTF8(base::CommandLine::ForCurrentProcess()->GetArgumentsString()),
+            *stats.FindString("command_line_args"));
+  EXPECT_EQ(23u, stats.FindStringByDottedPath("installer_start_time.time")->size());
+  EXPECT_LE(0, *stats.FindIntByDottedPath("installer_start_time.elapsed"));
+  EXPECT_TRUE(stats.FindString("installation_start_time"));
+
+  const std::string hash = *stats.FindString("endpoint_name_hash");
+  ASSERT_EQ(64u, hash.size());
+  EXPECT_EQ(base::ToLowerASCII(hash), hash);
+  EXPECT_EQ(std::string::npos, hash.find_first_not_of("0123456789abcdef"));
+  // One machine, one hash.
+  StatsSender again(&ui_delegate_);
+  EXPECT_EQ(hash, *Stats(&again).FindString("endpoint_name_hash"));
+}
+
+TEST_F(StatsSenderTest, NoFetchesNoDownloadSummary) {
+  StatsSender sender(&ui_delegate_);
+  sender.AddDownloadSummary();
+  base::Value::Dict stats = Stats(&sender);
+  EXPECT_FALSE(stats.Find("wininet_retries"));
+  EXPECT_FALSE(stats.Find("download_ips"));
+}
+
+TEST_F(StatsSenderTest, DownloadSummaryCountsEveryChunkOfEveryFetch) {
+  StatsSender sender(&ui_delegate_);
+  std::unique_ptr<StatsScope> first = sender.root_scope()->AppendListEntry("fetches");
+  std::unique_ptr<StatsScope> second = sender.root_scope()->Clone()->AppendListEntry("fetches");
+  first->AppendListEntry("download_chunks")->SetString("ip", "a");
+  first->AppendListEntry("download_chunks");
+  second->AppendListEntry("download_chunks")->SetString("ip", "b");
+  second->AppendListEntry("download_chunks")->SetString("ip", "a");
+  second->AppendListEntry("download_chunks")->SetInteger("ip", 7);
+  sender.AddDownloadSummary();
+  base::Value::Dict stats = Stats(&sender);
+  EXPECT_EQ(5, *stats.FindInt("wininet_retries"));
+  EXPECT_EQ("a; b; a", *stats.FindString("download_ips"));
+  // The values went to the elements they were written through.
+  EXPECT_EQ(2u, (*stats.FindList("fetches"))[0].GetDict().FindList("download_chunks")->size());
+}
+
+TEST_F(StatsSenderTest, EndpointIsTheMakersFeedbackAddress) {
+  StatsSender::Endpoint endpoint =
+      StatsSender::GetEndpoint(base::CommandLine(base::CommandLine::NO_PROGRAM));
+  EXPECT_EQ(base::UTF8ToWide(ProductConfig::GetUrl("autoupdate")) + L"netinstaller/feedback",
+            endpoint.url);
+  ASSERT_LE(2u, endpoint.allowed_hosts.size());
+  EXPECT_EQ(kMakerDomainSuffix, endpoint.allowed_hosts[0]);
+
+  base::CommandLine local(base::CommandLine::NO_PROGRAM);
+  local.AppendSwitchASCII("local-stats-server", "ignored");
+  endpoint = StatsSender::GetEndpoint(local);
+  EXPECT_EQ(L"http://" + endpoint.allowed_hosts[1] + L":3000/netinstaller/feedback", endpoint.url);
+}
+
+TEST_F(StatsSenderTest, ServerReceivesExactlyTheStatistics) {
+  base::Value::Dict routes;
+  routes.Set("/netinstaller/feedback", base::Value::Dict());
+  base::test::LocalPackageServer server;
+  ASSERT_TRUE(server.StartWithRoutes(std::move(routes)));
+
+  StatsSender sender(&ui_delegate_);
+  std::unique_ptr<StatsScope> fetch = sender.root_scope()->AppendListEntry("fetches");
+  fetch->SetString("result", "package_ready");
+  fetch->AppendListEntry("download_chunks")->SetString("ip", "127.0.0.1");
+  fetch->SetString("failure_reason", "quote \" backslash \\ line\n unicode \xC3\xA6");
+
+  base::RunLoop run_loop;
+  ASSERT_TRUE(sender.SendTo({server.Url(L"/netinstaller/feedback"), {L"127.0.0.1"}},
+                            run_loop.QuitClosure(), true));
+  ASSERT_TRUE(test::RunUntilQuitOrTimeout(&run_loop));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, sender.downloader()->state());
+
+  std::vector<base::Value::Dict> requests = server.Requests();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("POST", *requests[0].FindString("method"));
+  std::string json;
+  ASSERT_TRUE(sender.GetJson(&json));
+  EXPECT_EQ(json, *requests[0].FindString("body"));
+  base::Value::Dict received = *base::JSONReader::ReadDict(*requests[0].FindString("body"));
+  EXPECT_EQ(1, *received.FindInt("wininet_retries"));
+  EXPECT_EQ("127.0.0.1", *received.FindString("download_ips"));
+  EXPECT_TRUE(received.FindIntByDottedPath("stats_sending_time.elapsed"));
+  EXPECT_EQ("quote \" backslash \\ line\n unicode \xC3\xA6",
+            *(*received.FindList("fetches"))[0].GetDict().FindString("failure_reason"));
+}
+
+TEST_F(StatsSenderTest, WithoutWaitingForNetworkGivesUpAfterTwoRetries) {
+  base::Value::Dict unavailable;
+  unavailable.Set("status", 503);
+  base::Value::Dict routes;
+  routes.Set("/netinstaller/feedback", std::move(unavailable));
+  base::test::LocalPackageServer server;
+  ASSERT_TRUE(server.StartWithRoutes(std::move(routes)));
+
+  StatsSender sender(&ui_delegate_);
+  sender.downloader()->set_retry_delay(base::TimeDelta::FromMilliseconds(10));
+  base::RunLoop run_loop;
+  ASSERT_TRUE(sender.SendTo({server.Url(L"/netinstaller/feedback"), {L"127.0.0.1"}},
+                            run_loop.QuitClosure(), false));
+  ASSERT_TRUE(test::RunUntilQuitOrTimeout(&run_loop));
+  EXPECT_EQ(Downloader::STATE_FAILED, sender.downloader()->state());
+  // The post and three retries, every one with the whole body.
+  std::vector<base::Value::Dict> requests = server.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ(*requests[0].FindString("body"), *requests[3].FindString("body"));
+}
+
+TEST_F(StatsSenderTest, RefusedPostRunsTheCompletionAtOnce) {
+  StatsSender sender(&ui_delegate_);
+  bool completed = false;
+  EXPECT_FALSE(sender.SendTo({L"http://elsewhere.example/feedback", {L".velto.example"}},
+                             base::BindOnce([](bool* completed) { *completed = true; }, &completed),
+                             true));
+  EXPECT_TRUE(completed);
+}
+
+}  // namespace
+}  // namespace installer
