@@ -25,6 +25,9 @@ constexpr wchar_t kPython[] = L"Z:\\usr\\bin\\python3";
 constexpr char kScript[] = VELTO_SOURCE_DIR "/tests/fixtures/package_server.py";
 // A loaded machine may take a while to start Python.
 constexpr TimeDelta kStartTimeout = TimeDelta::FromSeconds(60);
+// A test process that dies leaves its port file behind: the server then stops
+// on its own after this long, well past ctest's time-out for one test.
+constexpr char kMaxLifetimeSeconds[] = "300";
 
 std::wstring Quoted(std::string_view text) {
   return CommandLine::QuoteForCommandLineToArgvW(UTF8ToWide(text));
@@ -62,6 +65,7 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
   FilePath config_file = folder_.Append(L"config.json");
   port_file_ = folder_.Append(L"port");
   record_file_ = folder_.Append(L"record.jsonl");
+  scheme_ = config.Find("tls") ? "https" : "http";
   std::string config_text;
   if (!JSONWriter::Write(config, &config_text) || !WriteFile(config_file, config_text))
     return false;
@@ -69,7 +73,8 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
   std::wstring command = std::wstring(kPython) + L" " + Quoted(kScript) + L" --config " +
                          Quoted(ServerPath(config_file)) + L" --port-file " +
                          Quoted(ServerPath(port_file_)) + L" --record " +
-                         Quoted(ServerPath(record_file_));
+                         Quoted(ServerPath(record_file_)) + L" --max-lifetime " +
+                         ASCIIToWide(kMaxLifetimeSeconds);
   STARTUPINFOW startup = {sizeof(startup)};
   PROCESS_INFORMATION process = {};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -100,11 +105,11 @@ bool LocalPackageServer::StartWithRoutes(Value::Dict routes) {
 }
 
 std::wstring LocalPackageServer::Url(std::wstring_view path) const {
-  return L"http://127.0.0.1:" + NumberToWString(port_) + std::wstring(path);
+  return UTF8ToWide(UrlUTF8("")) + std::wstring(path);
 }
 
 std::string LocalPackageServer::UrlUTF8(std::string_view path) const {
-  return "http://127.0.0.1:" + NumberToString(port_) + std::string(path);
+  return scheme_ + "://127.0.0.1:" + NumberToString(port_) + std::string(path);
 }
 
 std::vector<Value::Dict> LocalPackageServer::Requests() const {

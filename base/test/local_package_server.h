@@ -35,7 +35,8 @@ class LocalPackageServer {
   bool StartWithRoutes(Value::Dict routes);
 
   int port() const { return port_; }
-  // "http://127.0.0.1:<port>" followed by |path|.
+  // "http://127.0.0.1:<port>" (https with a "tls" configuration) followed by
+  // |path|.
   std::wstring Url(std::wstring_view path) const;
   std::string UrlUTF8(std::string_view path) const;
 
@@ -50,6 +51,7 @@ class LocalPackageServer {
   FilePath port_file_;
   FilePath record_file_;
   int port_ = 0;
+  std::string scheme_ = "http";
 };
 
 }  // namespace base::test

@@ -14,6 +14,8 @@
 // holds a FindFirstFileW search.
 //
 // Move-only. Set() closes the handle held before; Take() gives up ownership.
+// Kernel handles are tracked by the process's ScopedHandleVerifier, which
+// catches two owners of one handle and handles closed behind their owner.
 
 #ifndef BASE_WIN_SCOPED_HANDLE_H_
 #define BASE_WIN_SCOPED_HANDLE_H_
@@ -22,9 +24,29 @@
 
 #include <utility>
 
+#include "base/win/scoped_handle_verifier.h"
+
 namespace base::win {
 
-template <class Traits>
+// Owners whose handles are not tracked.
+struct DummyVerifierTraits {
+  static void StartTracking(const void*, const void*) {}
+  static void StopTracking(const void*, const void*) {}
+  static void OnCloseFailed(const void*) {}
+};
+
+// Owners of kernel handles, tracked by the process's verifier.
+struct VerifierTraits {
+  static void StartTracking(HANDLE handle, const void* owner) {
+    ScopedHandleVerifier::Get()->StartTracking(handle, owner);
+  }
+  static void StopTracking(HANDLE handle, const void* owner) {
+    ScopedHandleVerifier::Get()->StopTracking(handle, owner);
+  }
+  static void OnCloseFailed(HANDLE handle) { ScopedHandleVerifier::Get()->OnCloseFailed(handle); }
+};
+
+template <class Traits, class Verifier = DummyVerifierTraits>
 class GenericScopedHandle {
  public:
   using Handle = typename Traits::Handle;
@@ -50,8 +72,10 @@ class GenericScopedHandle {
     if (handle_ == handle)
       return;
     Close();
-    if (Traits::IsHandleValid(handle))
+    if (Traits::IsHandleValid(handle)) {
       handle_ = handle;
+      Verifier::StartTracking(handle_, this);
+    }
   }
 
   Handle Get() const { return handle_; }
@@ -60,13 +84,18 @@ class GenericScopedHandle {
   // Gives up ownership; the caller must close the returned handle.
   [[nodiscard]] Handle Take() {
     Handle handle = handle_;
+    if (Traits::IsHandleValid(handle_))
+      Verifier::StopTracking(handle_, this);
     handle_ = Traits::NullHandle();
     return handle;
   }
 
   void Close() {
-    if (Traits::IsHandleValid(handle_))
-      Traits::CloseHandle(handle_);
+    if (Traits::IsHandleValid(handle_)) {
+      Verifier::StopTracking(handle_, this);
+      if (!Traits::CloseHandle(handle_) && GetLastError() == ERROR_INVALID_HANDLE)
+        Verifier::OnCloseFailed(handle_);
+    }
     handle_ = Traits::NullHandle();
   }
 
@@ -100,7 +129,7 @@ struct ModuleHandleTraits {
   static HMODULE NullHandle() { return nullptr; }
 };
 
-using ScopedHandle = GenericScopedHandle<HandleTraits>;
+using ScopedHandle = GenericScopedHandle<HandleTraits, VerifierTraits>;
 using ScopedFindFileHandle = GenericScopedHandle<FindFileHandleTraits>;
 using ScopedModuleHandle = GenericScopedHandle<ModuleHandleTraits>;
 

@@ -15,6 +15,7 @@
 #include "base/time/clock.h"
 #include "base/time/default_clock.h"
 #include "base/values.h"
+#include "crash_reporting/crash_points.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -432,6 +433,7 @@ void Installer::ScheduleNextStep() {
 }
 
 void Installer::Step(InstallerStep* step, int attempt) {
+  crash_reporting::CrashPoint(crash_reporting::kCrashPointInstallerStep);
   StepResult result;
   step->Run(&result, attempt);
   bool retry = result.code == StepResult::CODE_RETRY_THEN_FAIL ||

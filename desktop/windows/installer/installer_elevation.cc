@@ -10,8 +10,10 @@
 #include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/windows_version.h"
+#include "crash_reporting/crash_client.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_observer.h"
@@ -114,6 +116,8 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
     helper.AppendSwitch(switches::kPermanentPermissions);
   if (settings_->GetOperation() == UNINSTALLING)
     helper.AppendSwitch(switches::kRunUninstallBat);
+  helper.AppendSwitchASCII(switches::kCrashReporterPid,
+                           base::NumberToString(crash_reporting::GetCrashReporterPid()));
   if (command_line().HasSwitch(switches::kWaitForPackage)) {
     helper.AppendSwitchNative(switches::kWaitForPackage,
                               command_line().GetSwitchValueNative(switches::kWaitForPackage));

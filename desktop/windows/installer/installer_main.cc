@@ -1,5 +1,6 @@
-// The exported entry of the installer library.
+// The exported entries of the installer library.
 
+#include "base/win/scoped_handle_verifier.h"
 #include "desktop/windows/installer/run_installer.h"
 
 namespace {
@@ -14,4 +15,10 @@ struct Sse2Check {
 
 extern "C" __declspec(dllexport) bool RunInstaller() {
   return installer::RunInstaller();
+}
+
+// The process's scoped-handle verifier, shared with the other modules of the
+// process (base/win/scoped_handle_verifier.h).
+extern "C" __declspec(dllexport) void* GetHandleVerifier() {
+  return base::win::ScopedHandleVerifier::GetModuleInstance();
 }

@@ -31,6 +31,8 @@ inline constexpr char kPermanentPermissions[] = "permanent-permissions";
 // Process modes and their flags.
 inline constexpr char kBackend[] = "backend";
 inline constexpr char kRegisterAsProtocolHandler[] = "register-velto-as-protocol-handler";
+// The front end that started a back end: an inherited handle, else its id.
+inline constexpr char kInitialProcHandle[] = "initial-proc-handle";
 inline constexpr char kUninstall[] = "uninstall";
 inline constexpr char kSilent[] = "silent";
 inline constexpr char kRunImmediately[] = "runimmediately";

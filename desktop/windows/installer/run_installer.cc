@@ -17,9 +17,14 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_com_initializer.h"
+#include "crash_reporting/crash_client.h"
+#include "crash_reporting/crash_handoff.h"
+#include "crash_reporting/crash_points.h"
+#include "crash_reporting/crash_reporter.h"
 #include "desktop/windows/installer/console_help.h"
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
+#include "desktop/windows/installer/installer_runner_backend.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/settings_command_line_impl.h"
@@ -333,8 +338,7 @@ bool InstallerRun::Run() {
 
   if (backend_ || command_line_.HasSwitch(switches::kRegisterAsProtocolHandler)) {
     VLOG(2) << "Running backend";
-    LOG(ERROR) << "This installer build has no back end: nothing was installed";
-    return false;
+    return InstallerRunnerBackend().Run(settings_.get());
   }
 
   if (!FindDownloadFolder())
@@ -362,9 +366,18 @@ bool RunInstaller() {
     base::win::ScopedCOMInitializer com_initializer;
 
     if (command_line.HasSwitch(switches::kCrashReporterParentId)) {
-      // The crash reporter process is not part of this build.
-      result = false;
+      crash_reporting::InstallExceptionFilters();
+      if (command_line.HasSwitch(switches::kCrashReporterExceptionInfo))
+        crash_reporting::ReportParentException(command_line);
+      else
+        crash_reporting::RunCrashServer(command_line);
+      result = true;
     } else {
+      crash_reporting::ClearUserModeExceptionPolicy();
+      if (crash_reporting::StartCrashReporter())
+        crash_reporting::InitCrashClient();
+      crash_reporting::SetInstallerCrashKeys();
+      crash_reporting::CrashPoint(crash_reporting::kCrashPointStartup);
       RegisterInstallerFeatures(GetFeatureRegistry());
       base::FilePath current_folder = Installation::GetCurrent()->GetFolder();
       if (command_line.HasSwitch(switches::kHelp) ||

@@ -92,6 +92,13 @@ bool PeSignatureLayout::Read(base::File* file) {
   return true;
 }
 
+bool PeSignatureLayout::HasTableInsideFile() const {
+  const int64_t table_end = int64_t{certificate_table_offset} + certificate_table_size;
+  return certificate_table_size != 0 &&
+         certificate_table_offset >= certificate_entry_offset + kDirectoryEntrySize &&
+         table_end <= file_length;
+}
+
 bool ComputeAuthenticodeDigest(const base::FilePath& path,
                                crypto::SecureHash::Algorithm algorithm,
                                std::vector<uint8_t>* digest) {
@@ -99,15 +106,10 @@ bool ComputeAuthenticodeDigest(const base::FilePath& path,
   if (!file.IsValid())
     return false;
   PeSignatureLayout layout;
-  if (!layout.Read(&file) || layout.certificate_table_size == 0)
+  if (!layout.Read(&file) || !layout.HasTableInsideFile())
     return false;
   const int64_t table_begin = layout.certificate_table_offset;
   const int64_t table_end = table_begin + layout.certificate_table_size;
-  // The table must follow the headers and end inside the file.
-  if (table_begin < layout.certificate_entry_offset + kDirectoryEntrySize ||
-      table_end > layout.file_length) {
-    return false;
-  }
   std::unique_ptr<crypto::SecureHash> hash = crypto::SecureHash::Create(algorithm);
   if (!hash)
     return false;

@@ -34,6 +34,10 @@ struct PeSignatureLayout {
   // Reads the layout of |file|. False when it is not a PE32 or PE32+ image or
   // a header field it needs lies outside the file.
   bool Read(base::File* file);
+
+  // Whether the certificate table (non-empty) follows the headers and ends
+  // inside the file.
+  bool HasTableInsideFile() const;
 };
 
 // The Authenticode digest of the image at |path| with |algorithm|: every byte

@@ -24,6 +24,9 @@ namespace {
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 constexpr char kNestedSignatureOid[] = "1.3.6.1.4.1.311.2.4.1";
+// Signatures nest one level in practice; a file that nests deeper than this
+// is not followed further (each level costs stack).
+constexpr int kMaxNestingDepth = 8;
 
 // Where the signer check says what it tried. A disabled log discards
 // everything and records no trust chains.
@@ -225,6 +228,8 @@ bool CheckSigners(HCERTSTORE store, HCRYPTMSG message, int depth, const SignerCh
 // Checks the nested signatures among |signer|'s unauthenticated attributes.
 bool CheckNestedSignatures(const CMSG_SIGNER_INFO& signer, int depth,
                            const SignerCheck& check) {
+  if (depth >= kMaxNestingDepth)
+    return false;
   for (DWORD i = 0; i < signer.UnauthAttrs.cAttr; ++i) {
     const CRYPT_ATTRIBUTE& attribute = signer.UnauthAttrs.rgAttr[i];
     if (!attribute.pszObjId || strcmp(attribute.pszObjId, kNestedSignatureOid) != 0 ||
@@ -263,7 +268,8 @@ bool CheckSigners(HCERTSTORE store, HCRYPTMSG message, int depth, const SignerCh
       continue;
     }
     std::vector<uint8_t> buffer(size);
-    if (!CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index, buffer.data(), &size)) {
+    if (size < sizeof(CMSG_SIGNER_INFO) ||
+        !CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index, buffer.data(), &size)) {
       log << "Cannot get signer info\n";
       continue;
     }
@@ -278,7 +284,7 @@ bool CheckSigners(HCERTSTORE store, HCRYPTMSG message, int depth, const SignerCh
       continue;
     }
     if (log.records_chains()) {
-      log << "Trust chain:";
+      log << "Trust chain:\n";
       LogTrustChain(cert.Get(), store, &log);
     }
     const DWORD name_size =
@@ -323,6 +329,18 @@ bool IsFileSigned(const base::FilePath& path, bool* is_signed) {
 }
 
 bool VerifyFileSignature(const base::FilePath& path, std::string* error) {
+  // A certificate table that claims to reach past the end of the file is
+  // refused before the system's parsers see it.
+  {
+    base::File file(path, base::File::FLAG_OPEN | base::File::FLAG_READ);
+    PeSignatureLayout layout;
+    if (file.IsValid() && layout.Read(&file) && layout.certificate_table_size != 0 &&
+        !layout.HasTableInsideFile()) {
+      if (error)
+        *error += "Certificate table lies outside the file\n";
+      return false;
+    }
+  }
   WINTRUST_FILE_INFO file_info = {};
   file_info.cbStruct = sizeof(file_info);
   file_info.pcwszFilePath = path.value().c_str();

@@ -184,6 +184,7 @@ TEST_F(SignatureVerificationTest, HostileCertificateTableIsRefused) {
   Put32(&image, nt_offset + 24 + 148, 0x7FFFFFF0);
   std::string error;
   EXPECT_FALSE(VerifyFileSignature(Write(image), &error));
+  EXPECT_EQ("Certificate table lies outside the file\n", error);
   EXPECT_FALSE(VerifyFileSignature(Write(image), nullptr));
 }
 

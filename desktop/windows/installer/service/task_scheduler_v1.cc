@@ -118,8 +118,12 @@ bool TaskSchedulerV1::CreateTask(const ScheduledTaskInfo& info) {
   const std::wstring account = info.run_as_system == 1 ? L"" : user;
   const std::wstring program = info.command_line.GetProgram().value();
   const std::wstring parameters = info.command_line.GetArgumentsString();
-  const DWORD max_run_time =
-      info.execution_limit_seconds ? info.execution_limit_seconds * 1000 : INFINITE;
+  // Milliseconds in 32 bits: a limit too long to count that way means none
+  // rather than a wrapped, much shorter one.
+  const uint64_t limit_ms = uint64_t{info.execution_limit_seconds} * 1000;
+  const DWORD max_run_time = info.execution_limit_seconds == 0 || limit_ms >= INFINITE
+                                 ? INFINITE
+                                 : static_cast<DWORD>(limit_ms);
   if (FAILED(task->SetAccountInformation(account.c_str(), nullptr)) ||
       FAILED(task->SetApplicationName(program.c_str())) ||
       FAILED(task->SetComment(info.description.c_str())) ||

@@ -174,6 +174,15 @@ TEST_F(TaskSchedulerV1Test, RunOnceTaskGoesAwayWhenDone) {
   EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
 }
 
+TEST_F(TaskSchedulerV1Test, LimitTooLongForMillisecondsMeansNoLimit) {
+  ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerDaily);
+  info.execution_limit_seconds = 5'000'000;  // 5e9 ms does not fit 32 bits.
+  ASSERT_TRUE(scheduler_.CreateTask(info));
+  DWORD max_run_time = 0;
+  ASSERT_TRUE(SUCCEEDED(Open(suffix_)->GetMaxRunTime(&max_run_time)));
+  EXPECT_EQ(static_cast<DWORD>(INFINITE), max_run_time);
+}
+
 TEST_F(TaskSchedulerV1Test, CreatingAgainReplacesTheTask) {
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
   ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerNone);

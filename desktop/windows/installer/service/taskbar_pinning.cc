@@ -116,10 +116,11 @@ bool PinWithHelper(const base::FilePath& helper_folder, const base::FilePath& sh
     VLOG(2) << "Could not copy the new helper";
     return false;
   }
-  base::CommandLine command_line(copy);
-  command_line.AppendArgPath(shortcut);
-  base::Process process = base::LaunchProcess(command_line.GetCommandLineString(),
-                                              base::LaunchOptions());
+  // The shortcut is the helper's one argument: no switch terminator before it.
+  const std::wstring command_line =
+      base::CommandLine::QuoteForCommandLineToArgvW(copy.value()) + L" " +
+      base::CommandLine::QuoteForCommandLineToArgvW(shortcut.value());
+  base::Process process = base::LaunchProcess(command_line, base::LaunchOptions());
   bool succeeded = false;
   if (!process.IsValid()) {
     VLOG(2) << "Could not launch the helper process";

@@ -13,7 +13,6 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
-#include "desktop/windows/installer/service/test/signature_fixtures.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -26,11 +25,15 @@ class TaskbarPinningTest : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(temp_.CreateUniqueTempDir());
     ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &system_temp_));
-    // A program that exits with 0 at once stands in for the pinning helper.
+    ASSERT_TRUE(base::DeleteFile(system_temp_.Append(L"pin_helper_args.txt")));
+    // tests/fixtures/pin_helper's stub stands in for the pinning helper.
+    base::FilePath exe_dir;
+    ASSERT_TRUE(base::PathService::Get(base::DIR_EXE, &exe_dir));
     helpers_ = temp_.GetPath().Append(L"package");
     ASSERT_TRUE(base::CreateDirectory(helpers_));
-    ASSERT_TRUE(base::CopyFile(GetSignatureFixture(L"unsigned.exe"),
-                               helpers_.Append(GetPinHelperName())));
+    ASSERT_TRUE(base::CopyFile(
+        exe_dir.DirName().Append(L"fixtures\\pin_helper\\pin_helper_stub.exe"),
+        helpers_.Append(GetPinHelperName())));
     shortcut_ = temp_.GetPath().Append(L"Velto.lnk");
   }
   void TearDown() override { SHDeleteKeyW(HKEY_CURRENT_USER, GetProductRegistryKey().c_str()); }
@@ -56,6 +59,15 @@ class TaskbarPinningTest : public testing::Test {
     ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(kPinCheck, value.c_str()));
   }
 
+  // The argument the helper was run with, as it recorded it beside itself.
+  std::wstring HelperArgument() {
+    std::string bytes;
+    if (!base::ReadFileToString(system_temp_.Append(L"pin_helper_args.txt"), &bytes))
+      return L"<not run>";
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()),
+                        bytes.size() / sizeof(wchar_t));
+  }
+
   static std::wstring TimeText(base::Time time) {
     return base::NumberToWString(time.ToInternalValue());
   }
@@ -66,10 +78,21 @@ class TaskbarPinningTest : public testing::Test {
   base::FilePath shortcut_;
 };
 
-TEST_F(TaskbarPinningTest, HelperIsCopiedRunAndDeleted) {
+TEST_F(TaskbarPinningTest, HelperRunsAsExplorerFromTheTempFolderAndIsDeleted) {
   EXPECT_TRUE(PinWithHelper(helpers_, shortcut_));
+  // The stub wrote its record beside itself: it ran from the temporary folder.
+  EXPECT_EQ(shortcut_.value(), HelperArgument());
   EXPECT_FALSE(base::PathExists(system_temp_.Append(L"explorer.exe")));
+  EXPECT_TRUE(base::DeleteFile(system_temp_.Append(L"pin_helper_args.txt")));
   EXPECT_TRUE(Pin(kPinAlways, base::Time::Now()));
+  EXPECT_EQ(shortcut_.value(), HelperArgument());
+}
+
+TEST_F(TaskbarPinningTest, HelperFailureFailsThePin) {
+  const base::FilePath failing = temp_.GetPath().Append(L"with space fail.lnk");
+  EXPECT_FALSE(PinWithHelper(helpers_, failing));
+  EXPECT_EQ(failing.value(), HelperArgument());
+  EXPECT_FALSE(base::PathExists(system_temp_.Append(L"explorer.exe")));
 }
 
 TEST_F(TaskbarPinningTest, StaleCopyThatCannotBeDeletedStopsThePin) {
@@ -102,6 +125,8 @@ TEST_F(TaskbarPinningTest, OlderWindowsWithoutTheVerbDoNotPin) {
   // Without a shell handler for the verb the pin fails before Windows 10, and
   // Vista has no taskbar pins at all.
   EXPECT_FALSE(Pin(kPinAlways, base::Time::Now(), base::win::VERSION_VISTA));
+  EXPECT_FALSE(Pin(kPinAlways, base::Time::Now(), base::win::VERSION_WIN8_1));
+  EXPECT_EQ(L"<not run>", HelperArgument());
 }
 
 TEST_F(TaskbarPinningTest, PeriodicModeStartsTheClockThenWaits182Days) {

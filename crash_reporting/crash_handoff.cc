@@ -1,0 +1,97 @@
+#include "crash_reporting/crash_handoff.h"
+
+#include <atomic>
+
+#include "base/command_line.h"
+#include "base/strings/string_number_conversions.h"
+#include "crash/crash_hooks.h"
+#include "crash_reporting/crash_reporter_names.h"
+#include "desktop/windows/installer/installer_switches.h"
+
+namespace crash_reporting {
+
+namespace {
+
+bool g_filters_installed = false;
+bool g_prepared = false;
+std::wstring g_command_line;
+HANDLE g_handoff_event = nullptr;
+std::atomic<int> g_crash_in_progress{0};
+CrashHandoffInfo g_handoff_info = {};
+
+}  // namespace
+
+void InstallExceptionFilters() {
+  if (g_filters_installed)
+    return;
+  g_filters_installed = true;
+  crash::InstallCrashHooks(&ReporterCrashHook);
+}
+
+void PrepareExceptionHandoff() {
+  if (g_prepared)
+    return;
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH)
+    return;
+  DWORD own_id = GetCurrentProcessId();
+  g_handoff_event =
+      CreateEventW(nullptr, TRUE, FALSE, FormatObjectName(kHandoffEventBaseName, own_id).c_str());
+  if (!g_handoff_event)
+    return;
+  base::CommandLine command_line(base::FilePath(std::wstring(path, length)));
+  command_line.AppendSwitchASCII(
+      installer::switches::kCrashReporterExceptionInfo,
+      base::NumberToString(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&g_handoff_info))));
+  command_line.AppendSwitchASCII(installer::switches::kCrashReporterParentId,
+                                 base::NumberToString(own_id));
+  g_command_line = command_line.GetCommandLineString();
+  g_prepared = true;
+}
+
+const std::wstring& GetHandoffCommandLine() {
+  return g_command_line;
+}
+
+bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
+                       const crash::AssertionInfo* assertion) {
+  int expected = 0;
+  if (!g_crash_in_progress.compare_exchange_strong(expected, 1)) {
+    for (;;)
+      SuspendThread(GetCurrentThread());
+  }
+  if (g_prepared) {
+    g_handoff_info.thread_id = GetCurrentThreadId();
+    g_handoff_info.exception_pointers =
+        static_cast<uint64_t>(reinterpret_cast<uintptr_t>(exception_pointers));
+    if (assertion)
+      g_handoff_info.assertion = *assertion;
+    else
+      g_handoff_info.assertion.type = crash::kAssertionException;
+    LaunchHandoffReporter();
+  }
+  return true;
+}
+
+void LaunchHandoffReporter() {
+  std::wstring command = g_command_line;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &info)) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+  if (g_handoff_event)
+    WaitForSingleObject(g_handoff_event, kHandoffTimeoutMs);
+  else
+    Sleep(kHandoffTimeoutMs);
+}
+
+const CrashHandoffInfo& GetHandoffInfoForTesting() {
+  return g_handoff_info;
+}
+
+}  // namespace crash_reporting

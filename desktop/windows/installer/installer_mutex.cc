@@ -1,0 +1,105 @@
+#include "desktop/windows/installer/installer_mutex.h"
+
+#include "base/logging.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kMutexPrefix[] = L"Global\\Velto/Installer/";
+
+}  // namespace
+
+// static
+std::wstring InstallerMutex::GetName(const base::FilePath& install_path) {
+  std::wstring path = install_path.value();
+  std::wstring normalised;
+  normalised.reserve(path.size());
+  for (wchar_t c : path) {
+    if (c == L'\\')
+      c = L'/';
+    if (c == L'/' && !normalised.empty() && normalised.back() == L'/')
+      continue;
+    normalised.push_back(c);
+  }
+  while (normalised.size() > 1 && normalised.back() == L'/')
+    normalised.pop_back();
+  if (!normalised.empty()) {
+    ::CharLowerBuffW(normalised.data(), static_cast<DWORD>(normalised.size()));
+  }
+  return kMutexPrefix + normalised;
+}
+
+InstallerMutex::InstallerMutex() = default;
+
+InstallerMutex::~InstallerMutex() {
+  StopHolding();
+  Close();
+}
+
+InstallerMutex::AcquireResult InstallerMutex::TryAcquire(const std::wstring& name) {
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
+  mutex_.Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
+  if (!mutex_.IsValid())
+    return NOT_CREATED;
+  DWORD wait = ::WaitForSingleObject(mutex_.Get(), 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    if (wait == WAIT_ABANDONED)
+      LOG(INFO) << "Taking over an abandoned installer mutex";
+    owned_ = true;
+    return ACQUIRED;
+  }
+  mutex_.Close();
+  return HELD_ELSEWHERE;
+}
+
+void InstallerMutex::Release() {
+  if (owned_ && mutex_.IsValid())
+    ::ReleaseMutex(mutex_.Get());
+  owned_ = false;
+}
+
+void InstallerMutex::Close() {
+  mutex_.Close();
+  owned_ = false;
+}
+
+bool InstallerMutex::HoldInBackground(const std::wstring& name) {
+  if (holder_thread_.IsValid())
+    return false;
+  mutex_.Set(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  held_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!mutex_.IsValid() || !stop_event_.IsValid() || !held_event_.IsValid())
+    return false;
+  holder_thread_.Set(::CreateThread(nullptr, 0, &InstallerMutex::HoldThread, this, 0, nullptr));
+  return holder_thread_.IsValid();
+}
+
+bool InstallerMutex::WaitUntilHeld(DWORD timeout_ms) {
+  return held_event_.IsValid() &&
+         ::WaitForSingleObject(held_event_.Get(), timeout_ms) == WAIT_OBJECT_0;
+}
+
+// static
+DWORD WINAPI InstallerMutex::HoldThread(void* param) {
+  auto* self = static_cast<InstallerMutex*>(param);
+  HANDLE handles[] = {self->stop_event_.Get(), self->mutex_.Get()};
+  DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+  if (wait != WAIT_OBJECT_0 + 1 && wait != WAIT_ABANDONED_0 + 1)
+    return 0;
+  ::SetEvent(self->held_event_.Get());
+  ::WaitForSingleObject(self->stop_event_.Get(), INFINITE);
+  ::ReleaseMutex(self->mutex_.Get());
+  return 0;
+}
+
+void InstallerMutex::StopHolding() {
+  if (!holder_thread_.IsValid())
+    return;
+  ::SetEvent(stop_event_.Get());
+  ::WaitForSingleObject(holder_thread_.Get(), INFINITE);
+  holder_thread_.Close();
+}
+
+}  // namespace installer

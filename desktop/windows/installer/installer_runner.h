@@ -1,0 +1,82 @@
+// InstallerRunner: the front end's side of one installation. The front end
+// never changes the machine itself: the runner takes the installation mutex
+// of the install folder, opens the mailslot on which the back end reports,
+// creates the events through which the front end talks to the back end
+// (installation interrupted; package ready while the package is still being
+// fetched), launches the back-end process with the settings as switches,
+// turns every well-formed mailslot message back into an InstallerObserver
+// call and tells the observers when the back-end process has ended.
+//
+// Start errors reach the observers as OnError(category, empty detail,
+// message). Malformed and foreign messages are logged and dropped. Lives on
+// the controller's thread, which must run a message loop.
+#ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_
+#define DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/files/file_path.h"
+#include "base/observer_list.h"
+#include "base/process/process.h"
+#include "base/win/object_watcher.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/installer_mutex.h"
+#include "desktop/windows/installer/ipc/ipc_receiver.h"
+
+namespace installer {
+
+class InstallerObserver;
+class Settings;
+
+class InstallerRunner : public base::win::ObjectWatcher::Delegate,
+                        public IpcReceiver::Delegate {
+ public:
+  // |package_folder| holds (or will hold) the unpacked package;
+  // |suite_folder| is the companion product's folder, empty when none.
+  InstallerRunner(const base::FilePath& package_folder, const base::FilePath& suite_folder);
+  InstallerRunner(const InstallerRunner&) = delete;
+  InstallerRunner& operator=(const InstallerRunner&) = delete;
+  ~InstallerRunner() override;
+
+  void AddObserver(InstallerObserver* observer);
+  void RemoveObserver(InstallerObserver* observer);
+
+  // True when the back end was launched and is being watched. |settings|
+  // (not owned) must outlive the installation.
+  bool StartInstallation(Settings* settings);
+  // The package is unpacked in the package folder.
+  void NotifyPackageReady();
+  // The user cancelled or the controller ends.
+  void StopInstallation();
+
+  bool backend_running() const { return backend_running_; }
+  // The back end's process id, 0 before the launch.
+  DWORD backend_pid() const;
+
+  // IpcReceiver::Delegate:
+  void HandleMessage(const base::Pickle& message) override;
+  // base::win::ObjectWatcher::Delegate: the back-end process ended.
+  void OnObjectSignaled(HANDLE object) override;
+
+ private:
+  void ReportError(int category, const std::string& message);
+
+  IpcReceiver receiver_;
+  base::FilePath suite_folder_;
+  base::FilePath package_folder_;
+  base::Process backend_process_;
+  InstallerMutex mutex_;
+  base::win::ObjectWatcher process_watcher_;
+  base::win::ScopedHandle package_ready_event_;
+  base::win::ScopedHandle interrupted_event_;
+  Settings* settings_ = nullptr;
+  bool have_package_ = false;
+  bool backend_running_ = false;
+  base::ObserverList<InstallerObserver> observers_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_H_

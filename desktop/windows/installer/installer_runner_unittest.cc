@@ -1,0 +1,266 @@
+#include "desktop/windows/installer/installer_runner.h"
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/files/file_util.h"
+#include "base/message_loop/message_loop.h"
+#include "base/run_loop.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/test_environment.h"
+#include "crash_reporting/crash_client.h"
+#include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/ipc/installer_message.h"
+#include "desktop/windows/installer/ipc/mailslot_constants.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+// A folder analysis that only knows its path.
+class PathOnlySettings : public FakeSettings {
+ public:
+  const InstallationFolderDetails* GetFolderDetails() const override { return &details_; }
+  void Analyse() { details_.Initialize(install_path, 0); }
+
+ private:
+  InstallationFolderDetailsImpl details_{false};
+};
+
+std::string Hex(const base::Pickle& pickle) {
+  return base::HexEncode(pickle.data(), pickle.size());
+}
+
+// Quits at the back end's end and records every observer call.
+class TerminationObserver : public RecordingInstallerObserver {
+ public:
+  void OnInstallerTerminated(bool success) override {
+    RecordingInstallerObserver::OnInstallerTerminated(success);
+    if (quit)
+      quit.Run();
+  }
+  base::RepeatingClosure quit;
+};
+
+class InstallerRunnerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"runner"));
+    package_ = root_.Append(L"package");
+    ASSERT_TRUE(base::CreateDirectory(package_));
+    base::FilePath exe_folder;
+    base::PathService::Get(base::DIR_EXE, &exe_folder);
+    ASSERT_TRUE(base::CopyFile(
+        exe_folder.DirName().Append(L"fixtures\\backend\\fixture_fake_backend.exe"),
+        package_.Append(L"installer.exe")));
+    settings_.install_path = root_.Append(L"Velto");
+    settings_.Analyse();
+    mailslot_ = kInstallerMailslotName + settings_.install_path.value();
+  }
+
+  void WriteScript(const std::vector<std::string>& lines) {
+    std::string script = "mailslot " + base::WideToUTF8(mailslot_) + "\n";
+    for (const std::string& line : lines)
+      script += line + "\n";
+    ASSERT_TRUE(base::WriteFile(package_.Append(L"script.txt"), script));
+  }
+
+  // Starts the back end and runs the loop until it has ended. The observer
+  // stays: messages may arrive after the end of the process.
+  bool RunToEnd(InstallerRunner* runner) {
+    base::RunLoop run_loop;
+    observer_.quit = run_loop.QuitClosure();
+    runner->AddObserver(&observer_);
+    if (!runner->StartInstallation(&settings_))
+      return false;
+    run_loop.Run();
+    observer_.quit.Reset();
+    return true;
+  }
+
+  std::string Result() {
+    std::string result;
+    base::ReadFileToString(package_.Append(L"result.txt"), &result);
+    return result;
+  }
+
+  base::MessageLoop loop_;
+  base::FilePath root_;
+  base::FilePath package_;
+  PathOnlySettings settings_;
+  std::wstring mailslot_;
+  TerminationObserver observer_;
+};
+
+TEST_F(InstallerRunnerTest, MessagesBecomeObserverCallsAndForeignOnesAreDropped) {
+  base::Pickle foreign;
+  foreign.WriteString(":Other message:");
+  foreign.WriteInt(IPC_MESSAGE_SUCCESS);
+  base::Pickle truncated = InstallerMessage::BeginPickle(IPC_MESSAGE_ERROR);
+  truncated.WriteInt(8);
+  base::Pickle unknown_type = InstallerMessage::BeginPickle(static_cast<InstallerMessageType>(42));
+  WriteScript({"check-initial", "send " + Hex(InstallerMessage::ImportantEvent().ToPickle()),
+               "send " + Hex(InstallerMessage::TotalSteps(3).ToPickle()),
+               "send " + Hex(InstallerMessage::Step().ToPickle()),
+               "send " + Hex(InstallerMessage::FileCopyRetry("file_copy_retry").ToPickle()),
+               "send " + Hex(InstallerMessage::Error(8, L"C:\\x", "Failed copying x").ToPickle()),
+               "send " + Hex(foreign), "send " + Hex(truncated), "send " + Hex(unknown_type),
+               "send 0102", "exit 1"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  // Messages written before the back end ended may still be on their way.
+  for (int i = 0; i < 100 && observer_.calls.size() < 6; ++i) {
+    base::RunLoop run_loop;
+    base::MessageLoop::current()->task_runner()->PostDelayedTask(
+        FROM_HERE, run_loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
+    run_loop.Run();
+  }
+  std::vector<std::string> expected = {"Terminated(0)", "ImportantEvent", "TotalSteps(3)", "Step",
+                                       "FileCopyRetry(file_copy_retry)",
+                                       "Error(8,C:\\x,Failed copying x)"};
+  std::vector<std::string> calls = observer_.calls;
+  // The end of the process may overtake the messages; their own order holds.
+  calls.erase(std::remove(calls.begin(), calls.end(), "Terminated(0)"), calls.end());
+  EXPECT_EQ(std::vector<std::string>(expected.begin() + 1, expected.end()), calls);
+  EXPECT_EQ(1, std::count(observer_.calls.begin(), observer_.calls.end(), "Terminated(0)"));
+  // The back end inherited a handle of the front end's process.
+  EXPECT_EQ("initial-alive\n", Result());
+}
+
+TEST_F(InstallerRunnerTest, BackendExitCodeDecidesSuccess) {
+  for (int code : {0, 3, 1}) {
+    WriteScript({"exit " + base::NumberToString(code)});
+    InstallerRunner runner(package_, base::FilePath());
+    runner.NotifyPackageReady();
+    observer_.calls.clear();
+    ASSERT_TRUE(RunToEnd(&runner));
+    EXPECT_EQ(std::vector<std::string>{code == 0 ? "Terminated(1)" : "Terminated(0)"},
+              observer_.calls)
+        << code;
+    EXPECT_FALSE(runner.backend_running());
+  }
+}
+
+TEST_F(InstallerRunnerTest, BackendJoinsTheFrontEndsCrashReporter) {
+  base::CommandLine front_end(base::FilePath(L"installer.exe"));
+  front_end.AppendSwitchASCII(switches::kCrashReporterPid, "4321");
+  ASSERT_TRUE(crash_reporting::StartCrashReporter(front_end, 1));
+  WriteScript({"record-switch crash-reporter-pid", "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  crash_reporting::ResetCrashClientForTesting();
+  EXPECT_EQ("crash-reporter-pid=4321\n", Result());
+}
+
+TEST_F(InstallerRunnerTest, FolderLockedByAnotherInstallerGivesCategory10) {
+  // The other installer spells the folder with other case and slashes.
+  std::wstring other = settings_.install_path.value();
+  for (wchar_t& c : other)
+    c = c == L'\\' ? L'/' : static_cast<wchar_t>(towupper(c));
+  InstallerMutex holder;
+  ASSERT_TRUE(holder.HoldInBackground(InstallerMutex::GetName(base::FilePath(other + L"/"))));
+  ASSERT_TRUE(holder.WaitUntilHeld(60000));
+  WriteScript({"exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  runner.AddObserver(&observer_);
+  EXPECT_FALSE(runner.StartInstallation(&settings_));
+  runner.RemoveObserver(&observer_);
+  EXPECT_EQ(std::vector<std::string>{"Error(10,,Could not acquire installer mutex)"},
+            observer_.calls);
+  EXPECT_FALSE(runner.backend_running());
+}
+
+TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
+  std::wstring name = InstallerMutex::GetName(settings_.install_path);
+  std::thread owner([&name] {
+    InstallerMutex mutex;
+    ASSERT_EQ(InstallerMutex::ACQUIRED, mutex.TryAcquire(name));
+    // The thread ends still owning it: the mutex is abandoned.
+  });
+  owner.join();
+  WriteScript({"exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  EXPECT_EQ(std::vector<std::string>{"Terminated(1)"}, observer_.calls);
+}
+
+TEST_F(InstallerRunnerTest, StopSetsTheInterruptedEventForTheRunningBackend) {
+  std::wstring event = GetKernelObjectName(settings_.install_path.value(),
+                                           kInstallationInterruptedEventName, true);
+  WriteScript({"wait-event " + base::WideToUTF8(event), "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  runner.AddObserver(&observer_);
+  base::RunLoop run_loop;
+  observer_.quit = run_loop.QuitClosure();
+  ASSERT_TRUE(runner.StartInstallation(&settings_));
+  EXPECT_TRUE(runner.backend_running());
+  // Kept open so the event outlives the runner's handle until the back end
+  // has opened its own.
+  base::win::ScopedHandle keep(::OpenEventW(SYNCHRONIZE, FALSE, event.c_str()));
+  ASSERT_TRUE(keep.IsValid());
+  runner.StopInstallation();
+  run_loop.Run();
+  runner.RemoveObserver(&observer_);
+  EXPECT_EQ("event\n", Result());
+}
+
+TEST_F(InstallerRunnerTest, PackageAlreadyThereCreatesNoPackageReadyEvent) {
+  WriteScript({"exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  std::wstring ready =
+      GetKernelObjectName(settings_.install_path.value(), kPackageReadyEventName, true);
+  base::win::ScopedHandle event(::OpenEventW(SYNCHRONIZE, FALSE, ready.c_str()));
+  EXPECT_FALSE(event.IsValid());
+  runner.NotifyPackageReady();
+}
+
+TEST_F(InstallerRunnerTest, InvalidSettingsAreRefused) {
+  settings_.operation = INVALID_PATH;
+  InstallerRunner runner(package_, base::FilePath());
+  runner.AddObserver(&observer_);
+  EXPECT_FALSE(runner.StartInstallation(&settings_));
+  runner.RemoveObserver(&observer_);
+  EXPECT_EQ(std::vector<std::string>{
+                "Error(2,,Attempting to start installation with invalid settings)"},
+            observer_.calls);
+}
+
+TEST(InstallerMutexTest, NameIgnoresCaseAndSeparators) {
+  EXPECT_EQ(InstallerMutex::GetName(base::FilePath(L"C:\\Program Files\\Velto")),
+            InstallerMutex::GetName(base::FilePath(L"c:/program files//VELTO/")));
+  EXPECT_EQ(L"Global\\Velto/Installer/c:/x", InstallerMutex::GetName(base::FilePath(L"C:\\X\\")));
+  EXPECT_NE(InstallerMutex::GetName(base::FilePath(L"C:\\X")),
+            InstallerMutex::GetName(base::FilePath(L"C:\\Y")));
+}
+
+TEST(InstallerMutexTest, BackgroundHolderTakesOverWhenTheOwnerLetsGo) {
+  std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  InstallerMutex owner;
+  ASSERT_EQ(InstallerMutex::ACQUIRED, owner.TryAcquire(name));
+  InstallerMutex holder;
+  ASSERT_TRUE(holder.HoldInBackground(name));
+  EXPECT_FALSE(holder.WaitUntilHeld(0));
+  owner.Release();
+  ASSERT_TRUE(holder.WaitUntilHeld(60000));
+  // Nobody else gets it while the holder lives.
+  std::thread([&name] {
+    InstallerMutex other;
+    EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, other.TryAcquire(name));
+  }).join();
+}
+
+}  // namespace
+}  // namespace installer

@@ -1,0 +1,294 @@
+"""Crash reporting end to end: installer processes of the test build crash
+through the crash trigger; their crash reporter writes the minidump, counts
+the crash and uploads it to a local crash collector."""
+
+import json
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+import pytest
+
+from conftest import BIN, BUILD, wine_env
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "fixtures"))
+from crash_collector import (ASSERTION_STREAM, VERSION_STREAM, CrashCollector)  # noqa: E402
+
+CRASH_TEST_EXE = BIN / "crash_test" / "installer.exe"
+ACCESS_VIOLATION = 0xC0000005
+FATAL_APP_EXIT = 0x40000015
+ILLEGAL_INSTRUCTION = 0xC000001D
+PRODUCT_KEY = r"HKCU\Software\Velto Software"
+THROTTLE_VALUE = "Last crash in crash reporter"
+
+
+def wait_until(predicate, timeout=180):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(0.1)
+    return predicate()
+
+
+class CrashRun:
+    """A scratch world for crashing installers: dump folder, user-data folder,
+    collector URL, and the part of the reporters' shared log (in the Windows
+    temporary folder) written since the test began."""
+
+    def __init__(self, wine, root, collector, temp_dir):
+        self.wine = wine
+        self.dumps = root / "dumps"
+        self.user_data = root / "user_data"
+        for folder in (self.dumps, self.user_data):
+            folder.mkdir(parents=True)
+        self.log = temp_dir / "velto_crashreporter.log"
+        self.log_start = self.log.stat().st_size if self.log.exists() else 0
+        self.env = wine_env()
+        self.env.update({
+            "VELTO_CRASH_LOG_DIR": wine.windows_path(self.dumps),
+            "VELTO_ALTERNATIVE_CRASH_SERVER_URL": collector.url,
+        })
+
+    def run(self, exe, *args, timeout=240):
+        """Runs |exe| to its end; returns its full 32-bit exit code (Wine's own
+        exit status keeps only the low byte). The command processor waits for
+        the program and prints its code; nothing here is quoted, so no path
+        may hold a blank."""
+        command = "%s %s & echo !errorlevel!" % (self.wine.windows_path(exe), " ".join(args))
+        assert " " not in self.wine.windows_path(exe)
+        result = subprocess.run(["wine", "cmd", "/v:on", "/c", command], env=self.env,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=timeout)
+        return int(result.stdout.strip().splitlines()[-1]) & 0xFFFFFFFF
+
+    def crash(self, point="startup", kind=None, exe=CRASH_TEST_EXE):
+        value = point if kind is None else point + ":" + kind
+        return self.run(exe, "--backend", "--crash-test=" + value,
+                        "--user-data-dir=" + self.wine.windows_path(self.user_data))
+
+    def reporter_log(self):
+        if not self.log.exists():
+            return ""
+        with open(self.log, "rb") as log:
+            log.seek(self.log_start)
+            return log.read().decode("utf-8", errors="replace")
+
+    def wait_for_log_lines(self, text, count):
+        assert wait_until(lambda: self.reporter_log().count(text) >= count), self.reporter_log()
+
+    def counts(self):
+        path = self.user_data / "crash_counts.json"
+        return json.loads(path.read_text()) if path.exists() else None
+
+
+def filetime(unix_seconds):
+    return int((unix_seconds + 11644473600) * 10**7)
+
+
+class ThrottleValue:
+    """The one-crash throttle value (a REG_QWORD FILETIME) in the prefix's
+    HKCU, read and written through .reg files."""
+
+    def __init__(self, wine, folder):
+        self.wine = wine
+        self.file = folder / "throttle.reg"
+
+    def delete(self):
+        self.wine.run(["reg", "delete", PRODUCT_KEY, "/v", THROTTLE_VALUE, "/f"])
+
+    def set(self, value):
+        data = ",".join("%02x" % b for b in value.to_bytes(8, "little"))
+        self.file.write_text("Windows Registry Editor Version 5.00\r\n\r\n[%s]\r\n"
+                             "\"%s\"=hex(b):%s\r\n" % (
+                                 PRODUCT_KEY.replace("HKCU", "HKEY_CURRENT_USER"),
+                                 THROTTLE_VALUE, data))
+        assert self.wine.run(["reg", "import", self.wine.windows_path(self.file)]).returncode == 0
+
+    def get(self):
+        self.wine.run(["reg", "export", PRODUCT_KEY, self.wine.windows_path(self.file), "/y"])
+        if not self.file.exists():
+            return None
+        text = self.file.read_bytes().decode("utf-16")
+        match = re.search(r'"%s"=hex\(b\):([0-9a-f,]+)' % THROTTLE_VALUE, text)
+        return int.from_bytes(bytes.fromhex(match.group(1).replace(",", "")), "little") \
+            if match else None
+
+
+@pytest.fixture
+def throttle(wine, tmp_path):
+    """The throttle value, removed before and after the test."""
+    value = ThrottleValue(wine, tmp_path)
+    value.delete()
+    yield value
+    value.delete()
+
+
+@pytest.fixture
+def collector():
+    with CrashCollector() as server:
+        yield server
+
+
+@pytest.fixture
+def crash_run(wine, tmp_path, collector, temp_dir):
+    return CrashRun(wine, tmp_path, collector, temp_dir)
+
+
+def test_installer_crash_is_dumped_uploaded_and_counted(crash_run, collector):
+    assert crash_run.crash() == ACCESS_VIOLATION
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    upload = uploads[0]
+    assert upload.problems == []
+    assert upload.gzip
+    assert upload.fields["ptype"] == "installer"
+    assert upload.fields["prod"] == "VeltoDesktop"
+    assert upload.fields["ver"] == "47.0.2631.23"
+    assert upload.fields["ReleaseChannel"] == "quenn"
+    assert upload.fields["symbols-package"] == "browser-syms"
+    assert re.fullmatch(r"\d{8}\d{6}", upload.fields["BuildID"]) or upload.fields["BuildID"]
+    assert upload.fields["UBN"].isdigit()
+    for key in ("CrashTime", "StartupTime", "mem_physical_total", "process_working_set_size"):
+        assert upload.fields[key].isdigit(), key
+    assert re.fullmatch(r"velto-crashlog-\d+-1\.dmp", upload.file_name)
+    assert upload.minidump.exception_code == ACCESS_VIOLATION
+    assert upload.minidump.streams[VERSION_STREAM] == (
+        "47.0.2631.23 " + upload.fields["UBN"]).encode()
+    assert ASSERTION_STREAM not in upload.minidump.streams
+    # The dump goes once it was uploaded; the crash is counted.
+    crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert list(crash_run.dumps.iterdir()) == []
+    assert crash_run.counts() == {"installer": 1}
+    assert collector.requests == 1
+
+
+@pytest.mark.parametrize("kind,code", [
+    ("abort", FATAL_APP_EXIT),
+    # A pure virtual call ends in std::terminate under this runtime.
+    ("purecall", FATAL_APP_EXIT),
+    # The scoped-handle verifier's fault (one handle held by two owners) is a
+    # fatal error.
+    ("double-close", ILLEGAL_INSTRUCTION),
+])
+def test_crashes_that_are_not_exceptions_end_with_their_code(crash_run, collector, kind, code):
+    assert crash_run.crash(kind=kind) == code
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    assert uploads[0].problems == []
+    assert uploads[0].minidump.exception_code == code
+
+
+def test_backend_crashing_in_a_step_is_reported_like_any_installer(crash_run, collector,
+                                                                   tmp_path):
+    # The fixture package with the test build's library; a stand-in front end
+    # starts its back end for a fresh install folder.
+    package = tmp_path / "package"
+    shutil.copytree(BUILD / "fixtures" / "package-1", package)
+    shutil.copy(CRASH_TEST_EXE.parent / "installer_lib.dll", package / "installer_lib.dll")
+    folder = crash_run.wine.windows_path(tmp_path / "install")
+    result = subprocess.run(
+        ["wine", CRASH_TEST_EXE.parent / "front_end_stand_in.exe", folder,
+         crash_run.wine.windows_path(package / "installer.exe"), "--backend",
+         "--crash-test=installer-step@1",
+         "--user-data-dir=" + crash_run.wine.windows_path(crash_run.user_data)],
+        env=crash_run.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+        timeout=240)
+    assert int(result.stdout.strip()) == ACCESS_VIOLATION
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    assert uploads[0].problems == []
+    assert uploads[0].fields["ptype"] == "installer"
+    # The command line travels in chunks that the reporter joins.
+    assert "--backend" in uploads[0].fields["cmdline"]
+    assert uploads[0].minidump.exception_code == ACCESS_VIOLATION
+    crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert crash_run.counts() == {"installer": 1}
+
+
+def test_consent_off_sends_nothing(crash_run, collector):
+    (crash_run.user_data / "Local State").write_text(
+        json.dumps({"user_experience_metrics": {"reporting_enabled": False}}))
+    # Without a reporter the crash still ends the process with its code.
+    assert crash_run.crash() == ACCESS_VIOLATION
+    assert "Crash reporting is off" in crash_run.reporter_log()
+    assert collector.requests == 0
+    assert list(crash_run.dumps.iterdir()) == []
+    assert crash_run.counts() is None
+
+
+@pytest.mark.parametrize("mode", ["error", "cut"])
+def test_failed_upload_keeps_the_count_and_a_kept_dump(crash_run, collector, mode):
+    collector.mode = mode
+    crash_run.env["VELTO_CRASH_KEEP_LOGS"] = "yes"
+    assert crash_run.crash() == ACCESS_VIOLATION
+    assert collector.wait_for_requests(1) == 1
+    crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert "not uploaded" in crash_run.reporter_log()
+    assert crash_run.counts() == {"installer": 1}
+    dumps = list(crash_run.dumps.iterdir())
+    assert len(dumps) == 1 and dumps[0].read_bytes()[:4] == b"MDMP"
+
+
+def test_crashing_reporter_is_not_reported_again_within_three_days(crash_run, collector,
+                                                                   throttle):
+    # The reporter crashes once its pipe serves; a one-crash reporter takes
+    # over, and stays silent a day after the last such report.
+    last_report = filetime(time.time() - 86400)
+    throttle.set(last_report)
+    crash_run.crash(point="reporter")
+    crash_run.wait_for_log_lines(" handled", 1)
+    assert ": throttled" in crash_run.reporter_log()
+    assert collector.requests == 0
+    assert throttle.get() == last_report
+
+
+@pytest.mark.parametrize("stored", ["four days ago", "in the future"])
+def test_crashing_reporter_is_reported_after_three_days(crash_run, collector, throttle, stored):
+    # A time in the future (a clock set back) counts as no report at all.
+    last_report = filetime(time.time() + (-4 if stored == "four days ago" else 30) * 86400)
+    throttle.set(last_report)
+    crash_run.crash(point="reporter")
+    crash_run.wait_for_log_lines(" handled", 1)
+    log = crash_run.reporter_log()
+    assert ": reporting" in log
+    # Under Wine even a normal dump of a reporter is larger than the one-crash
+    # limit, so nothing is kept to upload: the stored time must not move then.
+    if "too large" in log:
+        assert collector.requests == 0
+        assert throttle.get() == (last_report if stored == "four days ago" else 0)
+    else:
+        upload = collector.wait_for_uploads(1)[0]
+        assert upload.problems == [] and not upload.gzip
+        assert upload.fields["ptype"] == "crash_reporter"
+        assert wait_until(lambda: throttle.get() > last_report)
+
+
+def test_shipped_installer_has_no_crash_trigger_and_no_debug_info():
+    for name in ("installer.exe", "installer_lib.dll"):
+        shipped = (BIN / name).read_bytes()
+        assert b"crash-test" not in shipped
+        sections = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", str(BIN / name)],
+                                  capture_output=True, text=True, check=True).stdout
+        assert ".debug_" not in sections
+        assert ".gnu_debuglink" in sections
+        debug = subprocess.run(["x86_64-w64-mingw32-objdump", "-h", str(BIN / (name + ".debug"))],
+                               capture_output=True, text=True, check=True).stdout
+        assert ".debug_info" in debug
+    assert b"crash-test" in (BIN / "crash_test" / "installer_lib.dll").read_bytes()
+
+
+def test_shipped_library_exports_the_handle_verifier():
+    exports = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(BIN / "installer_lib.dll")],
+                             capture_output=True, text=True, check=True).stdout
+    assert re.search(r"\]\s+GetHandleVerifier$", exports, re.M)
+    assert re.search(r"\]\s+RunInstaller$", exports, re.M)
+
+
+def test_shipped_installer_ignores_the_trigger(crash_run, collector):
+    assert crash_run.crash(exe=BIN / "installer.exe") == 1
+    assert collector.requests == 0
