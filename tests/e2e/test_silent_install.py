@@ -115,6 +115,13 @@ def installer_copy(folder, exe):
     return folder
 
 
+def net_run(wine, log_dir, server, tmp_path, install):
+    """A silent run of the plain installer.exe, which fetches its package."""
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    return silent_run(wine, log_dir, server, folder, install, "--internal-package-server="
+                      + server.url("/netinstaller/quenn/windows/x64/"))
+
+
 def check_installation(install):
     status = status_of(install)
     for name in status["files"]:
@@ -129,10 +136,7 @@ def test_silent_net_install_from_the_package_server(wine, log_dir, package_serve
     from package_server import protocol_config
     package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
     install = tmp_path / "Velto"
-    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
-    result, logs = silent_run(wine, log_dir, package_server, folder, install,
-                              "--internal-package-server="
-                              + package_server.url("/netinstaller/quenn/windows/x64/"))
+    result, logs = net_run(wine, log_dir, package_server, tmp_path, install)
     everything = "\n".join(logs)
     assert result.returncode == 0, everything
     for phase in ("Initializing controller with fetcher.", "Package fetched successfully.",
@@ -157,10 +161,7 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
                                                             tmp_path):
     package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
     install = tmp_path / "Velto"
-    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
-    result, logs = silent_run(wine, log_dir, package_server, folder, install,
-                              "--internal-package-server="
-                              + package_server.url("/netinstaller/quenn/windows/x64/"))
+    result, logs = net_run(wine, log_dir, package_server, tmp_path, install)
     everything = "\n".join(logs)
     assert result.returncode == 1, everything
     assert "Package fetcher failed." in everything
