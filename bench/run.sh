@@ -42,4 +42,11 @@ bench_download() {
   wait "$server" || true
 }
 
+# Extraction of a browser-sized package (made once, kept in build/bench/)
+# through the product's unpacker against the LZMA SDK's own extractor.
+bench_extraction() {
+  /usr/bin/python3 "$top/bench/extraction.py" "$BUILD_DIR"
+}
+
 bench_download
+bench_extraction

@@ -40,3 +40,31 @@ if [ -n "$latest" ]; then
   echo "Log file of that run: $latest"
   sed 's/^/  /' "$latest"
 fi
+
+# A real fetch: the local package server offers the fixture package; the
+# product's package fetcher (driven by the fetch probe) asks for the download
+# address, downloads, checks and unpacks it into the package folder and lists
+# what arrived there.
+delivery=$build/fixtures/delivery
+fetch_dir=$(mktemp -d)
+printf '{"routes": {"/netinstaller/": {"json": {"installer": "{base}/velto_package.exe", "installer_checksum": "{sha256:/velto_package.exe}"}}, "/velto_package.exe": {"file": "%s"}}}' \
+  "$delivery/velto_package.exe" > "$fetch_dir/server.json"
+/usr/bin/python3 "$top/tests/fixtures/package_server.py" --config "$fetch_dir/server.json" \
+    --port-file "$fetch_dir/port" --record "$fetch_dir/requests.jsonl" &
+server=$!
+for _ in $(seq 600); do [ -s "$fetch_dir/port" ] && break; sleep 0.05; done
+mkdir -p "$fetch_dir/download"
+echo "\$ package_fetch_probe.exe --internal-package-server=http://127.0.0.1:$(cat "$fetch_dir/port")/netinstaller/"
+wine "$delivery/package_fetch_probe_signed.exe" \
+    --internal-package-server="http://127.0.0.1:$(cat "$fetch_dir/port")/netinstaller/" \
+    --download-folder="$(winepath -w "$fetch_dir/download")" </dev/null | grep -v '^stats '
+echo "Requests the server received:"
+/usr/bin/python3 -c 'import json, sys
+for line in open(sys.argv[1]):
+    r = json.loads(line)
+    print("  %s %s -> %s%s" % (r["method"], r["target"], r["status"],
+                               " (Range %s)" % dict(r["headers"])["Range"]
+                               if "Range" in dict(r["headers"]) else ""))' "$fetch_dir/requests.jsonl"
+rm -f "$fetch_dir/port"
+wait "$server" 2>/dev/null
+rm -rf "$fetch_dir"

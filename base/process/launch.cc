@@ -165,4 +165,62 @@ bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* out
   return process.WaitForExit(exit_code);
 }
 
+bool GetAppOutputWithTimeout(const std::wstring& command_line, size_t max_output,
+                             DWORD timeout_ms, std::string* output, int* exit_code) {
+  output->clear();
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof(attributes);
+  attributes.bInheritHandle = TRUE;
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  if (!::CreatePipe(&read_end, &write_end, &attributes, 0)) {
+    PLOG(ERROR) << "Cannot create the output pipe";
+    return false;
+  }
+  win::ScopedHandle reader(read_end);
+  win::ScopedHandle writer(write_end);
+  ::SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
+
+  LaunchOptions options;
+  options.start_hidden = true;
+  options.stdout_handle = writer.Get();
+  Process process = LaunchProcess(command_line, options);
+  writer.Close();
+  if (!process.IsValid())
+    return false;
+
+  // The pipe is read only when it holds data, so that neither a child that
+  // never ends nor a grandchild that keeps the pipe open can block us; the
+  // wait on the process between reads ends as soon as the child does.
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  char buffer[4096];
+  bool ended = false;
+  for (;;) {
+    DWORD available = 0;
+    while (::PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) &&
+           available > 0) {
+      DWORD read = 0;
+      if (!::ReadFile(reader.Get(), buffer, std::min<DWORD>(available, sizeof(buffer)), &read,
+                      nullptr) ||
+          read == 0) {
+        break;
+      }
+      if (output->size() < max_output)
+        output->append(buffer, std::min<size_t>(read, max_output - output->size()));
+    }
+    if (ended)
+      break;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) {
+      LOG(ERROR) << "Ending a child that did not finish in time: " << command_line;
+      process.Terminate(1, true);
+      return false;
+    }
+    // Once the child has ended, one more pass collects what it wrote last.
+    ended = process.WaitForExitWithTimeout(
+        static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 10)), exit_code);
+  }
+  return true;
+}
+
 }  // namespace base

@@ -56,6 +56,13 @@ bool GetAppOutput(const std::wstring& command_line, std::string* output);
 // its exit code, which goes to |exit_code|.
 bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* output,
                               int* exit_code);
+// As GetAppOutputWithExitCode for programs that are not ours to trust: keeps at
+// most |max_output| bytes of the output (the rest is read and dropped), and
+// ends the child when it has not finished within |timeout_ms|. True only when
+// it was started and ended by itself in time; its exit code goes to
+// |exit_code|.
+bool GetAppOutputWithTimeout(const std::wstring& command_line, size_t max_output,
+                             DWORD timeout_ms, std::string* output, int* exit_code);
 
 }  // namespace base
 

@@ -46,6 +46,32 @@ TEST(LaunchTest, GetAppOutputCapturesStdoutAndExitCode) {
   EXPECT_FALSE(GetAppOutput(L"\"C:\\no\\such\\program.exe\"", &output));
 }
 
+TEST(LaunchTest, GetAppOutputWithTimeoutCollectsWhatFits) {
+  std::string output;
+  int exit_code = -1;
+  ASSERT_TRUE(GetAppOutputWithTimeout(L"cmd.exe /c echo 2631.23&& exit 5", 100, 60000, &output,
+                                      &exit_code));
+  EXPECT_EQ("2631.23\r\n", output);
+  EXPECT_EQ(5, exit_code);
+  // Longer output is cut at the limit, and the child still runs to its end.
+  ASSERT_TRUE(GetAppOutputWithTimeout(L"cmd.exe /c echo 0123456789abcdef", 10, 60000, &output,
+                                      &exit_code));
+  EXPECT_EQ("0123456789", output);
+  EXPECT_EQ(0, exit_code);
+  EXPECT_FALSE(GetAppOutputWithTimeout(L"\"C:\\no\\such\\program.exe\"", 10, 60000, &output,
+                                       &exit_code));
+}
+
+TEST(LaunchTest, GetAppOutputWithTimeoutEndsAChildThatTakesTooLong) {
+  std::string output;
+  int exit_code = -1;
+  const ULONGLONG start = ::GetTickCount64();
+  // The command processor itself loops for ever, so ending it leaves nothing.
+  EXPECT_FALSE(GetAppOutputWithTimeout(L"cmd.exe /c echo started&& for /l %i in (0,0,1) do @rem",
+                                       100, 300, &output, &exit_code));
+  EXPECT_LT(::GetTickCount64() - start, 60000u);
+}
+
 TEST(LaunchTest, CurrentDirectoryIsApplied) {
   FilePath folder = FilePath(test::ScratchFolder()).Append(test::UniqueName(L"cwd"));
   ASSERT_TRUE(CreateDirectory(folder));

@@ -5,6 +5,7 @@ a terminal (tmux) and reads the screen."""
 import shutil
 import subprocess
 import time
+from pathlib import Path
 
 import pytest
 
@@ -73,7 +74,8 @@ def expected_help():
         text += "  " + name + ("=" + value if value else "") + "\n    " + help_text + "\n"
         if default:
             text += "    Default value: " + default + "\n"
-    text += "\nLanguages available for the language option:\nen\n"
+    languages = (Path(__file__).parents[2] / "resources" / "languages.txt").read_text().split()
+    text += "\nLanguages available for the language option:\n" + ", ".join(languages) + "\n"
     text += "\nFeatures available through command-line switches:\n"
     for name, default in FEATURES:
         text += "\t--with-feature:%s [Enabled by default: %s]\n" % (name, default)

@@ -1,5 +1,8 @@
 #include "desktop/windows/installer/console_help.h"
 
+#include <string>
+
+#include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -38,10 +41,16 @@ TEST(ConsoleHelpTest, SwitchSectionReadsExactly) {
 }
 
 TEST(ConsoleHelpTest, EndsWithLanguagesAndInstallerFeatures) {
+  // The executable's languages on one line, separated by ", ".
+  std::string languages;
+  for (const std::wstring& code : GetAvailableLanguages())
+    languages += (languages.empty() ? "" : ", ") + std::string(code.begin(), code.end());
+  ASSERT_NE(std::string::npos, languages.find(", en, "));
   const std::string expected_end =
       "    Default value: True.\n"
-      "\nLanguages available for the language option:\n"
-      "en\n"
+      "\nLanguages available for the language option:\n" +
+      languages +
+      "\n"
       "\nFeatures available through command-line switches:\n"
       "\t--with-feature:installer-experiment-test [Enabled by default: false]\n"
       "\t--with-feature:installer-download-sfx-package [Enabled by default: false]\n"

@@ -419,11 +419,6 @@ TEST_F(SettingsImplTest, CommandLineFolderIsTheDefaultWithForwardSlashesNormalis
   EXPECT_TRUE(folder.empty());
 }
 
-// The word an uninstall entry's display name carries for this build's stream.
-std::wstring ThisStreamsWord() {
-  return GetChannelNumber() == 1 ? L"ulvane" : base::UTF8ToWide(GetChannelName());
-}
-
 TEST_F(SettingsImplTest, TwoUninstallEntriesOfThisStreamAreNoSingleRegistration) {
   const std::wstring prefix = GetUninstallRegistryKey() + L"\\" + L"Velto " +
                               base::test::UniqueName(L"entry");
@@ -443,17 +438,19 @@ TEST_F(SettingsImplTest, TwoUninstallEntriesOfThisStreamAreNoSingleRegistration)
     WaitForAnalysis(settings.get());
     return settings->HasRegisteredInstallation();
   };
-  const std::wstring company = base::UTF8ToWide(ProductConfig::GetCompanyName());
-  add_entry(company + L" AS", L"Velto " + ThisStreamsWord() + L" 1.0");
+  // This build is of the Quenn stream, whose entries say "quenn" or "Pallex".
+  ASSERT_EQ("quenn", GetStreamName());
+  const std::wstring company = L"Velto Software";
+  add_entry(company + L" AS", L"Velto quenn 1.0");
   // None of these counts: another maker, another product, another stream,
   // no word after the stream.
-  add_entry(L"Other Maker", L"Velto " + ThisStreamsWord() + L" 1.0");
-  add_entry(company, L"Veltoish " + ThisStreamsWord() + L" 1.0");
-  add_entry(company, L"Velto Nostream 1.0");
-  add_entry(company, L"Velto " + ThisStreamsWord());
+  add_entry(L"Other Maker", L"Velto quenn 1.0");
+  add_entry(company, L"Veltoish quenn 1.0");
+  add_entry(company, L"Velto Tamber 1.0");
+  add_entry(company, L"Velto quenn");
   EXPECT_TRUE(uninstaller());
 
-  add_entry(company, L"Velto " + ThisStreamsWord() + L" (x64)");
+  add_entry(company, L"Velto Pallex (x64)");
   EXPECT_FALSE(uninstaller());
 
   // The back end does not look.

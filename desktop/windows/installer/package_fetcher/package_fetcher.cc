@@ -1,0 +1,96 @@
+#include "desktop/windows/installer/package_fetcher/package_fetcher.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "base/functional/bind.h"
+#include "base/location.h"
+#include "base/logging.h"
+#include "base/strings/stringprintf.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher_core.h"
+#include "desktop/windows/installer/stats_scope.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kPackageFolderName[] = L"velto_package.exe";
+constexpr wchar_t kSuiteFolderName[] = L"suite";
+constexpr char kWorkerName[] = "Package fetcher worker";
+
+std::wstring LocalTimeStamp() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  return base::StringPrintf(L"_%02d%02d%02d%02d%02d%02d", now.wYear, now.wMonth, now.wDay,
+                            now.wHour, now.wMinute, now.wSecond);
+}
+
+}  // namespace
+
+PackageFetcher::PackageFetcher(const base::FilePath& download_folder,
+                               std::unique_ptr<StatsScope> root_scope,
+                               PackageFetcherUIDelegate* ui_delegate,
+                               PackageFetcherObserver* observer,
+                               const PayloadReader* payload_reader, uint32_t architecture,
+                               bool install_companion, const std::wstring& language,
+                               bool minimal)
+    : worker_(kWorkerName) {
+  CHECK(ui_delegate);
+  const std::wstring stamp = LocalTimeStamp();
+  package_folder_ = download_folder.Append(kPackageFolderName + stamp);
+  if (install_companion)
+    suite_folder_ = download_folder.Append(kSuiteFolderName + stamp);
+  PackageFetcherParams params;
+  params.package_folder = package_folder_;
+  params.suite_folder = suite_folder_;
+  params.root_scope = std::move(root_scope);
+  params.payload_reader = payload_reader;
+  params.architecture = architecture;
+  params.language = language;
+  params.minimal = minimal;
+  core_ = new PackageFetcherCore(std::move(params), ui_delegate, observer);
+  worker_.Start();
+}
+
+PackageFetcher::~PackageFetcher() {
+  // The core goes on its own thread; stopping the worker runs that first.
+  worker_.task_runner()->PostTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("~PackageFetcher"),
+      base::BindOnce([](PackageFetcherCore* core) { delete core; }, core_));
+  worker_.Stop();
+}
+
+void PackageFetcher::Start() {
+  Restart();
+}
+
+void PackageFetcher::Restart() {
+  worker_.task_runner()->PostTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("Restart"),
+      base::BindOnce(&PackageFetcherCore::Restart, base::Unretained(core_)));
+}
+
+bool PackageFetcher::Retry() {
+  if (!core_->CanRetry())
+    return false;
+  LOG(INFO) << "Retrying a fetch attempt";
+  worker_.task_runner()->PostDelayedTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("Retry"),
+      base::BindOnce(&PackageFetcherCore::Start, base::Unretained(core_)), retry_delay_);
+  return true;
+}
+
+void PackageFetcher::SetLanguage(const std::wstring& language) {
+  worker_.task_runner()->PostTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("SetLanguage"),
+      base::BindOnce(&PackageFetcherCore::SetLanguage, base::Unretained(core_), language));
+}
+
+void PackageFetcher::SetDownloadRetryDelay(base::TimeDelta delay) {
+  worker_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&PackageFetcherCore::SetDownloadRetryDelay,
+                                base::Unretained(core_), delay));
+}
+
+}  // namespace installer

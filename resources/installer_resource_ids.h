@@ -1,0 +1,64 @@
+// Ids of the installer executable's resources and of the controls in its
+// dialog templates. Shared by the .rc files and the window code, so it holds
+// plain #defines only (the resource compiler reads it too).
+#ifndef RESOURCES_INSTALLER_RESOURCE_IDS_H_
+#define RESOURCES_INSTALLER_RESOURCE_IDS_H_
+
+// Icon of the executable and of every installer window.
+#define IDI_INSTALLER 1
+
+// Dialog templates.
+#define IDD_INSTALLER_WINDOW 101
+#define IDD_CUSTOM_MESSAGE_BOX 102
+#define IDD_OPTIONS 138
+
+// Custom resources ("TXT", "JPG", "PNG" types).
+#define IDR_PRODUCT_CONFIG 133
+#define IDR_AVAILABLE_LANGUAGES 134
+#define IDR_BACKGROUND_JPG 139
+#define IDR_LOGO_PNG 140
+#define IDR_ERROR_BADGE_PNG 141
+#define IDR_TERMS_TXT 142
+
+// Main dialog (IDD_INSTALLER_WINDOW).
+#define IDC_BANNER 1000
+#define IDC_OPTIONS_BUTTON 1001
+#define IDC_CANCEL_BUTTON 1002
+#define IDC_ACCEPT_BUTTON 1003
+#define IDC_FULL_PACKAGE_BUTTON 1004
+#define IDC_TRY_AGAIN_BUTTON 1005
+#define IDC_UNINSTALL_BUTTON 1006
+#define IDC_TAGLINE 1007
+#define IDC_TERMS_SENTENCE 1008
+#define IDC_THANK_YOU_TITLE 1009
+#define IDC_INSTALL_FAILURE_TITLE 1010
+#define IDC_STATUS_TEXT 1011
+#define IDC_TERMS_TEXT 1012
+#define IDC_BACK_BUTTON 1013
+#define IDC_MAIN_INSTALL_PATH_COMBO 1017
+#define IDC_MAIN_BROWSE_BUTTON 1019
+#define IDC_PROGRESS_BAR 1025
+#define IDC_MAIN_WARNING_TEXT 1028
+#define IDC_UNINSTALL_QUESTION 1029
+#define IDC_DELETE_USER_DATA_CHECK 1030
+#define IDC_UNINSTALL_FAILURE_TITLE 1038
+
+// Options dialog (IDD_OPTIONS), a child of the main dialog.
+#define IDC_LANGUAGE_COMBO 1014
+#define IDC_INSTALL_FOR_COMBO 1015
+#define IDC_INSTALL_PATH_COMBO 1016
+#define IDC_CHANGE_BUTTON 1018
+#define IDC_DEFAULT_BROWSER_CHECK 1022
+#define IDC_IMPORT_CHECK 1023
+#define IDC_USAGE_DATA_CHECK 1024
+#define IDC_INVALID_PATH_TEXT 1027
+#define IDC_LANGUAGE_LABEL 1031
+#define IDC_INSTALL_FOR_LABEL 1032
+#define IDC_INSTALL_PATH_LABEL 1033
+
+// Custom message box (IDD_CUSTOM_MESSAGE_BOX).
+#define IDC_MESSAGE_TEXT 1035
+#define IDC_MESSAGE_FIRST_BUTTON 1036
+#define IDC_MESSAGE_SECOND_BUTTON 1037
+
+#endif  // RESOURCES_INSTALLER_RESOURCE_IDS_H_

@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+"""Draws the installer window's images into resources/: the window background
+(JPEG), the logo and the error badge (PNG with alpha). Needs python3-pil and
+the DejaVu fonts (Debian: python3-pil, fonts-dejavu-core).
+
+Shapes are drawn at four times their size and scaled down, which smooths
+their edges."""
+import os
+import sys
+
+from PIL import Image, ImageDraw, ImageFilter, ImageFont
+
+RED = (255, 27, 44)
+DARK = (40, 40, 48)
+SCALE = 4
+FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+
+
+def downscale(image, size):
+    return image.resize(size, Image.LANCZOS)
+
+
+def draw_mark(draw, box):
+    """The product mark: a red rounded square holding a white "V"."""
+    x0, y0, x1, y1 = box
+    size = x1 - x0
+    draw.rounded_rectangle(box, radius=size // 4, fill=RED + (255,))
+    stroke = size // 8
+    left = (x0 + size * 0.26, y0 + size * 0.27)
+    bottom = (x0 + size * 0.5, y0 + size * 0.75)
+    right = (x0 + size * 0.74, y0 + size * 0.27)
+    draw.line([left, bottom, right], fill=(255, 255, 255, 255), width=stroke,
+              joint="curve")
+    for point in (left, right, bottom):
+        r = stroke / 2
+        draw.ellipse([point[0] - r, point[1] - r, point[0] + r, point[1] + r],
+                     fill=(255, 255, 255, 255))
+
+
+def make_logo(path):
+    width, height = 300, 96
+    image = Image.new("RGBA", (width * SCALE, height * SCALE), (0, 0, 0, 0))
+    draw = ImageDraw.Draw(image)
+    mark = 76 * SCALE
+    top = (height * SCALE - mark) // 2
+    draw_mark(draw, (8 * SCALE, top, 8 * SCALE + mark, top + mark))
+    font = ImageFont.truetype(FONT, 64 * SCALE)
+    text_box = draw.textbbox((0, 0), "Velto", font=font)
+    text_height = text_box[3] - text_box[1]
+    draw.text((100 * SCALE, (height * SCALE - text_height) // 2 - text_box[1]),
+              "Velto", font=font, fill=DARK + (255,))
+    downscale(image, (width, height)).save(path, optimize=True)
+
+
+def make_badge(path):
+    size = 40
+    image = Image.new("RGBA", (size * SCALE, size * SCALE), (0, 0, 0, 0))
+    draw = ImageDraw.Draw(image)
+    s = size * SCALE
+    draw.ellipse([0, 0, s - 1, s - 1], fill=(255, 255, 255, 255))
+    inset = 3 * SCALE
+    draw.ellipse([inset, inset, s - 1 - inset, s - 1 - inset], fill=(210, 24, 36, 255))
+    bar = 4 * SCALE
+    draw.rounded_rectangle([s / 2 - bar / 2, 9 * SCALE, s / 2 + bar / 2, 24 * SCALE],
+                           radius=bar / 2, fill=(255, 255, 255, 255))
+    draw.ellipse([s / 2 - bar / 2 - 2, 27 * SCALE, s / 2 + bar / 2 + 2, 31 * SCALE + 2],
+                 fill=(255, 255, 255, 255))
+    downscale(image, (size, size)).save(path, optimize=True)
+
+
+def make_background(path):
+    """White at the top where the texts are, fading into a pale grey with two
+    soft red waves along the bottom edge."""
+    width, height = 720, 500
+    image = Image.new("RGB", (width, height), (255, 255, 255))
+    draw = ImageDraw.Draw(image)
+    for y in range(height):
+        t = max(0.0, (y - height * 0.55) / (height * 0.45))
+        shade = int(255 - 12 * t)
+        draw.line([(0, y), (width, y)], fill=(shade, shade, min(255, shade + 2)))
+    waves = Image.new("RGBA", (width, height), (0, 0, 0, 0))
+    wave_draw = ImageDraw.Draw(waves)
+    wave_draw.ellipse([-200, height - 40, width * 0.8, height + 260],
+                      fill=RED + (28,))
+    wave_draw.ellipse([width * 0.35, height - 70, width + 260, height + 220],
+                      fill=RED + (18,))
+    waves = waves.filter(ImageFilter.GaussianBlur(6))
+    image = Image.alpha_composite(image.convert("RGBA"), waves).convert("RGB")
+    image.save(path, quality=90, optimize=True)
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "..", "resources")
+    make_background(os.path.join(out, "background.jpg"))
+    make_logo(os.path.join(out, "logo.png"))
+    make_badge(os.path.join(out, "error_badge.png"))
+
+
+if __name__ == "__main__":
+    main()
