@@ -75,14 +75,7 @@ Installer::Installer(std::unique_ptr<OsOperations> os_operations,
     : os_operations_(std::move(os_operations)),
       environment_(environment),
       task_runner_(base::SingleThreadTaskRunner::GetCurrentDefault()) {
-  if (!environment_.privileges)
-    environment_.privileges = PrivilegesImpl::GetInstance();
-  if (!environment_.clock)
-    environment_.clock = base::DefaultClock::GetInstance();
-  if (!environment_.command_line)
-    environment_.command_line = base::CommandLine::ForCurrentProcess();
-  if (!environment_.step_list_builder)
-    environment_.step_list_builder = base::BindRepeating(&BuildInstallerStepList);
+  FillInstallerEnvironment(&environment_);
 }
 
 Installer::~Installer() {

@@ -10,6 +10,9 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_ENVIRONMENT_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_ENVIRONMENT_H_
 
+#include <memory>
+
+#include "base/files/file_path.h"
 #include "base/functional/callback.h"
 #include "base/time/time.h"
 #include "desktop/windows/installer/installer_step_lists.h"
@@ -21,7 +24,12 @@ class CommandLine;
 
 namespace installer {
 
+class AssociationShell;
+class FirewallManager;
 class Privileges;
+class TaskScheduler;
+class UninstallProcessLauncher;
+class WindowsVersionProvider;
 
 struct InstallerEnvironment {
   // The rights of the user and the elevated launch. Null: PrivilegesImpl.
@@ -37,7 +45,24 @@ struct InstallerEnvironment {
   // Builds the step list of an operation. Null: BuildInstallerStepList.
   base::RepeatingCallback<InstallerStepList(InstallationOperation, const InstallerStepListInput&)>
       step_list_builder;
+  // The Windows version the steps act for. Null: WindowsVersionProviderImpl.
+  const WindowsVersionProvider* windows_version = nullptr;
+  // The shell's association calls and change notifications.
+  // Null: AssociationShellImpl.
+  AssociationShell* association_shell = nullptr;
+  // Makes a task scheduler, not yet initialised. Null: CreateTaskScheduler.
+  base::RepeatingCallback<std::unique_ptr<TaskScheduler>()> task_scheduler_factory;
+  // The firewall rules of one executable; null when the firewall cannot be
+  // reached. Null: FirewallManager::Create with the product's information.
+  base::RepeatingCallback<std::unique_ptr<FirewallManager>(const base::FilePath&)>
+      firewall_manager_factory;
+  // The programs an uninstallation starts outside the installation.
+  // Null: UninstallProcessLauncherImpl.
+  UninstallProcessLauncher* uninstall_launcher = nullptr;
 };
+
+// Fills every member of |environment| that is left null with the real service.
+void FillInstallerEnvironment(InstallerEnvironment* environment);
 
 }  // namespace installer
 

@@ -1,21 +1,30 @@
 #include "desktop/windows/installer/installer_step_lists.h"
 
 #include "desktop/windows/installer/steps/check_localization_digests_step.h"
+#include "desktop/windows/installer/steps/cleanup_after_uninstall_step.h"
+#include "desktop/windows/installer/steps/cleanup_registry_step.h"
 #include "desktop/windows/installer/steps/copy_installer_helper_step.h"
 #include "desktop/windows/installer/steps/copy_launcher_step.h"
 #include "desktop/windows/installer/steps/copy_listed_file_step.h"
 #include "desktop/windows/installer/steps/copy_pref_overrides_step.h"
 #include "desktop/windows/installer/steps/copy_root_file_step.h"
 #include "desktop/windows/installer/steps/copy_tracking_data_step.h"
+#include "desktop/windows/installer/steps/finalize_installation_step.h"
+#include "desktop/windows/installer/steps/finalize_uninstallation_step.h"
+#include "desktop/windows/installer/steps/install_components_step.h"
+#include "desktop/windows/installer/steps/install_shortcuts_step.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/steps/preserve_installer_status_step.h"
+#include "desktop/windows/installer/steps/register_protocol_handler_step.h"
 #include "desktop/windows/installer/steps/remove_installed_files_step.h"
 #include "desktop/windows/installer/steps/remove_old_root_files_step.h"
+#include "desktop/windows/installer/steps/remove_shortcuts_step.h"
+#include "desktop/windows/installer/steps/setup_protocol_handlers_step.h"
+#include "desktop/windows/installer/steps/setup_registry_step.h"
+#include "desktop/windows/installer/steps/uninstall_components_step.h"
+#include "desktop/windows/installer/steps/update_shortcuts_step.h"
 #include "desktop/windows/installer/steps/write_installation_status_step.h"
 #include "desktop/windows/installer/steps/write_installer_prefs_step.h"
-
-// The registry, shortcut, component, autoupdate-task, firewall and uninstall
-// finishing steps are placed at the marked slots below as they are built.
 
 namespace installer {
 
@@ -51,13 +60,13 @@ InstallerStepList BuildInstallSteps(const InstallerStepListInput& input) {
   AddListedFileCopies(input, &steps);
   AddRootFileCopies(input, &steps);
   AddSideFileCopies(host, &steps);
-  // Slot: SetupRegistryStep(host, input.uninstall_key_name).
-  // Slot: InstallShortcutsStep(host).
+  Add<SetupRegistryStep>(&steps, host, input.uninstall_key_name);
+  Add<InstallShortcutsStep>(&steps, host);
   Add<WriteInstallerPrefsStep>(&steps, host);
-  // Slot: InstallComponentsStep(host).
+  Add<InstallComponentsStep>(&steps, host);
   Add<WriteInstallationStatusStep>(&steps, host);
-  // Slot: SetupProtocolHandlersStep(host).
-  // Slot: FinalizeInstallationStep(host).
+  Add<SetupProtocolHandlersStep>(&steps, host);
+  Add<FinalizeInstallationStep>(&steps, host);
   return steps;
 }
 
@@ -70,33 +79,33 @@ InstallerStepList BuildUpgradeSteps(const InstallerStepListInput& input) {
   Add<RemoveOldRootFilesStep>(&steps, host);
   AddRootFileCopies(input, &steps);
   AddSideFileCopies(host, &steps);
-  // Slot: CleanupRegistryStep(host, input.launcher_architecture).
-  // Slot: SetupRegistryStep(host, input.uninstall_key_name).
-  // Slot: UpdateShortcutsStep(host).
+  Add<CleanupRegistryStep>(&steps, host, input.launcher_architecture);
+  Add<SetupRegistryStep>(&steps, host, input.uninstall_key_name);
+  Add<UpdateShortcutsStep>(&steps, host);
   Add<WriteInstallerPrefsStep>(&steps, host);
   Add<PreserveInstallerStatusStep>(&steps, host);
-  // Slot: InstallComponentsStep(host).
+  Add<InstallComponentsStep>(&steps, host);
   Add<WriteInstallationStatusStep>(&steps, host);
-  // Slot: SetupProtocolHandlersStep(host).
-  // Slot: FinalizeInstallationStep(host).
+  Add<SetupProtocolHandlersStep>(&steps, host);
+  Add<FinalizeInstallationStep>(&steps, host);
   return steps;
 }
 
 InstallerStepList BuildUninstallSteps(const InstallerStepListInput& input) {
   InstallerStepHost* host = input.host;
   InstallerStepList steps;
-  // Slot: CleanupRegistryStep(host, input.launcher_architecture).
-  // Slot: RemoveShortcutsStep(host).
-  // Slot: FinalizeUninstallationStep(host).
+  Add<CleanupRegistryStep>(&steps, host, input.launcher_architecture);
+  Add<RemoveShortcutsStep>(&steps, host);
+  Add<FinalizeUninstallationStep>(&steps, host);
   Add<RemoveInstalledFilesStep>(&steps, host);
-  // Slot: UninstallComponentsStep(host).
-  // Slot: CleanupAfterUninstallStep(host).
+  Add<UninstallComponentsStep>(&steps, host);
+  Add<CleanupAfterUninstallStep>(&steps, host);
   return steps;
 }
 
 InstallerStepList BuildProtocolHandlerSteps(const InstallerStepListInput& input) {
   InstallerStepList steps;
-  // Slot: RegisterProtocolHandlerStep(host).
+  Add<RegisterProtocolHandlerStep>(&steps, input.host);
   Add<WriteInstallerPrefsStep>(&steps, input.host);
   return steps;
 }

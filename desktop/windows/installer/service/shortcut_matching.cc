@@ -15,46 +15,12 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
 
 namespace installer {
 
 namespace {
-
-// The application user model id as the shell stores it in a shortcut.
-constexpr PROPERTYKEY kAppUserModelIdKey = {
-    {0x9f4c2855, 0x9f79, 0x4b39, {0xa8, 0xd0, 0xe1, 0xd4, 0x2d, 0xe1, 0xd5, 0xf3}}, 5};
-
-// Loads |shortcut| and reads its target and, when asked, its app id.
-bool ResolveShortcut(const base::FilePath& shortcut, base::FilePath* target,
-                     std::wstring* app_id) {
-  Microsoft::WRL::ComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&link)))) {
-    return false;
-  }
-  Microsoft::WRL::ComPtr<IPersistFile> file;
-  if (FAILED(link.As(&file)) || FAILED(file->Load(shortcut.value().c_str(), STGM_READ)))
-    return false;
-  wchar_t path[MAX_PATH] = {};
-  if (FAILED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
-    return false;
-  *target = base::FilePath(path);
-  if (!app_id)
-    return true;
-  app_id->clear();
-  Microsoft::WRL::ComPtr<IPropertyStore> store;
-  if (FAILED(link.As(&store)))
-    return false;
-  PROPVARIANT value;
-  PropVariantInit(&value);
-  if (FAILED(store->GetValue(kAppUserModelIdKey, &value)))
-    return false;
-  if (value.vt == VT_LPWSTR && value.pwszVal)
-    *app_id = value.pwszVal;
-  PropVariantClear(&value);
-  return true;
-}
 
 bool IsSameFile(const base::FilePath& target, const base::FilePath& exe,
                 const BY_HANDLE_FILE_INFORMATION* identity) {
@@ -91,7 +57,7 @@ bool IsShortcutToFile(const base::FilePath& shortcut,
   if (shortcut.empty() || !base::PathExists(shortcut))
     return false;
   base::FilePath target;
-  if (!ResolveShortcut(shortcut, &target, nullptr))
+  if (!base::win::ResolveShortcut(shortcut, &target, nullptr, nullptr))
     return false;
   return IsSameFile(target, exe, identity);
 }
@@ -120,7 +86,7 @@ void FindPinnedShortcutsInFolder(const base::FilePath& folder,
   for (base::FilePath pin = pins.Next(); !pin.empty(); pin = pins.Next()) {
     base::FilePath target;
     std::wstring app_id;
-    if (!ResolveShortcut(pin, &target, &app_id))
+    if (!base::win::ResolveShortcut(pin, &target, nullptr, &app_id))
       continue;
     if (!IsSameFile(target, exe, identity))
       continue;

@@ -16,6 +16,7 @@
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/steps/firewall_rules.h"
 #include "desktop/windows/installer/steps/remove_listed_files_operation.h"
 
 namespace installer {
@@ -78,8 +79,8 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
       else
         LOG(WARNING) << "Passing over a listed file outside the installation";
     }
-    // Slot: when the process runs as an administrator, the firewall rules of
-    // the browser executable in |version_folder| are removed here.
+    if (host_->GetEnvironment().privileges->IsElevatedAdministrator())
+      UpdateFirewallRules(host_, version_folder, false);
     host_->GetTransaction()->Do(std::make_unique<RemoveListedFilesOperation>(
         std::move(files), file, install_path, uninstalling));
   }

@@ -6,6 +6,7 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
 
+#include <map>
 #include <new>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
 
   const Settings* GetSettings() override { return settings; }
   Transaction* GetTransaction() override { return &transaction; }
-  OsOperations* GetOsOperations() override { return nullptr; }
+  OsOperations* GetOsOperations() override { return os_operations; }
   const InstallationStatus* GetFolderDetailsRecord() override {
     if (record)
       return record;
@@ -44,9 +45,9 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   const base::FilePath& GetInstallFolder() override { return install_path; }
   InstallationStatus* GetInstallationStatus() override { return &status; }
   const InstallationFolderDetails* GetFolderDetails() override { return details; }
-  uint32_t GetSecondInstallerPid() override { return 0; }
+  uint32_t GetSecondInstallerPid() override { return second_installer_pid; }
   VariableResolver* GetVariableResolver() override { return this; }
-  bool HasDoneEvent() override { return false; }
+  bool HasDoneEvent() override { return done_event; }
   void BeginRegistryRecording() override { recording = true; }
   void EndRegistryRecording() override { recording = false; }
   void OnFileCopyRetry(const std::string& text) override { retries.push_back(text); }
@@ -54,9 +55,19 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   bool IsDrovikInstallation() override { return details && details->IsDrovikInstallation(); }
   bool IsMinimalInstall() override { return minimal; }
   std::string GetServerTrackingData() override { return tracking_data; }
-  const InstallerEnvironment& GetEnvironment() override { return environment; }
+  const InstallerEnvironment& GetEnvironment() override {
+    FillInstallerEnvironment(&environment);
+    return environment;
+  }
 
-  std::wstring ResolveVariable(const std::wstring& name) override { return name; }
+  // "Uninstall" is |uninstall_key_name|; names in |variables| their value;
+  // any other name itself.
+  std::wstring ResolveVariable(const std::wstring& name) override {
+    if (name == L"Uninstall")
+      return uninstall_key_name;
+    auto found = variables.find(name);
+    return found == variables.end() ? name : found->second;
+  }
   std::vector<InstallationStatus::RegistryKey>* GetRegistryKeys(HKEY root) override {
     if (!recording)
       return nullptr;
@@ -71,6 +82,9 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   }
 
   const Settings* settings = nullptr;
+  OsOperations* os_operations = nullptr;
+  uint32_t second_installer_pid = 0;
+  bool done_event = false;
   const InstallationFolderDetails* details = nullptr;
   // When set, the folder's record instead of the analysis' one.
   const InstallationStatus* record = nullptr;
@@ -79,6 +93,8 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   base::FilePath install_path;
   InstallationStatus status{GENERATED};
   bool recording = false;
+  std::wstring uninstall_key_name;
+  std::map<std::wstring, std::wstring> variables;
   bool minimal = false;
   std::string tracking_data;
   std::vector<std::string> retries;

@@ -11,8 +11,6 @@ namespace {
 // DELETE | READ_CONTROL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
 // KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY.
 constexpr DWORD kTreeAccess = 0x3001F;
-// DELETE | KEY_READ.
-constexpr DWORD kCheckedAccess = 0x30019;
 constexpr SECURITY_INFORMATION kSavedSecurity =
     GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION;
 
@@ -52,8 +50,10 @@ bool DeleteRegKeyOperation::DeleteAndSaveRecursive(const std::wstring& path,
   const SE_OBJECT_TYPE object_type = GetRegistryObjectType(access_);
   base::win::RegKey key;
   LONG result = key.Open(root_, path.c_str(), access_ | kTreeAccess);
-  if (result == ERROR_ACCESS_DENIED ||
-      (result == ERROR_SUCCESS && !CheckObjectAccess(object_name, object_type, kCheckedAccess))) {
+  // An open that asked for the tree rights and succeeded proves them; only a
+  // denied open needs the grant. (The security of a 32-bit view key cannot
+  // be read everywhere.)
+  if (result == ERROR_ACCESS_DENIED) {
     VLOG(1) << "Insufficient permissions on the key";
     if (!GrantCurrentUserAccess(object_name, object_type, kTreeAccess, true, nullptr)) {
       LOG(ERROR) << "Unable to obtain sufficient permissions on key" << object_name;

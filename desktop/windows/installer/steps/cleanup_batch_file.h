@@ -1,0 +1,62 @@
+// CleanupBatchFile: the text of "k.bat", the self-deleting batch file an
+// uninstallation leaves in the install folder. It waits until up to three
+// installer processes have ended, then deletes the files and removes the
+// (empty) folders the uninstallation could not remove while they were in use,
+// and finally itself.
+//
+// Everything it deletes lies inside the install folder: files and folders
+// outside it, or whose path cannot be quoted safely for the command processor,
+// are refused and logged. Folders are collected with their ancestors up to and
+// including the install folder, never above it; "rmdir" removes only empty
+// folders, so a folder that still holds something stays.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
+#define DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
+
+#include <cstdint>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/files/file_path.h"
+
+namespace installer {
+
+inline constexpr wchar_t kCleanupBatchFileName[] = L"k.bat";
+
+class CleanupBatchFile {
+ public:
+  explicit CleanupBatchFile(const base::FilePath& install_path);
+  CleanupBatchFile(const CleanupBatchFile&) = delete;
+  CleanupBatchFile& operator=(const CleanupBatchFile&) = delete;
+  ~CleanupBatchFile();
+
+  // The processes to wait for; 0 leaves a slot out (|first| is always waited
+  // for).
+  void SetProcessIds(uint32_t first, uint32_t second, uint32_t third);
+
+  // A file to delete, in the order of the calls. False when refused.
+  bool AddFile(const base::FilePath& file);
+  // |folder| and its ancestors up to the install folder, for "rmdir" lines.
+  // False when refused.
+  bool AddFolderWithAncestors(const base::FilePath& folder);
+
+  // The batch file's text, UTF-8, each line ended by a line feed.
+  std::string GetText() const;
+
+ private:
+  // Whether |path| lies inside the install folder (or is it, with
+  // |allow_install_path|) and can be written between double quotes.
+  bool IsAcceptable(const base::FilePath& path, bool allow_install_path) const;
+
+  base::FilePath install_path_;
+  uint32_t process_ids_[3] = {0, 0, 0};
+  std::vector<std::wstring> files_;
+  // Descending, so that inner folders come before their parents.
+  std::set<std::wstring, std::greater<std::wstring>> folders_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_

@@ -1,0 +1,148 @@
+#include "desktop/windows/installer/steps/install_components_step.h"
+
+#include <memory>
+#include <string>
+
+#include "base/base_paths.h"
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/path_service.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/test/test_environment.h"
+#include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/test/signature_fixtures.h"
+#include "desktop/windows/installer/settings_switches.h"
+#include "desktop/windows/installer/steps/test/step_test.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+// The signed stand-ins that the build makes beside the test executables.
+base::FilePath ComponentFixture(const wchar_t* name) {
+  base::FilePath exe_dir;
+  base::PathService::Get(base::DIR_EXE, &exe_dir);
+  return exe_dir.DirName().Append(L"fixtures").Append(L"components").Append(name);
+}
+
+class InstallComponentsStepTest : public StepTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(root_.CreateUniqueTempDir());
+    host_.package_folder = root_.GetPath().Append(L"package");
+    host_.install_path = root_.GetPath().Append(L"install");
+    ASSERT_TRUE(base::CreateDirectory(host_.package_folder));
+    ASSERT_TRUE(base::CreateDirectory(host_.install_path));
+    ASSERT_TRUE(TrustTestRoots());
+  }
+
+  // Puts the fixture |fixture| beside the package as the installer of
+  // |name| in |folder|, exiting as |exit_instruction| says.
+  base::FilePath PlaceInstaller(const wchar_t* fixture, const std::wstring& folder,
+                                const std::wstring& name, const std::string& exit_instruction) {
+    base::FilePath dir = root_.GetPath().Append(folder);
+    EXPECT_TRUE(base::CreateDirectory(dir));
+    base::FilePath installer = dir.Append(name + L"_installer.exe");
+    EXPECT_TRUE(base::CopyFile(ComponentFixture(fixture), installer));
+    EXPECT_TRUE(base::WriteFile(base::FilePath(installer.value() + L".exit"), exit_instruction));
+    return installer;
+  }
+
+  std::string ArgumentsOf(const base::FilePath& installer) {
+    std::string text;
+    base::ReadFileToString(base::FilePath(installer.value() + L".args"), &text);
+    return text;
+  }
+
+  void SetComponents(const std::wstring& value) {
+    host_.command_line.AppendSwitchNative(switches::kComponents, value);
+  }
+
+  void RunStep(DWORD wait_limit_ms = InstallComponentsStep::kDefaultWaitLimitMs) {
+    // Signature checks read the system's providers from the real machine hive.
+    ScopedRealLocalMachine real_machine;
+    InstallComponentsStep step(&host_, wait_limit_ms);
+    EXPECT_EQ(0u, RunOnce(&step).code);
+  }
+
+  base::ScopedTempDir root_;
+};
+
+TEST_F(InstallComponentsStepTest, RunsSignedInstallersInOrderAndRecordsThem) {
+  settings_.Set(ALL_USERS_FLAG, true);
+  base::FilePath pomrel = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "0");
+  base::FilePath tool = PlaceInstaller(L"expected_signer.exe", L"tools", L"tool", "0");
+  SetComponents(L"pomrel:suite|tool:tools");
+  RunStep();
+
+  std::string arguments = ArgumentsOf(pomrel);
+  EXPECT_NE(std::string::npos,
+            arguments.find("--installfolder=\"" +
+                           host_.install_path.Append(L"suite").AsUTF8Unsafe() + "\""))
+      << arguments;
+  EXPECT_NE(std::string::npos, arguments.find("--copyonly=0")) << arguments;
+  EXPECT_NE(std::string::npos, arguments.find("--allusers=1")) << arguments;
+  ASSERT_EQ(2u, host_.status.components.size());
+  EXPECT_EQ("pomrel", host_.status.components[0].name);
+  EXPECT_EQ(host_.install_path.Append(L"suite").value(), host_.status.components[0].path);
+  EXPECT_EQ("tool", host_.status.components[1].name);
+  EXPECT_FALSE(ArgumentsOf(tool).empty());
+}
+
+TEST_F(InstallComponentsStepTest, SuiteRunsThePomrelInstallerOfItsFolder) {
+  base::FilePath pomrel = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "0");
+  SetComponents(L"suite:suite");
+  RunStep();
+  EXPECT_FALSE(ArgumentsOf(pomrel).empty());
+  ASSERT_EQ(1u, host_.status.components.size());
+  EXPECT_EQ("suite", host_.status.components[0].name);
+}
+
+TEST_F(InstallComponentsStepTest, ComponentThatFailsIsNotRecorded) {
+  base::FilePath installer = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "3");
+  SetComponents(L"pomrel:suite");
+  RunStep();
+  EXPECT_FALSE(ArgumentsOf(installer).empty());
+  EXPECT_TRUE(host_.status.components.empty());
+}
+
+TEST_F(InstallComponentsStepTest, BadlySignedOrUnsignedInstallersNeverRun) {
+  base::FilePath other = PlaceInstaller(L"other_signer.exe", L"a", L"other", "0");
+  base::FilePath unsigned_file =
+      PlaceInstaller(L"component_installer_stub.exe", L"b", L"plain", "0");
+  SetComponents(L"other:a|plain:b|missing:c");
+  RunStep();
+  EXPECT_FALSE(base::PathExists(base::FilePath(other.value() + L".args")));
+  EXPECT_FALSE(base::PathExists(base::FilePath(unsigned_file.value() + L".args")));
+  EXPECT_TRUE(host_.status.components.empty());
+}
+
+TEST_F(InstallComponentsStepTest, UpgradeKeepsRecordedComponentsWithoutDuplicates) {
+  settings_.operation = UPGRADING;
+  details_.record = std::make_unique<InstallationStatus>(PRIMARY);
+  details_.record->components.push_back({"pomrel", L"C:\\old\\suite"});
+  PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "0");
+  PlaceInstaller(L"expected_signer.exe", L"tools", L"tool", "0");
+  SetComponents(L"pomrel:suite|tool:tools");
+  RunStep();
+  ASSERT_EQ(2u, host_.status.components.size());
+  EXPECT_EQ(L"C:\\old\\suite", host_.status.components[0].path);
+  EXPECT_EQ("tool", host_.status.components[1].name);
+}
+
+TEST_F(InstallComponentsStepTest, AnInstallerThatDoesNotEndIsWaitedForBoundedly) {
+  const std::wstring event_name = base::test::UniqueName(L"component_release");
+  base::win::ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  ASSERT_TRUE(release.IsValid());
+  base::FilePath installer = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel",
+                                            "wait " + base::WideToUTF8(event_name));
+  SetComponents(L"pomrel:suite");
+  RunStep(500);
+  EXPECT_TRUE(host_.status.components.empty());
+  SetEvent(release.Get());
+}
+
+}  // namespace
+}  // namespace installer

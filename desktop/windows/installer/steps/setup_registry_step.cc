@@ -1,0 +1,104 @@
+#include "desktop/windows/installer/steps/setup_registry_step.h"
+
+#include <memory>
+#include <utility>
+
+#include "base/logging.h"
+#include "desktop/windows/installer/installer_step_host.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/service/registry_template_entry.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/transactions/operation.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/steps/registration_templates.h"
+#include "features/features.h"
+#include "features/installer_features.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+
+namespace {
+
+// Uninstall keys of this product and version taken by other installations
+// before the step gives up looking for a free one.
+constexpr int kMaxUninstallKeyCandidates = 1000;
+
+constexpr char kUninstallRowFailed[] = "Failed writing uninstallation information";
+
+// "value <name> to key <key>" or "default value to key <key>".
+std::string DescribeRow(RegistryTemplateEntry* entry, const RegistryTemplate& row) {
+  std::string key = base::WideToUTF8(entry->ExpandTemplateVariables(row.key_path));
+  if (!row.value_name)
+    return "default value to key " + key;
+  return "value " + base::WideToUTF8(entry->ExpandTemplateVariables(row.value_name)) +
+         " to key " + key;
+}
+
+}  // namespace
+
+SetupRegistryStep::SetupRegistryStep(InstallerStepHost* host, std::wstring* uninstall_key)
+    : InstallerStep(host), uninstall_key_(uninstall_key) {}
+
+SetupRegistryStep::~SetupRegistryStep() = default;
+
+// static
+bool SetupRegistryStep::ChooseUninstallKey(HKEY root, std::wstring* key) {
+  const std::wstring base = GetUninstallRegistryKey() + L"\\" +
+                            base::UTF8ToWide(GetProductName()) + L" " +
+                            base::UTF8ToWide(GetVersion());
+  for (int number = 0; number < kMaxUninstallKeyCandidates; ++number) {
+    std::wstring candidate = base;
+    if (number > 0)
+      candidate += std::to_wstring(number);
+    base::win::RegKey existing;
+    if (existing.Open(root, candidate.c_str(), KEY_READ | KEY_WOW64_32KEY) ==
+        ERROR_FILE_NOT_FOUND) {
+      *key = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SetupRegistryStep::Run(StepResult* result, int attempt) {
+  *result = StepResult();
+  const Settings* settings = host_->GetSettings();
+  if (settings->GetCopyOnly())
+    return;
+  LOG(INFO) << "Setting up the registry";
+  const HKEY root = settings->GetAllUsers() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+
+  if (!ChooseUninstallKey(root, uninstall_key_)) {
+    *result = StepResult(1, 0, std::wstring(), kUninstallRowFailed);
+    return;
+  }
+  VLOG(1) << "Uninstall key: " << *uninstall_key_;
+
+  VariableResolver* resolver = host_->GetVariableResolver();
+  Transaction* transaction = host_->GetTransaction();
+  const bool hide = IsFeatureEnabled(kInstallerHideFromProgramAndFeaturesFeature);
+  host_->BeginRegistryRecording();
+  for (const RegistryTemplate& row : GetRegistrationTemplates(hide)) {
+    RegistryTemplateEntry entry(row, resolver);
+    std::unique_ptr<Operation> operation;
+    bool written = entry.Apply(root, &operation);
+    if (written && !operation) {
+      VLOG(2) << "Skipping inapplicable operation: " << DescribeRow(&entry, row);
+      continue;
+    }
+    if (written) {
+      VLOG(1) << "Writing " << DescribeRow(&entry, row);
+      written = transaction->Do(std::move(operation));
+    }
+    if (!written && IsUninstallTemplate(row)) {
+      host_->EndRegistryRecording();
+      *result = StepResult(1, 0, std::wstring(), kUninstallRowFailed);
+      return;
+    }
+  }
+  host_->EndRegistryRecording();
+}
+
+}  // namespace installer

@@ -1,0 +1,40 @@
+// SetupRegistryStep writes the browser's application registration and its
+// uninstall entry from the registration template table (install and
+// upgrade), recording every value in the run's status record so that a later
+// upgrade or uninstall can remove it. A stand-alone copy writes nothing.
+//
+// Only a failed uninstall row fails the step (and so the run); other rows
+// that cannot be written are passed over.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_
+#define DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_
+
+#include <windows.h>
+
+#include <string>
+
+#include "desktop/windows/installer/steps/installer_step.h"
+
+namespace installer {
+
+class SetupRegistryStep : public InstallerStep {
+ public:
+  // |uninstall_key| is the installer's string that "{Uninstall}" expands to;
+  // the step stores the key it chose there. Not owned.
+  SetupRegistryStep(InstallerStepHost* host, std::wstring* uninstall_key);
+  ~SetupRegistryStep() override;
+
+  void Run(StepResult* result, int attempt) override;
+
+  // The first free uninstall key of this product and version under |root|
+  // (32-bit view): the plain name, then the name followed by 1, 2, 3, ...
+  // False when none of the first candidates is free.
+  static bool ChooseUninstallKey(HKEY root, std::wstring* key);
+
+ private:
+  std::wstring* uninstall_key_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_

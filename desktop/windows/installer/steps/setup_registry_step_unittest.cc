@@ -1,0 +1,139 @@
+#include "desktop/windows/installer/steps/setup_registry_step.h"
+
+#include <cstdio>
+#include <string>
+
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/registry_test_helpers.h"
+#include "desktop/windows/installer/steps/test/step_test.h"
+#include "gtest/gtest.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+namespace {
+
+std::wstring UninstallBase() {
+  return GetUninstallRegistryKey() + L"\\" + base::UTF8ToWide(GetProductName()) + L" " +
+         base::UTF8ToWide(GetVersion());
+}
+
+// The value as the status record writes it.
+std::string RecordedForm(HKEY root, const std::string& key, const std::string& name,
+                         REGSAM view) {
+  base::win::RegKey reg_key;
+  if (reg_key.Open(root, base::UTF8ToWide(key).c_str(), KEY_READ | view) != ERROR_SUCCESS)
+    return "<no key>";
+  uint8_t data[2048];
+  DWORD size = sizeof(data);
+  DWORD type = 0;
+  if (reg_key.ReadValue(base::UTF8ToWide(name).c_str(), data, &size, &type) != ERROR_SUCCESS)
+    return "<no value>";
+  if (type == REG_SZ)
+    return base::WideToUTF8(std::wstring(reinterpret_cast<wchar_t*>(data),
+                                         size / sizeof(wchar_t))
+                                .c_str());
+  if (type == REG_DWORD) {
+    char digits[16];
+    snprintf(digits, sizeof(digits), "%.8lx", *reinterpret_cast<unsigned long*>(data));
+    return digits;
+  }
+  return size == 0 ? std::string() : "<type " + std::to_string(type) + ">";
+}
+
+class SetupRegistryStepTest : public StepTest {
+ protected:
+  void SetUp() override {
+    host_.install_path = base::FilePath(L"C:\\Users\\u\\AppData\\Local\\Velto");
+    SetProductVariables(&host_);
+  }
+
+  StepResult RunStep() {
+    SetupRegistryStep step(&host_, &host_.uninstall_key_name);
+    StepResult result;
+    step.Run(&result, 0);
+    return result;
+  }
+
+  ScopedUserClassesRoot classes_;
+};
+
+TEST_F(SetupRegistryStepTest, StandAloneCopyWritesNothing) {
+  settings_.Set(COPY_ONLY, true);
+  EXPECT_EQ(0u, RunStep().code);
+  EXPECT_TRUE(host_.uninstall_key_name.empty());
+  EXPECT_TRUE(host_.status.hkcu_keys.empty());
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Clients"));
+}
+
+TEST_F(SetupRegistryStepTest, UninstallKeyTakesTheFirstFreeNumber) {
+  for (const std::wstring& taken : {UninstallBase(), UninstallBase() + L"1"}) {
+    base::win::RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS,
+              key.Create(HKEY_CURRENT_USER, taken.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  }
+  EXPECT_EQ(0u, RunStep().code);
+  EXPECT_EQ(UninstallBase() + L"2", host_.uninstall_key_name);
+  EXPECT_EQ(L"\"C:\\Users\\u\\AppData\\Local\\Velto\\Launcher.exe\" /uninstall",
+            ReadString(HKEY_CURRENT_USER, UninstallBase() + L"2", L"UninstallString"));
+}
+
+TEST_F(SetupRegistryStepTest, UninstallKeyNumberingIsBounded) {
+  for (int number = 0; number < 1000; ++number) {
+    base::win::RegKey key;
+    const std::wstring taken = UninstallBase() + (number ? std::to_wstring(number) : L"");
+    ASSERT_EQ(ERROR_SUCCESS,
+              key.Create(HKEY_CURRENT_USER, taken.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  }
+  StepResult result = RunStep();
+  EXPECT_EQ(1u, result.code);
+  EXPECT_EQ("Failed writing uninstallation information", result.message);
+  EXPECT_TRUE(host_.status.hkcu_keys.empty());
+}
+
+TEST_F(SetupRegistryStepTest, EveryRecordedValueIsWhatIsOnDisk) {
+  ASSERT_EQ(0u, RunStep().code);
+  EXPECT_TRUE(host_.status.hklm_keys.empty());
+  ASSERT_FALSE(host_.status.hkcu_keys.empty());
+  size_t values = 0;
+  for (const InstallationStatus::RegistryKey& key : host_.status.hkcu_keys) {
+    const REGSAM view = key.path.rfind("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0) == 0
+                            ? KEY_WOW64_32KEY
+                            : 0;
+    for (const InstallationStatus::RegistryValue& value : key.values) {
+      ++values;
+      EXPECT_EQ(value.data, RecordedForm(HKEY_CURRENT_USER, key.path, value.name, view))
+          << key.path << " " << value.name;
+    }
+  }
+  // The rows that apply to a Pallex build under HKCU on this Windows.
+  EXPECT_GE(values, 45u);
+  // Recording ends with the step.
+  EXPECT_FALSE(host_.recording);
+}
+
+TEST_F(SetupRegistryStepTest, AllUsersWritesToTheMachine) {
+  settings_.Set(ALL_USERS_FLAG, true);
+  ASSERT_EQ(0u, RunStep().code);
+  EXPECT_TRUE(host_.status.hkcu_keys.empty());
+  EXPECT_FALSE(host_.status.hklm_keys.empty());
+  EXPECT_EQ(L"C:\\Users\\u\\AppData\\Local\\Velto\\Launcher.exe,0",
+            ReadString(HKEY_LOCAL_MACHINE, L"Software\\Clients\\StartMenuInternet\\" +
+                                               base::UTF8ToWide(GetProductName() + GetStreamName()) +
+                                               L"\\DefaultIcon",
+                       nullptr));
+}
+
+TEST_F(SetupRegistryStepTest, RollingBackTheTransactionRemovesEverything) {
+  ASSERT_EQ(0u, RunStep().code);
+  host_.transaction.Rollback();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Clients\\StartMenuInternet"));
+  base::win::RegKey key;
+  EXPECT_NE(ERROR_SUCCESS, key.Open(HKEY_CURRENT_USER, UninstallBase().c_str(),
+                                    KEY_READ | KEY_WOW64_32KEY));
+}
+
+}  // namespace
+}  // namespace installer
