@@ -407,5 +407,43 @@ TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   EXPECT_EQ(4u, files[3].GetDict().FindList("download_tries")->size());
 }
 
+TEST_F(PackageFetcherTest, ComponentArchiveIsRunAndItsInstallerChecked) {
+  const base::FilePath stub = DeliveryFixtures().DirName().Append(L"stubs\\package_stub.exe");
+  base::Value::Dict record;
+  record.Set("type", "partner_content");
+  record.Set("location", "{base}/files/component");
+  record.Set("checksum", FileChecksum(stub));
+  record.Set("archive", 1);
+  base::Value::List components;
+  components.Append(std::move(record));
+  base::Value::Dict reply;
+  reply.Set("components", std::move(components));
+  base::Value::Dict routes;
+  base::Value::Dict component_route;
+  component_route.Set("file", base::test::LocalPackageServer::ServerPath(stub));
+  routes.Set("/files/component", std::move(component_route));
+  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(), 0,
+               std::move(reply), std::move(routes));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  RunAttempt([&] { fetcher->Start(); });
+  EXPECT_EQ(STATUS_PACKAGE_READY, front_end_.statuses.back());
+  const base::FilePath folder = fetcher->package_folder();
+  // The archive ran under its own name and yielded the component's installer,
+  // which was asked for its version.
+  EXPECT_EQ(FileSummary(stub), FileSummary(folder.Append(L"partner_content_sfx.exe")));
+  EXPECT_EQ(FileSummary(stub), FileSummary(folder.Append(L"partner_content_installer.exe")));
+  EXPECT_FALSE(base::PathExists(folder.Append(L"additional_file.tmp")));
+  const base::Value::Dict& file = (*Fetch(0).FindList("additional_files"))[0].GetDict();
+  EXPECT_EQ(1, file.FindInt("download_succeeded"));
+  EXPECT_EQ(GetBuildNumberString(), *file.FindString("internal_version"));
+  // An archive adds no name of its own to the files list.
+  std::string original_list;
+  std::string list;
+  ASSERT_TRUE(base::ReadFileToString(FixturePackage().Append(L"files_list"), &original_list));
+  ASSERT_TRUE(base::ReadFileToString(folder.Append(L"files_list"), &list));
+  EXPECT_EQ(original_list + "\r\n", list);
+}
+
 }  // namespace
 }  // namespace installer

@@ -28,10 +28,17 @@ StepResult CopyFileStep::CopyFile() {
   VLOG(1) << "Copying file " << name_;
   base::FilePath source;
   base::FilePath destination;
-  // A name that could leave the package or the install folder is never used.
+  // An optional file that was not given (no tracking data) has nothing to copy.
+  if (name_.empty() && !IsRequired())
+    return StepResult(StepResult::CODE_DONE);
+  // A name that could leave the package or the install folder is never used:
+  // a required file fails the run, an optional one is left out as a failed
+  // optional copy would be.
   if (!AppendContainedPath(host_->GetPackageFolder(), base::UTF8ToWide(name_), &source) ||
       !AppendContainedPath(GetDestinationFolder(), base::UTF8ToWide(GetName()), &destination)) {
     LOG(ERROR) << "Refusing to copy a file outside the installation: " << name_;
+    if (!IsRequired())
+      return StepResult(StepResult::CODE_DONE);
     return StepResult(StepResult::CODE_FAILED, ERROR_CATEGORY_FILE_COPY,
                       base::UTF8ToWide(name_), "Failed copying " + name_);
   }

@@ -164,5 +164,18 @@ TEST_F(CopyFileStepTest, NameLeavingTheFoldersFailsWithoutCopying) {
   EXPECT_TRUE(host_.transaction.empty());
 }
 
+// No tracking data given, or tracking data named outside the package: the
+// optional file is left out and the run goes on.
+TEST_F(CopyFileStepTest, OptionalFileNotGivenOrOutsideThePackageIsLeftOut) {
+  for (const char* name : {"", "..\\install\\x", "C:\\Windows\\win.ini"}) {
+    host_.tracking_data = name;
+    CopyTrackingDataStep step(&host_);
+    EXPECT_EQ(StepResult::CODE_DONE, Run(&step).code) << name;
+    EXPECT_FALSE(base::PathExists(host_.install_path.Append(L"server_tracking_data")));
+  }
+  EXPECT_TRUE(host_.transaction.empty());
+  EXPECT_TRUE(host_.retries.empty());
+}
+
 }  // namespace
 }  // namespace installer

@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/steps/finalize_installation_step.h"
 
+#include "base/json/json_writer.h"
 #include "base/logging.h"
 #include "base/values.h"
 #include "desktop/windows/installer/installer_environment.h"
@@ -11,6 +12,7 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/steps/autoupdate_task.h"
 #include "desktop/windows/installer/steps/firewall_rules.h"
+#include "desktop/windows/installer/steps/transacted_file_write.h"
 #include "prefs/json_pref_store.h"
 
 namespace installer {
@@ -27,14 +29,20 @@ FinalizeInstallationStep::FinalizeInstallationStep(InstallerStepHost* host)
 FinalizeInstallationStep::~FinalizeInstallationStep() = default;
 
 void FinalizeInstallationStep::LowerTaskErrorCount() {
-  scoped_refptr<JsonPrefStore> prefs = GetPrefsTaskPool()->CreateJsonPrefStore(
-      host_->GetInstallPath().Append(kInstallerPrefsFileName));
-  const base::Value* value = nullptr;
-  if (!prefs->GetValue(kTaskErrorCountPref, &value) || !value->is_int() || value->GetInt() <= 0)
+  const base::FilePath path = host_->GetInstallPath().Append(kInstallerPrefsFileName);
+  base::Value::Dict prefs = GetPrefsTaskPool()->CreateJsonPrefStore(path)->GetValues();
+  std::optional<int> count = prefs.FindInt(kTaskErrorCountPref);
+  if (!count || *count <= 0)
     return;
-  const int count = value->GetInt() - 1;
-  prefs->SetValue(kTaskErrorCountPref, base::Value(count));
-  VLOG(1) << "Setting autoupdate task error counter to : " << count;
+  prefs.Set(kTaskErrorCountPref, *count - 1);
+  VLOG(1) << "Setting autoupdate task error counter to : " << *count - 1;
+  // Through the transaction, like the rest of the file, so that it goes back
+  // with the run.
+  std::string json;
+  if (!base::JSONWriter::Write(prefs, &json) ||
+      !WriteFileInTransaction(host_->GetTransaction(), path, json)) {
+    LOG(ERROR) << "Could not write " << path.AsUTF8Unsafe();
+  }
 }
 
 void FinalizeInstallationStep::Run(StepResult* result, int attempt) {

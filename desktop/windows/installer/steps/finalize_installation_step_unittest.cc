@@ -149,6 +149,30 @@ TEST_F(FinalizeInstallationStepTest, TaskWithSchedulerV1OfTheSystem) {
                                           reinterpret_cast<IUnknown**>(task.GetAddressOf()))));
 }
 
+TEST_F(FinalizeInstallationStepTest, TaskCreationLowersAPositiveErrorCountWithTheRun) {
+  UseSchedulerV2();
+  const base::FilePath prefs = host_.install_path.Append(L"installer_prefs.json");
+  ASSERT_TRUE(base::WriteFile(prefs, "{\"au_task_error_count\": 2, \"language\": \"nb\"}"));
+  RunStep();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(prefs, &text));
+  EXPECT_NE(std::string::npos, text.find("\"au_task_error_count\":1")) << text;
+  EXPECT_NE(std::string::npos, text.find("\"language\":\"nb\"")) << text;
+  host_.transaction.Rollback();
+  ASSERT_TRUE(base::ReadFileToString(prefs, &text));
+  EXPECT_NE(std::string::npos, text.find("\"au_task_error_count\": 2")) << text;
+}
+
+TEST_F(FinalizeInstallationStepTest, ErrorCountOfZeroIsKept) {
+  UseSchedulerV2();
+  const base::FilePath prefs = host_.install_path.Append(L"installer_prefs.json");
+  ASSERT_TRUE(base::WriteFile(prefs, "{\"au_task_error_count\": 0}"));
+  RunStep();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(prefs, &text));
+  EXPECT_EQ("{\"au_task_error_count\": 0}", text);
+}
+
 TEST_F(FinalizeInstallationStepTest, AdministratorAddsTheFirewallRuleOfTheNewVersion) {
   UseSchedulerV2();
   privileges_.elevated_administrator = true;

@@ -9,6 +9,9 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
+#include "features/feature_registry.h"
+#include "features/features.h"
+#include "features/installer_features.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
 
@@ -112,6 +115,22 @@ TEST_F(SetupRegistryStepTest, EveryRecordedValueIsWhatIsOnDisk) {
   EXPECT_GE(values, 45u);
   // Recording ends with the step.
   EXPECT_FALSE(host_.recording);
+}
+
+TEST_F(SetupRegistryStepTest, HiddenFromTheProgramListWithItsFeature) {
+  ASSERT_EQ(0u, RunStep().code);
+  EXPECT_EQ("missing", ReadRawValue(HKEY_CURRENT_USER, UninstallBase(), L"SystemComponent"));
+  host_.transaction.Rollback();
+  host_.status.hkcu_keys.clear();
+  // Each test runs in a process of its own: the registration stays there.
+  GetFeatureRegistry()->RegisterFeature(kInstallerHideFromProgramAndFeaturesFeature, true, false);
+  ASSERT_EQ(0u, RunStep().code);
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Open(HKEY_CURRENT_USER, UninstallBase().c_str(), KEY_READ | KEY_WOW64_32KEY));
+  DWORD hidden = 0;
+  EXPECT_EQ(ERROR_SUCCESS, key.ReadValueDW(L"SystemComponent", &hidden));
+  EXPECT_EQ(1u, hidden);
 }
 
 TEST_F(SetupRegistryStepTest, AllUsersWritesToTheMachine) {
