@@ -226,7 +226,7 @@ void InstallerUIController::Init() {
 
   if (!IsProcessorFeaturePresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE)) {
     LOG(ERROR) << "SSE2 not supported by the computer";
-    window_->ShowMessageBox(kNoSse2);
+    window_->ShowMessageBox(GetLocalizedString(kNoSse2));
     return;
   }
 
@@ -328,7 +328,8 @@ void InstallerUIController::OnAccept() {
   if (!window_)
     return;
   shown_position_ = GetProgressValue();
-  window_->SetProgressRange(shown_position_, kProgressRange, false);
+  window_->SetProgressRange(static_cast<uint16_t>(shown_position_),
+                            static_cast<uint16_t>(kProgressRange), false);
   window_->SetProgressText(phase_);
 }
 

@@ -22,9 +22,12 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_UI_CONTROLLER_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_UI_CONTROLLER_H_
 
+#include <windows.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/files/file_path.h"
@@ -34,7 +37,7 @@
 #include "desktop/windows/installer/installer_ui_lock.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/stats_sender.h"
-#include "desktop/windows/installer/ui/installer_window.h"
+#include "desktop/windows/installer/ui/installer_window_delegate.h"
 #include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 
@@ -49,6 +52,24 @@ class InstallerUIController : public SettingsObserver,
                               public PackageFetcherObserver,
                               public InstallerObserver {
  public:
+  // The controller's view of the installer window (InstallerWindow).
+  class Window {
+   public:
+    virtual ~Window() = default;
+    virtual void AddDelegate(InstallerWindowDelegate* delegate) = 0;
+    virtual void RemoveDelegate(InstallerWindowDelegate* delegate) = 0;
+    // The progress text of progress |phase| (0 to 5).
+    virtual void SetProgressText(int phase) = 0;
+    // Shows the progress page with a bar from |start| to |end|.
+    virtual void SetProgressRange(uint16_t start, uint16_t end, bool marquee) = 0;
+    virtual void SetProgressPos(int value) = 0;
+    virtual void ShowError(std::wstring_view text, bool offer_full_package,
+                           std::string_view reason) = 0;
+    // A standard error box; the window calls OnCancel once it is answered.
+    virtual void ShowMessageBox(std::wstring_view text) = 0;
+    // The owner of the dialogs the fetcher asks for.
+    virtual HWND GetHWND() const = 0;
+  };
   // The controller's view of the package fetcher.
   class Fetcher {
    public:
@@ -75,7 +96,7 @@ class InstallerUIController : public SettingsObserver,
     virtual void Start(const std::string& tracking_data, base::OnceClosure completion) = 0;
   };
   // Makes the window; null when it cannot be created.
-  using WindowFactory = base::OnceCallback<std::unique_ptr<InstallerWindow>(
+  using WindowFactory = base::OnceCallback<std::unique_ptr<Window>(
       Settings* settings, std::unique_ptr<StatsScope> scope, bool run_immediately)>;
 
   struct Parts {
@@ -199,7 +220,7 @@ class InstallerUIController : public SettingsObserver,
   StatsSender stats_;
   WindowFactory window_factory_;
   base::OnceClosure done_;
-  std::unique_ptr<InstallerWindow> window_;
+  std::unique_ptr<Window> window_;
   std::unique_ptr<Fetcher> fetcher_;
   std::unique_ptr<Runner> runner_;
   std::unique_ptr<OverridesFetcher> overrides_fetcher_;

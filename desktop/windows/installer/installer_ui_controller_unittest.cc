@@ -36,26 +36,26 @@ struct WindowLog {
   base::RepeatingClosure on_error;
 };
 
-class FakeWindow : public InstallerWindow {
+class FakeWindow : public InstallerUIController::Window {
  public:
   explicit FakeWindow(WindowLog* log) : log_(log) {}
   ~FakeWindow() override { log_->destroyed = true; }
   void AddDelegate(InstallerWindowDelegate* delegate) override { log_->delegate = delegate; }
   void RemoveDelegate(InstallerWindowDelegate* delegate) override { log_->delegate = nullptr; }
   void SetProgressText(int phase) override {}
-  void SetProgressRange(int start, unsigned end, bool marquee) override {
+  void SetProgressRange(uint16_t start, uint16_t end, bool marquee) override {
     EXPECT_EQ(InstallerUIController::kProgressRange, end);
     log_->range_starts.push_back(start);
     log_->positions.push_back(start);
   }
   void SetProgressPos(int pos) override { log_->positions.push_back(pos); }
-  void ShowError(const std::wstring& text, bool offer_full_package,
-                 const std::string& reason) override {
-    log_->errors.push_back({text, offer_full_package, reason});
+  void ShowError(std::wstring_view text, bool offer_full_package,
+                 std::string_view reason) override {
+    log_->errors.push_back({std::wstring(text), offer_full_package, std::string(reason)});
     if (log_->on_error)
       log_->on_error.Run();
   }
-  void ShowMessageBox(int message_id) override {}
+  void ShowMessageBox(std::wstring_view text) override {}
   HWND GetHWND() const override { return nullptr; }
 
  private:
@@ -135,7 +135,9 @@ class InstallerUIControllerTest : public testing::Test {
         defer_overrides_ ? &overrides_completion_ : nullptr);
     parts.window_factory = base::BindOnce(
         [](WindowLog* log, Settings*, std::unique_ptr<StatsScope>,
-           bool) -> std::unique_ptr<InstallerWindow> { return std::make_unique<FakeWindow>(log); },
+           bool) -> std::unique_ptr<InstallerUIController::Window> {
+          return std::make_unique<FakeWindow>(log);
+        },
         &window_log_);
     controller_.Start(&settings_, std::move(parts), false,
                       base::BindOnce([](bool* done) { *done = true; }, &done_));
