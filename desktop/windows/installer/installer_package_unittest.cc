@@ -21,6 +21,7 @@
 #include "base/win/registry.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/shortcut.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
@@ -150,6 +151,12 @@ class InstallerPackageTest : public testing::Test {
     environment_.uninstall_launcher = &uninstall_launcher_;
     for (SettingsFlag flag : {DESKTOP_SHORTCUT, START_MENU_SHORTCUT, QUICK_LAUNCH_SHORTCUT})
       settings_.Set(flag, true);
+    // The shell caches the system's folders in HKEY_LOCAL_MACHINE the first
+    // time a process makes a shell link; that happens here, not in a run.
+    base::win::ShortcutProperties properties;
+    properties.target = package_1_.Append(L"launcher.exe");
+    ASSERT_TRUE(base::win::CreateShortcutLink(root_.Append(L"warm-up.lnk"), properties));
+    ASSERT_TRUE(base::DeleteFile(root_.Append(L"warm-up.lnk")));
   }
 
   // The state of this installation's autoupdate task.
