@@ -133,8 +133,20 @@ TEST(InstallerImagesTest, ImagesHaveTheirFormats) {
     EXPECT_EQ(std::string_view("\x89PNG\r\n\x1A\n", 8), ResourceBytes(id, L"PNG").substr(0, 8))
         << id;
   }
-  EXPECT_NE(nullptr, LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_INSTALLER),
-                                IMAGE_ICON, 32, 32, LR_SHARED));
+  // The window uses the icon as its big and small icon.
+  for (int size : {16, 32, 48}) {
+    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                               MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
+                                               size, size, LR_SHARED));
+    ASSERT_NE(nullptr, icon) << size;
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(icon, &info)) << size;
+    BITMAP bitmap = {};
+    GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+    EXPECT_EQ(size, bitmap.bmWidth);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
 }
 
 TEST(InstallerTextsTest, TermsTextIsPlainText) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -62,6 +63,7 @@ BOOL CALLBACK CollectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 
 TEST(StringTablesTest, EveryOfferedCodeIsInTheLanguageTable) {
   const std::vector<std::wstring> languages = OfferedLanguages();
+  EXPECT_EQ(45u, languages.size());
   std::map<LCID, std::wstring> codes_by_lcid;
   for (const std::wstring& code : languages) {
     const LCID lcid = GetLanguageLcid(code);
@@ -123,6 +125,10 @@ TEST(StringTablesTest, NonAsciiTextSurvives) {
             GetLocalizedStringForLanguage(L"ru", 37051));
   EXPECT_EQ(L"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac",
             GetLocalizedStringForLanguage(L"el", 37051));
+  EXPECT_EQ(L"\u65e5\u672c\u8a9e", GetLocalizedStringForLanguage(L"ja", 37051));
+  EXPECT_EQ(L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629",
+            GetLocalizedStringForLanguage(L"ar", 37051));
+  EXPECT_EQ(L"\u05e2\u05d1\u05e8\u05d9\u05ea", GetLocalizedStringForLanguage(L"he", 37051));
   EXPECT_EQ(L"Downloading\u2026", GetLocalizedStringForLanguage(L"en", 37025));
 }
 
@@ -134,6 +140,43 @@ TEST(StringTablesTest, LanguageNamesAreDistinct) {
     const std::wstring name = GetLocalizedStringForLanguage(code, 37051);
     EXPECT_TRUE(codes_by_name.emplace(name, code).second)
         << code << " and " << codes_by_name[name];
+  }
+}
+
+// The access key of a control text: the character after a single "&".
+wchar_t AccessKey(const std::wstring& text) {
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != L'&')
+      continue;
+    if (text[i + 1] != L'&')
+      return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(
+          CharLowerW(reinterpret_cast<wchar_t*>(static_cast<uintptr_t>(text[i + 1])))));
+    ++i;
+  }
+  return 0;
+}
+
+// Controls shown together must not share an access key, or Alt+key reaches
+// only the first of them.
+TEST(StringTablesTest, AccessKeysAreUniqueOnEachPage) {
+  const std::vector<std::vector<int>> pages = {
+      {37010, 37011, 37012, 37016, 37018, 37019, 37020, 37009},  // options
+      {37048, 37049, 37009},                                       // error
+      {37036, 37037},                                              // uninstall
+  };
+  for (const std::wstring& code : OfferedLanguages()) {
+    const LANGID language = static_cast<LANGID>(GetLanguageLcid(code));
+    for (const std::vector<int>& page : pages) {
+      std::map<wchar_t, int> ids_by_key;
+      for (int id : page) {
+        const wchar_t key = AccessKey(Load(language, id));
+        EXPECT_NE(0, key) << code << " " << id;
+        if (key) {
+          EXPECT_TRUE(ids_by_key.emplace(key, id).second)
+              << code << " " << id << " and " << ids_by_key[key];
+        }
+      }
+    }
   }
 }
 

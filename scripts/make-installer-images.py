@@ -1,11 +1,13 @@
 #!/usr/bin/python3
-"""Draws the installer window's images into resources/: the window background
-(JPEG), the logo and the error badge (PNG with alpha). Needs python3-pil and
+"""Draws the installer's images into resources/: the window background
+(JPEG), the logo and the error badge (PNG with alpha), and the icon. Needs python3-pil and
 the DejaVu fonts (Debian: python3-pil, fonts-dejavu-core).
 
 Shapes are drawn at four times their size and scaled down, which smooths
 their edges."""
+import io
 import os
+import struct
 import sys
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
@@ -68,6 +70,41 @@ def make_badge(path):
     downscale(image, (size, size)).save(path, optimize=True)
 
 
+def icon_dib(image):
+    """An icon image as Windows reads it everywhere: a 32-bit DIB of twice the
+    height (colour rows bottom-up, then the 1-bit mask)."""
+    width, height = image.size
+    header = struct.pack("<IiiHHIIiiII", 40, width, height * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = image.load()
+    colour = bytearray()
+    for y in reversed(range(height)):
+        for x in range(width):
+            r, g, b, a = pixels[x, y]
+            colour += bytes((b, g, r, a))
+    mask_row = ((width + 31) // 32) * 4
+    return header + bytes(colour) + bytes(mask_row * height)
+
+
+def make_icon(path):
+    """The product mark alone, in the sizes Windows picks from: small sizes as
+    DIBs, the largest as PNG (as Windows stores it)."""
+    big = Image.new("RGBA", (256 * SCALE, 256 * SCALE), (0, 0, 0, 0))
+    draw_mark(ImageDraw.Draw(big), (0, 0, 256 * SCALE - 1, 256 * SCALE - 1))
+    entries = []
+    for size in (16, 24, 32, 48, 64):
+        entries.append((size, icon_dib(downscale(big, (size, size)))))
+    png = io.BytesIO()
+    downscale(big, (256, 256)).save(png, format="PNG", optimize=True)
+    entries.append((256, png.getvalue()))
+    out = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    for size, data in entries:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(data), offset)
+        offset += len(data)
+    with open(path, "wb") as f:
+        f.write(out + b"".join(data for _, data in entries))
+
+
 def make_background(path):
     """White at the top where the texts are, fading into a pale grey with two
     soft red waves along the bottom edge."""
@@ -95,6 +132,7 @@ def main():
     make_background(os.path.join(out, "background.jpg"))
     make_logo(os.path.join(out, "logo.png"))
     make_badge(os.path.join(out, "error_badge.png"))
+    make_icon(os.path.join(out, "velto.ico"))
 
 
 if __name__ == "__main__":

@@ -4,13 +4,15 @@ corrupted, and tracking data given on the command line instead; what of the
 tracking data reaches the settings of a front end."""
 
 import json
+import re
 import shutil
 import struct
 import subprocess
+import time
 
 import pytest
 
-from conftest import copy_installer, run_and_read_log
+from conftest import copy_installer, new_logs, run_and_read_log
 
 TRACKING = {"uuid": "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0",
             "utm": {"medium": "e2e", "defbr": "true", "fsce": "false"}}
@@ -47,19 +49,54 @@ def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path):
     assert result.returncode == 1
 
 
-def test_corrupted_payload_creates_no_settings(wine, log_dir, tmp_path):
+def corrupted_installer(tmp_path):
     exe = copy_installer(tmp_path / "corrupted")
     image = bytearray(exe.read_bytes())
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     # The security directory of a PE32+ image names a table past the file end.
     struct.pack_into("<II", image, pe + 168, len(image) + 4096, 512)
     exe.write_bytes(bytes(image))
+    return exe
 
-    result, log = run_and_read_log(wine, log_dir, exe, "--v=2")
+
+def test_corrupted_payload_silent_creates_no_settings(wine, log_dir, tmp_path):
+    result, log = run_and_read_log(wine, log_dir, corrupted_installer(tmp_path), "--v=2",
+                                   "--silent")
     assert "] Security directory is located past the image file length\n" in log
     assert "] Corrupted payload\n" in log
+    assert "Displaying custom message box" not in log
     assert "Instantiating settings" not in log
     assert result.returncode == 1
+
+
+def test_corrupted_payload_shows_the_message_until_it_is_closed(wine, log_dir, tmp_path):
+    exe = corrupted_installer(tmp_path)
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    process = subprocess.Popen(["wine", str(exe), "--v=2", "--language=de"], env=wine.env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 90
+        log = ""
+        while "] Displaying custom message box\n" not in log:
+            assert time.monotonic() < deadline, "the message box did not come up"
+            assert process.poll() is None, "the installer ended without its message box"
+            logs = new_logs(log_dir, before)
+            log = logs[0].read_text(encoding="utf-8") if logs else ""
+            time.sleep(0.1)
+        # The box waits for its answer: closing it (what taskkill without /f
+        # asks of a window) ends the run.
+        pid = int(re.search(r"^\[(\d+):", log, re.M).group(1))
+        wine.run(["taskkill", "/pid", str(pid)])
+        assert process.wait(timeout=90) == 1
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    log = new_logs(log_dir, before)[0].read_text(encoding="utf-8")
+    assert "] Destroying custom message box\n" in log
+    assert "Corrupted payload" not in log
+    assert "Instantiating settings" not in log
 
 
 def run_front_end(wine, log_dir, exe, tmp_path, *args):

@@ -18,11 +18,19 @@
 #include "base/strings/string_split.h"
 #include "base/test/test_environment.h"
 #include "base/time/time.h"
+#include "base/win/registry.h"
+#include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/shortcut.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
+#include "desktop/windows/installer/service/task_scheduler_v1.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
+#include "desktop/windows/installer/steps/autoupdate_task.h"
+#include "desktop/windows/installer/steps/shortcut_installer.h"
+#include "desktop/windows/installer/steps/uninstall_process_launcher.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/steps/copy_file_step.h"
 #include "desktop/windows/installer/steps/installer_step.h"
@@ -36,6 +44,67 @@ namespace {
 class NullOsOperations : public OsOperations {
  public:
   void SetUpDefaultBrowser(const Settings& settings, const InstallationStatus* status) override {}
+};
+
+// Task Scheduler 1.0 as the system keeps it. Its in-process COM server and
+// the account names it asks for are found only under the real
+// HKEY_LOCAL_MACHINE, which the test process redirects: the redirection is
+// lifted for each call (they write only the task's file).
+class SystemTaskSchedulerV1 : public TaskScheduler {
+ public:
+  bool Init() override {
+    ScopedRealLocalMachine real_local_machine;
+    return scheduler_.Init();
+  }
+  bool CreateTask(const ScheduledTaskInfo& info) override {
+    ScopedRealLocalMachine real_local_machine;
+    return scheduler_.CreateTask(info);
+  }
+  void DeleteStaleTasks() override {
+    ScopedRealLocalMachine real_local_machine;
+    scheduler_.DeleteStaleTasks();
+  }
+  void DeleteTask(const std::wstring& suffix) override {
+    ScopedRealLocalMachine real_local_machine;
+    scheduler_.DeleteTask(suffix);
+  }
+  void SetDailyInterval(const std::wstring& suffix, int days) override {
+    ScopedRealLocalMachine real_local_machine;
+    scheduler_.SetDailyInterval(suffix, days);
+  }
+  void SetEnabled(const std::wstring& suffix, bool enabled) override {
+    ScopedRealLocalMachine real_local_machine;
+    scheduler_.SetEnabled(suffix, enabled);
+  }
+  bool RunNow(const std::wstring& suffix, const std::vector<std::wstring>& arguments) override {
+    ScopedRealLocalMachine real_local_machine;
+    return scheduler_.RunNow(suffix, arguments);
+  }
+  TaskState GetState(const std::wstring& suffix) override {
+    ScopedRealLocalMachine real_local_machine;
+    return scheduler_.GetState(suffix);
+  }
+  base::Time GetLastRunTime(const std::wstring& suffix) override {
+    ScopedRealLocalMachine real_local_machine;
+    return scheduler_.GetLastRunTime(suffix);
+  }
+
+ private:
+  TaskSchedulerV1 scheduler_;
+};
+
+// Writes down what an uninstallation would start outside the installation.
+class RecordingUninstallLauncher : public UninstallProcessLauncher {
+ public:
+  bool RunAndWait(const std::wstring& program, const std::wstring& parameters) override {
+    started.push_back(program);
+    return true;
+  }
+  bool StartThroughWmi(const std::wstring& command_line) override {
+    started.push_back(command_line);
+    return true;
+  }
+  std::vector<std::wstring> started;
 };
 
 // Runs the real step it wraps, then reports a failure: the run has to take
@@ -58,22 +127,110 @@ class FailingStep : public InstallerStep {
 class InstallerPackageTest : public testing::Test {
  protected:
   void SetUp() override {
-    package_1_ = FixturePackage(1);
-    package_2_ = FixturePackage(2);
-    ASSERT_TRUE(base::PathExists(package_1_.Append(L"files_list"))) << package_1_.AsUTF8Unsafe();
     root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"pkg"));
-    known_folders_ = std::make_unique<ScopedKnownFolders>(root_.Append(L"known"));
-    install_ = root_.Append(L"Programs\\Velto");
+    // Copies of their own, for runs write into them.
+    package_1_ = root_.Append(L"package-1");
+    package_2_ = root_.Append(L"package-2");
+    ASSERT_TRUE(base::CopyDirectory(FixturePackage(1), package_1_, true));
+    ASSERT_TRUE(base::CopyDirectory(FixturePackage(2), package_2_, true));
+    ASSERT_TRUE(base::PathExists(package_1_.Append(L"files_list"))) << package_1_.AsUTF8Unsafe();
+    // What a run may change lies below |machine_|; the packages beside it
+    // are the run's input (a run leaves its master shortcut there).
+    machine_ = root_.Append(L"machine");
+    known_folders_ = std::make_unique<ScopedKnownFolders>(machine_.Append(L"known"));
+    install_ = machine_.Append(L"Programs\\Velto");
     command_line_.AppendSwitchASCII(switches::kServerTrackingData, "tracking_data.json");
     environment_.privileges = &privileges_;
     environment_.command_line = &command_line_;
     environment_.clock = &clock_;
     environment_.step_retry_delay = base::TimeDelta();
+    // The autoupdate task goes to Task Scheduler 1.0, which Wine keeps for
+    // real (2.0 stores no triggers there).
+    environment_.task_scheduler_factory = base::BindRepeating(
+        []() -> std::unique_ptr<TaskScheduler> { return std::make_unique<SystemTaskSchedulerV1>(); });
+    environment_.uninstall_launcher = &uninstall_launcher_;
+    for (SettingsFlag flag : {DESKTOP_SHORTCUT, START_MENU_SHORTCUT, QUICK_LAUNCH_SHORTCUT})
+      settings_.Set(flag, true);
+    // The shell caches the system's folders in HKEY_LOCAL_MACHINE the first
+    // time a process makes a shell link; that happens here, not in a run.
+    base::win::ShortcutProperties properties;
+    properties.target = package_1_.Append(L"launcher.exe");
+    ASSERT_TRUE(base::win::CreateShortcutLink(root_.Append(L"warm-up.lnk"), properties));
+    ASSERT_TRUE(base::DeleteFile(root_.Append(L"warm-up.lnk")));
+  }
+
+  // The state of this installation's autoupdate task.
+  TaskState AutoupdateTaskState(const std::string& app_id) {
+    SystemTaskSchedulerV1 scheduler;
+    if (!scheduler.Init())
+      return TASK_UNKNOWN;
+    return scheduler.GetState(GetAutoupdateTaskSuffix(app_id));
+  }
+  // The Task Scheduler 1.0 files of this installation's tasks.
+  static int TaskFiles(const std::string& app_id) {
+    base::FilePath windows;
+    base::PathService::Get(base::DIR_WINDOWS, &windows);
+    int count = 0;
+    base::FileEnumerator tasks(windows.Append(L"Tasks"), false, base::FileEnumerator::FILES,
+                               L"*" + base::UTF8ToWide(app_id) + L"*.job");
+    for (base::FilePath path = tasks.Next(); !path.empty(); path = tasks.Next())
+      ++count;
+    return count;
+  }
+
+  // Every registry value the status records is on disk with its data.
+  void ExpectRecordedRegistryValuesOnDisk(const InstallationStatus& status) {
+    size_t values = 0;
+    for (const auto* keys : {&status.hkcu_keys, &status.hklm_keys}) {
+      HKEY root = keys == &status.hkcu_keys ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+      for (const InstallationStatus::RegistryKey& key : *keys) {
+        base::win::RegKey reg_key(root, base::UTF8ToWide(key.path).c_str(), KEY_READ);
+        ASSERT_TRUE(reg_key.Valid()) << key.path;
+        for (const InstallationStatus::RegistryValue& value : key.values) {
+          ++values;
+          std::wstring name = base::UTF8ToWide(value.name);
+          if (value.type == "REG_SZ" || value.type == "REG_EXPAND_SZ") {
+            std::wstring data;
+            EXPECT_EQ(ERROR_SUCCESS, reg_key.ReadValue(name.c_str(), &data)) << key.path;
+            EXPECT_EQ(value.data, base::WideToUTF8(data)) << key.path << " " << value.name;
+          } else if (value.type == "REG_DWORD") {
+            DWORD data = 0;
+            EXPECT_EQ(ERROR_SUCCESS, reg_key.ReadValueDW(name.c_str(), &data)) << key.path;
+            char text[16];
+            snprintf(text, sizeof(text), "%.8lx", static_cast<unsigned long>(data));
+            EXPECT_EQ(value.data, text) << key.path << " " << value.name;
+          } else {
+            EXPECT_TRUE(reg_key.HasValue(name.c_str())) << key.path << " " << value.name;
+          }
+        }
+      }
+    }
+    EXPECT_GT(values, 0u);
+  }
+
+  // How many shortcuts of the build lie in the known folder |key|.
+  static int ShortcutsIn(int key) {
+    base::FilePath folder;
+    base::PathService::Get(key, &folder);
+    int count = 0;
+    base::FileEnumerator shortcuts(folder, true, base::FileEnumerator::FILES,
+                                   ShortcutInstaller::GetShortcutName());
+    for (base::FilePath path = shortcuts.Next(); !path.empty(); path = shortcuts.Next())
+      ++count;
+    return count;
   }
 
   // The scratch folder, the registry and this test's scheduled tasks.
-  MachineSnapshot Snapshot() { return MachineSnapshot::Take(root_, base::UTF8ToWide(clock_.AppId())); }
-  void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
+  MachineSnapshot Snapshot() {
+    return MachineSnapshot::Take(machine_, base::UTF8ToWide(clock_.AppId()));
+  }
+  void TearDown() override {
+    base::PathService::RemoveOverride(base::DIR_EXE);
+    // The tasks are the system's: none may stay behind.
+    SystemTaskSchedulerV1 scheduler;
+    if (scheduler.Init())
+      scheduler.DeleteTask(GetAutoupdateTaskSuffix(clock_.AppId()));
+  }
 
   // Runs |operation| from |package| (an upgrade or install as the folder
   // says, unless |uninstall|); true when the run succeeded.
@@ -130,14 +287,17 @@ class InstallerPackageTest : public testing::Test {
   }
 
   base::ShadowingAtExitManager at_exit_;
+  base::win::ScopedCOMInitializer com_;
   base::MessageLoop loop_;
   base::FilePath package_1_;
   base::FilePath package_2_;
   base::FilePath root_;
+  base::FilePath machine_;
   base::FilePath install_;
   std::unique_ptr<ScopedKnownFolders> known_folders_;
   FakePrivileges privileges_;
   UniqueProcessClock clock_;
+  RecordingUninstallLauncher uninstall_launcher_;
   base::CommandLine command_line_{base::CommandLine::NO_PROGRAM};
   InstallerEnvironment environment_;
   InstallerTestSettings settings_;
@@ -152,6 +312,11 @@ TEST_F(InstallerPackageTest, InstallUpgradeAndUninstallForTheCurrentUser) {
   ExpectInstalledFrom(package_1_, version);
   std::string app_id = ReadStatus()->app_id;
   EXPECT_EQ(clock_.AppId(), app_id);
+  ExpectRecordedRegistryValuesOnDisk(*ReadStatus());
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_USER_DESKTOP));
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_START_MENU));
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_USER_QUICK_LAUNCH));
+  EXPECT_EQ(1, TaskFiles(app_id)) << AutoupdateTaskState(app_id);
 
   ASSERT_TRUE(RunFrom(package_2_, false));
   EXPECT_EQ(UPGRADING, settings_.operation);
@@ -168,26 +333,60 @@ TEST_F(InstallerPackageTest, InstallUpgradeAndUninstallForTheCurrentUser) {
   // Root files of the previous version that the new one lacks are gone.
   EXPECT_FALSE(base::PathExists(install_.Append(L"license.txt")));
   EXPECT_TRUE(base::PathExists(install_.Append(L"third_party_notices.txt")));
+  ExpectRecordedRegistryValuesOnDisk(*ReadStatus());
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_USER_DESKTOP));
+  EXPECT_EQ(1, TaskFiles(app_id)) << AutoupdateTaskState(app_id);
+  std::unique_ptr<InstallationStatus> upgraded = ReadStatus();
 
   ASSERT_TRUE(RunFrom(package_2_, true));
-  // The first version's files went with its kept status.
+  // The first version's files went with its kept status, the second's with
+  // the uninstallation; what the uninstallation keeps is the last install
+  // path of the user (no other registry value of the run stays), and
+  // folders the browser's own data may still need.
   EXPECT_FALSE(base::PathExists(install_.Append(version)));
   EXPECT_FALSE(base::PathExists(install_.Append(L"old_status")));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"installation_status.json")));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"launcher.exe")));
+  for (const std::wstring& file : upgraded->files)
+    EXPECT_FALSE(base::PathExists(install_.Append(upgraded->subfolder).Append(file))) << file;
+  for (const std::wstring& file : upgraded->root_files)
+    EXPECT_FALSE(base::PathExists(install_.Append(file))) << file;
+  for (const auto& key : upgraded->hkcu_keys) {
+    base::win::RegKey reg_key(HKEY_CURRENT_USER, base::UTF8ToWide(key.path).c_str(), KEY_READ);
+    for (const auto& value : key.values)
+      EXPECT_FALSE(reg_key.Valid() && reg_key.HasValue(base::UTF8ToWide(value.name).c_str()))
+          << key.path << " " << value.name;
+  }
+  EXPECT_EQ(0, ShortcutsIn(base::DIR_USER_DESKTOP));
+  EXPECT_EQ(0, ShortcutsIn(base::DIR_START_MENU));
+  EXPECT_EQ(0, ShortcutsIn(base::DIR_USER_QUICK_LAUNCH));
+  EXPECT_EQ(0, TaskFiles(app_id)) << AutoupdateTaskState(app_id);
 }
 
 TEST_F(InstallerPackageTest, InstallForAllUsersThroughThePrivilegesSeam) {
   settings_.Set(ALL_USERS_FLAG, true);
-  install_ = root_.Append(L"known\\Program Files\\Velto");
+  install_ = machine_.Append(L"known\\Program Files\\Velto");
   ASSERT_TRUE(RunFrom(package_1_, false));
   ExpectInstalledFrom(package_1_, base::UTF8ToWide(GetVersion()));
   EXPECT_TRUE(ReadStatus()->all_users);
   EXPECT_TRUE(privileges_.elevated_launches.empty());
+  ExpectRecordedRegistryValuesOnDisk(*ReadStatus());
+  EXPECT_FALSE(ReadStatus()->hklm_keys.empty());
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_COMMON_DESKTOP));
+  EXPECT_EQ(1, ShortcutsIn(base::DIR_COMMON_START_MENU));
+  EXPECT_EQ(0, ShortcutsIn(base::DIR_USER_DESKTOP));
+  std::string app_id = ReadStatus()->app_id;
+  EXPECT_EQ(1, TaskFiles(app_id)) << AutoupdateTaskState(app_id);
   ASSERT_TRUE(RunFrom(package_2_, false));
+  ExpectRecordedRegistryValuesOnDisk(*ReadStatus());
   ASSERT_TRUE(RunFrom(package_2_, true));
+  EXPECT_EQ(0, ShortcutsIn(base::DIR_COMMON_DESKTOP));
+  EXPECT_EQ(0, TaskFiles(app_id)) << AutoupdateTaskState(app_id);
+  EXPECT_FALSE(base::PathExists(install_.Append(L"installation_status.json")));
 
   // Without the rights, the same run hands over to an elevated copy.
   privileges_.elevated_administrator = false;
-  install_ = root_.Append(L"known\\Program Files\\Velto2");
+  install_ = machine_.Append(L"known\\Program Files\\Velto2");
   EXPECT_FALSE(RunFrom(package_1_, false));
   EXPECT_EQ(1u, privileges_.elevated_launches.size());
   EXPECT_FALSE(base::PathExists(install_));

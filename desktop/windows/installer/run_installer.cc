@@ -1,6 +1,7 @@
 #include "desktop/windows/installer/run_installer.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <memory>
@@ -9,10 +10,12 @@
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/json/json_reader.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/path_service.h"
+#include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
@@ -32,6 +35,10 @@
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/ui/custom_message_box.h"
+#include "desktop/windows/installer/ui/installer_string_ids.h"
+#include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "features/command_line_feature_reader.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
@@ -46,6 +53,10 @@ namespace {
 
 constexpr char kFilesList[] = "files_list";
 constexpr char kInstallerExperimentsKey[] = "installer-experiments";
+// With this feature the corrupted installer ends without a message box.
+constexpr char kQuilloLibraryFeature[] = "quillo-library";
+// Where the corrupted-installer message sends the user for a new download.
+constexpr char kMakerHomePage[] = "https://www.velto.example/";
 
 // Prints the first build-information switch present; false when none is.
 bool PrintBuildInformation(const base::CommandLine& command_line) {
@@ -88,6 +99,29 @@ void StartLogging(const base::CommandLine& command_line) {
             << GetStreamName();
   LOG(INFO) << "Command line: "
             << logging::UntrustedText(base::WideToUTF8(command_line.GetCommandLineString()));
+}
+
+void OnCorruptedInstallerMessageBoxResult(base::RunLoop* run_loop, int result) {
+  if (result == CustomMessageBox::kFirstButton || result == CustomMessageBox::kLinkClicked)
+    ShellExecuteA(nullptr, "open", kMakerHomePage, nullptr, nullptr, SW_SHOWNORMAL);
+  run_loop->QuitWhenIdle();
+}
+
+// Tells the user that the installer file is damaged, in the language of the
+// command line, and waits for the answer.
+void ShowCorruptedInstallerMessage(const base::CommandLine& command_line) {
+  CustomMessageBox message_box;
+  base::RunLoop run_loop(Win32DialogDispatcher::GetInstance());
+  std::wstring language = command_line.GetSwitchValueNative(switches::kLanguage);
+  RcL10nHandler::GetInstance()->SetLanguage(&language);
+  std::wstring text = GetLocalizedString(strings::kCorruptedInstallerText);
+  if (!message_box.Show(nullptr, strings::kCorruptedInstallerTitle, text,
+                        strings::kCorruptedInstallerGo, strings::kCorruptedInstallerCancel,
+                        base::BindRepeating(&OnCorruptedInstallerMessageBoxResult, &run_loop))) {
+    LOG(ERROR) << "Cannot initialize the message box";
+    return;
+  }
+  run_loop.Run();
 }
 
 // The modes that change the machine or drive a run, after the log is open.
@@ -236,9 +270,13 @@ bool InstallerRun::ReadPayload() {
       LOG(INFO) << "Found full package";
       break;
     case PayloadType::corrupted:
-      // The corrupted-installer message box belongs to the front ends, which
-      // this build does not have: the run ends without settings.
-      LOG(ERROR) << "Corrupted payload";
+      // The run ends without settings. A run that must not show a dialog
+      // (silent or back end: no window message loop) only logs.
+      if (IsFeatureEnabled(kQuilloLibraryFeature) || backend_ || silent_) {
+        LOG(ERROR) << "Corrupted payload";
+        return false;
+      }
+      ShowCorruptedInstallerMessage(command_line_);
       return false;
   }
   return true;

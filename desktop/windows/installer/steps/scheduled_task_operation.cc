@@ -13,22 +13,23 @@ ScheduledTaskOperation::ScheduledTaskOperation(SchedulerFactory factory,
 
 ScheduledTaskOperation::~ScheduledTaskOperation() = default;
 
-bool ScheduledTaskOperation::Apply(bool create) {
+bool ScheduledTaskOperation::Apply(bool create, bool undoing) {
   std::unique_ptr<TaskScheduler> scheduler = factory_.Run();
   if (!scheduler || !scheduler->Init()) {
     LOG(ERROR) << "Could not initialize task scheduler";
     return false;
   }
   scheduler->DeleteStaleTasks();
+  if (!undoing)
+    existed_ = scheduler->GetState(task_.name_suffix) != TASK_NOT_FOUND;
   if (create)
     return scheduler->CreateTask(task_);
-  existed_ = scheduler->GetState(task_.name_suffix) != TASK_NOT_FOUND;
   scheduler->DeleteTask(task_.name_suffix);
   return true;
 }
 
 bool ScheduledTaskOperation::Do(Transaction* nested) {
-  done_ = Apply(action_ == CREATE_TASK);
+  done_ = Apply(action_ == CREATE_TASK, false);
   return done_;
 }
 
@@ -36,7 +37,10 @@ void ScheduledTaskOperation::Undo() {
   if (!done_ || (action_ == DELETE_TASK && !existed_))
     return;
   done_ = false;
-  if (!Apply(action_ != CREATE_TASK))
+  // A creation that replaced the installation's task takes it back by making
+  // it again from the same description; one that added a task deletes it.
+  bool create = action_ == CREATE_TASK ? existed_ : true;
+  if (!Apply(create, true))
     LOG(WARNING) << "Could not take back the change of a scheduled task";
 }
 

@@ -1,10 +1,11 @@
 // ScheduledTaskOperation creates or deletes a scheduled task as an operation
 // of a transaction, so that a run that fails or is cancelled leaves the tasks
-// as they were: the undo of a creation deletes the task, the undo of a
-// deletion creates it again from the same description (when there was one
-// to delete). Both first let the
-// scheduler delete the product's stale tasks. A scheduler that cannot be
-// used fails the operation.
+// as they were: the undo of a creation deletes the task (or, when it
+// replaced a task of the same name, makes that again from the same
+// description); the undo of a deletion creates it again from the same
+// description (when there was one to delete). Both first let the scheduler
+// delete the product's stale tasks. A scheduler that cannot be used fails the
+// operation.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_SCHEDULED_TASK_OPERATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_SCHEDULED_TASK_OPERATION_H_
@@ -30,9 +31,9 @@ class ScheduledTaskOperation : public Operation {
   void Undo() override;
 
  private:
-  // Creates (|create|) or deletes the task; false when that failed. A
-  // deletion records in |existed_| whether there was a task to delete.
-  bool Apply(bool create);
+  // Creates (|create|) or deletes the task; false when that failed. Unless
+  // |undoing|, records in |existed_| whether the task was there before.
+  bool Apply(bool create, bool undoing);
 
   SchedulerFactory factory_;
   ScheduledTaskInfo task_;

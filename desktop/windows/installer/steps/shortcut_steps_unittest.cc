@@ -94,6 +94,27 @@ TEST_F(ShortcutStepsTest, AllUsersInstallUsesTheCommonFoldersAndTheUsersQuickLau
             host_.status.quick_launch_shortcut);
 }
 
+TEST_F(ShortcutStepsTest, PartnerShortcutOnlyWithPinningAndPartnerContent) {
+  host_.status.subfolder = L"47.0";
+  const base::FilePath resources = host_.install_path.Append(L"47.0\\resources");
+  ASSERT_TRUE(base::CreateDirectory(resources));
+  ASSERT_TRUE(base::WriteFile(resources.Append(L"tracking_user_agent.json"), "{}"));
+  settings_.language = L"ru";
+  RunStep<InstallShortcutsStep>();
+  EXPECT_FALSE(base::PathExists(host_.package_folder.Append(L"vk.lnk")));
+
+  settings_.Set(PINNED_SHORTCUT, true);
+  RunStep<InstallShortcutsStep>();
+  base::FilePath target;
+  std::wstring arguments;
+  ASSERT_TRUE(base::win::ResolveShortcut(host_.package_folder.Append(L"vk.lnk"), &target,
+                                         &arguments, nullptr));
+  EXPECT_EQ(L"https://vk.com/", arguments);
+  EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
+      target.value(), host_.install_path.Append(L"launcher.exe").value()));
+  EXPECT_FALSE(base::PathExists(host_.package_folder.Append(L"facebook.lnk")));
+}
+
 TEST_F(ShortcutStepsTest, StandAloneCopyGetsNoShortcut) {
   settings_.Set(COPY_ONLY, true);
   settings_.Set(DESKTOP_SHORTCUT, true);

@@ -90,7 +90,7 @@ class MachineSnapshot {
     snapshot.AddFiles(root, L"");
     base::FilePath windows;
     if (!task_marker.empty() && base::PathService::Get(base::DIR_WINDOWS, &windows))
-      snapshot.AddFiles(windows.Append(L"Tasks"), L"*" + task_marker + L"*");
+      snapshot.AddTasks(windows.Append(L"Tasks"), L"*" + task_marker + L"*");
     snapshot.AddKey(HKEY_CURRENT_USER, L"HKCU", L"");
     snapshot.AddKey(HKEY_LOCAL_MACHINE, L"HKLM", L"");
     return snapshot;
@@ -119,6 +119,14 @@ class MachineSnapshot {
   const std::map<std::string, std::string>& entries() const { return entries_; }
 
  private:
+  // A task's file records times of its own (creation, last run), so tasks
+  // are compared by name.
+  void AddTasks(const base::FilePath& folder, const std::wstring& pattern) {
+    base::FileEnumerator tasks(folder, false, base::FileEnumerator::FILES, pattern);
+    for (base::FilePath path = tasks.Next(); !path.empty(); path = tasks.Next())
+      entries_["task:" + path.BaseName().AsUTF8Unsafe()] = "";
+  }
+
   void AddFiles(const base::FilePath& root, const std::wstring& pattern) {
     base::FileEnumerator enumerator(root, pattern.empty(),
                                     base::FileEnumerator::FILES |
@@ -150,14 +158,19 @@ class MachineSnapshot {
 };
 
 // A clock whose time is unique to this test process, so that the app ids
-// (and the task names made from them) of parallel tests never meet.
+// (and the task names made from them) of parallel tests never meet: the
+// process id (unique among running processes) and the process's start.
 class UniqueProcessClock : public base::Clock {
  public:
-  base::Time Now() const override {
-    return base::Time::FromTimeT(1600000000 + static_cast<time_t>(::GetCurrentProcessId()) * 16);
-  }
+  UniqueProcessClock()
+      : seconds_(1600000000 + static_cast<time_t>(::GetCurrentProcessId() % 4096) * 65536 +
+                 static_cast<time_t>(::GetTickCount64() / 1000 % 65536)) {}
+  base::Time Now() const override { return base::Time::FromTimeT(seconds_); }
   // The decimal app id a new installation gets from this clock.
   std::string AppId() const { return std::to_string(Now().ToTimeT()); }
+
+ private:
+  time_t seconds_;
 };
 
 class InstallerTestSettings : public FakeSettings {

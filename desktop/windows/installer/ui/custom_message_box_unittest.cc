@@ -1,0 +1,107 @@
+#include "desktop/windows/installer/ui/custom_message_box.h"
+
+#include <richedit.h>
+
+#include <vector>
+
+#include "base/functional/bind.h"
+#include "desktop/windows/installer/ui/rich_text.h"
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
+#include "gtest/gtest.h"
+#include "resources/installer_resource_ids.h"
+
+namespace installer {
+namespace {
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return text;
+}
+
+class CustomMessageBoxTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    owner_ = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(owner_);
+  }
+  void TearDown() override { DestroyWindow(owner_); }
+
+  CustomMessageBox::ResultCallback Recorder() {
+    return base::BindRepeating([](std::vector<int>* results, int result) {
+      results->push_back(result);
+    }, &results_);
+  }
+
+  HWND Item(int id) { return GetDlgItem(box_.dialog(), id); }
+
+  HWND owner_ = nullptr;
+  std::vector<int> results_;
+  CustomMessageBox box_;
+};
+
+TEST_F(CustomMessageBoxTest, ShowsLocalizedTitleButtonsAndText) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"Plain text", 37068, 37069, Recorder()));
+  EXPECT_EQ(GetLocalizedString(37066), WindowText(box_.dialog()));
+  EXPECT_EQ(GetLocalizedString(37068), WindowText(Item(IDC_MESSAGE_FIRST_BUTTON)));
+  EXPECT_EQ(GetLocalizedString(37069), WindowText(Item(IDC_MESSAGE_SECOND_BUTTON)));
+  EXPECT_FALSE(GetLocalizedString(37068).empty());
+  EXPECT_EQ(L"Plain text", WindowText(Item(IDC_MESSAGE_TEXT)));
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_MESSAGE_FIRST_BUTTON)));
+  EXPECT_EQ(IDC_MESSAGE_FIRST_BUTTON, LOWORD(SendMessageW(box_.dialog(), DM_GETDEFID, 0, 0)));
+  EXPECT_EQ(Item(IDC_MESSAGE_FIRST_BUTTON), GetFocus());
+}
+
+TEST_F(CustomMessageBoxTest, WithoutFirstButtonTheSecondIsTheDefault) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"text", 0, 37002, Recorder()));
+  EXPECT_FALSE(IsWindowVisible(Item(IDC_MESSAGE_FIRST_BUTTON)));
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_MESSAGE_SECOND_BUTTON)));
+  EXPECT_EQ(IDC_MESSAGE_SECOND_BUTTON, LOWORD(SendMessageW(box_.dialog(), DM_GETDEFID, 0, 0)));
+  EXPECT_EQ(GetLocalizedString(37002), WindowText(Item(IDC_MESSAGE_SECOND_BUTTON)));
+}
+
+TEST_F(CustomMessageBoxTest, EachAnswerIsReportedAndTheBoxStays) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"text", 37068, 37069, Recorder()));
+  SendMessageW(Item(IDC_MESSAGE_FIRST_BUTTON), BM_CLICK, 0, 0);
+  SendMessageW(Item(IDC_MESSAGE_SECOND_BUTTON), BM_CLICK, 0, 0);
+  SendMessageW(box_.dialog(), WM_CLOSE, 0, 0);
+  EXPECT_EQ((std::vector<int>{CustomMessageBox::kFirstButton, CustomMessageBox::kSecondButton,
+                              CustomMessageBox::kClosed}),
+            results_);
+  EXPECT_TRUE(IsWindow(box_.dialog()));
+}
+
+TEST_F(CustomMessageBoxTest, ClickingTheLinkReportsItAndLeavesTheBoxOpen) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"Go to <a href=\"tos\">the site</a> now", 37068, 37069,
+                        Recorder()));
+  HWND text = Item(IDC_MESSAGE_TEXT);
+  std::wstring shown = WindowText(text);
+  size_t at = shown.find(L"the site");
+  ASSERT_NE(std::wstring::npos, at);
+  POINTL point = {};
+  SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), at + 2);
+  LPARAM where = MAKELPARAM(point.x + 1, point.y + 3);
+  SendMessageW(text, WM_LBUTTONDOWN, MK_LBUTTON, where);
+  SendMessageW(text, WM_LBUTTONUP, 0, where);
+  EXPECT_EQ(std::vector<int>{CustomMessageBox::kLinkClicked}, results_);
+  EXPECT_TRUE(IsWindow(box_.dialog()));
+}
+
+TEST_F(CustomMessageBoxTest, OwnerIsDisabledUntilDestroy) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"text", 37068, 37069, Recorder()));
+  EXPECT_FALSE(IsWindowEnabled(owner_));
+  HWND dialog = box_.dialog();
+  box_.Destroy();
+  EXPECT_TRUE(IsWindowEnabled(owner_));
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ(nullptr, box_.dialog());
+  // A second Destroy does nothing, not even to a re-disabled owner.
+  EnableWindow(owner_, FALSE);
+  box_.Destroy();
+  EXPECT_FALSE(IsWindowEnabled(owner_));
+  EnableWindow(owner_, TRUE);
+}
+
+}  // namespace
+}  // namespace installer
