@@ -6,6 +6,7 @@
 
 #include "base/logging.h"
 #include "desktop/windows/installer/ui/caret_hider.h"
+#include "desktop/windows/installer/ui/dialog_util.h"
 #include "desktop/windows/installer/ui/rich_text.h"
 #include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -41,13 +42,7 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
   if (owner_)
     EnableWindow(owner_, FALSE);
 
-  HANDLE big = LoadImageW(module, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
-                          GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
-  HANDLE small = LoadImageW(module, MAKEINTRESOURCEW(IDI_INSTALLER), IMAGE_ICON,
-                            GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                            LR_SHARED);
-  SendMessageW(dialog_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-  SendMessageW(dialog_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  SetInstallerIcons(dialog_);
   SetWindowTextW(dialog_, GetLocalizedString(title_id).c_str());
 
   HWND text_control = GetDlgItem(dialog_, IDC_MESSAGE_TEXT);
@@ -98,19 +93,12 @@ void CustomMessageBox::Report(int result) {
 // static
 INT_PTR CALLBACK CustomMessageBox::DialogProc(HWND dialog, UINT message, WPARAM wparam,
                                               LPARAM lparam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(dialog, GWLP_USERDATA, lparam);
-    return TRUE;
-  }
-  auto* box = reinterpret_cast<CustomMessageBox*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
+  auto* box = GetDialogOwner<CustomMessageBox>(dialog, message, lparam);
   if (!box)
-    return FALSE;
+    return message == WM_INITDIALOG;
   switch (message) {
     case WM_ACTIVATE:
-      if (LOWORD(wparam) == WA_INACTIVE)
-        Win32DialogDispatcher::GetInstance()->UnselectWindow(dialog);
-      else
-        Win32DialogDispatcher::GetInstance()->SelectWindow(dialog);
+      Win32DialogDispatcher::GetInstance()->OnDialogActivation(dialog, wparam);
       return FALSE;
     case WM_CLOSE:
       box->Report(kClosed);

@@ -37,6 +37,13 @@ void Win32DialogDispatcher::UnselectWindow(HWND window) {
   selected_window_ = nullptr;
 }
 
+void Win32DialogDispatcher::OnDialogActivation(HWND dialog, WPARAM wparam) {
+  if (LOWORD(wparam) == WA_INACTIVE)
+    UnselectWindow(dialog);
+  else
+    SelectWindow(dialog);
+}
+
 uint32_t Win32DialogDispatcher::Dispatch(const MSG& msg) {
   if (!selected_window_)
     return POST_DISPATCH_PERFORM_DEFAULT;

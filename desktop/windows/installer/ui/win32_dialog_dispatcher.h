@@ -32,6 +32,9 @@ class Win32DialogDispatcher : public base::MessagePumpDispatcher {
   // is deactivated after another was activated leaves that one selected.
   void UnselectWindow(HWND window);
   HWND selected_window() const { return selected_window_; }
+  // Selects |dialog| when WM_ACTIVATE's |wparam| says it was activated,
+  // unselects it when deactivated.
+  void OnDialogActivation(HWND dialog, WPARAM wparam);
 
   // base::MessagePumpDispatcher:
   uint32_t Dispatch(const MSG& msg) override;

@@ -1,0 +1,835 @@
+#include "desktop/windows/installer/ui/installer_window.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/resource_util.h"
+#include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/stats_scope.h"
+#include "desktop/windows/installer/ui/caret_hider.h"
+#include "desktop/windows/installer/ui/dialog_util.h"
+#include "desktop/windows/installer/ui/installer_string_ids.h"
+#include "desktop/windows/installer/ui/rich_text.h"
+#include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
+#include "desktop/windows/rc_l10n_handler/available_languages.h"
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
+#include "resources/installer_resource_ids.h"
+
+namespace installer {
+
+namespace {
+
+constexpr char kPageSequence[] = "ui.page_sequence";
+constexpr char kPageType[] = "page_type";
+constexpr char kNavigationAction[] = "navigation_action";
+constexpr char kNavigationTime[] = "navigation_time";
+constexpr COLORREF kLinkColour = 0x686868;
+constexpr COLORREF kTaglineColour = 0x2C1BFF;
+constexpr wchar_t kTosLink[] = L"tos";
+
+// Visibility of the main dialog's controls per page, applied in this order.
+struct PageControl {
+  int id;
+  bool shown[6];  // WELCOME, UNINSTALL, TOS, OPTIONS, PROGRESS, ERROR_PAGE
+};
+constexpr PageControl kPageControls[] = {
+    {IDC_BANNER, {true, true, false, false, true, true}},
+    {IDC_TERMS_TEXT, {false, false, true, false, false, false}},
+    {IDC_BACK_BUTTON, {false, false, true, true, false, true}},
+    {IDC_TAGLINE, {true, false, false, false, false, false}},
+    {IDC_TERMS_SENTENCE, {true, false, false, false, false, false}},
+    {IDC_OPTIONS_BUTTON, {true, false, false, false, false, false}},
+    {IDC_ACCEPT_BUTTON, {true, false, true, true, false, false}},
+    {IDC_THANK_YOU_TITLE, {false, false, false, false, true, false}},
+    {IDC_STATUS_TEXT, {false, false, false, false, true, true}},
+    {IDC_PROGRESS_BAR, {false, false, false, false, true, false}},
+    {IDC_INSTALL_FAILURE_TITLE, {false, false, false, false, false, true}},
+    {IDC_UNINSTALL_FAILURE_TITLE, {false, false, false, false, false, true}},
+    {IDC_TRY_AGAIN_BUTTON, {false, false, false, false, false, true}},
+    {IDC_FULL_PACKAGE_BUTTON, {false, false, false, false, false, true}},
+    {IDC_CANCEL_BUTTON, {false, true, false, false, false, false}},
+    {IDC_UNINSTALL_BUTTON, {false, true, false, false, false, false}},
+    {IDC_DELETE_USER_DATA_CHECK, {false, true, false, false, false, false}},
+    {IDC_UNINSTALL_QUESTION, {false, true, false, false, false, false}},
+};
+
+struct ControlText {
+  int control;
+  int string;
+};
+constexpr ControlText kInstallTexts[] = {
+    {IDC_OPTIONS_BUTTON, strings::kOptions},
+    {IDC_BACK_BUTTON, strings::kBack},
+    {IDC_LANGUAGE_LABEL, strings::kLanguage},
+    {IDC_INSTALL_FOR_LABEL, strings::kInstallFor},
+    {IDC_INSTALL_PATH_LABEL, strings::kInstallPath},
+    {IDC_CHANGE_BUTTON, strings::kChange},
+    {IDC_INVALID_PATH_TEXT, strings::kInvalidPath},
+    {IDC_DEFAULT_BROWSER_CHECK, strings::kMakeDefaultBrowser},
+    {IDC_IMPORT_CHECK, strings::kImportData},
+    {IDC_USAGE_DATA_CHECK, strings::kShareUsageData},
+    {IDC_THANK_YOU_TITLE, strings::kThankYou},
+    {IDC_INSTALL_FAILURE_TITLE, strings::kInstallFailed},
+    {IDC_TRY_AGAIN_BUTTON, strings::kTryAgain},
+    {IDC_FULL_PACKAGE_BUTTON, strings::kGetFullInstaller},
+    {IDC_CANCEL_BUTTON, strings::kCancel},
+};
+constexpr ControlText kUninstallTexts[] = {
+    {IDC_BACK_BUTTON, strings::kBack},
+    {IDC_INSTALL_FAILURE_TITLE, strings::kUninstallFailed},
+    {IDC_UNINSTALL_FAILURE_TITLE, strings::kUninstallFailed},
+    {IDC_TRY_AGAIN_BUTTON, strings::kTryAgain},
+    {IDC_CANCEL_BUTTON, strings::kCancel},
+    {IDC_UNINSTALL_BUTTON, strings::kUninstall},
+    {IDC_UNINSTALL_QUESTION, strings::kUninstallQuestion},
+    {IDC_DELETE_USER_DATA_CHECK, strings::kDeleteUserData},
+};
+
+int FocusOf(int32_t page) {
+  switch (page) {
+    case InstallerWindow::WELCOME:
+    case InstallerWindow::TOS:
+    case InstallerWindow::OPTIONS:
+      return IDC_ACCEPT_BUTTON;
+    case InstallerWindow::UNINSTALL:
+      return IDC_UNINSTALL_BUTTON;
+    case InstallerWindow::ERROR_PAGE:
+      return IDC_TRY_AGAIN_BUTTON;
+  }
+  return 0;
+}
+
+HFONT CreatePointFont(HWND window, int points, int weight, const wchar_t* face, DWORD quality) {
+  HDC dc = GetDC(window);
+  int height = -MulDiv(points, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  ReleaseDC(window, dc);
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS, quality,
+                     quality == DEFAULT_QUALITY ? DEFAULT_PITCH : VARIABLE_PITCH, face);
+}
+
+std::wstring ComboText(HWND combo) {
+  LRESULT selection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (selection != CB_ERR) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, selection, 0);
+    if (length != CB_ERR) {
+      std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+      LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, selection,
+                                    reinterpret_cast<LPARAM>(text.data()));
+      text.resize(copied == CB_ERR ? 0 : static_cast<size_t>(copied));
+      return text;
+    }
+  }
+  int length = GetWindowTextLengthW(combo);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(GetWindowTextW(combo, text.data(), length + 1));
+  return text;
+}
+
+// The message box whose buttons the CBT hook renames.
+HHOOK g_message_box_hook = nullptr;
+
+LRESULT CALLBACK LocalizeButtonsHook(int code, WPARAM wparam, LPARAM) {
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wparam);
+    const ControlText kButtons[] = {
+        {IDYES, strings::kYes}, {IDNO, strings::kNo}, {IDOK, strings::kOk}};
+    for (const ControlText& button : kButtons) {
+      if (HWND control = GetDlgItem(box, button.control))
+        SetWindowTextW(control, GetLocalizedString(button.string).c_str());
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+// static
+const char* InstallerWindow::GetPageName(int32_t page) {
+  switch (page) {
+    case WELCOME:
+      return "WELCOME";
+    case UNINSTALL:
+      return "UNINSTALL";
+    case TOS:
+      return "TOS";
+    case OPTIONS:
+      return "OPTIONS";
+    case PROGRESS:
+      return "PROGRESS";
+    case ERROR_PAGE:
+      return "ERROR";
+  }
+  return "invalid";
+}
+
+// static
+std::unique_ptr<InstallerWindow> InstallerWindow::Create(Settings* settings,
+                                                         std::unique_ptr<StatsScope> root_scope,
+                                                         bool run_immediately) {
+  InitRichEdit();
+  std::unique_ptr<InstallerWindow> window(
+      new InstallerWindow(settings, std::move(root_scope), run_immediately));
+  if (!window->Init()) {
+    PLOG(ERROR) << "Window creation failed.";
+    return nullptr;
+  }
+  return window;
+}
+
+InstallerWindow::InstallerWindow(Settings* settings, std::unique_ptr<StatsScope> root_scope,
+                                 bool run_immediately)
+    : settings_(settings),
+      run_immediately_(run_immediately),
+      available_languages_(GetAvailableLanguages()),
+      root_scope_(std::move(root_scope)) {
+  if (!run_immediately_)
+    settings_->AddObserver(this);
+}
+
+InstallerWindow::~InstallerWindow() {
+  if (!run_immediately_)
+    settings_->RemoveObserver(this);
+  if (main_dialog_) {
+    Win32DialogDispatcher::GetInstance()->UnselectWindow(main_dialog_);
+    DestroyWindow(main_dialog_);
+  }
+  page_scope_.reset();
+  root_scope_.reset();
+  for (HFONT font : {bold_font_, large_font_, headline_font_}) {
+    if (font)
+      DeleteObject(font);
+  }
+}
+
+// static
+bool InstallerWindow::IsRightToLeftLanguage(const std::wstring& code) {
+  DWORD layout = 0;
+  if (code.empty() ||
+      !GetLocaleInfoEx(code.c_str(), LOCALE_IREADINGLAYOUT | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<wchar_t*>(&layout), sizeof(layout) / sizeof(wchar_t))) {
+    return false;
+  }
+  return layout == 1;
+}
+
+bool InstallerWindow::Init() {
+  HINSTANCE module = GetModuleHandleW(nullptr);
+  // Windows made from now on, the message boxes included, are mirrored for a
+  // right-to-left language.
+  SetProcessDefaultLayout(IsRightToLeftLanguage(settings_->GetInstallLanguage()) ? LAYOUT_RTL
+                                                                                 : 0);
+  main_dialog_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_WINDOW), nullptr,
+                                    &InstallerWindow::DialogProc, reinterpret_cast<LPARAM>(this));
+  if (!main_dialog_)
+    return false;
+  options_dialog_ =
+      CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_OPTIONS), main_dialog_,
+                         &InstallerWindow::OptionsDialogProc, reinterpret_cast<LPARAM>(this));
+  if (!options_dialog_)
+    return false;
+  InitMainDialog();
+  InitOptionsDialog();
+  ShowPage(settings_->GetUninstall() ? UNINSTALL : (run_immediately_ ? PROGRESS : WELCOME));
+  ShowWindow(main_dialog_, SW_SHOW);
+  UpdateTexts();
+  if (!settings_->IsFetchingStatus())
+    UpdateControls(true);
+  return true;
+}
+
+void InstallerWindow::InitMainDialog() {
+  SetInstallerIcons(main_dialog_);
+
+  bold_font_ = CreatePointFont(main_dialog_, 8, FW_BOLD, L"MS Shell Dlg", ANTIALIASED_QUALITY);
+  large_font_ = CreatePointFont(main_dialog_, 14, 500, L"MS Shell Dlg 2", ANTIALIASED_QUALITY);
+  headline_font_ = CreatePointFont(main_dialog_, 22, FW_BLACK, L"Segoe UI", ANTIALIASED_QUALITY);
+  SendDlgItemMessageW(main_dialog_, IDC_UNINSTALL_QUESTION, WM_SETFONT,
+                      reinterpret_cast<WPARAM>(bold_font_), FALSE);
+  for (int id : {IDC_THANK_YOU_TITLE, IDC_INSTALL_FAILURE_TITLE, IDC_UNINSTALL_FAILURE_TITLE}) {
+    SendDlgItemMessageW(main_dialog_, id, WM_SETFONT, reinterpret_cast<WPARAM>(large_font_),
+                        FALSE);
+  }
+  HWND sentence = GetDlgItem(main_dialog_, IDC_TERMS_SENTENCE);
+  SendMessageW(sentence, EM_SETEVENTMASK, 0, ENM_LINK);
+  HideCaretOnFocus(sentence);
+  HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
+  HideCaretOnFocus(tagline);
+  SendMessageW(tagline, WM_SETFONT, reinterpret_cast<WPARAM>(headline_font_), FALSE);
+
+  if (!run_immediately_ && !settings_->GetUninstall()) {
+    // The terms are UTF-8 of the resource's size: the resource carries no
+    // terminator, so reading up to a NUL would run past its end.
+    const void* data = nullptr;
+    size_t length = 0;
+    if (base::win::GetResourceFromModule(nullptr, IDR_TERMS_TXT, L"TXT", &data, &length)) {
+      std::string_view terms(static_cast<const char*>(data), length);
+      terms = terms.substr(0, std::min(terms.find('\0'), terms.size()));
+      std::wstring text;
+      for (wchar_t c : base::UTF8ToWide(terms)) {
+        if (c == L'\n' && (text.empty() || text.back() != L'\r'))
+          text.push_back(L'\r');
+        text.push_back(c);
+      }
+      SetDlgItemTextW(main_dialog_, IDC_TERMS_TEXT, text.c_str());
+    }
+  }
+}
+
+void InstallerWindow::InitOptionsDialog() {
+  if (run_immediately_)
+    return;
+  SendDlgItemMessageW(options_dialog_, IDC_INVALID_PATH_TEXT, WM_SETFONT,
+                      reinterpret_cast<WPARAM>(bold_font_), FALSE);
+}
+
+HWND InstallerWindow::GetControl(int id) const {
+  HWND control = GetDlgItem(main_dialog_, id);
+  return control ? control : GetDlgItem(options_dialog_, id);
+}
+
+void InstallerWindow::SetControlText(int id, const std::wstring& text) {
+  if (text.empty())
+    return;
+  if (HWND control = GetControl(id))
+    SetWindowTextW(control, text.c_str());
+}
+
+void InstallerWindow::AddDelegate(InstallerWindowDelegate* delegate) {
+  delegates_.AddObserver(delegate);
+}
+
+void InstallerWindow::RemoveDelegate(InstallerWindowDelegate* delegate) {
+  delegates_.RemoveObserver(delegate);
+}
+
+void InstallerWindow::ShowPage(int32_t page) {
+  if (page == current_page_)
+    return;
+  page_scope_ = root_scope_->AppendListEntry(kPageSequence);
+  page_scope_->SetString(kPageType, GetPageName(page));
+
+  if (int focus = FocusOf(page))
+    SetFocus(GetDlgItem(main_dialog_, focus));
+  else
+    SetFocus(nullptr);
+  const bool known = page >= WELCOME && page <= ERROR_PAGE;
+  for (const PageControl& row : kPageControls) {
+    ShowWindow(GetDlgItem(main_dialog_, row.id),
+               known && row.shown[page] ? SW_SHOWNA : SW_HIDE);
+  }
+  if (settings_->GetUninstall()) {
+    ShowWindow(GetDlgItem(main_dialog_, IDC_THANK_YOU_TITLE), SW_HIDE);
+    ShowWindow(GetDlgItem(main_dialog_, IDC_INSTALL_FAILURE_TITLE), SW_HIDE);
+  } else {
+    ShowWindow(GetDlgItem(main_dialog_, IDC_UNINSTALL_FAILURE_TITLE), SW_HIDE);
+  }
+  ShowWindow(options_dialog_, page == OPTIONS ? SW_SHOWNA : SW_HIDE);
+  error_page_shown_ = page == ERROR_PAGE;
+  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  current_page_ = page;
+}
+
+std::wstring InstallerWindow::AcceptButtonText() const {
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  bool upgrade = details && (details->IsExistingInstallation() ||
+                             details->HasExistingInstallationTraces());
+  return GetLocalizedString(upgrade ? strings::kAcceptAndUpgrade : strings::kAcceptAndInstall);
+}
+
+void InstallerWindow::UpdateTermsSentence() {
+  SetRichTextWithLinks(GetDlgItem(main_dialog_, IDC_TERMS_SENTENCE),
+                       GetLocalizedStringF(strings::kTermsSentence, AcceptButtonText()),
+                       kLinkColour);
+}
+
+void InstallerWindow::UpdateTexts() {
+  const bool uninstall = settings_->GetUninstall();
+  if (uninstall) {
+    for (const ControlText& text : kUninstallTexts)
+      SetControlText(text.control, GetLocalizedString(text.string));
+  } else {
+    for (const ControlText& text : kInstallTexts)
+      SetControlText(text.control, GetLocalizedString(text.string));
+  }
+  // The tagline in its colour, the product name in it black.
+  HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
+  std::wstring name = GetLocalizedString(strings::kProductNameCapitals);
+  std::wstring tagline_text = GetLocalizedStringF(strings::kTagline, name);
+  SetWindowTextW(tagline, tagline_text.c_str());
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = kTaglineColour;
+  SendMessageW(tagline, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  size_t at = name.empty() ? std::wstring::npos : tagline_text.find(name);
+  if (at != std::wstring::npos) {
+    CHARRANGE range = {static_cast<LONG>(at), static_cast<LONG>(at + name.size())};
+    SendMessageW(tagline, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    format.crTextColor = 0;
+    SendMessageW(tagline, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  }
+  SetWindowTextW(main_dialog_, GetLocalizedString(strings::kInstallerTitle).c_str());
+
+  if (!uninstall) {
+    FillLanguageCombo();
+    FillInstallForCombo();
+    // Get full installer is wide enough for its text, right edge kept.
+    HWND full = GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON);
+    HWND retry = GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON);
+    RECT full_rect, retry_rect;
+    GetWindowRect(full, &full_rect);
+    GetWindowRect(retry, &retry_rect);
+    MapWindowPoints(nullptr, main_dialog_, reinterpret_cast<POINT*>(&full_rect), 2);
+    std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
+    HDC dc = GetDC(full);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(full, WM_GETFONT, 0, 0)));
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(full, dc);
+    LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
+    SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
+                 full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void InstallerWindow::FillLanguageCombo() {
+  HWND combo = GetDlgItem(options_dialog_, IDC_LANGUAGE_COMBO);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  int selected = 0;
+  for (size_t i = 0; i < available_languages_.size(); ++i) {
+    const std::wstring& code = available_languages_[i];
+    std::wstring name = GetLocalizedStringForLanguage(code, 37051);
+    LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    if (index == CB_ERR || index == CB_ERRSPACE) {
+      LOG(ERROR) << "Adding item #" << i << "to the language dropdown failed";
+      continue;
+    }
+    SendMessageW(combo, CB_SETITEMDATA, index, static_cast<LPARAM>(i));
+    if (code == settings_->GetInstallLanguage())
+      selected = static_cast<int>(index);
+  }
+  SendMessageW(combo, CB_SETCURSEL, selected, 0);
+}
+
+void InstallerWindow::FillInstallForCombo() {
+  HWND combo = GetDlgItem(options_dialog_, IDC_INSTALL_FOR_COMBO);
+  LRESULT previous = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  std::wstring current_user = GetLocalizedString(strings::kCurrentUser);
+  std::wstring user;
+  if (GetCurrentUserName(&user) && !user.empty())
+    current_user += L" (" + user + L")";
+  for (const std::wstring& entry :
+       {GetLocalizedString(strings::kAllUsers), current_user,
+        GetLocalizedString(strings::kStandAlone)}) {
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+  }
+  SendMessageW(combo, CB_SETCURSEL, previous == CB_ERR ? 0 : previous, 0);
+}
+
+void InstallerWindow::FillPathCombo() {
+  HWND combo = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  std::vector<base::FilePath> folders;
+  settings_->GetSuggestedInstallFolders(&folders);
+  const std::wstring& path = settings_->GetInstallPath().value();
+  int selected = -1;
+  for (const base::FilePath& folder : folders) {
+    LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0,
+                                 reinterpret_cast<LPARAM>(folder.value().c_str()));
+    if (selected < 0 && index >= 0 && _wcsicmp(folder.value().c_str(), path.c_str()) == 0)
+      selected = static_cast<int>(index);
+  }
+  if (selected < 0) {
+    LRESULT exact = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(path.c_str()));
+    if (exact != CB_ERR && ComboText(combo).empty())
+      selected = static_cast<int>(exact);
+  }
+  if (selected >= 0)
+    SendMessageW(combo, CB_SETCURSEL, selected, 0);
+  else
+    SetWindowTextW(combo, path.c_str());
+}
+
+bool InstallerWindow::NeedsElevation() const {
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  return installer::NeedsElevation(settings_->GetAllUsers(), details && details->HasWriteAccess());
+}
+
+void InstallerWindow::UpdateControls(bool path_changed) {
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  const bool valid = details && details->IsValidInstallPath();
+  const bool shield = valid && NeedsElevation();
+  if (settings_->GetUninstall()) {
+    Button_SetElevationRequiredState(GetDlgItem(main_dialog_, IDC_UNINSTALL_BUTTON), shield);
+    HWND check = GetDlgItem(main_dialog_, IDC_DELETE_USER_DATA_CHECK);
+    if (current_page_ == UNINSTALL)
+      ShowWindow(check, settings_->HasRegisteredInstallation() ? SW_SHOWNA : SW_HIDE);
+    SendMessageW(check, BM_SETCHECK, settings_->GetDeleteProfile() ? BST_CHECKED : BST_UNCHECKED, 0);
+    return;
+  }
+  EnableWindow(GetDlgItem(options_dialog_, IDC_INSTALL_FOR_COMBO),
+               settings_->GetOperation() == INSTALLING && settings_->IsNewInstallation());
+  SendDlgItemMessageW(options_dialog_, IDC_INSTALL_FOR_COMBO, CB_SETCURSEL,
+                      static_cast<WPARAM>(settings_->GetInstallationMode()), 0);
+  SetDlgItemTextW(main_dialog_, IDC_ACCEPT_BUTTON, AcceptButtonText().c_str());
+  UpdateTermsSentence();
+  Button_SetElevationRequiredState(GetDlgItem(main_dialog_, IDC_ACCEPT_BUTTON), shield);
+  Button_SetElevationRequiredState(GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON), shield);
+  HWND default_browser = GetDlgItem(options_dialog_, IDC_DEFAULT_BROWSER_CHECK);
+  EnableWindow(default_browser, settings_->CanSetDefaultBrowser());
+  SendMessageW(default_browser, BM_SETCHECK,
+               settings_->GetDefaultBrowser() ? BST_CHECKED : BST_UNCHECKED, 0);
+  CheckDlgButton(options_dialog_, IDC_IMPORT_CHECK,
+                 settings_->GetImportBrowserData() ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(options_dialog_, IDC_USAGE_DATA_CHECK,
+                 settings_->GetEnableVeltoStats() || settings_->GetEnableInstallerStats()
+                     ? BST_CHECKED
+                     : BST_UNCHECKED);
+  if (path_changed)
+    FillPathCombo();
+  EnableWindow(GetDlgItem(main_dialog_, IDC_ACCEPT_BUTTON), valid);
+  EnableWindow(GetDlgItem(main_dialog_, IDC_BACK_BUTTON), valid);
+  HWND invalid = GetDlgItem(options_dialog_, IDC_INVALID_PATH_TEXT);
+  ShowWindow(invalid, valid ? SW_HIDE : SW_SHOWNA);
+  InvalidateRect(invalid, nullptr, TRUE);
+}
+
+void InstallerWindow::OnSettingChanged() {
+  UpdateControls(false);
+}
+
+void InstallerWindow::OnLanguageChanged() {
+  UpdateTexts();
+}
+
+void InstallerWindow::OnPathChanged() {
+  UpdateControls(true);
+}
+
+void InstallerWindow::SetProgressRange(uint16_t start, uint16_t end, bool marquee) {
+  ShowPage(PROGRESS);
+  HWND bar = GetDlgItem(main_dialog_, IDC_PROGRESS_BAR);
+  if (marquee) {
+    SetWindowLongPtrW(bar, GWL_STYLE, GetWindowLongPtrW(bar, GWL_STYLE) | PBS_MARQUEE);
+    SendMessageW(bar, PBM_SETMARQUEE, TRUE, 0);
+    return;
+  }
+  SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(start, end));
+  SendMessageW(bar, PBM_SETSTEP, 1, 0);
+  SendMessageW(bar, PBM_SETPOS, 0, 0);
+}
+
+void InstallerWindow::SetProgressPos(int value) {
+  HWND bar = GetDlgItem(main_dialog_, IDC_PROGRESS_BAR);
+  int position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+  if (value <= position)
+    return;
+  if (value <= position + 10) {
+    for (int i = position; i < value; ++i)
+      SendMessageW(bar, PBM_STEPIT, 0, 0);
+  } else {
+    SendMessageW(bar, PBM_SETPOS, value, 0);
+  }
+}
+
+void InstallerWindow::SetProgressText(int phase) {
+  std::wstring text;
+  if (phase == 0 || phase == 1) {
+    text = GetLocalizedString(strings::kDownloading);
+  } else if (phase == 2) {
+    text = GetLocalizedString(strings::kExtracting);
+  } else if (settings_->GetUninstall()) {
+    text = GetLocalizedString(strings::kUninstalling);
+  } else if (settings_->GetInstallationMode() == CURRENT_USER) {
+    std::wstring user;
+    if (!GetUserDisplayName(&user) || user.empty())
+      GetCurrentUserName(&user);
+    text = GetLocalizedStringF(strings::kInstallingForUser, user);
+  } else {
+    text = GetLocalizedString(strings::kInstalling);
+  }
+  HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
+  if (!text.empty())
+    SetWindowTextW(control, text.c_str());
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
+                                std::string_view reason) {
+  ShowPage(ERROR_PAGE);
+  ShowWindow(GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON),
+             offer_full_package ? SW_SHOWNA : SW_HIDE);
+  LOG(INFO) << "Displaying error: \"" << text << "\" and " << (offer_full_package ? "" : "don't ")
+            << "offer full package";
+  const bool back = !run_immediately_ && !settings_->GetUninstall();
+  ShowWindow(GetDlgItem(main_dialog_, IDC_BACK_BUTTON), back ? SW_SHOWNA : SW_HIDE);
+  HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
+  SetWindowTextW(control, std::wstring(text).c_str());
+  InvalidateRect(control, nullptr, TRUE);
+  page_scope_->SetString("failure_reason", reason);
+}
+
+int InstallerWindow::ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type) {
+  g_message_box_hook =
+      SetWindowsHookExW(WH_CBT, &LocalizeButtonsHook, nullptr, GetCurrentThreadId());
+  int answer = MessageBoxW(owner, text.c_str(),
+                           GetLocalizedString(strings::kInstallerTitle).c_str(), type);
+  if (g_message_box_hook) {
+    UnhookWindowsHookEx(g_message_box_hook);
+    g_message_box_hook = nullptr;
+  }
+  return answer;
+}
+
+void InstallerWindow::ShowMessageBox(std::wstring_view text) {
+  ShowLocalizedMessageBox(main_dialog_, std::wstring(text), MB_OK | MB_ICONERROR);
+  page_scope_->SetString("error_displayed", base::WideToUTF8(text));
+  NotifyCancel();
+}
+
+void InstallerWindow::ConfirmCancel(HWND owner) {
+  int text = settings_->GetUninstall() ? strings::kConfirmCancelUninstall
+                                       : strings::kConfirmCancelInstall;
+  if (ShowLocalizedMessageBox(owner, GetLocalizedString(text), MB_YESNO | MB_ICONQUESTION) !=
+      IDYES) {
+    return;
+  }
+  RecordNavigation("CANCEL");
+  NotifyCancel();
+}
+
+void InstallerWindow::RecordNavigation(const char* action) {
+  page_scope_->SetString(kNavigationAction, action);
+  page_scope_->SetTimeAndElapsed(kNavigationTime);
+}
+
+void InstallerWindow::NotifyAccept() {
+  for (InstallerWindowDelegate& delegate : delegates_)
+    delegate.OnAccept();
+}
+
+void InstallerWindow::NotifyGetFullPackage() {
+  for (InstallerWindowDelegate& delegate : delegates_)
+    delegate.OnGetFullPackage();
+}
+
+void InstallerWindow::NotifyCancel() {
+  for (InstallerWindowDelegate& delegate : delegates_)
+    delegate.OnCancel();
+}
+
+void InstallerWindow::ApplyPath(HWND combo) {
+  if (!settings_->IsEditable()) {
+    UpdateControls(true);
+    return;
+  }
+  settings_->SetInstallFolder(base::FilePath(ComboText(combo)));
+}
+
+void InstallerWindow::ApplyCheckBox(int id) {
+  if (!settings_->IsEditable()) {
+    UpdateControls(false);
+    return;
+  }
+  HWND dialog = id == IDC_DELETE_USER_DATA_CHECK ? main_dialog_ : options_dialog_;
+  bool checked = IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+  switch (id) {
+    case IDC_DEFAULT_BROWSER_CHECK:
+      page_scope_->Increment("changed_make_default_browser");
+      settings_->SetDefaultBrowser(checked);
+      break;
+    case IDC_IMPORT_CHECK:
+      page_scope_->Increment("changed_import_data");
+      settings_->SetImportBrowserData(checked);
+      break;
+    case IDC_USAGE_DATA_CHECK:
+      page_scope_->Increment("changed_enable_stats");
+      settings_->SetEnableVeltoStats(checked);
+      settings_->SetEnableInstallerStats(checked);
+      break;
+    case IDC_DELETE_USER_DATA_CHECK:
+      page_scope_->Increment("changed_delete_profile");
+      settings_->SetDeleteProfile(checked);
+      break;
+  }
+  HWND control = GetDlgItem(dialog, id);
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+bool InstallerWindow::OnCommand(int id, int code) {
+  switch (id) {
+    case IDC_ACCEPT_BUTTON:
+      RecordNavigation("ACCEPT");
+      NotifyAccept();
+      return true;
+    case IDC_TRY_AGAIN_BUTTON:
+      RecordNavigation("RETRY");
+      NotifyAccept();
+      return true;
+    case IDC_UNINSTALL_BUTTON:
+      RecordNavigation("UNINSTALL");
+      NotifyAccept();
+      return true;
+    case IDC_OPTIONS_BUTTON:
+      RecordNavigation("OPTIONS");
+      ShowPage(OPTIONS);
+      return true;
+    case IDC_BACK_BUTTON:
+      RecordNavigation("BACK");
+      ShowPage(WELCOME);
+      return true;
+    case IDC_FULL_PACKAGE_BUTTON:
+      RecordNavigation("FULL_PACKAGE");
+      NotifyGetFullPackage();
+      return true;
+    case IDC_CANCEL_BUTTON:
+    case IDCANCEL:
+      ConfirmCancel(main_dialog_);
+      return true;
+    case IDC_TERMS_TEXT:
+      if (code == EN_SETFOCUS)
+        SendDlgItemMessageW(main_dialog_, IDC_TERMS_TEXT, EM_SETSEL, 0, 0);
+      return true;
+    case IDC_MAIN_INSTALL_PATH_COMBO:
+      if (code == CBN_SELCHANGE) {
+        page_scope_->Increment("changed_install_path_from_main_screen");
+        ApplyPath(GetDlgItem(main_dialog_, id));
+      } else if (code == CBN_EDITCHANGE) {
+        page_scope_->Increment("edited_install_path_from_main_screen");
+        ApplyPath(GetDlgItem(main_dialog_, id));
+      }
+      return true;
+    case IDC_DELETE_USER_DATA_CHECK:
+      if (code == BN_CLICKED)
+        ApplyCheckBox(id);
+      return true;
+  }
+  return false;
+}
+
+bool InstallerWindow::OnOptionsCommand(int id, int code) {
+  HWND control = GetDlgItem(options_dialog_, id);
+  switch (id) {
+    case IDC_LANGUAGE_COMBO: {
+      if (code != CBN_SELCHANGE)
+        return false;
+      page_scope_->Increment("changed_language");
+      if (settings_->IsEditable()) {
+        LRESULT index = SendMessageW(control, CB_GETCURSEL, 0, 0);
+        LRESULT item = index == CB_ERR ? CB_ERR : SendMessageW(control, CB_GETITEMDATA, index, 0);
+        if (item != CB_ERR && item >= 0 && static_cast<size_t>(item) < available_languages_.size())
+          settings_->SetInstallLanguage(available_languages_[static_cast<size_t>(item)]);
+      }
+      UpdateControls(false);
+      return true;
+    }
+    case IDC_INSTALL_FOR_COMBO: {
+      if (code != CBN_SELCHANGE)
+        return false;
+      page_scope_->Increment("changed_install_mode");
+      LRESULT index = SendMessageW(control, CB_GETCURSEL, 0, 0);
+      if (settings_->IsEditable()) {
+        if (index != CB_ERR)
+          settings_->SetMode(static_cast<InstallationMode>(index));
+      } else {
+        UpdateControls(false);
+      }
+      return true;
+    }
+    case IDC_INSTALL_PATH_COMBO:
+      if (code == CBN_SELCHANGE) {
+        page_scope_->Increment("changed_install_path");
+        ApplyPath(control);
+      } else if (code == CBN_EDITCHANGE) {
+        page_scope_->Increment("edited_install_path");
+        ApplyPath(control);
+      }
+      return true;
+    case IDC_DEFAULT_BROWSER_CHECK:
+    case IDC_IMPORT_CHECK:
+    case IDC_USAGE_DATA_CHECK:
+      if (code == BN_CLICKED)
+        ApplyCheckBox(id);
+      return true;
+  }
+  return false;
+}
+
+bool InstallerWindow::OnNotify(NMHDR* header) {
+  if (header->code != EN_LINK || header->idFrom != IDC_TERMS_SENTENCE)
+    return false;
+  auto* link = reinterpret_cast<ENLINK*>(header);
+  if (link->msg != WM_LBUTTONUP)
+    return false;
+  std::wstring markup = GetLocalizedStringF(strings::kTermsSentence, AcceptButtonText());
+  if (LinkTargetForClick(markup, GetLinkRangeText(header->hwndFrom, *link)) == kTosLink) {
+    RecordNavigation("TOS");
+    ShowPage(TOS);
+  }
+  return true;
+}
+
+// static
+INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog, UINT message, WPARAM wparam,
+                                             LPARAM lparam) {
+  auto* window = GetDialogOwner<InstallerWindow>(dialog, message, lparam);
+  if (!window)
+    return FALSE;
+  switch (message) {
+    case WM_ACTIVATE:
+      Win32DialogDispatcher::GetInstance()->OnDialogActivation(dialog, wparam);
+      return FALSE;
+    case WM_CLOSE:
+      window->ConfirmCancel(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      return window->OnCommand(LOWORD(wparam), HIWORD(wparam));
+    case WM_NOTIFY:
+      return window->OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_CTLCOLORSTATIC: {
+      HWND control = reinterpret_cast<HWND>(lparam);
+      if (GetDlgCtrlID(control) == IDC_TERMS_TEXT)
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
+      return ColourStaticText(reinterpret_cast<HDC>(wparam),
+                              GetDlgCtrlID(control) == IDC_MAIN_WARNING_TEXT);
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+      return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+  }
+  return FALSE;
+}
+
+// static
+INT_PTR CALLBACK InstallerWindow::OptionsDialogProc(HWND dialog, UINT message, WPARAM wparam,
+                                                    LPARAM lparam) {
+  auto* window = GetDialogOwner<InstallerWindow>(dialog, message, lparam);
+  if (!window)
+    return FALSE;
+  switch (message) {
+    case WM_COMMAND:
+      return window->OnOptionsCommand(LOWORD(wparam), HIWORD(wparam));
+    case WM_CTLCOLORSTATIC: {
+      int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
+      return ColourStaticText(reinterpret_cast<HDC>(wparam), id == IDC_INVALID_PATH_TEXT);
+    }
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+      return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+  }
+  return FALSE;
+}
+
+}  // namespace installer

@@ -1,0 +1,136 @@
+// InstallerWindow: the installer's wizard. One modeless main dialog (template
+// 101 of the installer executable) with a child options dialog (template
+// 138); one of six pages is shown by switching control visibility. The
+// window keeps every text in the install language, reflects the settings in
+// the controls, turns the user's choices into settings changes, records each
+// page and navigation in the statistics ("ui.page_sequence") and reports the
+// user's decisions to its InstallerWindowDelegates. UI thread only.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
+#define DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/observer_list.h"
+#include "desktop/windows/installer/settings_observer.h"
+#include "desktop/windows/installer/ui/installer_window_delegate.h"
+
+namespace installer {
+
+class Settings;
+class StatsScope;
+
+class InstallerWindow : public SettingsObserver {
+ public:
+  enum Page : int32_t {
+    WELCOME = 0,
+    UNINSTALL = 1,
+    TOS = 2,
+    OPTIONS = 3,
+    PROGRESS = 4,
+    ERROR_PAGE = 5,
+    NO_PAGE = 6,
+  };
+  // The statistics name of |page| ("invalid" outside the enumeration).
+  static const char* GetPageName(int32_t page);
+  // Whether the language of |code| ("ar", "he", ...) reads right to left.
+  static bool IsRightToLeftLanguage(const std::wstring& code);
+
+  // Creates the window, or logs "Window creation failed." and returns null
+  // when a dialog cannot be created. |root_scope| receives the page sequence.
+  static std::unique_ptr<InstallerWindow> Create(Settings* settings,
+                                                 std::unique_ptr<StatsScope> root_scope,
+                                                 bool run_immediately);
+
+  InstallerWindow(const InstallerWindow&) = delete;
+  InstallerWindow& operator=(const InstallerWindow&) = delete;
+  ~InstallerWindow() override;
+
+  void AddDelegate(InstallerWindowDelegate* delegate);
+  void RemoveDelegate(InstallerWindowDelegate* delegate);
+
+  // Does nothing for the current page.
+  void ShowPage(int32_t page);
+  void UpdateTexts();
+  void UpdateControls(bool path_changed);
+
+  // Shows the progress page with a bar from |start| to |end| (or a marquee).
+  void SetProgressRange(uint16_t start, uint16_t end, bool marquee);
+  // Moves the bar forward to |value|: in single steps for up to ten units,
+  // at once beyond that. The bar never moves backwards.
+  void SetProgressPos(int value);
+  // 0 and 1 downloading, 2 extracting, other phases installing or
+  // uninstalling.
+  void SetProgressText(int phase);
+  void ShowError(std::wstring_view text, bool offer_full_package, std::string_view reason);
+  // A standard error box; afterwards every delegate's OnCancel.
+  void ShowMessageBox(std::wstring_view text);
+  // Asks whether to quit; Yes records "CANCEL" and tells the delegates.
+  void ConfirmCancel(HWND owner);
+
+  // SettingsObserver:
+  void OnSettingChanged() override;
+  void OnLanguageChanged() override;
+  void OnPathChanged() override;
+
+  HWND main_dialog() const { return main_dialog_; }
+  HWND options_dialog() const { return options_dialog_; }
+  int32_t current_page() const { return current_page_; }
+  StatsScope* page_scope() const { return page_scope_.get(); }
+
+ private:
+  InstallerWindow(Settings* settings, std::unique_ptr<StatsScope> root_scope,
+                  bool run_immediately);
+
+  bool Init();
+  void InitMainDialog();
+  void InitOptionsDialog();
+  HWND GetControl(int id) const;
+  void SetControlText(int id, const std::wstring& text);
+  void FillLanguageCombo();
+  void FillInstallForCombo();
+  void FillPathCombo();
+  void UpdateTermsSentence();
+  std::wstring AcceptButtonText() const;
+  bool NeedsElevation() const;
+
+  void RecordNavigation(const char* action);
+  void NotifyAccept();
+  void NotifyGetFullPackage();
+  void NotifyCancel();
+  void ApplyPath(HWND combo);
+  void ApplyCheckBox(int id);
+  int ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type);
+
+  bool OnCommand(int id, int code);
+  bool OnOptionsCommand(int id, int code);
+  bool OnNotify(NMHDR* header);
+
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+  static INT_PTR CALLBACK OptionsDialogProc(HWND dialog, UINT message, WPARAM wparam,
+                                            LPARAM lparam);
+
+  Settings* const settings_;
+  const bool run_immediately_;
+  HWND main_dialog_ = nullptr;
+  HFONT bold_font_ = nullptr;
+  HFONT large_font_ = nullptr;
+  HFONT headline_font_ = nullptr;
+  std::vector<std::wstring> available_languages_;
+  base::ObserverList<InstallerWindowDelegate> delegates_;
+  bool error_page_shown_ = false;
+  HWND options_dialog_ = nullptr;
+  int32_t current_page_ = NO_PAGE;
+  std::unique_ptr<StatsScope> root_scope_;
+  std::unique_ptr<StatsScope> page_scope_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
