@@ -22,6 +22,11 @@ CRASH_TEST_EXE = BIN / "crash_test" / "installer.exe"
 ACCESS_VIOLATION = 0xC0000005
 FATAL_APP_EXIT = 0x40000015
 ILLEGAL_INSTRUCTION = 0xC000001D
+BACKEND_SUCCEEDED = 0
+# An install that changes nothing outside its folder but the registry: no
+# browser started, no shortcuts, no default-browser change.
+QUIET_INSTALL = ("--launchvelto=0", "--desktopshortcut=0", "--startmenushortcut=0",
+                 "--quicklaunchshortcut=0", "--pintotaskbar=0", "--setdefaultbrowser=0")
 PRODUCT_KEY = r"HKCU\Software\Velto Software"
 THROTTLE_VALUE = "Last crash in crash reporter"
 
@@ -183,22 +188,103 @@ def test_crashes_that_are_not_exceptions_end_with_their_code(crash_run, collecto
     assert uploads[0].minidump.exception_code == code
 
 
-def test_backend_crashing_in_a_step_is_reported_like_any_installer(crash_run, collector,
-                                                                   tmp_path):
-    # The fixture package with the test build's library; a stand-in front end
-    # starts its back end for a fresh install folder.
-    package = tmp_path / "package"
-    shutil.copytree(BUILD / "fixtures" / "package-1", package)
-    shutil.copy(CRASH_TEST_EXE.parent / "installer_lib.dll", package / "installer_lib.dll")
-    folder = crash_run.wine.windows_path(tmp_path / "install")
+def crash_test_package(folder):
+    """The fixture package with the test build's library in |folder|."""
+    shutil.copytree(BUILD / "fixtures" / "package-1", folder)
+    shutil.copy(CRASH_TEST_EXE.parent / "installer_lib.dll", folder / "installer_lib.dll")
+    return folder
+
+
+def run_backend(crash_run, package, install_folder, *switches):
+    """Runs the package's back end through a stand-in front end for
+    |install_folder|; returns the back end's full exit code."""
     result = subprocess.run(
-        ["wine", CRASH_TEST_EXE.parent / "front_end_stand_in.exe", folder,
+        ["wine", CRASH_TEST_EXE.parent / "front_end_stand_in.exe",
+         crash_run.wine.windows_path(install_folder),
          crash_run.wine.windows_path(package / "installer.exe"), "--backend",
-         "--crash-test=installer-step@1",
-         "--user-data-dir=" + crash_run.wine.windows_path(crash_run.user_data)],
+         "--user-data-dir=" + crash_run.wine.windows_path(crash_run.user_data)] + list(switches),
         env=crash_run.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
         timeout=240)
-    assert int(result.stdout.strip()) == ACCESS_VIOLATION
+    return int(result.stdout.strip())
+
+
+def installed_tree(folder, subfolder=None):
+    """Every folder and file under |folder|, by relative name, with the files'
+    contents; the version subfolder's name, when given, is written as a
+    placeholder."""
+    tree = {}
+    for path in folder.rglob("*"):
+        name = path.relative_to(folder).as_posix()
+        if subfolder and (name == subfolder or name.startswith(subfolder + "/")):
+            name = "{Subfolder}" + name[len(subfolder):]
+        tree[name] = None if path.is_dir() else path.read_bytes()
+    return tree
+
+
+def installed_state(wine, folder, leftover=()):
+    """What an install into |folder| made: its files (those named in
+    |leftover| aside), its status record and the values of its uninstall
+    entry, with the folder's path, the version subfolder,
+    the uninstall key's name and the time-made app id written as
+    placeholders."""
+    status = json.loads((folder / "installation_status.json").read_text())
+    assert status.pop("app_id").isdigit()
+    windows_folder = wine.windows_path(folder)
+    keys = [(hive, key["path"]) for hive, hive_keys in status["registry"].items()
+            for key in hive_keys]
+    uninstall_key = [path for _, path in keys if "\\Uninstall\\" in path]
+    assert len(uninstall_key) == 1
+
+    def neutral(text):
+        for form, placeholder in ((windows_folder, "{InstallFolder}"),
+                                  (uninstall_key[0].rpartition("\\")[2], "{Uninstall}")):
+            text = text.replace(form.replace("\\", "\\\\"), placeholder)
+            text = text.replace(form, placeholder)
+        return text
+
+    files = installed_tree(folder, status["_subfolder"])
+    status["_subfolder"] = "{Subfolder}"
+    del files["installation_status.json"]
+    for name in leftover:
+        files.pop(name)
+    # The record holds every value written; the uninstall entry, the one key
+    # no other install shares, is read back as well.
+    hive = [hive for hive, path in keys if path == uninstall_key[0]][0]
+    query = wine.run(["reg", "query", hive + "\\" + uninstall_key[0], "/reg:32"])
+    assert query.returncode == 0, uninstall_key[0]
+    registry = sorted(neutral(line.strip())
+                      for line in query.stdout.decode("utf-8", "replace").splitlines()
+                      if line.startswith("    "))
+    return files, json.loads(neutral(json.dumps(status))), registry
+
+
+@pytest.fixture
+def uninstall_keys(wine):
+    """Removes afterwards the uninstall entries that the status records of the
+    listed install folders name; every install adds one of its own."""
+    folders = []
+    yield folders
+    for folder in folders:
+        status = folder / "installation_status.json"
+        if status.exists():
+            for hive, keys in json.loads(status.read_text())["registry"].items():
+                for key in keys:
+                    if "\\Uninstall\\" in key["path"]:
+                        wine.run(["reg", "delete", hive + "\\" + key["path"], "/reg:32", "/f"])
+
+
+def test_backend_crashing_mid_install_is_reported_and_the_next_install_succeeds(
+        crash_run, collector, tmp_path, uninstall_keys):
+    package = crash_test_package(tmp_path / "package")
+    reference = tmp_path / "reference"
+    install = tmp_path / "install"
+    uninstall_keys.extend([reference, install])
+    assert run_backend(crash_run, package, reference, *QUIET_INSTALL) == BACKEND_SUCCEEDED
+    expected = installed_state(crash_run.wine, reference)
+
+    # The fourth step copies the third listed file, after the first two.
+    assert run_backend(crash_run, package, install, *QUIET_INSTALL,
+                       "--crash-test=installer-step@4") == ACCESS_VIOLATION
     uploads = collector.wait_for_uploads(1)
     assert len(uploads) == 1
     assert uploads[0].problems == []
@@ -207,6 +293,28 @@ def test_backend_crashing_in_a_step_is_reported_like_any_installer(crash_run, co
     assert "--backend" in uploads[0].fields["cmdline"]
     assert uploads[0].minidump.exception_code == ACCESS_VIOLATION
     crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert list(crash_run.dumps.iterdir()) == []
+    assert crash_run.counts() == {"installer": 1}
+    # A process that ends in a crash rolls nothing back, and the next run
+    # does not either: the version subfolder with the files copied so far
+    # stays, and no status record was written yet.
+    version = uploads[0].fields["ver"]
+    leftover = installed_tree(install)
+    assert leftover == {
+        version: None,
+        version + "/velto.exe": (package / "velto.exe").read_bytes(),
+        version + "/resources": None,
+        version + "/resources/default_prefs.json":
+            (package / "resources" / "default_prefs.json").read_bytes(),
+    }
+
+    # The next install of the package into the folder takes the next free
+    # version subfolder and is, that aside, the install made without a crash.
+    assert run_backend(crash_run, package, install, *QUIET_INSTALL) == BACKEND_SUCCEEDED
+    assert json.loads((install / "installation_status.json").read_text())["_subfolder"] == \
+        version + "_0"
+    assert installed_state(crash_run.wine, install, leftover) == expected
+    assert collector.requests == 1
     assert crash_run.counts() == {"installer": 1}
 
 

@@ -13,6 +13,7 @@
 #include "base/task/single_thread_task_runner.h"
 #include "base/time/time.h"
 #include "desktop/windows/installer/settings_flag.h"
+#include "desktop/windows/installer/test/fake_controller_parts.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "gtest/gtest.h"
 
@@ -60,68 +61,6 @@ class FakeWindow : public InstallerUIController::Window {
 
  private:
   WindowLog* log_;
-};
-
-struct FetcherLog {
-  int restarts = 0;
-  int retries = 0;
-  bool allow_retry = true;
-};
-
-class FakeFetcher : public InstallerUIController::Fetcher {
- public:
-  explicit FakeFetcher(FetcherLog* log) : log_(log) {}
-  void Restart() override { ++log_->restarts; }
-  bool Retry() override {
-    ++log_->retries;
-    return log_->allow_retry;
-  }
-  void SetLanguage(const std::wstring& language) override {}
-
- private:
-  FetcherLog* log_;
-};
-
-struct RunnerLog {
-  int starts = 0;
-  int stops = 0;
-  int package_ready = 0;
-  bool start_result = true;
-  InstallerObserver* observer = nullptr;
-};
-
-class FakeRunner : public InstallerUIController::Runner {
- public:
-  explicit FakeRunner(RunnerLog* log) : log_(log) {}
-  void AddObserver(InstallerObserver* observer) override { log_->observer = observer; }
-  void RemoveObserver(InstallerObserver* observer) override { log_->observer = nullptr; }
-  // A start that fails reports its error first, as the real runner does.
-  bool StartInstallation(Settings* settings) override {
-    ++log_->starts;
-    if (!log_->start_result)
-      log_->observer->OnError(9, std::wstring(), "mutex held");
-    return log_->start_result;
-  }
-  void StopInstallation() override { ++log_->stops; }
-  void NotifyPackageReady() override { ++log_->package_ready; }
-
- private:
-  RunnerLog* log_;
-};
-
-// Completes at once, or when told to.
-class FakeOverridesFetcher : public InstallerUIController::OverridesFetcher {
- public:
-  explicit FakeOverridesFetcher(base::OnceClosure* deferred) : deferred_(deferred) {}
-  void Start(const std::string& tracking_data, base::OnceClosure completion) override {
-    if (deferred_)
-      *deferred_ = std::move(completion);
-    else
-      std::move(completion).Run();
-  }
-
- private:
-  base::OnceClosure* deferred_;
 };
 
 class InstallerUIControllerTest : public testing::Test {

@@ -376,6 +376,9 @@ void InstallerWindow::UpdateTexts() {
     format.crTextColor = 0;
     SendMessageW(tagline, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
   }
+  // The colouring selection must not stay visible.
+  CHARRANGE none = {0, 0};
+  SendMessageW(tagline, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
   SetWindowTextW(main_dialog_, GetLocalizedString(strings::kInstallerTitle).c_str());
 
   if (!uninstall) {
@@ -388,6 +391,9 @@ void InstallerWindow::UpdateTexts() {
     GetWindowRect(full, &full_rect);
     GetWindowRect(retry, &retry_rect);
     MapWindowPoints(nullptr, main_dialog_, reinterpret_cast<POINT*>(&full_rect), 2);
+    // In a mirrored (right-to-left) dialog the mapped edges come out swapped.
+    if (full_rect.left > full_rect.right)
+      std::swap(full_rect.left, full_rect.right);
     std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
     HDC dc = GetDC(full);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(full, WM_GETFONT, 0, 0)));

@@ -1,0 +1,79 @@
+// Fakes of the interactive controller's fetcher, runner and overrides
+// fetcher, recording what the controller asked of them.
+
+#ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_CONTROLLER_PARTS_H_
+#define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_CONTROLLER_PARTS_H_
+
+#include <string>
+
+#include "base/functional/callback.h"
+#include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/installer_ui_controller.h"
+
+namespace installer {
+
+struct FetcherLog {
+  int restarts = 0;
+  int retries = 0;
+  bool allow_retry = true;
+};
+
+class FakeFetcher : public InstallerUIController::Fetcher {
+ public:
+  explicit FakeFetcher(FetcherLog* log) : log_(log) {}
+  void Restart() override { ++log_->restarts; }
+  bool Retry() override {
+    ++log_->retries;
+    return log_->allow_retry;
+  }
+  void SetLanguage(const std::wstring& language) override {}
+
+ private:
+  FetcherLog* log_;
+};
+
+struct RunnerLog {
+  int starts = 0;
+  int stops = 0;
+  int package_ready = 0;
+  bool start_result = true;
+  InstallerObserver* observer = nullptr;
+};
+
+class FakeRunner : public InstallerUIController::Runner {
+ public:
+  explicit FakeRunner(RunnerLog* log) : log_(log) {}
+  void AddObserver(InstallerObserver* observer) override { log_->observer = observer; }
+  void RemoveObserver(InstallerObserver* observer) override { log_->observer = nullptr; }
+  // A start that fails reports its error first, as the real runner does.
+  bool StartInstallation(Settings* settings) override {
+    ++log_->starts;
+    if (!log_->start_result)
+      log_->observer->OnError(9, std::wstring(), "mutex held");
+    return log_->start_result;
+  }
+  void StopInstallation() override { ++log_->stops; }
+  void NotifyPackageReady() override { ++log_->package_ready; }
+
+ private:
+  RunnerLog* log_;
+};
+
+// Completes at once, or when told to.
+class FakeOverridesFetcher : public InstallerUIController::OverridesFetcher {
+ public:
+  explicit FakeOverridesFetcher(base::OnceClosure* deferred) : deferred_(deferred) {}
+  void Start(const std::string& tracking_data, base::OnceClosure completion) override {
+    if (deferred_)
+      *deferred_ = std::move(completion);
+    else
+      std::move(completion).Run();
+  }
+
+ private:
+  base::OnceClosure* deferred_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_CONTROLLER_PARTS_H_
