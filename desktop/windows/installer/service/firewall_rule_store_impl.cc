@@ -103,20 +103,20 @@ std::vector<FirewallRule> FirewallRuleStoreImpl::GetRules() {
   return rules;
 }
 
-bool FirewallRuleStoreImpl::AddRule(const FirewallRule& spec) {
+bool FirewallRuleStoreImpl::AddRule(const FirewallRule& rule_data) {
   ComPtr<INetFwRule> rule;
   if (FAILED(CoCreateInstance(__uuidof(NetFwRule), nullptr, CLSCTX_ALL, IID_PPV_ARGS(&rule))))
     return false;
-  rule->put_Name(ScopedBstr(spec.name).Get());
-  rule->put_Description(ScopedBstr(spec.description).Get());
-  rule->put_ApplicationName(ScopedBstr(spec.application_name).Get());
-  rule->put_Protocol(spec.protocol);
-  rule->put_LocalPorts(ScopedBstr(spec.local_ports).Get());
-  rule->put_Direction(static_cast<NET_FW_RULE_DIRECTION>(spec.direction));
-  rule->put_Enabled(spec.enabled ? VARIANT_TRUE : VARIANT_FALSE);
-  rule->put_Grouping(ScopedBstr(spec.grouping).Get());
-  rule->put_Profiles(spec.profiles);
-  rule->put_Action(static_cast<NET_FW_ACTION>(spec.action));
+  rule->put_Name(ScopedBstr(rule_data.name).Get());
+  rule->put_Description(ScopedBstr(rule_data.description).Get());
+  rule->put_ApplicationName(ScopedBstr(rule_data.application_name).Get());
+  rule->put_Protocol(rule_data.protocol);
+  rule->put_LocalPorts(ScopedBstr(rule_data.local_ports).Get());
+  rule->put_Direction(static_cast<NET_FW_RULE_DIRECTION>(rule_data.direction));
+  rule->put_Enabled(rule_data.enabled ? VARIANT_TRUE : VARIANT_FALSE);
+  rule->put_Grouping(ScopedBstr(rule_data.grouping).Get());
+  rule->put_Profiles(rule_data.profiles);
+  rule->put_Action(static_cast<NET_FW_ACTION>(rule_data.action));
   return SUCCEEDED(rules_->Add(rule.Get()));
 }
 

@@ -49,9 +49,9 @@ bool Put(HRESULT hr) {
   return SUCCEEDED(hr);
 }
 
-bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& spec) {
+bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& trigger_data) {
   TASK_TRIGGER_TYPE2 type = TASK_TRIGGER_DAILY;
-  switch (spec.type) {
+  switch (trigger_data.type) {
     case TaskTriggerV2::Type::kDaily:
       type = TASK_TRIGGER_DAILY;
       break;
@@ -67,33 +67,33 @@ bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& spec) {
   }
   ComPtr<ITrigger> trigger;
   if (FAILED(triggers->Create(type, &trigger)) ||
-      !Put(trigger->put_Id(ScopedBstr(spec.id).Get()))) {
+      !Put(trigger->put_Id(ScopedBstr(trigger_data.id).Get()))) {
     return false;
   }
-  if (!spec.start_boundary.empty() &&
-      !Put(trigger->put_StartBoundary(ScopedBstr(spec.start_boundary).Get()))) {
+  if (!trigger_data.start_boundary.empty() &&
+      !Put(trigger->put_StartBoundary(ScopedBstr(trigger_data.start_boundary).Get()))) {
     return false;
   }
-  if (!spec.end_boundary.empty() &&
-      !Put(trigger->put_EndBoundary(ScopedBstr(spec.end_boundary).Get()))) {
+  if (!trigger_data.end_boundary.empty() &&
+      !Put(trigger->put_EndBoundary(ScopedBstr(trigger_data.end_boundary).Get()))) {
     return false;
   }
-  switch (spec.type) {
+  switch (trigger_data.type) {
     case TaskTriggerV2::Type::kDaily: {
       ComPtr<IDailyTrigger> daily;
-      return SUCCEEDED(trigger.As(&daily)) && Put(daily->put_DaysInterval(spec.days_interval));
+      return SUCCEEDED(trigger.As(&daily)) && Put(daily->put_DaysInterval(trigger_data.days_interval));
     }
     case TaskTriggerV2::Type::kRegistration:
       return true;
     case TaskTriggerV2::Type::kBoot: {
       ComPtr<IBootTrigger> boot;
-      return SUCCEEDED(trigger.As(&boot)) && Put(boot->put_Delay(ScopedBstr(spec.delay).Get()));
+      return SUCCEEDED(trigger.As(&boot)) && Put(boot->put_Delay(ScopedBstr(trigger_data.delay).Get()));
     }
     case TaskTriggerV2::Type::kLogon: {
       ComPtr<ILogonTrigger> logon;
       return SUCCEEDED(trigger.As(&logon)) &&
-             Put(logon->put_Delay(ScopedBstr(spec.delay).Get())) &&
-             Put(logon->put_UserId(ScopedBstr(spec.user_id).Get()));
+             Put(logon->put_Delay(ScopedBstr(trigger_data.delay).Get())) &&
+             Put(logon->put_UserId(ScopedBstr(trigger_data.user_id).Get()));
     }
   }
   return false;

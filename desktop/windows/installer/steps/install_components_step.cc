@@ -16,7 +16,7 @@
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
-#include "desktop/windows/installer/steps/component_spec.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 
 namespace installer {
 
@@ -59,13 +59,13 @@ void InstallComponentsStep::Run(StepResult* result, int attempt) {
 
   const base::FilePath install_path = host_->GetInstallPath();
   const base::FilePath installers_root = host_->GetPackageFolder().DirName();
-  for (const ComponentSpec& spec : ParseComponentSpecs(value)) {
-    LOG(INFO) << "Processing component " << spec.text;
-    const base::FilePath component_folder = install_path.Append(spec.folder);
+  for (const ComponentEntry& entry : ParseComponentEntries(value)) {
+    LOG(INFO) << "Processing component " << entry.text;
+    const base::FilePath component_folder = install_path.Append(entry.folder);
     const base::FilePath own_installer =
-        installers_root.Append(spec.folder).Append(base::UTF8ToWide(spec.name + "_installer.exe"));
+        installers_root.Append(entry.folder).Append(base::UTF8ToWide(entry.name + "_installer.exe"));
     const base::FilePath installer =
-        GetComponentInstallerPath(installers_root.Append(spec.folder), spec.name);
+        GetComponentInstallerPath(installers_root.Append(entry.folder), entry.name);
     if (installer != own_installer) {
       LOG(INFO) << "Rewriting component installer name from " << own_installer.value();
       LOG(INFO) << "to: " << installer.value();
@@ -100,9 +100,9 @@ void InstallComponentsStep::Run(StepResult* result, int attempt) {
     LOG(INFO) << "Component installer returned " << exit_code;
     if (exit_code != 0)
       continue;
-    if (upgrade && HasComponent(*status, spec.name))
+    if (upgrade && HasComponent(*status, entry.name))
       continue;
-    status->components.push_back({spec.name, component_folder.value()});
+    status->components.push_back({entry.name, component_folder.value()});
   }
 }
 

@@ -10,7 +10,7 @@
 #include "desktop/windows/installer/service/signature_verification.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
-#include "desktop/windows/installer/steps/component_spec.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 
 namespace installer {
 

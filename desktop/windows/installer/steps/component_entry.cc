@@ -1,4 +1,4 @@
-#include "desktop/windows/installer/steps/component_spec.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -21,20 +21,20 @@ bool IsPlainComponentName(std::string_view name) {
   return IsContainedRelativePath(name) && name.find_first_of("\\/") == std::string_view::npos;
 }
 
-std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value) {
-  std::vector<ComponentSpec> specs;
+std::vector<ComponentEntry> ParseComponentEntries(const std::wstring& value) {
+  std::vector<ComponentEntry> entries;
   for (const std::wstring& text :
        base::SplitString(value, L"|", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY)) {
     std::vector<std::wstring> parts =
         base::SplitString(text, L":", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY);
     if (parts.size() != 2 || !IsPlainComponentName(base::WideToUTF8(parts[0])) ||
         !IsContainedRelativePath(parts[1])) {
-      LOG(WARNING) << "Ignoring component specification " << text;
+      LOG(WARNING) << "Ignoring component entry " << text;
       continue;
     }
-    specs.push_back({text, base::WideToUTF8(parts[0]), base::FilePath(parts[1])});
+    entries.push_back({text, base::WideToUTF8(parts[0]), base::FilePath(parts[1])});
   }
-  return specs;
+  return entries;
 }
 
 void AppendComponentModeSwitches(const Settings& settings, base::CommandLine* command_line) {

@@ -1,15 +1,15 @@
-// The companion components named by the switch "components": specifications
+// The companion components named by the switch "components": entries
 // separated by "|", each a name and a folder separated by ":" (white space
 // trimmed, empty parts dropped). A component's installer is the name followed
 // by "_installer.exe" in that folder, found beside the package folder; the
 // component is installed into the same folder below the install path.
 //
-// Names and folders come from the command line: a specification whose name
+// Names and folders come from the command line: a entry whose name
 // is not a plain file name, or whose folder is not a plain relative path
 // (absolute, drive, UNC, ":" or ".." components), is dropped.
 
-#ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
-#define DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
+#ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_ENTRY_H_
+#define DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_ENTRY_H_
 
 #include <string>
 #include <string_view>
@@ -29,14 +29,14 @@ class Settings;
 inline constexpr char kSuiteComponentName[] = "suite";
 inline constexpr char kPomrelComponentName[] = "pomrel";
 
-struct ComponentSpec {
+struct ComponentEntry {
   // As written on the command line, for the log.
   std::wstring text;
   std::string name;
   base::FilePath folder;
 };
 
-std::vector<ComponentSpec> ParseComponentSpecs(const std::wstring& value);
+std::vector<ComponentEntry> ParseComponentEntries(const std::wstring& value);
 
 // Appends the installation mode switches a component's installer takes:
 // "copyonly" and "allusers", each "1" or "0".
@@ -52,4 +52,4 @@ base::FilePath GetComponentInstallerPath(const base::FilePath& folder, const std
 
 }  // namespace installer
 
-#endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_SPEC_H_
+#endif  // DESKTOP_WINDOWS_INSTALLER_STEPS_COMPONENT_ENTRY_H_
