@@ -124,14 +124,14 @@ Process LaunchProcess(const std::wstring& command_line, const LaunchOptions& opt
   return process;
 }
 
-bool GetAppOutput(const std::wstring& command_line, std::string* output) {
-  int exit_code = -1;
-  return GetAppOutputWithExitCode(command_line, output, &exit_code) && exit_code == 0;
-}
+namespace {
 
-bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* output,
-                              int* exit_code) {
-  output->clear();
+// Starts the command hidden with its standard output on a new pipe and hands
+// out the pipe's read end. Only the child's end is inherited, and our copy of
+// it is closed, so a read ends when the child (and whatever inherited the
+// pipe from it) has gone.
+bool LaunchWithOutputPipe(const std::wstring& command_line, win::ScopedHandle* reader,
+                          Process* process) {
   SECURITY_ATTRIBUTES attributes = {};
   attributes.nLength = sizeof(attributes);
   attributes.bInheritHandle = TRUE;
@@ -141,18 +141,31 @@ bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* out
     PLOG(ERROR) << "Cannot create the output pipe";
     return false;
   }
-  win::ScopedHandle reader(read_end);
+  reader->Set(read_end);
   win::ScopedHandle writer(write_end);
-  // Only the child's end may be inherited, or the pipe would never report its end.
-  ::SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
+  ::SetHandleInformation(reader->Get(), HANDLE_FLAG_INHERIT, 0);
 
   LaunchOptions options;
   options.start_hidden = true;
   options.stdout_handle = writer.Get();
-  Process process = LaunchProcess(command_line, options);
-  // Our copy of the write end must go, so the read below ends with the child.
+  *process = LaunchProcess(command_line, options);
   writer.Close();
-  if (!process.IsValid())
+  return process->IsValid();
+}
+
+}  // namespace
+
+bool GetAppOutput(const std::wstring& command_line, std::string* output) {
+  int exit_code = -1;
+  return GetAppOutputWithExitCode(command_line, output, &exit_code) && exit_code == 0;
+}
+
+bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* output,
+                              int* exit_code) {
+  output->clear();
+  win::ScopedHandle reader;
+  Process process;
+  if (!LaunchWithOutputPipe(command_line, &reader, &process))
     return false;
 
   char buffer[4096];
@@ -168,25 +181,9 @@ bool GetAppOutputWithExitCode(const std::wstring& command_line, std::string* out
 bool GetAppOutputWithTimeout(const std::wstring& command_line, size_t max_output,
                              DWORD timeout_ms, std::string* output, int* exit_code) {
   output->clear();
-  SECURITY_ATTRIBUTES attributes = {};
-  attributes.nLength = sizeof(attributes);
-  attributes.bInheritHandle = TRUE;
-  HANDLE read_end = nullptr;
-  HANDLE write_end = nullptr;
-  if (!::CreatePipe(&read_end, &write_end, &attributes, 0)) {
-    PLOG(ERROR) << "Cannot create the output pipe";
-    return false;
-  }
-  win::ScopedHandle reader(read_end);
-  win::ScopedHandle writer(write_end);
-  ::SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
-
-  LaunchOptions options;
-  options.start_hidden = true;
-  options.stdout_handle = writer.Get();
-  Process process = LaunchProcess(command_line, options);
-  writer.Close();
-  if (!process.IsValid())
+  win::ScopedHandle reader;
+  Process process;
+  if (!LaunchWithOutputPipe(command_line, &reader, &process))
     return false;
 
   // The pipe is read only when it holds data, so that neither a child that
