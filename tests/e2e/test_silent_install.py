@@ -165,4 +165,7 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
     everything = "\n".join(logs)
     assert result.returncode == 1, everything
     assert "Package fetcher failed." in everything
+    # The waiting back end is told at once and does not hold the run.
+    assert "Installation was interrupted" in everything
+    assert "The installer backend did not end in time" not in everything
     assert not (install / "installation_status.json").exists()

@@ -87,6 +87,11 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
   run_loop_.Run();
   LOG(INFO) << "Controller exiting";
   runner_->RemoveObserver(this);
+  // A run that failed on this side (the fetch, the folder) leaves a back end
+  // waiting for a package that will never come: tell it to roll back now
+  // rather than let it wait until this process has gone.
+  if (!success_)
+    runner_->StopInstallation();
   // The run's end may come from the back end's last message: the machine is
   // as the run leaves it only once the back end has ended too, and only then
   // may the package it runs from go.
