@@ -36,6 +36,7 @@
 #include "features/installer_features.h"
 #include "features/list_value_feature_reader.h"
 #include "product_config/product_config.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 
@@ -144,7 +145,7 @@ void Installer::Run() {
   }
 
   std::wstring event_name = GetKernelObjectName(settings_->GetInstallPath().value(),
-                                                kInstallationInterruptedEventName, true);
+                                                kernel_objects::kInstallationInterruptedEvent, true);
   VLOG(1) << "Event name for interrupted installation: " << base::WideToUTF8(event_name);
   interrupted_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, event_name.c_str()));
   if (!interrupted_event_.IsValid()) {

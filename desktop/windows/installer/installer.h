@@ -46,10 +46,6 @@ class InstallerStep;
 class OsOperations;
 class Settings;
 
-// Base names of the named events of a run (GetKernelObjectName).
-inline constexpr wchar_t kInstallationInterruptedEventName[] =
-    L"VeltoInstaller/InstallationInterrupted";
-inline constexpr wchar_t kPackageReadyEventName[] = L"VeltoInstaller/PackageReady";
 // Files of the unpacked package read by the run.
 inline constexpr wchar_t kFilesListName[] = L"files_list";
 inline constexpr wchar_t kRootFilesListName[] = L"root_files_list";

@@ -23,16 +23,10 @@
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 
-namespace {
-
-constexpr wchar_t kGiveInstallPermissionEventName[] = L"VeltoInstaller/GiveInstallPermission";
-constexpr wchar_t kGiveInstallPermissionUndoEventName[] =
-    L"VeltoInstaller/GiveInstallPermission/Undo";
-
-}  // namespace
 
 bool Installer::CanElevate() {
   if (environment_.privileges->IsAdministrator())
@@ -131,10 +125,10 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
   }
   base::win::ScopedHandle granted(::CreateEventW(
       nullptr, FALSE, FALSE,
-      GetKernelObjectName(path.value(), kGiveInstallPermissionEventName, false).c_str()));
+      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionEvent, false).c_str()));
   base::win::ScopedHandle undo(::CreateEventW(
       nullptr, FALSE, FALSE,
-      GetKernelObjectName(path.value(), kGiveInstallPermissionUndoEventName, false).c_str()));
+      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionUndoEvent, false).c_str()));
   if (!granted.IsValid() || !undo.IsValid()) {
     LOG(ERROR) << "Failed to create event for communicating with the elevated process "
                << ::GetLastError();
@@ -161,7 +155,7 @@ void Installer::WaitForPackage(bool post_elevation) {
   LOG(INFO) << "Need to wait for actual package";
   post_elevation_ = post_elevation;
   std::wstring name =
-      GetKernelObjectName(settings_->GetInstallPath().value(), kPackageReadyEventName, true);
+      GetKernelObjectName(settings_->GetInstallPath().value(), kernel_objects::kPackageReadyEvent, true);
   VLOG(1) << "Event name for package_ready: " << base::WideToUTF8(name);
   package_ready_event_.Set(::OpenEventW(SYNCHRONIZE, FALSE, name.c_str()));
   if (!package_ready_event_.IsValid()) {

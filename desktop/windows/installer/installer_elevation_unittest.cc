@@ -20,6 +20,7 @@
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 namespace {
@@ -96,7 +97,7 @@ class InstallerElevationTest : public testing::Test {
   base::win::ScopedHandle CreatePackageReadyEvent() {
     return base::win::ScopedHandle(::CreateEventW(
         nullptr, TRUE, FALSE,
-        GetKernelObjectName(install_.value(), kPackageReadyEventName, true).c_str()));
+        GetKernelObjectName(install_.value(), kernel_objects::kPackageReadyEvent, true).c_str()));
   }
 
   base::ShadowingAtExitManager at_exit_;

@@ -20,6 +20,7 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 
@@ -115,7 +116,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
 
   const std::wstring& install_path = settings->GetInstallPath().value();
   std::wstring interrupted_name =
-      GetKernelObjectName(install_path, kInstallationInterruptedEventName, true);
+      GetKernelObjectName(install_path, kernel_objects::kInstallationInterruptedEvent, true);
   LOG(INFO) << "Event name for interrupted installation: " << base::WideToUTF8(interrupted_name);
   interrupted_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, interrupted_name.c_str()));
   if (!interrupted_event_.IsValid()) {
@@ -127,7 +128,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
     LOG(INFO) << "Package is already available";
     command_line.SetProgram(package_folder_.Append(kPackageInstallerName));
   } else {
-    std::wstring ready_name = GetKernelObjectName(install_path, kPackageReadyEventName, true);
+    std::wstring ready_name = GetKernelObjectName(install_path, kernel_objects::kPackageReadyEvent, true);
     LOG(INFO) << "Event name for package_ready: " << base::WideToUTF8(ready_name);
     package_ready_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
     if (!package_ready_event_.IsValid()) {

@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 namespace {
@@ -195,7 +196,7 @@ TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
 
 TEST_F(InstallerRunnerTest, StopSetsTheInterruptedEventForTheRunningBackend) {
   std::wstring event = GetKernelObjectName(settings_.install_path.value(),
-                                           kInstallationInterruptedEventName, true);
+                                           kernel_objects::kInstallationInterruptedEvent, true);
   WriteScript({"wait-event " + base::WideToUTF8(event), "exit 0"});
   InstallerRunner runner(package_, base::FilePath());
   runner.NotifyPackageReady();
@@ -220,7 +221,7 @@ TEST_F(InstallerRunnerTest, PackageAlreadyThereCreatesNoPackageReadyEvent) {
   runner.NotifyPackageReady();
   ASSERT_TRUE(RunToEnd(&runner));
   std::wstring ready =
-      GetKernelObjectName(settings_.install_path.value(), kPackageReadyEventName, true);
+      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
   base::win::ScopedHandle event(::OpenEventW(SYNCHRONIZE, FALSE, ready.c_str()));
   EXPECT_FALSE(event.IsValid());
   runner.NotifyPackageReady();

@@ -17,6 +17,7 @@
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 namespace {
@@ -277,7 +278,7 @@ TEST_F(InstallerTest, InterruptDuringARetryRollsBackWithoutError) {
           void Run(StepResult* result, int attempt) override {
             base::win::ScopedHandle event(::OpenEventW(
                 EVENT_MODIFY_STATE, FALSE,
-                GetKernelObjectName(install_.value(), kInstallationInterruptedEventName, true)
+                GetKernelObjectName(install_.value(), kernel_objects::kInstallationInterruptedEvent, true)
                     .c_str()));
             ::SetEvent(event.Get());
             *result = StepResult(StepResult::CODE_RETRY_THEN_FAIL);

@@ -37,6 +37,7 @@
 #include "desktop/windows/installer/ipc/recording_installer_observer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/test/fake_settings.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
 
@@ -229,7 +230,7 @@ class RunEndObserver : public RecordingInstallerObserver {
 inline base::win::ScopedHandle CreateInterruptedEvent(const base::FilePath& install_path) {
   return base::win::ScopedHandle(::CreateEventW(
       nullptr, TRUE, FALSE,
-      GetKernelObjectName(install_path.value(), kInstallationInterruptedEventName, true)
+      GetKernelObjectName(install_path.value(), kernel_objects::kInstallationInterruptedEvent, true)
           .c_str()));
 }
 
