@@ -134,7 +134,8 @@ InstallerUIController::~InstallerUIController() {
 
 bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_reader,
                                   const base::FilePath& temp_folder, bool run_immediately,
-                                  WindowFactory window_factory) {
+                                  WindowFactory window_factory,
+                                  base::MessagePumpDispatcher* dispatcher) {
   base::FilePath lock_folder;
   base::PathService::Get(base::DIR_TEMP, &lock_folder);
   const DWORD lock_owner = ui_lock_.Acquire(lock_folder, InstallerUILock::GetMutexName());
@@ -179,7 +180,7 @@ bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_rea
     parts.overrides_fetcher = std::make_unique<OverridesFetcherImpl>(exe_folder, this);
   }
 
-  base::RunLoop run_loop;
+  base::RunLoop run_loop(dispatcher);
   base::MessageLoop::current()->task_runner()->PostTask(
       FROM_HERE, base::BindOnce(&InstallerUIController::Start, weak_factory_.GetWeakPtr(),
                                 settings, std::move(parts), run_immediately,

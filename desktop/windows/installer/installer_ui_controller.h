@@ -41,6 +41,10 @@
 #include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 
+namespace base {
+class MessagePumpDispatcher;
+}
+
 namespace installer {
 
 class PayloadReader;
@@ -124,8 +128,11 @@ class InstallerUIController : public SettingsObserver,
   // Runs the interactive installer until the UI ends; the result is the
   // installation's success. |settings| must outlive the controller;
   // |payload_reader| may be null (the package lies beside the executable).
+  // The run loop shows every window message to |dispatcher| (the dialog
+  // dispatcher of the window's modeless dialogs; may be null).
   bool RunUI(Settings* settings, PayloadReader* payload_reader, const base::FilePath& temp_folder,
-             bool run_immediately, WindowFactory window_factory);
+             bool run_immediately, WindowFactory window_factory,
+             base::MessagePumpDispatcher* dispatcher);
 
   // Starts a run with |parts| on the current message loop; |done| runs once
   // the UI has ended and the statistics are sent. RunUI uses it; so do tests.

@@ -1,0 +1,232 @@
+"""Interactive runs of the real installer.exe, as a double-click starts it,
+clicked through its wizard by the GUI driver: a net install for the current
+user against the local package server, and cancels during the download and
+during the copy, after which the machine is as it was."""
+
+import json
+import shutil
+
+import pytest
+
+from conftest import BUILD
+from gui import (ACCEPT_BUTTON, CURRENT_USER, IDYES, INSTALL_FOR_COMBO, INSTALL_PATH_COMBO,
+                 INVALID_PATH_TEXT, OPTIONS_BUTTON, PROGRESS_BAR, STATUS_TEXT, GuiDriver,
+                 InteractiveRun)
+
+DELIVERY = BUILD / "fixtures" / "delivery"
+PACKAGE_ROUTE = "/package/velto_package.exe"
+# Held long enough that a run cancelled while downloading is surely still
+# waiting for it; the run itself must not wait for it once cancelled.
+HELD_MS = 150000
+
+
+@pytest.fixture
+def driver(wine):
+    gui = GuiDriver(wine)
+    yield gui
+    gui.close()
+
+
+@pytest.fixture
+def runs():
+    """Every interactive run a test starts; whatever is left of them when the
+    test ends (a failure) is ended, so that the UI lock and the installation
+    mutex are free for the next test."""
+    started = []
+    yield started
+    for run in started:
+        open("/tmp/wizard-run-debug.log", "w").write("\n=====\n".join(run.logs()))
+        run.kill_all()
+
+
+def machine_snapshot(wine, *folders):
+    """What an install touches: the product's and the shell's registry keys in
+    both hives, the user's shortcut folders, the scheduled tasks, and the
+    given folders' contents."""
+    keys = []
+    for hive in ("HKCU", "HKLM"):
+        keys += [hive + "\\Software\\Velto Software",
+                 hive + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                 hive + "\\Software\\Clients\\StartMenuInternet",
+                 hive + "\\Software\\RegisteredApplications"]
+    command = " & ".join("reg query \"%s\" /s" % key for key in keys)
+    listing = wine.run(["cmd", "/c", command], timeout=120).stdout.decode("utf-8", "replace")
+    listing += wine.run(["cmd", "/c", "reg query HKCU\\Software\\Classes & "
+                         "reg query HKLM\\Software\\Classes"],
+                        timeout=120).stdout.decode("utf-8", "replace")
+    files = {}
+    user_folders = [wine.unix_path(wine.expand(v)) for v in ("USERPROFILE", "APPDATA",
+                                                               "ALLUSERSPROFILE")]
+    user_folders.append(wine.unix_path(wine.expand("WINDIR")) / "tasks")
+    for folder in list(folders) + user_folders:
+        if not folder.exists():
+            files[str(folder)] = None
+            continue
+        for path in sorted(folder.rglob("*")):
+            text = str(path)
+            if "Velto Installer" in text or "velto_installer" in text:
+                continue  # the installer's own logs and temporary folder
+            if path.is_file() and (path.suffix.lower() == ".lnk" or folder in folders
+                                   or path.parent.name.lower() == "tasks"):
+                files[text] = path.read_bytes()
+            elif path.is_dir() and folder in folders:
+                files[text] = "folder"
+    return listing.splitlines(), files
+
+
+def assert_machine_unchanged(before, after):
+    assert after[0] == before[0], "registry changed"
+    assert after[1] == before[1], "files changed: %s" % sorted(
+        set(after[1].items()) ^ set(before[1].items()))
+
+
+def net_installer(tmp_path):
+    """The plain installer.exe with its library, alone in a folder, as a user
+    downloads it."""
+    folder = tmp_path / "download"
+    folder.mkdir()
+    for name in ("installer.exe", "installer_lib.dll"):
+        shutil.copy(BUILD / "bin" / name, folder / name)
+    return folder / "installer.exe"
+
+
+def start(wine, log_dir, server, tmp_path, runs):
+    """Starts the net installer as a double-click does, with the test's
+    servers, no statistics and no browser start."""
+    work = tmp_path / "temp"
+    work.mkdir()
+    run = InteractiveRun(wine, log_dir, net_installer(tmp_path), "--v=2",
+                         "--enable-installer-stats=0", "--launchvelto=0",
+                         "--temp-folder=" + wine.windows_path(work),
+                         "--internal-package-server="
+                         + server.url("/netinstaller/quenn/windows/x64/"),
+                         "--local-pref-default-overrides-server=" + server.url("/api/prefs/"))
+    runs.append(run)
+    return run, work
+
+
+def choose_current_user_and_folder(driver, run, wine, install):
+    """Welcome, Options, install for the current user into |install|."""
+    driver.wait_window(ACCEPT_BUTTON)
+    driver.wait_visible(OPTIONS_BUTTON)
+    driver.click(OPTIONS_BUTTON)
+    driver.wait_visible(INSTALL_PATH_COMBO)
+    analysed = run.front_end_log().count("] Install folder set: ")
+    driver.select(INSTALL_FOR_COMBO, CURRENT_USER)
+    # The mode's own folder is analysed and shown before the user types.
+    run.wait_for_log_count("] Install folder set: ", analysed + 1)
+    folder = wine.windows_path(install)
+    driver.set_text(INSTALL_PATH_COMBO, folder)
+    # The settings have analysed the typed folder.
+    run.wait_for_log("] Install folder set: " + folder + "\n")
+    assert driver.text(INSTALL_PATH_COMBO) == folder.replace("\\", "\\\\")
+    assert not driver.visible(INVALID_PATH_TEXT)
+
+
+def cancel_confirmed(driver):
+    """The window's close box, then Yes in the confirmation."""
+    driver.wait_window(ACCEPT_BUTTON)
+    driver.close_window()
+    question = driver.wait_window(IDYES)
+    assert question == "Velto Installer"
+    driver.click(IDYES)
+
+
+def status_of(install):
+    return json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+
+
+def test_interactive_net_install_for_the_current_user(wine, log_dir, package_server, tmp_path,
+                                                      driver, runs):
+    from package_server import protocol_config
+    package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
+    install = tmp_path / "Velto"
+    run, work = start(wine, log_dir, package_server, tmp_path, runs)
+    driver.target(run.windows_pid())
+
+    assert driver.wait_window(ACCEPT_BUTTON) == "Velto Installer"
+    assert not driver.visible(PROGRESS_BAR)
+    choose_current_user_and_folder(driver, run, wine, install)
+    driver.click(ACCEPT_BUTTON)
+    driver.wait_visible(PROGRESS_BAR)
+    # The window goes when the installation has succeeded.
+    driver.wait_gone(240000)
+    assert run.wait() == 0, "\n".join(run.logs())
+
+    front_end = run.front_end_log()
+    for line in ("Running UI controller", "Initializing installer UI", "Accept clicked.",
+                 "Package fetched successfully.", "Installer terminated successfully. Finishing.",
+                 "Controller exiting"):
+        assert "] " + line in front_end, line
+    everything = "\n".join(run.logs())
+    assert "Installation succeeded" in everything
+    status = status_of(install)
+    assert not status.get("all_users", False)
+    for name in status["files"]:
+        assert (install / status["_subfolder"] / name.replace("\\", "/")).is_file(), name
+    for name in status["root_files"]:
+        assert (install / name.replace("\\", "/")).is_file(), name
+    assert (install / "launcher.exe").is_file()
+    assert json.loads((install / "installer_prefs.json").read_text(encoding="utf-8")) is not None
+    # The UI lock and the download folder are gone with the run.
+    assert not (work / "Velto Installer").exists()
+
+
+def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, package_server,
+                                                              tmp_path, driver, runs):
+    from package_server import protocol_config
+    package = str(DELIVERY / "velto_package.exe")
+    package_server.set_config(protocol_config(
+        package, package_responses={"file": package, "delay_ms": HELD_MS}))
+    install = tmp_path / "Velto"
+    before = machine_snapshot(wine, install)
+    run, work = start(wine, log_dir, package_server, tmp_path, runs)
+    driver.target(run.windows_pid())
+    choose_current_user_and_folder(driver, run, wine, install)
+    driver.click(ACCEPT_BUTTON)
+    driver.wait_visible(PROGRESS_BAR)
+    driver.wait_text(STATUS_TEXT, "Downloading")
+    # The package is asked for and not yet answered: the run is downloading.
+    run.wait_for_log("Accept clicked.")
+    assert any(r["path"] == PACKAGE_ROUTE for r in package_server.requests())
+
+    cancel_confirmed(driver)
+    assert run.wait(timeout=90) == 1, "\n".join(run.logs())
+    run.wait_all(driver)
+    front_end = run.front_end_log()
+    assert "] Terminating the UI" in front_end
+    assert "Installation succeeded" not in "\n".join(run.logs())
+    assert_machine_unchanged(before, machine_snapshot(wine, install))
+    assert not (work / "Velto Installer").exists()
+
+
+def test_cancel_while_copying_rolls_back(wine, log_dir, package_server, tmp_path, driver, runs):
+    """A file of the user's where the package puts one of its root files is
+    held open, so the copy waits for it (retrying) while the run is
+    cancelled."""
+    from package_server import protocol_config
+    package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
+    install = tmp_path / "Velto"
+    install.mkdir()
+    held = install / "license.txt"
+    held.write_text("the user's own file\n")
+    before = machine_snapshot(wine, install)
+
+    run, work = start(wine, log_dir, package_server, tmp_path, runs)
+    driver.target(run.windows_pid())
+    choose_current_user_and_folder(driver, run, wine, install)
+    driver.hold_file(wine.windows_path(held))
+    driver.click(ACCEPT_BUTTON)
+    driver.wait_visible(PROGRESS_BAR)
+    # The back end has copied files and now retries the held one.
+    run.wait_for_log("Copying file license.txt", front_end_only=False)
+    cancel_confirmed(driver)
+    assert run.wait(timeout=90) == 1, "\n".join(run.logs())
+    run.wait_all(driver)
+    driver.release_files()
+
+    everything = "\n".join(run.logs())
+    assert "Installation succeeded" not in everything
+    assert_machine_unchanged(before, machine_snapshot(wine, install))
+    assert held.read_text() == "the user's own file\n"
+    assert not (work / "Velto Installer").exists()
