@@ -44,6 +44,11 @@ class GuiError(AssertionError):
     pass
 
 
+def _unescape(text):
+    """The driver's one-line form of a text back to the text."""
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), text)
+
+
 class GuiDriver:
     """One gui_driver process; each call sends one command and returns the
     text after "ok", or raises GuiError with the driver's answer."""
@@ -75,7 +80,7 @@ class GuiDriver:
         if answer != "ok" and not answer.startswith("ok "):
             raise GuiError("%s: %s%s" % (command, answer,
                                          "" if command == "dump" else self._controls()))
-        return answer[3:]
+        return _unescape(answer[3:])
 
     def _controls(self):
         """The selected window's controls, for a failure's message."""
