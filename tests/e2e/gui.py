@@ -139,12 +139,6 @@ class GuiDriver:
     def wait_process(self, pid, timeout_ms=WINDOW_TIMEOUT_MS):
         self.do("wait-process %d %d" % (pid, timeout_ms), timeout_ms)
 
-    def hold_file(self, windows_path):
-        self.do("hold-file " + windows_path)
-
-    def release_files(self):
-        self.do("release-files")
-
     def close(self):
         try:
             if self._process.poll() is None:

@@ -8,7 +8,9 @@ import shutil
 
 import pytest
 
+import machine_state
 from conftest import BUILD
+from test_silent_failures import file_held_open
 from gui import (ACCEPT_BUTTON, CURRENT_USER, IDYES, INSTALL_FOR_COMBO, INSTALL_PATH_COMBO,
                  INVALID_PATH_TEXT, OPTIONS_BUTTON, PROGRESS_BAR, STATUS_TEXT, GuiDriver,
                  InteractiveRun)
@@ -30,56 +32,41 @@ def driver(wine):
 
 
 @pytest.fixture
-def runs(request):
+def runs():
     """Every interactive run a test starts; whatever is left of them when the
     test ends (a failure) is ended, so that the UI lock and the installation
     mutex are free for the next test."""
     started = []
     yield started
     for run in started:
-        open("/tmp/wizard-run-debug-%s.log" % request.node.name, "w").write("\n=====\n".join(run.logs()))
         run.kill_all()
 
 
-def machine_snapshot(wine, *folders):
-    """What an install touches: the product's and the shell's registry keys in
-    both hives, the user's shortcut folders, the scheduled tasks, and the
-    given folders' contents."""
-    keys = []
-    for hive in ("HKCU", "HKLM"):
-        keys += [hive + "\\Software\\Velto Software",
-                 hive + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                 hive + "\\Software\\Clients\\StartMenuInternet",
-                 hive + "\\Software\\RegisteredApplications"]
-    command = " & ".join("reg query \"%s\" /s" % key for key in keys)
-    listing = wine.run(["cmd", "/c", command], timeout=120).stdout.decode("utf-8", "replace")
-    listing += wine.run(["cmd", "/c", "reg query HKCU\\Software\\Classes & "
-                         "reg query HKLM\\Software\\Classes"],
-                        timeout=120).stdout.decode("utf-8", "replace")
-    files = {}
-    user_folders = [wine.unix_path(wine.expand(v)) for v in ("USERPROFILE", "APPDATA",
-                                                               "ALLUSERSPROFILE")]
-    user_folders.append(wine.unix_path(wine.expand("WINDIR")) / "tasks")
-    for folder in list(folders) + user_folders:
-        if not folder.exists():
-            files[str(folder)] = None
-            continue
-        for path in sorted(folder.rglob("*")):
-            text = str(path)
-            if "Velto Installer" in text or "velto_installer" in text:
-                continue  # the installer's own logs and temporary folder
-            if path.is_file() and (path.suffix.lower() == ".lnk" or folder in folders
-                                   or path.parent.name.lower() == "tasks"):
-                files[text] = path.read_bytes()
-            elif path.is_dir() and folder in folders:
-                files[text] = "folder"
-    return listing.splitlines(), files
-
-
-def assert_machine_unchanged(before, after):
-    assert after[0] == before[0], "registry changed"
-    assert after[1] == before[1], "files changed: %s" % sorted(
-        set(after[1].items()) ^ set(before[1].items()))
+def remove_added(wine, before, scratch):
+    """Takes away the registry entries and files a run added since |before|
+    (a snapshot of machine_state), so that later runs do not meet this
+    installation (its folder is the next default install folder). The
+    registry goes through one imported .reg file of deletions."""
+    added = [c[len("added "):] for c in machine_state.diff(before, machine_state.snapshot(wine))
+             if c.startswith("added ")]
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for entry in added:
+        if entry.startswith("reg:"):
+            path = entry[len("reg:"):]
+            if path.endswith("\\"):
+                key = path[:-1]
+                if "reg:" + key.rsplit("\\", 1)[0] + "\\" not in added:
+                    lines += ["[-%s]" % key, ""]
+            else:
+                key, name = path.rsplit("\\", 1)
+                if "reg:" + key + "\\" not in added:
+                    name = "@" if name == "@" else '"%s"' % name.replace("\\", "\\\\")
+                    lines += ["[%s]" % key, "%s=-" % name, ""]
+        elif entry.startswith("file:") and not entry.endswith("/"):
+            (wine.prefix / "drive_c" / entry[len("file:"):]).unlink(missing_ok=True)
+    deletions = scratch / "remove_added.reg"
+    deletions.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+    wine.run(["reg", "import", wine.windows_path(deletions)], timeout=120)
 
 
 def net_installer(tmp_path):
@@ -142,10 +129,11 @@ def status_of(install):
 
 
 def test_interactive_net_install_for_the_current_user(wine, log_dir, package_server, tmp_path,
-                                                      driver, runs):
+                                                      driver, runs, request):
     from package_server import protocol_config
     package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
     install = tmp_path / "Velto"
+    before = machine_state.snapshot(wine)
     run, work = start(wine, log_dir, package_server, tmp_path, runs)
     driver.target(run.windows_pid())
 
@@ -173,6 +161,19 @@ def test_interactive_net_install_for_the_current_user(wine, log_dir, package_ser
         assert (install / name.replace("\\", "/")).is_file(), name
     assert (install / "launcher.exe").is_file()
     assert json.loads((install / "installer_prefs.json").read_text(encoding="utf-8")) is not None
+    # Registered and linked for the current user only.
+    added = [c[len("added "):] for c in machine_state.diff(before, machine_state.snapshot(wine))
+             if c.startswith("added ")]
+    request.addfinalizer(lambda: remove_added(wine, before, tmp_path))
+    uninstall_key = ("reg:HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+                     "\\Uninstall\\Velto " + status["version"] + "\\")
+    for entry in (uninstall_key, uninstall_key + "UninstallString",
+                  "reg:HKEY_CURRENT_USER\\Software\\RegisteredApplications\\Velto quenn",
+                  "reg:HKEY_CURRENT_USER\\Software\\Velto Software\\Last quenn Install Path"):
+        assert entry in added, (entry, added)
+    assert [e for e in added if e.startswith("file:users/") and
+            e.endswith("/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Velto quenn.lnk")]
+    assert not [e for e in added if "HKEY_LOCAL_MACHINE" in e], added
     # The UI lock and the download folder are gone with the run.
     assert not (work / "Velto Installer").exists()
 
@@ -184,7 +185,7 @@ def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, pa
     package_server.set_config(protocol_config(
         package, package_responses={"file": package, "trickle": TRICKLE}))
     install = tmp_path / "Velto"
-    before = machine_snapshot(wine, install)
+    before = machine_state.snapshot(wine, {"install": install})
     run, work = start(wine, log_dir, package_server, tmp_path, runs)
     driver.target(run.windows_pid())
     choose_current_user_and_folder(driver, run, wine, install)
@@ -202,7 +203,7 @@ def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, pa
     assert "] Terminating the UI" in front_end
     assert "Package fetched successfully." not in front_end
     assert "Installation succeeded" not in "\n".join(run.logs())
-    assert_machine_unchanged(before, machine_snapshot(wine, install))
+    assert machine_state.diff(before, machine_state.snapshot(wine, {"install": install})) == []
     assert not (work / "Velto Installer").exists()
 
 
@@ -216,24 +217,23 @@ def test_cancel_while_copying_rolls_back(wine, log_dir, package_server, tmp_path
     install.mkdir()
     held = install / "license.txt"
     held.write_text("the user's own file\n")
-    before = machine_snapshot(wine, install)
+    before = machine_state.snapshot(wine, {"install": install})
 
     run, work = start(wine, log_dir, package_server, tmp_path, runs)
     driver.target(run.windows_pid())
     choose_current_user_and_folder(driver, run, wine, install)
-    driver.hold_file(wine.windows_path(held))
-    driver.click(ACCEPT_BUTTON)
-    driver.wait_visible(PROGRESS_BAR)
-    # The back end has copied files and now retries the held one.
-    run.wait_for_log("Copying file license.txt", front_end_only=False)
-    cancel_confirmed(driver)
-    assert run.wait(timeout=90) == 1, "\n".join(run.logs())
-    run.wait_all(driver)
-    driver.release_files()
+    with file_held_open(wine, held):
+        driver.click(ACCEPT_BUTTON)
+        driver.wait_visible(PROGRESS_BAR)
+        # The back end has copied files and now retries the held one.
+        run.wait_for_log("Copying file license.txt", front_end_only=False)
+        cancel_confirmed(driver)
+        assert run.wait(timeout=90) == 1, "\n".join(run.logs())
+        run.wait_all(driver)
 
     everything = "\n".join(run.logs())
     # The back end was waiting to copy the held file when the cancel came.
     assert "Installation cancelled" in everything
     assert "Installation succeeded" not in everything
-    assert_machine_unchanged(before, machine_snapshot(wine, install))
+    assert machine_state.diff(before, machine_state.snapshot(wine, {"install": install})) == []
     assert held.read_text() == "the user's own file\n"
