@@ -169,6 +169,7 @@ class InteractiveRun:
                                         env=wine.env, stdin=subprocess.DEVNULL,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.pid = None
+        self.ended = False
 
     def logs(self):
         return [log.read_text(encoding="utf-8", errors="replace")
@@ -224,10 +225,14 @@ class InteractiveRun:
             pid = log_pid(text)
             if pid:
                 driver.wait_process(pid, timeout_ms)
+        self.ended = self.process.poll() is not None
 
     def kill_all(self):
         """Ends the front end and every installer process of this run that
-        wrote a log (back ends), by their process ids."""
+        wrote a log (back ends), by their process ids, unless all of them
+        were seen to end."""
+        if self.ended:
+            return
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()

@@ -145,6 +145,7 @@ def test_interactive_net_install_for_the_current_user(wine, log_dir, package_ser
     # The window goes when the installation has succeeded.
     driver.wait_gone(240000)
     assert run.wait() == 0, "\n".join(run.logs())
+    run.wait_all(driver)
 
     front_end = run.front_end_log()
     for line in ("Running UI controller", "Initializing installer UI", "Accept clicked.",
