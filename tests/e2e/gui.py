@@ -175,6 +175,11 @@ class InteractiveRun:
         return [log.read_text(encoding="utf-8", errors="replace")
                 for log in new_logs(self.log_dir, self.before)]
 
+    def command_lines(self):
+        """The command line of each process of the run that wrote a log."""
+        return [m.group(1) for m in (re.search(r"\] Command line: (.*)$", t, re.M)
+                                     for t in self.logs()) if m]
+
     def front_end_log(self):
         for text in self.logs():
             command = re.search(r"\] Command line: (.*)$", text, re.M)
@@ -220,7 +225,15 @@ class InteractiveRun:
 
     def wait_all(self, driver, timeout_ms=WINDOW_TIMEOUT_MS):
         """Waits for the end of every installer process of this run that wrote
-        a log: a back end still rolls back after its front end has gone."""
+        a log: a back end still rolls back after its front end has gone. A
+        back end the front end launched just before it ended may not have
+        written its log yet: it is waited for."""
+        if "] launching installer backend: " in self.front_end_log():
+            started = "--initial-pid=%d " % self.windows_pid()
+            deadline = time.monotonic() + timeout_ms / 1000.0
+            while not any(started in c and "--backend" in c for c in self.command_lines()):
+                assert time.monotonic() < deadline, "the back end wrote no log"
+                time.sleep(0.05)
         for text in self.logs():
             pid = log_pid(text)
             if pid:
