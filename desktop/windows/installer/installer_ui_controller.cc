@@ -133,6 +133,7 @@ InstallerUIController::~InstallerUIController() {
   if (window_)
     window_->RemoveDelegate(this);
   window_.reset();
+  closing_window_.reset();
   CancelPendingFetcherRequest();
 }
 
@@ -180,6 +181,8 @@ bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_rea
                                 settings, std::move(parts), run_immediately,
                                 base::OnceClosure(run_loop.QuitClosure())));
   run_loop.Run();
+  // The loop may have quit before the closed window's destruction came up.
+  DestroyClosingWindow();
   LOG(INFO) << "Controller exiting";
   return success_;
 }
@@ -642,6 +645,10 @@ bool InstallerUIController::OfferCurrentUserInstall() {
   return true;
 }
 
+void InstallerUIController::DestroyClosingWindow() {
+  closing_window_.reset();
+}
+
 void InstallerUIController::TerminateUI() {
   LOG(INFO) << "Terminating the UI";
   if (ui_terminated_) {
@@ -649,9 +656,16 @@ void InstallerUIController::TerminateUI() {
     return;
   }
   ui_terminated_ = true;
-  if (window_)
+  if (window_) {
     window_->RemoveDelegate(this);
-  window_.reset();
+    // The end is mostly asked for by the window itself (Cancel, the full
+    // installer, its message box), which must not be destroyed while its
+    // call is still running: it goes as soon as that call has returned.
+    closing_window_ = std::move(window_);
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&InstallerUIController::DestroyClosingWindow,
+                                  weak_factory_.GetWeakPtr()));
+  }
   runner_->StopInstallation();
   fetcher_.reset();
   ui_lock_.Release();

@@ -210,6 +210,7 @@ class InstallerUIController : public SettingsObserver,
   void HandleTrackingData();
   void OnTrackingDataHandled();
   void TerminateUI();
+  void DestroyClosingWindow();
   void UpdateProgress();
   void SetProgressText();
   void SetPhase(int phase);
@@ -243,6 +244,8 @@ class InstallerUIController : public SettingsObserver,
   WindowFactory window_factory_;
   base::OnceClosure done_;
   std::unique_ptr<Window> window_;
+  // The window after TerminateUI, until the call that ended the UI returns.
+  std::unique_ptr<Window> closing_window_;
   std::unique_ptr<Fetcher> fetcher_;
   std::unique_ptr<Runner> runner_;
   std::unique_ptr<OverridesFetcher> overrides_fetcher_;

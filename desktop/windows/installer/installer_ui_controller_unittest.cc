@@ -272,6 +272,7 @@ TEST_F(InstallerUIControllerTest, DownloadAndInstallationShareOneBarThatNeverMov
   ExpectMonotonicProgress();
   EXPECT_TRUE(done_);
   EXPECT_TRUE(controller_.success());
+  base::RunLoop().RunUntilIdle();
   EXPECT_TRUE(window_log_.destroyed);
   base::Value::Dict stats = Stats();
   EXPECT_EQ(1, stats.FindInt("installation_success"));
@@ -392,6 +393,10 @@ TEST_F(InstallerUIControllerTest, CancelAnsweredYesEndsTheRunAndStopsTheBackEnd)
   const int stops = runner_log_.stops;
   window_log_.delegate->OnCancel();
   EXPECT_TRUE(done_);
+  // The window that asked is still there while its call returns, then goes.
+  EXPECT_FALSE(window_log_.destroyed);
+  EXPECT_EQ(nullptr, window_log_.delegate);
+  base::RunLoop().RunUntilIdle();
   EXPECT_TRUE(window_log_.destroyed);
   // Stopping signals the back end's interrupted event and frees the mutex.
   EXPECT_EQ(stops + 1, runner_log_.stops);
@@ -569,6 +574,8 @@ TEST_F(InstallerUIControllerTest, GetFullInstallerOpensItsPageWithTheDefaultBrow
   EXPECT_EQ(FullInstallerUrl(), shell_.opened[0].file);
   EXPECT_TRUE(shell_.opened[0].parameters.empty());
   EXPECT_TRUE(done_);
+  EXPECT_FALSE(window_log_.destroyed);
+  base::RunLoop().RunUntilIdle();
   EXPECT_TRUE(window_log_.destroyed);
   EXPECT_EQ(stops + 1, runner_log_.stops);
   base::Value::Dict stats = Stats();
