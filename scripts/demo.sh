@@ -57,6 +57,7 @@ json.dump(protocol_config(sys.argv[2]), open(sys.argv[3], "w"))' \
 server=$!
 for _ in $(seq 600); do [ -s "$scratch/port" ] && break; sleep 0.05; done
 base="http://127.0.0.1:$(cat "$scratch/port")"
+touch "$scratch/install.mark"
 echo "\$ installer.exe --silent --allusers=0 --installfolder=$install_win" \
   "--internal-package-server=$base/netinstaller/quenn/windows/x64/"
 wine "$scratch/download/installer.exe" --silent --allusers=0 --enable-installer-stats=0 \
@@ -74,14 +75,21 @@ for line in open(sys.argv[1]):
 echo
 
 registry() {
-  for key in 'Software\Microsoft\Windows\CurrentVersion\Uninstall' \
-             'Software\Clients\StartMenuInternet\Veltoquenn' \
-             'Software\Classes\Veltoquenn' \
-             'Software\RegisteredApplications' \
-             'Software\Velto Software'; do
-    wine reg query "HKCU\\$key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' \
-      | grep -i -B1 'velto' | grep -v '^--$' | sed 's/^/  /'
-  done
+  # Exported rather than queried: "reg query" shows an empty string as the
+  # data of the value before it.
+  local out="$scratch/registry.reg"
+  wine reg export HKCU "$(winepath -w "$out" | tr -d '\r')" /y >/dev/null 2>&1
+  /usr/bin/python3 -c 'import sys
+sys.path.insert(0, sys.argv[1])
+from machine_state import _read_reg_export
+for key, values in sorted(_read_reg_export(sys.argv[2]).items()):
+    shown = [(n, d) for n, d in sorted(values.items())
+             if "velto" in (key + n + d).lower()]
+    if shown or "velto" in key.lower():
+        print("  [%s]" % key)
+        for name, data in shown:
+            print("      %s = %s" % (name, data))' "$top/tests/e2e" "$out"
+  rm -f "$out"
 }
 shortcuts() {
   find "$WINEPREFIX/drive_c/users" "$WINEPREFIX/drive_c/ProgramData" -iname '*velto*.lnk' \
@@ -108,13 +116,14 @@ machine_state() {
   tasks
   echo
 }
-last_log() {
-  local latest
-  latest=$(ls -t "$log_dir"/*.log 2>/dev/null | head -n 1)
-  if [ -n "$latest" ]; then
-    echo "Last lines of the log ($(basename "$latest")):"
-    tail -n "$1" "$latest" | cut -c1-200 | sed 's/^/  /'
-  fi
+run_logs() {
+  # The last lines of each log the run wrote: the front end, the back end it
+  # started and, for a download, the package's own installer.
+  find "$log_dir" -name '*.log' -newer "$1" 2>/dev/null | sort | while read -r log; do
+    echo "Last lines of $(basename "$log")" \
+      "($(sed -n 's/.*Command line: .*installer\.exe"\{0,1\} \(--[a-z-]*\).*/\1/p' "$log" | head -n 1)):"
+    grep ':INFO:' "$log" | tail -n "$2" | cut -c1-160 | sed 's/^/  /'
+  done
 }
 
 echo "Files of the installation:"
@@ -127,7 +136,7 @@ echo "installer_prefs.json:"
 sed 's/^/  /' "$install_unix/installer_prefs.json" 2>/dev/null; echo
 echo
 machine_state
-last_log 10
+run_logs "$scratch/install.mark" 4
 echo
 
 # The uninstall, as the uninstall entry starts it: the installation's
@@ -135,15 +144,18 @@ echo
 # (here with --silent as well). Its statistics go to the maker's address,
 # which cannot be reached from here.
 subfolder=$(sed -n 's/.*"_subfolder":"\([^"]*\)".*/\1/p' "$install_unix/installation_status.json")
+touch "$scratch/uninstall.mark"
 echo "\$ Velto\\$subfolder\\installer.exe --uninstall --silent"
 wine "$install_unix/$subfolder/installer.exe" --uninstall --silent </dev/null 2>&1 | quiet
 echo "(exit code ${PIPESTATUS[0]})"
 # The clean-up batch file deletes what was still in use, then itself.
 for _ in $(seq 1200); do [ -e "$install_unix/k.bat" ] || break; sleep 0.1; done
 echo
-last_log 6
+run_logs "$scratch/uninstall.mark" 4
 echo
-echo "What is left of the installation (the installer preferences stay):"
+echo "What is left of the installation: the installer preferences stay; under Wine the"
+echo "clean-up batch file cannot wait for the installer's processes to end (TASKLIST and"
+echo "FIND /c do not work there), so the installer that ran the uninstall may stay too:"
 files
 echo
 machine_state
