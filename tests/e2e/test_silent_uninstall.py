@@ -201,10 +201,13 @@ def test_silent_net_install_then_silent_uninstall(wine, log_dir, package_server,
     changed = [entry for entry in after
                if entry in before and after[entry] != before[entry] and entry not in kept]
     assert left == [] and changed == [], machine_state.diff(before, after)
-    # What was there before and is gone can only be the registration that all
-    # installations of the stream share (and what the Internet cache dropped).
+    # What was there before and is gone can only be what all installations of
+    # the stream share: the registration and the shortcut names (an earlier
+    # installation's quick-launch shortcut is this one's too); and what the
+    # Internet cache dropped.
     shared = (REGISTRATION, PROTOCOL, "Software\\RegisteredApplications\\Velto quenn",
-              "\\OpenWithProgIDs\\Veltoquenn", "Software\\Classes\\.vex\\", "/INetCache/")
+              "\\OpenWithProgIDs\\Veltoquenn", "Software\\Classes\\.vex\\", "/INetCache/",
+              "/Velto quenn.lnk")
     gone = [entry for entry in before if entry not in after]
     assert [entry for entry in gone if not any(part in entry for part in shared)] == [], gone
 
@@ -275,8 +278,9 @@ def test_statistics_of_autoupdate_runs(wine, log_dir, package_server, stats_serv
     other = tmp_path / "Empty"
     other.mkdir()
     (other / "stray.txt").write_bytes(b"left by someone")
-    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 2), other,
-                              "--autoupdate", *STATS_ON)
+    result, logs = silent_run(wine, log_dir, package_server,
+                              package_copy(tmp_path / "again", 2), other, "--autoupdate",
+                              *STATS_ON)
     everything = "\n".join(logs)
     assert result.returncode == 1, everything
     assert "Sending stats" in everything
