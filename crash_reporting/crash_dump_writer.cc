@@ -122,6 +122,13 @@ bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& in
       break;
   }
   dump_file.Close();
+  // A crashed process waits for its dump only so long; one that has ended
+  // meanwhile was dumped while being torn down, and that is no dump of the
+  // crash. A handle without SYNCHRONIZE cannot tell, and keeps the dump.
+  if (written && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+    LOG(WARNING) << "Process " << process_id << " ended before its dump was complete";
+    written = false;
+  }
   if (!written)
     DeleteFileW(file.value().c_str());
   return written;

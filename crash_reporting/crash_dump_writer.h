@@ -43,8 +43,9 @@ bool ReadHandoffInfo(DWORD process_id, uint64_t address, CrashHandoffInfo* info)
 
 // Writes the dump of |process| to |file| (replacing it): with indirectly
 // referenced memory and unloaded modules first, a normal dump when that is
-// larger than |size_limit|. Leaves no file when no dump fits or the write
-// fails.
+// larger than |size_limit|. Leaves no file when no dump fits, the write
+// fails, or |process| (opened with SYNCHRONIZE) ended before the dump was
+// complete.
 bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& info,
                     const base::FilePath& file, uint64_t size_limit);
 

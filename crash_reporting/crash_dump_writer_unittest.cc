@@ -24,6 +24,16 @@ std::map<uint32_t, std::string> ReadStreams(const std::string& dump) {
   return streams;
 }
 
+// A child process stands for the crashed one: a dump of this test process
+// itself would be large and slow under emulation.
+bool StartSuspendedChild(PROCESS_INFORMATION* child) {
+  wchar_t command[] = L"cmd.exe /c pause";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  return CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, child);
+}
+
 TEST(CrashDumpWriterTest, HandoffBlockHasTheDocumentedLayout) {
   EXPECT_EQ(784u, offsetof(CrashHandoffInfo, assertion) + offsetof(crash::AssertionInfo, line));
   EXPECT_EQ(788u, offsetof(CrashHandoffInfo, assertion) + offsetof(crash::AssertionInfo, type));
@@ -31,18 +41,11 @@ TEST(CrashDumpWriterTest, HandoffBlockHasTheDocumentedLayout) {
             offsetof(CrashHandoffInfo, assertion) + offsetof(crash::AssertionInfo, function));
 }
 
-// A child process stands for the crashed one: a dump of this test process
-// itself would be large and slow under emulation.
 TEST(CrashDumpWriterTest, WritesTheProductStreamsAndKeepsNoOversizedDump) {
   base::ScopedTempDir folder;
   ASSERT_TRUE(folder.CreateUniqueTempDir());
-  wchar_t command[] = L"cmd.exe /c pause";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
   PROCESS_INFORMATION child = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE,
-                             CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                             &child));
+  ASSERT_TRUE(StartSuspendedChild(&child));
   CrashHandoffInfo info = {};
   info.thread_id = child.dwThreadId;
   info.assertion.type = crash::kAssertionInvalidParameter;
@@ -65,6 +68,27 @@ TEST(CrashDumpWriterTest, WritesTheProductStreamsAndKeepsNoOversizedDump) {
   EXPECT_FALSE(base::PathExists(dump));
 
   TerminateProcess(child.hProcess, 0);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+}
+
+// A crashed reporter stops waiting for its one-crash reporter after a while
+// and ends; what is dumped of it after that is not its crash.
+TEST(CrashDumpWriterTest, KeepsNoDumpOfAProcessThatEndedMeanwhile) {
+  base::ScopedTempDir folder;
+  ASSERT_TRUE(folder.CreateUniqueTempDir());
+  PROCESS_INFORMATION child = {};
+  ASSERT_TRUE(StartSuspendedChild(&child));
+  ASSERT_TRUE(TerminateProcess(child.hProcess, 0));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.hProcess, INFINITE));
+  CrashHandoffInfo info = {};
+  info.thread_id = child.dwThreadId;
+
+  base::FilePath dump = folder.GetPath().AppendASCII("ended.dmp");
+  EXPECT_FALSE(WriteCrashDump(child.hProcess, child.dwProcessId, info, dump,
+                              kServerDumpSizeLimit));
+  EXPECT_FALSE(base::PathExists(dump));
+
   CloseHandle(child.hThread);
   CloseHandle(child.hProcess);
 }

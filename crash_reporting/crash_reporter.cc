@@ -233,7 +233,7 @@ void ReportParentException(const base::CommandLine& command_line) {
     dump_path = NextDumpPath(TempFolder());
     CrashHandoffInfo info = {};
     base::win::ScopedHandle parent(
-        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, parent_id));
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, parent_id));
     written = parent.IsValid() && ReadHandoffInfo(parent_id, address, &info) &&
               WriteCrashDump(parent.Get(), parent_id, info, dump_path, kHandoffDumpSizeLimit);
     if (written) {
