@@ -13,6 +13,8 @@ the snapshot comparison:
     The rest of the record is compared (recorded_statuses).
   - old_status/installation_status.json.<seconds>: named after the time of
     the upgrade that moved it there; its record, less the app id, is compared.
+  - Shortcuts keep their target's file times (and size) from the moment they
+    are made: they are compared without them (shortcut_digest).
   - The logs, in the temporary folder, which the snapshot leaves out anyway.
 
 To kill at a known point the back end is held there: a file of the package
@@ -23,6 +25,7 @@ before the next run, which so runs the same package as the run without the
 kill.
 """
 
+import hashlib
 import json
 import os
 import pathlib
@@ -206,8 +209,26 @@ def recorded_statuses(install):
             if current.exists() else None, "old": old}
 
 
+def shortcut_digest(path):
+    """The digest of a shell link without what it copies from its target's
+    file entry at the time it is made: the target's times in the header and
+    the ID list, whose items hold the target's size and date."""
+    data = bytearray(path.read_bytes())
+    if len(data) < 76:
+        return hashlib.sha1(data).hexdigest()
+    data[28:52] = bytes(24)
+    rest = data[76:]
+    if int.from_bytes(data[20:24], "little") & 0x1:  # HasLinkTargetIDList
+        rest = rest[2 + int.from_bytes(rest[0:2], "little"):]
+    return hashlib.sha1(bytes(data[:76]) + bytes(rest)).hexdigest()
+
+
 def state_of(wine, install):
-    return machine_state.snapshot(wine, {"install": install}), recorded_statuses(install)
+    snapshot = machine_state.snapshot(wine, {"install": install})
+    for entry in snapshot:
+        if entry.startswith("file:") and entry.lower().endswith(".lnk"):
+            snapshot[entry] = shortcut_digest(wine.prefix / "drive_c" / entry[len("file:"):])
+    return snapshot, recorded_statuses(install)
 
 
 def split_value_entry(entry):
