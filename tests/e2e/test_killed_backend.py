@@ -309,17 +309,27 @@ def reference_runs(wine, temp_dir, packages, install, server):
             log.unlink()
 
 
+def reference(wine, workspace, temp_dir, server, name, versions):
+    """The folder, the packages, the snapshot before any run, and what silent
+    runs of the packages of |versions| in turn, without a kill, leave (taken
+    away again afterwards)."""
+    install = workspace / name / "Velto"
+    packages = [make_package(workspace, version) for version in versions]
+    before = machine_state.snapshot(wine, {"install": install})
+    reference_runs(wine, temp_dir, packages, install, server)
+    state = state_of(wine, install)
+    clean = undo_run(wine, before, state[0], install, workspace)
+    return install, packages, clean, state
+
+
 @pytest.fixture(scope="module")
 def install_reference(wine, workspace, package_server_module, temp_dir):
-    """The folder, the snapshot before any run, and what a silent install of
-    package 1 without the kill leaves (taken away again afterwards)."""
-    install = workspace / "install" / "Velto"
-    package = make_package(workspace, 1)
-    before = machine_state.snapshot(wine, {"install": install})
-    reference_runs(wine, temp_dir, [package], install, package_server_module)
-    reference = state_of(wine, install)
-    clean = undo_run(wine, before, reference[0], install, workspace)
-    return install, package, clean, reference
+    return reference(wine, workspace, temp_dir, package_server_module, "install", [1])
+
+
+@pytest.fixture(scope="module")
+def upgrade_reference(wine, workspace, package_server_module, temp_dir):
+    return reference(wine, workspace, temp_dir, package_server_module, "upgrade", [1, 2])
 
 
 @pytest.fixture(scope="module")
@@ -333,36 +343,30 @@ def package_server_module():
     server.stop()
 
 
-@pytest.mark.parametrize("point", ["early", "mid-copy", "after-copy"])
-def test_install_killed_then_run_again(wine, log_dir, workspace, install_reference,
-                                       package_server_module, point):
-    install, package, clean, reference = install_reference
-    server = package_server_module
-    held = None
-    if point == "early":
-        ready = started
-    elif point == "mid-copy":
-        # The listed files before it are copied, the ones after it not yet.
-        held = Held(package, "data\\extra_12.bin")
-        ready = held_at("data\\extra_12.bin")
-    else:
-        # Every listed and root file is copied; the launcher comes next.
-        held = Held(package, "launcher.exe")
-        ready = held_at("launcher.exe")
+# Where the back end is killed: as soon as it starts, or held at the copy of
+# a package file: a listed file in the middle of the list (the files before it
+# are copied, the ones after it not yet), or the launcher, which comes after
+# every listed and root file (in an upgrade, after the old root files were
+# moved aside).
+HELD_FILE = {"early": None, "mid-copy": "data\\extra_12.bin", "after-copy": "launcher.exe"}
+
+
+def kill_back_end_at(point, wine, log_dir, package, install, server):
+    name = HELD_FILE[point]
+    held = Held(package, name) if name else None
     try:
-        code, text = killed_run(wine, log_dir, package, install, server, ready)
+        code, text = killed_run(wine, log_dir, package, install, server,
+                                held_at(name) if name else started)
     finally:
         if held:
             held.put_back()
     assert_killed_run_failed(code, text)
-    version_folders = [p for p in install.glob("47.*")] if install.exists() else []
-    if point == "mid-copy":
-        copied = list(version_folders[0].glob("data/extra_*.bin"))
-        assert 0 < len(copied) < len(EXTRA_FILES), copied
-    if point == "after-copy":
-        assert (install / "license.txt").is_file()
-        assert not (install / "launcher.exe").exists()
 
+
+def run_again_and_compare(wine, log_dir, workspace, package, install, server, clean,
+                          reference):
+    """The next silent run succeeds and leaves |reference|; what it added to
+    |clean| is taken away afterwards."""
     code, text = silent_run(wine, log_dir, package, install, server)
     assert code == 0, text
     state = state_of(wine, install)
@@ -372,17 +376,19 @@ def test_install_killed_then_run_again(wine, log_dir, workspace, install_referen
         undo_run(wine, clean, state[0], install, workspace)
 
 
-@pytest.fixture(scope="module")
-def upgrade_reference(wine, workspace, package_server_module, temp_dir):
-    """As install_reference, for an install of package 1 followed by an
-    upgrade to package 2."""
-    install = workspace / "upgrade" / "Velto"
-    packages = make_package(workspace, 1), make_package(workspace, 2)
-    before = machine_state.snapshot(wine, {"install": install})
-    reference_runs(wine, temp_dir, packages, install, package_server_module)
-    reference = state_of(wine, install)
-    clean = undo_run(wine, before, reference[0], install, workspace)
-    return install, packages, clean, reference
+@pytest.mark.parametrize("point", ["early", "mid-copy", "after-copy"])
+def test_install_killed_then_run_again(wine, log_dir, workspace, install_reference,
+                                       package_server_module, point):
+    install, (package,), clean, reference = install_reference
+    server = package_server_module
+    kill_back_end_at(point, wine, log_dir, package, install, server)
+    if point == "mid-copy":
+        copied = list(install.glob("47.*/data/extra_*.bin"))
+        assert 0 < len(copied) < len(EXTRA_FILES), copied
+    if point == "after-copy":
+        assert (install / "license.txt").is_file()
+        assert not (install / "launcher.exe").exists()
+    run_again_and_compare(wine, log_dir, workspace, package, install, server, clean, reference)
 
 
 @pytest.mark.parametrize("point", ["mid-copy", "after-copy"])
@@ -392,28 +398,11 @@ def test_upgrade_killed_then_run_again(wine, log_dir, workspace, upgrade_referen
     server = package_server_module
     code, text = silent_run(wine, log_dir, package_1, install, server)
     assert code == 0, text
-    if point == "mid-copy":
-        held = Held(package_2, "data\\extra_12.bin")
-        ready = held_at("data\\extra_12.bin")
-    else:
-        # The old root files are moved aside and the new ones copied; the
-        # launcher comes next.
-        held = Held(package_2, "launcher.exe")
-        ready = held_at("launcher.exe")
-    try:
-        code, text = killed_run(wine, log_dir, package_2, install, server, ready)
-    finally:
-        held.put_back()
-    assert_killed_run_failed(code, text)
+    kill_back_end_at(point, wine, log_dir, package_2, install, server)
     # The kill left the installation of package 1 recorded.
     assert recorded_statuses(install)["current"]["version"].startswith("47.")
     if point == "after-copy":
         assert list(install.glob("license.txt.*.old")), sorted(os.listdir(install))
 
-    code, text = silent_run(wine, log_dir, package_2, install, server)
-    assert code == 0, text
-    state = state_of(wine, install)
-    try:
-        assert_same_installation(reference, state)
-    finally:
-        undo_run(wine, clean, state[0], install, workspace)
+    run_again_and_compare(wine, log_dir, workspace, package_2, install, server, clean,
+                          reference)
