@@ -551,6 +551,17 @@ TEST_P(InstallerWindowTest, BannerCentresTheLogoAndAddsTheBadgeOnErrors) {
             error.At(badge_x + in_badge.x, badge_y + in_badge.y));
   EXPECT_NE(without_badge, error.At(badge_x + in_badge.x, badge_y + in_badge.y));
 
+  // A mirrored (right-to-left) banner shows the same picture, not its mirror
+  // image: logo and badge stay where they are.
+  Canvas mirrored({client.right, client.bottom});
+  SetLayout(mirrored.dc(), LAYOUT_RTL);
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mirrored.dc()), PRF_CLIENT);
+  EXPECT_EQ(LAYOUT_RTL, GetLayout(mirrored.dc()));
+  EXPECT_EQ(logo.At(in_logo.x, in_logo.y) & 0xFFFFFF,
+            mirrored.At(logo_x + in_logo.x, logo_y + in_logo.y));
+  EXPECT_EQ(badge.At(in_badge.x, in_badge.y) & 0xFFFFFF,
+            mirrored.At(badge_x + in_badge.x, badge_y + in_badge.y));
+
   // Leaving the error page takes the badge away again.
   window_->ShowPage(InstallerWindow::PROGRESS);
   Canvas progress({client.right, client.bottom});
@@ -609,6 +620,9 @@ TEST_P(InstallerWindowTest, InstallForComboExplainsTheModesInATooltip) {
   HWND tooltip = window_->tooltip();
   ASSERT_TRUE(tooltip);
   EXPECT_EQ(300, SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0));
+  const LONG style = GetWindowLongW(tooltip, GWL_STYLE);
+  EXPECT_EQ(static_cast<LONG>(TTS_ALWAYSTIP | TTS_NOPREFIX),
+            style & (TTS_ALWAYSTIP | TTS_NOPREFIX));
   const std::wstring expected =
       GetLocalizedString(strings::kAllUsersTipTitle) + L"\n\t" +
       GetLocalizedString(strings::kAllUsersTipText) + L"\n\n" +
