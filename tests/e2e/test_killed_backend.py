@@ -91,8 +91,10 @@ def read_logs(log_dir, before):
 
 def silent_run(wine, log_dir, package, install, server):
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    # No pipes for its output: see conftest's Wine.run.
     result = subprocess.run(command(wine, package, install, server), env=wine.env,
-                            stdin=subprocess.DEVNULL, capture_output=True, timeout=TIMEOUT)
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, timeout=TIMEOUT)
     return result.returncode, read_logs(log_dir, before)
 
 
