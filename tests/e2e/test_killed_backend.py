@@ -285,11 +285,14 @@ def undo_run(wine, before, after, install, scratch):
 
 
 def assert_killed_run_failed(code, text):
-    """What the front end makes of a back end that died under it."""
+    """What the front end makes of a back end that died under it. Killed
+    while Wine was still starting it, the back end never started for the
+    front end, which says so instead."""
     assert code == 1, text
-    assert "Installer backend process signaled" in text, text
     assert "Installation succeeded" not in text
-    assert "Installer ended. Success is 0" in text, text
+    if "Could not launch installer backend process" not in text:
+        assert "Installer backend process signaled" in text, text
+        assert "Installer ended. Success is 0" in text, text
 
 
 def assert_same_installation(reference, state):
