@@ -134,6 +134,7 @@ class InstallerWindow : public SettingsObserver {
   bool NeedsElevation() const;
 
   void RecordNavigation(const char* action);
+  std::vector<InstallerWindowDelegate*> GetDelegates();
   void NotifyAccept();
   void NotifyGetFullPackage();
   void NotifyCancel();
