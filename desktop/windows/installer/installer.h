@@ -125,6 +125,9 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   void SaveLastInstallPath();
   // Reads files_list and root_files_list; false when the run ended.
   bool ReadFilesLists();
+  // Tidies what a run that ended without its rollback left in the folder
+  // (InterruptedRunCleanup).
+  void CleanUpAfterInterruptedRun();
   bool CreateVersionSubfolder();
   void BuildAndStartSteps(InstallationOperation operation);
   void ScheduleNextStep();
