@@ -1,0 +1,130 @@
+#include "desktop/windows/installer/ui/bidi_text.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
+
+namespace installer {
+
+namespace {
+
+constexpr wchar_t kLeftToRightMark = 0x200E;
+constexpr wchar_t kRightToLeftMark = 0x200F;
+constexpr wchar_t kLeftToRightEmbedding = 0x202A;
+constexpr wchar_t kRightToLeftEmbedding = 0x202B;
+constexpr wchar_t kPopDirectionalFormatting = 0x202C;
+
+// The strong direction of each character of |text|, kNeutral for the rest
+// (digits, punctuation, white space, marks). The system's character types
+// count Arabic letters as right to left.
+std::vector<TextDirection> GetCharacterDirections(std::wstring_view text) {
+  std::vector<TextDirection> directions(text.size(), TextDirection::kNeutral);
+  std::vector<WORD> types(text.size());
+  constexpr size_t kChunk = 4096;
+  for (size_t start = 0; start < text.size(); start += kChunk) {
+    int count = static_cast<int>(std::min(kChunk, text.size() - start));
+    if (!GetStringTypeW(CT_CTYPE2, text.data() + start, count, types.data() + start))
+      return std::vector<TextDirection>(text.size(), TextDirection::kNeutral);
+  }
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (types[i] == C2_LEFTTORIGHT)
+      directions[i] = TextDirection::kLeftToRight;
+    else if (types[i] == C2_RIGHTTOLEFT)
+      directions[i] = TextDirection::kRightToLeft;
+  }
+  return directions;
+}
+
+// A right-to-left text with no left-to-right character that begins and ends
+// with a right-to-left character looks the same whichever base direction
+// draws it. Mnemonic ampersands are not drawn and do not count.
+bool ReadsTheSameInEitherBase(std::wstring_view text) {
+  std::vector<TextDirection> directions = GetCharacterDirections(text);
+  size_t first = 0, last = text.size();
+  while (first < last && text[first] == L'&')
+    ++first;
+  while (last > first && text[last - 1] == L'&')
+    --last;
+  if (first == last || directions[first] != TextDirection::kRightToLeft ||
+      directions[last - 1] != TextDirection::kRightToLeft) {
+    return false;
+  }
+  return std::find(directions.begin(), directions.end(), TextDirection::kLeftToRight) ==
+         directions.end();
+}
+
+std::wstring Embed(std::wstring_view text, TextDirection direction) {
+  if (text.empty() || direction == TextDirection::kNeutral)
+    return std::wstring(text);
+  std::wstring embedded(1, direction == TextDirection::kRightToLeft ? kRightToLeftEmbedding
+                                                                     : kLeftToRightEmbedding);
+  embedded.append(text);
+  embedded.push_back(kPopDirectionalFormatting);
+  return embedded;
+}
+
+}  // namespace
+
+TextDirection GetTextDirection(std::wstring_view text) {
+  for (TextDirection direction : GetCharacterDirections(text)) {
+    if (direction != TextDirection::kNeutral)
+      return direction;
+  }
+  return TextDirection::kNeutral;
+}
+
+bool IsRightToLeftLanguage(std::wstring_view code) {
+  std::wstring name(code);
+  DWORD layout = 0;
+  if (name.empty() ||
+      !GetLocaleInfoEx(name.c_str(), LOCALE_IREADINGLAYOUT | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<wchar_t*>(&layout), sizeof(layout) / sizeof(wchar_t))) {
+    return false;
+  }
+  return layout == 1;
+}
+
+bool IsRightToLeftUILanguage() {
+  LANGID language = RcL10nHandler::GetInstance()->language_id();
+  wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+  if (!language || !LCIDToLocaleName(MAKELCID(language, SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0))
+    return false;
+  return IsRightToLeftLanguage(name);
+}
+
+std::wstring ForReadingOrder(std::wstring_view text, bool right_to_left) {
+  if (!right_to_left || ReadsTheSameInEitherBase(text))
+    return std::wstring(text);
+  return Embed(text, TextDirection::kRightToLeft);
+}
+
+std::wstring MarkArgument(std::wstring_view argument, bool right_to_left) {
+  std::vector<TextDirection> directions = GetCharacterDirections(argument);
+  TextDirection direction = GetTextDirection(argument);
+  // Only a neutral character at either end can be taken by the sentence.
+  if (!right_to_left || direction == TextDirection::kNeutral ||
+      (directions.front() != TextDirection::kNeutral &&
+       directions.back() != TextDirection::kNeutral)) {
+    return std::wstring(argument);
+  }
+  wchar_t mark = direction == TextDirection::kRightToLeft ? kRightToLeftMark : kLeftToRightMark;
+  std::wstring marked(1, mark);
+  marked.append(argument);
+  marked.push_back(mark);
+  return marked;
+}
+
+std::wstring EmbedInOwnDirection(std::wstring_view text) {
+  return Embed(text, GetTextDirection(text));
+}
+
+void KeepUnmirrored(HWND control) {
+  LONG_PTR style = GetWindowLongPtrW(control, GWL_EXSTYLE);
+  if (!(style & WS_EX_LAYOUTRTL))
+    return;
+  SetWindowLongPtrW(control, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYOUTRTL));
+  InvalidateRect(control, nullptr, TRUE);
+}
+
+}  // namespace installer
