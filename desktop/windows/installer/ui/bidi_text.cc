@@ -13,7 +13,6 @@ constexpr wchar_t kLeftToRightMark = 0x200E;
 constexpr wchar_t kRightToLeftMark = 0x200F;
 constexpr wchar_t kLeftToRightEmbedding = 0x202A;
 constexpr wchar_t kRightToLeftEmbedding = 0x202B;
-constexpr wchar_t kPopDirectionalFormatting = 0x202C;
 
 // The strong direction of each character of |text|, kNeutral for the rest
 // (digits, punctuation, white space, marks). The system's character types
@@ -54,13 +53,14 @@ bool ReadsTheSameInEitherBase(std::wstring_view text) {
          directions.end();
 }
 
+// The whole of |text| as an embedding of |direction|. The end of the text
+// closes it: no closing PDF, which some renderers draw with an advance.
 std::wstring Embed(std::wstring_view text, TextDirection direction) {
   if (text.empty() || direction == TextDirection::kNeutral)
     return std::wstring(text);
   std::wstring embedded(1, direction == TextDirection::kRightToLeft ? kRightToLeftEmbedding
                                                                      : kLeftToRightEmbedding);
   embedded.append(text);
-  embedded.push_back(kPopDirectionalFormatting);
   return embedded;
 }
 

@@ -35,7 +35,8 @@ bool IsRightToLeftLanguage(std::wstring_view code);
 bool IsRightToLeftUILanguage();
 
 // |text| as shown by a plain control of a window reading right to left (when
-// |right_to_left|): one right-to-left embedding (RLE ... PDF). Unchanged for
+// |right_to_left|): one right-to-left embedding (RLE, closed by the end of
+// the text). Unchanged for
 // a left-to-right window, and for a text that any base direction shows the
 // same way: right-to-left characters only at its ends and no left-to-right
 // character (mnemonic ampersands aside).
@@ -49,7 +50,8 @@ std::wstring ForReadingOrder(std::wstring_view text, bool right_to_left);
 // strongly directional character.
 std::wstring MarkArgument(std::wstring_view argument, bool right_to_left);
 
-// |text| in an embedding of its own direction, whatever the window reads:
+// |text| in an embedding of its own direction (LRE or RLE, closed by the end
+// of the text), whatever the window reads:
 // for a name given in its own language, such as each entry of the language
 // list. Unchanged when it has no strongly directional character.
 std::wstring EmbedInOwnDirection(std::wstring_view text);

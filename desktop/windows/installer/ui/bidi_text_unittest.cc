@@ -9,7 +9,6 @@ constexpr wchar_t kLRM = 0x200E;
 constexpr wchar_t kRLM = 0x200F;
 constexpr wchar_t kLRE = 0x202A;
 constexpr wchar_t kRLE = 0x202B;
-constexpr wchar_t kPDF = 0x202C;
 
 // "Failed to install Velto" and "Options" of the Arabic string table.
 const std::wstring kInstallFailed = L"\u062a\u0639\u0630\u0651\u0631 \u062a\u062b\u0628\u064a\u062a Velto";
@@ -18,6 +17,10 @@ const std::wstring kArabic = L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629";
 
 std::wstring Wrapped(wchar_t start, const std::wstring& text, wchar_t end) {
   return std::wstring(1, start) + text + std::wstring(1, end);
+}
+
+std::wstring Embedded(wchar_t start, const std::wstring& text) {
+  return std::wstring(1, start) + text;
 }
 
 TEST(BidiTextTest, DirectionIsThatOfTheFirstStrongCharacter) {
@@ -49,11 +52,13 @@ TEST(BidiTextTest, LeftToRightWindowsKeepTheirTexts) {
 TEST(BidiTextTest, MixedTextOfARightToLeftWindowIsOneRightToLeftEmbedding) {
   // The product name at the end: a left-to-right base would put it at the
   // right, where the sentence starts.
-  EXPECT_EQ(Wrapped(kRLE, kInstallFailed, kPDF), ForReadingOrder(kInstallFailed, true));
+  EXPECT_EQ(Embedded(kRLE, kInstallFailed), ForReadingOrder(kInstallFailed, true));
   // A full stop at the end belongs at the left.
-  EXPECT_EQ(Wrapped(kRLE, kArabic + L".", kPDF), ForReadingOrder(kArabic + L".", true));
+  EXPECT_EQ(Embedded(kRLE, kArabic + L"."), ForReadingOrder(kArabic + L".", true));
+  // No closing PDF: the end of the text closes the embedding.
+  EXPECT_EQ(std::wstring::npos, ForReadingOrder(kInstallFailed, true).find(L'\u202c'));
   // An English text in a right-to-left window reads right to left as well.
-  EXPECT_EQ(Wrapped(kRLE, L"Velto", kPDF), ForReadingOrder(L"Velto", true));
+  EXPECT_EQ(Embedded(kRLE, L"Velto"), ForReadingOrder(L"Velto", true));
   EXPECT_EQ(L"", ForReadingOrder(L"", true));
 }
 
@@ -82,9 +87,9 @@ TEST(BidiTextTest, ArgumentsThatHoldTheirEndsStayAsTheyAre) {
 }
 
 TEST(BidiTextTest, NamesAreEmbeddedInTheirOwnDirection) {
-  EXPECT_EQ(Wrapped(kLRE, L"English (United States)", kPDF),
+  EXPECT_EQ(Embedded(kLRE, L"English (United States)"),
             EmbedInOwnDirection(L"English (United States)"));
-  EXPECT_EQ(Wrapped(kRLE, kArabic, kPDF), EmbedInOwnDirection(kArabic));
+  EXPECT_EQ(Embedded(kRLE, kArabic), EmbedInOwnDirection(kArabic));
   EXPECT_EQ(L"(1)", EmbedInOwnDirection(L"(1)"));
 }
 

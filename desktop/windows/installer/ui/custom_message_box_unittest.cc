@@ -143,7 +143,6 @@ TEST_F(CustomMessageBoxTest, RightToLeftLanguageMirrorsTheBox) {
   std::wstring title = WindowText(box_.dialog());
   ASSERT_FALSE(title.empty());
   EXPECT_EQ(L'\u202b', title.front());
-  EXPECT_EQ(L'\u202c', title.back());
 }
 
 TEST_F(CustomMessageBoxTest, LeftToRightLanguageKeepsTheBoxUnmirrored) {
