@@ -106,22 +106,28 @@ def make_icon(path):
 
 
 def make_background(path):
-    """White at the top where the texts are, fading into a pale grey with two
-    soft red waves along the bottom edge."""
+    """Plain white where the texts are (the rich-text controls paint white
+    behind themselves), with a pale grey strip and two soft red waves along
+    the bottom edge behind the buttons."""
     width, height = 720, 500
+    strip = height * 0.88
     image = Image.new("RGB", (width, height), (255, 255, 255))
     draw = ImageDraw.Draw(image)
-    for y in range(height):
-        t = max(0.0, (y - height * 0.55) / (height * 0.45))
-        shade = int(255 - 12 * t)
+    for y in range(int(strip), height):
+        t = (y - strip) / (height - strip)
+        shade = int(255 - 10 * t)
         draw.line([(0, y), (width, y)], fill=(shade, shade, min(255, shade + 2)))
     waves = Image.new("RGBA", (width, height), (0, 0, 0, 0))
     wave_draw = ImageDraw.Draw(waves)
-    wave_draw.ellipse([-200, height - 40, width * 0.8, height + 260],
-                      fill=RED + (28,))
-    wave_draw.ellipse([width * 0.35, height - 70, width + 260, height + 220],
-                      fill=RED + (18,))
-    waves = waves.filter(ImageFilter.GaussianBlur(6))
+    wave_draw.ellipse([-200, height - 34, width * 0.8, height + 260],
+                      fill=RED + (30,))
+    wave_draw.ellipse([width * 0.35, height - 52, width + 260, height + 220],
+                      fill=RED + (20,))
+    waves = waves.filter(ImageFilter.GaussianBlur(5))
+    # Nothing of the waves may reach above the strip.
+    mask = Image.new("L", (width, height), 0)
+    ImageDraw.Draw(mask).rectangle([0, int(strip), width, height], fill=255)
+    waves.putalpha(Image.composite(waves.getchannel("A"), mask, mask))
     image = Image.alpha_composite(image.convert("RGBA"), waves).convert("RGB")
     image.save(path, quality=90, optimize=True)
 

@@ -5,6 +5,7 @@ import os
 import pathlib
 import shutil
 import subprocess
+import tempfile
 
 import pytest
 
@@ -160,3 +161,43 @@ def package_server():
     server = PackageServer().start()
     yield server
     server.stop()
+
+
+# The installer posts its statistics with "--local-stats-server" to a fixed
+# port of this machine's own host name. Test runs of other builds on the same
+# machine may want that port too, so it is taken under a machine-wide lock.
+STATS_PORT = 3000
+STATS_LOCK = pathlib.Path(tempfile.gettempdir()) / "velto-local-stats-server.lock"
+
+
+@pytest.fixture
+def stats_server():
+    """The local statistics server: a package server on port 3000 of the
+    address this machine's host name resolves to, answering every post with
+    200. Its requests() are the posts as received; stats_posts() their JSON."""
+    import fcntl
+    import socket
+    import sys
+    sys.path.insert(0, str(TOP / "tests" / "fixtures"))
+    from package_server import PackageServer
+    try:
+        address = socket.gethostbyname(socket.gethostname())
+    except OSError as error:
+        pytest.skip("the host name does not resolve: %s" % error)
+    if not address.startswith("127."):
+        pytest.skip("the host name resolves to %s, not to this machine's loopback" % address)
+    with open(STATS_LOCK, "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        server = PackageServer({"default": {"status": 200, "body": ""}}, port=STATS_PORT,
+                               address=address).start()
+        try:
+            yield server
+        finally:
+            server.stop()
+
+
+def stats_posts(server):
+    """The statistics objects the server received, in order."""
+    import json
+    return [json.loads(r["body"]) for r in server.requests()
+            if r["method"] == "POST" and r["path"].endswith("/netinstaller/feedback")]

@@ -6,7 +6,8 @@ import shutil
 
 import pytest
 
-from conftest import BUILD, new_logs
+import machine_state
+from conftest import BUILD, new_logs, stats_posts
 
 PACKAGES = BUILD / "fixtures"
 
@@ -158,14 +159,24 @@ def test_silent_offline_install_from_the_full_package_payload(wine, log_dir, pac
 
 
 def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, package_server,
-                                                            tmp_path):
+                                                            stats_server, tmp_path):
     package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
     install = tmp_path / "Velto"
-    result, logs = net_run(wine, log_dir, package_server, tmp_path, install)
+    before = machine_state.snapshot(wine, {"install": install})
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    result, logs = silent_run(wine, log_dir, package_server, folder, install,
+                              "--internal-package-server="
+                              + package_server.url("/netinstaller/quenn/windows/x64/"),
+                              "--enable-installer-stats=1", "--local-stats-server")
     everything = "\n".join(logs)
     assert result.returncode == 1, everything
     assert "Package fetcher failed." in everything
     # The waiting back end is told at once and does not hold the run.
     assert "Installation was interrupted" in everything
     assert "The installer backend did not end in time" not in everything
-    assert not (install / "installation_status.json").exists()
+    assert machine_state.diff(before, machine_state.snapshot(wine, {"install": install})) == []
+    posts = stats_posts(stats_server)
+    assert len(posts) == 1, stats_server.requests()
+    assert posts[0]["installation_success"] == 0
+    assert posts[0]["failure_reason"] == "Fetcher error"
+    assert posts[0]["fetches"][0]["fetch_download_url_http_status"] == 404

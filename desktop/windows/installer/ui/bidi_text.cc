@@ -1,6 +1,8 @@
 #include "desktop/windows/installer/ui/bidi_text.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
@@ -58,8 +60,8 @@ bool ReadsTheSameInEitherBase(std::wstring_view text) {
 std::wstring Embed(std::wstring_view text, TextDirection direction) {
   if (text.empty() || direction == TextDirection::kNeutral)
     return std::wstring(text);
-  std::wstring embedded(1, direction == TextDirection::kRightToLeft ? kRightToLeftEmbedding
-                                                                     : kLeftToRightEmbedding);
+  std::wstring embedded(
+      1, direction == TextDirection::kRightToLeft ? kRightToLeftEmbedding : kLeftToRightEmbedding);
   embedded.append(text);
   return embedded;
 }
@@ -88,15 +90,28 @@ bool IsRightToLeftLanguage(std::wstring_view code) {
 bool IsRightToLeftUILanguage() {
   LANGID language = RcL10nHandler::GetInstance()->language_id();
   wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
-  if (!language || !LCIDToLocaleName(MAKELCID(language, SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0))
+  if (!language ||
+      !LCIDToLocaleName(MAKELCID(language, SORT_DEFAULT), name, LOCALE_NAME_MAX_LENGTH, 0))
     return false;
   return IsRightToLeftLanguage(name);
 }
 
 std::wstring ForReadingOrder(std::wstring_view text, bool right_to_left) {
-  if (!right_to_left || ReadsTheSameInEitherBase(text))
+  if (!right_to_left)
     return std::wstring(text);
-  return Embed(text, TextDirection::kRightToLeft);
+  // A line break ends every embedding: each line is embedded by itself.
+  std::wstring result;
+  size_t start = 0;
+  while (true) {
+    size_t end = text.find(L'\n', start);
+    std::wstring_view line = text.substr(start, end == std::wstring_view::npos ? end : end - start);
+    result += ReadsTheSameInEitherBase(line) ? std::wstring(line)
+                                             : Embed(line, TextDirection::kRightToLeft);
+    if (end == std::wstring_view::npos)
+      return result;
+    result.push_back(L'\n');
+    start = end + 1;
+  }
 }
 
 std::wstring MarkArgument(std::wstring_view argument, bool right_to_left) {
@@ -125,6 +140,42 @@ void KeepUnmirrored(HWND control) {
     return;
   SetWindowLongPtrW(control, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYOUTRTL));
   InvalidateRect(control, nullptr, TRUE);
+}
+
+HWND RecreateUnmirrored(HWND control) {
+  const LONG_PTR ex_style = GetWindowLongPtrW(control, GWL_EXSTYLE);
+  HWND parent = GetParent(control);
+  if (!(ex_style & WS_EX_LAYOUTRTL) || !parent)
+    return control;
+  wchar_t class_name[64] = {};
+  GetClassNameW(control, class_name, static_cast<int>(std::size(class_name)));
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  // Mapped into a mirrored parent, the edges come out exchanged.
+  if (rect.left > rect.right)
+    std::swap(rect.left, rect.right);
+  int length = GetWindowTextLengthW(control);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+  // A child takes its parent's layout at creation unless the parent says
+  // otherwise, for that moment.
+  const LONG_PTR parent_style = GetWindowLongPtrW(parent, GWL_EXSTYLE);
+  SetWindowLongPtrW(parent, GWL_EXSTYLE, parent_style | WS_EX_NOINHERITLAYOUT);
+  HWND copy = CreateWindowExW(
+      static_cast<DWORD>(ex_style & ~static_cast<LONG_PTR>(WS_EX_LAYOUTRTL)), class_name,
+      text.c_str(), static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE)), rect.left, rect.top,
+      rect.right - rect.left, rect.bottom - rect.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(GetDlgCtrlID(control))),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(control, GWLP_HINSTANCE)), nullptr);
+  SetWindowLongPtrW(parent, GWL_EXSTYLE, parent_style);
+  if (!copy)
+    return control;
+  SendMessageW(copy, WM_SETFONT, SendMessageW(control, WM_GETFONT, 0, 0), FALSE);
+  // Same place in the tab order.
+  SetWindowPos(copy, control, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  DestroyWindow(control);
+  return copy;
 }
 
 }  // namespace installer

@@ -39,7 +39,8 @@ bool IsRightToLeftUILanguage();
 // the text). Unchanged for
 // a left-to-right window, and for a text that any base direction shows the
 // same way: right-to-left characters only at its ends and no left-to-right
-// character (mnemonic ampersands aside).
+// character (mnemonic ampersands aside). A line break ends an embedding, so
+// each line of a text with several is treated by itself.
 std::wstring ForReadingOrder(std::wstring_view text, bool right_to_left);
 
 // |argument| for a placeholder of a sentence reading right to left (when
@@ -57,10 +58,18 @@ std::wstring MarkArgument(std::wstring_view argument, bool right_to_left);
 std::wstring EmbedInOwnDirection(std::wstring_view text);
 
 // Shows |control| unmirrored in a mirrored window, for a control whose
-// content reads left to right whatever the language (a path, the terms text)
-// or that orders its text itself (a rich edit with right-to-left
-// paragraphs). Does nothing when the control is not mirrored.
+// content reads left to right whatever the language (a path) or that orders
+// its text itself (a rich edit with right-to-left paragraphs). Does nothing
+// when the control is not mirrored. Not for a control with scroll bars: its
+// frame keeps the layout it was created with.
 void KeepUnmirrored(HWND control);
+
+// Replaces a mirrored |control| by an unmirrored one made anew in its place:
+// same class, styles, id, text, font and tab position. For a control with
+// scroll bars, such as a long left-to-right text in a mirrored window.
+// Returns the control to use from now on (|control| itself when it is not
+// mirrored or no copy could be made).
+HWND RecreateUnmirrored(HWND control);
 
 }  // namespace installer
 

@@ -11,7 +11,8 @@ constexpr wchar_t kLRE = 0x202A;
 constexpr wchar_t kRLE = 0x202B;
 
 // "Failed to install Velto" and "Options" of the Arabic string table.
-const std::wstring kInstallFailed = L"\u062a\u0639\u0630\u0651\u0631 \u062a\u062b\u0628\u064a\u062a Velto";
+const std::wstring kInstallFailed =
+    L"\u062a\u0639\u0630\u0651\u0631 \u062a\u062b\u0628\u064a\u062a Velto";
 const std::wstring kOptions = L"&\u062e\u064a\u0627\u0631\u0627\u062a";
 const std::wstring kArabic = L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629";
 
@@ -43,8 +44,8 @@ TEST(BidiTextTest, RightToLeftLanguagesAreKnown) {
 }
 
 TEST(BidiTextTest, LeftToRightWindowsKeepTheirTexts) {
-  for (const std::wstring& text : {std::wstring(L"Make Velto the &default browser"),
-                                   kInstallFailed, std::wstring(L"Installing...")}) {
+  for (const std::wstring& text : {std::wstring(L"Make Velto the &default browser"), kInstallFailed,
+                                   std::wstring(L"Installing...")}) {
     EXPECT_EQ(text, ForReadingOrder(text, false));
   }
 }
@@ -60,6 +61,13 @@ TEST(BidiTextTest, MixedTextOfARightToLeftWindowIsOneRightToLeftEmbedding) {
   // An English text in a right-to-left window reads right to left as well.
   EXPECT_EQ(Embedded(kRLE, L"Velto"), ForReadingOrder(L"Velto", true));
   EXPECT_EQ(L"", ForReadingOrder(L"", true));
+}
+
+TEST(BidiTextTest, EachLineIsEmbeddedByItself) {
+  EXPECT_EQ(Embedded(kRLE, kArabic + L":") + L"\n" + Embedded(kRLE, L"\t" + kInstallFailed) +
+                L"\n\n" + kOptions,
+            ForReadingOrder(kArabic + L":\n\t" + kInstallFailed + L"\n\n" + kOptions, true));
+  EXPECT_EQ(L"\n", ForReadingOrder(L"\n", true));
 }
 
 TEST(BidiTextTest, PureRightToLeftTextNeedsNoEmbedding) {
@@ -94,8 +102,8 @@ TEST(BidiTextTest, NamesAreEmbeddedInTheirOwnDirection) {
 }
 
 TEST(BidiTextTest, MirroredControlIsShownUnmirrored) {
-  HWND parent = CreateWindowExW(WS_EX_LAYOUTRTL, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100,
-                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND parent = CreateWindowExW(WS_EX_LAYOUTRTL, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_TRUE(parent);
   HWND child = CreateWindowExW(0, L"EDIT", L"C:\\Program Files\\Velto", WS_CHILD, 0, 0, 200, 20,
                                parent, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -104,6 +112,57 @@ TEST(BidiTextTest, MirroredControlIsShownUnmirrored) {
   KeepUnmirrored(child);
   EXPECT_FALSE(GetWindowLongW(child, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
   EXPECT_TRUE(GetWindowLongW(parent, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  DestroyWindow(parent);
+}
+
+TEST(BidiTextTest, ScrollingControlIsMadeAnewUnmirrored) {
+  HWND parent = CreateWindowExW(WS_EX_LAYOUTRTL, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr,
+                                nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(parent);
+  HWND before = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD, 0, 0, 10, 10, parent, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  std::wstring text;
+  for (int i = 0; i < 40; ++i)
+    text += L"These terms apply to the Velto browser (\"the software\").\r\n";
+  HWND terms = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+                               WS_CHILD | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 20, 30, 200, 100,
+                               parent, reinterpret_cast<HMENU>(1012), GetModuleHandleW(nullptr),
+                               nullptr);
+  ASSERT_TRUE(terms);
+  HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  SendMessageW(terms, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  RECT old_rect = {};
+  GetWindowRect(terms, &old_rect);
+  ASSERT_TRUE(GetWindowLongW(terms, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+
+  HWND copy = RecreateUnmirrored(terms);
+  EXPECT_FALSE(IsWindow(terms));
+  ASSERT_TRUE(IsWindow(copy));
+  EXPECT_EQ(copy, GetDlgItem(parent, 1012));
+  EXPECT_FALSE(GetWindowLongW(copy, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  EXPECT_TRUE(GetWindowLongW(copy, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(GetWindowLongW(copy, GWL_STYLE) & ES_READONLY);
+  EXPECT_TRUE(GetWindowLongW(parent, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  EXPECT_FALSE(GetWindowLongW(parent, GWL_EXSTYLE) & WS_EX_NOINHERITLAYOUT);
+  EXPECT_EQ(reinterpret_cast<LRESULT>(font), SendMessageW(copy, WM_GETFONT, 0, 0));
+  EXPECT_EQ(before, GetWindow(copy, GW_HWNDPREV));
+  RECT new_rect = {};
+  GetWindowRect(copy, &new_rect);
+  EXPECT_EQ(old_rect.left, new_rect.left);
+  EXPECT_EQ(old_rect.right, new_rect.right);
+  EXPECT_EQ(old_rect.top, new_rect.top);
+  int length = GetWindowTextLengthW(copy);
+  std::wstring copied(static_cast<size_t>(length) + 1, L'\0');
+  copied.resize(static_cast<size_t>(GetWindowTextW(copy, copied.data(), length + 1)));
+  EXPECT_EQ(text, copied);
+  // Its scroll bar lies inside it.
+  SCROLLBARINFO bar = {sizeof(bar)};
+  ASSERT_TRUE(GetScrollBarInfo(copy, OBJID_VSCROLL, &bar));
+  EXPECT_GE(bar.rcScrollBar.left, new_rect.left);
+  EXPECT_LE(bar.rcScrollBar.right, new_rect.right);
+  // An unmirrored control stays as it is.
+  EXPECT_EQ(copy, RecreateUnmirrored(copy));
+  EXPECT_TRUE(IsWindow(copy));
   DestroyWindow(parent);
 }
 

@@ -90,7 +90,8 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
   HWND first = GetDlgItem(dialog_, IDC_MESSAGE_FIRST_BUTTON);
   HWND second = GetDlgItem(dialog_, IDC_MESSAGE_SECOND_BUTTON);
   if (first_button_id) {
-    SetWindowTextW(first, ForReadingOrder(GetLocalizedString(first_button_id), right_to_left).c_str());
+    SetWindowTextW(first,
+                   ForReadingOrder(GetLocalizedString(first_button_id), right_to_left).c_str());
     SendMessageW(dialog_, DM_SETDEFID, IDC_MESSAGE_FIRST_BUTTON, 0);
   } else {
     ShowWindow(first, SW_HIDE);

@@ -16,10 +16,12 @@ void SetInstallerIcons(HWND dialog) {
   SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 }
 
-INT_PTR ColourStaticText(HDC dc, bool warning) {
+INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush) {
   SetTextColor(dc, warning ? RGB(255, 0, 0) : RGB(0, 0, 0));
-  SetBkColor(dc, RGB(255, 255, 255));
-  return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+  if (brush)
+    return reinterpret_cast<INT_PTR>(brush);
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
 }
 
 }  // namespace installer

@@ -1,7 +1,7 @@
 // Small pieces every installer dialog procedure shares: the object behind a
 // dialog (its creation parameter, kept in the dialog's user data), the
-// executable's icon on a dialog, and the white page with black (or red)
-// static texts.
+// executable's icon on a dialog, and black (or red) static texts over the
+// dialog's own background.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_UI_DIALOG_UTIL_H_
 #define DESKTOP_WINDOWS_INSTALLER_UI_DIALOG_UTIL_H_
@@ -24,9 +24,11 @@ Owner* GetDialogOwner(HWND dialog, UINT message, LPARAM lparam) {
 // Icon 1 of the executable as the dialog's big and small icon.
 void SetInstallerIcons(HWND dialog);
 
-// A static text on the white page: black, or red for a warning. Returns the
-// brush for WM_CTLCOLORSTATIC.
-INT_PTR ColourStaticText(HDC dc, bool warning);
+// A static text drawn over its dialog's background: black, or red for a
+// warning. Returns the brush for WM_CTLCOLORSTATIC: |brush| when given, else
+// a transparent background and the null brush, so that what the dialog
+// painted shows through.
+INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush = nullptr);
 
 }  // namespace installer
 

@@ -2,21 +2,28 @@
 
 #include <commctrl.h>
 #include <richedit.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <cwctype>
 
 #include "base/logging.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/resource_util.h"
 #include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/service/association_shell.h"
+#include "desktop/windows/installer/service/association_shell_impl.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/windows_version_provider_impl.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/installer/ui/bidi_text.h"
 #include "desktop/windows/installer/ui/caret_hider.h"
 #include "desktop/windows/installer/ui/dialog_util.h"
+#include "desktop/windows/installer/ui/folder_browser_impl.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
+#include "desktop/windows/installer/ui/resource_image.h"
 #include "desktop/windows/installer/ui/rich_text.h"
 #include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
 #include "desktop/windows/rc_l10n_handler/available_languages.h"
@@ -34,6 +41,13 @@ constexpr char kNavigationTime[] = "navigation_time";
 constexpr COLORREF kLinkColour = 0x686868;
 constexpr COLORREF kTaglineColour = 0x2C1BFF;
 constexpr wchar_t kTosLink[] = L"tos";
+constexpr UINT_PTR kBannerPainterId = 1;
+constexpr int kTooltipWidth = 300;
+// The badge overhangs the logo's bottom right corner by this much.
+constexpr int kBadgeOverhang = 10;
+
+// The controls whose themed drawing must blend with the background picture.
+constexpr int kBackgroundBrushControls[] = {IDC_DELETE_USER_DATA_CHECK};
 
 // Visibility of the main dialog's controls per page, applied in this order.
 struct PageControl {
@@ -116,6 +130,25 @@ HFONT CreatePointFont(HWND window, int points, int weight, const wchar_t* face, 
                      quality == DEFAULT_QUALITY ? DEFAULT_PITCH : VARIABLE_PITCH, face);
 }
 
+// |control|'s window rectangle in the client coordinates of |parent|.
+RECT ControlRect(HWND control, HWND parent) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  // In a mirrored (right-to-left) dialog the mapped edges come out swapped.
+  if (rect.left > rect.right)
+    std::swap(rect.left, rect.right);
+  return rect;
+}
+
+// Redraws the parent's area under |control| and the control over it: a
+// control with a transparent background keeps its old text otherwise.
+void RedrawControlArea(HWND control) {
+  HWND parent = GetParent(control);
+  RECT rect = ControlRect(control, parent);
+  RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 std::wstring ComboText(HWND combo) {
   LRESULT selection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (selection != CB_ERR) {
@@ -175,12 +208,12 @@ const char* InstallerWindow::GetPageName(int32_t page) {
 }
 
 // static
-std::unique_ptr<InstallerWindow> InstallerWindow::Create(Settings* settings,
-                                                         std::unique_ptr<StatsScope> root_scope,
-                                                         bool run_immediately) {
+std::unique_ptr<InstallerWindow> InstallerWindow::Create(
+    Settings* settings, std::unique_ptr<StatsScope> root_scope, bool run_immediately,
+    const InstallerWindowEnvironment& environment) {
   InitRichEdit();
   std::unique_ptr<InstallerWindow> window(
-      new InstallerWindow(settings, std::move(root_scope), run_immediately));
+      new InstallerWindow(settings, std::move(root_scope), run_immediately, environment));
   if (!window->Init()) {
     PLOG(ERROR) << "Window creation failed.";
     return nullptr;
@@ -189,16 +222,26 @@ std::unique_ptr<InstallerWindow> InstallerWindow::Create(Settings* settings,
 }
 
 InstallerWindow::InstallerWindow(Settings* settings, std::unique_ptr<StatsScope> root_scope,
-                                 bool run_immediately)
+                                 bool run_immediately,
+                                 const InstallerWindowEnvironment& environment)
     : settings_(settings),
       run_immediately_(run_immediately),
+      environment_(environment),
       available_languages_(GetAvailableLanguages()),
       root_scope_(std::move(root_scope)) {
+  if (!environment_.folder_browser)
+    environment_.folder_browser = FolderBrowserImpl::GetInstance();
+  if (!environment_.windows_version)
+    environment_.windows_version = WindowsVersionProviderImpl::GetInstance();
+  if (!environment_.association_shell)
+    environment_.association_shell = AssociationShellImpl::GetInstance();
   if (!run_immediately_)
     settings_->AddObserver(this);
 }
 
 InstallerWindow::~InstallerWindow() {
+  if (tooltip_)
+    DestroyWindow(tooltip_);
   if (!run_immediately_)
     settings_->RemoveObserver(this);
   if (main_dialog_) {
@@ -207,10 +250,6 @@ InstallerWindow::~InstallerWindow() {
   }
   page_scope_.reset();
   root_scope_.reset();
-  for (HFONT font : {bold_font_, large_font_, headline_font_}) {
-    if (font)
-      DeleteObject(font);
-  }
 }
 
 // static
@@ -248,23 +287,32 @@ bool InstallerWindow::Init() {
 }
 
 void InstallerWindow::InitMainDialog() {
-  SetInstallerIcons(main_dialog_);
+  logo_ = LoadResourceImage(IDR_LOGO_PNG, L"PNG");
+  badge_ = LoadResourceImage(IDR_ERROR_BADGE_PNG, L"PNG");
+  background_image_ = LoadResourceImage(IDR_BACKGROUND_JPG, L"JPG");
 
-  bold_font_ = CreatePointFont(main_dialog_, 8, FW_BOLD, L"MS Shell Dlg", ANTIALIASED_QUALITY);
-  large_font_ = CreatePointFont(main_dialog_, 14, 500, L"MS Shell Dlg 2", ANTIALIASED_QUALITY);
-  headline_font_ = CreatePointFont(main_dialog_, 22, FW_BLACK, L"Segoe UI", ANTIALIASED_QUALITY);
+  normal_font_.reset(CreatePointFont(main_dialog_, 8, 378, L"MS Shell Dlg", DEFAULT_QUALITY));
+  bold_font_.reset(
+      CreatePointFont(main_dialog_, 8, FW_BOLD, L"MS Shell Dlg", ANTIALIASED_QUALITY));
+  large_font_.reset(
+      CreatePointFont(main_dialog_, 14, 500, L"MS Shell Dlg 2", ANTIALIASED_QUALITY));
+  headline_font_.reset(
+      CreatePointFont(main_dialog_, 22, FW_BLACK, L"Segoe UI", ANTIALIASED_QUALITY));
+  SetInstallerIcons(main_dialog_);
+  SetWindowSubclass(GetDlgItem(main_dialog_, IDC_BANNER), &InstallerWindow::BannerProc,
+                    kBannerPainterId, reinterpret_cast<DWORD_PTR>(this));
   SendDlgItemMessageW(main_dialog_, IDC_UNINSTALL_QUESTION, WM_SETFONT,
-                      reinterpret_cast<WPARAM>(bold_font_), FALSE);
+                      reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
   for (int id : {IDC_THANK_YOU_TITLE, IDC_INSTALL_FAILURE_TITLE, IDC_UNINSTALL_FAILURE_TITLE}) {
-    SendDlgItemMessageW(main_dialog_, id, WM_SETFONT, reinterpret_cast<WPARAM>(large_font_),
-                        FALSE);
+    SendDlgItemMessageW(main_dialog_, id, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(large_font_.get()), FALSE);
   }
   HWND sentence = GetDlgItem(main_dialog_, IDC_TERMS_SENTENCE);
   SendMessageW(sentence, EM_SETEVENTMASK, 0, ENM_LINK);
   HideCaretOnFocus(sentence);
   HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
   HideCaretOnFocus(tagline);
-  SendMessageW(tagline, WM_SETFONT, reinterpret_cast<WPARAM>(headline_font_), FALSE);
+  SendMessageW(tagline, WM_SETFONT, reinterpret_cast<WPARAM>(headline_font_.get()), FALSE);
 
   if (!run_immediately_ && !settings_->GetUninstall()) {
     // The terms are UTF-8 of the resource's size: the resource carries no
@@ -280,10 +328,10 @@ void InstallerWindow::InitMainDialog() {
           text.push_back(L'\r');
         text.push_back(c);
       }
-      SetDlgItemTextW(main_dialog_, IDC_TERMS_TEXT, text.c_str());
       // The terms read left to right also in a mirrored window.
       if (GetTextDirection(text) == TextDirection::kLeftToRight)
-        KeepUnmirrored(GetDlgItem(main_dialog_, IDC_TERMS_TEXT));
+        RecreateUnmirrored(GetDlgItem(main_dialog_, IDC_TERMS_TEXT));
+      SetDlgItemTextW(main_dialog_, IDC_TERMS_TEXT, text.c_str());
     }
   }
 }
@@ -291,8 +339,63 @@ void InstallerWindow::InitMainDialog() {
 void InstallerWindow::InitOptionsDialog() {
   if (run_immediately_)
     return;
+  ShowWindow(GetDlgItem(options_dialog_, IDC_DEFAULT_BROWSER_CHECK),
+             ShowsDefaultBrowserChoice() ? SW_SHOWNA : SW_HIDE);
   SendDlgItemMessageW(options_dialog_, IDC_INVALID_PATH_TEXT, WM_SETFONT,
-                      reinterpret_cast<WPARAM>(bold_font_), FALSE);
+                      reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
+  // The Change button lines up with the path combo beside it.
+  HWND change = GetDlgItem(options_dialog_, IDC_CHANGE_BUTTON);
+  RECT change_rect = ControlRect(change, options_dialog_);
+  RECT combo_rect = ControlRect(GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO),
+                                options_dialog_);
+  SetWindowPos(change, nullptr, 0, 0, change_rect.right - change_rect.left,
+               combo_rect.bottom - combo_rect.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CreateInstallForTooltip();
+}
+
+bool InstallerWindow::ShowsDefaultBrowserChoice() const {
+  base::win::Version version = environment_.windows_version->GetVersion();
+  if (version < base::win::VERSION_WIN8)
+    return true;
+  if (version < base::win::VERSION_WIN10)
+    return false;
+  return environment_.association_shell->HasAppAssociationRegistration();
+}
+
+std::wstring InstallerWindow::InstallForTooltipText() const {
+  return base::ReplaceStringPlaceholders(
+      L"$1\n\t$2\n\n$3\n\t$4\n\n$5\n\t$6",
+      {GetLocalizedString(strings::kAllUsersTipTitle),
+       GetLocalizedString(strings::kAllUsersTipText),
+       GetLocalizedString(strings::kCurrentUserTipTitle),
+       GetLocalizedString(strings::kCurrentUserTipText),
+       GetLocalizedString(strings::kStandAloneTipTitle),
+       GetLocalizedString(strings::kStandAloneTipText)},
+      nullptr);
+}
+
+void InstallerWindow::CreateInstallForTooltip() {
+  tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX | TTS_USEVISUALSTYLE,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                             options_dialog_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!tooltip_) {
+    PLOG(ERROR) << "Creating the install-for tooltip failed.";
+    return;
+  }
+  SendInstallForTool(TTM_ADDTOOLW);
+  SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, kTooltipWidth);
+}
+
+void InstallerWindow::SendInstallForTool(UINT message) {
+  std::wstring text = ForReadingOrder(InstallForTooltipText(), ReadsRightToLeft());
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = options_dialog_;
+  tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(options_dialog_, IDC_INSTALL_FOR_COMBO));
+  tool.lpszText = text.data();
+  SendMessageW(tooltip_, message, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 HWND InstallerWindow::GetControl(int id) const {
@@ -396,28 +499,28 @@ void InstallerWindow::UpdateTexts() {
   if (!uninstall) {
     FillLanguageCombo();
     FillInstallForCombo();
-    // Get full installer is wide enough for its text, right edge kept.
-    HWND full = GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON);
-    HWND retry = GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON);
-    RECT full_rect, retry_rect;
-    GetWindowRect(full, &full_rect);
-    GetWindowRect(retry, &retry_rect);
-    MapWindowPoints(nullptr, main_dialog_, reinterpret_cast<POINT*>(&full_rect), 2);
-    // In a mirrored (right-to-left) dialog the mapped edges come out swapped.
-    if (full_rect.left > full_rect.right)
-      std::swap(full_rect.left, full_rect.right);
-    std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
-    HDC dc = GetDC(full);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(full, WM_GETFONT, 0, 0)));
-    SIZE size = {};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(full, dc);
-    LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
-    SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
-                 full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (tooltip_)
+      SendInstallForTool(TTM_UPDATETIPTEXTW);
+    WidenFullPackageButton();
   }
   RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void InstallerWindow::WidenFullPackageButton() {
+  // Wide enough for its text in the normal font, right edge kept.
+  HWND full = GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON);
+  RECT full_rect = ControlRect(full, main_dialog_);
+  RECT retry_rect = ControlRect(GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON), main_dialog_);
+  std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
+  HDC dc = GetDC(full);
+  HGDIOBJ old = SelectObject(dc, normal_font_.get());
+  SIZE size = {};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(full, dc);
+  LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
+  SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
+               full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InstallerWindow::FillLanguageCombo() {
@@ -526,7 +629,7 @@ void InstallerWindow::UpdateControls(bool path_changed) {
   EnableWindow(GetDlgItem(main_dialog_, IDC_BACK_BUTTON), valid);
   HWND invalid = GetDlgItem(options_dialog_, IDC_INVALID_PATH_TEXT);
   ShowWindow(invalid, valid ? SW_HIDE : SW_SHOWNA);
-  InvalidateRect(invalid, nullptr, TRUE);
+  RedrawControlArea(invalid);
 }
 
 void InstallerWindow::OnSettingChanged() {
@@ -586,7 +689,7 @@ void InstallerWindow::SetProgressText(int phase) {
   HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
   if (!text.empty())
     SetWindowTextW(control, ForReadingOrder(text, ReadsRightToLeft()).c_str());
-  InvalidateRect(control, nullptr, TRUE);
+  RedrawControlArea(control);
 }
 
 void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
@@ -600,7 +703,7 @@ void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
   ShowWindow(GetDlgItem(main_dialog_, IDC_BACK_BUTTON), back ? SW_SHOWNA : SW_HIDE);
   HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
   SetWindowTextW(control, ForReadingOrder(text, ReadsRightToLeft()).c_str());
-  InvalidateRect(control, nullptr, TRUE);
+  RedrawControlArea(control);
   page_scope_->SetString("failure_reason", reason);
 }
 
@@ -635,6 +738,135 @@ void InstallerWindow::ConfirmCancel(HWND owner) {
   }
   RecordNavigation("CANCEL");
   NotifyCancel();
+}
+
+void InstallerWindow::BrowseForFolder() {
+  HWND combo = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
+  std::wstring folder;
+  if (!environment_.folder_browser->BrowseForFolder(
+          main_dialog_, GetLocalizedString(strings::kBrowseForFolder), ComboText(combo),
+          &folder)) {
+    return;
+  }
+  LRESULT entry = SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                               reinterpret_cast<LPARAM>(folder.c_str()));
+  if (entry != CB_ERR) {
+    SendMessageW(combo, CB_SETCURSEL, entry, 0);
+  } else {
+    SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowTextW(combo, folder.c_str());
+  }
+  ApplyPath(combo);
+}
+
+void InstallerWindow::BuildBackground() {
+  // Moves and sizes of the creation come before the window knows its dialog.
+  if (!main_dialog_)
+    return;
+  RECT client = {};
+  GetClientRect(main_dialog_, &client);
+  HDC window_dc = GetDC(main_dialog_);
+  HDC dc = CreateCompatibleDC(window_dc);
+  composed_background_.reset(CreateCompatibleBitmap(window_dc, client.right, client.bottom));
+  ReleaseDC(main_dialog_, window_dc);
+  HGDIOBJ old = SelectObject(dc, composed_background_.get());
+  FillRect(dc, &client, GetSysColorBrush(COLOR_3DFACE));
+  BlendBitmap(dc, background_image_.get(), client);
+
+  control_brushes_.clear();
+  if (IsAppThemed()) {
+    // Themed check boxes paint their background with the brush they are
+    // given: a piece of the picture under them makes them blend in.
+    for (int id : kBackgroundBrushControls) {
+      HWND control = GetControl(id);
+      if (!control)
+        continue;
+      RECT rect = ControlRect(control, main_dialog_);
+      if (GetParent(control) == options_dialog_) {
+        RECT options = ControlRect(options_dialog_, main_dialog_);
+        OffsetRect(&rect, options.left, options.top);
+      }
+      HDC piece_dc = CreateCompatibleDC(dc);
+      base::win::ScopedBitmap piece(
+          CreateCompatibleBitmap(dc, rect.right - rect.left, rect.bottom - rect.top));
+      HGDIOBJ old_piece = SelectObject(piece_dc, piece.get());
+      BitBlt(piece_dc, 0, 0, rect.right - rect.left, rect.bottom - rect.top, dc, rect.left,
+             rect.top, SRCCOPY);
+      SelectObject(piece_dc, old_piece);
+      DeleteDC(piece_dc);
+      control_brushes_[control].reset(CreatePatternBrush(piece.get()));
+    }
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+}
+
+bool InstallerWindow::EraseBackground(HDC dc) {
+  if (!main_dialog_ || current_page_ == OPTIONS)
+    return false;
+  if (!composed_background_)
+    BuildBackground();
+  RECT client = {};
+  GetClientRect(main_dialog_, &client);
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, composed_background_.get());
+  BitBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
+  return true;
+}
+
+HBRUSH InstallerWindow::GetControlBrush(HWND control) const {
+  auto brush = control_brushes_.find(control);
+  return brush == control_brushes_.end() ? nullptr : brush->second.get();
+}
+
+void InstallerWindow::PaintBanner(HDC dc) {
+  SIZE logo = GetBitmapSize(logo_.get());
+  if (!logo.cx)
+    return;
+  RECT client = {};
+  GetClientRect(GetDlgItem(main_dialog_, IDC_BANNER), &client);
+  // The logo and its badge are one picture: a mirrored (right-to-left)
+  // window shows it as it is, badge at the bottom right.
+  DWORD layout = GetLayout(dc);
+  if (layout & LAYOUT_RTL)
+    SetLayout(dc, 0);
+  const int x = client.right / 2 - logo.cx / 2;
+  const int y = client.bottom / 2 - logo.cy / 2;
+  RECT logo_rect = {x, y, x + logo.cx, y + logo.cy};
+  BlendBitmap(dc, logo_.get(), logo_rect);
+  SIZE badge = GetBitmapSize(badge_.get());
+  if (error_page_shown_ && badge.cx) {
+    const int badge_x = x + logo.cx - badge.cx + kBadgeOverhang;
+    const int badge_y = y + logo.cy - badge.cy + kBadgeOverhang;
+    RECT badge_rect = {badge_x, badge_y, badge_x + badge.cx, badge_y + badge.cy};
+    BlendBitmap(dc, badge_.get(), badge_rect);
+  }
+  if (layout & LAYOUT_RTL)
+    SetLayout(dc, layout);
+}
+
+// static
+LRESULT CALLBACK InstallerWindow::BannerProc(HWND banner, UINT message, WPARAM wparam,
+                                             LPARAM lparam, UINT_PTR, DWORD_PTR data) {
+  auto* window = reinterpret_cast<InstallerWindow*>(data);
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(banner, &paint);
+      window->PaintBanner(dc);
+      EndPaint(banner, &paint);
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      window->PaintBanner(reinterpret_cast<HDC>(wparam));
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(banner, &InstallerWindow::BannerProc, kBannerPainterId);
+      break;
+  }
+  return DefSubclassProc(banner, message, wparam, lparam);
 }
 
 void InstallerWindow::RecordNavigation(const char* action) {
@@ -692,7 +924,7 @@ void InstallerWindow::ApplyCheckBox(int id) {
       break;
   }
   HWND control = GetDlgItem(dialog, id);
-  InvalidateRect(control, nullptr, TRUE);
+  RedrawControlArea(control);
 }
 
 bool InstallerWindow::OnCommand(int id, int code) {
@@ -742,6 +974,10 @@ bool InstallerWindow::OnCommand(int id, int code) {
       if (code == BN_CLICKED)
         ApplyCheckBox(id);
       return true;
+    case IDC_MAIN_BROWSE_BUTTON:
+      if (code == BN_CLICKED)
+        BrowseForFolder();
+      return true;
   }
   return false;
 }
@@ -783,6 +1019,10 @@ bool InstallerWindow::OnOptionsCommand(int id, int code) {
         page_scope_->Increment("edited_install_path");
         ApplyPath(control);
       }
+      return true;
+    case IDC_CHANGE_BUTTON:
+      if (code == BN_CLICKED)
+        BrowseForFolder();
       return true;
     case IDC_DEFAULT_BROWSER_CHECK:
     case IDC_IMPORT_CHECK:
@@ -830,11 +1070,22 @@ INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog, UINT message, WPARAM w
       if (GetDlgCtrlID(control) == IDC_TERMS_TEXT)
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_WINDOW));
       return ColourStaticText(reinterpret_cast<HDC>(wparam),
-                              GetDlgCtrlID(control) == IDC_MAIN_WARNING_TEXT);
+                              GetDlgCtrlID(control) == IDC_MAIN_WARNING_TEXT,
+                              window->GetControlBrush(control));
     }
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
       return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
+    case WM_ERASEBKGND:
+      if (!window->EraseBackground(reinterpret_cast<HDC>(wparam)))
+        return FALSE;
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_THEMECHANGED:
+      window->BuildBackground();
+      return FALSE;
   }
   return FALSE;
 }
@@ -850,6 +1101,8 @@ INT_PTR CALLBACK InstallerWindow::OptionsDialogProc(HWND dialog, UINT message, W
       return window->OnOptionsCommand(LOWORD(wparam), HIWORD(wparam));
     case WM_CTLCOLORSTATIC: {
       int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
+      if (id == IDC_DEFAULT_BROWSER_CHECK || id == IDC_IMPORT_CHECK || id == IDC_USAGE_DATA_CHECK)
+        return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
       return ColourStaticText(reinterpret_cast<HDC>(wparam), id == IDC_INVALID_PATH_TEXT);
     }
     case WM_CTLCOLORDLG:

@@ -12,19 +12,34 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/observer_list.h"
+#include "base/win/scoped_gdi_object.h"
 #include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/ui/installer_window_delegate.h"
 
 namespace installer {
 
+class AssociationShell;
+class FolderBrowser;
 class Settings;
 class StatsScope;
+class WindowsVersionProvider;
+
+// The system services the window asks; members left null take the real ones.
+struct InstallerWindowEnvironment {
+  // The Change and browse buttons' folder picker. Null: FolderBrowserImpl.
+  FolderBrowser* folder_browser = nullptr;
+  // Whether the default-browser choice is offered. Null:
+  // WindowsVersionProviderImpl and AssociationShellImpl.
+  const WindowsVersionProvider* windows_version = nullptr;
+  AssociationShell* association_shell = nullptr;
+};
 
 class InstallerWindow : public SettingsObserver {
  public:
@@ -44,9 +59,9 @@ class InstallerWindow : public SettingsObserver {
 
   // Creates the window, or logs "Window creation failed." and returns null
   // when a dialog cannot be created. |root_scope| receives the page sequence.
-  static std::unique_ptr<InstallerWindow> Create(Settings* settings,
-                                                 std::unique_ptr<StatsScope> root_scope,
-                                                 bool run_immediately);
+  static std::unique_ptr<InstallerWindow> Create(
+      Settings* settings, std::unique_ptr<StatsScope> root_scope, bool run_immediately,
+      const InstallerWindowEnvironment& environment = {});
 
   InstallerWindow(const InstallerWindow&) = delete;
   InstallerWindow& operator=(const InstallerWindow&) = delete;
@@ -81,16 +96,34 @@ class InstallerWindow : public SettingsObserver {
 
   HWND main_dialog() const { return main_dialog_; }
   HWND options_dialog() const { return options_dialog_; }
+  HWND tooltip() const { return tooltip_; }
   int32_t current_page() const { return current_page_; }
   StatsScope* page_scope() const { return page_scope_.get(); }
 
  private:
   InstallerWindow(Settings* settings, std::unique_ptr<StatsScope> root_scope,
-                  bool run_immediately);
+                  bool run_immediately, const InstallerWindowEnvironment& environment);
 
   bool Init();
   void InitMainDialog();
   void InitOptionsDialog();
+  bool ShowsDefaultBrowserChoice() const;
+  void CreateInstallForTooltip();
+  std::wstring InstallForTooltipText() const;
+  // Adds (TTM_ADDTOOLW) or updates (TTM_UPDATETIPTEXTW) the combo's tool.
+  void SendInstallForTool(UINT message);
+  void BrowseForFolder();
+  void WidenFullPackageButton();
+
+  // The composed background and the brushes of the controls that blend with
+  // it; built on first use and rebuilt when the window moves or the theme
+  // changes.
+  void BuildBackground();
+  bool EraseBackground(HDC dc);
+  HBRUSH GetControlBrush(HWND control) const;
+  void PaintBanner(HDC dc);
+  static LRESULT CALLBACK BannerProc(HWND banner, UINT message, WPARAM wparam, LPARAM lparam,
+                                     UINT_PTR id, DWORD_PTR data);
   HWND GetControl(int id) const;
   void SetControlText(int id, const std::wstring& text);
   void FillLanguageCombo();
@@ -120,15 +153,23 @@ class InstallerWindow : public SettingsObserver {
 
   Settings* const settings_;
   const bool run_immediately_;
+  InstallerWindowEnvironment environment_;
   HWND main_dialog_ = nullptr;
-  HFONT bold_font_ = nullptr;
-  HFONT large_font_ = nullptr;
-  HFONT headline_font_ = nullptr;
+  base::win::ScopedFont normal_font_;
+  base::win::ScopedFont bold_font_;
+  base::win::ScopedFont large_font_;
+  base::win::ScopedFont headline_font_;
   std::vector<std::wstring> available_languages_;
   base::ObserverList<InstallerWindowDelegate> delegates_;
+  base::win::ScopedBitmap logo_;
+  base::win::ScopedBitmap badge_;
   bool error_page_shown_ = false;
+  base::win::ScopedBitmap background_image_;
+  base::win::ScopedBitmap composed_background_;
   HWND options_dialog_ = nullptr;
   int32_t current_page_ = NO_PAGE;
+  HWND tooltip_ = nullptr;
+  std::map<HWND, base::win::ScopedBrush> control_brushes_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;
 };

@@ -16,10 +16,15 @@
 #include "base/values.h"
 #include "base/win/resource_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_gdi_object.h"
+#include "desktop/windows/installer/service/test/fake_association_shell.h"
+#include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/installer/test/fake_installation_folder_details.h"
 #include "desktop/windows/installer/test/fake_settings.h"
+#include "desktop/windows/installer/ui/folder_browser.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
+#include "desktop/windows/installer/ui/resource_image.h"
 #include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
@@ -31,7 +36,36 @@ namespace {
 class WindowTestSettings : public FakeSettings {
  public:
   FakeInstallationFolderDetails details;
+  std::vector<base::FilePath> suggested;
+  std::vector<std::wstring> folders_set;
   const InstallationFolderDetails* GetFolderDetails() const override { return &details; }
+  void GetSuggestedInstallFolders(std::vector<base::FilePath>* folders) const override {
+    *folders = suggested;
+  }
+  void SetInstallFolder(const base::FilePath& folder) override {
+    folders_set.push_back(folder.value());
+  }
+};
+
+// Answers the folder picker with |answer| (cancels when it is empty).
+class FakeFolderBrowser : public FolderBrowser {
+ public:
+  bool BrowseForFolder(HWND owner, const std::wstring& title, const std::wstring& initial_folder,
+                       std::wstring* folder) override {
+    ++calls;
+    this->owner = owner;
+    this->title = title;
+    this->initial_folder = initial_folder;
+    if (answer.empty())
+      return false;
+    *folder = answer;
+    return true;
+  }
+  int calls = 0;
+  HWND owner = nullptr;
+  std::wstring title;
+  std::wstring initial_folder;
+  std::wstring answer;
 };
 
 class RecordingDelegate : public InstallerWindowDelegate {
@@ -69,7 +103,7 @@ class InstallerWindowTest : public testing::TestWithParam<const wchar_t*> {
         &settings_,
         std::make_unique<StatsScope>(&stats_, &lock_, base::TimeTicks::Now(),
                                      std::vector<StatsScope::PathElement>()),
-        run_immediately);
+        run_immediately, environment_);
     ASSERT_TRUE(window_);
     window_->AddDelegate(&delegate_);
   }
@@ -143,6 +177,11 @@ class InstallerWindowTest : public testing::TestWithParam<const wchar_t*> {
   }
 
   base::MessageLoop loop_{base::MessageLoop::TYPE_UI};
+  FakeFolderBrowser folder_browser_;
+  FakeWindowsVersionProvider windows_version_{base::win::VERSION_WIN7};
+  FakeAssociationShell association_shell_;
+  InstallerWindowEnvironment environment_{&folder_browser_, &windows_version_,
+                                          &association_shell_};
   base::Value::Dict stats_;
   base::Lock lock_;
   WindowTestSettings settings_;
@@ -383,6 +422,339 @@ TEST_P(InstallerWindowTest, TermsTextIsTheWholeResource) {
     expected.push_back(c);
   }
   EXPECT_EQ(expected, Text(Main(IDC_TERMS_TEXT)));
+}
+
+BITMAPINFO TopDownBitmapInfo(SIZE size) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = size.cx;
+  info.bmiHeader.biHeight = -size.cy;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  return info;
+}
+
+// The text the install-for tooltip shows.
+std::wstring TooltipText(HWND tooltip, HWND options_dialog) {
+  wchar_t text[2048] = {};
+  TOOLINFOW tool = {};
+  tool.cbSize = sizeof(tool);
+  tool.hwnd = options_dialog;
+  tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(options_dialog, IDC_INSTALL_FOR_COMBO));
+  tool.lpszText = text;
+  SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+  return text;
+}
+
+// A 32-bit top-down picture of what |window| paints into a white area of
+// |size| through WM_PRINTCLIENT or WM_ERASEBKGND.
+class Canvas {
+ public:
+  explicit Canvas(SIZE size) : size_(size) {
+    BITMAPINFO info = TopDownBitmapInfo(size);
+    void* bits = nullptr;
+    bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    pixels_ = static_cast<uint32_t*>(bits);
+    dc_ = CreateCompatibleDC(nullptr);
+    old_ = SelectObject(dc_, bitmap_.get());
+    RECT all = {0, 0, size.cx, size.cy};
+    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  }
+  ~Canvas() {
+    SelectObject(dc_, old_);
+    DeleteDC(dc_);
+  }
+  HDC dc() const { return dc_; }
+  // 0xRRGGBB.
+  uint32_t At(int x, int y) const {
+    GdiFlush();
+    return pixels_[y * size_.cx + x] & 0xFFFFFF;
+  }
+
+ private:
+  SIZE size_;
+  base::win::ScopedBitmap bitmap_;
+  uint32_t* pixels_ = nullptr;
+  HDC dc_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+// The pixels of an image of the executable's resources.
+struct DecodedImage {
+  explicit DecodedImage(int id, const wchar_t* type) {
+    base::win::ScopedBitmap bitmap = LoadResourceImage(id, type);
+    size = GetBitmapSize(bitmap.get());
+    if (!size.cx)
+      return;
+    BITMAPINFO info = TopDownBitmapInfo(size);
+    pixels.resize(static_cast<size_t>(size.cx * size.cy));
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bitmap.get(), 0, size.cy, pixels.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+  }
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * size.cx + x)]; }
+  // The first fully opaque pixel that differs from white, scanning from
+  // |start_y|.
+  POINT OpaquePoint(int start_y = 0) const {
+    for (int y = start_y; y < size.cy; ++y) {
+      for (int x = 0; x < size.cx; ++x) {
+        if ((At(x, y) >> 24) == 0xFF && (At(x, y) & 0xFFFFFF) != 0xFFFFFF)
+          return {x, y};
+      }
+    }
+    return {-1, -1};
+  }
+  SIZE size = {0, 0};
+  std::vector<uint32_t> pixels;
+};
+
+TEST(ResourceImageTest, DecodesTheInstallerImagesWithTheirAlpha) {
+  DecodedImage logo(IDR_LOGO_PNG, L"PNG");
+  ASSERT_GT(logo.size.cx, 0);
+  // The logo's corner is transparent, its mark opaque.
+  EXPECT_EQ(0u, logo.At(0, 0) >> 24);
+  EXPECT_NE(-1, logo.OpaquePoint().x);
+  DecodedImage badge(IDR_ERROR_BADGE_PNG, L"PNG");
+  ASSERT_GT(badge.size.cx, 0);
+  EXPECT_EQ(0u, badge.At(0, 0) >> 24);
+  DecodedImage background(IDR_BACKGROUND_JPG, L"JPG");
+  ASSERT_GT(background.size.cx, 0);
+  EXPECT_EQ(0xFFu, background.At(0, 0) >> 24);
+  // What is not there decodes to nothing.
+  EXPECT_FALSE(LoadResourceImage(IDR_TERMS_TXT, L"PNG"));
+  EXPECT_FALSE(LoadResourceImage(IDR_TERMS_TXT, L"TXT"));
+}
+
+TEST_P(InstallerWindowTest, BannerCentresTheLogoAndAddsTheBadgeOnErrors) {
+  MakeWindow();
+  DecodedImage logo(IDR_LOGO_PNG, L"PNG");
+  DecodedImage badge(IDR_ERROR_BADGE_PNG, L"PNG");
+  ASSERT_GT(logo.size.cx, 0);
+  ASSERT_GT(badge.size.cx, 0);
+  HWND banner = Main(IDC_BANNER);
+  RECT client = {};
+  GetClientRect(banner, &client);
+  const int logo_x = client.right / 2 - logo.size.cx / 2;
+  const int logo_y = client.bottom / 2 - logo.size.cy / 2;
+  const int badge_x = logo_x + logo.size.cx - badge.size.cx + 10;
+  const int badge_y = logo_y + logo.size.cy - badge.size.cy + 10;
+  POINT in_logo = logo.OpaquePoint();
+  // A point of the badge's red disc, left of its white mark.
+  POINT in_badge = {8, badge.size.cy / 2};
+  ASSERT_EQ(0xFFu, badge.At(in_badge.x, in_badge.y) >> 24);
+
+  Canvas welcome({client.right, client.bottom});
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(welcome.dc()), PRF_CLIENT);
+  EXPECT_EQ(logo.At(in_logo.x, in_logo.y) & 0xFFFFFF,
+            welcome.At(logo_x + in_logo.x, logo_y + in_logo.y));
+  const uint32_t without_badge = welcome.At(badge_x + in_badge.x, badge_y + in_badge.y);
+
+  window_->ShowError(L"failed", false, "reason");
+  Canvas error({client.right, client.bottom});
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(error.dc()), PRF_CLIENT);
+  EXPECT_EQ(badge.At(in_badge.x, in_badge.y) & 0xFFFFFF,
+            error.At(badge_x + in_badge.x, badge_y + in_badge.y));
+  EXPECT_NE(without_badge, error.At(badge_x + in_badge.x, badge_y + in_badge.y));
+
+  // A mirrored (right-to-left) banner shows the same picture, not its mirror
+  // image: logo and badge stay where they are.
+  Canvas mirrored({client.right, client.bottom});
+  SetLayout(mirrored.dc(), LAYOUT_RTL);
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mirrored.dc()), PRF_CLIENT);
+  EXPECT_EQ(LAYOUT_RTL, GetLayout(mirrored.dc()));
+  EXPECT_EQ(logo.At(in_logo.x, in_logo.y) & 0xFFFFFF,
+            mirrored.At(logo_x + in_logo.x, logo_y + in_logo.y));
+  EXPECT_EQ(badge.At(in_badge.x, in_badge.y) & 0xFFFFFF,
+            mirrored.At(badge_x + in_badge.x, badge_y + in_badge.y));
+
+  // Leaving the error page takes the badge away again.
+  window_->ShowPage(InstallerWindow::PROGRESS);
+  Canvas progress({client.right, client.bottom});
+  SendMessageW(banner, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(progress.dc()), PRF_CLIENT);
+  EXPECT_EQ(without_badge, progress.At(badge_x + in_badge.x, badge_y + in_badge.y));
+}
+
+TEST_P(InstallerWindowTest, BackgroundPictureFillsTheWindowExceptOnOptions) {
+  MakeWindow();
+  HWND dialog = window_->main_dialog();
+  RECT client = {};
+  GetClientRect(dialog, &client);
+  DecodedImage background(IDR_BACKGROUND_JPG, L"JPG");
+  ASSERT_GT(background.size.cx, 0);
+  // The bottom left corner of the picture, stretched over the client area.
+  const uint32_t corner = background.At(1, background.size.cy - 2) & 0xFFFFFF;
+  ASSERT_NE(0xFFFFFFu, corner);
+  Canvas welcome({client.right, client.bottom});
+  EXPECT_TRUE(SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(welcome.dc()), 0));
+  uint32_t painted = welcome.At(0, client.bottom - 1);
+  for (int shift : {0, 8, 16}) {
+    EXPECT_NEAR(static_cast<int>(corner >> shift & 0xFF), static_cast<int>(painted >> shift & 0xFF),
+                12);
+  }
+
+  window_->ShowPage(InstallerWindow::OPTIONS);
+  Canvas options({client.right, client.bottom});
+  SendMessageW(dialog, WM_ERASEBKGND, reinterpret_cast<WPARAM>(options.dc()), 0);
+  EXPECT_EQ(0xFFFFFFu, options.At(0, client.bottom - 1));
+}
+
+TEST_P(InstallerWindowTest, StaticTextsAreTransparentOverThePicture) {
+  MakeWindow();
+  HDC dc = GetDC(window_->main_dialog());
+  HWND status = Main(IDC_STATUS_TEXT);
+  EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)),
+            SendMessageW(window_->main_dialog(), WM_CTLCOLORSTATIC,
+                         reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(status)));
+  EXPECT_EQ(TRANSPARENT, GetBkMode(dc));
+  EXPECT_EQ(RGB(0, 0, 0), GetTextColor(dc));
+  SendMessageW(window_->main_dialog(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(Main(IDC_MAIN_WARNING_TEXT)));
+  EXPECT_EQ(RGB(255, 0, 0), GetTextColor(dc));
+  ReleaseDC(window_->main_dialog(), dc);
+  // The options page's check boxes stay on white.
+  dc = GetDC(window_->options_dialog());
+  EXPECT_EQ(reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)),
+            SendMessageW(window_->options_dialog(), WM_CTLCOLORSTATIC,
+                         reinterpret_cast<WPARAM>(dc),
+                         reinterpret_cast<LPARAM>(Options(IDC_IMPORT_CHECK))));
+  ReleaseDC(window_->options_dialog(), dc);
+}
+
+TEST_P(InstallerWindowTest, InstallForComboExplainsTheModesInATooltip) {
+  MakeWindow();
+  HWND tooltip = window_->tooltip();
+  ASSERT_TRUE(tooltip);
+  EXPECT_EQ(300, SendMessageW(tooltip, TTM_GETMAXTIPWIDTH, 0, 0));
+  const LONG style = GetWindowLongW(tooltip, GWL_STYLE);
+  EXPECT_EQ(static_cast<LONG>(TTS_ALWAYSTIP | TTS_NOPREFIX),
+            style & (TTS_ALWAYSTIP | TTS_NOPREFIX));
+  const std::wstring expected =
+      GetLocalizedString(strings::kAllUsersTipTitle) + L"\n\t" +
+      GetLocalizedString(strings::kAllUsersTipText) + L"\n\n" +
+      GetLocalizedString(strings::kCurrentUserTipTitle) + L"\n\t" +
+      GetLocalizedString(strings::kCurrentUserTipText) + L"\n\n" +
+      GetLocalizedString(strings::kStandAloneTipTitle) + L"\n\t" +
+      GetLocalizedString(strings::kStandAloneTipText);
+  EXPECT_EQ(expected, TooltipText(tooltip, window_->options_dialog()));
+  // A run that starts at once has no options and no tooltip.
+  window_.reset();
+  MakeWindow(true);
+  EXPECT_FALSE(window_->tooltip());
+}
+
+TEST_P(InstallerWindowTest, TooltipFollowsTheLanguage) {
+  MakeWindow();
+  std::wstring other = std::wstring(GetParam()) == L"en" ? L"de" : L"en";
+  RcL10nHandler::GetInstance()->SetLanguage(&other);
+  window_->OnLanguageChanged();
+  std::wstring text = TooltipText(window_->tooltip(), window_->options_dialog());
+  EXPECT_EQ(0u, text.find(GetLocalizedString(strings::kAllUsersTipTitle) + L"\n"));
+  EXPECT_NE(GetLocalizedStringForLanguage(GetParam(), strings::kAllUsersTipTitle),
+            GetLocalizedString(strings::kAllUsersTipTitle));
+}
+
+TEST_P(InstallerWindowTest, ChangeBrowsesFromTheShownPathAndAppliesTheChoice) {
+  settings_.install_path = base::FilePath(L"C:\\Program Files\\Velto");
+  settings_.suggested = {base::FilePath(L"C:\\Program Files\\Velto"),
+                         base::FilePath(L"D:\\Velto")};
+  MakeWindow();
+  window_->ShowPage(InstallerWindow::OPTIONS);
+  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
+  folder_browser_.answer = L"E:\\Apps\\Velto";
+  SendMessageW(Options(IDC_CHANGE_BUTTON), BM_CLICK, 0, 0);
+  EXPECT_EQ(1, folder_browser_.calls);
+  EXPECT_EQ(window_->main_dialog(), folder_browser_.owner);
+  EXPECT_EQ(GetLocalizedString(strings::kBrowseForFolder), folder_browser_.title);
+  EXPECT_EQ(L"C:\\Program Files\\Velto", folder_browser_.initial_folder);
+  EXPECT_EQ(L"E:\\Apps\\Velto", Text(combo));
+  ASSERT_FALSE(settings_.folders_set.empty());
+  EXPECT_EQ(L"E:\\Apps\\Velto", settings_.folders_set.back());
+
+  // A suggested folder is selected as its entry.
+  folder_browser_.answer = L"D:\\Velto";
+  SendMessageW(Options(IDC_CHANGE_BUTTON), BM_CLICK, 0, 0);
+  EXPECT_EQ(L"E:\\Apps\\Velto", folder_browser_.initial_folder);
+  EXPECT_EQ(1, SendMessageW(combo, CB_GETCURSEL, 0, 0));
+  EXPECT_EQ(L"D:\\Velto", settings_.folders_set.back());
+
+  // Cancelling the picker changes nothing.
+  size_t applied = settings_.folders_set.size();
+  folder_browser_.answer.clear();
+  SendMessageW(Options(IDC_CHANGE_BUTTON), BM_CLICK, 0, 0);
+  EXPECT_EQ(3, folder_browser_.calls);
+  EXPECT_EQ(applied, settings_.folders_set.size());
+  EXPECT_EQ(L"D:\\Velto", Text(combo));
+
+  // The main screen's browse button opens the same picker.
+  folder_browser_.answer = L"F:\\Velto";
+  SendMessageW(Main(IDC_MAIN_BROWSE_BUTTON), BM_CLICK, 0, 0);
+  EXPECT_EQ(4, folder_browser_.calls);
+  EXPECT_EQ(L"F:\\Velto", settings_.folders_set.back());
+}
+
+TEST_P(InstallerWindowTest, DefaultBrowserChoiceDependsOnTheWindowsVersion) {
+  struct Case {
+    base::win::Version version;
+    bool association_registration;
+    bool shown;
+  };
+  const Case kCases[] = {
+      {base::win::VERSION_WIN7, false, true},   {base::win::VERSION_WIN8, true, false},
+      {base::win::VERSION_WIN8_1, true, false}, {base::win::VERSION_WIN10, false, false},
+      {base::win::VERSION_WIN10, true, true},
+  };
+  for (const Case& test : kCases) {
+    windows_version_.set_version(test.version);
+    association_shell_.has_association_registration = test.association_registration;
+    MakeWindow();
+    EXPECT_EQ(test.shown, (GetWindowLongW(Options(IDC_DEFAULT_BROWSER_CHECK), GWL_STYLE) &
+                           WS_VISIBLE) != 0)
+        << test.version << " " << test.association_registration;
+    window_.reset();
+  }
+}
+
+TEST_P(InstallerWindowTest, ChangeButtonIsAsHighAsThePathCombo) {
+  MakeWindow();
+  RECT change, combo;
+  GetWindowRect(Options(IDC_CHANGE_BUTTON), &change);
+  GetWindowRect(Options(IDC_INSTALL_PATH_COMBO), &combo);
+  EXPECT_EQ(combo.bottom - combo.top, change.bottom - change.top);
+  EXPECT_EQ(combo.top, change.top);
+}
+
+TEST_P(InstallerWindowTest, FullInstallerButtonFitsItsTextInTheNormalFont) {
+  MakeWindow();
+  HDC dc = GetDC(window_->main_dialog());
+  base::win::ScopedFont font(CreateFontW(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0,
+                                         378, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                         OUT_OUTLINE_PRECIS, CLIP_DEFAULT_PRECIS,
+                                         DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Shell Dlg"));
+  HGDIOBJ old = SelectObject(dc, font.get());
+  auto text_width = [dc] {
+    std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+  };
+  RECT full, retry;
+  GetWindowRect(Main(IDC_FULL_PACKAGE_BUTTON), &full);
+  GetWindowRect(Main(IDC_TRY_AGAIN_BUTTON), &retry);
+  const LONG retry_width = retry.right - retry.left;
+  EXPECT_EQ(std::max<LONG>(text_width() + 30, retry_width), full.right - full.left);
+  const LONG right = full.right;
+
+  // A longer text widens the button to its text, right edge kept.
+  std::wstring bulgarian = L"bg";
+  RcL10nHandler::GetInstance()->SetLanguage(&bulgarian);
+  window_->OnLanguageChanged();
+  const LONG long_width = text_width() + 30;
+  ASSERT_GT(long_width, retry_width);
+  GetWindowRect(Main(IDC_FULL_PACKAGE_BUTTON), &full);
+  EXPECT_EQ(long_width, full.right - full.left);
+  EXPECT_EQ(right, full.right);
+  SelectObject(dc, old);
+  ReleaseDC(window_->main_dialog(), dc);
 }
 
 bool HasDirectionalFormatting(const std::wstring& text) {

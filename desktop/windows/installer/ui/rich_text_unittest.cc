@@ -113,7 +113,8 @@ TEST_F(RichTextControlTest, RightToLeftParagraphsExchangeLeftAndRight) {
   const std::wstring kArabic = L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629";
   ASSERT_EQ(PFA_LEFT, ParagraphOf(control_).wAlignment);
   SetRichTextRightToLeft(control_);
-  SetRichTextWithLinks(control_, kArabic + L" <a href=\"x\">www.velto.example</a> Velto.", 0x686868);
+  SetRichTextWithLinks(control_, kArabic + L" <a href=\"x\">www.velto.example</a> Velto.",
+                       0x686868);
   EXPECT_TRUE(ParagraphOf(control_).wEffects & PFE_RTLPARA);
   EXPECT_EQ(PFA_RIGHT, ParagraphOf(control_).wAlignment);
   EXPECT_FALSE(GetWindowLongW(control_, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);

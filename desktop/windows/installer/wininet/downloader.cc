@@ -273,7 +273,11 @@ bool Downloader::OpenRequest() {
   const bool is_get = !send_body_ || post_body_.empty();
   // Redirects are followed here, not by WinINet, which would send the next
   // request before the allow-list could refuse it (and drop a POST's body).
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  // Nothing goes into the user's Internet cache: the writer's file is the
+  // only copy, and it goes with the installer's folders (a package a run
+  // refused must not stay behind on the machine).
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                INTERNET_FLAG_NO_CACHE_WRITE;
   if (cracked_url_.scheme == INTERNET_SCHEME_HTTPS)
     flags |= INTERNET_FLAG_SECURE;
   HINTERNET connection;

@@ -209,7 +209,8 @@ TEST_F(DownloaderTest, DownloadsAFile) {
 
   auto downloader = MakeDownloader();
   base::FilePath target;
-  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/file"), FileWriter(&target)));
+  const std::wstring url = server_.Url(L"/file");
+  ASSERT_TRUE(Download(downloader.get(), url, FileWriter(&target)));
   EXPECT_EQ(1, completions_);
   EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state());
   EXPECT_EQ(200, downloader->http_status());
@@ -227,6 +228,12 @@ TEST_F(DownloaderTest, DownloadsAFile) {
   EXPECT_EQ("GET", *requests[0].FindString("method"));
   EXPECT_EQ("", Header(requests[0], "Range"));
   EXPECT_EQ(0u, Header(requests[0], "User-Agent").rfind("Velto NetInstaller/", 0));
+  // The writer's file is the only copy: one in the user's Internet cache
+  // would outlive the installer's own folders (a package a run refused, or
+  // one it installed and deleted, left behind).
+  DWORD size = 0;
+  EXPECT_FALSE(::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
 }
 
 TEST_F(DownloaderTest, ResumesAfterACutConnectionByteForByte) {

@@ -1,0 +1,182 @@
+"""Silent runs that fail, driven only by the real installer.exe under Wine.
+
+Each failed run must end with exit code 1, name its reason in the log and in
+the statistics it posts, and leave the machine as it was. (The package server
+that answers 404 is in test_silent_install.py.) A successful upgrade, by
+contrast, must leave nothing of the version it replaced once the run after it
+is done: the replaced version's status waits in "old_status" and the next
+upgrade removes the files it lists."""
+
+import contextlib
+import hashlib
+import json
+import subprocess
+
+import machine_state
+from conftest import BUILD, stats_posts
+from test_silent_install import (DELIVERY, installer_copy, package_copy, silent_run,
+                                 status_of)
+
+FILE_HOLDER = BUILD / "fixtures" / "file_holder" / "file_holder.exe"
+STATS = ("--enable-installer-stats=1", "--local-stats-server")
+
+
+def leftovers(log_dir, before):
+    """What a run left in the installer's temporary folder besides its logs."""
+    now = set(log_dir.iterdir()) if log_dir.exists() else set()
+    return sorted(str(p) for p in now - before if p.suffix != ".log")
+
+
+def failed_run_stats(stats_server):
+    """The statistics of the one run that posted them, which failed."""
+    posts = stats_posts(stats_server)
+    assert len(posts) == 1, stats_server.requests()
+    assert posts[0]["installation_success"] == 0
+    return posts[0]
+
+
+def temporary_entries(log_dir):
+    return set(log_dir.iterdir()) if log_dir.exists() else set()
+
+
+@contextlib.contextmanager
+def file_held_open(wine, path):
+    """|path| held open with no sharing by another Windows process of the
+    prefix, as a running program holds its files, until the block ends."""
+    holder = subprocess.Popen(["wine", str(FILE_HOLDER), wine.windows_path(path)], env=wine.env,
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    try:
+        # The holder says so once the file is open; a failed open ends it.
+        answer = holder.stdout.readline().decode("ascii", "replace").strip()
+        assert answer == "held", answer
+        yield
+    finally:
+        holder.stdin.close()
+        assert holder.wait(timeout=60) == 0
+
+
+def test_wrong_checksum_of_the_downloaded_package_fails_and_changes_nothing(
+        wine, log_dir, package_server, stats_server, tmp_path):
+    from package_server import protocol_config
+    package = DELIVERY / "velto_package.exe"
+    wrong = "0" * 64
+    package_server.set_config(protocol_config(str(package), checksum=wrong))
+    install = tmp_path / "Velto"
+    before = machine_state.snapshot(wine, {"install": install})
+    temporary = temporary_entries(log_dir)
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    result, logs = silent_run(wine, log_dir, package_server, folder, install,
+                              "--internal-package-server="
+                              + package_server.url("/netinstaller/quenn/windows/x64/"), *STATS)
+    everything = "\n".join(logs)
+    assert result.returncode == 1, everything
+    assert "Checksum incorrect for the downloaded package" in everything
+    assert "Package fetcher failed." in everything
+    # Nothing of the refused package ran: no signature or version check, no
+    # unpacking, and the waiting back end rolled back what it had begun.
+    assert "Unpacking files from archive" not in everything
+    assert "Installation was interrupted" in everything
+    assert machine_state.diff(before, machine_state.snapshot(wine, {"install": install})) == []
+    assert leftovers(log_dir, temporary) == []
+
+    stats = failed_run_stats(stats_server)
+    assert stats["failure_reason"] == "Fetcher error"
+    actual = hashlib.sha256(package.read_bytes()).hexdigest()
+    # Every attempt was made, failed for the same reason, and says why.
+    assert len(stats["fetches"]) == stats["fetcher_restarts"] > 1
+    for fetch in stats["fetches"]:
+        assert fetch["failure_reason"] == "Checksum incorrect for the downloaded package"
+        assert fetch["result"] == "download_failed"
+        assert fetch["error_details"]["detail"] == "Checksum mismatch"
+        assert fetch["error_details"]["expected_checksum"] == wrong
+        assert fetch["error_details"]["actual_checksum"] == actual
+        assert "signature_check_error" not in fetch and "internal_version" not in fetch
+
+
+def test_upgrade_meeting_a_file_in_use_fails_and_keeps_version_1(
+        wine, log_dir, package_server, stats_server, tmp_path):
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_1 = status_of(install)
+    assert "velto_proxy.exe" in version_1["root_files"]
+    before = machine_state.snapshot(wine, {"install": install})
+    temporary = temporary_entries(log_dir)
+
+    # The upgrade replaces the root file velto_proxy.exe, which a running
+    # program of version 1 holds.
+    package_2 = package_copy(tmp_path, 2)
+    with file_held_open(wine, install / "velto_proxy.exe"):
+        result, logs = silent_run(wine, log_dir, package_server, package_2, install, *STATS)
+        everything = "\n".join(logs)
+        assert result.returncode == 1, everything
+        after = machine_state.snapshot(wine, {"install": install})
+    assert "Failed copying velto_proxy.exe" in everything
+    assert "IPC_MESSAGE_ERROR(8) received" in everything
+    assert "Installation cancelled" in everything
+    assert "Installation succeeded" not in everything
+    # Six attempts in all: the first and five retries, each one announced.
+    assert everything.count("Copying file velto_proxy.exe") == 6
+    assert everything.count("Sending IPC_FILE_COPY_RETRY") == 5
+    # Version 1 stands exactly as it was: its files (license.txt, which the
+    # upgrade had already removed, is back), registry, shortcuts and status.
+    assert machine_state.diff(before, after) == []
+    assert status_of(install) == version_1
+    assert leftovers(log_dir, temporary) == []
+
+    stats = failed_run_stats(stats_server)
+    assert stats["failure_reason"] == "Failed copying velto_proxy.exe"
+    assert stats["file_copy_retry"] == 5
+
+    # Once the program has let go, the same upgrade goes through.
+    result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    assert result.returncode == 0, "\n".join(logs)
+    assert status_of(install)["version"] != version_1["version"]
+
+
+def files_of(install, status):
+    subfolder = install / status["_subfolder"]
+    return [subfolder / name.replace("\\", "/") for name in status["files"]]
+
+
+def test_upgrades_remove_the_replaced_version_one_run_later(wine, log_dir, package_server,
+                                                            tmp_path):
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_1 = status_of(install)
+
+    package_2 = package_copy(tmp_path, 2)
+    result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_2 = status_of(install)
+    assert version_2["_subfolder"] != version_1["_subfolder"]
+    # The root files are replaced at once: version 1's own is gone.
+    assert not (install / "license.txt").exists()
+    for name in version_2["root_files"]:
+        assert (install / name).is_file(), name
+    # Version 1's folder may still be in use (a browser of that version
+    # running during an update): it stays until the next run, which finds
+    # its status in old_status.
+    old = list((install / "old_status").iterdir())
+    assert [p.name.rsplit(".", 1)[0] for p in old] == ["installation_status.json"]
+    assert json.loads(old[0].read_text(encoding="utf-8"))["_subfolder"] == version_1["_subfolder"]
+
+    result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    assert "Found old status file" in everything
+    version_2_again = status_of(install)
+    # Nothing of version 1 is left, not even its folder; both later versions
+    # stand, the one before the last waiting in old_status in its turn.
+    for path in files_of(install, version_1):
+        assert not path.exists(), path
+    assert not (install / version_1["_subfolder"]).exists()
+    for path in files_of(install, version_2) + files_of(install, version_2_again):
+        assert path.is_file(), path
+    old = list((install / "old_status").iterdir())
+    assert len(old) == 1
+    assert json.loads(old[0].read_text(encoding="utf-8"))["_subfolder"] == version_2["_subfolder"]
