@@ -4,8 +4,8 @@ Each failed run must end with exit code 1, name its reason in the log and in
 the statistics it posts, and leave the machine as it was. (The package server
 that answers 404 is in test_silent_install.py.) A successful upgrade, by
 contrast, must leave nothing of the version it replaced once the run after it
-is done: the replaced version's status waits in "old_status" and the next
-upgrade removes the files it lists."""
+is done: the replaced version's folder may still be in use, so its status
+waits in "old_status" and a later upgrade removes the files it lists."""
 
 import contextlib
 import hashlib
@@ -180,3 +180,35 @@ def test_upgrades_remove_the_replaced_version_one_run_later(wine, log_dir, packa
     old = list((install / "old_status").iterdir())
     assert len(old) == 1
     assert json.loads(old[0].read_text(encoding="utf-8"))["_subfolder"] == version_2["_subfolder"]
+
+
+def test_replaced_version_in_use_stays_until_a_later_upgrade(wine, log_dir, package_server,
+                                                             tmp_path):
+    """A browser of the replaced version still running (its executable held)
+    does not fail the upgrade that would remove it: that version's files all
+    stay, its status waits in old_status, and a later upgrade removes it."""
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_1 = status_of(install)
+    contents_1 = {path: path.read_bytes() for path in files_of(install, version_1)}
+    package_2 = package_copy(tmp_path, 2)
+    result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_2 = status_of(install)
+
+    with file_held_open(wine, install / version_1["_subfolder"] / "velto.exe"):
+        result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    assert result.returncode == 0, "\n".join(logs)
+    assert {path: path.read_bytes() for path in files_of(install, version_1)} == contents_1
+    kept = [json.loads(p.read_text(encoding="utf-8"))["_subfolder"]
+            for p in (install / "old_status").iterdir()]
+    assert sorted(kept) == sorted([version_1["_subfolder"], version_2["_subfolder"]])
+
+    result, logs = silent_run(wine, log_dir, package_server, package_2, install)
+    assert result.returncode == 0, "\n".join(logs)
+    assert not (install / version_1["_subfolder"]).exists()
+    assert not (install / version_2["_subfolder"]).exists()
+    for path in files_of(install, status_of(install)):
+        assert path.is_file(), path

@@ -171,6 +171,7 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
     everything = "\n".join(logs)
     assert result.returncode == 1, everything
     assert "Package fetcher failed." in everything
+    assert "Failed fetching the download URL" in everything
     # The waiting back end is told at once and does not hold the run.
     assert "Installation was interrupted" in everything
     assert "The installer backend did not end in time" not in everything
@@ -179,4 +180,6 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
     assert len(posts) == 1, stats_server.requests()
     assert posts[0]["installation_success"] == 0
     assert posts[0]["failure_reason"] == "Fetcher error"
+    assert all(fetch["failure_reason"].startswith("Failed fetching the download URL")
+               for fetch in posts[0]["fetches"])
     assert posts[0]["fetches"][0]["fetch_download_url_http_status"] == 404

@@ -101,6 +101,11 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   std::wstring ResolveVariable(const std::wstring& name) override;
   std::vector<InstallationStatus::RegistryKey>* GetRegistryKeys(HKEY root) override;
 
+  // Gives the built-in Administrators group full access to |event|, so that
+  // an elevated process of another user can open it; false when the event's
+  // security cannot be read or changed.
+  static bool FixEventACL(HANDLE event);
+
   // base::win::ObjectWatcher::Delegate: the package-ready and
   // installation-interrupted events.
   void OnObjectSignaled(HANDLE object) override;

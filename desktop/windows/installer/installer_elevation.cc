@@ -3,6 +3,7 @@
 // package's own installer and the tasks that run after elevation in the
 // user's own context.
 #include <windows.h>
+#include <aclapi.h>
 
 #include "base/command_line.h"
 #include "base/files/file_util.h"
@@ -69,11 +70,12 @@ int Installer::RunElevated() {
     return CHILD_NOT_ELEVATED;
   }
   DWORD wait = ::WaitForSingleObject(process.Get(), INFINITE);
+  DWORD wait_error = wait == WAIT_FAILED ? ::GetLastError() : 0;
   for (InstallerObserver& observer : observers_)
     observer.OnReturnedToPreviousMainProcess();
   DWORD exit_code = 1;
   if (wait == WAIT_FAILED) {
-    LOG(ERROR) << "Failed wait for the elevated installer " << ::GetLastError();
+    LOG(ERROR) << "Failed wait for the elevated installer " << wait_error;
     return CHILD_FAILED;
   }
   if (wait != WAIT_OBJECT_0) {
@@ -90,9 +92,10 @@ int Installer::RunElevated() {
 }
 
 int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent) {
+  // Log filters look for this line as it has always read.
   LOG(INFO) << "Run an elevated process in order to "
             << (permanent ? "permanently" : "temporarily")
-            << " give permissions on the install folder to this process";
+            << " give permissions on the" "install folder to this process";
   if (!CanElevate()) {
     LOG(ERROR) << "Cannot elevate with UAC disabled";
     return CHILD_NOT_ELEVATED;
@@ -126,12 +129,23 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
   base::win::ScopedHandle granted(::CreateEventW(
       nullptr, FALSE, FALSE,
       GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionEvent, false).c_str()));
+  if (!granted.IsValid()) {
+    LOG(ERROR) << "Failed to create event for communicating with the elevated process "
+               << ::GetLastError();
+    return CHILD_SETUP_ERROR;
+  }
   base::win::ScopedHandle undo(::CreateEventW(
       nullptr, FALSE, FALSE,
       GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionUndoEvent, false).c_str()));
-  if (!granted.IsValid() || !undo.IsValid()) {
+  if (!undo.IsValid()) {
     LOG(ERROR) << "Failed to create event for communicating with the elevated process "
                << ::GetLastError();
+    return CHILD_SETUP_ERROR;
+  }
+  // Before Vista the elevated helper runs as another user, whom the events'
+  // default security would keep out.
+  if (base::win::GetVersion() < base::win::VERSION_VISTA &&
+      (!FixEventACL(granted.Get()) || !FixEventACL(undo.Get()))) {
     return CHILD_SETUP_ERROR;
   }
   base::win::ScopedHandle process;
@@ -149,6 +163,48 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
   done_event_ = std::move(undo);
   second_installer_pid_ = ::GetProcessId(process.Get());
   return CHILD_SUCCEEDED;
+}
+
+// static
+bool Installer::FixEventACL(HANDLE event) {
+  PACL old_dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD error = ::GetSecurityInfo(event, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &old_dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "FixEventACL: failed to GetSecurityInfo " << error;
+    return false;
+  }
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+    LOG(ERROR) << "FixEventACL: failed to AllocateAndInitializeSid " << ::GetLastError();
+    ::LocalFree(descriptor);
+    return false;
+  }
+  EXPLICIT_ACCESSW access = {
+      GENERIC_ALL, GRANT_ACCESS, NO_INHERITANCE,
+      {nullptr, NO_MULTIPLE_TRUSTEE, TRUSTEE_IS_SID, TRUSTEE_IS_WELL_KNOWN_GROUP,
+       static_cast<LPWSTR>(administrators)}};
+  PACL new_dacl = nullptr;
+  bool fixed = false;
+  error = ::SetEntriesInAclW(1, &access, old_dacl, &new_dacl);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "FixEventACL: failed to SetEntriesInAcl " << error;
+  } else {
+    error = ::SetSecurityInfo(event, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, new_dacl, nullptr);
+    if (error != ERROR_SUCCESS)
+      LOG(ERROR) << "FixEventACL: failed to SetSecurityInfo " << error;
+    else
+      fixed = true;
+  }
+  if (new_dacl)
+    ::LocalFree(new_dacl);
+  ::FreeSid(administrators);
+  ::LocalFree(descriptor);
+  return fixed;
 }
 
 void Installer::WaitForPackage(bool post_elevation) {
@@ -187,6 +243,9 @@ void Installer::OnObjectSignaled(HANDLE object) {
   settings_->ToCommandLine(&child, false);
   if (post_elevation_)
     child.AppendSwitch(switches::kPostElevatedInstallTasks);
+  // The package's installer joins this process's crash reporter.
+  child.AppendSwitchASCII(switches::kCrashReporterPid,
+                          base::NumberToString(crash_reporting::GetCrashReporterPid()));
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
   // The package's installer works in the folder under this run's rights: a

@@ -1,6 +1,8 @@
 // Elevation paths of Installer, through the privileges seam: the "elevated"
 // copy and the package's installer are the fake back end, which follows a
 // script and records what it was given.
+#include <aclapi.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -167,6 +169,8 @@ TEST_F(InstallerElevationTest, PackageReadyBeforeTheWaitRunsThePackageOnce) {
             observer_.calls);
   std::string command_line = Result(package_);
   EXPECT_NE(std::string::npos, command_line.find("--post-elevated-install-tasks"));
+  // The package's installer joins this process's crash reporter.
+  EXPECT_NE(std::string::npos, command_line.find("--crash-reporter-pid="));
 }
 
 TEST_F(InstallerElevationTest, PackageReadyAfterTheWaitRunsThePackageOnce) {
@@ -201,6 +205,115 @@ TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
   EXPECT_EQ((std::vector<std::string>{
                 "Error(0,,Installer process did not complete successfully.)"}),
             observer_.Errors());
+}
+
+// A standard user whose folder needs rights the installer cannot grant itself.
+class FolderPermissionTest : public InstallerElevationTest {
+ protected:
+  void SetUp() override {
+    InstallerElevationTest::SetUp();
+    privileges_.elevated_administrator = false;
+    privileges_.administrator = false;
+    privileges_.file_access = false;
+    privileges_.grant_succeeds = false;
+  }
+
+  std::string EventName(const wchar_t* base_name) {
+    return base::WideToUTF8(GetKernelObjectName(install_.value(), base_name, false));
+  }
+};
+
+TEST_F(FolderPermissionTest, UacOffStandardUserIsRefusedWithoutAPrompt) {
+  privileges_.uac_enabled = false;
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(privileges_.elevated_launches.empty());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(6,,Failed to elevate the process to give us write permissions to "
+                "installation folder)"}),
+            observer_.Errors());
+}
+
+TEST_F(InstallerElevationTest, UacOffStandardUserIsNotElevatedForAllUsers) {
+  privileges_.elevated_administrator = false;
+  privileges_.administrator = false;
+  privileges_.uac_enabled = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(privileges_.elevated_launches.empty());
+  EXPECT_EQ((std::vector<std::string>{"Error(6,,Elevated installation failed.)"}),
+            observer_.Errors());
+}
+
+TEST_F(FolderPermissionTest, HelperEndingWithoutGrantingFailsTheRun) {
+  Script(elevated_, "exit 0\n");
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(1u, privileges_.elevated_launches.size());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The process for giving us write permission to the installer folder "
+                "didn't complete successfully)"}),
+            observer_.Errors());
+}
+
+TEST_F(FolderPermissionTest, GrantIsAskedForTheUserAndTakenBackWhenTheRunEnds) {
+  std::wstring finished_name = L"Local\\" + base::test::UniqueName(L"helper-finished");
+  base::win::ScopedHandle finished(::CreateEventW(nullptr, TRUE, FALSE, finished_name.c_str()));
+  ASSERT_TRUE(finished.IsValid());
+  Script(elevated_, "record-command-line\nset-event " +
+                        EventName(kernel_objects::kGiveInstallPermissionEvent) +
+                        "\nwait-event " +
+                        EventName(kernel_objects::kGiveInstallPermissionUndoEvent) +
+                        "\nset-event " + base::WideToUTF8(finished_name) + "\nexit 0\n");
+  EXPECT_FALSE(Run());
+  // The helper granted; the fake user still has no access, so the run checks
+  // again and fails, and its end releases the temporary grant.
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(5,,No write access to installation folder after attempting to get it "
+                "via elevated process)"}),
+            observer_.Errors());
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(finished.Get(), 90 * 1000));
+  std::string result = Result(elevated_);
+  SCOPED_TRACE(result);
+  EXPECT_NE(std::string::npos, result.find("event"));
+  size_t folder_switch = result.find("--set-folder-permission=");
+  ASSERT_NE(std::string::npos, folder_switch);
+  EXPECT_NE(std::string::npos, result.find(base::WideToUTF8(install_.value()), folder_switch));
+  EXPECT_NE(std::string::npos, result.find("--permissions-for-user="));
+  EXPECT_NE(std::string::npos, result.find("--crash-reporter-pid="));
+  EXPECT_NE(std::string::npos, result.find("--initial-pid"));
+  EXPECT_EQ(std::string::npos, result.find("--permanent-permissions"));
+  EXPECT_EQ(std::string::npos, result.find("--run-uninstall-bat"));
+}
+
+TEST(InstallerFixEventAclTest, GivesAdministratorsFullAccess) {
+  base::win::ScopedHandle event(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  ASSERT_TRUE(event.IsValid());
+  ASSERT_TRUE(Installer::FixEventACL(event.Get()));
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+            ::GetSecurityInfo(event.Get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor));
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID administrators = nullptr;
+  ASSERT_TRUE(::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                         DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                         &administrators));
+  bool granted = false;
+  for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace))
+      continue;
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+    if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        ::EqualSid(&allowed->SidStart, administrators) &&
+        (allowed->Mask == GENERIC_ALL ||
+         (allowed->Mask & EVENT_ALL_ACCESS) == EVENT_ALL_ACCESS)) {
+      granted = true;
+    }
+  }
+  ::FreeSid(administrators);
+  ::LocalFree(descriptor);
+  EXPECT_TRUE(granted);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ void InstallerRunner::ReportError(int category, const std::string& message) {
 
 bool InstallerRunner::StartInstallation(Settings* settings) {
   if (settings == settings_)
-    LOG(WARNING) << "Duplicate installation attempt detected";
+    LOG(INFO) << "Duplicate installation attempt detected";
   LOG(INFO) << "Beginning installation";
   CHECK(!settings_);
   CHECK(!settings->IsFetchingStatus());

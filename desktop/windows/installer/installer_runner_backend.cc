@@ -6,7 +6,6 @@
 #include "base/command_line.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
-#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
@@ -156,8 +155,7 @@ void InstallerRunnerBackend::OnFileCopyRetry(const std::string& file) {
 
 void InstallerRunnerBackend::OnError(int error_code, const std::wstring& detail,
                                      const std::string& message) {
-  VLOG(1) << "Sending IPC_MESSAGE_ERROR(" << error_code << "," << base::WideToUTF8(detail)
-          << "," << message << ")";
+  VLOG(1) << "Sending IPC_MESSAGE_ERROR(" << error_code << ",";
   Send(InstallerMessage::Error(error_code, detail, message));
   run_loop_.Quit();
 }

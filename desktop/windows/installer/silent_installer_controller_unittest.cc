@@ -1,7 +1,9 @@
 #include "desktop/windows/installer/silent_installer_controller.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/at_exit.h"
 #include "base/command_line.h"
@@ -9,6 +11,7 @@
 #include "base/functional/bind.h"
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
+#include "base/strings/string_split.h"
 #include "base/test/test_environment.h"
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/service/test/fake_user_token.h"
@@ -90,6 +93,14 @@ class SilentInstallerControllerTest : public testing::Test {
     return value ? *value : std::string();
   }
 
+  // The integer statistic |key|, -1 when there is none.
+  int IntStat(const std::string& key) {
+    std::string json;
+    EXPECT_TRUE(controller_->stats()->GetJson(&json));
+    std::optional<base::Value::Dict> stats = base::JSONReader::ReadDict(json);
+    return stats ? stats->FindInt(key).value_or(-1) : -1;
+  }
+
   base::ShadowingAtExitManager at_exit_;
   base::MessageLoop loop_;
   base::FilePath root_;
@@ -138,6 +149,56 @@ TEST_F(SilentInstallerControllerTest, RefusedNewFolderFailsInsteadOfWaiting) {
       &settings_, root_.Append(L"Program Files Velto"))));
   EXPECT_EQ("Switching to current user mode did not give a new install folder",
             Stat("failure_reason"));
+}
+
+TEST_F(SilentInstallerControllerTest, AutoupdateRefusalRecordsTheFolderContents) {
+  settings_.install_path = root_.Append(L"Velto");
+  ASSERT_TRUE(base::CreateDirectory(settings_.install_path.Append(L"sub")));
+  ASSERT_TRUE(base::WriteFile(settings_.install_path.Append(L"sub\\inner.txt"), "x"));
+  ASSERT_TRUE(base::WriteFile(settings_.install_path.Append(L"top.txt"), "x"));
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](SilentInstallerController* controller) {
+        controller->OnError(3, std::wstring(), "Settings operation invalid for autoupdate");
+      },
+      controller_.get())));
+  EXPECT_EQ("Settings operation invalid for autoupdate", Stat("failure_reason"));
+  EXPECT_EQ(0, IntStat("installation_success"));
+  // Every entry once, relative to the install folder, each ending a line.
+  std::string contents = Stat("installation_folder_contents");
+  std::vector<std::string> lines = base::SplitString(contents, "\n", base::KEEP_WHITESPACE,
+                                                     base::SPLIT_WANT_NONEMPTY);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ((std::vector<std::string>{"sub", "sub\\inner.txt", "top.txt"}), lines);
+  EXPECT_EQ('\n', contents.back());
+}
+
+TEST_F(SilentInstallerControllerTest, OtherErrorsRecordNoFolderContents) {
+  settings_.install_path = root_;
+  ASSERT_TRUE(base::WriteFile(root_.Append(L"top.txt"), "x"));
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](SilentInstallerController* controller) {
+        controller->OnError(0, std::wstring(), "Could not read files list");
+      },
+      controller_.get())));
+  EXPECT_EQ("Could not read files list", Stat("failure_reason"));
+  EXPECT_EQ("", Stat("installation_folder_contents"));
+}
+
+TEST_F(SilentInstallerControllerTest, SuccessEndsTheRunOnceAndTheBackendsEndChangesNothing) {
+  EXPECT_TRUE(Run(base::BindOnce(
+      [](SilentInstallerController* controller) {
+        controller->OnSuccess();
+        controller->OnInstallerTerminated(true);
+      },
+      controller_.get())));
+  EXPECT_EQ(1, IntStat("installation_success"));
+}
+
+TEST_F(SilentInstallerControllerTest, BackendEndingWithoutAWordFailsTheRun) {
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](SilentInstallerController* controller) { controller->OnInstallerTerminated(false); },
+      controller_.get())));
+  EXPECT_EQ(0, IntStat("installation_success"));
 }
 
 TEST_F(SilentInstallerControllerTest, FetcherUiRequestsAreRefused) {

@@ -173,10 +173,9 @@ bool InstallerMessage::FromPickle(const base::Pickle& pickle, InstallerMessage* 
       VLOG(1) << "IPC_MESSAGE_STEP received";
       break;
     case IPC_FILE_COPY_RETRY:
-      if (!iter.ReadString(&result.text_)) {
-        LOG(ERROR) << "Received invalid IPC_FILE_COPY_RETRY message";
+      // Dropped without a word: a retry only feeds a statistic.
+      if (!iter.ReadString(&result.text_))
         return false;
-      }
       break;
     case IPC_MESSAGE_ERROR:
       if (!iter.ReadInt(&result.number_) || !iter.ReadString16(&result.detail_) ||
