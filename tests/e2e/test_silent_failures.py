@@ -8,9 +8,11 @@ is done: the replaced version's folder may still be in use, so its status
 waits in "old_status" and a later upgrade removes the files it lists."""
 
 import contextlib
+import functools
 import hashlib
 import json
 import subprocess
+import tempfile
 
 import machine_state
 from conftest import BUILD, stats_posts
@@ -39,19 +41,37 @@ def temporary_entries(log_dir):
     return set(log_dir.iterdir()) if log_dir.exists() else set()
 
 
+def run_with_output_in_files(wine, args, timeout=120, cwd=None, stdin=subprocess.DEVNULL):
+    """wine.run, with the program's output in files rather than pipes: the
+    run ends when the program does, whatever it started."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(["wine"] + [str(a) for a in args], env=wine.env, cwd=cwd,
+                              stdin=stdin, stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(done.args, done.returncode, out.read(), err.read())
+
+
 @contextlib.contextmanager
 def file_held_open(wine, path):
     """|path| held open with no sharing by another Windows process of the
-    prefix, as a running program holds its files, until the block ends."""
+    prefix, as a running program holds its files, until the block ends.
+
+    Meanwhile Wine's desktop process, which an installer run may start and
+    which inherits that run's output pipes, stays up as long as the holder
+    does: a run waited for through its pipes would never end. So the runs of
+    the block (wine.run) put their output in files."""
     holder = subprocess.Popen(["wine", str(FILE_HOLDER), wine.windows_path(path)], env=wine.env,
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
+    wine.run = functools.partial(run_with_output_in_files, wine)
     try:
         # The holder says so once the file is open; a failed open ends it.
         answer = holder.stdout.readline().decode("ascii", "replace").strip()
         assert answer == "held", answer
         yield
     finally:
+        del wine.run
         holder.stdin.close()
         assert holder.wait(timeout=60) == 0
 

@@ -141,6 +141,39 @@ TEST_F(InstallerRunnerBackendTest, UnreadableInitialProcessHandleEndsAtOnce) {
   EXPECT_FALSE(base::PathExists(install_));
 }
 
+TEST_F(InstallerRunnerBackendTest, UnparsableInitialPidEndsAtOnce) {
+  command_line_.AppendSwitchASCII(switches::kInitialPid, "12x");
+  SetSteps({0}, base::RepeatingClosure());
+  EXPECT_FALSE(RunBackend());
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerRunnerBackendTest, InitialPidOfNoProcessEndsAtOnce) {
+  command_line_.AppendSwitchASCII(switches::kInitialPid, "4294967280");
+  SetSteps({0}, base::RepeatingClosure());
+  EXPECT_FALSE(RunBackend());
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerRunnerBackendTest, FourByteInitialProcessHandleIsWatched) {
+  HANDLE own = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentProcess(),
+                                ::GetCurrentProcess(), &own, SYNCHRONIZE, FALSE, 0));
+  // A 32-bit front end writes its handle value in four bytes.
+  int32_t value = static_cast<int32_t>(reinterpret_cast<intptr_t>(own));
+  command_line_.AppendSwitchASCII(switches::kInitialProcHandle,
+                                  base::HexEncode(&value, sizeof(value)));
+  SetSteps({0}, base::RepeatingClosure());
+  EXPECT_TRUE(RunBackend());
+}
+
+TEST_F(InstallerRunnerBackendTest, ProtocolHandlerRegistrationWatchesNoProcess) {
+  command_line_.AppendSwitch(switches::kRegisterAsProtocolHandler);
+  settings_.operation = REGISTERING_PROTOCOL_HANDLER;
+  SetSteps({0}, base::RepeatingClosure());
+  EXPECT_TRUE(RunBackend());
+}
+
 TEST_F(InstallerRunnerBackendTest, ForwardsEveryEventAndSucceeds) {
   command_line_.AppendSwitchASCII(switches::kInitialPid,
                                   base::NumberToString(::GetCurrentProcessId()));

@@ -1,7 +1,6 @@
 #include "desktop/windows/installer/installer_ui_controller.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <utility>
@@ -18,16 +17,19 @@
 #include "base/task/single_thread_task_runner.h"
 #include "base/time/time.h"
 #include "base/win/windows_version.h"
+#include "desktop/windows/installer/controller_payload.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
+#include "desktop/windows/installer/service/folder_installation.h"
+#include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_flag.h"
+#include "desktop/windows/installer/shell_launcher_impl.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
-#include "features/feature_registry.h"
 #include "features/features.h"
 #include "features/installer_features.h"
 #include "product_config/product_config.h"
@@ -48,6 +50,11 @@ constexpr int kFetcherDownloadFailed = 37053;
 constexpr int kFetcherUnpackingFailed = 37054;
 constexpr int kOldWindows = 37064;
 constexpr int kNoSse2 = 37065;
+constexpr int kElevationFailed = 37061;
+
+// Opens the full installer's page when the http handler is the installation
+// about to be replaced.
+constexpr wchar_t kSystemBrowser[] = L"%ProgramFiles%\\Internet Explorer\\iexplore.exe";
 
 // The message of an installer error category.
 int GetErrorMessageId(int error_code) {
@@ -57,17 +64,13 @@ int GetErrorMessageId(int error_code) {
     case 2: return 37058;
     case 4: return 37059;
     case 5: return 37060;
-    case 6: return 37061;
+    case 6: return kElevationFailed;
     case 7: return 37063;
     case 8: return 37062;
     case 9:
     case 10: return 37057;
     default: return 0;
   }
-}
-
-bool IsMinimalPackageEnabled() {
-  return GetFeatureRegistry()->IsEnabled(kInstallerUseMinimalPackageFeature);
 }
 
 class FetcherImpl : public InstallerUIController::Fetcher {
@@ -116,7 +119,8 @@ InstallerUIController::Parts::Parts(Parts&&) = default;
 InstallerUIController::Parts& InstallerUIController::Parts::operator=(Parts&&) = default;
 InstallerUIController::Parts::~Parts() = default;
 
-InstallerUIController::InstallerUIController() : stats_(this) {}
+InstallerUIController::InstallerUIController(const UserToken* token, ShellLauncher* shell)
+    : token_(token), shell_(shell ? shell : ShellLauncherImpl::GetInstance()), stats_(this) {}
 
 InstallerUIController::~InstallerUIController() {
   if (runner_)
@@ -129,12 +133,14 @@ InstallerUIController::~InstallerUIController() {
   if (window_)
     window_->RemoveDelegate(this);
   window_.reset();
+  closing_window_.reset();
   CancelPendingFetcherRequest();
 }
 
 bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_reader,
                                   const base::FilePath& temp_folder, bool run_immediately,
-                                  WindowFactory window_factory) {
+                                  WindowFactory window_factory,
+                                  base::MessagePumpDispatcher* dispatcher) {
   base::FilePath lock_folder;
   base::PathService::Get(base::DIR_TEMP, &lock_folder);
   const DWORD lock_owner = ui_lock_.Acquire(lock_folder, InstallerUILock::GetMutexName());
@@ -155,36 +161,28 @@ bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_rea
   Parts parts;
   parts.window_factory = std::move(window_factory);
   if (payload_reader) {
-    stats_.root_scope()->SetString("payload_type",
-                                   PayloadTypeToString(payload_reader->type()));
-    if (payload_reader->type() != PayloadType::full_package)
-      parts.tracking_data = payload_reader->GetPayloadData();
-    if (!parts.tracking_data.empty())
-      stats_.root_scope()->SetString("tracking_data", parts.tracking_data);
-    VLOG(1) << "Initializing controller with fetcher.";
-    auto fetcher = std::make_unique<PackageFetcher>(
-        temp_folder, stats_.root_scope()->Clone(), this, this, payload_reader,
-        settings->GetArchitecture(), settings->GetInstallPomrel(),
-        settings->GetInstallLanguage(), IsMinimalPackageEnabled());
+    parts.tracking_data = ControllerPayload::ReadTrackingData(*payload_reader, stats_.root_scope());
+    std::unique_ptr<PackageFetcher> fetcher = ControllerPayload::CreateFetcher(
+        payload_reader, temp_folder, *settings, stats_.root_scope(), this, this);
     parts.runner =
         std::make_unique<RunnerImpl>(fetcher->package_folder(), fetcher->suite_folder());
     parts.overrides_fetcher =
         std::make_unique<OverridesFetcherImpl>(fetcher->package_folder(), this);
     parts.fetcher = std::make_unique<FetcherImpl>(std::move(fetcher));
   } else {
-    VLOG(1) << "Initializing controller without fetcher.";
-    base::FilePath exe_folder;
-    base::PathService::Get(base::DIR_EXE, &exe_folder);
-    parts.runner = std::make_unique<RunnerImpl>(exe_folder, base::FilePath());
-    parts.overrides_fetcher = std::make_unique<OverridesFetcherImpl>(exe_folder, this);
+    const base::FilePath package_folder = ControllerPayload::GetOwnPackageFolder();
+    parts.runner = std::make_unique<RunnerImpl>(package_folder, base::FilePath());
+    parts.overrides_fetcher = std::make_unique<OverridesFetcherImpl>(package_folder, this);
   }
 
-  base::RunLoop run_loop;
+  base::RunLoop run_loop(dispatcher);
   base::MessageLoop::current()->task_runner()->PostTask(
       FROM_HERE, base::BindOnce(&InstallerUIController::Start, weak_factory_.GetWeakPtr(),
                                 settings, std::move(parts), run_immediately,
                                 base::OnceClosure(run_loop.QuitClosure())));
   run_loop.Run();
+  // The loop may have quit before the closed window's destruction came up.
+  DestroyClosingWindow();
   LOG(INFO) << "Controller exiting";
   return success_;
 }
@@ -247,7 +245,7 @@ void InstallerUIController::Init() {
 }
 
 void InstallerUIController::OnLanguageChanged() {
-  if (fetcher_ && IsMinimalPackageEnabled())
+  if (fetcher_ && IsFeatureEnabled(kInstallerUseMinimalPackageFeature))
     fetcher_->SetLanguage(settings_->GetInstallLanguage());
 }
 
@@ -340,18 +338,22 @@ void InstallerUIController::OnCancel() {
 
 void InstallerUIController::OnGetFullPackage() {
   LOG(INFO) << "Obtaining full package";
-  const std::string url =
+  const std::wstring url = base::UTF8ToWide(
       ProductConfig::GetUrl("download_full_windows") +
       base::StringPrintf("&product=%s%%20%s&utm_source=netinstaller", GetProductName().c_str(),
-                         GetStreamName().c_str());
-  const std::wstring wide_url = base::UTF8ToWide(url);
-  VLOG(1) << "Downloading full package with default browser";
-  SHELLEXECUTEINFOW info = {sizeof(info)};
-  info.fMask = SEE_MASK_DOENVSUBST;
-  info.lpVerb = L"open";
-  info.lpFile = wide_url.c_str();
-  info.nShow = SW_SHOWNORMAL;
-  ShellExecuteExW(&info);
+                         GetStreamName().c_str()));
+  // When the installation about to be overwritten is the default browser,
+  // the default would start the very browser being replaced: the system's
+  // own browser opens the page instead.
+  FolderInstallation installation(settings_->GetInstallPath());
+  if (installation.IsRegisteredHandler(L"http", true) ||
+      installation.IsRegisteredHandler(L"http", false)) {
+    VLOG(1) << "Downloading full package with IE";
+    shell_->Open(kSystemBrowser, url);
+  } else {
+    VLOG(1) << "Downloading full package with default browser";
+    shell_->Open(url, std::wstring());
+  }
   stats_.root_scope()->SetInteger("installation_cancelled", 2);
   TerminateUI();
 }
@@ -464,17 +466,10 @@ void InstallerUIController::NotifyStatusChanged(PackageFetcherStatus status) {
 }
 
 void InstallerUIController::HandleTrackingData() {
-  std::string tracking_data = tracking_data_;
-  if (tracking_data.empty() && settings_->GetFolderDetails())
-    tracking_data = settings_->GetFolderDetails()->GetTrackingData();
-  stats_.root_scope()->SetString("tracking_data", tracking_data);
-  if (settings_->GetOperation() != UNINSTALLING && overrides_fetcher_) {
-    overrides_fetcher_->Start(tracking_data,
-                              base::BindOnce(&InstallerUIController::OnTrackingDataHandled,
-                                             weak_factory_.GetWeakPtr()));
-  } else {
-    OnTrackingDataHandled();
-  }
+  ControllerPayload::HandleTrackingData(
+      tracking_data_, *settings_, stats_.root_scope(),
+      base::BindOnce(&OverridesFetcher::Start, base::Unretained(overrides_fetcher_.get())),
+      base::BindOnce(&InstallerUIController::OnTrackingDataHandled, weak_factory_.GetWeakPtr()));
 }
 
 void InstallerUIController::OnTrackingDataHandled() {
@@ -569,13 +564,8 @@ void InstallerUIController::OnInstallerTerminated(bool success) {
     TerminateUI();
     return;
   }
-  if (!pending_error_) {
-    const bool uninstall = settings_->GetUninstall();
-    const std::string reason =
-        uninstall ? "Unreported uninstaller error." : "Unreported installer error.";
-    OnError(uninstall ? 1 : 0, std::wstring(), reason);
-    LOG(ERROR) << reason;
-  }
+  if (!pending_error_)
+    ReportUnreportedError();
   // Later, so that the back end's last messages arrive first.
   base::MessageLoop::current()->task_runner()->PostDelayedTask(
       FROM_HERE,
@@ -583,9 +573,17 @@ void InstallerUIController::OnInstallerTerminated(bool success) {
       base::TimeDelta::FromMilliseconds(100));
 }
 
+void InstallerUIController::ReportUnreportedError() {
+  const bool uninstall = settings_->GetUninstall();
+  const std::string reason =
+      uninstall ? "Unreported uninstaller error." : "Unreported installer error.";
+  OnError(uninstall ? 1 : 0, std::wstring(), reason);
+  LOG(ERROR) << reason;
+}
+
 void InstallerUIController::HandlePendingError() {
   LOG(INFO) << "Handling pending error";
-  if (ui_terminated_ || !pending_error_)
+  if (ui_terminated_)
     return;
   installation_started_ = false;
   settings_->SetEditable(true);
@@ -593,6 +591,12 @@ void InstallerUIController::HandlePendingError() {
     settings_->AddObserver(this);
     observing_settings_ = true;
   }
+  // A failure that reported nothing still ends on an error page, so that the
+  // user can try again instead of facing a run that looks under way.
+  if (!pending_error_)
+    ReportUnreportedError();
+  if (OfferCurrentUserInstall())
+    return;
   // The full installer is offered only after a first error, and only when the
   // trouble may lie in the fetched package.
   const bool offer_full_package =
@@ -608,6 +612,43 @@ void InstallerUIController::HandlePendingError() {
     window_->ShowError(text, offer_full_package, reason);
 }
 
+bool InstallerUIController::OfferCurrentUserInstall() {
+  if (pending_error_->message_id != kElevationFailed || settings_->GetOperation() != INSTALLING ||
+      !settings_->GetAllUsers()) {
+    return false;
+  }
+  base::FilePath default_folder;
+  settings_->GetDefaultInstallFolder(&default_folder,
+                                     DEFAULT_FOLDER_REGISTRY | DEFAULT_FOLDER_STANDARD);
+  const bool default_path = base::FilePath::CompareEqualIgnoreCase(
+      settings_->GetInstallPath().value(), default_folder.value());
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  const bool writable = details && details->HasWriteAccess();
+  if (!default_path && !writable)
+    return false;
+  LOG(INFO) << "Offering the user to switch to a Current User install";
+  // Settings that keep the all-users flag would fail the same way again and
+  // again: such a run shows the error instead.
+  if (!settings_->SetAllUsers(false)) {
+    LOG(WARNING) << "Could not switch to a Current User install";
+    return false;
+  }
+  const bool needs_elevation =
+      token_ ? NeedsElevation(*token_, false, writable) : NeedsElevation(false, writable);
+  if (default_path && needs_elevation) {
+    base::FilePath user_folder;
+    settings_->GetDefaultInstallFolder(&user_folder, DEFAULT_FOLDER_STANDARD);
+    settings_->SetInstallFolder(user_folder);
+  }
+  pending_error_.reset();
+  OnAccept();
+  return true;
+}
+
+void InstallerUIController::DestroyClosingWindow() {
+  closing_window_.reset();
+}
+
 void InstallerUIController::TerminateUI() {
   LOG(INFO) << "Terminating the UI";
   if (ui_terminated_) {
@@ -615,9 +656,16 @@ void InstallerUIController::TerminateUI() {
     return;
   }
   ui_terminated_ = true;
-  if (window_)
+  if (window_) {
     window_->RemoveDelegate(this);
-  window_.reset();
+    // The end is mostly asked for by the window itself (Cancel, the full
+    // installer, its message box), which must not be destroyed while its
+    // call is still running: it goes as soon as that call has returned.
+    closing_window_ = std::move(window_);
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&InstallerUIController::DestroyClosingWindow,
+                                  weak_factory_.GetWeakPtr()));
+  }
   runner_->StopInstallation();
   fetcher_.reset();
   ui_lock_.Release();

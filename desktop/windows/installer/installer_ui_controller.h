@@ -15,7 +15,10 @@
 //
 // Errors do not end the run: they stop the back end and show the error page,
 // from which Try Again accepts again. A package that is ready is never
-// fetched again on Try Again: the runner launches from it.
+// fetched again on Try Again: the runner launches from it. An all-users
+// installation whose elevation was refused is not shown as an error when a
+// current-user installation can take its place: the run switches to it and
+// starts again.
 //
 // Everything runs on the UI thread.
 
@@ -41,10 +44,16 @@
 #include "desktop/windows/installer/wininet/package_fetcher_observer.h"
 #include "desktop/windows/installer/wininet/package_fetcher_ui_delegate.h"
 
+namespace base {
+class MessagePumpDispatcher;
+}
+
 namespace installer {
 
 class PayloadReader;
 class Settings;
+class ShellLauncher;
+class UserToken;
 
 class InstallerUIController : public SettingsObserver,
                               public InstallerWindowDelegate,
@@ -116,7 +125,10 @@ class InstallerUIController : public SettingsObserver,
   // Sum of the phase weights: the end of the progress bar.
   static constexpr uint32_t kProgressRange = 1303;
 
-  InstallerUIController();
+  // |token| (the process's when null) gives the user's rights; |shell| (the
+  // real one when null) opens the full installer's page. Neither is owned.
+  explicit InstallerUIController(const UserToken* token = nullptr,
+                                 ShellLauncher* shell = nullptr);
   InstallerUIController(const InstallerUIController&) = delete;
   InstallerUIController& operator=(const InstallerUIController&) = delete;
   ~InstallerUIController() override;
@@ -124,8 +136,11 @@ class InstallerUIController : public SettingsObserver,
   // Runs the interactive installer until the UI ends; the result is the
   // installation's success. |settings| must outlive the controller;
   // |payload_reader| may be null (the package lies beside the executable).
+  // The run loop shows every window message to |dispatcher| (the dialog
+  // dispatcher of the window's modeless dialogs; may be null).
   bool RunUI(Settings* settings, PayloadReader* payload_reader, const base::FilePath& temp_folder,
-             bool run_immediately, WindowFactory window_factory);
+             bool run_immediately, WindowFactory window_factory,
+             base::MessagePumpDispatcher* dispatcher);
 
   // Starts a run with |parts| on the current message loop; |done| runs once
   // the UI has ended and the statistics are sent. RunUI uses it; so do tests.
@@ -186,10 +201,16 @@ class InstallerUIController : public SettingsObserver,
   void Init();
   void CancelPendingFetcherRequest();
   void ReportError(const PendingError& error);
+  // Stands in for an error that a failed run never reported.
+  void ReportUnreportedError();
   void HandlePendingError();
+  // An all-users installation that could not elevate becomes a current-user
+  // one and starts again, when its folder allows: true when it did.
+  bool OfferCurrentUserInstall();
   void HandleTrackingData();
   void OnTrackingDataHandled();
   void TerminateUI();
+  void DestroyClosingWindow();
   void UpdateProgress();
   void SetProgressText();
   void SetPhase(int phase);
@@ -197,6 +218,8 @@ class InstallerUIController : public SettingsObserver,
                                    scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
                                    ReplyCallback reply_callback);
 
+  const UserToken* token_;
+  ShellLauncher* shell_;
   std::string tracking_data_;
   Settings* settings_ = nullptr;
   std::unique_ptr<FetcherRequest> pending_fetcher_request_;
@@ -221,6 +244,8 @@ class InstallerUIController : public SettingsObserver,
   WindowFactory window_factory_;
   base::OnceClosure done_;
   std::unique_ptr<Window> window_;
+  // The window after TerminateUI, until the call that ended the UI returns.
+  std::unique_ptr<Window> closing_window_;
   std::unique_ptr<Fetcher> fetcher_;
   std::unique_ptr<Runner> runner_;
   std::unique_ptr<OverridesFetcher> overrides_fetcher_;

@@ -5,17 +5,32 @@
 #include <string>
 #include <vector>
 
+#include <thread>
+
+#include "base/at_exit.h"
+#include "base/base_paths.h"
 #include "base/command_line.h"
+#include "base/files/file_util.h"
 #include "base/functional/bind.h"
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
+#include "base/path_service.h"
 #include "base/run_loop.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/task/single_thread_task_runner.h"
+#include "base/test/test_environment.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/installer_ui_lock.h"
+#include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/fake_user_token.h"
+#include "desktop/windows/installer/service/test/registry_test_helpers.h"
 #include "desktop/windows/installer/settings_flag.h"
+#include "desktop/windows/installer/settings_observer.h"
 #include "desktop/windows/installer/test/fake_controller_parts.h"
+#include "desktop/windows/installer/test/fake_installation_folder_details.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "gtest/gtest.h"
+#include "product_config/product_config.h"
 
 namespace installer {
 namespace {
@@ -63,6 +78,62 @@ class FakeWindow : public InstallerUIController::Window {
   WindowLog* log_;
 };
 
+// Settings that take what the controller changes: the all-users flag and a
+// new install folder, whose analysis the test delivers. The default folders
+// follow the mode: the machine's for all users, else the user's.
+class ControllerSettings : public FakeSettings {
+ public:
+  void GetDefaultInstallFolder(base::FilePath* path, int kind) const override {
+    path->clear();
+    if ((kind & DEFAULT_FOLDER_REGISTRY) && !last_install_folder.empty())
+      *path = last_install_folder;
+    else if (kind & DEFAULT_FOLDER_STANDARD)
+      *path = GetAllUsers() ? machine_folder : user_folder;
+  }
+  const InstallationFolderDetails* GetFolderDetails() const override { return &details; }
+  bool IsFetchingStatus() const override { return fetching; }
+  void AddObserver(SettingsObserver* added) override { observer = added; }
+  void RemoveObserver(SettingsObserver* removed) override { observer = nullptr; }
+  bool SetAllUsers(bool value) override {
+    if (!accept_all_users)
+      return false;
+    Set(ALL_USERS_FLAG, value);
+    return true;
+  }
+  void SetInstallFolder(const base::FilePath& folder) override {
+    folders.push_back(folder);
+    if (folder != install_path)
+      fetching = true;
+    if (on_folder)
+      on_folder.Run();
+  }
+  // Delivers the analysis of the last folder set.
+  void Deliver() {
+    ASSERT_FALSE(folders.empty());
+    install_path = folders.back();
+    fetching = false;
+    if (observer)
+      observer->OnPathChanged();
+  }
+
+  base::FilePath last_install_folder;
+  base::FilePath machine_folder{L"C:\\Program Files\\Velto"};
+  base::FilePath user_folder{L"C:\\Users\\user\\AppData\\Local\\Velto"};
+  FakeInstallationFolderDetails details;
+  bool fetching = false;
+  bool accept_all_users = true;
+  SettingsObserver* observer = nullptr;
+  std::vector<base::FilePath> folders;
+  base::RepeatingClosure on_folder;
+};
+
+// The page the full installer is offered on.
+std::wstring FullInstallerUrl() {
+  return base::UTF8ToWide(ProductConfig::GetUrl("download_full_windows") + "&product=" +
+                          GetProductName() + "%20" + GetStreamName() +
+                          "&utm_source=netinstaller");
+}
+
 class InstallerUIControllerTest : public testing::Test {
  protected:
   void StartRun(bool with_fetcher) {
@@ -86,13 +157,34 @@ class InstallerUIControllerTest : public testing::Test {
   // after a short delay), with a generous bound.
   void WaitForErrorPage() {
     const size_t shown = window_log_.errors.size();
+    WaitFor(&window_log_.on_error);
+    ASSERT_EQ(shown + 1, window_log_.errors.size());
+  }
+
+  // Runs the loop until |*hook| is run, with a generous bound.
+  void WaitFor(base::RepeatingClosure* hook) {
     base::RunLoop run_loop;
-    window_log_.on_error = run_loop.QuitClosure();
+    *hook = run_loop.QuitClosure();
     base::MessageLoop::current()->task_runner()->PostDelayedTask(
         FROM_HERE, run_loop.QuitClosure(), base::TimeDelta::FromSeconds(30));
     run_loop.Run();
-    window_log_.on_error.Reset();
-    ASSERT_EQ(shown + 1, window_log_.errors.size());
+    hook->Reset();
+  }
+
+  // An all-users installation whose back end could not elevate.
+  void FailElevation() {
+    controller_.OnError(6, std::wstring(), "Elevation failed");
+    controller_.OnInstallerTerminated(false);
+  }
+
+  // Accepts an all-users installation in |folder|, which fails so.
+  void RefuseElevationIn(const base::FilePath& folder, bool writable) {
+    settings_.Set(ALL_USERS_FLAG, true);
+    settings_.install_path = folder;
+    settings_.details.write_access = writable;
+    StartRun(true);
+    controller_.OnAccept();
+    FailElevation();
   }
 
   void FailInstallation(int code) {
@@ -129,14 +221,17 @@ class InstallerUIControllerTest : public testing::Test {
   // The statistics read the process's command line when they are built.
   const int command_line_ready_ = (base::CommandLine::Init(0, nullptr), 0);
   base::MessageLoop loop_;
-  FakeSettings settings_;
+  ControllerSettings settings_;
   WindowLog window_log_;
   FetcherLog fetcher_log_;
   RunnerLog runner_log_;
   bool done_ = false;
   bool defer_overrides_ = false;
   base::OnceClosure overrides_completion_;
-  InstallerUIController controller_;
+  // A standard user: an all-users installation needs elevation.
+  FakeUserToken token_;
+  FakeShellLauncher shell_;
+  InstallerUIController controller_{&token_, &shell_};
 };
 
 TEST_F(InstallerUIControllerTest, DownloadAndInstallationShareOneBarThatNeverMovesBack) {
@@ -177,6 +272,7 @@ TEST_F(InstallerUIControllerTest, DownloadAndInstallationShareOneBarThatNeverMov
   ExpectMonotonicProgress();
   EXPECT_TRUE(done_);
   EXPECT_TRUE(controller_.success());
+  base::RunLoop().RunUntilIdle();
   EXPECT_TRUE(window_log_.destroyed);
   base::Value::Dict stats = Stats();
   EXPECT_EQ(1, stats.FindInt("installation_success"));
@@ -297,6 +393,10 @@ TEST_F(InstallerUIControllerTest, CancelAnsweredYesEndsTheRunAndStopsTheBackEnd)
   const int stops = runner_log_.stops;
   window_log_.delegate->OnCancel();
   EXPECT_TRUE(done_);
+  // The window that asked is still there while its call returns, then goes.
+  EXPECT_FALSE(window_log_.destroyed);
+  EXPECT_EQ(nullptr, window_log_.delegate);
+  base::RunLoop().RunUntilIdle();
   EXPECT_TRUE(window_log_.destroyed);
   // Stopping signals the back end's interrupted event and frees the mutex.
   EXPECT_EQ(stops + 1, runner_log_.stops);
@@ -374,6 +474,244 @@ TEST_F(InstallerUIControllerTest, FetcherRequestWaitsForAcceptAndIsCancelledAtTh
   EXPECT_EQ(1, shown);
   ASSERT_EQ(3u, replies.size());
   EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), replies[2]);
+}
+
+// Refused elevation.
+
+TEST_F(InstallerUIControllerTest, RefusedElevationInTheDefaultFolderInstallsInTheUsersFolder) {
+  // The default folder, spelled in other case.
+  RefuseElevationIn(base::FilePath(L"C:\\PROGRAM FILES\\VELTO"), false);
+  WaitFor(&settings_.on_folder);
+  EXPECT_TRUE(window_log_.errors.empty());
+  EXPECT_FALSE(settings_.GetAllUsers());
+  EXPECT_EQ(std::vector<base::FilePath>{settings_.user_folder}, settings_.folders);
+  // Accept waits for the new folder's analysis, then runs by itself.
+  EXPECT_EQ(1, runner_log_.starts);
+  settings_.Deliver();
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ(2, runner_log_.starts);
+  FinishInstallation();
+  EXPECT_TRUE(controller_.success());
+  EXPECT_TRUE(window_log_.errors.empty());
+}
+
+TEST_F(InstallerUIControllerTest, RefusedElevationInAWritableChosenFolderKeepsTheFolder) {
+  RefuseElevationIn(base::FilePath(L"D:\\Apps\\Velto"), true);
+  WaitFor(&runner_log_.on_start);
+  EXPECT_EQ(2, runner_log_.starts);
+  EXPECT_FALSE(settings_.GetAllUsers());
+  EXPECT_TRUE(settings_.folders.empty());
+  EXPECT_TRUE(window_log_.errors.empty());
+}
+
+TEST_F(InstallerUIControllerTest, RefusedElevationForAnAdministratorKeepsTheDefaultFolder) {
+  token_ = FakeUserToken(TokenElevationTypeFull, true, true);
+  settings_.last_install_folder = base::FilePath(L"E:\\Velto");
+  RefuseElevationIn(settings_.last_install_folder, false);
+  WaitFor(&runner_log_.on_start);
+  EXPECT_FALSE(settings_.GetAllUsers());
+  EXPECT_TRUE(settings_.folders.empty());
+}
+
+TEST_F(InstallerUIControllerTest, RefusedElevationInAChosenFolderWithoutRightsShowsTheError) {
+  RefuseElevationIn(base::FilePath(L"D:\\Apps\\Velto"), false);
+  WaitForErrorPage();
+  EXPECT_EQ("Elevation failed", window_log_.errors[0].reason);
+  EXPECT_FALSE(window_log_.errors[0].text.empty());
+  EXPECT_TRUE(settings_.GetAllUsers());
+  EXPECT_EQ(1, runner_log_.starts);
+}
+
+TEST_F(InstallerUIControllerTest, RefusedElevationOfAnUpgradeShowsTheError) {
+  settings_.operation = UPGRADING;
+  RefuseElevationIn(settings_.machine_folder, true);
+  WaitForErrorPage();
+  EXPECT_TRUE(settings_.GetAllUsers());
+}
+
+// Settings that keep the all-users flag would fail on elevation again and
+// again without the user ever seeing why.
+TEST_F(InstallerUIControllerTest, RefusedElevationThatCannotLeaveAllUsersShowsTheError) {
+  settings_.accept_all_users = false;
+  RefuseElevationIn(settings_.machine_folder, true);
+  WaitForErrorPage();
+  EXPECT_EQ(1, runner_log_.starts);
+  EXPECT_TRUE(settings_.folders.empty());
+}
+
+TEST_F(InstallerUIControllerTest, SecondRefusedElevationAfterTheSwitchShowsTheError) {
+  RefuseElevationIn(base::FilePath(L"D:\\Apps\\Velto"), true);
+  WaitFor(&runner_log_.on_start);
+  FailElevation();
+  WaitForErrorPage();
+  EXPECT_EQ(2, runner_log_.starts);
+}
+
+TEST_F(InstallerUIControllerTest, BackEndStartFailureWithoutAReportStillShowsAnError) {
+  runner_log_.start_result = false;
+  runner_log_.report_start_error = false;
+  StartRun(false);
+  controller_.OnAccept();
+  ASSERT_EQ(1u, window_log_.errors.size());
+  EXPECT_EQ("Unreported installer error.", window_log_.errors[0].reason);
+  EXPECT_EQ("Unreported installer error.", *Stats().FindString("failure_reason"));
+  // The run is not left looking under way: Try Again starts again.
+  runner_log_.start_result = true;
+  controller_.OnAccept();
+  EXPECT_EQ(2, runner_log_.starts);
+}
+
+// The full installer.
+
+TEST_F(InstallerUIControllerTest, GetFullInstallerOpensItsPageWithTheDefaultBrowser) {
+  ScopedUserClassesRoot classes_root;
+  StartRun(true);
+  controller_.OnAccept();
+  FailInstallation(0);
+  const int stops = runner_log_.stops;
+  window_log_.delegate->OnGetFullPackage();
+  ASSERT_EQ(1u, shell_.opened.size());
+  EXPECT_EQ(FullInstallerUrl(), shell_.opened[0].file);
+  EXPECT_TRUE(shell_.opened[0].parameters.empty());
+  EXPECT_TRUE(done_);
+  EXPECT_FALSE(window_log_.destroyed);
+  base::RunLoop().RunUntilIdle();
+  EXPECT_TRUE(window_log_.destroyed);
+  EXPECT_EQ(stops + 1, runner_log_.stops);
+  base::Value::Dict stats = Stats();
+  EXPECT_EQ(2, stats.FindInt("installation_cancelled"));
+  EXPECT_EQ(0, stats.FindInt("installation_success"));
+}
+
+class FullInstallerOverHttpHandlerTest : public InstallerUIControllerTest,
+                                         public testing::WithParamInterface<bool> {};
+
+// The installation being replaced must not open the page of its replacement.
+TEST_P(FullInstallerOverHttpHandlerTest, OpensThePageWithTheSystemBrowser) {
+  ScopedUserClassesRoot classes_root;
+  ASSERT_TRUE(classes_root.overridden());
+  settings_.install_path =
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"velto"));
+  const std::wstring program =
+      GetParam() ? base::UTF8ToWide(GetBrowserExecutableName()) : std::wstring(L"launcher.exe");
+  WriteString(HKEY_CURRENT_USER, L"Software\\Classes\\http\\shell\\open\\command", nullptr,
+              L"\"" + settings_.install_path.Append(program).value() + L"\" -- \"%1\"");
+  StartRun(true);
+  window_log_.delegate->OnGetFullPackage();
+  ASSERT_EQ(1u, shell_.opened.size());
+  EXPECT_EQ(L"%ProgramFiles%\\Internet Explorer\\iexplore.exe", shell_.opened[0].file);
+  EXPECT_EQ(FullInstallerUrl(), shell_.opened[0].parameters);
+  EXPECT_EQ(2, Stats().FindInt("installation_cancelled"));
+}
+
+INSTANTIATE_TEST_SUITE_P(LauncherOrBrowser, FullInstallerOverHttpHandlerTest, testing::Bool());
+
+TEST_F(InstallerUIControllerTest, HttpHandlerInAnotherFolderLeavesThePageToTheDefaultBrowser) {
+  ScopedUserClassesRoot classes_root;
+  WriteString(HKEY_CURRENT_USER, L"Software\\Classes\\http\\shell\\open\\command", nullptr,
+              L"\"C:\\Other\\launcher.exe\" -- \"%1\"");
+  StartRun(true);
+  window_log_.delegate->OnGetFullPackage();
+  ASSERT_EQ(1u, shell_.opened.size());
+  EXPECT_EQ(FullInstallerUrl(), shell_.opened[0].file);
+}
+
+// The whole run, as RunInstaller makes it.
+
+class InstallerUIControllerRunTest : public testing::Test {
+ protected:
+  // What the test does once the window is made.
+  using WindowAction = base::OnceCallback<void(InstallerUIController*, WindowLog*)>;
+
+  void SetUp() override {
+    // The UI lock lives in the temporary folder: one of its own per test.
+    temp_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"ui"));
+    ASSERT_TRUE(base::CreateDirectory(temp_));
+    ASSERT_TRUE(base::PathService::Override(base::DIR_TEMP, temp_));
+  }
+  void TearDown() override { base::PathService::RemoveOverride(base::DIR_TEMP); }
+
+  // Runs the controller to its end; without |action| no window can be made.
+  bool RunUI(WindowAction action) {
+    return controller_.RunUI(
+        &settings_, nullptr, temp_, false,
+        base::BindOnce(
+            [](InstallerUIController* controller, WindowLog* log, WindowAction action,
+               Settings*, std::unique_ptr<StatsScope>,
+               bool) -> std::unique_ptr<InstallerUIController::Window> {
+              if (!action)
+                return nullptr;
+              base::MessageLoop::current()->task_runner()->PostTask(
+                  FROM_HERE, base::BindOnce(std::move(action), controller, log));
+              return std::make_unique<FakeWindow>(log);
+            },
+            &controller_, &window_log_, std::move(action)),
+        nullptr);
+  }
+
+  std::string Stat(const std::string& key) {
+    std::string json;
+    EXPECT_TRUE(controller_.stats()->GetJson(&json));
+    std::optional<base::Value::Dict> stats = base::JSONReader::ReadDict(json);
+    const std::string* value = stats ? stats->FindString(key) : nullptr;
+    return value ? *value : std::string();
+  }
+
+  base::FilePath LockFile() const { return temp_.Append(InstallerUILock::kLockFileName); }
+
+  const int command_line_ready_ = (base::CommandLine::Init(0, nullptr), 0);
+  base::ShadowingAtExitManager at_exit_;
+  base::MessageLoop loop_;
+  base::FilePath temp_;
+  FakeSettings settings_;
+  WindowLog window_log_;
+  FakeShellLauncher shell_;
+  InstallerUIController controller_{nullptr, &shell_};
+};
+
+TEST_F(InstallerUIControllerRunTest, SuccessEndsTheRunWithTrueAndFreesTheLock) {
+  EXPECT_TRUE(RunUI(base::BindOnce([](InstallerUIController* controller, WindowLog* log) {
+    EXPECT_EQ(controller, log->delegate);
+    controller->OnSuccess();
+    controller->OnInstallerTerminated(true);
+  })));
+  EXPECT_TRUE(window_log_.destroyed);
+  EXPECT_FALSE(base::PathExists(LockFile()));
+}
+
+TEST_F(InstallerUIControllerRunTest, CancelEndsTheRunWithFalse) {
+  EXPECT_FALSE(RunUI(base::BindOnce(
+      [](base::FilePath lock_file, InstallerUIController*, WindowLog* log) {
+        // This UI holds the lock while it runs.
+        EXPECT_TRUE(base::PathExists(lock_file));
+        log->delegate->OnCancel();
+      },
+      LockFile())));
+  EXPECT_TRUE(window_log_.destroyed);
+  EXPECT_FALSE(base::PathExists(LockFile()));
+}
+
+TEST_F(InstallerUIControllerRunTest, WindowThatCannotBeMadeEndsTheRunWithFalse) {
+  EXPECT_FALSE(RunUI(WindowAction()));
+  EXPECT_EQ("Could not initialize installer window", Stat("failure_reason"));
+  EXPECT_FALSE(base::PathExists(LockFile()));
+}
+
+TEST_F(InstallerUIControllerRunTest, LockHeldByAnotherUIEndsTheRunAtOnce) {
+  InstallerUILock other;
+  DWORD other_thread = 0;
+  std::thread([&] { other_thread = other.Acquire(temp_, InstallerUILock::GetMutexName()); })
+      .join();
+  ASSERT_TRUE(other.held());
+  ASSERT_NE(GetCurrentThreadId(), other_thread);
+  bool window_made = false;
+  EXPECT_FALSE(RunUI(base::BindOnce(
+      [](bool* made, InstallerUIController*, WindowLog*) { *made = true; }, &window_made)));
+  EXPECT_FALSE(window_made);
+  EXPECT_FALSE(window_log_.destroyed);
+  // Nothing was recorded: no statistics of a run that never was.
+  EXPECT_EQ(std::string(), Stat("failure_reason"));
+  EXPECT_TRUE(base::PathExists(LockFile()));
 }
 
 }  // namespace

@@ -7,21 +7,18 @@
 #include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/message_loop/message_loop.h"
-#include "base/path_service.h"
 #include "base/task/single_thread_task_runner.h"
 #include "base/win/windows_version.h"
+#include "desktop/windows/installer/controller_payload.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_runner.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
-#include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_flag.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/installer/steps/installer_step.h"
-#include "features/features.h"
-#include "features/installer_features.h"
 
 namespace installer {
 
@@ -53,29 +50,19 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
   settings_->AddObserver(this);
   observing_settings_ = true;
   if (payload_reader) {
-    stats_.root_scope()->SetString("payload_type",
-                                   PayloadTypeToString(payload_reader->type()));
-    if (payload_reader->type() != PayloadType::full_package)
-      tracking_data_ = payload_reader->GetPayloadData();
-    if (!tracking_data_.empty())
-      stats_.root_scope()->SetString("tracking_data", tracking_data_);
-    VLOG(1) << "Initializing controller with fetcher.";
-    fetcher_ = std::make_unique<PackageFetcher>(
-        temp_folder, stats_.root_scope()->Clone(), this, this, payload_reader,
-        settings_->GetArchitecture(), settings_->GetInstallPomrel(),
-        settings_->GetInstallLanguage(), IsFeatureEnabled(kInstallerUseMinimalPackageFeature));
+    tracking_data_ = ControllerPayload::ReadTrackingData(*payload_reader, stats_.root_scope());
+    fetcher_ = ControllerPayload::CreateFetcher(payload_reader, temp_folder, *settings_,
+                                                stats_.root_scope(), this, this);
     fetcher_->Restart();
     runner_ = std::make_unique<InstallerRunner>(fetcher_->package_folder(),
                                                 fetcher_->suite_folder());
     overrides_fetcher_ =
         std::make_unique<PrefDefaultOverridesFetcher>(fetcher_->package_folder(), this);
   } else {
-    VLOG(1) << "Initializing controller without fetcher.";
-    base::FilePath exe_folder;
-    base::PathService::Get(base::DIR_EXE, &exe_folder);
-    runner_ = std::make_unique<InstallerRunner>(exe_folder, base::FilePath());
+    const base::FilePath package_folder = ControllerPayload::GetOwnPackageFolder();
+    runner_ = std::make_unique<InstallerRunner>(package_folder, base::FilePath());
     package_complete_ = true;
-    overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(exe_folder, this);
+    overrides_fetcher_ = std::make_unique<PrefDefaultOverridesFetcher>(package_folder, this);
   }
   runner_->AddObserver(this);
   if (!settings_->IsFetchingStatus()) {
@@ -187,17 +174,12 @@ void SilentInstallerController::NotifyStatusChanged(PackageFetcherStatus status)
 }
 
 void SilentInstallerController::HandleTrackingData() {
-  std::string tracking = tracking_data_;
-  if (tracking.empty())
-    tracking = settings_->GetFolderDetails()->GetTrackingData();
-  stats_.root_scope()->SetString("tracking_data", tracking);
-  if (settings_->GetOperation() == UNINSTALLING) {
-    OnTrackingDataHandled();
-    return;
-  }
-  overrides_fetcher_->Start(tracking,
-                            base::BindOnce(&SilentInstallerController::OnTrackingDataHandled,
-                                           weak_factory_.GetWeakPtr()));
+  ControllerPayload::HandleTrackingData(
+      tracking_data_, *settings_, stats_.root_scope(),
+      base::BindOnce(&PrefDefaultOverridesFetcher::Start,
+                     base::Unretained(overrides_fetcher_.get())),
+      base::BindOnce(&SilentInstallerController::OnTrackingDataHandled,
+                     weak_factory_.GetWeakPtr()));
 }
 
 void SilentInstallerController::OnTrackingDataHandled() {

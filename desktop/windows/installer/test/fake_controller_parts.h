@@ -1,14 +1,16 @@
-// Fakes of the interactive controller's fetcher, runner and overrides
-// fetcher, recording what the controller asked of them.
+// Fakes of the interactive controller's fetcher, runner, overrides fetcher
+// and shell, recording what the controller asked of them.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_CONTROLLER_PARTS_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_CONTROLLER_PARTS_H_
 
 #include <string>
+#include <vector>
 
 #include "base/functional/callback.h"
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_ui_controller.h"
+#include "desktop/windows/installer/shell_launcher.h"
 
 namespace installer {
 
@@ -37,7 +39,11 @@ struct RunnerLog {
   int stops = 0;
   int package_ready = 0;
   bool start_result = true;
+  // Whether a start that fails reports its error, as the real runner does.
+  bool report_start_error = true;
   InstallerObserver* observer = nullptr;
+  // Runs at every start.
+  base::RepeatingClosure on_start;
 };
 
 class FakeRunner : public InstallerUIController::Runner {
@@ -45,10 +51,11 @@ class FakeRunner : public InstallerUIController::Runner {
   explicit FakeRunner(RunnerLog* log) : log_(log) {}
   void AddObserver(InstallerObserver* observer) override { log_->observer = observer; }
   void RemoveObserver(InstallerObserver* observer) override { log_->observer = nullptr; }
-  // A start that fails reports its error first, as the real runner does.
   bool StartInstallation(Settings* settings) override {
     ++log_->starts;
-    if (!log_->start_result)
+    if (log_->on_start)
+      log_->on_start.Run();
+    if (!log_->start_result && log_->report_start_error)
       log_->observer->OnError(9, std::wstring(), "mutex held");
     return log_->start_result;
   }
@@ -72,6 +79,20 @@ class FakeOverridesFetcher : public InstallerUIController::OverridesFetcher {
 
  private:
   base::OnceClosure* deferred_;
+};
+
+// Starts nothing; keeps what it was asked to open.
+class FakeShellLauncher : public ShellLauncher {
+ public:
+  struct Opened {
+    std::wstring file;
+    std::wstring parameters;
+  };
+  bool Open(const std::wstring& file, const std::wstring& parameters) override {
+    opened.push_back({file, parameters});
+    return true;
+  }
+  std::vector<Opened> opened;
 };
 
 }  // namespace installer
