@@ -52,8 +52,19 @@ class Wine:
         self.prefix = pathlib.Path(self.env["WINEPREFIX"])
 
     def run(self, args, timeout=120, cwd=None, stdin=subprocess.DEVNULL):
-        return subprocess.run(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
-                              stdin=stdin, capture_output=True, timeout=timeout)
+        # The output is caught in files, not pipes: Wine starts its desktop
+        # process (explorer.exe /desktop) on demand from whichever program
+        # first needs it, and that process inherits the program's standard
+        # handles and lives on while any other program of the prefix runs.
+        # With pipes the run would then wait for it until its time-out.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            result = subprocess.run(["wine"] + [str(a) for a in args], env=self.env, cwd=cwd,
+                                    stdin=stdin, stdout=out, stderr=err, timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            result.stdout = out.read()
+            result.stderr = err.read()
+        return result
 
     def drives(self):
         """Drive letters (lower case) and the Unix folders they stand for."""

@@ -221,11 +221,10 @@ def installed_tree(folder, subfolder=None):
     return tree
 
 
-def installed_state(wine, folder, leftover=()):
-    """What an install into |folder| made: its files (those named in
-    |leftover| aside), its status record and the values of its uninstall
-    entry, with the folder's path, the version subfolder,
-    the uninstall key's name and the time-made app id written as
+def installed_state(wine, folder):
+    """What an install into |folder| made: its files, its status record and
+    the values of its uninstall entry, with the folder's path, the version
+    subfolder, the uninstall key's name and the time-made app id written as
     placeholders."""
     status = json.loads((folder / "installation_status.json").read_text())
     assert status.pop("app_id").isdigit()
@@ -245,8 +244,6 @@ def installed_state(wine, folder, leftover=()):
     files = installed_tree(folder, status["_subfolder"])
     status["_subfolder"] = "{Subfolder}"
     del files["installation_status.json"]
-    for name in leftover:
-        files.pop(name)
     # The record holds every value written; the uninstall entry, the one key
     # no other install shares, is read back as well.
     hive = [hive for hive, path in keys if path == uninstall_key[0]][0]
@@ -295,9 +292,9 @@ def test_backend_crashing_mid_install_is_reported_and_the_next_install_succeeds(
     crash_run.wait_for_log_lines("Crash reporter done", 1)
     assert list(crash_run.dumps.iterdir()) == []
     assert crash_run.counts() == {"installer": 1}
-    # A process that ends in a crash rolls nothing back, and the next run
-    # does not either: the version subfolder with the files copied so far
-    # stays, and no status record was written yet.
+    # A process that ends in a crash rolls nothing back: the version
+    # subfolder with the files copied so far stays, and no status record was
+    # written yet.
     version = uploads[0].fields["ver"]
     leftover = installed_tree(install)
     assert leftover == {
@@ -308,12 +305,14 @@ def test_backend_crashing_mid_install_is_reported_and_the_next_install_succeeds(
             (package / "resources" / "default_prefs.json").read_bytes(),
     }
 
-    # The next install of the package into the folder takes the next free
-    # version subfolder and is, that aside, the install made without a crash.
+    # The next install of the package into the folder removes that folder,
+    # which no status names, and is the install made without a crash, in the
+    # same version subfolder.
     assert run_backend(crash_run, package, install, *QUIET_INSTALL) == BACKEND_SUCCEEDED
     assert json.loads((install / "installation_status.json").read_text())["_subfolder"] == \
-        version + "_0"
-    assert installed_state(crash_run.wine, install, leftover) == expected
+        version
+    assert not (install / (version + "_0")).exists()
+    assert installed_state(crash_run.wine, install) == expected
     assert collector.requests == 1
     assert crash_run.counts() == {"installer": 1}
 

@@ -10,6 +10,7 @@ import subprocess
 import pytest
 
 from conftest import BIN, copy_installer, new_logs, run_and_read_log
+from gui import run_and_cancel
 
 
 @pytest.mark.parametrize("switch,expected", [
@@ -92,13 +93,15 @@ def make_installation(folder):
 
 
 def test_uninstall_uses_experiments_stored_with_the_installation(wine, log_dir, tmp_path):
+    # The uninstall wizard comes up and is cancelled.
     installer = make_installation(tmp_path / "Velto")
-    _, log = run_and_read_log(wine, log_dir, installer, "--uninstall")
+    _, log = run_and_cancel(wine, log_dir, installer, "--uninstall",
+                            "--enable-installer-stats=0")
     assert "] Test experiment is enabled\n" in log
     assert "] Inside package1\n" in log
     # Switches do not override what the installation stored.
-    _, log = run_and_read_log(wine, log_dir, installer, "--uninstall",
-                              "--with-feature:installer-experiment-test=off")
+    _, log = run_and_cancel(wine, log_dir, installer, "--uninstall", "--enable-installer-stats=0",
+                            "--with-feature:installer-experiment-test=off")
     assert "] Test experiment is enabled\n" in log
 
 

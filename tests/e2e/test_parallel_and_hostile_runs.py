@@ -6,25 +6,65 @@ import json
 import re
 import subprocess
 import threading
+import time
 
-from conftest import copy_installer, new_logs, run_and_read_log
+from conftest import copy_installer, new_logs
+from gui import ACCEPT_BUTTON, IDYES, GuiDriver, GuiError, run_and_cancel
 
 RUNS = 40
 
 
+def close_installer_windows(wine, processes, timeout=600):
+    """Cancels every installer window that comes up until all |processes|
+    have ended: the one run that holds the UI lock at a time shows its window;
+    the others end at once."""
+    driver = GuiDriver(wine)
+    try:
+        driver.target(0)  # the window of whichever installer shows one
+        deadline = time.monotonic() + timeout
+        while any(p.poll() is None for p in processes):
+            assert time.monotonic() < deadline, "installers still running"
+            try:
+                driver.wait_window(ACCEPT_BUTTON, 2000)
+                driver.close_window()
+                driver.wait_window(IDYES, 30000)
+                driver.click(IDYES)
+                driver.wait_gone(30000)
+            except GuiError:
+                pass  # no window up now, or it went while being closed
+    finally:
+        driver.close()
+        for process in processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+
+
 def test_installers_started_at_once_keep_their_own_logs_and_temp_folder(
-        wine, installer_exe, log_dir, temp_dir):
+        wine, installer_exe, log_dir, temp_dir, package_server):
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     folders = ["C:\\parallel run %d" % i for i in range(RUNS)]
-    processes = [subprocess.Popen(["wine", str(installer_exe), "--installfolder=" + folder],
+    processes = [subprocess.Popen(["wine", str(installer_exe), "--installfolder=" + folder,
+                                   "--enable-installer-stats=0",
+                                   "--internal-package-server=" + package_server.url("/")],
                                   env=wine.env, stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
                  for folder in folders]
+    close_installer_windows(wine, processes)
     for process in processes:
-        assert process.wait(timeout=600) == 1  # no front end in this build
+        assert process.wait(timeout=60) == 1  # cancelled, or another UI was up
 
     logs = new_logs(log_dir, before)
     assert len(logs) == RUNS
+    # One interactive UI at a time: every run either had the window (and was
+    # cancelled) or found another run's UI and ended.
+    shown = switched = 0
+    for log in logs:
+        text = log.read_text(encoding="utf-8")
+        shown += "] Initializing installer UI\n" in text
+        switched += "] Another instance of the installer UI is running. Switching to it\n" in text
+    assert shown >= 1
+    assert shown + switched == RUNS
     found = []
     download_folder = wine.windows_path(temp_dir / "Velto Installer")
     for log in logs:
@@ -39,7 +79,8 @@ def test_installers_started_at_once_keep_their_own_logs_and_temp_folder(
     assert not [p for p in (temp_dir / "Velto Installer").iterdir() if p.suffix == ".exe"]
 
 
-def test_payload_cannot_forge_log_lines_or_blow_up_the_log(wine, log_dir, tmp_path):
+def test_payload_cannot_forge_log_lines_or_blow_up_the_log(wine, log_dir, tmp_path,
+                                                           package_server):
     exe = copy_installer(tmp_path / "hostile")
     forged = "[1:1:0101/000000.000:ERROR:forged.cc(1)] forged"
     tracking = {"uuid": "id\r\n" + forged, "utm": {"medium": "m" * (10 << 20)}}
@@ -47,9 +88,10 @@ def test_payload_cannot_forge_log_lines_or_blow_up_the_log(wine, log_dir, tmp_pa
     with open(exe, "ab") as image:
         image.write(b"VLO" + payload + len(payload).to_bytes(4, "little"))
 
-    result, log = run_and_read_log(wine, log_dir, exe,
-                                   "--temp-folder=" + wine.windows_path(tmp_path))
-    assert result.returncode == 1
+    code, log = run_and_cancel(wine, log_dir, exe, "--enable-installer-stats=0",
+                               "--internal-package-server=" + package_server.url("/"),
+                               "--temp-folder=" + wine.windows_path(tmp_path))
+    assert code == 1
     assert not any(line.startswith(forged) for line in log.splitlines())
     assert "] niuid:id\\x0D\\x0A" + forged + "\n" in log
     assert "] utm_medium:mmmm" in log

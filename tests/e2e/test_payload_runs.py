@@ -13,6 +13,7 @@ import time
 import pytest
 
 from conftest import copy_installer, new_logs, run_and_read_log
+from gui import run_and_cancel
 
 TRACKING = {"uuid": "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0",
             "utm": {"medium": "e2e", "defbr": "true", "fsce": "false"}}
@@ -25,7 +26,7 @@ def append_payload(exe, payload):
 
 @pytest.mark.skipif(not (shutil.which("openssl") and shutil.which("osslsigncode")),
                     reason="needs openssl and osslsigncode")
-def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path):
+def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path, package_server):
     exe = copy_installer(tmp_path / "unsigned")
     data = json.dumps(TRACKING, separators=(",", ":")).encode()
     append_payload(exe, data)
@@ -38,15 +39,19 @@ def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path):
     subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key),
                     "-in", str(exe), "-out", str(signed)], check=True, capture_output=True)
 
-    result, log = run_and_read_log(wine, log_dir, signed, "--v=2")
+    code, log = run_and_cancel(wine, log_dir, signed, "--v=2", "--enable-installer-stats=0",
+                               "--temp-folder=" + wine.windows_path(tmp_path),
+                               "--internal-package-server=" + package_server.url("/"))
     assert "] Tracking data: " + data.decode() + "\n" in log
     assert "] Instantiating settings\n" in log
     # The tracking data reaches the settings of a front end.
     assert "] niuid:" + TRACKING["uuid"] + "\n" in log
     assert "] utm_medium:e2e\n" in log
     assert "] defbr:true\n" in log
-    # Nothing in this build installs yet.
-    assert result.returncode == 1
+    # The tracking data's choices make the run start at once; it is
+    # cancelled through the window.
+    assert "] runimmediately set" in log
+    assert code == 1
 
 
 def corrupted_installer(tmp_path):
@@ -100,10 +105,18 @@ def test_corrupted_payload_shows_the_message_until_it_is_closed(wine, log_dir, t
 
 
 def run_front_end(wine, log_dir, exe, tmp_path, *args):
-    """A front-end run whose download folder is made under |tmp_path|, so that
-    no copy of the installer is probed."""
-    return run_and_read_log(wine, log_dir, exe, "--v=2",
-                            "--temp-folder=" + wine.windows_path(tmp_path), *args)
+    """An interactive run whose download folder is made under |tmp_path|, so
+    that no copy of the installer is probed, and whose package server is a
+    local one that has no package; it is cancelled as soon as its window is
+    up. Returns the exit code and the front end's log."""
+    import sys
+    from conftest import TOP
+    sys.path.insert(0, str(TOP / "tests" / "fixtures"))
+    from package_server import PackageServer
+    with PackageServer() as server:
+        return run_and_cancel(wine, log_dir, exe, "--v=2", "--enable-installer-stats=0",
+                              "--internal-package-server=" + server.url("/"),
+                              "--temp-folder=" + wine.windows_path(tmp_path), *args)
 
 
 def test_default_browser_without_statistics_choice_sets_neither(wine, log_dir, tmp_path):

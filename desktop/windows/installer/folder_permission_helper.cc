@@ -7,6 +7,7 @@
 
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/logging.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/process/process_handle.h"
@@ -32,7 +33,8 @@ base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folde
 // Waits for the package, the interruption or the end of the initial process;
 // only a ready package goes on to the package's own helper.
 void WaitForPackageAndDelegate(const base::CommandLine& command_line,
-                               const base::FilePath& folder) {
+                               const base::FilePath& folder,
+                               const FolderPermissionHelperLimits& limits) {
   if (!command_line.HasSwitch(switches::kInitialPid))
     return;
   // The program to start comes from this path: a relative one would be
@@ -56,7 +58,9 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
     return;
 
   HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get()};
-  DWORD fired = WaitForMultipleObjects(3, handles, FALSE, INFINITE);
+  DWORD fired = WaitForMultipleObjects(3, handles, FALSE, WaitLimitMs(limits.package_wait));
+  if (fired == WAIT_TIMEOUT)
+    LOG(WARNING) << "The package was not ready in time";
   if (fired != WAIT_OBJECT_0)
     return;
 
@@ -65,17 +69,21 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
   helper.CopySwitchesFrom(command_line,
                           {switches::kCrashReporterPid, switches::kSetFolderPermission,
                            switches::kPermissionsForUser, switches::kPermanentPermissions});
-  base::LaunchOptions options;
-  options.wait = true;
-  base::LaunchProcess(helper.GetCommandLineString(), options);
+  base::Process process = base::LaunchProcess(helper.GetCommandLineString(), base::LaunchOptions());
+  if (process.IsValid() &&
+      !process.WaitForExitWithTimeout(WaitLimitMs(limits.installer_wait), nullptr)) {
+    LOG(WARNING) << "The package's folder-permission helper did not end in time";
+  }
 }
 
 // Gives the user full rights on the folder; unless permanent, the old rights
 // return once the installer signals Undo, at once when signalling fails or when
-// |requester| ends without signalling. A temporary grant needs |requester|.
+// |requester| ends without signalling, and when the installer has worked past
+// the limit. A temporary grant needs |requester|.
 void GrantFolderPermission(const base::CommandLine& command_line,
                            const base::FilePath& folder,
-                           const base::Process& requester) {
+                           const base::Process& requester,
+                           const FolderPermissionHelperLimits& limits) {
   const bool permanent = command_line.HasSwitch(switches::kPermanentPermissions);
   if (!permanent && !requester.IsValid())
     return;
@@ -122,8 +130,12 @@ void GrantFolderPermission(const base::CommandLine& command_line,
     } else {
       if (SetEvent(granted.Get())) {
         HANDLE handles[] = {undo.Get(), requester.Handle()};
-        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
+        DWORD fired =
+            WaitForMultipleObjects(2, handles, FALSE, WaitLimitMs(limits.installer_wait));
+        if (fired == WAIT_OBJECT_0)
           Sleep(kRestoreDelayMs);
+        else if (fired == WAIT_TIMEOUT)
+          LOG(WARNING) << "The installer did not end in time: taking the rights back";
       }
       SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, old_dacl, nullptr);
@@ -159,7 +171,8 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line) {
 }
 
 void RunFolderPermissionHelper(const base::CommandLine& command_line,
-                               const base::Process& requester) {
+                               const base::Process& requester,
+                               const FolderPermissionHelperLimits& limits) {
   if (!command_line.HasSwitch(switches::kPermissionsForUser))
     return;
   base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
@@ -168,9 +181,9 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line,
   if (!folder.IsAbsolute())
     return;
   if (command_line.HasSwitch(switches::kWaitForPackage))
-    WaitForPackageAndDelegate(command_line, folder);
+    WaitForPackageAndDelegate(command_line, folder, limits);
   else
-    GrantFolderPermission(command_line, folder, requester);
+    GrantFolderPermission(command_line, folder, requester, limits);
 }
 
 void RunUninstallBatch(const base::FilePath& folder) {

@@ -17,9 +17,12 @@
 #include "base/values.h"
 #include "crash_reporting/crash_points.h"
 #include "desktop/windows/installer/installation_folder_details.h"
+#include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/interrupted_run_cleanup.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/service/contained_path.h"
@@ -292,8 +295,13 @@ bool Installer::PrepareRun(InstallationOperation operation) {
   }
 
   if (operation == INSTALLING || operation == UPGRADING) {
-    if (!ReadFilesLists() || !CreateVersionSubfolder())
+    if (!ReadFilesLists())
       return false;
+    CleanUpAfterInterruptedRun();
+    if (!CreateVersionSubfolder())
+      return false;
+  } else if (operation == UNINSTALLING) {
+    CleanUpAfterInterruptedRun();
   }
   if (operation == UNINSTALLING && record) {
     base::FilePath browser = path;
@@ -376,6 +384,20 @@ bool Installer::ReadFilesLists() {
   }
   CHECK_LE(files_list_.size() + root_files_list_.size(), 2147483647u);
   return true;
+}
+
+void Installer::CleanUpAfterInterruptedRun() {
+  // Before the version folder is chosen: a folder left by an interrupted run
+  // of this version is removed rather than skipped.
+  std::vector<std::wstring> root_names = {kLauncherName,
+                                          InstallationFolderDetailsImpl::kTrackingDataFileName,
+                                          PrefDefaultOverridesFetcher::kFileName};
+  for (const std::string& entry : root_files_list_)
+    root_names.push_back(base::UTF8ToWide(entry));
+  InterruptedRunCleanup(settings_->GetFolderDetails()->GetPath(),
+                        settings_->GetFolderDetails()->GetDetails(), GetVersion(),
+                        std::move(root_names))
+      .Run();
 }
 
 bool Installer::CreateVersionSubfolder() {

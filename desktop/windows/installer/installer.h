@@ -125,6 +125,9 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   void SaveLastInstallPath();
   // Reads files_list and root_files_list; false when the run ended.
   bool ReadFilesLists();
+  // Tidies what a run that ended without its rollback left in the folder
+  // (InterruptedRunCleanup).
+  void CleanUpAfterInterruptedRun();
   bool CreateVersionSubfolder();
   void BuildAndStartSteps(InstallationOperation operation);
   void ScheduleNextStep();
@@ -143,6 +146,8 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   int RunElevated();
   int GiveFolderPermissions(const base::FilePath& path, bool permanent);
   void WaitForPackage(bool post_elevation);
+  // Ends the run when wait number |package_wait| is still waiting.
+  void OnPackageWaitTimedOut(int package_wait);
   void RunPostElevationTasks();
 
   const base::CommandLine& command_line() const;
@@ -171,6 +176,9 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   base::win::ObjectWatcher package_ready_watcher_;
   base::win::ObjectWatcher interrupted_watcher_;
   bool post_elevation_ = false;
+  // Counts the package waits, so that the bound of an earlier one passes over
+  // a later one.
+  int package_waits_ = 0;
   InstallerStepList steps_;
   size_t next_step_ = 0;
   base::WeakPtrFactory<Installer> weak_factory_{this};

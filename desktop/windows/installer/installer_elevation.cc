@@ -7,6 +7,7 @@
 
 #include "base/command_line.h"
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
@@ -25,6 +26,7 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
+#include "desktop/windows/installer/installer_wait_limits.h"
 
 namespace installer {
 
@@ -69,11 +71,17 @@ int Installer::RunElevated() {
     LOG(ERROR) << "Failed to run the elevated process " << error;
     return CHILD_NOT_ELEVATED;
   }
-  DWORD wait = ::WaitForSingleObject(process.Get(), INFINITE);
+  DWORD wait = ::WaitForSingleObject(
+      process.Get(), WaitLimitMs(environment_.installer_process_wait_limit));
   DWORD wait_error = wait == WAIT_FAILED ? ::GetLastError() : 0;
   for (InstallerObserver& observer : observers_)
     observer.OnReturnedToPreviousMainProcess();
   DWORD exit_code = 1;
+  if (wait == WAIT_TIMEOUT) {
+    // The copy goes on alone; this run no longer answers for it.
+    LOG(ERROR) << "The elevated installer did not end in time";
+    return CHILD_FAILED;
+  }
   if (wait == WAIT_FAILED) {
     LOG(ERROR) << "Failed wait for the elevated installer " << wait_error;
     return CHILD_FAILED;
@@ -156,7 +164,11 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
     return CHILD_NOT_ELEVATED;
   }
   HANDLE handles[] = {granted.Get(), process.Get()};
-  if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+  DWORD wait = ::WaitForMultipleObjects(
+      2, handles, FALSE, WaitLimitMs(environment_.installer_process_wait_limit));
+  if (wait == WAIT_TIMEOUT)
+    LOG(ERROR) << "The folder-permission helper did not grant the rights in time";
+  if (wait != WAIT_OBJECT_0) {
     LOG(ERROR) << "Failed to run the elevated process";
     return CHILD_FAILED;
   }
@@ -226,7 +238,22 @@ void Installer::WaitForPackage(bool post_elevation) {
   if (!package_ready_watcher_.StartWatchingOnce(package_ready_event_.Get(), this)) {
     LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
                        "Failed to watch the package ready event");
+    return;
   }
+  task_runner_->PostDelayedTask(
+      FROM_HERE,
+      base::BindOnce(&Installer::OnPackageWaitTimedOut, weak_factory_.GetWeakPtr(),
+                     ++package_waits_),
+      environment_.package_wait_limit);
+}
+
+void Installer::OnPackageWaitTimedOut(int package_wait) {
+  if (package_wait != package_waits_ || ended_ || !package_ready_watcher_.IsWatching())
+    return;
+  package_ready_watcher_.StopWatching();
+  LOG(ERROR) << "The package was not ready in time";
+  LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                     "Timed out waiting for the package");
 }
 
 void Installer::OnObjectSignaled(HANDLE object) {
@@ -255,7 +282,11 @@ void Installer::OnObjectSignaled(HANDLE object) {
             << base::WideToUTF8(child.GetCommandLineString());
   base::Process process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
   int exit_code = 1;
-  bool ended = process.IsValid() && process.WaitForExit(&exit_code);
+  bool ended = process.IsValid() &&
+               process.WaitForExitWithTimeout(
+                   WaitLimitMs(environment_.installer_process_wait_limit), &exit_code);
+  if (process.IsValid() && !ended)
+    LOG(ERROR) << "The installer from the package did not end in time";
   for (InstallerObserver& observer : observers_)
     observer.OnReturnedToPreviousMainProcess();
   if (!process.IsValid()) {

@@ -316,5 +316,100 @@ TEST(InstallerFixEventAclTest, GivesAdministratorsFullAccess) {
   EXPECT_TRUE(granted);
 }
 
+// A fake that does not end until the test releases it; the wait limits of
+// the run are short, so the run ends first.
+class InstallerWaitLimitTest : public InstallerElevationTest {
+ protected:
+  void SetUp() override {
+    InstallerElevationTest::SetUp();
+    environment_.package_wait_limit = base::TimeDelta::FromMilliseconds(200);
+    environment_.installer_process_wait_limit = base::TimeDelta::FromMilliseconds(200);
+    release_name_ = base::test::UniqueName(L"Local\\release");
+    release_.Set(::CreateEventW(nullptr, TRUE, FALSE, release_name_.c_str()));
+  }
+  void TearDown() override {
+    ::SetEvent(release_.Get());
+    InstallerElevationTest::TearDown();
+  }
+
+  // A script that waits (at most 60 s) for the release, then exits with 0.
+  std::string WaitForRelease() {
+    return "wait-event " + base::WideToUTF8(release_name_) + "\nexit 0\n";
+  }
+
+  std::wstring release_name_;
+  base::win::ScopedHandle release_;
+};
+
+TEST_F(InstallerWaitLimitTest, ElevatedCopyThatDoesNotEndFailsTheRunAtTheLimit) {
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  Script(elevated_, WaitForRelease());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,Installer process did not complete successfully.)"}),
+            observer_.Errors());
+  // The copy was still waiting when the run ended.
+  EXPECT_EQ("", Result(elevated_));
+}
+
+TEST_F(InstallerWaitLimitTest, PackageThatNeverComesFailsTheRunAtTheLimit) {
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, "record-command-line\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{"Error(0,,Timed out waiting for the package)"}),
+            observer_.Errors());
+  // The package's installer was never started, not even when the event
+  // comes after the run.
+  ::SetEvent(ready.Get());
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ("", Result(package_));
+}
+
+TEST_F(InstallerWaitLimitTest, PackageInTimeIsNotCutShortByTheLimit) {
+  environment_.package_wait_limit = base::TimeDelta::FromSeconds(60);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, "exit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  // Ready once the run is waiting ("Run" is posted by the start, before this).
+  base::MessageLoop::current()->task_runner()->PostDelayedTask(
+      FROM_HERE, base::BindOnce([](HANDLE event) { ::SetEvent(event); }, ready.Get()),
+      base::TimeDelta::FromMilliseconds(300));
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_TRUE(observer_.Errors().empty());
+}
+
+TEST_F(InstallerWaitLimitTest, PackageInstallerThatDoesNotEndFailsTheRunAtTheLimit) {
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, WaitForRelease());
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  ::SetEvent(ready.Get());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,Installer process did not complete successfully.)"}),
+            observer_.Errors());
+  EXPECT_EQ("", Result(package_));
+}
+
+TEST_F(InstallerWaitLimitTest, PermissionHelperThatNeverGrantsFailsTheRunAtTheLimit) {
+  privileges_.elevated_administrator = false;
+  privileges_.administrator = false;
+  privileges_.file_access = false;
+  privileges_.grant_succeeds = false;
+  Script(elevated_, WaitForRelease());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The process for giving us write permission to the installer folder "
+                "didn't complete successfully)"}),
+            observer_.Errors());
+  EXPECT_TRUE(privileges_.elevated_launches.size() == 1);
+}
+
 }  // namespace
 }  // namespace installer

@@ -234,6 +234,31 @@ class InstallerUIControllerTest : public testing::Test {
   InstallerUIController controller_{&token_, &shell_};
 };
 
+// Nothing could be shown or answered: the run ends at once, as a failure,
+// instead of waiting for a user who has no window.
+TEST_F(InstallerUIControllerTest, WindowThatCannotBeCreatedEndsTheRunAsAFailure) {
+  InstallerUIController::Parts parts;
+  parts.fetcher = std::make_unique<FakeFetcher>(&fetcher_log_);
+  parts.runner = std::make_unique<FakeRunner>(&runner_log_);
+  parts.overrides_fetcher = std::make_unique<FakeOverridesFetcher>(nullptr);
+  parts.window_factory = base::BindOnce(
+      [](Settings*, std::unique_ptr<StatsScope>,
+         bool) -> std::unique_ptr<InstallerUIController::Window> { return nullptr; });
+  controller_.Start(&settings_, std::move(parts), false,
+                    base::BindOnce([](bool* done) { *done = true; }, &done_));
+
+  EXPECT_TRUE(done_);
+  EXPECT_TRUE(controller_.ui_terminated());
+  EXPECT_FALSE(controller_.success());
+  EXPECT_EQ(0, fetcher_log_.restarts);
+  EXPECT_EQ(0, runner_log_.starts);
+  const base::Value::Dict stats = Stats();
+  EXPECT_EQ(0, stats.FindInt("installation_success").value_or(-1));
+  const std::string* reason = stats.FindString("failure_reason");
+  ASSERT_TRUE(reason);
+  EXPECT_EQ("Could not initialize installer window", *reason);
+}
+
 TEST_F(InstallerUIControllerTest, DownloadAndInstallationShareOneBarThatNeverMovesBack) {
   StartRun(true);
   EXPECT_EQ(1, fetcher_log_.restarts);

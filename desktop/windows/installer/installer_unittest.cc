@@ -8,9 +8,11 @@
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
 #include "base/message_loop/message_loop.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/steps/installer_step.h"
@@ -171,11 +173,42 @@ TEST_F(InstallerTest, MissingRootFilesListAddsNothing) {
 }
 
 TEST_F(InstallerTest, VersionSubfolderSkipsTakenNames) {
+  // Both folders belong to the installation: the status names the one, a
+  // status kept in old_status the other.
   std::string version = GetVersion();
   ASSERT_TRUE(base::CreateDirectory(install_.AppendASCII(version)));
   ASSERT_TRUE(base::CreateDirectory(install_.AppendASCII(version + "_0")));
+  InstallationStatus record(PRIMARY);
+  record.version = version;
+  record.subfolder = base::ASCIIToWide(version);
+  ASSERT_TRUE(base::WriteFile(install_.Append(kInstallationStatusFileName),
+                              *InstallationStatusToJson(record)));
+  record.subfolder = base::ASCIIToWide(version + "_0");
+  ASSERT_TRUE(base::CreateDirectory(install_.Append(kOldStatusFolderName)));
+  ASSERT_TRUE(base::WriteFile(
+      install_.Append(kOldStatusFolderName).Append(L"installation_status.json.1500000000"),
+      *InstallationStatusToJson(record)));
   RunScripted({{0}});
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(version)));
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(version + "_0")));
   EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(version + "_1")));
+}
+
+TEST_F(InstallerTest, VersionFolderOfAnInterruptedRunIsRemovedAndItsNameUsed) {
+  // A run killed while copying left its version folder and a file it had
+  // moved aside; no status names the folder.
+  std::string version = GetVersion();
+  ASSERT_TRUE(base::CreateDirectory(install_.AppendASCII(version)));
+  ASSERT_TRUE(base::WriteFile(install_.AppendASCII(version).Append(L"half.dll"), "half"));
+  ASSERT_TRUE(base::WriteFile(install_.Append(L"r.txt.1500000000.old"), "root file"));
+  RunScripted({{0}});
+  EXPECT_TRUE(succeeded_);
+  EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(version)));
+  EXPECT_FALSE(base::PathExists(install_.AppendASCII(version).Append(L"half.dll")));
+  EXPECT_FALSE(base::PathExists(install_.AppendASCII(version + "_0")));
+  // r.txt is a root file of the package: its backup is put back.
+  EXPECT_TRUE(base::PathExists(install_.Append(L"r.txt")));
+  EXPECT_FALSE(base::PathExists(install_.Append(L"r.txt.1500000000.old")));
 }
 
 TEST_F(InstallerTest, SavesTheLastInstallPathInTheTransaction) {

@@ -27,6 +27,7 @@
 #include "desktop/windows/installer/console_help.h"
 #include "desktop/windows/installer/folder_permission_helper.h"
 #include "desktop/windows/installer/installer_paths.h"
+#include "desktop/windows/installer/installer_ui_controller.h"
 #include "desktop/windows/installer/installer_runner_backend.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
@@ -38,6 +39,7 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/ui/custom_message_box.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
+#include "desktop/windows/installer/ui/installer_window_controller_view.h"
 #include "desktop/windows/installer/ui/win32_dialog_dispatcher.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "features/command_line_feature_reader.h"
@@ -391,7 +393,10 @@ bool InstallerRun::Run() {
                                              download_folder_);
   } else {
     VLOG(2) << "Running UI controller";
-    LOG(ERROR) << "This installer build has no front end: nothing was installed";
+    result = InstallerUIController().RunUI(
+        settings_.get(), payload_reader_.get(), download_folder_, run_immediately_,
+        base::BindOnce(&InstallerWindowControllerView::Create),
+        Win32DialogDispatcher::GetInstance());
   }
   // An empty download folder goes; one still in use by another run stays.
   RemoveDirectoryW(download_folder_.value().c_str());

@@ -214,8 +214,13 @@ void SilentInstallerController::OnSuccess() {
 }
 
 void SilentInstallerController::OnInstallerTerminated(bool success) {
-  success_ = success;
-  VLOG(2) << "Installer ended. Success is " << (success ? 1 : 0) << ". terminating";
+  // A zero exit code alone is no success: a back end that was killed may
+  // report one (Wine gives 0 to a process that died of a signal, and anyone
+  // may end a process with 0). Only a back end that also reported success
+  // succeeded; one whose report is still on its way gets it through
+  // OnSuccess before the delayed Terminate.
+  success_ = success && success_;
+  VLOG(2) << "Installer ended. Success is " << (success_ ? 1 : 0) << ". terminating";
   base::MessageLoop::current()->task_runner()->PostDelayedTask(
       FROM_HERE,
       base::BindOnce(&SilentInstallerController::Terminate, weak_factory_.GetWeakPtr()),

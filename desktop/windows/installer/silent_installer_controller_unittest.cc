@@ -217,5 +217,34 @@ TEST_F(SilentInstallerControllerTest, FetcherUiRequestsAreRefused) {
   EXPECT_EQ(0u, reply);
 }
 
+TEST_F(SilentInstallerControllerTest, BackEndEndingWithZeroWithoutReportingSuccessFails) {
+  // A killed back end may leave exit code 0 behind (Wine gives it to a
+  // process that died of a signal): without its success report the run failed.
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](InstallerObserver* observer) { observer->OnInstallerTerminated(true); },
+      controller_.get())));
+}
+
+TEST_F(SilentInstallerControllerTest, BackEndThatReportedSuccessAndEndedWithZeroSucceeds) {
+  EXPECT_TRUE(Run(base::BindOnce(
+      [](InstallerObserver* observer) {
+        observer->OnSuccess();
+        observer->OnInstallerTerminated(true);
+      },
+      controller_.get())));
+}
+
+TEST_F(SilentInstallerControllerTest, SuccessReportArrivingAfterTheBackEndsEndCounts) {
+  // The report and the process's end travel separately; the end may be seen
+  // first.
+  EXPECT_TRUE(Run(base::BindOnce(
+      [](InstallerObserver* observer) {
+        observer->OnInstallerTerminated(true);
+        base::MessageLoop::current()->task_runner()->PostTask(
+            FROM_HERE, base::BindOnce(&InstallerObserver::OnSuccess, base::Unretained(observer)));
+      },
+      controller_.get())));
+}
+
 }  // namespace
 }  // namespace installer

@@ -43,4 +43,13 @@ std::unique_ptr<InstallationStatus> ReadInstallationStatusFile(const base::FileP
   return status;
 }
 
+InstallationStatusSource GetOldStatusFileSource(const base::FilePath& file) {
+  const std::wstring& name = file.BaseName().value();
+  if (name.find(L".json.") != std::wstring::npos)
+    return RECOVERED;
+  if (name.find(L".xml.") != std::wstring::npos)
+    return LEGACY_XML_RECOVERED_FROM_OLD_FILES;
+  return INVALID;
+}
+
 }  // namespace installer

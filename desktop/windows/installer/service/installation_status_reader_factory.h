@@ -25,6 +25,11 @@ std::unique_ptr<InstallationStatus> ReadInstallationStatusFile(const base::FileP
                                                                InstallationStatusSource source,
                                                                std::string* error);
 
+// The format of a file of the "old_status" folder by its name: RECOVERED when
+// the name holds ".json.", LEGACY_XML_RECOVERED_FROM_OLD_FILES when it holds
+// ".xml.", INVALID (not a status file) otherwise.
+InstallationStatusSource GetOldStatusFileSource(const base::FilePath& file);
+
 }  // namespace installer
 
 #endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_INSTALLATION_STATUS_READER_FACTORY_H_

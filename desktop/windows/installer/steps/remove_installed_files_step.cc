@@ -26,15 +26,6 @@ namespace {
 // Shortcuts of an old companion product left in the Start menu.
 constexpr wchar_t kOldCompanionShortcutPattern[] = L"Velto*Tallimer.lnk";
 
-InstallationStatusSource GetOldStatusFormat(const base::FilePath& file) {
-  const std::wstring& name = file.BaseName().value();
-  if (name.find(L".json.") != std::wstring::npos)
-    return RECOVERED;
-  if (name.find(L".xml.") != std::wstring::npos)
-    return LEGACY_XML_RECOVERED_FROM_OLD_FILES;
-  return INVALID;
-}
-
 }  // namespace
 
 void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
@@ -53,7 +44,7 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
   for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next())
     status_files.push_back(file);
   for (const base::FilePath& file : status_files) {
-    InstallationStatusSource format = GetOldStatusFormat(file);
+    InstallationStatusSource format = GetOldStatusFileSource(file);
     if (format == INVALID)
       continue;
     std::string contents;

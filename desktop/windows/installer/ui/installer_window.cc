@@ -874,19 +874,29 @@ void InstallerWindow::RecordNavigation(const char* action) {
   page_scope_->SetTimeAndElapsed(kNavigationTime);
 }
 
-void InstallerWindow::NotifyAccept() {
+std::vector<InstallerWindowDelegate*> InstallerWindow::GetDelegates() {
+  std::vector<InstallerWindowDelegate*> delegates;
   for (InstallerWindowDelegate& delegate : delegates_)
-    delegate.OnAccept();
+    delegates.push_back(&delegate);
+  return delegates;
+}
+
+// A delegate may end the run and destroy this window from inside its call
+// (the interactive controller does on cancel and on the full installer): the
+// delegates are listed first, and the window is not touched afterwards.
+void InstallerWindow::NotifyAccept() {
+  for (InstallerWindowDelegate* delegate : GetDelegates())
+    delegate->OnAccept();
 }
 
 void InstallerWindow::NotifyGetFullPackage() {
-  for (InstallerWindowDelegate& delegate : delegates_)
-    delegate.OnGetFullPackage();
+  for (InstallerWindowDelegate* delegate : GetDelegates())
+    delegate->OnGetFullPackage();
 }
 
 void InstallerWindow::NotifyCancel() {
-  for (InstallerWindowDelegate& delegate : delegates_)
-    delegate.OnCancel();
+  for (InstallerWindowDelegate* delegate : GetDelegates())
+    delegate->OnCancel();
 }
 
 void InstallerWindow::ApplyPath(HWND combo) {

@@ -136,6 +136,7 @@ class InstallerWindow : public SettingsObserver {
   bool ReadsRightToLeft() const;
 
   void RecordNavigation(const char* action);
+  std::vector<InstallerWindowDelegate*> GetDelegates();
   void NotifyAccept();
   void NotifyGetFullPackage();
   void NotifyCancel();

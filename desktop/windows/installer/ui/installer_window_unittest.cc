@@ -367,6 +367,32 @@ TEST_P(InstallerWindowTest, CancelAnsweredYesEndsTheRun) {
   EXPECT_EQ("CANCEL", *LastPage().FindString("navigation_action"));
 }
 
+// The interactive controller ends the run on cancel, destroying the window
+// from inside the window's own notification; the other delegates still hear
+// of it and nothing touches the destroyed window.
+TEST_P(InstallerWindowTest, DelegateMayDestroyTheWindowWhenTheRunIsCancelled) {
+  MakeWindow();
+  class DestroyingDelegate : public InstallerWindowDelegate {
+   public:
+    explicit DestroyingDelegate(std::unique_ptr<InstallerWindow>* window) : window_(window) {}
+    void OnAccept() override {}
+    void OnCancel() override { window_->reset(); }
+    void OnGetFullPackage() override {}
+
+   private:
+    std::unique_ptr<InstallerWindow>* window_;
+  } destroying(&window_);
+  window_->RemoveDelegate(&delegate_);
+  window_->AddDelegate(&destroying);
+  window_->AddDelegate(&delegate_);
+  HWND dialog = window_->main_dialog();
+  AnswerMessageBoxWith(IDYES);
+  RunInLoop(base::BindOnce([](HWND dialog) { SendMessageW(dialog, WM_CLOSE, 0, 0); }, dialog));
+  EXPECT_FALSE(window_);
+  EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_EQ("cancel;", delegate_.calls);
+}
+
 TEST_P(InstallerWindowTest, CancelAnsweredNoChangesNothing) {
   MakeWindow();
   HWND cancel = Main(IDC_CANCEL_BUTTON);

@@ -350,12 +350,17 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
 }
 
 void Downloader::OnHandleClosing(InternetHandle handle) {
-  base::AutoLock hold(handles_lock_);
-  if (!handle || handle != closing_connection_)
-    return;
-  VLOG(1) << "Wininet request cancelled. unregistering the callback.";
-  InternetSetStatusCallbackW(handle, nullptr);
-  closing_connection_ = nullptr;
+  {
+    base::AutoLock hold(handles_lock_);
+    if (!handle || handle != closing_connection_)
+      return;
+    VLOG(1) << "Wininet request cancelled. unregistering the callback.";
+    InternetSetStatusCallbackW(handle, nullptr);
+    closing_connection_ = nullptr;
+  }
+  // Once the event is set the downloader may be destroyed at any moment (its
+  // owner joins the termination thread, which waits for this event): the
+  // event is the last of it this WinINet thread touches.
   termination_event_.Signal();
 }
 

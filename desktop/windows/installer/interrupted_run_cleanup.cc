@@ -1,0 +1,237 @@
+#include "desktop/windows/installer/interrupted_run_cleanup.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <iterator>
+#include <set>
+#include <utility>
+
+#include "base/files/file_enumerator.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/contained_path.h"
+#include "desktop/windows/installer/service/installation_status_reader_factory.h"
+
+namespace installer {
+
+namespace {
+
+// What DeleteFileOperation appends to a file it moves aside: "." and the
+// seconds since 1970, then this.
+constexpr wchar_t kBackupExtension[] = L".old";
+// What CreateTemporaryFileInDir names the files of a whole-file write.
+constexpr wchar_t kTemporaryFilePattern[] = L"~tmp*.tmp";
+
+bool IsDecimal(std::wstring_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+// The seconds of |backup| when it is a backup of the file named |name|
+// ("<name>.<seconds>.old"); -1 otherwise.
+long long BackupSeconds(const std::wstring& backup, const std::wstring& name) {
+  const size_t extension = std::size(kBackupExtension) - 1;
+  if (backup.size() <= name.size() + 1 + extension ||
+      !base::EqualsCaseInsensitiveASCII(std::wstring_view(backup).substr(0, name.size()), name) ||
+      backup[name.size()] != L'.' ||
+      !base::EqualsCaseInsensitiveASCII(
+          std::wstring_view(backup).substr(backup.size() - extension), kBackupExtension)) {
+    return -1;
+  }
+  std::wstring_view seconds = std::wstring_view(backup).substr(
+      name.size() + 1, backup.size() - name.size() - 1 - extension);
+  // More digits than a 64-bit number holds are no backup name either.
+  if (!IsDecimal(seconds) || seconds.size() > 18)
+    return -1;
+  return std::stoll(std::wstring(seconds));
+}
+
+}  // namespace
+
+InterruptedRunCleanup::InterruptedRunCleanup(const base::FilePath& install_path,
+                                             const InstallationStatus* record,
+                                             std::string version,
+                                             std::vector<std::wstring> root_names)
+    : install_path_(install_path),
+      record_(record),
+      version_(base::ASCIIToWide(version)),
+      root_names_(std::move(root_names)) {}
+
+InterruptedRunCleanup::~InterruptedRunCleanup() = default;
+
+// static
+bool InterruptedRunCleanup::IsVersionFolderName(const std::wstring& name) {
+  std::wstring_view rest = name;
+  size_t counter = rest.find(L'_');
+  if (counter != std::wstring_view::npos) {
+    if (!IsDecimal(rest.substr(counter + 1)))
+      return false;
+    rest = rest.substr(0, counter);
+  }
+  for (int part = 0; part < 4; ++part) {
+    size_t dot = rest.find(L'.');
+    if ((dot == std::wstring_view::npos) != (part == 3))
+      return false;
+    if (!IsDecimal(rest.substr(0, dot)))
+      return false;
+    rest = dot == std::wstring_view::npos ? std::wstring_view() : rest.substr(dot + 1);
+  }
+  return true;
+}
+
+void InterruptedRunCleanup::Run() {
+  if (!base::DirectoryExists(install_path_))
+    return;
+  const bool records_complete = ReadRecords();
+  if (records_complete)
+    RemoveAbandonedVersionFolders();
+  else
+    LOG(WARNING) << "A status file could not be read: version folders are left as they are";
+  ResolveBackups();
+  RemoveTemporaryFiles();
+}
+
+bool InterruptedRunCleanup::ReadRecords() {
+  bool complete = true;
+  if (!record_) {
+    for (const wchar_t* name :
+         {kInstallationStatusFileName, kLegacyXmlStatusFileName, kDrovikStatusFileName}) {
+      if (base::PathExists(install_path_.Append(name)))
+        complete = false;
+    }
+  } else if (record_->source == DROVIK) {
+    // The former engine's layout is not this installer's to judge.
+    complete = false;
+  }
+  base::FileEnumerator enumerator(install_path_.Append(kOldStatusFolderName), false,
+                                  base::FileEnumerator::FILES);
+  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next()) {
+    InstallationStatusSource source = GetOldStatusFileSource(file);
+    if (source == INVALID)
+      continue;
+    std::string error;
+    std::unique_ptr<InstallationStatus> record = ReadInstallationStatusFile(file, source, &error);
+    if (!record) {
+      LOG(WARNING) << "Unreadable old status file " << file.AsUTF8Unsafe() << ": " << error;
+      complete = false;
+      continue;
+    }
+    old_records_.push_back(std::move(record));
+  }
+  return complete;
+}
+
+bool InterruptedRunCleanup::IsNamedByARecord(const std::wstring& folder_name) const {
+  if (record_ && base::EqualsCaseInsensitiveASCII(record_->subfolder, folder_name))
+    return true;
+  for (const std::unique_ptr<InstallationStatus>& record : old_records_) {
+    if (base::EqualsCaseInsensitiveASCII(record->subfolder, folder_name))
+      return true;
+  }
+  return false;
+}
+
+bool InterruptedRunCleanup::IsThisRunsFolderName(const std::wstring& name) const {
+  if (base::EqualsCaseInsensitiveASCII(name, version_))
+    return true;
+  return name.size() > version_.size() + 1 &&
+         base::EqualsCaseInsensitiveASCII(std::wstring_view(name).substr(0, version_.size()),
+                                          version_) &&
+         name[version_.size()] == L'_' && IsDecimal(std::wstring_view(name).substr(
+                                              version_.size() + 1));
+}
+
+void InterruptedRunCleanup::RemoveAbandonedVersionFolders() {
+  std::vector<base::FilePath> abandoned;
+  base::FileEnumerator enumerator(install_path_, false, base::FileEnumerator::DIRECTORIES);
+  for (base::FilePath folder = enumerator.Next(); !folder.empty(); folder = enumerator.Next()) {
+    const std::wstring name = folder.BaseName().value();
+    if (!IsVersionFolderName(name) || IsNamedByARecord(name))
+      continue;
+    if (!record_ && !IsThisRunsFolderName(name))
+      continue;
+    abandoned.push_back(folder);
+  }
+  for (const base::FilePath& folder : abandoned) {
+    LOG(INFO) << "Removing the version folder of an interrupted run: " << folder.AsUTF8Unsafe();
+    if (!base::DeletePathRecursively(folder))
+      LOG(WARNING) << "Could not remove all of " << folder.AsUTF8Unsafe();
+  }
+}
+
+void InterruptedRunCleanup::ResolveBackups() {
+  std::vector<base::FilePath> files;
+  auto add = [&files](const base::FilePath& folder, const std::wstring& name) {
+    base::FilePath path;
+    if (AppendContainedPath(folder, name, &path))
+      files.push_back(path);
+  };
+  for (const std::wstring& name : root_names_)
+    add(install_path_, name);
+  std::vector<const InstallationStatus*> records;
+  if (record_)
+    records.push_back(record_);
+  for (const std::unique_ptr<InstallationStatus>& record : old_records_)
+    records.push_back(record.get());
+  for (const InstallationStatus* record : records) {
+    for (const std::wstring& name : record->root_files)
+      add(install_path_, name);
+    base::FilePath version_folder;
+    if (record->subfolder.empty() ||
+        !AppendContainedPath(install_path_, record->subfolder, &version_folder)) {
+      continue;
+    }
+    for (const std::wstring& name : record->files)
+      add(version_folder, name);
+  }
+  std::set<std::wstring> done;
+  for (const base::FilePath& file : files) {
+    if (done.insert(base::ToLowerASCII(file.value())).second)
+      ResolveBackupsOf(file);
+  }
+}
+
+void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path) {
+  const base::FilePath folder = path.DirName();
+  const std::wstring name = path.BaseName().value();
+  std::vector<std::pair<long long, base::FilePath>> backups;
+  base::FileEnumerator enumerator(folder, false, base::FileEnumerator::FILES,
+                                  name + L".*" + kBackupExtension);
+  for (base::FilePath backup = enumerator.Next(); !backup.empty(); backup = enumerator.Next()) {
+    long long seconds = BackupSeconds(backup.BaseName().value(), name);
+    if (seconds >= 0)
+      backups.emplace_back(seconds, backup);
+  }
+  if (backups.empty())
+    return;
+  std::sort(backups.begin(), backups.end());
+  if (!base::PathExists(path)) {
+    const base::FilePath& newest = backups.back().second;
+    LOG(INFO) << "Putting back " << path.AsUTF8Unsafe() << ", moved aside by an interrupted run";
+    if (!::MoveFileExW(newest.value().c_str(), path.value().c_str(), 0)) {
+      PLOG(WARNING) << "Could not put back " << newest.AsUTF8Unsafe();
+      return;
+    }
+    backups.pop_back();
+  }
+  for (const auto& backup : backups) {
+    LOG(INFO) << "Removing the backup of an interrupted run: " << backup.second.AsUTF8Unsafe();
+    if (!base::DeleteFile(backup.second))
+      LOG(WARNING) << "Could not remove " << backup.second.AsUTF8Unsafe();
+  }
+}
+
+void InterruptedRunCleanup::RemoveTemporaryFiles() {
+  base::FileEnumerator enumerator(install_path_, false, base::FileEnumerator::FILES,
+                                  kTemporaryFilePattern);
+  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next()) {
+    LOG(INFO) << "Removing the temporary file of an interrupted run: " << file.AsUTF8Unsafe();
+    if (!base::DeleteFile(file))
+      LOG(WARNING) << "Could not remove " << file.AsUTF8Unsafe();
+  }
+}
+
+}  // namespace installer

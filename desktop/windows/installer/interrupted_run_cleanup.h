@@ -1,0 +1,85 @@
+// InterruptedRunCleanup puts an install folder back in order after a run that
+// ended without its rollback: a back end that was killed, crashed or lost its
+// power stops with its transaction half done, and nothing of that run ever
+// comes back to take it back. What such a run can leave in the folder:
+//
+//  - the version folder it was copying into, which no status record names
+//    (the next run would otherwise pick a new name beside it, and nothing,
+//    not even an uninstall, would ever remove it);
+//  - files it had moved aside to "<name>.<seconds>.old" before replacing or
+//    removing them (a DeleteFileOperation's backup, deleted only at commit);
+//  - the temporary "~tmp*.tmp" file of a whole-file write in the folder.
+//
+// The next run that owns the installation (it holds the installation mutex,
+// so no other run works in the folder) runs this before it changes anything.
+// It is deliberately narrow:
+//
+//  - A version folder goes only when its name is a version folder name
+//    (four dot-separated numbers, perhaps with "_" and a counter, as the
+//    installer makes them), no status record of the folder names it (the
+//    current one nor any kept in "old_status"), and every status file of the
+//    folder could be read; so a folder that an installation uses, or might
+//    use, is never touched. Without any status record only the names this
+//    run itself would choose (its version, perhaps with "_" and a counter)
+//    go, so a folder that merely holds other versioned folders keeps them.
+//  - Backups are only those of files the installer itself puts in the
+//    folder: the root files, the launcher, the tracking data and the
+//    preference overrides in the install folder, and the listed files of the
+//    version folders the records name. When the file itself is missing, the
+//    newest backup is moved back (the interrupted run had moved it aside and
+//    not yet put anything in its place); otherwise the backups are deleted,
+//    as the commit of that run would have done.
+//  - Temporary files are looked for only directly in the install folder.
+//
+// Everything is logged; a removal that fails (a file in use) is left for a
+// later run and never stops this one.
+#ifndef DESKTOP_WINDOWS_INSTALLER_INTERRUPTED_RUN_CLEANUP_H_
+#define DESKTOP_WINDOWS_INSTALLER_INTERRUPTED_RUN_CLEANUP_H_
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/files/file_path.h"
+#include "desktop/windows/installer/service/installation_status.h"
+
+namespace installer {
+
+class InterruptedRunCleanup {
+ public:
+  // |record| is the status of the installation in |install_path| as the
+  // folder analysis read it (null when there is none); |version| the version
+  // this run installs; |root_names| the names, relative to |install_path|,
+  // of the files this run puts there besides those |record| lists.
+  InterruptedRunCleanup(const base::FilePath& install_path, const InstallationStatus* record,
+                        std::string version, std::vector<std::wstring> root_names);
+  InterruptedRunCleanup(const InterruptedRunCleanup&) = delete;
+  InterruptedRunCleanup& operator=(const InterruptedRunCleanup&) = delete;
+  ~InterruptedRunCleanup();
+
+  void Run();
+
+  // Whether |name| is a name the installer gives version folders.
+  static bool IsVersionFolderName(const std::wstring& name);
+
+ private:
+  // Reads the records kept in "old_status"; false when some status file of
+  // the folder could not be read, so what it names is unknown.
+  bool ReadRecords();
+  bool IsNamedByARecord(const std::wstring& folder_name) const;
+  bool IsThisRunsFolderName(const std::wstring& name) const;
+  void RemoveAbandonedVersionFolders();
+  void ResolveBackups();
+  void ResolveBackupsOf(const base::FilePath& path);
+  void RemoveTemporaryFiles();
+
+  base::FilePath install_path_;
+  const InstallationStatus* record_;
+  std::wstring version_;
+  std::vector<std::wstring> root_names_;
+  std::vector<std::unique_ptr<InstallationStatus>> old_records_;
+};
+
+}  // namespace installer
+
+#endif  // DESKTOP_WINDOWS_INSTALLER_INTERRUPTED_RUN_CLEANUP_H_

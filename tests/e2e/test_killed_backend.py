@@ -1,0 +1,413 @@
+"""A back end killed part-way through a silent install or upgrade, for real:
+its Wine processes get SIGKILL, so no rollback runs in them. The next silent
+run of the same package into the same folder must succeed and leave exactly
+what a run without the kill leaves.
+
+Each comparison is made in one folder: the run without the kill is made
+first, its snapshot (tests/e2e/machine_state.py) kept, and what it added to
+the machine taken away again (undo_run) before the killed run. Between two
+runs of the same package only these legitimately differ, and are left out of
+the snapshot comparison:
+
+  - installation_status.json: its "app_id" is the time of the first install.
+    The rest of the record is compared (recorded_statuses).
+  - old_status/installation_status.json.<seconds>: named after the time of
+    the upgrade that moved it there; its record, less the app id, is compared.
+  - Shortcuts keep their target's file times (and size) from the moment they
+    are made: they are compared without them (shortcut_digest).
+  - The logs, in the temporary folder, which the snapshot leaves out anyway.
+
+To kill at a known point the back end is held there: a file of the package
+is missing until the kill, so the step that copies it fails and is retried
+one second apart (a required file fails the run only after five retries).
+The kill comes while that step waits for its retry; the file is put back
+before the next run, which so runs the same package as the run without the
+kill.
+"""
+
+import hashlib
+import json
+import os
+import pathlib
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+import machine_state
+from conftest import BUILD, new_logs
+
+PACKAGES = BUILD / "fixtures"
+
+# Files added to the fixture packages' files_list so that there is a copy in
+# progress to interrupt: the steps before the held one have copied theirs, the
+# ones after it have not.
+EXTRA_FILES = ["data\\extra_%02d.bin" % number for number in range(24)]
+
+# Entries of the snapshot that differ between two runs by their time alone
+# (see the module's text); lower case, as machine_state.diff compares them.
+IGNORED = ("install:installation_status.json", "install:old_status/installation_status.json.")
+
+TIMEOUT = 180
+
+
+@pytest.fixture(scope="module")
+def workspace():
+    folder = pathlib.Path(tempfile.mkdtemp(prefix="velto-killed-backend-"))
+    yield folder
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def make_package(folder, version):
+    """A copy of fixture package |version| whose files_list starts with the
+    extra files (each a few kilobytes of its own bytes)."""
+    package = folder / ("package-%d" % version)
+    if package.exists():
+        return package
+    shutil.copytree(PACKAGES / ("package-%d" % version), package)
+    for number, entry in enumerate(EXTRA_FILES):
+        target = package / pathlib.PureWindowsPath(entry)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_bytes(bytes([number, version]) * 2048)
+    listed = (package / "files_list").read_bytes().decode("ascii").split()
+    (package / "files_list").write_bytes(
+        "\r\n".join(EXTRA_FILES + listed).encode("ascii") + b"\r\n")
+    return package
+
+
+def command(wine, package, install, server):
+    return ["wine", str(package / "installer.exe"), "--silent", "--enable-installer-stats=0",
+            "--launchvelto=0", "--v=2", "--installfolder=" + wine.windows_path(install),
+            "--local-pref-default-overrides-server=" + server.url("/api/prefs/")]
+
+
+def read_logs(log_dir, before):
+    return "\n".join(log.read_text(encoding="utf-8", errors="replace")
+                     for log in new_logs(log_dir, before))
+
+
+def silent_run(wine, log_dir, package, install, server):
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    # No pipes for its output: see conftest's Wine.run.
+    result = subprocess.run(command(wine, package, install, server), env=wine.env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL, timeout=TIMEOUT)
+    return result.returncode, read_logs(log_dir, before)
+
+
+def backend_processes(wine, install):
+    """Unix process ids of this install folder's back end: the installer
+    processes started with --backend (the front end's back end and the
+    package's installer that it starts), their crash reporters left out."""
+    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            arguments = pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0")
+        except OSError:
+            continue
+        if (b"--backend" in arguments and folder in arguments and
+                not any(a.startswith(b"--crash-reporter-parent-id") for a in arguments)):
+            found.append(int(entry))
+    return found
+
+
+def installer_processes(wine, install):
+    """Every process of this install folder (front end, back end, crash
+    reporters)."""
+    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if folder in pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0"):
+                    found.append(int(entry))
+            except OSError:
+                pass
+    return found
+
+
+def killed_run(wine, log_dir, package, install, server, ready):
+    """Starts a silent run and, once |ready|(log text, back-end pids) holds,
+    kills its back end with SIGKILL, again and again until the front end has
+    ended and no back-end process is left (a package installer that the back
+    end was starting at that moment goes too). Returns the front end's exit
+    code and the run's log text."""
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    front_end = subprocess.Popen(command(wine, package, install, server), env=wine.env,
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + TIMEOUT
+        while not ready(read_logs(log_dir, before), backend_processes(wine, install)):
+            assert front_end.poll() is None, "the run ended before the kill:\n" + read_logs(
+                log_dir, before)
+            assert time.time() < deadline, "the kill point never came"
+            time.sleep(0.05)
+        killed = 0
+        while front_end.poll() is None or backend_processes(wine, install):
+            for pid in backend_processes(wine, install):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                    killed += 1
+                except ProcessLookupError:
+                    pass
+            assert time.time() < deadline, "the front end did not end after the kill"
+            time.sleep(0.05)
+        assert killed, "no back-end process was killed"
+        # The crash reporters see their processes gone and end too.
+        while installer_processes(wine, install):
+            assert time.time() < deadline, "processes of the killed run stay"
+            time.sleep(0.1)
+    finally:
+        if front_end.poll() is None:
+            front_end.kill()
+    return front_end.returncode, read_logs(log_dir, before)
+
+
+def started(text, pids):
+    return bool(pids)
+
+
+def held_at(name):
+    """Ready when the copy of the package file |name| has failed once."""
+    def ready(text, pids):
+        position = text.rfind("Copying file " + name)
+        return position >= 0 and "File copy failed" in text[position:]
+    return ready
+
+
+class Held:
+    """Takes |name| out of |package| until put back."""
+
+    def __init__(self, package, name):
+        self.path = package / pathlib.PureWindowsPath(name)
+        self.aside = self.path.with_name(self.path.name + ".held")
+        self.path.rename(self.aside)
+
+    def put_back(self):
+        self.aside.rename(self.path)
+
+
+def without_app_id(record):
+    record = dict(record)
+    record.pop("app_id", None)
+    return record
+
+
+def recorded_statuses(install):
+    """The status records of the folder, less their app ids: the current one
+    and those kept in old_status (by content, as their names hold times)."""
+    current = install / "installation_status.json"
+    old = sorted(json.dumps(without_app_id(json.loads(path.read_text(encoding="utf-8"))),
+                            sort_keys=True)
+                 for path in (install / "old_status").glob("installation_status.json.*"))
+    return {"current": without_app_id(json.loads(current.read_text(encoding="utf-8")))
+            if current.exists() else None, "old": old}
+
+
+def shortcut_digest(path):
+    """The digest of a shell link without what it copies from its target's
+    file entry at the time it is made: the target's times in the header and
+    the ID list, whose items hold the target's size and date."""
+    data = bytearray(path.read_bytes())
+    if len(data) < 76:
+        return hashlib.sha1(data).hexdigest()
+    data[28:52] = bytes(24)
+    rest = data[76:]
+    if int.from_bytes(data[20:24], "little") & 0x1:  # HasLinkTargetIDList
+        rest = rest[2 + int.from_bytes(rest[0:2], "little"):]
+    return hashlib.sha1(bytes(data[:76]) + bytes(rest)).hexdigest()
+
+
+def state_of(wine, install):
+    snapshot = machine_state.snapshot(wine, {"install": install})
+    for entry in snapshot:
+        if entry.startswith("file:") and entry.lower().endswith(".lnk"):
+            snapshot[entry] = shortcut_digest(wine.prefix / "drive_c" / entry[len("file:"):])
+    return snapshot, recorded_statuses(install)
+
+
+def split_value_entry(entry):
+    """("KEY", "name") of a snapshot's "reg:KEY\\name" entry. The name keeps
+    its .reg escapes, in which every backslash is doubled, so the last single
+    backslash ends the key."""
+    text = entry[len("reg:"):]
+    for position in range(len(text) - 1, 0, -1):
+        if (text[position] == "\\" and text[position - 1] != "\\" and
+                text[position + 1:position + 2] != "\\"):
+            return text[:position], text[position + 1:]
+    raise AssertionError("no key in " + entry)
+
+
+def undo_run(wine, before, after, install, scratch):
+    """Takes away what a run added between snapshots |before| and |after|:
+    the install folder, added registry keys and values, added files (the
+    shortcuts). What it changed rather than added (a value or shortcut an
+    earlier test left) stays: the next run of the same package writes the
+    same again."""
+    shutil.rmtree(install, ignore_errors=True)
+    added = [entry for entry in after if entry not in before]
+    keys = sorted(entry[4:-1] for entry in added
+                  if entry.startswith("reg:") and entry.endswith("\\"))
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    for key in keys:
+        if not any(key.startswith(other + "\\") for other in keys):
+            lines += ["[-%s]" % key, ""]
+    for entry in added:
+        if entry.startswith("reg:") and not entry.endswith("\\"):
+            key, name = split_value_entry(entry)
+            if key not in keys:
+                lines += ["[%s]" % key, ("@" if name == "@" else '"%s"' % name) + "=-", ""]
+    script = scratch / "undo.reg"
+    script.write_bytes("\r\n".join(lines).encode("utf-16"))
+    result = wine.run(["reg", "import", wine.windows_path(script)])
+    assert result.returncode == 0, (result.stdout, result.stderr)
+    drive_c = wine.prefix / "drive_c"
+    files = [entry[len("file:"):] for entry in added if entry.startswith("file:")]
+    for name in sorted(files, key=len, reverse=True):
+        path = drive_c / name.rstrip("/")
+        if name.endswith("/"):
+            try:
+                path.rmdir()
+            except OSError:
+                pass
+        else:
+            path.unlink(missing_ok=True)
+    left = machine_state.snapshot(wine, {"install": install})
+    assert [d for d in machine_state.diff(before, left) if d.startswith("added")] == []
+    return left
+
+
+def assert_killed_run_failed(code, text):
+    """What the front end makes of a back end that died under it. Killed
+    while Wine was still starting it, the back end never started for the
+    front end, which says so instead."""
+    assert code == 1, text
+    assert "Installation succeeded" not in text
+    if "Could not launch installer backend process" not in text:
+        assert "Installer backend process signaled" in text, text
+        assert "Installer ended. Success is 0" in text, text
+
+
+def assert_same_installation(reference, state):
+    snapshot, statuses = state
+    assert machine_state.diff(reference[0], snapshot, ignore=IGNORED) == []
+    assert reference[1] == statuses
+
+
+def reference_runs(wine, temp_dir, packages, install, server):
+    """Silent runs of |packages| in turn, without a kill; their logs go."""
+    log_dir = temp_dir / "Velto Installer"
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    try:
+        for package in packages:
+            code, text = silent_run(wine, log_dir, package, install, server)
+            assert code == 0, text
+    finally:
+        for log in new_logs(log_dir, before):
+            log.unlink()
+
+
+def reference(wine, workspace, temp_dir, server, name, versions):
+    """The folder, the packages, the snapshot before any run, and what silent
+    runs of the packages of |versions| in turn, without a kill, leave (taken
+    away again afterwards)."""
+    install = workspace / name / "Velto"
+    packages = [make_package(workspace, version) for version in versions]
+    before = machine_state.snapshot(wine, {"install": install})
+    reference_runs(wine, temp_dir, packages, install, server)
+    state = state_of(wine, install)
+    clean = undo_run(wine, before, state[0], install, workspace)
+    return install, packages, clean, state
+
+
+@pytest.fixture(scope="module")
+def install_reference(wine, workspace, package_server_module, temp_dir):
+    return reference(wine, workspace, temp_dir, package_server_module, "install", [1])
+
+
+@pytest.fixture(scope="module")
+def upgrade_reference(wine, workspace, package_server_module, temp_dir):
+    return reference(wine, workspace, temp_dir, package_server_module, "upgrade", [1, 2])
+
+
+@pytest.fixture(scope="module")
+def package_server_module():
+    import sys
+    from conftest import TOP
+    sys.path.insert(0, str(TOP / "tests" / "fixtures"))
+    from package_server import PackageServer
+    server = PackageServer({"routes": {"/api/prefs/": {"json": {}}}}).start()
+    yield server
+    server.stop()
+
+
+# Where the back end is killed: as soon as it starts, or held at the copy of
+# a package file: a listed file in the middle of the list (the files before it
+# are copied, the ones after it not yet), or the launcher, which comes after
+# every listed and root file (in an upgrade, after the old root files were
+# moved aside).
+HELD_FILE = {"early": None, "mid-copy": "data\\extra_12.bin", "after-copy": "launcher.exe"}
+
+
+def kill_back_end_at(point, wine, log_dir, package, install, server):
+    name = HELD_FILE[point]
+    held = Held(package, name) if name else None
+    try:
+        code, text = killed_run(wine, log_dir, package, install, server,
+                                held_at(name) if name else started)
+    finally:
+        if held:
+            held.put_back()
+    assert_killed_run_failed(code, text)
+
+
+def run_again_and_compare(wine, log_dir, workspace, package, install, server, clean,
+                          reference):
+    """The next silent run succeeds and leaves |reference|; what it added to
+    |clean| is taken away afterwards."""
+    code, text = silent_run(wine, log_dir, package, install, server)
+    assert code == 0, text
+    state = state_of(wine, install)
+    try:
+        assert_same_installation(reference, state)
+    finally:
+        undo_run(wine, clean, state[0], install, workspace)
+
+
+@pytest.mark.parametrize("point", ["early", "mid-copy", "after-copy"])
+def test_install_killed_then_run_again(wine, log_dir, workspace, install_reference,
+                                       package_server_module, point):
+    install, (package,), clean, reference = install_reference
+    server = package_server_module
+    kill_back_end_at(point, wine, log_dir, package, install, server)
+    if point == "mid-copy":
+        copied = list(install.glob("47.*/data/extra_*.bin"))
+        assert 0 < len(copied) < len(EXTRA_FILES), copied
+    if point == "after-copy":
+        assert (install / "license.txt").is_file()
+        assert not (install / "launcher.exe").exists()
+    run_again_and_compare(wine, log_dir, workspace, package, install, server, clean, reference)
+
+
+@pytest.mark.parametrize("point", ["mid-copy", "after-copy"])
+def test_upgrade_killed_then_run_again(wine, log_dir, workspace, upgrade_reference,
+                                       package_server_module, point):
+    install, (package_1, package_2), clean, reference = upgrade_reference
+    server = package_server_module
+    code, text = silent_run(wine, log_dir, package_1, install, server)
+    assert code == 0, text
+    kill_back_end_at(point, wine, log_dir, package_2, install, server)
+    # The kill left the installation of package 1 recorded.
+    assert recorded_statuses(install)["current"]["version"].startswith("47.")
+    if point == "after-copy":
+        assert list(install.glob("license.txt.*.old")), sorted(os.listdir(install))
+
+    run_again_and_compare(wine, log_dir, workspace, package_2, install, server, clean,
+                          reference)
