@@ -2,9 +2,12 @@
 
 #include <richedit.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/logging.h"
+#include "desktop/windows/installer/ui/bidi_text.h"
 #include "desktop/windows/installer/ui/caret_hider.h"
 #include "desktop/windows/installer/ui/dialog_util.h"
 #include "desktop/windows/installer/ui/rich_text.h"
@@ -19,6 +22,32 @@ namespace {
 constexpr COLORREF kTextColour = 0x000064;
 constexpr COLORREF kLinkColour = 0x686868;
 
+// Creates the modeless box from dialog template 102 of |module|, mirrored
+// when |mirrored|. An owned window takes neither its owner's layout nor the
+// process's default one, so a mirrored box is made from a copy of the
+// template that asks for the mirrored layout itself.
+HWND CreateBoxDialog(HINSTANCE module, HWND owner, bool mirrored, DLGPROC procedure,
+                     LPARAM parameter) {
+  LPCWSTR name = MAKEINTRESOURCEW(IDD_CUSTOM_MESSAGE_BOX);
+  if (!mirrored)
+    return CreateDialogParamW(module, name, owner, procedure, parameter);
+  HRSRC resource = FindResourceW(module, name, RT_DIALOG);
+  HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+  const void* data = loaded ? LockResource(loaded) : nullptr;
+  DWORD size = resource ? SizeofResource(module, resource) : 0;
+  if (!data || size < sizeof(DLGTEMPLATE))
+    return nullptr;
+  std::vector<DWORD> copy((size + sizeof(DWORD) - 1) / sizeof(DWORD));
+  memcpy(copy.data(), data, size);
+  // DLGTEMPLATEEX: dlgVer and signature 0xFFFF, help id, extended style;
+  // DLGTEMPLATE: style, extended style.
+  auto* words = reinterpret_cast<WORD*>(copy.data());
+  const bool extended = words[0] == 1 && words[1] == 0xFFFF;
+  copy[extended ? 2 : 1] |= WS_EX_LAYOUTRTL;
+  return CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), owner,
+                                    procedure, parameter);
+}
+
 }  // namespace
 
 CustomMessageBox::~CustomMessageBox() {
@@ -30,8 +59,9 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
   InitRichEdit();
   LOG(INFO) << "Displaying custom message box";
   HINSTANCE module = GetModuleHandleW(nullptr);
-  HWND dialog = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_CUSTOM_MESSAGE_BOX), owner,
-                                   &CustomMessageBox::DialogProc, reinterpret_cast<LPARAM>(this));
+  const bool right_to_left = IsRightToLeftUILanguage();
+  HWND dialog = CreateBoxDialog(module, owner, right_to_left, &CustomMessageBox::DialogProc,
+                                reinterpret_cast<LPARAM>(this));
   if (!dialog) {
     PLOG(ERROR) << "Failed to display custom message box";
     return false;
@@ -43,7 +73,7 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
     EnableWindow(owner_, FALSE);
 
   SetInstallerIcons(dialog_);
-  SetWindowTextW(dialog_, GetLocalizedString(title_id).c_str());
+  SetWindowTextW(dialog_, ForReadingOrder(GetLocalizedString(title_id), right_to_left).c_str());
 
   HWND text_control = GetDlgItem(dialog_, IDC_MESSAGE_TEXT);
   SendMessageW(text_control, EM_SETEVENTMASK, 0, ENM_LINK);
@@ -53,12 +83,15 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
   format.crTextColor = kTextColour;
   SendMessageW(text_control, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
   HideCaretOnFocus(text_control);
+  if (right_to_left)
+    SetRichTextRightToLeft(text_control);
   SetRichTextWithLinks(text_control, text, kLinkColour);
 
   HWND first = GetDlgItem(dialog_, IDC_MESSAGE_FIRST_BUTTON);
   HWND second = GetDlgItem(dialog_, IDC_MESSAGE_SECOND_BUTTON);
   if (first_button_id) {
-    SetWindowTextW(first, GetLocalizedString(first_button_id).c_str());
+    SetWindowTextW(first,
+                   ForReadingOrder(GetLocalizedString(first_button_id), right_to_left).c_str());
     SendMessageW(dialog_, DM_SETDEFID, IDC_MESSAGE_FIRST_BUTTON, 0);
   } else {
     ShowWindow(first, SW_HIDE);
@@ -66,7 +99,8 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
     SendMessageW(first, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
     SendMessageW(second, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
   }
-  SetWindowTextW(second, GetLocalizedString(second_button_id).c_str());
+  SetWindowTextW(second,
+                 ForReadingOrder(GetLocalizedString(second_button_id), right_to_left).c_str());
   // A hidden first button cannot take the focus: the default button does.
   SetFocus(first_button_id ? first : second);
   ShowWindow(dialog_, SW_SHOW);

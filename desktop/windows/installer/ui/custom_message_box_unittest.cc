@@ -103,5 +103,53 @@ TEST_F(CustomMessageBoxTest, OwnerIsDisabledUntilDestroy) {
   EnableWindow(owner_, TRUE);
 }
 
+TEST_F(CustomMessageBoxTest, RightToLeftLanguageMirrorsTheBox) {
+  std::wstring arabic = L"ar";
+  RcL10nHandler::GetInstance()->SetLanguage(&arabic);
+  const wchar_t kText[] =
+      L"\u064a\u064f\u0631\u062c\u0649 <a href=\"tos\">www.velto.example</a> "
+      L"\u0648\u062a\u0646\u0632\u064a\u0644 Velto.";
+  bool shown = box_.Show(owner_, 37066, kText, 37068, 37069, Recorder());
+  std::wstring english = L"en";
+  RcL10nHandler::GetInstance()->SetLanguage(&english);
+  ASSERT_TRUE(shown);
+  // Mirrored although its owner is not.
+  EXPECT_TRUE(GetWindowLongW(box_.dialog(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  RECT first, second;
+  GetWindowRect(Item(IDC_MESSAGE_FIRST_BUTTON), &first);
+  GetWindowRect(Item(IDC_MESSAGE_SECOND_BUTTON), &second);
+  EXPECT_LT(second.right, first.left);
+  // The text orders itself: an unmirrored rich edit with right-to-left
+  // paragraphs, its link alive.
+  HWND text = Item(IDC_MESSAGE_TEXT);
+  EXPECT_FALSE(GetWindowLongW(text, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  SendMessageW(text, EM_SETSEL, 0, -1);
+  PARAFORMAT2 format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = PFM_RTLPARA | PFM_ALIGNMENT;
+  SendMessageW(text, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+  EXPECT_TRUE(format.wEffects & PFE_RTLPARA);
+  EXPECT_EQ(PFA_RIGHT, format.wAlignment);
+  // Laid out right to left: the web address, before the product name in
+  // the sentence, stands to its right, in its own order.
+  std::wstring content = WindowText(text);
+  POINTL address = {}, name = {};
+  SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&address), content.find(L"www."));
+  SendMessageW(text, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&name), content.find(L"Velto"));
+  EXPECT_EQ(address.y, name.y);
+  EXPECT_GT(address.x, name.x);
+  EXPECT_NE(std::wstring::npos, content.find(L"www.velto.example"));
+  // The title holds the product name: one right-to-left embedding.
+  std::wstring title = WindowText(box_.dialog());
+  ASSERT_FALSE(title.empty());
+  EXPECT_EQ(L'\u202b', title.front());
+}
+
+TEST_F(CustomMessageBoxTest, LeftToRightLanguageKeepsTheBoxUnmirrored) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"Plain text", 37068, 37069, Recorder()));
+  EXPECT_FALSE(GetWindowLongW(box_.dialog(), GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  EXPECT_EQ(GetLocalizedString(37066), WindowText(box_.dialog()));
+}
+
 }  // namespace
 }  // namespace installer

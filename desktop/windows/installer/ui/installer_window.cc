@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/service/windows_version_provider_impl.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/stats_scope.h"
+#include "desktop/windows/installer/ui/bidi_text.h"
 #include "desktop/windows/installer/ui/caret_hider.h"
 #include "desktop/windows/installer/ui/dialog_util.h"
 #include "desktop/windows/installer/ui/folder_browser_impl.h"
@@ -175,8 +176,11 @@ LRESULT CALLBACK LocalizeButtonsHook(int code, WPARAM wparam, LPARAM) {
     const ControlText kButtons[] = {
         {IDYES, strings::kYes}, {IDNO, strings::kNo}, {IDOK, strings::kOk}};
     for (const ControlText& button : kButtons) {
-      if (HWND control = GetDlgItem(box, button.control))
-        SetWindowTextW(control, GetLocalizedString(button.string).c_str());
+      if (HWND control = GetDlgItem(box, button.control)) {
+        SetWindowTextW(control, ForReadingOrder(GetLocalizedString(button.string),
+                                                IsRightToLeftUILanguage())
+                                    .c_str());
+      }
     }
   }
   return 0;
@@ -250,13 +254,11 @@ InstallerWindow::~InstallerWindow() {
 
 // static
 bool InstallerWindow::IsRightToLeftLanguage(const std::wstring& code) {
-  DWORD layout = 0;
-  if (code.empty() ||
-      !GetLocaleInfoEx(code.c_str(), LOCALE_IREADINGLAYOUT | LOCALE_RETURN_NUMBER,
-                       reinterpret_cast<wchar_t*>(&layout), sizeof(layout) / sizeof(wchar_t))) {
-    return false;
-  }
-  return layout == 1;
+  return installer::IsRightToLeftLanguage(code);
+}
+
+bool InstallerWindow::ReadsRightToLeft() const {
+  return IsRightToLeftLanguage(settings_->GetInstallLanguage());
 }
 
 bool InstallerWindow::Init() {
@@ -326,6 +328,9 @@ void InstallerWindow::InitMainDialog() {
           text.push_back(L'\r');
         text.push_back(c);
       }
+      // The terms read left to right also in a mirrored window.
+      if (GetTextDirection(text) == TextDirection::kLeftToRight)
+        RecreateUnmirrored(GetDlgItem(main_dialog_, IDC_TERMS_TEXT));
       SetDlgItemTextW(main_dialog_, IDC_TERMS_TEXT, text.c_str());
     }
   }
@@ -383,7 +388,7 @@ void InstallerWindow::CreateInstallForTooltip() {
 }
 
 void InstallerWindow::SendInstallForTool(UINT message) {
-  std::wstring text = InstallForTooltipText();
+  std::wstring text = ForReadingOrder(InstallForTooltipText(), ReadsRightToLeft());
   TOOLINFOW tool = {};
   tool.cbSize = sizeof(tool);
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -402,7 +407,7 @@ void InstallerWindow::SetControlText(int id, const std::wstring& text) {
   if (text.empty())
     return;
   if (HWND control = GetControl(id))
-    SetWindowTextW(control, text.c_str());
+    SetWindowTextW(control, ForReadingOrder(text, ReadsRightToLeft()).c_str());
 }
 
 void InstallerWindow::AddDelegate(InstallerWindowDelegate* delegate) {
@@ -448,8 +453,10 @@ std::wstring InstallerWindow::AcceptButtonText() const {
 }
 
 void InstallerWindow::UpdateTermsSentence() {
-  SetRichTextWithLinks(GetDlgItem(main_dialog_, IDC_TERMS_SENTENCE),
-                       GetLocalizedStringF(strings::kTermsSentence, AcceptButtonText()),
+  HWND sentence = GetDlgItem(main_dialog_, IDC_TERMS_SENTENCE);
+  if (ReadsRightToLeft())
+    SetRichTextRightToLeft(sentence);
+  SetRichTextWithLinks(sentence, GetLocalizedStringF(strings::kTermsSentence, AcceptButtonText()),
                        kLinkColour);
 }
 
@@ -465,7 +472,10 @@ void InstallerWindow::UpdateTexts() {
   // The tagline in its colour, the product name in it black.
   HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
   std::wstring name = GetLocalizedString(strings::kProductNameCapitals);
-  std::wstring tagline_text = GetLocalizedStringF(strings::kTagline, name);
+  std::wstring tagline_text =
+      GetLocalizedStringF(strings::kTagline, MarkArgument(name, ReadsRightToLeft()));
+  if (ReadsRightToLeft())
+    SetRichTextRightToLeft(tagline);
   SetWindowTextW(tagline, tagline_text.c_str());
   CHARFORMAT2W format = {};
   format.cbSize = sizeof(format);
@@ -482,7 +492,9 @@ void InstallerWindow::UpdateTexts() {
   // The colouring selection must not stay visible.
   CHARRANGE none = {0, 0};
   SendMessageW(tagline, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
-  SetWindowTextW(main_dialog_, GetLocalizedString(strings::kInstallerTitle).c_str());
+  SetWindowTextW(main_dialog_,
+                 ForReadingOrder(GetLocalizedString(strings::kInstallerTitle), ReadsRightToLeft())
+                     .c_str());
 
   if (!uninstall) {
     FillLanguageCombo();
@@ -517,7 +529,10 @@ void InstallerWindow::FillLanguageCombo() {
   int selected = 0;
   for (size_t i = 0; i < available_languages_.size(); ++i) {
     const std::wstring& code = available_languages_[i];
+    // Each language is named in itself, in its own direction.
     std::wstring name = GetLocalizedStringForLanguage(code, 37051);
+    if (ReadsRightToLeft())
+      name = EmbedInOwnDirection(name);
     LRESULT index = SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     if (index == CB_ERR || index == CB_ERRSPACE) {
       LOG(ERROR) << "Adding item #" << i << "to the language dropdown failed";
@@ -537,11 +552,12 @@ void InstallerWindow::FillInstallForCombo() {
   std::wstring current_user = GetLocalizedString(strings::kCurrentUser);
   std::wstring user;
   if (GetCurrentUserName(&user) && !user.empty())
-    current_user += L" (" + user + L")";
+    current_user += L" (" + MarkArgument(user, ReadsRightToLeft()) + L")";
   for (const std::wstring& entry :
        {GetLocalizedString(strings::kAllUsers), current_user,
         GetLocalizedString(strings::kStandAlone)}) {
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    SendMessageW(combo, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(ForReadingOrder(entry, ReadsRightToLeft()).c_str()));
   }
   SendMessageW(combo, CB_SETCURSEL, previous == CB_ERR ? 0 : previous, 0);
 }
@@ -592,7 +608,8 @@ void InstallerWindow::UpdateControls(bool path_changed) {
                settings_->GetOperation() == INSTALLING && settings_->IsNewInstallation());
   SendDlgItemMessageW(options_dialog_, IDC_INSTALL_FOR_COMBO, CB_SETCURSEL,
                       static_cast<WPARAM>(settings_->GetInstallationMode()), 0);
-  SetDlgItemTextW(main_dialog_, IDC_ACCEPT_BUTTON, AcceptButtonText().c_str());
+  SetDlgItemTextW(main_dialog_, IDC_ACCEPT_BUTTON,
+                  ForReadingOrder(AcceptButtonText(), ReadsRightToLeft()).c_str());
   UpdateTermsSentence();
   Button_SetElevationRequiredState(GetDlgItem(main_dialog_, IDC_ACCEPT_BUTTON), shield);
   Button_SetElevationRequiredState(GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON), shield);
@@ -665,13 +682,13 @@ void InstallerWindow::SetProgressText(int phase) {
     std::wstring user;
     if (!GetUserDisplayName(&user) || user.empty())
       GetCurrentUserName(&user);
-    text = GetLocalizedStringF(strings::kInstallingForUser, user);
+    text = GetLocalizedStringF(strings::kInstallingForUser, MarkArgument(user, ReadsRightToLeft()));
   } else {
     text = GetLocalizedString(strings::kInstalling);
   }
   HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
   if (!text.empty())
-    SetWindowTextW(control, text.c_str());
+    SetWindowTextW(control, ForReadingOrder(text, ReadsRightToLeft()).c_str());
   RedrawControlArea(control);
 }
 
@@ -685,7 +702,7 @@ void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
   const bool back = !run_immediately_ && !settings_->GetUninstall();
   ShowWindow(GetDlgItem(main_dialog_, IDC_BACK_BUTTON), back ? SW_SHOWNA : SW_HIDE);
   HWND control = GetDlgItem(main_dialog_, IDC_STATUS_TEXT);
-  SetWindowTextW(control, std::wstring(text).c_str());
+  SetWindowTextW(control, ForReadingOrder(text, ReadsRightToLeft()).c_str());
   RedrawControlArea(control);
   page_scope_->SetString("failure_reason", reason);
 }
@@ -693,8 +710,12 @@ void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
 int InstallerWindow::ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type) {
   g_message_box_hook =
       SetWindowsHookExW(WH_CBT, &LocalizeButtonsHook, nullptr, GetCurrentThreadId());
-  int answer = MessageBoxW(owner, text.c_str(),
-                           GetLocalizedString(strings::kInstallerTitle).c_str(), type);
+  const bool right_to_left = ReadsRightToLeft();
+  if (right_to_left)
+    type |= MB_RTLREADING | MB_RIGHT;
+  int answer = MessageBoxW(
+      owner, ForReadingOrder(text, right_to_left).c_str(),
+      ForReadingOrder(GetLocalizedString(strings::kInstallerTitle), right_to_left).c_str(), type);
   if (g_message_box_hook) {
     UnhookWindowsHookEx(g_message_box_hook);
     g_message_box_hook = nullptr;

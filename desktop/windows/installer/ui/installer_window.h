@@ -132,6 +132,8 @@ class InstallerWindow : public SettingsObserver {
   void UpdateTermsSentence();
   std::wstring AcceptButtonText() const;
   bool NeedsElevation() const;
+  // Whether the install language reads right to left.
+  bool ReadsRightToLeft() const;
 
   void RecordNavigation(const char* action);
   std::vector<InstallerWindowDelegate*> GetDelegates();

@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <richedit.h>
+
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/functional/bind.h"
 #include "base/message_loop/message_loop.h"
@@ -21,6 +25,7 @@
 #include "desktop/windows/installer/ui/folder_browser.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
 #include "desktop/windows/installer/ui/resource_image.h"
+#include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
 #include "resources/installer_resource_ids.h"
@@ -776,6 +781,131 @@ TEST_P(InstallerWindowTest, FullInstallerButtonFitsItsTextInTheNormalFont) {
   EXPECT_EQ(right, full.right);
   SelectObject(dc, old);
   ReleaseDC(window_->main_dialog(), dc);
+}
+
+bool HasDirectionalFormatting(const std::wstring& text) {
+  return text.find_first_of(L"\u200e\u200f\u202a\u202b\u202c\u202d\u202e") != std::wstring::npos;
+}
+
+std::wstring ComboEntry(HWND combo, int index) {
+  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+  LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+  return text;
+}
+
+PARAFORMAT2 ParagraphOf(HWND rich_edit) {
+  SendMessageW(rich_edit, EM_SETSEL, 0, -1);
+  PARAFORMAT2 format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = PFM_RTLPARA | PFM_ALIGNMENT;
+  SendMessageW(rich_edit, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(rich_edit, EM_SETSEL, 0, 0);
+  return format;
+}
+
+bool Mirrored(HWND window) {
+  return GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL;
+}
+
+TEST_P(InstallerWindowTest, LeftToRightTextsCarryNoDirectionalFormatting) {
+  MakeWindow();
+  window_->SetProgressText(3);
+  for (HWND dialog : {window_->main_dialog(), window_->options_dialog()}) {
+    EXPECT_FALSE(HasDirectionalFormatting(Text(dialog)));
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      EXPECT_FALSE(HasDirectionalFormatting(Text(child))) << GetDlgCtrlID(child);
+      int entries = static_cast<int>(SendMessageW(child, CB_GETCOUNT, 0, 0));
+      for (int i = 0; i < entries && GetDlgCtrlID(child) != IDC_LANGUAGE_COMBO; ++i)
+        EXPECT_FALSE(HasDirectionalFormatting(ComboEntry(child, i))) << GetDlgCtrlID(child);
+    }
+  }
+  EXPECT_FALSE(ParagraphOf(Main(IDC_TAGLINE)).wEffects & PFE_RTLPARA);
+}
+
+// The window in Arabic, its texts from the Arabic string table.
+class InstallerWindowRightToLeftTest : public InstallerWindowTest {
+ protected:
+  void SetUp() override {
+    InstallerWindowTest::SetUp();
+    settings_.language = GetParam();
+  }
+  static std::wstring Embedded(const std::wstring& text) { return L"\u202b" + text; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Arabic, InstallerWindowRightToLeftTest, testing::Values(L"ar"));
+
+TEST_P(InstallerWindowRightToLeftTest, LabelsWithLatinWordsReadRightToLeft) {
+  MakeWindow();
+  ASSERT_TRUE(Mirrored(window_->main_dialog()));
+  // The product name ends the sentence: it belongs at the left end.
+  EXPECT_EQ(Embedded(GetLocalizedString(strings::kShareUsageData)),
+            Text(Options(IDC_USAGE_DATA_CHECK)));
+  EXPECT_EQ(Embedded(GetLocalizedString(strings::kInstallerTitle)), Text(window_->main_dialog()));
+  EXPECT_EQ(Embedded(GetLocalizedString(strings::kThankYou)), Text(Main(IDC_THANK_YOU_TITLE)));
+  // Arabic alone reads the same in any base direction: left as it is.
+  EXPECT_EQ(GetLocalizedString(strings::kOptions), Text(Main(IDC_OPTIONS_BUTTON)));
+  window_->ShowError(L"\u062a\u0639\u0630\u0651\u0631 Velto.", false, "test");
+  EXPECT_EQ(Embedded(L"\u062a\u0639\u0630\u0651\u0631 Velto."), Text(Main(IDC_STATUS_TEXT)));
+}
+
+TEST_P(InstallerWindowRightToLeftTest, PathsAndTermsReadLeftToRight) {
+  MakeWindow();
+  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
+  COMBOBOXINFO info = {sizeof(info)};
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  // The combo sits mirrored among the others; the path in it does not.
+  EXPECT_TRUE(Mirrored(combo));
+  EXPECT_FALSE(Mirrored(info.hwndItem));
+  EXPECT_EQ(settings_.install_path.value(), Text(info.hwndItem));
+  EXPECT_FALSE(Mirrored(Main(IDC_TERMS_TEXT)));
+  EXPECT_TRUE(Mirrored(Main(IDC_ACCEPT_BUTTON)));
+}
+
+TEST_P(InstallerWindowRightToLeftTest, RichTextsHaveRightToLeftParagraphs) {
+  MakeWindow();
+  for (int id : {IDC_TAGLINE, IDC_TERMS_SENTENCE}) {
+    EXPECT_TRUE(ParagraphOf(Main(id)).wEffects & PFE_RTLPARA) << id;
+    EXPECT_EQ(PFA_CENTER, ParagraphOf(Main(id)).wAlignment) << id;
+    EXPECT_FALSE(Mirrored(Main(id))) << id;
+  }
+  // "VELTO." keeps its full stop on its right, and ends the sentence at
+  // the left.
+  std::wstring name = GetLocalizedString(strings::kProductNameCapitals);
+  std::wstring tagline = Text(Main(IDC_TAGLINE));
+  size_t at = tagline.find(L"\u200e" + name + L"\u200e");
+  ASSERT_NE(std::wstring::npos, at);
+  POINTL start = {}, product = {}, stop = {};
+  SendMessageW(Main(IDC_TAGLINE), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&start), 0);
+  SendMessageW(Main(IDC_TAGLINE), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&product), at + 1);
+  SendMessageW(Main(IDC_TAGLINE), EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&stop),
+               at + name.size());
+  EXPECT_LT(product.x, start.x);
+  EXPECT_GT(stop.x, product.x);
+  // Set again for an upgrade, the terms sentence stays centred.
+  settings_.details.traces = true;
+  window_->UpdateControls(false);
+  EXPECT_EQ(PFA_CENTER, ParagraphOf(Main(IDC_TERMS_SENTENCE)).wAlignment);
+}
+
+TEST_P(InstallerWindowRightToLeftTest, LanguagesAreNamedInTheirOwnDirection) {
+  MakeWindow();
+  HWND combo = Options(IDC_LANGUAGE_COMBO);
+  std::vector<std::wstring> languages = GetAvailableLanguages();
+  int checked = 0;
+  for (int i = 0; i < static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); ++i) {
+    const std::wstring& code = languages[SendMessageW(combo, CB_GETITEMDATA, i, 0)];
+    std::wstring name = GetLocalizedStringForLanguage(code, 37051);
+    if (code == L"en") {
+      EXPECT_EQ(L"\u202a" + name, ComboEntry(combo, i));
+      ++checked;
+    } else if (code == L"ar") {
+      EXPECT_EQ(Embedded(name), ComboEntry(combo, i));
+      ++checked;
+    }
+  }
+  EXPECT_EQ(2, checked);
 }
 
 }  // namespace

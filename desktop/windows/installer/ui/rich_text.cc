@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/logging.h"
+#include "desktop/windows/installer/ui/bidi_text.h"
 
 namespace installer {
 
@@ -153,6 +154,28 @@ void SetLinksAsFormattedText(HWND control, std::wstring_view markup, COLORREF li
     FormatRange(control, start, end, format);
 }
 
+// The right-to-left paragraph |control| shows: aligned as its style asks,
+// left and right exchanged as a mirrored window would show them.
+PARAFORMAT2 RightToLeftParagraph(HWND control) {
+  LONG style = GetWindowLongW(control, GWL_STYLE);
+  PARAFORMAT2 format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = PFM_RTLPARA | PFM_ALIGNMENT;
+  format.wEffects = PFE_RTLPARA;
+  format.wAlignment = (style & ES_CENTER) ? PFA_CENTER : (style & ES_RIGHT) ? PFA_LEFT : PFA_RIGHT;
+  return format;
+}
+
+bool HasRightToLeftParagraphs(HWND control) {
+  CHARRANGE all = {0, -1};
+  SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+  PARAFORMAT2 format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = PFM_RTLPARA;
+  SendMessageW(control, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+  return (format.dwMask & PFM_RTLPARA) && (format.wEffects & PFE_RTLPARA);
+}
+
 }  // namespace
 
 void InitRichEdit() {
@@ -242,9 +265,13 @@ std::string ReplaceLinkPlaceholders(std::string_view rtf, bool line_before) {
 }
 
 void SetRichTextWithLinks(HWND control, std::wstring_view markup, COLORREF link_colour) {
+  const bool right_to_left = HasRightToLeftParagraphs(control);
   std::vector<RichTextLink> links;
   std::wstring converted = ConvertLinkMarkup(markup, &links);
   SetWindowTextW(control, converted.c_str());
+  // New text may take the default paragraph format.
+  if (right_to_left)
+    SetRichTextRightToLeft(control);
 
   size_t first_start = converted.find(kLinkStart);
   size_t first_end = converted.find(kLinkEnd);
@@ -268,6 +295,10 @@ void SetRichTextWithLinks(HWND control, std::wstring_view markup, COLORREF link_
     VLOG(1) << "Rich edit without hyperlink fields: links shown as formatted text";
     SetLinksAsFormattedText(control, markup, link_colour);
   }
+  // The RTF read back keeps the paragraphs' direction but not their
+  // alignment.
+  if (right_to_left)
+    SetRichTextRightToLeft(control);
   CHARRANGE none = {0, 0};
   SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
 }
@@ -284,6 +315,16 @@ std::wstring LinkTargetForClick(std::wstring_view markup, std::wstring_view clic
       return link.href;
   }
   return std::wstring();
+}
+
+void SetRichTextRightToLeft(HWND control) {
+  KeepUnmirrored(control);
+  CHARRANGE all = {0, -1};
+  SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+  PARAFORMAT2 format = RightToLeftParagraph(control);
+  SendMessageW(control, EM_SETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+  CHARRANGE none = {0, 0};
+  SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&none));
 }
 
 std::wstring GetLinkRangeText(HWND control, const ENLINK& link) {

@@ -36,7 +36,7 @@ std::wstring ConvertLinkMarkup(std::wstring_view markup, std::vector<RichTextLin
 std::string ReplaceLinkPlaceholders(std::string_view rtf, bool line_before);
 
 // Sets |markup| into |control| with every link coloured |link_colour| and
-// reporting clicks. A rich edit that drops hyperlink fields gets the links as
+// reporting clicks; right-to-left paragraphs stay so. A rich edit that drops hyperlink fields gets the links as
 // text with the link character format instead.
 void SetRichTextWithLinks(HWND control, std::wstring_view markup, COLORREF link_colour);
 
@@ -45,6 +45,13 @@ void SetRichTextWithLinks(HWND control, std::wstring_view markup, COLORREF link_
 // hyperlink field and the link text for the fallback. Empty when no link of
 // the markup matches.
 std::wstring LinkTargetForClick(std::wstring_view markup, std::wstring_view clicked);
+
+// Makes every paragraph of |control| read right to left, aligned as the
+// control's style asks with left and right exchanged (as a mirrored window
+// would show it), and shows the control unmirrored: a mirrored rich edit does
+// not order its text by itself. Call it before the text is set: text already
+// in the control keeps the order it was laid out in.
+void SetRichTextRightToLeft(HWND control);
 
 // The text of the range an EN_LINK notification reports.
 std::wstring GetLinkRangeText(HWND control, const ENLINK& link);

@@ -98,6 +98,49 @@ TEST_F(RichTextControlTest, LinkShowsItsTextInTheLinkColourAndFormat) {
   EXPECT_FALSE(before.dwEffects & CFE_LINK);
 }
 
+PARAFORMAT2 ParagraphOf(HWND control) {
+  CHARRANGE all = {0, -1};
+  SendMessageW(control, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all));
+  PARAFORMAT2 format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = PFM_RTLPARA | PFM_ALIGNMENT;
+  SendMessageW(control, EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+  return format;
+}
+
+TEST_F(RichTextControlTest, RightToLeftParagraphsExchangeLeftAndRight) {
+  SetWindowLongW(control_, GWL_EXSTYLE, GetWindowLongW(control_, GWL_EXSTYLE) | WS_EX_LAYOUTRTL);
+  const std::wstring kArabic = L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629";
+  ASSERT_EQ(PFA_LEFT, ParagraphOf(control_).wAlignment);
+  SetRichTextRightToLeft(control_);
+  SetRichTextWithLinks(control_, kArabic + L" <a href=\"x\">www.velto.example</a> Velto.",
+                       0x686868);
+  EXPECT_TRUE(ParagraphOf(control_).wEffects & PFE_RTLPARA);
+  EXPECT_EQ(PFA_RIGHT, ParagraphOf(control_).wAlignment);
+  EXPECT_FALSE(GetWindowLongW(control_, GWL_EXSTYLE) & WS_EX_LAYOUTRTL);
+  // Text and link survive.
+  EXPECT_EQ(0u, Text().find(kArabic + L" "));
+  size_t at = Text().find(L"www.velto.example");
+  ASSERT_NE(std::wstring::npos, at);
+  EXPECT_TRUE(FormatAt(static_cast<LONG>(at) + 1, static_cast<LONG>(at) + 3).dwEffects & CFE_LINK);
+  EXPECT_EQ(0x686868u, FormatAt(static_cast<LONG>(at) + 1, static_cast<LONG>(at) + 3).crTextColor);
+  // Text set again, and again made right to left: still right aligned.
+  SetRichTextWithLinks(control_, kArabic, 0x686868);
+  SetRichTextRightToLeft(control_);
+  SetRichTextWithLinks(control_, kArabic, 0x686868);
+  EXPECT_TRUE(ParagraphOf(control_).wEffects & PFE_RTLPARA);
+  EXPECT_EQ(PFA_RIGHT, ParagraphOf(control_).wAlignment);
+  EXPECT_EQ(kArabic, Text());
+}
+
+TEST_F(RichTextControlTest, CentredRightToLeftTextStaysCentred) {
+  SetWindowLongW(control_, GWL_STYLE, GetWindowLongW(control_, GWL_STYLE) | ES_CENTER);
+  SetRichTextRightToLeft(control_);
+  SetRichTextWithLinks(control_, L"\u0627\u0644\u0639\u0631\u0628\u064a\u0629 Velto", 0x686868);
+  EXPECT_EQ(PFA_CENTER, ParagraphOf(control_).wAlignment);
+  EXPECT_TRUE(ParagraphOf(control_).wEffects & PFE_RTLPARA);
+}
+
 TEST_F(RichTextControlTest, TextWithoutLinksIsSetPlainly) {
   SetRichTextWithLinks(control_, L"Nothing to click", 0x686868);
   EXPECT_EQ(L"Nothing to click", Text());
