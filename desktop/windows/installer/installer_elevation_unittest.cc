@@ -258,8 +258,11 @@ TEST_F(FolderPermissionTest, GrantIsAskedForTheUserAndTakenBackWhenTheRunEnds) {
   std::wstring finished_name = L"Local\\" + base::test::UniqueName(L"helper-finished");
   base::win::ScopedHandle finished(::CreateEventW(nullptr, TRUE, FALSE, finished_name.c_str()));
   ASSERT_TRUE(finished.IsValid());
-  Script(elevated_, "record-command-line\nset-event " +
-                        EventName(kernel_objects::kGiveInstallPermissionEvent) +
+  // The run may end and close the undo event before the helper would open
+  // it, so the helper holds it from the start.
+  Script(elevated_, "record-command-line\nhold-event " +
+                        EventName(kernel_objects::kGiveInstallPermissionUndoEvent) +
+                        "\nset-event " + EventName(kernel_objects::kGiveInstallPermissionEvent) +
                         "\nwait-event " +
                         EventName(kernel_objects::kGiveInstallPermissionUndoEvent) +
                         "\nset-event " + base::WideToUTF8(finished_name) + "\nexit 0\n");
