@@ -43,6 +43,9 @@ constexpr uint32_t kPhaseWeights[] = {1, 1000, 200, 1, 1, 100};
 constexpr int kPhaseCount = 6;
 constexpr int kPackageReadyPhase = 4;
 constexpr int kInstallingPhase = 5;
+// How long a back end that ended with exit code 0 is given for its success
+// report to arrive before the run counts as failed.
+constexpr base::TimeDelta kSuccessReportDelay = base::TimeDelta::FromSeconds(1);
 
 // Installer messages.
 constexpr int kFullInstallerButton = 37049;
@@ -555,6 +558,23 @@ void InstallerUIController::OnInstallerTerminated(bool success) {
   if (ui_terminated_) {
     VLOG(2) << "UI already terminated";
     return;
+  }
+  // A zero exit code alone is no success: a back end that was killed may end
+  // with one (Wine gives 0 to a process that died of a signal). Only a back
+  // end that also reported success succeeded; its report may still be on its
+  // way through the mailslot, so it gets a moment to arrive.
+  if (success && !success_) {
+    if (!awaiting_success_report_) {
+      awaiting_success_report_ = true;
+      base::MessageLoop::current()->task_runner()->PostDelayedTask(
+          FROM_HERE,
+          base::BindOnce(&InstallerUIController::OnInstallerTerminated,
+                         weak_factory_.GetWeakPtr(), true),
+          kSuccessReportDelay);
+      return;
+    }
+    VLOG(1) << "Installer ended without reporting success";
+    success = false;
   }
   success_ = success;
   if (success) {

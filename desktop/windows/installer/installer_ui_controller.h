@@ -238,6 +238,8 @@ class InstallerUIController : public SettingsObserver,
   bool initial_stats_written_ = false;
   bool observing_settings_ = false;
   bool success_ = false;
+  // A back end ended with exit code 0 before its success report arrived.
+  bool awaiting_success_report_ = false;
   bool ui_terminated_ = false;
   InstallerUILock ui_lock_;
   StatsSender stats_;

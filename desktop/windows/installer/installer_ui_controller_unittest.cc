@@ -470,6 +470,38 @@ TEST_F(InstallerUIControllerTest, UnreportedBackEndFailureStillShowsAnError) {
   EXPECT_EQ("Unreported uninstaller error.", *Stats().FindString("failure_reason"));
 }
 
+TEST_F(InstallerUIControllerTest, ZeroExitCodeWithoutSuccessReportIsAFailure) {
+  // A killed back end may end with 0; without its success report the run
+  // failed, and the user sees it.
+  StartRun(true);
+  controller_.OnAccept();
+  controller_.NotifyStatusChanged(STATUS_PACKAGE_READY);
+  controller_.OnInstallerTerminated(true);
+  EXPECT_FALSE(controller_.success());
+  WaitForErrorPage();
+  EXPECT_FALSE(controller_.success());
+  EXPECT_EQ("Unreported installer error.", window_log_.errors[0].reason);
+}
+
+TEST_F(InstallerUIControllerTest, SuccessReportArrivingAfterTheExitStillCounts) {
+  StartRun(true);
+  controller_.OnAccept();
+  controller_.NotifyStatusChanged(STATUS_PACKAGE_READY);
+  controller_.OnInstallerTerminated(true);
+  controller_.OnSuccess();
+  // The delayed check finishes the run: the UI is torn down.
+  for (int i = 0; i < 600 && !window_log_.destroyed; ++i) {
+    base::RunLoop run_loop;
+    base::MessageLoop::current()->task_runner()->PostDelayedTask(
+        FROM_HERE, run_loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
+    run_loop.Run();
+  }
+  EXPECT_TRUE(window_log_.destroyed);
+  EXPECT_TRUE(controller_.success());
+  EXPECT_TRUE(window_log_.errors.empty());
+  EXPECT_EQ(1, Stats().FindInt("installation_success"));
+}
+
 TEST_F(InstallerUIControllerTest, FetcherRequestWaitsForAcceptAndIsCancelledAtTheEnd) {
   StartRun(true);
   std::vector<DWORD> replies;
