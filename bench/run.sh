@@ -49,7 +49,6 @@ bench_extraction() {
 }
 
 bench_download
-<<<<<<< HEAD
 
 # Install wall time of a browser-sized package folder (300 MB, 1,600+ files)
 # through installer.exe --silent (front end, back end, every step) against a
@@ -113,6 +112,4 @@ PY
 
 bench_install
 
-=======
 bench_extraction
->>>>>>> main
