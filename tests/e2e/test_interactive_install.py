@@ -11,6 +11,7 @@ import pytest
 import machine_state
 from conftest import BUILD
 from test_silent_failures import file_held_open
+from test_silent_install import status_of
 from gui import (ACCEPT_BUTTON, CURRENT_USER, IDYES, INSTALL_FOR_COMBO, INSTALL_PATH_COMBO,
                  INVALID_PATH_TEXT, OPTIONS_BUTTON, PROGRESS_BAR, STATUS_TEXT, GuiDriver,
                  InteractiveRun)
@@ -122,10 +123,6 @@ def cancel_confirmed(driver):
     question = driver.wait_window(IDYES)
     assert question == "Velto Installer"
     driver.click(IDYES)
-
-
-def status_of(install):
-    return json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
 
 
 def test_interactive_net_install_for_the_current_user(wine, log_dir, package_server, tmp_path,

@@ -116,11 +116,11 @@ def installer_copy(folder, exe):
     return folder
 
 
-def net_run(wine, log_dir, server, tmp_path, install):
+def net_run(wine, log_dir, server, tmp_path, install, *extra):
     """A silent run of the plain installer.exe, which fetches its package."""
     folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
     return silent_run(wine, log_dir, server, folder, install, "--internal-package-server="
-                      + server.url("/netinstaller/quenn/windows/x64/"))
+                      + server.url("/netinstaller/quenn/windows/x64/"), *extra)
 
 
 def check_installation(install):

@@ -5,8 +5,8 @@ runs (a successful one posts nothing)."""
 import json
 
 from conftest import stats_posts
-from test_silent_install import DELIVERY, package_copy, silent_run, status_of
-from test_silent_uninstall import net_run_with, protocol_config
+from test_silent_install import DELIVERY, net_run, package_copy, silent_run, status_of
+from test_silent_uninstall import protocol_config
 
 STATS_ON = ("--enable-installer-stats=1", "--local-stats-server")
 
@@ -21,7 +21,7 @@ def test_statistics_of_a_successful_net_install(wine, log_dir, package_server, s
                                                 tmp_path):
     package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
     install = tmp_path / "Velto"
-    result, logs = net_run_with(wine, log_dir, package_server, tmp_path, install, *STATS_ON)
+    result, logs = net_run(wine, log_dir, package_server, tmp_path, install, *STATS_ON)
     assert result.returncode == 0, "\n".join(logs)
     post = the_post(stats_server)
     assert post["installation_success"] == 1

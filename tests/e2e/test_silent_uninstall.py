@@ -7,7 +7,7 @@ import time
 
 import machine_state
 from conftest import BUILD, new_logs
-from test_silent_install import DELIVERY, check_installation, installer_copy, silent_run, status_of
+from test_silent_install import DELIVERY, check_installation, net_run, status_of
 
 
 def protocol_config(*args, **kwargs):
@@ -20,13 +20,6 @@ VERSION_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velto "
 REGISTRATION = "Software\\Clients\\StartMenuInternet\\Veltoquenn"
 PROTOCOL = "Software\\Classes\\Veltoquenn"
 HKCU = "reg:HKEY_CURRENT_USER\\"
-
-
-def net_run_with(wine, log_dir, server, tmp_path, install, *extra):
-    """net_run with more switches."""
-    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
-    return silent_run(wine, log_dir, server, folder, install, "--internal-package-server="
-                      + server.url("/netinstaller/quenn/windows/x64/"), *extra)
 
 
 def added(before, after):
@@ -82,7 +75,7 @@ def test_silent_net_install_then_silent_uninstall(wine, log_dir, package_server,
     install_win = wine.windows_path(install.parent) + "\\Velto"
     before = machine_state.snapshot(wine, {"install": install})
 
-    result, logs = net_run_with(wine, log_dir, package_server, tmp_path, install, "--allusers=0")
+    result, logs = net_run(wine, log_dir, package_server, tmp_path, install, "--allusers=0")
     everything = "\n".join(logs)
     assert result.returncode == 0, everything
     for phase in ("Running silent controller", "Initializing controller with fetcher.",
