@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -177,6 +178,51 @@ TEST_P(MessageLoopTest, PostingToADestroyedLoopFailsAndDropsTheTask) {
   EXPECT_FALSE(SingleThreadTaskRunner::HasCurrentDefault());
   EXPECT_FALSE(runner->PostTask(FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &ran)));
   EXPECT_FALSE(ran);
+}
+
+// Many threads posting at once, while the loop works and while it sleeps:
+// one wake-up stands for all the tasks posted before the loop looks again, so
+// a lost wake-up would leave tasks queued and the loop asleep for ever.
+TEST_P(MessageLoopTest, TasksPostedFromOtherThreadsAllRunAndWakeASleepingLoop) {
+  MessageLoop loop(GetParam());
+  constexpr int kPosters = 4;
+  constexpr int kTasksEach = 500;
+  int ran = 0;
+  RunLoop run_loop;
+  auto count = [](int* ran, RunLoop* run_loop) {
+    if (++*ran == kPosters * kTasksEach)
+      run_loop->Quit();
+  };
+  std::vector<std::unique_ptr<Thread>> posters;
+  for (int i = 0; i < kPosters; ++i) {
+    posters.push_back(std::make_unique<Thread>("Poster"));
+    ASSERT_TRUE(posters.back()->Start());
+  }
+  scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
+  for (auto& poster : posters) {
+    poster->task_runner()->PostTask(FROM_HERE, BindOnce(
+        [](scoped_refptr<SingleThreadTaskRunner> runner, int* ran, RunLoop* run_loop,
+           void (*count)(int*, RunLoop*)) {
+          for (int task = 0; task < kTasksEach; ++task)
+            runner->PostTask(FROM_HERE, BindOnce(count, ran, run_loop));
+        },
+        runner, &ran, &run_loop, +count));
+  }
+  run_loop.Run();
+  EXPECT_EQ(kPosters * kTasksEach, ran);
+
+  // One task at a time from another thread: some come while the loop still
+  // works, some while it sleeps.
+  for (int round = 0; round < 200; ++round) {
+    RunLoop single;
+    posters[round % kPosters]->task_runner()->PostTask(
+        FROM_HERE, BindOnce([](scoped_refptr<SingleThreadTaskRunner> runner,
+                               RepeatingClosure quit) { runner->PostTask(FROM_HERE, quit); },
+                            runner, single.QuitClosure()));
+    single.Run();
+  }
+  for (auto& poster : posters)
+    poster->Stop();
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTypes, MessageLoopTest,

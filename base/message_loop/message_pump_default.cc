@@ -11,10 +11,13 @@ void MessagePumpDefault::WaitForWork() {
   // The event is auto-reset, so a ScheduleWork that came while we worked is
   // still pending here and the wait returns at once.
   unsigned long delay = GetCurrentDelay();
-  event_.TimedWait(delay == INFINITE ? TimeDelta::Max() : TimeDelta::FromMilliseconds(delay));
+  if (event_.TimedWait(delay == INFINITE ? TimeDelta::Max() : TimeDelta::FromMilliseconds(delay)))
+    work_scheduled_ = false;
 }
 
 void MessagePumpDefault::ScheduleWork() {
+  if (work_scheduled_.exchange(true))
+    return;
   event_.Signal();
 }
 
