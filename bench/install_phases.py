@@ -6,13 +6,13 @@ usage: install_phases.py <log folder> <crash reporter log> <start> <end>
 <start> and <end> are the wall-clock times (seconds since the epoch) just
 before `wine installer.exe` was started and just after it ended. The log
 folder holds one log per installer process, named after its start; the logs
-of this run are the ones started after <start>. Each process is told apart by
-its command line and start: the front end, the back end it starts (the first
---backend log) and the installer from the package that back end runs (the
-second). The crash reporter writes into its own log.
+of this run are the ones started between <start> and <end>. Each process is
+told apart by its command line and start: the front end, the back end it
+starts (the first --backend log) and the installer from the package that back
+end runs (the second). The crash reporter writes into its own log.
 
-Prints one line of phases, each as "name seconds"; a phase whose marks are
-missing from the logs is left out."""
+Prints the phases, each as "name seconds" (a phase whose marks are missing
+from the logs is left out), and the time per copied file."""
 
 import datetime
 import os
@@ -58,7 +58,7 @@ def main(folder, reporter_log, start, end):
         if os.path.getmtime(path) < start:
             continue
         lines = read_log(path, day)
-        if not lines or lines[0][0] < start - 1:
+        if not lines or not start - 1 <= lines[0][0] <= end:
             continue
         command = next((line for _, line in lines if line.startswith("Command line:")), "")
         if "--backend" not in command:

@@ -103,6 +103,11 @@ bench_install() {
         "--installfolder=$(winepath -w "$scratch/installed")" </dev/null || rc=$?
     t3=$(date +%s.%N)
     installs+=("$(echo "$t3 - $t2" | bc)")
+    # Uninstalled again, untimed, so that the prefix keeps no installation.
+    for uninstaller in "$scratch/installed"/*/installer.exe; do
+      wine "$uninstaller" --uninstall --silent --enable-installer-stats=0 </dev/null \
+          >/dev/null 2>&1 || true
+    done
   done
   kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
   local best_copy best_install median_copy median_install
