@@ -11,7 +11,9 @@ source "$top/scripts/wine-env.sh"
 bin=$BUILD_DIR/bin
 
 work=$(mktemp -d)
-wineserver -p 900
+# Keeps one server for the whole run; one already running for the prefix
+# serves as well.
+wineserver -p 900 2>/dev/null || true
 # The install benchmark's folder in memory, when it has one.
 install_scratch=
 cleanup() {
@@ -62,6 +64,13 @@ bench_download
 # The package and both copies are kept in memory (/dev/shm, or
 # BENCH_INSTALL_DIR): on a shared virtual disk the same 300 MB copy took
 # anywhere from 2.2 to 4.3 s, which hid the installer's own cost.
+# The k-th smallest of the numbers after k.
+nth_smallest() {
+  local k=$1
+  shift
+  printf '%s\n' "$@" | sort -n | sed -n "${k}p"
+}
+
 bench_install() {
   local scratch=${BENCH_INSTALL_DIR:-/dev/shm}
   [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=$work
@@ -86,7 +95,7 @@ bench_install() {
   # first connection starts it, which takes about a second that would be
   # counted against the installer's scheduled-task step.
   wine net start schedule >/dev/null 2>&1 || true
-  local copies=() installs=() rc=0 t0 t1 t2 t3
+  local copies=() installs=() rc=0 t0 t1 t2 t3 uninstaller
   for _ in $(seq "$rounds"); do
     rm -rf "$scratch/copy"
     sync
@@ -110,11 +119,11 @@ bench_install() {
     done
   done
   kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
-  local best_copy best_install median_copy median_install
-  best_copy=$(printf '%s\n' "${copies[@]}" | sort -n | head -n 1)
-  best_install=$(printf '%s\n' "${installs[@]}" | sort -n | head -n 1)
-  median_copy=$(printf '%s\n' "${copies[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p")
-  median_install=$(printf '%s\n' "${installs[@]}" | sort -n | sed -n "$(( (rounds + 1) / 2 ))p")
+  local best_copy best_install median_copy median_install middle=$(( (rounds + 1) / 2 ))
+  best_copy=$(nth_smallest 1 "${copies[@]}")
+  best_install=$(nth_smallest 1 "${installs[@]}")
+  median_copy=$(nth_smallest "$middle" "${copies[@]}")
+  median_install=$(nth_smallest "$middle" "${installs[@]}")
   echo "install through the back end vs plain recursive copy ($files files, $(du -sm "$package" | cut -f1) MB, best of $rounds): $(echo "scale=2; $best_install / $best_copy" | bc)x the time ($(printf %.2f "$best_install") s vs $(printf %.2f "$best_copy") s; medians $(printf %.2f "$median_install") s vs $(printf %.2f "$median_copy") s: $(echo "scale=2; $median_install / $median_copy" | bc)x; exit code $rc)"
   /usr/bin/python3 "$top/bench/install_phases.py" "$temp/Velto Installer" \
       "$temp/velto_crashreporter.log" "$t2" "$t3"
