@@ -11,15 +11,15 @@ told apart by its command line and start: the front end, the back end it
 starts (the first --backend log) and the installer from the package that back
 end runs (the second). The crash reporter writes into its own log.
 
-Prints the phases, each as "name seconds" (a phase whose marks are missing
-from the logs is left out), and the time per copied file."""
+Prints the phases, each as "name seconds" (a phase whose end is missing from
+the logs is counted in the next one), and the time per copied file."""
 
 import datetime
 import os
 import re
 import sys
 
-LINE = re.compile(r"\[(\d+):\d+:(\d{4})/(\d{6})\.(\d{3}):[^\]]*\] ?(.*)")
+LINE = re.compile(r"\[\d+:\d+:(\d{4})/(\d{6})\.(\d{3}):[^\]]*\] ?(.*)")
 
 
 def read_log(path, day):
@@ -30,17 +30,17 @@ def read_log(path, day):
             match = LINE.match(raw)
             if not match:
                 continue
-            month_day, clock, millis = match.group(2), match.group(3), match.group(4)
+            month_day, clock, millis, text = match.groups()
             stamp = datetime.datetime.strptime(
                 "%d%s%s" % (day.year, month_day, clock), "%Y%m%d%H%M%S").replace(
                     tzinfo=day.tzinfo)
-            lines.append((stamp.timestamp() + int(millis) / 1000, match.group(5)))
+            lines.append((stamp.timestamp() + int(millis) / 1000, text))
     return lines
 
 
-def first(lines, text, after=0.0):
+def first(lines, text):
     for when, line in lines:
-        if when >= after and text in line:
+        if text in line:
             return when
     return None
 
@@ -73,38 +73,29 @@ def main(folder, reporter_log, start, end):
     front = roles.get("front end", [])
     back = roles.get("back end", [])
     package = roles.get("package back end", [])
+    # Each phase ends at its mark; a phase whose mark is missing from the logs
+    # is merged into the next one.
     marks = [
-        ("start", start),
-        ("crash reporter ready", first(reporter, "Crash reporter for process")),
-        ("front end logging", front[0][0] if front else None),
-        ("back end launched", first(front, "launching installer backend")),
-        ("back end logging", back[0][0] if back else None),
-        ("package's installer launched", first(back, "Running installer from the package")),
-        ("package's installer logging", package[0][0] if package else None),
-        ("first copy", first(package, "Copying file")),
-        ("registry", first(package, "Setting up the registry")),
-        ("scheduled task", first(package, "Creating scheduled task")),
-        ("succeeded", first(package, "Installation succeeded")),
-        ("end", end),
-    ]
-    names = {
-        "crash reporter ready": "front end and crash reporter started",
-        "front end logging": "front end set-up",
-        "back end launched": "settings and fetch of the preference overrides",
-        "back end logging": "back end started",
-        "package's installer launched": "back end waited for the package",
-        "package's installer logging": "package's installer started",
-        "first copy": "steps built",
+        ("front end and crash reporter started", first(reporter, "Crash reporter for process")),
+        ("front end set-up", front[0][0] if front else None),
+        ("settings and fetch of the preference overrides",
+         first(front, "launching installer backend")),
+        ("back end started", back[0][0] if back else None),
+        ("back end waited for the package", first(back, "Running installer from the package")),
+        ("package's installer started", package[0][0] if package else None),
+        ("steps built", first(package, "Copying file")),
         # The copies end where the registry step begins.
-        "registry": "file copies",
-        "scheduled task": "registry, shortcuts, prefs, status",
-        "succeeded": "scheduled task",
-        "end": "processes ended",
-    }
-    present = [(name, when) for name, when in marks if when is not None]
+        ("file copies", first(package, "Setting up the registry")),
+        ("registry, shortcuts, prefs, status", first(package, "Creating scheduled task")),
+        ("scheduled task", first(package, "Installation succeeded")),
+        ("processes ended", end),
+    ]
     phases = []
-    for (_, begin), (name, finish) in zip(present, present[1:]):
-        phases.append("%s %.2f s" % (names[name], finish - begin))
+    begin = start
+    for name, finish in marks:
+        if finish is not None:
+            phases.append("%s %.2f s" % (name, finish - begin))
+            begin = finish
     print("  where the time went: " + ", ".join(phases))
     copy_start = first(package, "Copying file")
     copy_end = first(package, "Setting up the registry")

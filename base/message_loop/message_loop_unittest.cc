@@ -189,10 +189,12 @@ TEST_P(MessageLoopTest, TasksPostedFromOtherThreadsAllRunAndWakeASleepingLoop) {
   constexpr int kTasksEach = 500;
   int ran = 0;
   RunLoop run_loop;
-  auto count = [](int* ran, RunLoop* run_loop) {
-    if (++*ran == kPosters * kTasksEach)
-      run_loop->Quit();
-  };
+  RepeatingClosure count = BindRepeating(
+      [](int* ran, RunLoop* run_loop) {
+        if (++*ran == kPosters * kTasksEach)
+          run_loop->Quit();
+      },
+      &ran, &run_loop);
   std::vector<std::unique_ptr<Thread>> posters;
   for (int i = 0; i < kPosters; ++i) {
     posters.push_back(std::make_unique<Thread>("Poster"));
@@ -200,13 +202,13 @@ TEST_P(MessageLoopTest, TasksPostedFromOtherThreadsAllRunAndWakeASleepingLoop) {
   }
   scoped_refptr<SingleThreadTaskRunner> runner = loop.task_runner();
   for (auto& poster : posters) {
-    poster->task_runner()->PostTask(FROM_HERE, BindOnce(
-        [](scoped_refptr<SingleThreadTaskRunner> runner, int* ran, RunLoop* run_loop,
-           void (*count)(int*, RunLoop*)) {
-          for (int task = 0; task < kTasksEach; ++task)
-            runner->PostTask(FROM_HERE, BindOnce(count, ran, run_loop));
-        },
-        runner, &ran, &run_loop, +count));
+    poster->task_runner()->PostTask(
+        FROM_HERE, BindOnce(
+                       [](scoped_refptr<SingleThreadTaskRunner> runner, RepeatingClosure count) {
+                         for (int task = 0; task < kTasksEach; ++task)
+                           runner->PostTask(FROM_HERE, count);
+                       },
+                       runner, count));
   }
   run_loop.Run();
   EXPECT_EQ(kPosters * kTasksEach, ran);
