@@ -146,6 +146,32 @@ def test_silent_net_install_from_the_package_server(wine, log_dir, package_serve
     check_installation(install)
 
 
+def test_silent_net_install_follows_a_long_package_redirect_to_any_host(wine, log_dir,
+                                                                       package_server, tmp_path):
+    """The package address answers with a redirect of 1,500 characters (a signed
+    mirror address) to a host outside the download-address request's
+    allow-list (127.1, the loopback address written short): the package comes
+    from there and installs."""
+    import hashlib
+    from package_server import protocol_config
+    package = DELIVERY / "velto_package.exe"
+    mirror_host = "127.1:%d" % package_server.port
+    mirror = "http://%s/mirror/velto_package.exe?sig=" % mirror_host
+    location = mirror + "s" * (1500 - len(mirror))
+    config = protocol_config(str(package), checksum=hashlib.sha256(package.read_bytes()).hexdigest(),
+                             package_responses={"redirect": location})
+    config["routes"]["/mirror/velto_package.exe"] = {"file": str(package)}
+    package_server.set_config(config)
+    install = tmp_path / "Velto"
+    result, logs = net_run(wine, log_dir, package_server, tmp_path, install)
+    assert result.returncode == 0, "\n".join(logs)
+    check_installation(install)
+    mirrored = [r for r in package_server.requests() if r["path"] == "/mirror/velto_package.exe"]
+    assert len(mirrored) == 1, package_server.requests()
+    assert "http://" + mirror_host + mirrored[0]["target"] == location
+    assert dict(mirrored[0]["headers"])["Host"] == mirror_host
+
+
 def test_silent_offline_install_from_the_full_package_payload(wine, log_dir, package_server,
                                                               tmp_path):
     package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})

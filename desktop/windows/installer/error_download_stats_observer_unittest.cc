@@ -35,16 +35,5 @@ TEST(ErrorDownloadStatsObserverTest, RecordsOnlyTheOutcomeUnderItsPrefix) {
   EXPECT_EQ(expected, stats);
 }
 
-TEST(ErrorDownloadStatsObserverTest, EmptyPrefixUsesThePlainNames) {
-  base::Value::Dict stats;
-  base::Lock lock;
-  ErrorDownloadStatsObserver observer(
-      std::make_unique<StatsScope>(&stats, &lock, base::TimeTicks::Now(),
-                                   std::vector<StatsScope::PathElement>()),
-      "");
-  observer.OnHttpStatus(404);
-  EXPECT_EQ(404, *stats.FindInt("http_status"));
-}
-
 }  // namespace
 }  // namespace installer

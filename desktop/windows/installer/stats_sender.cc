@@ -53,26 +53,6 @@ base::FilePath ProcessImagePath(base::ProcessId process_id) {
   return base::FilePath(std::wstring(path, size));
 }
 
-// The user and computer name, hashed: tells runs on one machine apart without
-// sending who or where.
-std::string EndpointNameHash() {
-  wchar_t user[kMaxUserNameLength + 1] = {};
-  DWORD user_size = kMaxUserNameLength + 1;
-  std::wstring endpoint;
-  if (GetUserNameW(user, &user_size))
-    endpoint = user;
-  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD computer_size = MAX_COMPUTERNAME_LENGTH + 1;
-  if (GetComputerNameW(computer, &computer_size))
-    endpoint += std::wstring(computer, std::min(computer_size, kMaxComputerNameLength));
-  if (endpoint.empty())
-    return std::string();
-  std::string bytes(reinterpret_cast<const char*>(endpoint.data()),
-                    endpoint.size() * sizeof(wchar_t));
-  std::string digest = crypto::SHA256HashString(bytes);
-  return base::ToLowerASCII(base::HexEncode(digest));
-}
-
 }  // namespace
 
 StatsSender::StatsSender(PackageFetcherUIDelegate* ui_delegate)
@@ -105,7 +85,30 @@ void StatsSender::RecordBasicStats() {
                         base::WideToASCII(ProcessImagePath(parent).BaseName().value()));
   root_scope_.SetInteger("parent_process_id", static_cast<int>(parent));
 
-  root_scope_.SetString("endpoint_name_hash", EndpointNameHash());
+  wchar_t user[kMaxUserNameLength + 1] = {};
+  DWORD user_size = kMaxUserNameLength + 1;
+  if (!GetUserNameW(user, &user_size))
+    user[0] = L'\0';
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD computer_size = MAX_COMPUTERNAME_LENGTH + 1;
+  if (!GetComputerNameW(computer, &computer_size))
+    computer_size = 0;
+  root_scope_.SetString("endpoint_name_hash",
+                        EndpointNameHash(user, std::wstring_view(computer, computer_size)));
+}
+
+// static
+std::string StatsSender::EndpointNameHash(std::wstring_view user, std::wstring_view computer) {
+  std::wstring endpoint(user);
+  endpoint += computer.substr(0, kMaxComputerNameLength);
+  if (endpoint.empty())
+    return std::string();
+  std::string bytes;
+  for (wchar_t c : endpoint) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return base::ToLowerASCII(base::HexEncode(crypto::SHA256HashString(bytes)));
 }
 
 void StatsSender::AddDownloadSummary() {

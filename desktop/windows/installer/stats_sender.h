@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/command_line.h"
@@ -57,6 +58,12 @@ class StatsSender {
   // The maker's endpoint, or with the switch "local-stats-server" the local
   // test server on this machine's port 3000.
   static Endpoint GetEndpoint(const base::CommandLine& command_line);
+
+  // "endpoint_name_hash": the SHA-256 of |user| followed by at most 15
+  // characters of |computer|, as UTF-16 (little-endian, no terminator), in
+  // lower-case hex; empty when both are empty. Tells runs on one machine apart
+  // without sending who or where.
+  static std::string EndpointNameHash(std::wstring_view user, std::wstring_view computer);
 
   // The whole object as the post sends it; false when it cannot be written.
   bool GetJson(std::string* json);

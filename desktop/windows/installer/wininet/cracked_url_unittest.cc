@@ -37,5 +37,19 @@ TEST(CrackedUrlTest, RefusesWhatIsNoUrl) {
   EXPECT_FALSE(CrackUrl(L"http://" + std::wstring(300, L'a') + L".example/", &url));
 }
 
+TEST(CrackedUrlTest, ResolvesLocationsAgainstTheAddressThatAnswered) {
+  const std::wstring base = L"http://h.example:8080/dir/page?q=1";
+  EXPECT_EQ(L"https://other.example/x", ResolveUrl(base, L"https://other.example/x"));
+  EXPECT_EQ(L"http://h.example:8080/dl?from=https://x", ResolveUrl(base, L"/dl?from=https://x"));
+  EXPECT_EQ(L"http://cdn.example/p", ResolveUrl(base, L"//cdn.example/p"));
+  EXPECT_EQ(L"http://h.example:8080/dir/next?q=2", ResolveUrl(base, L"next?q=2"));
+  EXPECT_EQ(L"http://h.example:8080/p", ResolveUrl(L"http://h.example:8080", L"/p"));
+  // Longer than WinINet's combining handles.
+  const std::wstring signed_path = L"/p?sig=" + std::wstring(4000, L'a');
+  EXPECT_EQ(L"http://h.example:8080" + signed_path, ResolveUrl(base, signed_path));
+  EXPECT_EQ(L"", ResolveUrl(base, L""));
+  EXPECT_EQ(L"", ResolveUrl(L"no base", L"/p"));
+}
+
 }  // namespace
 }  // namespace installer

@@ -42,6 +42,8 @@ bool IsConnectivityError(DWORD error) {
     case ERROR_INTERNET_CONNECTION_ABORTED:      // 12030
     case ERROR_INTERNET_CONNECTION_RESET:        // 12031
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:     // 12152
+    // A read that timed out, as Wine's WinINet reports it.
+    case WSAETIMEDOUT:                           // 10060
       return true;
     default:
       return false;
@@ -49,8 +51,25 @@ bool IsConnectivityError(DWORD error) {
 }
 
 bool IsReadInterruption(DWORD error) {
-  return error == ERROR_INTERNET_NAME_NOT_RESOLVED || error == ERROR_INTERNET_CONNECTION_ABORTED ||
+  return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT ||
+         error == ERROR_INTERNET_NAME_NOT_RESOLVED || error == ERROR_INTERNET_CONNECTION_ABORTED ||
          error == ERROR_INTERNET_CONNECTION_RESET;
+}
+
+// Headers longer than this are taken as absent: no sound reply has them, and
+// the reading must not grow without bound.
+constexpr DWORD kMaxHeaderLength = 64 * 1024;
+
+// Sets how long WinINet waits for a connection and for the next bytes of a
+// reply (a stalled server otherwise holds a request for ever) on |handle|
+// and the handles made from it.
+void SetTimeouts(HINTERNET handle, base::TimeDelta timeout) {
+  DWORD milliseconds = static_cast<DWORD>(timeout.InMilliseconds());
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                       INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    if (!InternetSetOptionW(handle, option, &milliseconds, sizeof(milliseconds)))
+      PLOG(WARNING) << "Could not set the time-out option " << option;
+  }
 }
 
 // The first byte of a "bytes first-last/total" Content-Range, and the total
@@ -109,15 +128,16 @@ bool Downloader::StartDownload(const std::wstring& url,
                                std::unique_ptr<DownloadStatsObserver> stats_observer) {
   CHECK(writer && stats_observer);
   LOG(INFO) << "Starting download from " << url;
-  {
-    base::AutoLock hold(state_text_lock_);
-    state_text_.clear();
-  }
   if (state() == STATE_REQUEST_SENT || state() == STATE_RECEIVING_DATA)
     Stop();
   // WinINet may still call back for the previous download; its writer and
   // observer must live until it has let go.
   JoinTerminationThread();
+  // Only now: until WinINet let go, the previous download could add lines.
+  {
+    base::AutoLock hold(state_text_lock_);
+    state_text_.clear();
+  }
 
   writer_ = std::move(writer);
   stats_observer_ = std::move(stats_observer);
@@ -160,6 +180,7 @@ bool Downloader::StartDownload(const std::wstring& url,
     return FailStart();
   }
   InternetSetStatusCallbackW(session_, &Downloader::InternetStatusCallback);
+  SetTimeouts(session_, timeout_);
 
   post_body_ = std::move(post_body);
   send_body_ = true;
@@ -179,6 +200,11 @@ bool Downloader::StartDownload(const std::wstring& url,
 }
 
 bool Downloader::FailStart() {
+  // The download has ended here: its caller handles the failure, so nothing
+  // WinINet reports later may decide another outcome or run the completion.
+  ClaimOutcome();
+  completion_.Reset();
+  weak_factory_.InvalidateWeakPtrs();
   // The writer is the caller's no more: let go of its file at once.
   if (session_)
     CloseSession();
@@ -190,6 +216,8 @@ bool Downloader::FailStart() {
 
 void Downloader::Stop() {
   LOG(INFO) << "Stopping the download";
+  // What WinINet reports for the closed request is no outcome of anyone's.
+  ClaimOutcome();
   weak_factory_.InvalidateWeakPtrs();
   CloseSession();
   JoinTerminationThread();
@@ -296,6 +324,10 @@ bool Downloader::OpenRequest() {
     base::AutoLock hold(handles_lock_);
     request_ = request;
   }
+  // Also on the request: some WinINet versions read the time-outs of the
+  // request handle only.
+  if (request)
+    SetTimeouts(request, timeout_);
   const std::string request_text = base::StringPrintf(
       "%s:%d%s, scheme %d, payload empty %d", base::WideToUTF8(cracked_url_.host).c_str(),
       cracked_url_.port, base::WideToUTF8(cracked_url_.path).c_str(), cracked_url_.scheme,
@@ -400,19 +432,11 @@ void Downloader::RetryOrFail(DWORD error,
 void Downloader::HandleRedirect(int status) {
   VLOG(1) << "Redirect occured";
   std::wstring location = QueryHeader(L"Location");
-  std::wstring url = location;
-  if (location.find(L"://") == std::wstring::npos) {
-    // Relative to the address that answered.
-    wchar_t combined[INTERNET_MAX_URL_LENGTH + 1];
-    DWORD size = INTERNET_MAX_URL_LENGTH + 1;
-    url = InternetCombineUrlW(current_url_.c_str(), location.c_str(), combined, &size,
-                              ICU_NO_ENCODE)
-              ? std::wstring(combined, size)
-              : std::wstring();
-  }
+  // Relative to the address that answered.
+  std::wstring url = ResolveUrl(current_url_, location);
   stats_observer_->OnRedirect(url);
   CrackedUrl cracked;
-  const bool parsed = !location.empty() && CrackUrl(url, &cracked);
+  const bool parsed = CrackUrl(url, &cracked);
   if (!parsed || !IsHostAllowed(cracked.host, allowed_hosts_)) {
     Fail(base::StringPrintf(
         parsed ? "Redirect URL is disallowed %s" : "Redirect URL failed to parse %s",
@@ -552,13 +576,29 @@ std::wstring Downloader::QueryHeader(const wchar_t* name) {
     base::AutoLock hold(handles_lock_);
     request = request_;
   }
-  wchar_t buffer[1024];
-  wcsncpy(buffer, name, 1023);
-  buffer[1023] = L'\0';
-  DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  if (!request || !HttpQueryInfoW(request, HTTP_QUERY_CUSTOM, buffer, &size, nullptr))
+  if (!request)
     return std::wstring();
-  return std::wstring(buffer, size / sizeof(wchar_t));
+  // HTTP_QUERY_CUSTOM takes the name in the buffer and gives the value back
+  // in it.
+  std::wstring buffer(std::max<size_t>(1024, wcslen(name) + 1), L'\0');
+  while (true) {
+    wcscpy(buffer.data(), name);
+    DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (HttpQueryInfoW(request, HTTP_QUERY_CUSTOM, buffer.data(), &size, nullptr)) {
+      buffer.resize(size / sizeof(wchar_t));
+      return buffer;
+    }
+    // |size| is the length needed, in bytes.
+    const DWORD needed = size / sizeof(wchar_t) + 1;
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size())
+      return std::wstring();
+    if (needed > kMaxHeaderLength) {
+      LOG(WARNING) << "Header " << base::WideToUTF8(name) << " of " << needed
+                   << " characters taken as absent";
+      return std::wstring();
+    }
+    buffer.assign(needed, L'\0');
+  }
 }
 
 void Downloader::HandleCompletionInProgress() {

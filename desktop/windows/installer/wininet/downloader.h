@@ -3,7 +3,8 @@
 // or a POST of a byte string. Built for unreliable networks: connectivity
 // errors and gateway errors (502, 503, 504) are retried after a delay, and a
 // transfer that breaks off is resumed with a Range request from the byte
-// reached. Every retry and resume is counted against the maximum and waits
+// reached. A server that takes longer than the time-out to accept, to answer
+// or to send the next bytes has broken off too. Every retry and resume is counted against the maximum and waits
 // the retry delay. A reply to a Range request that does not continue where
 // asked is not appended: a 200 starts the download over (the writer is
 // rewound), a 206 starting elsewhere fails it.
@@ -73,6 +74,9 @@ class Downloader {
   static constexpr size_t kDefaultReadSize = 256 * 1024;
   // Redirects followed in a row before a request fails.
   static constexpr int kMaxRedirects = 10;
+  // The longest wait for a connection, or for the next bytes of a reply,
+  // before the request counts as broken and is retried.
+  static constexpr base::TimeDelta kDefaultTimeout = base::TimeDelta::FromSeconds(30);
 
   // |ui_delegate| is required and must outlive the downloader; |observer|
   // (progress and stalls) may be null.
@@ -100,6 +104,7 @@ class Downloader {
   void set_allowed_hosts(std::vector<std::wstring> hosts) { allowed_hosts_ = std::move(hosts); }
   void set_max_retries(int max_retries) { max_retries_ = max_retries; }
   void set_retry_delay(base::TimeDelta delay) { retry_delay_ = delay; }
+  void set_timeout(base::TimeDelta timeout) { timeout_ = timeout; }
   // Bytes asked of WinINet per read.
   void set_read_size(size_t read_size);
 
@@ -221,6 +226,7 @@ class Downloader {
   int retry_count_ = 0;
   int max_retries_ = kDefaultMaxRetries;
   base::TimeDelta retry_delay_ = kDefaultRetryDelay;
+  base::TimeDelta timeout_ = kDefaultTimeout;
   std::atomic<bool> has_retried_{false};
   std::atomic<bool> outcome_claimed_{false};
   // The most bytes any reply of this download has brought the writer to.
