@@ -167,6 +167,20 @@ std::wstring ComboText(HWND combo) {
   return text;
 }
 
+// The entries of |combo|'s list.
+std::vector<base::FilePath> ComboEntries(HWND combo) {
+  std::vector<base::FilePath> entries;
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+    entries.emplace_back(text);
+  }
+  return entries;
+}
+
 // The message box whose buttons the CBT hook renames.
 HHOOK g_message_box_hook = nullptr;
 
@@ -440,6 +454,9 @@ void InstallerWindow::ShowPage(int32_t page) {
     ShowWindow(GetDlgItem(main_dialog_, IDC_UNINSTALL_FAILURE_TITLE), SW_HIDE);
   }
   ShowWindow(options_dialog_, page == OPTIONS ? SW_SHOWNA : SW_HIDE);
+  // Typing in the path box ends with its page.
+  if (page != OPTIONS)
+    typed_path_.clear();
   error_page_shown_ = page == ERROR_PAGE;
   RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
   current_page_ = page;
@@ -564,9 +581,24 @@ void InstallerWindow::FillInstallForCombo() {
 
 void InstallerWindow::FillPathCombo() {
   HWND combo = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
-  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   std::vector<base::FilePath> folders;
   settings_->GetSuggestedInstallFolders(&folders);
+  // What the user is typing stays as it stands, caret and all: the analysis
+  // of one keystroke may come back before the next, and a text set anew
+  // would put the caret in front of what was typed.
+  if (!typed_path_.empty() && ComboText(combo) == typed_path_) {
+    if (ComboEntries(combo) == folders)
+      return;
+    const LRESULT selection = SendMessageW(combo, CB_GETEDITSEL, 0, 0);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const base::FilePath& folder : folders)
+      SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.value().c_str()));
+    SetWindowTextW(combo, typed_path_.c_str());
+    SendMessageW(combo, CB_SETEDITSEL, 0,
+                 MAKELPARAM(LOWORD(selection), HIWORD(selection)));
+    return;
+  }
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   const std::wstring& path = settings_->GetInstallPath().value();
   int selected = -1;
   for (const base::FilePath& folder : folders) {
@@ -756,7 +788,7 @@ void InstallerWindow::BrowseForFolder() {
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetWindowTextW(combo, folder.c_str());
   }
-  ApplyPath(combo);
+  ApplyPath(combo, false);
 }
 
 void InstallerWindow::BuildBackground() {
@@ -899,12 +931,16 @@ void InstallerWindow::NotifyCancel() {
     delegate->OnCancel();
 }
 
-void InstallerWindow::ApplyPath(HWND combo) {
+void InstallerWindow::ApplyPath(HWND combo, bool typed) {
   if (!settings_->IsEditable()) {
+    typed_path_.clear();
     UpdateControls(true);
     return;
   }
-  settings_->SetInstallFolder(base::FilePath(ComboText(combo)));
+  const std::wstring path = ComboText(combo);
+  if (combo == GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO))
+    typed_path_ = typed ? path : std::wstring();
+  settings_->SetInstallFolder(base::FilePath(path));
 }
 
 void InstallerWindow::ApplyCheckBox(int id) {
@@ -974,10 +1010,10 @@ bool InstallerWindow::OnCommand(int id, int code) {
     case IDC_MAIN_INSTALL_PATH_COMBO:
       if (code == CBN_SELCHANGE) {
         page_scope_->Increment("changed_install_path_from_main_screen");
-        ApplyPath(GetDlgItem(main_dialog_, id));
+        ApplyPath(GetDlgItem(main_dialog_, id), false);
       } else if (code == CBN_EDITCHANGE) {
         page_scope_->Increment("edited_install_path_from_main_screen");
-        ApplyPath(GetDlgItem(main_dialog_, id));
+        ApplyPath(GetDlgItem(main_dialog_, id), true);
       }
       return true;
     case IDC_DELETE_USER_DATA_CHECK:
@@ -1024,10 +1060,10 @@ bool InstallerWindow::OnOptionsCommand(int id, int code) {
     case IDC_INSTALL_PATH_COMBO:
       if (code == CBN_SELCHANGE) {
         page_scope_->Increment("changed_install_path");
-        ApplyPath(control);
+        ApplyPath(control, false);
       } else if (code == CBN_EDITCHANGE) {
         page_scope_->Increment("edited_install_path");
-        ApplyPath(control);
+        ApplyPath(control, true);
       }
       return true;
     case IDC_CHANGE_BUTTON:

@@ -140,7 +140,9 @@ class InstallerWindow : public SettingsObserver {
   void NotifyAccept();
   void NotifyGetFullPackage();
   void NotifyCancel();
-  void ApplyPath(HWND combo);
+  // Sets the install folder shown in |combo|, which the user |typed| there
+  // or chose.
+  void ApplyPath(HWND combo, bool typed);
   void ApplyCheckBox(int id);
   int ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type);
 
@@ -171,6 +173,9 @@ class InstallerWindow : public SettingsObserver {
   int32_t current_page_ = NO_PAGE;
   HWND tooltip_ = nullptr;
   std::map<HWND, base::win::ScopedBrush> control_brushes_;
+  // What the user typed into the options page's path box, while the box
+  // still shows it; empty otherwise.
+  std::wstring typed_path_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;
 };

@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/ui/folder_browser.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
 #include "desktop/windows/installer/ui/resource_image.h"
+#include "desktop/windows/installer/ui/test/canvas.h"
 #include "desktop/windows/rc_l10n_handler/available_languages.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
@@ -80,6 +81,14 @@ std::wstring Text(HWND window) {
   int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   text.resize(GetWindowTextW(window, text.data(), length + 1));
+  return text;
+}
+
+std::wstring ComboEntry(HWND combo, int index) {
+  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+  LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
   return text;
 }
 
@@ -450,16 +459,6 @@ TEST_P(InstallerWindowTest, TermsTextIsTheWholeResource) {
   EXPECT_EQ(expected, Text(Main(IDC_TERMS_TEXT)));
 }
 
-BITMAPINFO TopDownBitmapInfo(SIZE size) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = size.cx;
-  info.bmiHeader.biHeight = -size.cy;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  return info;
-}
-
 // The text the install-for tooltip shows.
 std::wstring TooltipText(HWND tooltip, HWND options_dialog) {
   wchar_t text[2048] = {};
@@ -471,39 +470,6 @@ std::wstring TooltipText(HWND tooltip, HWND options_dialog) {
   SendMessageW(tooltip, TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
   return text;
 }
-
-// A 32-bit top-down picture of what |window| paints into a white area of
-// |size| through WM_PRINTCLIENT or WM_ERASEBKGND.
-class Canvas {
- public:
-  explicit Canvas(SIZE size) : size_(size) {
-    BITMAPINFO info = TopDownBitmapInfo(size);
-    void* bits = nullptr;
-    bitmap_.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    pixels_ = static_cast<uint32_t*>(bits);
-    dc_ = CreateCompatibleDC(nullptr);
-    old_ = SelectObject(dc_, bitmap_.get());
-    RECT all = {0, 0, size.cx, size.cy};
-    FillRect(dc_, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  }
-  ~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
-  // 0xRRGGBB.
-  uint32_t At(int x, int y) const {
-    GdiFlush();
-    return pixels_[y * size_.cx + x] & 0xFFFFFF;
-  }
-
- private:
-  SIZE size_;
-  base::win::ScopedBitmap bitmap_;
-  uint32_t* pixels_ = nullptr;
-  HDC dc_ = nullptr;
-  HGDIOBJ old_ = nullptr;
-};
 
 // The pixels of an image of the executable's resources.
 struct DecodedImage {
@@ -718,6 +684,50 @@ TEST_P(InstallerWindowTest, ChangeBrowsesFromTheShownPathAndAppliesTheChoice) {
   EXPECT_EQ(L"F:\\Velto", settings_.folders_set.back());
 }
 
+// The settings analyse each folder typed, one keystroke at a time; an
+// analysis that comes back before the next keystroke must leave the box as
+// the user is typing it.
+TEST_P(InstallerWindowTest, TypedPathStaysAsTypedWhileItsFoldersAreAnalysed) {
+  settings_.suggested = {settings_.install_path};
+  MakeWindow();
+  window_->ShowPage(InstallerWindow::OPTIONS);
+  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
+  COMBOBOXINFO info = {sizeof(info)};
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  SetFocus(info.hwndItem);
+  SendMessageW(info.hwndItem, EM_SETSEL, 0, -1);
+  const std::wstring typed = L"D:\\Apps\\Velto";
+  for (size_t i = 0; i < typed.size(); ++i) {
+    SendMessageW(info.hwndItem, WM_CHAR, typed[i], 1);
+    ASSERT_EQ(i + 1, settings_.folders_set.size());
+    settings_.install_path = base::FilePath(settings_.folders_set.back());
+    // A folder may change what is suggested (the mode of an installation
+    // found there).
+    if (i == 4)
+      settings_.suggested = {base::FilePath(L"C:\\Users\\Velto")};
+    window_->OnPathChanged();
+  }
+  EXPECT_EQ(typed, Text(combo));
+  EXPECT_EQ(typed, settings_.folders_set.back());
+  DWORD start = 0, end = 0;
+  SendMessageW(info.hwndItem, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(typed.size(), start);
+  EXPECT_EQ(typed.size(), end);
+  EXPECT_EQ(static_cast<int>(typed.size()), LastPage().FindInt("edited_install_path"));
+  ASSERT_EQ(1, SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  EXPECT_EQ(L"C:\\Users\\Velto", ComboEntry(combo, 0));
+
+  // A folder chosen from the list is shown as the settings analysed it.
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  SendMessageW(window_->options_dialog(), WM_COMMAND,
+               MAKEWPARAM(IDC_INSTALL_PATH_COMBO, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  EXPECT_EQ(L"C:\\Users\\Velto", settings_.folders_set.back());
+  settings_.install_path = base::FilePath(L"C:\\Users\\Velto");
+  window_->OnPathChanged();
+  EXPECT_EQ(0, SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
 TEST_P(InstallerWindowTest, DefaultBrowserChoiceDependsOnTheWindowsVersion) {
   struct Case {
     base::win::Version version;
@@ -787,13 +797,6 @@ bool HasDirectionalFormatting(const std::wstring& text) {
   return text.find_first_of(L"\u200e\u200f\u202a\u202b\u202c\u202d\u202e") != std::wstring::npos;
 }
 
-std::wstring ComboEntry(HWND combo, int index) {
-  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-  LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-  text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
-  return text;
-}
 
 PARAFORMAT2 ParagraphOf(HWND rich_edit) {
   SendMessageW(rich_edit, EM_SETSEL, 0, -1);
