@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "base/functional/bind.h"
 #include "base/logging.h"
+#include "base/message_loop/message_loop.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/resource_util.h"
@@ -43,6 +45,9 @@ constexpr COLORREF kTaglineColour = 0x2C1BFF;
 constexpr wchar_t kTosLink[] = L"tos";
 constexpr UINT_PTR kBannerPainterId = 1;
 constexpr int kTooltipWidth = 300;
+// The space a check box leaves between its box and its text, in dialog
+// units.
+constexpr int kCheckBoxTextGapDlu = 3;
 // The badge overhangs the logo's bottom right corner by this much.
 constexpr int kBadgeOverhang = 10;
 
@@ -149,6 +154,17 @@ void RedrawControlArea(HWND control) {
   RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+bool IsMirrored(HWND window) {
+  return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
+
+std::wstring WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
 std::wstring ComboText(HWND combo) {
   LRESULT selection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (selection != CB_ERR) {
@@ -161,10 +177,7 @@ std::wstring ComboText(HWND combo) {
       return text;
     }
   }
-  int length = GetWindowTextLengthW(combo);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(GetWindowTextW(combo, text.data(), length + 1));
-  return text;
+  return WindowText(combo);
 }
 
 // The entries of |combo|'s list.
@@ -276,11 +289,21 @@ bool InstallerWindow::ReadsRightToLeft() const {
 }
 
 bool InstallerWindow::Init() {
+  if (!CreateDialogs())
+    return false;
+  ShowPage(settings_->GetUninstall() ? UNINSTALL : (run_immediately_ ? PROGRESS : WELCOME));
+  ShowWindow(main_dialog_, SW_SHOW);
+  UpdateTexts();
+  if (!settings_->IsFetchingStatus())
+    UpdateControls(true);
+  return true;
+}
+
+bool InstallerWindow::CreateDialogs() {
   HINSTANCE module = GetModuleHandleW(nullptr);
   // Windows made from now on, the message boxes included, are mirrored for a
   // right-to-left language.
-  SetProcessDefaultLayout(IsRightToLeftLanguage(settings_->GetInstallLanguage()) ? LAYOUT_RTL
-                                                                                 : 0);
+  SetProcessDefaultLayout(ReadsRightToLeft() ? LAYOUT_RTL : 0);
   main_dialog_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_WINDOW), nullptr,
                                     &InstallerWindow::DialogProc, reinterpret_cast<LPARAM>(this));
   if (!main_dialog_)
@@ -292,12 +315,79 @@ bool InstallerWindow::Init() {
     return false;
   InitMainDialog();
   InitOptionsDialog();
-  ShowPage(settings_->GetUninstall() ? UNINSTALL : (run_immediately_ ? PROGRESS : WELCOME));
-  ShowWindow(main_dialog_, SW_SHOW);
+  return true;
+}
+
+void InstallerWindow::FollowReadingDirection() {
+  if (!main_dialog_ || IsMirrored(main_dialog_) == ReadsRightToLeft())
+    return;
+  LOG(INFO) << "Making the window anew for the reading direction of "
+            << base::WideToUTF8(settings_->GetInstallLanguage());
+  // Dialogs and their controls take their mirroring when they are made, and
+  // a control does not turn round reliably afterwards (scroll bars, combo
+  // boxes' parts, rich edits): the dialogs are made anew where the old ones
+  // stand, on the same page, and the old ones go.
+  HWND old_main = main_dialog_;
+  HWND old_options = options_dialog_;
+  HWND old_tooltip = tooltip_;
+  RECT placement = {};
+  GetWindowRect(old_main, &placement);
+  const bool visible = IsWindowVisible(old_main);
+  int focus = 0;
+  for (HWND window = GetFocus(); window && !focus; window = GetParent(window)) {
+    if (GetParent(window) == old_main || GetParent(window) == old_options)
+      focus = GetDlgCtrlID(window);
+  }
+  HWND old_path = GetDlgItem(old_options, IDC_INSTALL_PATH_COMBO);
+  const bool typing = !typed_path_.empty() && ComboText(old_path) == typed_path_;
+  const LRESULT typing_selection = SendMessageW(old_path, CB_GETEDITSEL, 0, 0);
+
+  main_dialog_ = options_dialog_ = tooltip_ = nullptr;
+  control_brushes_.clear();
+  composed_background_.reset();
+  if (!CreateDialogs()) {
+    PLOG(ERROR) << "Window creation failed.";
+    if (main_dialog_)
+      DestroyWindow(main_dialog_);
+    main_dialog_ = old_main;
+    options_dialog_ = old_options;
+    tooltip_ = old_tooltip;
+    UpdateTexts();
+    return;
+  }
+  SetWindowPos(main_dialog_, nullptr, placement.left, placement.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The page as it stood, recorded once: what ShowError and the progress
+  // changed on it is carried over.
+  ShowPageControls(current_page_);
+  for (const PageControl& row : kPageControls) {
+    ShowWindow(GetDlgItem(main_dialog_, row.id),
+               IsWindowVisible(GetDlgItem(old_main, row.id)) ? SW_SHOWNA : SW_HIDE);
+  }
+  SetDlgItemTextW(main_dialog_, IDC_STATUS_TEXT, WindowText(GetDlgItem(old_main, IDC_STATUS_TEXT)).c_str());
+  HWND old_bar = GetDlgItem(old_main, IDC_PROGRESS_BAR);
+  HWND bar = GetDlgItem(main_dialog_, IDC_PROGRESS_BAR);
+  PBRANGE range = {};
+  SendMessageW(old_bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh);
+  SendMessageW(bar, PBM_SETPOS, SendMessageW(old_bar, PBM_GETPOS, 0, 0), 0);
   UpdateTexts();
   if (!settings_->IsFetchingStatus())
     UpdateControls(true);
-  return true;
+  if (typing) {
+    HWND path = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
+    SetWindowTextW(path, typed_path_.c_str());
+    SendMessageW(path, CB_SETEDITSEL, 0,
+                 MAKELPARAM(LOWORD(typing_selection), HIWORD(typing_selection)));
+  }
+  if (visible)
+    ShowWindow(main_dialog_, SW_SHOW);
+  if (HWND control = focus ? GetControl(focus) : nullptr)
+    SetFocus(control);
+  if (old_tooltip)
+    DestroyWindow(old_tooltip);
+  Win32DialogDispatcher::GetInstance()->UnselectWindow(old_main);
+  DestroyWindow(old_main);
 }
 
 void InstallerWindow::InitMainDialog() {
@@ -442,6 +532,15 @@ void InstallerWindow::ShowPage(int32_t page) {
     SetFocus(GetDlgItem(main_dialog_, focus));
   else
     SetFocus(nullptr);
+  ShowPageControls(page);
+  // Typing in the path box ends with its page.
+  if (page != OPTIONS)
+    typed_path_.clear();
+  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  current_page_ = page;
+}
+
+void InstallerWindow::ShowPageControls(int32_t page) {
   const bool known = page >= WELCOME && page <= ERROR_PAGE;
   for (const PageControl& row : kPageControls) {
     ShowWindow(GetDlgItem(main_dialog_, row.id),
@@ -454,12 +553,7 @@ void InstallerWindow::ShowPage(int32_t page) {
     ShowWindow(GetDlgItem(main_dialog_, IDC_UNINSTALL_FAILURE_TITLE), SW_HIDE);
   }
   ShowWindow(options_dialog_, page == OPTIONS ? SW_SHOWNA : SW_HIDE);
-  // Typing in the path box ends with its page.
-  if (page != OPTIONS)
-    typed_path_.clear();
   error_page_shown_ = page == ERROR_PAGE;
-  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  current_page_ = page;
 }
 
 std::wstring InstallerWindow::AcceptButtonText() const {
@@ -490,7 +584,7 @@ void InstallerWindow::UpdateTexts() {
   HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
   std::wstring name = GetLocalizedString(strings::kProductNameCapitals);
   std::wstring tagline_text =
-      GetLocalizedStringF(strings::kTagline, MarkArgument(name, ReadsRightToLeft()));
+      GetLocalizedStringF(strings::kTagline, ArgumentEndingSentence(name, ReadsRightToLeft()));
   if (ReadsRightToLeft())
     SetRichTextRightToLeft(tagline);
   SetWindowTextW(tagline, tagline_text.c_str());
@@ -519,6 +613,8 @@ void InstallerWindow::UpdateTexts() {
     if (tooltip_)
       SendInstallForTool(TTM_UPDATETIPTEXTW);
     WidenFullPackageButton();
+  } else {
+    CentreDeleteUserDataCheck();
   }
   RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -538,6 +634,25 @@ void InstallerWindow::WidenFullPackageButton() {
   LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
   SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
                full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void InstallerWindow::CentreDeleteUserDataCheck() {
+  // Under the centred question, the check box fits its box and text and
+  // stands centred too.
+  HWND check = GetDlgItem(main_dialog_, IDC_DELETE_USER_DATA_CHECK);
+  RECT question = ControlRect(GetDlgItem(main_dialog_, IDC_UNINSTALL_QUESTION), main_dialog_);
+  RECT rect = ControlRect(check, main_dialog_);
+  // The box, the gap a check box leaves before its text, the text and room
+  // for the focus frame around it.
+  RECT gap = {kCheckBoxTextGapDlu, 0, 0, 0};
+  MapDialogRect(main_dialog_, &gap);
+  const LONG width =
+      std::min<LONG>(question.right - question.left,
+                     GetSystemMetrics(SM_CXMENUCHECK) + 2 * gap.left +
+                         GetLabelWidth(check, WindowText(check)));
+  const LONG left = (question.left + question.right - width) / 2;
+  SetWindowPos(check, nullptr, left, rect.top, width, rect.bottom - rect.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InstallerWindow::FillLanguageCombo() {
@@ -669,6 +784,14 @@ void InstallerWindow::OnSettingChanged() {
 }
 
 void InstallerWindow::OnLanguageChanged() {
+  // A language of the other direction needs the window made anew: later,
+  // as the language list that told of the choice is part of it.
+  if (main_dialog_ && IsMirrored(main_dialog_) != ReadsRightToLeft()) {
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&InstallerWindow::FollowReadingDirection,
+                                  weak_factory_.GetWeakPtr()));
+    return;
+  }
   UpdateTexts();
 }
 

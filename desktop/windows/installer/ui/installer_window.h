@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/memory/weak_ptr.h"
 #include "base/observer_list.h"
 #include "base/win/scoped_gdi_object.h"
 #include "desktop/windows/installer/settings_observer.h"
@@ -105,6 +106,14 @@ class InstallerWindow : public SettingsObserver {
                   bool run_immediately, const InstallerWindowEnvironment& environment);
 
   bool Init();
+  // Creates both dialogs, mirrored when the install language reads right to
+  // left, and initialises them.
+  bool CreateDialogs();
+  // Makes the dialogs anew when their mirroring no longer fits the install
+  // language, keeping the page, its state and the window's place.
+  void FollowReadingDirection();
+  // Shows the controls of |page|; records nothing.
+  void ShowPageControls(int32_t page);
   void InitMainDialog();
   void InitOptionsDialog();
   bool ShowsDefaultBrowserChoice() const;
@@ -114,6 +123,7 @@ class InstallerWindow : public SettingsObserver {
   void SendInstallForTool(UINT message);
   void BrowseForFolder();
   void WidenFullPackageButton();
+  void CentreDeleteUserDataCheck();
 
   // The composed background and the brushes of the controls that blend with
   // it; built on first use and rebuilt when the window moves or the theme
@@ -178,6 +188,7 @@ class InstallerWindow : public SettingsObserver {
   std::wstring typed_path_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;
+  base::WeakPtrFactory<InstallerWindow> weak_factory_{this};
 };
 
 }  // namespace installer

@@ -71,12 +71,13 @@ class Canvas {
     }
     return colours;
   }
-  // The smallest rectangle holding every pixel that is not |background|;
-  // empty when there is none.
-  RECT InkBounds(uint32_t background = 0xFFFFFF) const {
+  // The smallest rectangle holding every pixel of |area| that is not
+  // |background|; empty when there is none.
+  RECT InkBounds() const { return InkBounds({0, 0, size_.cx, size_.cy}, 0xFFFFFF); }
+  RECT InkBounds(RECT area, uint32_t background) const {
     RECT bounds = {size_.cx, size_.cy, 0, 0};
-    for (int y = 0; y < size_.cy; ++y) {
-      for (int x = 0; x < size_.cx; ++x) {
+    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, size_.cy); ++y) {
+      for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, size_.cx); ++x) {
         if (At(x, y) == background)
           continue;
         bounds.left = std::min<LONG>(bounds.left, x);
