@@ -532,22 +532,12 @@ TEST_F(InstallerWindowTest, ErrorOffersTheFullInstallerOnlyWhenTold) {
   window_->ShowError(L"Copy failed", false, "copy");
   EXPECT_FALSE(Shown(IDC_FULL_PACKAGE_BUTTON));
   EXPECT_TRUE(Shown(IDC_TRY_AGAIN_BUTTON));
-}
 
-TEST_F(InstallerWindowTest, RunImmediatelyErrorHasNoBack) {
+  // A run that started at once has no page to go back to.
+  window_.reset();
   MakeWindow(true);
   window_->ShowError(L"failed", false, "reason");
   EXPECT_FALSE(Shown(IDC_BACK_BUTTON));
-}
-
-TEST_F(InstallerWindowTest, CancelAnsweredYesEndsTheRun) {
-  MakeWindow();
-  AnswerMessageBoxWith(IDYES);
-  RunInLoop(base::BindOnce(&InstallerWindow::ConfirmCancel, base::Unretained(window_.get()),
-                           window_->main_dialog()));
-  EXPECT_EQ(GetLocalizedString(strings::kYes), answered_button_text_);
-  EXPECT_EQ("cancel;", delegate_.calls);
-  EXPECT_EQ("CANCEL", *LastPage().FindString("navigation_action"));
 }
 
 // The interactive controller ends the run on cancel, destroying the window
@@ -576,14 +566,15 @@ TEST_F(InstallerWindowTest, DelegateMayDestroyTheWindowWhenTheRunIsCancelled) {
   EXPECT_EQ("cancel;", delegate_.calls);
 }
 
-TEST_F(InstallerWindowTest, CancelAnsweredNoChangesNothing) {
+// Cancel and the close box ask first, with localized buttons: No changes
+// nothing, Yes records "CANCEL" and tells the delegates.
+TEST_F(InstallerWindowTest, CancelAsksFirst) {
   MakeWindow();
   HWND cancel = Main(IDC_CANCEL_BUTTON);
   AnswerMessageBoxWith(IDNO);
   RunInLoop(base::BindOnce([](HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }, cancel));
   EXPECT_EQ(GetLocalizedString(strings::kNo), answered_button_text_);
   answered_button_text_.clear();
-  // Closing the window asks the same.
   AnswerMessageBoxWith(IDNO);
   RunInLoop(base::BindOnce([](HWND dialog) { SendMessageW(dialog, WM_CLOSE, 0, 0); },
                            window_->main_dialog()));
@@ -591,6 +582,13 @@ TEST_F(InstallerWindowTest, CancelAnsweredNoChangesNothing) {
   EXPECT_EQ("", delegate_.calls);
   EXPECT_FALSE(LastPage().Find("navigation_action"));
   EXPECT_TRUE(IsWindow(window_->main_dialog()));
+
+  AnswerMessageBoxWith(IDYES);
+  RunInLoop(base::BindOnce([](HWND dialog) { SendMessageW(dialog, WM_CLOSE, 0, 0); },
+                           window_->main_dialog()));
+  EXPECT_EQ(GetLocalizedString(strings::kYes), answered_button_text_);
+  EXPECT_EQ("cancel;", delegate_.calls);
+  EXPECT_EQ("CANCEL", *LastPage().FindString("navigation_action"));
 }
 
 
@@ -839,6 +837,8 @@ TEST_F(InstallerWindowTest, StaticTextsAreTransparentOverThePicture) {
   ReleaseDC(window_->options_dialog(), dc);
 }
 
+// The install-for list explains its modes in a tooltip, each title and its
+// text, in the language chosen.
 TEST_F(InstallerWindowTest, InstallForComboExplainsTheModesInATooltip) {
   MakeWindow();
   HWND tooltip = window_->tooltip();
@@ -847,29 +847,23 @@ TEST_F(InstallerWindowTest, InstallForComboExplainsTheModesInATooltip) {
   const LONG style = GetWindowLongW(tooltip, GWL_STYLE);
   EXPECT_EQ(static_cast<LONG>(TTS_ALWAYSTIP | TTS_NOPREFIX),
             style & (TTS_ALWAYSTIP | TTS_NOPREFIX));
-  const std::wstring expected =
-      GetLocalizedString(strings::kAllUsersTipTitle) + L"\n\t" +
-      GetLocalizedString(strings::kAllUsersTipText) + L"\n\n" +
-      GetLocalizedString(strings::kCurrentUserTipTitle) + L"\n\t" +
-      GetLocalizedString(strings::kCurrentUserTipText) + L"\n\n" +
-      GetLocalizedString(strings::kStandAloneTipTitle) + L"\n\t" +
-      GetLocalizedString(strings::kStandAloneTipText);
-  EXPECT_EQ(expected, TooltipText(tooltip, window_->options_dialog()));
+  for (const wchar_t* language : {L"en", L"de"}) {
+    UseLanguage(language);
+    window_->OnLanguageChanged();
+    const std::wstring text = TooltipText(tooltip, window_->options_dialog());
+    size_t from = 0;
+    for (int id : {strings::kAllUsersTipTitle, strings::kAllUsersTipText,
+                   strings::kCurrentUserTipTitle, strings::kCurrentUserTipText,
+                   strings::kStandAloneTipTitle, strings::kStandAloneTipText}) {
+      const size_t at = text.find(GetLocalizedString(id), from);
+      ASSERT_NE(std::wstring::npos, at) << language << " " << id;
+      from = at + 1;
+    }
+  }
   // A run that starts at once has no options and no tooltip.
   window_.reset();
   MakeWindow(true);
   EXPECT_FALSE(window_->tooltip());
-}
-
-TEST_P(InstallerWindowLanguageTest, TooltipFollowsTheLanguage) {
-  MakeWindow();
-  std::wstring other = std::wstring(GetParam()) == L"en" ? L"de" : L"en";
-  RcL10nHandler::GetInstance()->SetLanguage(&other);
-  window_->OnLanguageChanged();
-  std::wstring text = TooltipText(window_->tooltip(), window_->options_dialog());
-  EXPECT_EQ(0u, text.find(GetLocalizedString(strings::kAllUsersTipTitle) + L"\n"));
-  EXPECT_NE(GetLocalizedStringForLanguage(GetParam(), strings::kAllUsersTipTitle),
-            GetLocalizedString(strings::kAllUsersTipTitle));
 }
 
 TEST_F(InstallerWindowTest, ChangeBrowsesFromTheShownPathAndAppliesTheChoice) {
