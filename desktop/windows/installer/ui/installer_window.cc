@@ -357,14 +357,15 @@ void InstallerWindow::FollowReadingDirection() {
   }
   SetWindowPos(main_dialog_, nullptr, placement.left, placement.top, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The page as it stood, recorded once: what ShowError and the progress
-  // changed on it is carried over.
+  // The page as it stood, without a new entry in the statistics: what
+  // ShowError and the progress changed on it is carried over.
   ShowPageControls(current_page_);
   for (const PageControl& row : kPageControls) {
     ShowWindow(GetDlgItem(main_dialog_, row.id),
                IsWindowVisible(GetDlgItem(old_main, row.id)) ? SW_SHOWNA : SW_HIDE);
   }
-  SetDlgItemTextW(main_dialog_, IDC_STATUS_TEXT, WindowText(GetDlgItem(old_main, IDC_STATUS_TEXT)).c_str());
+  SetDlgItemTextW(main_dialog_, IDC_STATUS_TEXT,
+                  WindowText(GetDlgItem(old_main, IDC_STATUS_TEXT)).c_str());
   HWND old_bar = GetDlgItem(old_main, IDC_PROGRESS_BAR);
   HWND bar = GetDlgItem(main_dialog_, IDC_PROGRESS_BAR);
   PBRANGE range = {};

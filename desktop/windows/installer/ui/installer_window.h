@@ -4,7 +4,9 @@
 // window keeps every text in the install language, reflects the settings in
 // the controls, turns the user's choices into settings changes, records each
 // page and navigation in the statistics ("ui.page_sequence") and reports the
-// user's decisions to its InstallerWindowDelegates. UI thread only.
+// user's decisions to its InstallerWindowDelegates. A language of the other
+// reading direction makes the dialogs anew, mirrored or not, on the same
+// page. UI thread only.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
 #define DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
