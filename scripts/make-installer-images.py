@@ -39,6 +39,13 @@ def draw_mark(draw, box):
                      fill=(255, 255, 255, 255))
 
 
+# Transparent room at either side of the logo's drawing: the window sets the
+# error badge over the picture's bottom right corner, where it must stand
+# clear of the last letter; the same room at the left keeps the drawing
+# centred.
+LOGO_SIDE_ROOM = 24
+
+
 def make_logo(path):
     width, height = 300, 96
     image = Image.new("RGBA", (width * SCALE, height * SCALE), (0, 0, 0, 0))
@@ -51,7 +58,11 @@ def make_logo(path):
     text_height = text_box[3] - text_box[1]
     draw.text((100 * SCALE, (height * SCALE - text_height) // 2 - text_box[1]),
               "Velto", font=font, fill=DARK + (255,))
-    downscale(image, (width, height)).save(path, optimize=True)
+    drawing = downscale(image, (width, height))
+    left, _, right, _ = drawing.getchannel("A").getbbox()
+    logo = Image.new("RGBA", (right - left + 2 * LOGO_SIDE_ROOM, height), (0, 0, 0, 0))
+    logo.paste(drawing.crop((left, 0, right, height)), (LOGO_SIDE_ROOM, 0))
+    logo.save(path, optimize=True)
 
 
 def make_badge(path):

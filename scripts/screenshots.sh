@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the installer window for the documentation: every page, the
-# custom message box and the cancel confirmation, in English and in Arabic
-# (right to left), as PNGs in docs/screenshots/<language>/.
+# options page turned to a language of the other reading direction and back,
+# the custom message box and the cancel confirmation, in English and in
+# Arabic (right to left), as PNGs in docs/screenshots/<language>/.
 #
 # The build's Wine prefix runs headless (Graphics driver "null"); for this
 # script alone it is switched to the X11 driver on a private Xvfb display and
@@ -53,7 +54,8 @@ mkdir -p "$fonts"
 [ -n "${scratch:-}" ] && rm -rf "$scratch"
 
 set_graphics x11
-pictures=(welcome terms options progress error cancel messagebox uninstall)
+pictures=(welcome terms options options-turned options-turned-back progress error cancel messagebox
+          uninstall)
 status=0
 for language in en ar; do
   out=$top/docs/screenshots/$language

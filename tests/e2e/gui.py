@@ -126,6 +126,16 @@ class GuiDriver:
     def set_text(self, control_id, text):
         self.do("set-text %d %s" % (control_id, text))
 
+    def type_text(self, control_id, text, pause=None):
+        """Types |text| at the caret one keystroke at a time, as a user does;
+        after each keystroke |pause| (if given) is called with the number of
+        characters typed so far, standing for the time a user takes between
+        two keys."""
+        for count, character in enumerate(text, 1):
+            self.do("type %d %s" % (control_id, character))
+            if pause:
+                pause(count)
+
     def select(self, control_id, index):
         self.do("select %d %d" % (control_id, index))
 

@@ -1,7 +1,8 @@
 """Interactive runs of the real installer.exe, as a double-click starts it,
 clicked through its wizard by the GUI driver: a net install for the current
-user against the local package server, and cancels during the download and
-during the copy, after which the machine is as it was."""
+user into a folder typed key by key, against the local package server, and
+cancels during the download and during the copy, after which the machine is
+as it was."""
 
 import json
 import shutil
@@ -95,20 +96,40 @@ def start(wine, log_dir, server, tmp_path, runs):
     return run, work
 
 
-def choose_current_user_and_folder(driver, run, wine, install):
-    """Welcome, Options, install into |install| for the current user. The
-    folder comes first: an earlier installation's folder may be the default,
-    and for an upgrade the mode cannot be chosen."""
+FOLDER_ANALYSED = "] Install folder set: "
+
+
+def type_folder(driver, run, folder):
+    """Types |folder| over the path shown, key by key as a user does. The
+    settings analyse every text typed; at normal speed the analysis of one
+    text comes back before the next key, which is what each pause waits for:
+    the window has then shown the analysis."""
+    driver.set_text(INSTALL_PATH_COMBO, folder[0])
+    run.wait_for_log(FOLDER_ANALYSED + folder[0] + "\n")
+    analysed = run.front_end_log().count(FOLDER_ANALYSED)
+    driver.type_text(INSTALL_PATH_COMBO, folder[1:],
+                     pause=lambda typed: run.wait_for_log_count(FOLDER_ANALYSED, analysed + typed))
+    assert driver.text(INSTALL_PATH_COMBO) == folder
+
+
+def choose_current_user_and_folder(driver, run, wine, install, typed=False):
+    """Welcome, Options, install into |install| for the current user, the
+    folder typed key by key when |typed|. The folder comes first: an earlier
+    installation's folder may be the default, and for an upgrade the mode
+    cannot be chosen."""
     driver.wait_window(ACCEPT_BUTTON)
     driver.wait_visible(OPTIONS_BUTTON)
     driver.click(OPTIONS_BUTTON)
     driver.wait_visible(INSTALL_PATH_COMBO)
     # Typing waits until the analysis of the folder shown has come back.
-    run.wait_for_log("] Install folder set: ")
+    run.wait_for_log(FOLDER_ANALYSED)
     folder = wine.windows_path(install)
-    driver.set_text(INSTALL_PATH_COMBO, folder)
+    if typed:
+        type_folder(driver, run, folder)
+    else:
+        driver.set_text(INSTALL_PATH_COMBO, folder)
     # The settings have analysed the typed folder and show it.
-    run.wait_for_log("] Install folder set: " + folder + "\n")
+    run.wait_for_log(FOLDER_ANALYSED + folder + "\n")
     driver.wait_text(INSTALL_PATH_COMBO, folder)
     assert not driver.visible(INVALID_PATH_TEXT)
     driver.select(INSTALL_FOR_COMBO, CURRENT_USER)
@@ -136,7 +157,7 @@ def test_interactive_net_install_for_the_current_user(wine, log_dir, package_ser
 
     assert driver.wait_window(ACCEPT_BUTTON) == "Velto Installer"
     assert not driver.visible(PROGRESS_BAR)
-    choose_current_user_and_folder(driver, run, wine, install)
+    choose_current_user_and_folder(driver, run, wine, install, typed=True)
     driver.click(ACCEPT_BUTTON)
     driver.wait_visible(PROGRESS_BAR)
     # The window goes when the installation has succeeded.

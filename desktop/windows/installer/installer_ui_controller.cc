@@ -258,6 +258,9 @@ void InstallerUIController::OnPathChanged() {
     VLOG(2) << "Need to handle tracking data from new path";
     phase_ = kPackageReadyPhase;
   }
+  // The fetch under way sends the tracking data of the folder left behind.
+  if (handling_tracking_data_ && tracking_data_.empty())
+    tracking_data_outdated_ = true;
   if (run_immediately_ || accept_while_waiting_) {
     VLOG(1) << "runimmediately set or Accept already clicked";
     accept_while_waiting_ = false;
@@ -469,6 +472,11 @@ void InstallerUIController::NotifyStatusChanged(PackageFetcherStatus status) {
 }
 
 void InstallerUIController::HandleTrackingData() {
+  // One fetch of the overrides at a time: the package is ready only once
+  // its file is complete.
+  if (handling_tracking_data_)
+    return;
+  handling_tracking_data_ = true;
   ControllerPayload::HandleTrackingData(
       tracking_data_, *settings_, stats_.root_scope(),
       base::BindOnce(&OverridesFetcher::Start, base::Unretained(overrides_fetcher_.get())),
@@ -476,6 +484,15 @@ void InstallerUIController::HandleTrackingData() {
 }
 
 void InstallerUIController::OnTrackingDataHandled() {
+  handling_tracking_data_ = false;
+  if (tracking_data_outdated_) {
+    // Handled again for the folder now chosen: at once when the installation
+    // waits for it, else at Accept.
+    tracking_data_outdated_ = false;
+    if (installation_started_)
+      HandleTrackingData();
+    return;
+  }
   VLOG(2) << "Tracking data actions done: package complete.";
   SetPhase(kInstallingPhase);
   runner_->NotifyPackageReady();
@@ -576,6 +593,8 @@ void InstallerUIController::OnInstallerTerminated(bool success) {
     VLOG(1) << "Installer ended without reporting success";
     success = false;
   }
+  // This attempt is judged: a Try Again waits for its own report.
+  awaiting_success_report_ = false;
   success_ = success;
   if (success) {
     VLOG(1) << "Installer terminated successfully. Finishing.";

@@ -238,8 +238,13 @@ class InstallerUIController : public SettingsObserver,
   bool initial_stats_written_ = false;
   bool observing_settings_ = false;
   bool success_ = false;
-  // A back end ended with exit code 0 before its success report arrived.
+  // The current attempt's back end ended with exit code 0 before its
+  // success report arrived.
   bool awaiting_success_report_ = false;
+  // The tracking data's actions (the overrides fetch) are under way; the
+  // folder whose tracking data they send was left meanwhile.
+  bool handling_tracking_data_ = false;
+  bool tracking_data_outdated_ = false;
   bool ui_terminated_ = false;
   InstallerUILock ui_lock_;
   StatsSender stats_;

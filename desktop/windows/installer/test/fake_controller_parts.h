@@ -66,11 +66,15 @@ class FakeRunner : public InstallerUIController::Runner {
   RunnerLog* log_;
 };
 
-// Completes at once, or when told to.
+// Completes at once, or when told to; counts its starts in |starts| (may
+// be null).
 class FakeOverridesFetcher : public InstallerUIController::OverridesFetcher {
  public:
-  explicit FakeOverridesFetcher(base::OnceClosure* deferred) : deferred_(deferred) {}
+  explicit FakeOverridesFetcher(base::OnceClosure* deferred, int* starts = nullptr)
+      : deferred_(deferred), starts_(starts) {}
   void Start(const std::string& tracking_data, base::OnceClosure completion) override {
+    if (starts_)
+      ++*starts_;
     if (deferred_)
       *deferred_ = std::move(completion);
     else
@@ -79,6 +83,7 @@ class FakeOverridesFetcher : public InstallerUIController::OverridesFetcher {
 
  private:
   base::OnceClosure* deferred_;
+  int* starts_;
 };
 
 // Starts nothing; keeps what it was asked to open.

@@ -130,6 +130,16 @@ std::wstring MarkArgument(std::wstring_view argument, bool right_to_left) {
   return marked;
 }
 
+std::wstring ArgumentEndingSentence(std::wstring_view argument, bool right_to_left) {
+  if (!right_to_left || argument.empty() ||
+      GetCharacterDirections(argument.substr(argument.size() - 1))[0] !=
+          TextDirection::kNeutral ||
+      GetTextDirection(argument) == TextDirection::kNeutral) {
+    return std::wstring(argument);
+  }
+  return std::wstring(argument) + kRightToLeftMark;
+}
+
 std::wstring EmbedInOwnDirection(std::wstring_view text) {
   return Embed(text, GetTextDirection(text));
 }

@@ -51,6 +51,14 @@ std::wstring ForReadingOrder(std::wstring_view text, bool right_to_left);
 // strongly directional character.
 std::wstring MarkArgument(std::wstring_view argument, bool right_to_left);
 
+// |argument| for the placeholder that ends a sentence reading right to left
+// (when |right_to_left|), the argument carrying the sentence's closing
+// punctuation ("VELTO."): the punctuation is the sentence's, so it stands at
+// the sentence's end (its left), not between the argument and the word
+// before it; a right-to-left mark after it holds it there. Unchanged for a
+// left-to-right sentence and an argument that ends in a letter.
+std::wstring ArgumentEndingSentence(std::wstring_view argument, bool right_to_left);
+
 // |text| in an embedding of its own direction (LRE or RLE, closed by the end
 // of the text), whatever the window reads:
 // for a name given in its own language, such as each entry of the language

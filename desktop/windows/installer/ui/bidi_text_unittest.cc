@@ -78,7 +78,7 @@ TEST(BidiTextTest, PureRightToLeftTextNeedsNoEmbedding) {
 }
 
 TEST(BidiTextTest, ArgumentsWithNeutralEndsAreMarked) {
-  EXPECT_EQ(Wrapped(kLRM, L"VELTO.", kLRM), MarkArgument(L"VELTO.", true));
+  EXPECT_EQ(Wrapped(kLRM, L"root.", kLRM), MarkArgument(L"root.", true));
   EXPECT_EQ(Wrapped(kLRM, L"C:\\Program Files\\", kLRM),
             MarkArgument(L"C:\\Program Files\\", true));
   EXPECT_EQ(Wrapped(kRLM, kArabic + L".", kRLM), MarkArgument(kArabic + L".", true));
@@ -91,7 +91,17 @@ TEST(BidiTextTest, ArgumentsThatHoldTheirEndsStayAsTheyAre) {
   EXPECT_EQ(L"2631.23", MarkArgument(L"2631.23", true));
   EXPECT_EQ(L"", MarkArgument(L"", true));
   // A left-to-right sentence keeps every argument.
-  EXPECT_EQ(L"VELTO.", MarkArgument(L"VELTO.", false));
+  EXPECT_EQ(L"root.", MarkArgument(L"root.", false));
+}
+
+TEST(BidiTextTest, ClosingPunctuationOfAnArgumentIsTheSentences) {
+  // Held at the sentence's end by a right-to-left mark.
+  EXPECT_EQ(L"VELTO.\u200f", ArgumentEndingSentence(L"VELTO.", true));
+  // Nothing to hold: no closing punctuation, no letter, or a sentence
+  // reading left to right.
+  for (const wchar_t* unchanged : {L"Velto", L"...", L""})
+    EXPECT_EQ(unchanged, ArgumentEndingSentence(unchanged, true));
+  EXPECT_EQ(L"VELTO.", ArgumentEndingSentence(L"VELTO.", false));
 }
 
 TEST(BidiTextTest, NamesAreEmbeddedInTheirOwnDirection) {

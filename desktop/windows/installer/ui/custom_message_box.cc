@@ -21,6 +21,8 @@ namespace {
 
 constexpr COLORREF kTextColour = 0x000064;
 constexpr COLORREF kLinkColour = 0x686868;
+// Space between the text and the edges of its panel, in dialog units.
+constexpr int kTextMarginDlu = 5;
 
 // Creates the modeless box from dialog template 102 of |module|, mirrored
 // when |mirrored|. An owned window takes neither its owner's layout nor the
@@ -77,11 +79,20 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
 
   HWND text_control = GetDlgItem(dialog_, IDC_MESSAGE_TEXT);
   SendMessageW(text_control, EM_SETEVENTMASK, 0, ENM_LINK);
+  // The colour of the text to come: formatting the empty control would
+  // colour nothing that the text then takes.
   CHARFORMAT2W format = {};
   format.cbSize = sizeof(format);
   format.dwMask = CFM_COLOR;
   format.crTextColor = kTextColour;
-  SendMessageW(text_control, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  SendMessageW(text_control, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  // The text keeps off the edges of its white panel.
+  RECT margin = {kTextMarginDlu, kTextMarginDlu, 0, 0};
+  MapDialogRect(dialog_, &margin);
+  RECT area = {};
+  GetClientRect(text_control, &area);
+  InflateRect(&area, -margin.left, -margin.top);
+  SendMessageW(text_control, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&area));
   HideCaretOnFocus(text_control);
   if (right_to_left)
     SetRichTextRightToLeft(text_control);

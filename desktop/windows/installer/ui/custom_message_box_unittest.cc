@@ -2,10 +2,13 @@
 
 #include <richedit.h>
 
+#include <algorithm>
+#include <set>
 #include <vector>
 
 #include "base/functional/bind.h"
 #include "desktop/windows/installer/ui/rich_text.h"
+#include "desktop/windows/installer/ui/test/canvas.h"
 #include "desktop/windows/rc_l10n_handler/rc_l10n_handler.h"
 #include "gtest/gtest.h"
 #include "resources/installer_resource_ids.h"
@@ -70,6 +73,74 @@ TEST_F(CustomMessageBoxTest, EachAnswerIsReportedAndTheBoxStays) {
                               CustomMessageBox::kClosed}),
             results_);
   EXPECT_TRUE(IsWindow(box_.dialog()));
+}
+
+// The area in which |control| draws the characters |from| to |to| of the
+// first line.
+RECT CharactersArea(HWND control, int from, int to) {
+  POINTL start = {}, end = {};
+  SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&start), from);
+  SendMessageW(control, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&end), to);
+  TEXTMETRICW metrics = {};
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return {std::min(start.x, end.x), start.y, std::max(start.x, end.x),
+          start.y + metrics.tmHeight + 2};
+}
+
+// As the user sees it: the text in its dark red, the link in a colour of its
+// own, and neither of them black.
+TEST_F(CustomMessageBoxTest, TextAndLinkAreDrawnInTheirColours) {
+  ASSERT_TRUE(box_.Show(owner_, 37066, L"Please go to <a href=\"tos\">the site</a> now", 37068,
+                        37069, Recorder()));
+  HWND text = Item(IDC_MESSAGE_TEXT);
+  const std::wstring shown = WindowText(text);
+  const int link = static_cast<int>(shown.find(L"the site"));
+  ASSERT_GT(link, 0);
+  Canvas drawn(Canvas::ClientSize(text));
+  drawn.Print(text);
+  const uint32_t kDarkRed = 0x640000;  // COLORREF 0x000064
+  std::set<uint32_t> words = drawn.ColoursIn(CharactersArea(text, 0, 6));
+  EXPECT_TRUE(words.count(kDarkRed));
+  EXPECT_FALSE(words.count(0x000000));
+  std::set<uint32_t> link_colours = drawn.ColoursIn(CharactersArea(text, link, link + 8));
+  EXPECT_GT(link_colours.size(), 2u);
+  EXPECT_FALSE(link_colours.count(kDarkRed));
+  EXPECT_FALSE(link_colours.count(0x000000));
+  // The colour the link is given (a renderer may draw links in its own).
+  CHARFORMAT2W format = {};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR | CFM_LINK;
+  CHARRANGE range = {link + 1, link + 2};
+  SendMessageW(text, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  SendMessageW(text, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(static_cast<COLORREF>(0x686868), format.crTextColor);
+  EXPECT_TRUE(format.dwEffects & CFE_LINK);
+}
+
+// The text keeps off the edges of its white panel, in either direction.
+TEST_F(CustomMessageBoxTest, TextKeepsAMarginInsideItsPanel) {
+  for (const wchar_t* language : {L"en", L"ar"}) {
+    std::wstring code = language;
+    RcL10nHandler::GetInstance()->SetLanguage(&code);
+    bool shown = box_.Show(owner_, 37066, GetLocalizedString(37067), 37068, 37069, Recorder());
+    std::wstring english = L"en";
+    RcL10nHandler::GetInstance()->SetLanguage(&english);
+    ASSERT_TRUE(shown);
+    HWND text = Item(IDC_MESSAGE_TEXT);
+    Canvas drawn(Canvas::ClientSize(text));
+    drawn.Print(text);
+    const RECT ink = drawn.InkBounds();
+    ASSERT_LT(ink.left, ink.right) << language;
+    constexpr int kMargin = 5;
+    EXPECT_GE(ink.left, kMargin) << language;
+    EXPECT_GE(ink.top, kMargin) << language;
+    EXPECT_LE(ink.right, drawn.size().cx - kMargin) << language;
+    box_.Destroy();
+  }
 }
 
 TEST_F(CustomMessageBoxTest, ClickingTheLinkReportsItAndLeavesTheBoxOpen) {

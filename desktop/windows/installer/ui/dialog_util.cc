@@ -1,5 +1,9 @@
 #include "desktop/windows/installer/ui/dialog_util.h"
 
+#include <usp10.h>
+
+#include <string>
+
 #include "resources/installer_resource_ids.h"
 
 namespace installer {
@@ -22,6 +26,37 @@ INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush) {
     return reinterpret_cast<INT_PTR>(brush);
   SetBkMode(dc, TRANSPARENT);
   return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+}
+
+int GetLabelWidth(HWND control, std::wstring_view label) {
+  // "&x" shows as an underlined x, "&&" as one ampersand.
+  std::wstring shown;
+  for (size_t i = 0; i < label.size(); ++i) {
+    if (label[i] == L'&' && i + 1 < label.size())
+      ++i;
+    shown.push_back(label[i]);
+  }
+  if (shown.empty())
+    return 0;
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  const int length = static_cast<int>(shown.size());
+  int width = 0;
+  SCRIPT_STRING_ANALYSIS analysis = nullptr;
+  if (SUCCEEDED(ScriptStringAnalyse(dc, shown.c_str(), length, length * 3 / 2 + 16, -1,
+                                    SSA_GLYPHS | SSA_FALLBACK, 0, nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, &analysis))) {
+    if (const SIZE* size = ScriptString_pSize(analysis))
+      width = size->cx;
+    ScriptStringFree(&analysis);
+  } else {
+    SIZE size = {};
+    GetTextExtentPoint32W(dc, shown.c_str(), length, &size);
+    width = size.cx;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return width;
 }
 
 }  // namespace installer

@@ -1,12 +1,14 @@
 // Small pieces every installer dialog procedure shares: the object behind a
 // dialog (its creation parameter, kept in the dialog's user data), the
-// executable's icon on a dialog, and black (or red) static texts over the
-// dialog's own background.
+// executable's icon on a dialog, black (or red) static texts over the
+// dialog's own background, and the width a control's label takes.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_UI_DIALOG_UTIL_H_
 #define DESKTOP_WINDOWS_INSTALLER_UI_DIALOG_UTIL_H_
 
 #include <windows.h>
+
+#include <string_view>
 
 namespace installer {
 
@@ -29,6 +31,12 @@ void SetInstallerIcons(HWND dialog);
 // a transparent background and the null brush, so that what the dialog
 // painted shows through.
 INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush = nullptr);
+
+// The width |label| takes when |control| draws it in its font: mnemonic
+// ampersands left out, complex scripts shaped as drawn (joined Arabic letters
+// are narrower than the letters alone, which is what a plain text extent
+// adds up under Wine).
+int GetLabelWidth(HWND control, std::wstring_view label);
 
 }  // namespace installer
 

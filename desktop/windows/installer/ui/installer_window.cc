@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "base/functional/bind.h"
 #include "base/logging.h"
+#include "base/message_loop/message_loop.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/resource_util.h"
@@ -43,6 +45,9 @@ constexpr COLORREF kTaglineColour = 0x2C1BFF;
 constexpr wchar_t kTosLink[] = L"tos";
 constexpr UINT_PTR kBannerPainterId = 1;
 constexpr int kTooltipWidth = 300;
+// The space a check box leaves between its box and its text, in dialog
+// units.
+constexpr int kCheckBoxTextGapDlu = 3;
 // The badge overhangs the logo's bottom right corner by this much.
 constexpr int kBadgeOverhang = 10;
 
@@ -149,6 +154,17 @@ void RedrawControlArea(HWND control) {
   RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+bool IsMirrored(HWND window) {
+  return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
+}
+
+std::wstring WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
 std::wstring ComboText(HWND combo) {
   LRESULT selection = SendMessageW(combo, CB_GETCURSEL, 0, 0);
   if (selection != CB_ERR) {
@@ -161,10 +177,21 @@ std::wstring ComboText(HWND combo) {
       return text;
     }
   }
-  int length = GetWindowTextLengthW(combo);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(GetWindowTextW(combo, text.data(), length + 1));
-  return text;
+  return WindowText(combo);
+}
+
+// The entries of |combo|'s list.
+std::vector<base::FilePath> ComboEntries(HWND combo) {
+  std::vector<base::FilePath> entries;
+  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    LRESULT copied = SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+    entries.emplace_back(text);
+  }
+  return entries;
 }
 
 // The message box whose buttons the CBT hook renames.
@@ -262,11 +289,21 @@ bool InstallerWindow::ReadsRightToLeft() const {
 }
 
 bool InstallerWindow::Init() {
+  if (!CreateDialogs())
+    return false;
+  ShowPage(settings_->GetUninstall() ? UNINSTALL : (run_immediately_ ? PROGRESS : WELCOME));
+  ShowWindow(main_dialog_, SW_SHOW);
+  UpdateTexts();
+  if (!settings_->IsFetchingStatus())
+    UpdateControls(true);
+  return true;
+}
+
+bool InstallerWindow::CreateDialogs() {
   HINSTANCE module = GetModuleHandleW(nullptr);
   // Windows made from now on, the message boxes included, are mirrored for a
   // right-to-left language.
-  SetProcessDefaultLayout(IsRightToLeftLanguage(settings_->GetInstallLanguage()) ? LAYOUT_RTL
-                                                                                 : 0);
+  SetProcessDefaultLayout(ReadsRightToLeft() ? LAYOUT_RTL : 0);
   main_dialog_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_WINDOW), nullptr,
                                     &InstallerWindow::DialogProc, reinterpret_cast<LPARAM>(this));
   if (!main_dialog_)
@@ -278,12 +315,80 @@ bool InstallerWindow::Init() {
     return false;
   InitMainDialog();
   InitOptionsDialog();
-  ShowPage(settings_->GetUninstall() ? UNINSTALL : (run_immediately_ ? PROGRESS : WELCOME));
-  ShowWindow(main_dialog_, SW_SHOW);
+  return true;
+}
+
+void InstallerWindow::FollowReadingDirection() {
+  if (!main_dialog_ || IsMirrored(main_dialog_) == ReadsRightToLeft())
+    return;
+  LOG(INFO) << "Making the window anew for the reading direction of "
+            << base::WideToUTF8(settings_->GetInstallLanguage());
+  // Dialogs and their controls take their mirroring when they are made, and
+  // a control does not turn round reliably afterwards (scroll bars, combo
+  // boxes' parts, rich edits): the dialogs are made anew where the old ones
+  // stand, on the same page, and the old ones go.
+  HWND old_main = main_dialog_;
+  HWND old_options = options_dialog_;
+  HWND old_tooltip = tooltip_;
+  RECT placement = {};
+  GetWindowRect(old_main, &placement);
+  const bool visible = IsWindowVisible(old_main);
+  int focus = 0;
+  for (HWND window = GetFocus(); window && !focus; window = GetParent(window)) {
+    if (GetParent(window) == old_main || GetParent(window) == old_options)
+      focus = GetDlgCtrlID(window);
+  }
+  HWND old_path = GetDlgItem(old_options, IDC_INSTALL_PATH_COMBO);
+  const bool typing = !typed_path_.empty() && ComboText(old_path) == typed_path_;
+  const LRESULT typing_selection = SendMessageW(old_path, CB_GETEDITSEL, 0, 0);
+
+  main_dialog_ = options_dialog_ = tooltip_ = nullptr;
+  control_brushes_.clear();
+  composed_background_.reset();
+  if (!CreateDialogs()) {
+    PLOG(ERROR) << "Window creation failed.";
+    if (main_dialog_)
+      DestroyWindow(main_dialog_);
+    main_dialog_ = old_main;
+    options_dialog_ = old_options;
+    tooltip_ = old_tooltip;
+    UpdateTexts();
+    return;
+  }
+  SetWindowPos(main_dialog_, nullptr, placement.left, placement.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The page as it stood, without a new entry in the statistics: what
+  // ShowError and the progress changed on it is carried over.
+  ShowPageControls(current_page_);
+  for (const PageControl& row : kPageControls) {
+    ShowWindow(GetDlgItem(main_dialog_, row.id),
+               IsWindowVisible(GetDlgItem(old_main, row.id)) ? SW_SHOWNA : SW_HIDE);
+  }
+  SetDlgItemTextW(main_dialog_, IDC_STATUS_TEXT,
+                  WindowText(GetDlgItem(old_main, IDC_STATUS_TEXT)).c_str());
+  HWND old_bar = GetDlgItem(old_main, IDC_PROGRESS_BAR);
+  HWND bar = GetDlgItem(main_dialog_, IDC_PROGRESS_BAR);
+  PBRANGE range = {};
+  SendMessageW(old_bar, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  SendMessageW(bar, PBM_SETRANGE32, range.iLow, range.iHigh);
+  SendMessageW(bar, PBM_SETPOS, SendMessageW(old_bar, PBM_GETPOS, 0, 0), 0);
   UpdateTexts();
   if (!settings_->IsFetchingStatus())
     UpdateControls(true);
-  return true;
+  if (typing) {
+    HWND path = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
+    SetWindowTextW(path, typed_path_.c_str());
+    SendMessageW(path, CB_SETEDITSEL, 0,
+                 MAKELPARAM(LOWORD(typing_selection), HIWORD(typing_selection)));
+  }
+  if (visible)
+    ShowWindow(main_dialog_, SW_SHOW);
+  if (HWND control = focus ? GetControl(focus) : nullptr)
+    SetFocus(control);
+  if (old_tooltip)
+    DestroyWindow(old_tooltip);
+  Win32DialogDispatcher::GetInstance()->UnselectWindow(old_main);
+  DestroyWindow(old_main);
 }
 
 void InstallerWindow::InitMainDialog() {
@@ -428,6 +533,15 @@ void InstallerWindow::ShowPage(int32_t page) {
     SetFocus(GetDlgItem(main_dialog_, focus));
   else
     SetFocus(nullptr);
+  ShowPageControls(page);
+  // Typing in the path box ends with its page.
+  if (page != OPTIONS)
+    typed_path_.clear();
+  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  current_page_ = page;
+}
+
+void InstallerWindow::ShowPageControls(int32_t page) {
   const bool known = page >= WELCOME && page <= ERROR_PAGE;
   for (const PageControl& row : kPageControls) {
     ShowWindow(GetDlgItem(main_dialog_, row.id),
@@ -441,8 +555,6 @@ void InstallerWindow::ShowPage(int32_t page) {
   }
   ShowWindow(options_dialog_, page == OPTIONS ? SW_SHOWNA : SW_HIDE);
   error_page_shown_ = page == ERROR_PAGE;
-  RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-  current_page_ = page;
 }
 
 std::wstring InstallerWindow::AcceptButtonText() const {
@@ -473,7 +585,7 @@ void InstallerWindow::UpdateTexts() {
   HWND tagline = GetDlgItem(main_dialog_, IDC_TAGLINE);
   std::wstring name = GetLocalizedString(strings::kProductNameCapitals);
   std::wstring tagline_text =
-      GetLocalizedStringF(strings::kTagline, MarkArgument(name, ReadsRightToLeft()));
+      GetLocalizedStringF(strings::kTagline, ArgumentEndingSentence(name, ReadsRightToLeft()));
   if (ReadsRightToLeft())
     SetRichTextRightToLeft(tagline);
   SetWindowTextW(tagline, tagline_text.c_str());
@@ -502,6 +614,8 @@ void InstallerWindow::UpdateTexts() {
     if (tooltip_)
       SendInstallForTool(TTM_UPDATETIPTEXTW);
     WidenFullPackageButton();
+  } else {
+    CentreDeleteUserDataCheck();
   }
   RedrawWindow(main_dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -521,6 +635,25 @@ void InstallerWindow::WidenFullPackageButton() {
   LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
   SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
                full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void InstallerWindow::CentreDeleteUserDataCheck() {
+  // Under the centred question, the check box fits its box and text and
+  // stands centred too.
+  HWND check = GetDlgItem(main_dialog_, IDC_DELETE_USER_DATA_CHECK);
+  RECT question = ControlRect(GetDlgItem(main_dialog_, IDC_UNINSTALL_QUESTION), main_dialog_);
+  RECT rect = ControlRect(check, main_dialog_);
+  // The box, the gap a check box leaves before its text, the text and room
+  // for the focus frame around it.
+  RECT gap = {kCheckBoxTextGapDlu, 0, 0, 0};
+  MapDialogRect(main_dialog_, &gap);
+  const LONG width =
+      std::min<LONG>(question.right - question.left,
+                     GetSystemMetrics(SM_CXMENUCHECK) + 2 * gap.left +
+                         GetLabelWidth(check, WindowText(check)));
+  const LONG left = (question.left + question.right - width) / 2;
+  SetWindowPos(check, nullptr, left, rect.top, width, rect.bottom - rect.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void InstallerWindow::FillLanguageCombo() {
@@ -564,9 +697,24 @@ void InstallerWindow::FillInstallForCombo() {
 
 void InstallerWindow::FillPathCombo() {
   HWND combo = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
-  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   std::vector<base::FilePath> folders;
   settings_->GetSuggestedInstallFolders(&folders);
+  // What the user is typing stays as it stands, caret and all: the analysis
+  // of one keystroke may come back before the next, and a text set anew
+  // would put the caret in front of what was typed.
+  if (!typed_path_.empty() && ComboText(combo) == typed_path_) {
+    if (ComboEntries(combo) == folders)
+      return;
+    const LRESULT selection = SendMessageW(combo, CB_GETEDITSEL, 0, 0);
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+    for (const base::FilePath& folder : folders)
+      SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.value().c_str()));
+    SetWindowTextW(combo, typed_path_.c_str());
+    SendMessageW(combo, CB_SETEDITSEL, 0,
+                 MAKELPARAM(LOWORD(selection), HIWORD(selection)));
+    return;
+  }
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   const std::wstring& path = settings_->GetInstallPath().value();
   int selected = -1;
   for (const base::FilePath& folder : folders) {
@@ -637,6 +785,14 @@ void InstallerWindow::OnSettingChanged() {
 }
 
 void InstallerWindow::OnLanguageChanged() {
+  // A language of the other direction needs the window made anew: later,
+  // as the language list that told of the choice is part of it.
+  if (main_dialog_ && IsMirrored(main_dialog_) != ReadsRightToLeft()) {
+    base::MessageLoop::current()->task_runner()->PostTask(
+        FROM_HERE, base::BindOnce(&InstallerWindow::FollowReadingDirection,
+                                  weak_factory_.GetWeakPtr()));
+    return;
+  }
   UpdateTexts();
 }
 
@@ -756,7 +912,7 @@ void InstallerWindow::BrowseForFolder() {
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetWindowTextW(combo, folder.c_str());
   }
-  ApplyPath(combo);
+  ApplyPath(combo, false);
 }
 
 void InstallerWindow::BuildBackground() {
@@ -899,12 +1055,16 @@ void InstallerWindow::NotifyCancel() {
     delegate->OnCancel();
 }
 
-void InstallerWindow::ApplyPath(HWND combo) {
+void InstallerWindow::ApplyPath(HWND combo, bool typed) {
   if (!settings_->IsEditable()) {
+    typed_path_.clear();
     UpdateControls(true);
     return;
   }
-  settings_->SetInstallFolder(base::FilePath(ComboText(combo)));
+  const std::wstring path = ComboText(combo);
+  if (combo == GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO))
+    typed_path_ = typed ? path : std::wstring();
+  settings_->SetInstallFolder(base::FilePath(path));
 }
 
 void InstallerWindow::ApplyCheckBox(int id) {
@@ -974,10 +1134,10 @@ bool InstallerWindow::OnCommand(int id, int code) {
     case IDC_MAIN_INSTALL_PATH_COMBO:
       if (code == CBN_SELCHANGE) {
         page_scope_->Increment("changed_install_path_from_main_screen");
-        ApplyPath(GetDlgItem(main_dialog_, id));
+        ApplyPath(GetDlgItem(main_dialog_, id), false);
       } else if (code == CBN_EDITCHANGE) {
         page_scope_->Increment("edited_install_path_from_main_screen");
-        ApplyPath(GetDlgItem(main_dialog_, id));
+        ApplyPath(GetDlgItem(main_dialog_, id), true);
       }
       return true;
     case IDC_DELETE_USER_DATA_CHECK:
@@ -1024,10 +1184,10 @@ bool InstallerWindow::OnOptionsCommand(int id, int code) {
     case IDC_INSTALL_PATH_COMBO:
       if (code == CBN_SELCHANGE) {
         page_scope_->Increment("changed_install_path");
-        ApplyPath(control);
+        ApplyPath(control, false);
       } else if (code == CBN_EDITCHANGE) {
         page_scope_->Increment("edited_install_path");
-        ApplyPath(control);
+        ApplyPath(control, true);
       }
       return true;
     case IDC_CHANGE_BUTTON:

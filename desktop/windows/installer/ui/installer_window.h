@@ -4,7 +4,9 @@
 // window keeps every text in the install language, reflects the settings in
 // the controls, turns the user's choices into settings changes, records each
 // page and navigation in the statistics ("ui.page_sequence") and reports the
-// user's decisions to its InstallerWindowDelegates. UI thread only.
+// user's decisions to its InstallerWindowDelegates. A language of the other
+// reading direction makes the dialogs anew, mirrored or not, on the same
+// page. UI thread only.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
 #define DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
@@ -18,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/memory/weak_ptr.h"
 #include "base/observer_list.h"
 #include "base/win/scoped_gdi_object.h"
 #include "desktop/windows/installer/settings_observer.h"
@@ -105,6 +108,14 @@ class InstallerWindow : public SettingsObserver {
                   bool run_immediately, const InstallerWindowEnvironment& environment);
 
   bool Init();
+  // Creates both dialogs, mirrored when the install language reads right to
+  // left, and initialises them.
+  bool CreateDialogs();
+  // Makes the dialogs anew when their mirroring no longer fits the install
+  // language, keeping the page, its state and the window's place.
+  void FollowReadingDirection();
+  // Shows the controls of |page|; records nothing.
+  void ShowPageControls(int32_t page);
   void InitMainDialog();
   void InitOptionsDialog();
   bool ShowsDefaultBrowserChoice() const;
@@ -114,6 +125,7 @@ class InstallerWindow : public SettingsObserver {
   void SendInstallForTool(UINT message);
   void BrowseForFolder();
   void WidenFullPackageButton();
+  void CentreDeleteUserDataCheck();
 
   // The composed background and the brushes of the controls that blend with
   // it; built on first use and rebuilt when the window moves or the theme
@@ -140,7 +152,9 @@ class InstallerWindow : public SettingsObserver {
   void NotifyAccept();
   void NotifyGetFullPackage();
   void NotifyCancel();
-  void ApplyPath(HWND combo);
+  // Sets the install folder shown in |combo|, which the user |typed| there
+  // or chose.
+  void ApplyPath(HWND combo, bool typed);
   void ApplyCheckBox(int id);
   int ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type);
 
@@ -171,8 +185,12 @@ class InstallerWindow : public SettingsObserver {
   int32_t current_page_ = NO_PAGE;
   HWND tooltip_ = nullptr;
   std::map<HWND, base::win::ScopedBrush> control_brushes_;
+  // What the user typed into the options page's path box, while the box
+  // still shows it; empty otherwise.
+  std::wstring typed_path_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;
+  base::WeakPtrFactory<InstallerWindow> weak_factory_{this};
 };
 
 }  // namespace installer
