@@ -147,6 +147,29 @@ TEST_F(CopyFileStepTest, LauncherTakesTheBrowserNameWhereAnEarlierLauncherDid) {
   EXPECT_EQ("older", contents);
 }
 
+// The launcher procedure on its own, after the launcher's copy into the
+// install folder.
+class LauncherProcedure : public CopyLauncherStep {
+ public:
+  using CopyLauncherStep::CopyLauncherStep;
+  using CopyLauncherStep::OnFileCopied;
+};
+
+TEST_F(CopyFileStepTest, LauncherThatCannotTakeTheBrowserNameLeavesTheBrowserInPlace) {
+  // The package's launcher cannot be read any more: the copy under the
+  // browser's name fails after the browser was moved aside.
+  ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"velto.exe"), "previous"));
+  ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"velto.old"), "older"));
+  LauncherProcedure step(&host_);
+  step.OnFileCopied();
+  std::string contents;
+  ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.exe"), &contents));
+  EXPECT_EQ("previous", contents);
+  ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.old"), &contents));
+  EXPECT_EQ("older", contents);
+  EXPECT_TRUE(host_.transaction.empty());
+}
+
 TEST_F(CopyFileStepTest, LauncherAloneLeavesTheBrowserAlone) {
   ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"launcher.exe"), "new launcher"));
   ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"velto.exe"), "browser"));
