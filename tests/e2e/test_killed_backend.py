@@ -98,11 +98,9 @@ def silent_run(wine, log_dir, package, install, server, extra=()):
     return result.returncode, read_logs(log_dir, before)
 
 
-def backend_processes(wine, install):
-    """Unix process ids of this install folder's back end: the installer
-    processes started with --backend (the front end's back end and the
-    package's installer that it starts), their crash reporters left out."""
-    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+def processes_where(matches):
+    """Unix process ids of the processes whose arguments (a list of bytes)
+    |matches| accepts."""
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -111,25 +109,26 @@ def backend_processes(wine, install):
             arguments = pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0")
         except OSError:
             continue
-        if (b"--backend" in arguments and folder in arguments and
-                not any(a.startswith(b"--crash-reporter-parent-id") for a in arguments)):
+        if matches(arguments):
             found.append(int(entry))
     return found
+
+
+def backend_processes(wine, install):
+    """Unix process ids of this install folder's back end: the installer
+    processes started with --backend (the front end's back end and the
+    package's installer that it starts), their crash reporters left out."""
+    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+    return processes_where(
+        lambda arguments: b"--backend" in arguments and folder in arguments and
+        not any(a.startswith(b"--crash-reporter-parent-id") for a in arguments))
 
 
 def installer_processes(wine, install):
     """Every process of this install folder (front end, back end, crash
     reporters)."""
     folder = ("--installfolder=" + wine.windows_path(install)).encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if folder in pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0"):
-                    found.append(int(entry))
-            except OSError:
-                pass
-    return found
+    return processes_where(lambda arguments: folder in arguments)
 
 
 def killed_run(wine, log_dir, package, install, server, ready, extra=()):
@@ -419,22 +418,13 @@ COMPONENT_STUB = BUILD / "fixtures" / "components" / "expected_signer.exe"
 
 def component_processes(name):
     """Unix process ids of the component installer |name| (a file name)."""
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                arguments = pathlib.Path("/proc", entry, "cmdline").read_bytes()
-            except OSError:
-                continue
-            if name.encode() in arguments:
-                found.append(int(entry))
-    return found
+    return processes_where(lambda arguments: any(name.encode() in a for a in arguments))
 
 
-def logs_of_back_end(log_dir, before):
-    return [log.read_text(encoding="utf-8", errors="replace")
-            for log in new_logs(log_dir, before)
-            if "Running backend" in log.read_text(encoding="utf-8", errors="replace")]
+def back_end_log_text(log_dir, before):
+    """The text of the new logs written by back ends."""
+    texts = [log.read_text(encoding="utf-8", errors="replace") for log in new_logs(log_dir, before)]
+    return "\n".join(text for text in texts if "Running backend" in text)
 
 
 def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, workspace,
@@ -486,7 +476,7 @@ def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, wo
     before = set(log_dir.glob("*.log"))
     code, text = silent_run(wine, log_dir, package_2, install, server, extra)
     assert code == 0, text
-    back_end = "\n".join(logs_of_back_end(log_dir, before))
+    back_end = back_end_log_text(log_dir, before)
     assert ("installation_status.json, moved aside by an interrupted run" in back_end), back_end
     assert "Operation: 2" in back_end, back_end
     version_2 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
