@@ -44,8 +44,8 @@ void PreserveInstallerStatusStep::Run(StepResult* result, int attempt) {
       return;
     }
   }
-  // A status kept in the same second (or a clock set back) keeps its file:
-  // this one takes the next free second.
+  // A status kept within the same second (two upgrades in a row) keeps its
+  // file: this one takes the next free second.
   int64_t seconds = host_->GetEnvironment().clock->Now().ToTimeT();
   base::FilePath target;
   do {
