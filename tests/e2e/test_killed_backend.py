@@ -78,10 +78,10 @@ def make_package(folder, version):
     return package
 
 
-def command(wine, package, install, server):
+def command(wine, package, install, server, extra=()):
     return ["wine", str(package / "installer.exe"), "--silent", "--enable-installer-stats=0",
             "--launchvelto=0", "--v=2", "--installfolder=" + wine.windows_path(install),
-            "--local-pref-default-overrides-server=" + server.url("/api/prefs/")]
+            "--local-pref-default-overrides-server=" + server.url("/api/prefs/")] + list(extra)
 
 
 def read_logs(log_dir, before):
@@ -89,20 +89,18 @@ def read_logs(log_dir, before):
                      for log in new_logs(log_dir, before))
 
 
-def silent_run(wine, log_dir, package, install, server):
+def silent_run(wine, log_dir, package, install, server, extra=()):
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     # No pipes for its output: see conftest's Wine.run.
-    result = subprocess.run(command(wine, package, install, server), env=wine.env,
+    result = subprocess.run(command(wine, package, install, server, extra), env=wine.env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL, timeout=TIMEOUT)
     return result.returncode, read_logs(log_dir, before)
 
 
-def backend_processes(wine, install):
-    """Unix process ids of this install folder's back end: the installer
-    processes started with --backend (the front end's back end and the
-    package's installer that it starts), their crash reporters left out."""
-    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+def processes_where(matches):
+    """Unix process ids of the processes whose arguments (a list of bytes)
+    |matches| accepts."""
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -111,35 +109,36 @@ def backend_processes(wine, install):
             arguments = pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0")
         except OSError:
             continue
-        if (b"--backend" in arguments and folder in arguments and
-                not any(a.startswith(b"--crash-reporter-parent-id") for a in arguments)):
+        if matches(arguments):
             found.append(int(entry))
     return found
+
+
+def backend_processes(wine, install):
+    """Unix process ids of this install folder's back end: the installer
+    processes started with --backend (the front end's back end and the
+    package's installer that it starts), their crash reporters left out."""
+    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+    return processes_where(
+        lambda arguments: b"--backend" in arguments and folder in arguments and
+        not any(a.startswith(b"--crash-reporter-parent-id") for a in arguments))
 
 
 def installer_processes(wine, install):
     """Every process of this install folder (front end, back end, crash
     reporters)."""
     folder = ("--installfolder=" + wine.windows_path(install)).encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if folder in pathlib.Path("/proc", entry, "cmdline").read_bytes().split(b"\0"):
-                    found.append(int(entry))
-            except OSError:
-                pass
-    return found
+    return processes_where(lambda arguments: folder in arguments)
 
 
-def killed_run(wine, log_dir, package, install, server, ready):
+def killed_run(wine, log_dir, package, install, server, ready, extra=()):
     """Starts a silent run and, once |ready|(log text, back-end pids) holds,
     kills its back end with SIGKILL, again and again until the front end has
     ended and no back-end process is left (a package installer that the back
     end was starting at that moment goes too). Returns the front end's exit
     code and the run's log text."""
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
-    front_end = subprocess.Popen(command(wine, package, install, server), env=wine.env,
+    front_end = subprocess.Popen(command(wine, package, install, server, extra), env=wine.env,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
     try:
@@ -411,3 +410,87 @@ def test_upgrade_killed_then_run_again(wine, log_dir, workspace, upgrade_referen
 
     run_again_and_compare(wine, log_dir, workspace, package_2, install, server, clean,
                           reference)
+
+
+# The component installer stand-in, signed (component installers must be).
+COMPONENT_STUB = BUILD / "fixtures" / "components" / "expected_signer.exe"
+
+
+def component_processes(name):
+    """Unix process ids of the component installer |name| (a file name)."""
+    return processes_where(lambda arguments: any(name.encode() in a for a in arguments))
+
+
+def back_end_log_text(log_dir, before):
+    """The text of the new logs written by back ends."""
+    texts = [log.read_text(encoding="utf-8", errors="replace") for log in new_logs(log_dir, before)]
+    return "\n".join(text for text in texts if "Running backend" in text)
+
+
+def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, workspace,
+                                                               package_server_module):
+    """An upgrade moves the status of the installation it replaces into
+    old_status, runs the component installers, then writes the new status.
+    Killed while a component installer runs, it leaves no status file; the
+    next run still upgrades that installation (same app id, its status kept
+    in old_status), and the run after it removes the replaced version."""
+    server = package_server_module
+    install = workspace / "status-moved" / "Velto"
+    package_1, package_2 = (make_package(workspace, version) for version in (1, 2))
+    # The component's installer lies beside the package folders, in "hold".
+    component = workspace / "hold" / "hold_installer.exe"
+    component.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copyfile(COMPONENT_STUB, component)
+    extra = ["--components=hold:hold"]
+    instruction = component.with_name(component.name + ".exit")
+
+    code, text = silent_run(wine, log_dir, package_1, install, server, extra)
+    assert code == 0, text
+    version_1 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    assert list(version_1.get("components", {})) == ["hold"], text
+
+    # The component installer waits for the run's interrupted event, which
+    # the run holds open all along (it is set only when the run is cancelled).
+    event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
+             wine.windows_path(install).replace("\\", "/"))
+    instruction.write_text("wait " + event)
+
+    def component_waits(text, pids):
+        return ("Running component installer" in text and
+                "Component installer returned" not in text and
+                bool(component_processes(component.name)))
+    try:
+        code, text = killed_run(wine, log_dir, package_2, install, server, component_waits,
+                                extra)
+    finally:
+        instruction.unlink()
+        for pid in component_processes(component.name):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    assert_killed_run_failed(code, text)
+    assert "Preserving previous installer status." in text
+    assert not (install / "installation_status.json").exists()
+
+    before = set(log_dir.glob("*.log"))
+    code, text = silent_run(wine, log_dir, package_2, install, server, extra)
+    assert code == 0, text
+    back_end = back_end_log_text(log_dir, before)
+    assert ("installation_status.json, moved aside by an interrupted run" in back_end), back_end
+    assert "Operation: 2" in back_end, back_end
+    version_2 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    assert version_2["version"] != version_1["version"]
+    assert version_2["app_id"] == version_1["app_id"]
+    assert list(version_2.get("components", {})) == ["hold"]
+    kept = [json.loads(path.read_text(encoding="utf-8"))
+            for path in (install / "old_status").iterdir()]
+    assert kept == [version_1]
+    assert (install / version_1["_subfolder"]).is_dir()
+
+    # The replaced version goes with the next upgrade, by its kept status.
+    code, text = silent_run(wine, log_dir, package_2, install, server, extra)
+    assert code == 0, text
+    assert not (install / version_1["_subfolder"]).exists()
+    for name in version_2["files"]:
+        assert (install / version_2["_subfolder"] / name.replace("\\", "/")).is_file(), name

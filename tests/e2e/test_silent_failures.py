@@ -11,6 +11,7 @@ import contextlib
 import functools
 import hashlib
 import json
+import shutil
 import subprocess
 import tempfile
 
@@ -53,15 +54,16 @@ def run_with_output_in_files(wine, args, timeout=120, cwd=None, stdin=subprocess
 
 
 @contextlib.contextmanager
-def file_held_open(wine, path):
+def file_held_open(wine, path, program=FILE_HOLDER):
     """|path| held open with no sharing by another Windows process of the
-    prefix, as a running program holds its files, until the block ends.
+    prefix (|program|, a copy of the file holder), as a running program
+    holds its files, until the block ends.
 
     Meanwhile Wine's desktop process, which an installer run may start and
     which inherits that run's output pipes, stays up as long as the holder
     does: a run waited for through its pipes would never end. So the runs of
     the block (wine.run) put their output in files."""
-    holder = subprocess.Popen(["wine", str(FILE_HOLDER), wine.windows_path(path)], env=wine.env,
+    holder = subprocess.Popen(["wine", str(program), wine.windows_path(path)], env=wine.env,
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
     wine.run = functools.partial(run_with_output_in_files, wine)
@@ -232,3 +234,37 @@ def test_replaced_version_in_use_stays_until_a_later_upgrade(wine, log_dir, pack
     assert not (install / version_2["_subfolder"]).exists()
     for path in files_of(install, status_of(install)):
         assert path.is_file(), path
+
+
+def test_uninstall_while_the_browser_runs_fails_with_category_7_and_changes_nothing(
+        wine, log_dir, package_server, tmp_path):
+    from test_silent_uninstall import run_uninstall, wait_for_cleanup_batch
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    status = status_of(install)
+    # The browser runs: a program started from the installation's browser
+    # executable (here one that keeps going until told to end).
+    browser = install / status["_subfolder"] / "velto.exe"
+    shutil.copyfile(FILE_HOLDER, browser)
+    (tmp_path / "profile.lock").write_bytes(b"")
+    before = machine_state.snapshot(wine, {"install": install})
+    temporary = temporary_entries(log_dir)
+    with file_held_open(wine, tmp_path / "profile.lock", program=browser):
+        result, logs = run_uninstall(wine, log_dir, install, "--enable-installer-stats=0")
+        everything = "\n".join(logs)
+        after = machine_state.snapshot(wine, {"install": install})
+    assert result.returncode == 1, everything
+    assert "Can't uninstall when velto.exe is in use" in everything
+    assert "IPC_MESSAGE_ERROR(7) received" in everything
+    assert "Installation succeeded" not in everything
+    assert machine_state.diff(before, after) == []
+    assert status_of(install) == status
+    assert leftovers(log_dir, temporary) == []
+
+    # Once the browser has ended, the uninstall goes through.
+    result, logs = run_uninstall(wine, log_dir, install, "--enable-installer-stats=0")
+    assert result.returncode == 0, "\n".join(logs)
+    assert wait_for_cleanup_batch(install)
+    assert not (install / "installation_status.json").exists()

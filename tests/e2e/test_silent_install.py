@@ -58,7 +58,13 @@ def test_silent_install_then_upgrade(wine, log_dir, overrides_server, tmp_path):
     for name in status["root_files"]:
         assert (install / name.replace("\\", "/")).is_file(), name
     assert (install / "launcher.exe").is_file()
-    assert json.loads((install / "installer_prefs.json").read_text(encoding="utf-8")) is not None
+    prefs_file = install / "installer_prefs.json"
+    prefs = json.loads(prefs_file.read_text(encoding="utf-8"))
+    assert prefs["installer-experiments"] == []
+    # An experiment this installation was put in (by an earlier installer's
+    # switch or a server's choice) stays in force through upgrades.
+    prefs["installer-experiments"] = ["installer-experiment-test@1"]
+    prefs_file.write_text(json.dumps(prefs), encoding="utf-8")
 
     result, logs = silent_run(wine, log_dir, overrides_server, package_copy(tmp_path, 2), install)
     assert result.returncode == 0, "\n".join(logs)
@@ -66,6 +72,9 @@ def test_silent_install_then_upgrade(wine, log_dir, overrides_server, tmp_path):
     assert status["version"] != version_1
     for name in status["files"]:
         assert (install / status["_subfolder"] / name.replace("\\", "/")).is_file(), name
+    prefs = json.loads(prefs_file.read_text(encoding="utf-8"))
+    assert prefs["installer-experiments"] == ["installer-experiment-test@1"]
+    assert "installer-experiment-test@1" in prefs["all-installer-experiments"]
 
 
 def test_second_installer_on_the_same_folder_gets_category_10(wine, log_dir, package_server,

@@ -27,7 +27,7 @@
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/task_scheduler_v1.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
-#include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
+#include "desktop/windows/installer/service/test/real_machine_task_scheduler.h"
 #include "desktop/windows/installer/steps/autoupdate_task.h"
 #include "desktop/windows/installer/steps/shortcut_installer.h"
 #include "desktop/windows/installer/steps/uninstall_process_launcher.h"
@@ -46,52 +46,10 @@ class NullOsOperations : public OsOperations {
   void SetUpDefaultBrowser(const Settings& settings, const InstallationStatus* status) override {}
 };
 
-// Task Scheduler 1.0 as the system keeps it. Its in-process COM server and
-// the account names it asks for are found only under the real
-// HKEY_LOCAL_MACHINE, which the test process redirects: the redirection is
-// lifted for each call (they write only the task's file).
-class SystemTaskSchedulerV1 : public TaskScheduler {
- public:
-  bool Init() override {
-    ScopedRealLocalMachine real_local_machine;
-    return scheduler_.Init();
-  }
-  bool CreateTask(const ScheduledTaskInfo& info) override {
-    ScopedRealLocalMachine real_local_machine;
-    return scheduler_.CreateTask(info);
-  }
-  void DeleteStaleTasks() override {
-    ScopedRealLocalMachine real_local_machine;
-    scheduler_.DeleteStaleTasks();
-  }
-  void DeleteTask(const std::wstring& suffix) override {
-    ScopedRealLocalMachine real_local_machine;
-    scheduler_.DeleteTask(suffix);
-  }
-  void SetDailyInterval(const std::wstring& suffix, int days) override {
-    ScopedRealLocalMachine real_local_machine;
-    scheduler_.SetDailyInterval(suffix, days);
-  }
-  void SetEnabled(const std::wstring& suffix, bool enabled) override {
-    ScopedRealLocalMachine real_local_machine;
-    scheduler_.SetEnabled(suffix, enabled);
-  }
-  bool RunNow(const std::wstring& suffix, const std::vector<std::wstring>& arguments) override {
-    ScopedRealLocalMachine real_local_machine;
-    return scheduler_.RunNow(suffix, arguments);
-  }
-  TaskState GetState(const std::wstring& suffix) override {
-    ScopedRealLocalMachine real_local_machine;
-    return scheduler_.GetState(suffix);
-  }
-  base::Time GetLastRunTime(const std::wstring& suffix) override {
-    ScopedRealLocalMachine real_local_machine;
-    return scheduler_.GetLastRunTime(suffix);
-  }
-
- private:
-  TaskSchedulerV1 scheduler_;
-};
+// Task Scheduler 1.0 as the system keeps it.
+std::unique_ptr<TaskScheduler> SystemTaskSchedulerV1() {
+  return std::make_unique<RealMachineTaskScheduler>(std::make_unique<TaskSchedulerV1>());
+}
 
 // Writes down what an uninstallation would start outside the installation.
 class RecordingUninstallLauncher : public UninstallProcessLauncher {
@@ -146,8 +104,7 @@ class InstallerPackageTest : public testing::Test {
     environment_.step_retry_delay = base::TimeDelta();
     // The autoupdate task goes to Task Scheduler 1.0, which Wine keeps for
     // real (2.0 stores no triggers there).
-    environment_.task_scheduler_factory = base::BindRepeating(
-        []() -> std::unique_ptr<TaskScheduler> { return std::make_unique<SystemTaskSchedulerV1>(); });
+    environment_.task_scheduler_factory = base::BindRepeating(&SystemTaskSchedulerV1);
     environment_.uninstall_launcher = &uninstall_launcher_;
     for (SettingsFlag flag : {DESKTOP_SHORTCUT, START_MENU_SHORTCUT, QUICK_LAUNCH_SHORTCUT})
       settings_.Set(flag, true);
@@ -161,10 +118,10 @@ class InstallerPackageTest : public testing::Test {
 
   // The state of this installation's autoupdate task.
   TaskState AutoupdateTaskState(const std::string& app_id) {
-    SystemTaskSchedulerV1 scheduler;
-    if (!scheduler.Init())
+    std::unique_ptr<TaskScheduler> scheduler = SystemTaskSchedulerV1();
+    if (!scheduler->Init())
       return TASK_UNKNOWN;
-    return scheduler.GetState(GetAutoupdateTaskSuffix(app_id));
+    return scheduler->GetState(GetAutoupdateTaskSuffix(app_id));
   }
   // The Task Scheduler 1.0 files of this installation's tasks.
   static int TaskFiles(const std::string& app_id) {
@@ -227,9 +184,9 @@ class InstallerPackageTest : public testing::Test {
   void TearDown() override {
     base::PathService::RemoveOverride(base::DIR_EXE);
     // The tasks are the system's: none may stay behind.
-    SystemTaskSchedulerV1 scheduler;
-    if (scheduler.Init())
-      scheduler.DeleteTask(GetAutoupdateTaskSuffix(clock_.AppId()));
+    std::unique_ptr<TaskScheduler> scheduler = SystemTaskSchedulerV1();
+    if (scheduler->Init())
+      scheduler->DeleteTask(GetAutoupdateTaskSuffix(clock_.AppId()));
   }
 
   // Runs |operation| from |package| (an upgrade or install as the folder

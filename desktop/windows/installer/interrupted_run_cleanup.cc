@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
-#include <set>
+#include <map>
 #include <utility>
 
 #include "base/files/file_enumerator.h"
@@ -13,6 +13,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/contained_path.h"
+#include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 
 namespace installer {
@@ -82,6 +83,43 @@ bool InterruptedRunCleanup::IsVersionFolderName(const std::wstring& name) {
   return true;
 }
 
+// static
+bool InterruptedRunCleanup::PutBackMovedAsideStatus(const base::FilePath& install_path) {
+  for (const wchar_t* name : kStatusFileNames) {
+    if (base::PathExists(install_path.Append(name)))
+      return false;
+  }
+  base::FilePath kept;
+  InstallationStatusSource source = INVALID;
+  if (!FindNewestOldStatusFile(install_path, &kept, &source))
+    return false;
+  const std::wstring kept_name = kept.RemoveExtension().BaseName().value();
+  const wchar_t* const* name = std::find_if(
+      std::begin(kStatusFileNames), std::end(kStatusFileNames),
+      [&kept_name](const wchar_t* status_name) {
+        return base::EqualsCaseInsensitiveASCII(kept_name, status_name);
+      });
+  if (name == std::end(kStatusFileNames))
+    return false;
+  std::string error;
+  std::unique_ptr<InstallationStatus> record = ReadInstallationStatusFile(kept, source, &error);
+  base::FilePath version_folder;
+  if (!record || record->subfolder.empty() ||
+      !AppendContainedPath(install_path, record->subfolder, &version_folder) ||
+      !base::DirectoryExists(version_folder)) {
+    LOG(WARNING) << "The folder has no status file, and " << kept.AsUTF8Unsafe()
+                 << " names no version folder of it " << error;
+    return false;
+  }
+  const base::FilePath status = install_path.Append(*name);
+  LOG(INFO) << "Putting back " << status.AsUTF8Unsafe() << ", moved aside by an interrupted run";
+  if (!::MoveFileExW(kept.value().c_str(), status.value().c_str(), 0)) {
+    PLOG(WARNING) << "Could not put back " << kept.AsUTF8Unsafe();
+    return false;
+  }
+  return true;
+}
+
 void InterruptedRunCleanup::Run() {
   if (!base::DirectoryExists(install_path_))
     return;
@@ -97,8 +135,7 @@ void InterruptedRunCleanup::Run() {
 bool InterruptedRunCleanup::ReadRecords() {
   bool complete = true;
   if (!record_) {
-    for (const wchar_t* name :
-         {kInstallationStatusFileName, kLegacyXmlStatusFileName, kDrovikStatusFileName}) {
+    for (const wchar_t* name : kStatusFileNames) {
       if (base::PathExists(install_path_.Append(name)))
         complete = false;
     }
@@ -163,38 +200,41 @@ void InterruptedRunCleanup::RemoveAbandonedVersionFolders() {
 }
 
 void InterruptedRunCleanup::ResolveBackups() {
-  std::vector<base::FilePath> files;
-  auto add = [&files](const base::FilePath& folder, const std::wstring& name) {
+  // Lower-case path to the path and whether a missing file may come back.
+  std::map<std::wstring, std::pair<base::FilePath, bool>> files;
+  auto add = [&files](const base::FilePath& folder, const std::wstring& name, bool put_back) {
     base::FilePath path;
-    if (AppendContainedPath(folder, name, &path))
-      files.push_back(path);
+    if (!AppendContainedPath(folder, name, &path))
+      return;
+    auto& entry = files.try_emplace(base::ToLowerASCII(path.value()), path, false).first->second;
+    entry.second = entry.second || put_back;
   };
   for (const std::wstring& name : root_names_)
-    add(install_path_, name);
+    add(install_path_, name, true);
   std::vector<const InstallationStatus*> records;
   if (record_)
     records.push_back(record_);
   for (const std::unique_ptr<InstallationStatus>& record : old_records_)
     records.push_back(record.get());
   for (const InstallationStatus* record : records) {
+    // Only the current record says which root files stand: a root file that
+    // only a kept record lists was removed by the upgrade that kept it, and a
+    // backup of it is one that upgrade could not delete (the file was in use).
     for (const std::wstring& name : record->root_files)
-      add(install_path_, name);
+      add(install_path_, name, record == record_);
     base::FilePath version_folder;
     if (record->subfolder.empty() ||
         !AppendContainedPath(install_path_, record->subfolder, &version_folder)) {
       continue;
     }
     for (const std::wstring& name : record->files)
-      add(version_folder, name);
+      add(version_folder, name, true);
   }
-  std::set<std::wstring> done;
-  for (const base::FilePath& file : files) {
-    if (done.insert(base::ToLowerASCII(file.value())).second)
-      ResolveBackupsOf(file);
-  }
+  for (const auto& [key, file] : files)
+    ResolveBackupsOf(file.first, file.second);
 }
 
-void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path) {
+void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path, bool put_back) {
   const base::FilePath folder = path.DirName();
   const std::wstring name = path.BaseName().value();
   std::vector<std::pair<long long, base::FilePath>> backups;
@@ -208,7 +248,7 @@ void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path) {
   if (backups.empty())
     return;
   std::sort(backups.begin(), backups.end());
-  if (!base::PathExists(path)) {
+  if (put_back && !base::PathExists(path)) {
     const base::FilePath& newest = backups.back().second;
     LOG(INFO) << "Putting back " << path.AsUTF8Unsafe() << ", moved aside by an interrupted run";
     if (!::MoveFileExW(newest.value().c_str(), path.value().c_str(), 0)) {

@@ -25,14 +25,24 @@
 //  - Backups are only those of files the installer itself puts in the
 //    folder: the root files, the launcher, the tracking data and the
 //    preference overrides in the install folder, and the listed files of the
-//    version folders the records name. When the file itself is missing, the
-//    newest backup is moved back (the interrupted run had moved it aside and
-//    not yet put anything in its place); otherwise the backups are deleted,
-//    as the commit of that run would have done.
+//    version folders the records name. When the file itself is missing and
+//    belongs to the installation as it stands (a root file the current
+//    record lists, a file every installation has, a listed file of a version
+//    folder whose record is still kept), the newest backup is moved back: the
+//    interrupted run had moved it aside and not yet put anything in its
+//    place. Otherwise the backups are deleted, as the commit of that run
+//    would have done; so is the backup of a root file that a successful
+//    upgrade removed while it was in use, which waits for the next restart.
 //  - Temporary files are looked for only directly in the install folder.
 //
 // Everything is logged; a removal that fails (a file in use) is left for a
 // later run and never stops this one.
+//
+// An upgrade moves the status file into "old_status" a few steps before it
+// writes the new one; killed in between, it leaves the folder without a
+// status, which the folder analysis takes for no installation at all.
+// PutBackMovedAsideStatus puts that status back; it runs before the folder
+// analysis of a run that holds the folder.
 #ifndef DESKTOP_WINDOWS_INSTALLER_INTERRUPTED_RUN_CLEANUP_H_
 #define DESKTOP_WINDOWS_INSTALLER_INTERRUPTED_RUN_CLEANUP_H_
 
@@ -62,6 +72,13 @@ class InterruptedRunCleanup {
   // Whether |name| is a name the installer gives version folders.
   static bool IsVersionFolderName(const std::wstring& name);
 
+  // When |install_path| holds no status file, moves the newest status file
+  // of its "old_status" back under its own name, provided it can be read and
+  // the version folder it names is there. True when it put one back. Only
+  // for a run that holds the folder: another run's upgrade has this state
+  // between two of its steps.
+  static bool PutBackMovedAsideStatus(const base::FilePath& install_path);
+
  private:
   // Reads the records kept in "old_status"; false when some status file of
   // the folder could not be read, so what it names is unknown.
@@ -70,7 +87,8 @@ class InterruptedRunCleanup {
   bool IsThisRunsFolderName(const std::wstring& name) const;
   void RemoveAbandonedVersionFolders();
   void ResolveBackups();
-  void ResolveBackupsOf(const base::FilePath& path);
+  // |put_back|: whether a missing |path| gets its newest backup back.
+  void ResolveBackupsOf(const base::FilePath& path, bool put_back);
   void RemoveTemporaryFiles();
 
   base::FilePath install_path_;

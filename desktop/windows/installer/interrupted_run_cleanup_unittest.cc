@@ -1,10 +1,12 @@
 #include "desktop/windows/installer/interrupted_run_cleanup.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "base/files/file_util.h"
 #include "base/test/test_environment.h"
+#include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "gtest/gtest.h"
 
@@ -155,6 +157,21 @@ TEST_F(InterruptedRunCleanupTest, PutsBackAMissingFileAndRemovesTheOtherBackups)
   EXPECT_EQ("old proxy", Read(L"velto_proxy.exe"));
 }
 
+// A successful upgrade removed a root file of the version before while a
+// program held it: its backup waits for the next restart. That is no file an
+// interrupted run moved aside, as no current record lists it.
+TEST_F(InterruptedRunCleanupTest, RootFileASuccessfulUpgradeRemovedStaysRemoved) {
+  InstallationStatus record = Record(L"48.0.2700.5");
+  record.root_files = {L"license.txt"};
+  KeepOldStatus(Record(L"47.0.2631.23"), L"installation_status.json.1500000000");
+  Write(L"license.txt", "new license");
+  Write(L"velto_proxy.exe.1500000100.old", "removed proxy");
+  RunCleanup(&record, {L"license.txt"});
+  EXPECT_FALSE(Exists(L"velto_proxy.exe"));
+  EXPECT_FALSE(Exists(L"velto_proxy.exe.1500000100.old"));
+  EXPECT_EQ("new license", Read(L"license.txt"));
+}
+
 TEST_F(InterruptedRunCleanupTest, BackupsInRecordedVersionFolders) {
   InstallationStatus record = Record(L"47.0.2631.23");
   InstallationStatus old = Record(L"46.0.2500.1");
@@ -198,6 +215,38 @@ TEST_F(InterruptedRunCleanupTest, RemovesTemporaryFilesOfTheInstallFolderOnly) {
   EXPECT_FALSE(Exists(L"~tmp1a2b_0_3c4d.tmp"));
   EXPECT_TRUE(Exists(L"~tmpnotes.txt"));
   EXPECT_TRUE(Exists(L"profile\\~tmp1a2b_0_3c4d.tmp"));
+}
+
+TEST_F(InterruptedRunCleanupTest, StatusMovedAsideByAnInterruptedUpgradeGoesBack) {
+  Folder(L"46.0.2500.1");
+  Folder(L"47.0.2631.23");
+  Folder(L"48.0.2700.5");  // the interrupted upgrade's copy
+  KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");
+  KeepOldStatus(Record(L"47.0.2631.23"), L"installation_status.json.1500000100");
+  EXPECT_TRUE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  std::string error;
+  std::unique_ptr<InstallationStatus> back = ReadInstallationStatusFile(
+      install_.Append(L"installation_status.json"), PRIMARY, &error);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(L"47.0.2631.23", back->subfolder);
+  EXPECT_FALSE(Exists(L"old_status\\installation_status.json.1500000100"));
+  EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
+
+  // With a status in place, the kept ones belong to earlier upgrades.
+  EXPECT_FALSE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
+}
+
+TEST_F(InterruptedRunCleanupTest, KeptStatusWithoutItsVersionFolderStaysKept) {
+  Folder(L"46.0.2500.1");
+  KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");
+  KeepOldStatus(Record(L"47.0.2631.23"), L"installation_status.json.1500000100");
+  Write(L"old_status\\installation_status.json.1500000200", "{ not json");
+  EXPECT_FALSE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  ASSERT_TRUE(base::DeleteFile(install_.Append(L"old_status\\installation_status.json.1500000200")));
+  EXPECT_FALSE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  EXPECT_FALSE(Exists(L"installation_status.json"));
+  EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000100"));
 }
 
 TEST_F(InterruptedRunCleanupTest, AMissingInstallFolderIsNoError) {

@@ -30,6 +30,7 @@
 #include "desktop/windows/installer/installer_ui_controller.h"
 #include "desktop/windows/installer/installer_runner_backend.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/interrupted_run_cleanup.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/settings_command_line_impl.h"
 #include "desktop/windows/installer/settings_impl.h"
@@ -375,6 +376,15 @@ bool InstallerRun::Run() {
 
   if (!ReadPayload())
     return false;
+  // A back end works for a front end that holds the folder's installation
+  // mutex, so no other run is half-way through an upgrade there: a status
+  // that an interrupted upgrade moved aside goes back before the folder is
+  // analysed, and this run upgrades that installation rather than taking
+  // the folder for a new one.
+  if (backend_ && !command_line_.HasSwitch(switches::kRegisterAsProtocolHandler) &&
+      !install_folder_.empty()) {
+    InterruptedRunCleanup::PutBackMovedAsideStatus(install_folder_);
+  }
   CreateSettings();
 
   if (backend_ || command_line_.HasSwitch(switches::kRegisterAsProtocolHandler)) {

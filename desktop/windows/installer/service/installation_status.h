@@ -39,6 +39,9 @@ const char* InstallationStatusSourceToString(InstallationStatusSource source);
 inline constexpr wchar_t kInstallationStatusFileName[] = L"installation_status.json";
 inline constexpr wchar_t kLegacyXmlStatusFileName[] = L"installation_status.xml";
 inline constexpr wchar_t kDrovikStatusFileName[] = L"velto_install_log.xml";
+// The three, in the order in which a folder's status file is looked for.
+inline constexpr const wchar_t* kStatusFileNames[] = {
+    kInstallationStatusFileName, kLegacyXmlStatusFileName, kDrovikStatusFileName};
 // Earlier status files moved aside by an upgrade, each named after the file it
 // was with "." and the seconds since 1970 of the move appended.
 inline constexpr wchar_t kOldStatusFolderName[] = L"old_status";

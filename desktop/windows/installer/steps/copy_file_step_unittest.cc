@@ -120,31 +120,41 @@ TEST_F(CopyFileStepTest, FailedOptionalCopyGoesOnAfterItsRetries) {
   EXPECT_TRUE(host_.status.files.empty());
 }
 
-TEST_F(CopyFileStepTest, InstallerHelperIsRecordedUnderItsOwnName) {
-  ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"installer_helper_64.exe"), "h"));
-  ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"installer_helper.exe"), "h"));
+TEST_F(CopyFileStepTest, InstallerHelperOfTheSystemsArchitectureIsCopiedAndRecorded) {
+  ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"installer_helper_64.exe"), "64"));
+  ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"installer_helper.exe"), "32"));
   CopyInstallerHelperStep step(&host_);
   EXPECT_EQ(StepResult::CODE_DONE, Run(&step).code);
-  ASSERT_EQ(1u, host_.status.files.size());
-  EXPECT_TRUE(base::PathExists(host_.install_path.Append(L"1.0").Append(host_.status.files[0])));
+  // A 64-bit test runs on 64-bit Windows only.
+  EXPECT_EQ(std::vector<std::wstring>{L"installer_helper_64.exe"}, host_.status.files);
+  std::string contents;
+  ASSERT_TRUE(base::ReadFileToString(
+      host_.install_path.Append(L"1.0").Append(L"installer_helper_64.exe"), &contents));
+  EXPECT_EQ("64", contents);
+  EXPECT_FALSE(base::PathExists(host_.install_path.Append(L"1.0").Append(L"installer_helper.exe")));
 }
 
-TEST_F(CopyFileStepTest, LauncherTakesTheBrowserNameWhereAnEarlierLauncherDid) {
-  ASSERT_TRUE(base::WriteFile(host_.package_folder.Append(L"launcher.exe"), "new launcher"));
+// The launcher procedure on its own, after the launcher's copy into the
+// install folder.
+class LauncherProcedure : public CopyLauncherStep {
+ public:
+  using CopyLauncherStep::CopyLauncherStep;
+  using CopyLauncherStep::OnFileCopied;
+};
+
+TEST_F(CopyFileStepTest, LauncherThatCannotTakeTheBrowserNameLeavesTheBrowserInPlace) {
+  // The package's launcher cannot be read any more: the copy under the
+  // browser's name fails after the browser was moved aside.
   ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"velto.exe"), "previous"));
   ASSERT_TRUE(base::WriteFile(host_.install_path.Append(L"velto.old"), "older"));
-  CopyLauncherStep step(&host_);
-  EXPECT_EQ(StepResult::CODE_DONE, Run(&step).code);
+  LauncherProcedure step(&host_);
+  step.OnFileCopied();
   std::string contents;
-  ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.exe"), &contents));
-  EXPECT_EQ("new launcher", contents);
-  ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.old"), &contents));
-  EXPECT_EQ("previous", contents);
-  host_.transaction.Rollback();
   ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.exe"), &contents));
   EXPECT_EQ("previous", contents);
   ASSERT_TRUE(base::ReadFileToString(host_.install_path.Append(L"velto.old"), &contents));
   EXPECT_EQ("older", contents);
+  EXPECT_TRUE(host_.transaction.empty());
 }
 
 TEST_F(CopyFileStepTest, LauncherAloneLeavesTheBrowserAlone) {

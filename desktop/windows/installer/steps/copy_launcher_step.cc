@@ -33,14 +33,20 @@ void CopyLauncherStep::OnFileCopied() {
     return;
   }
   VLOG(1) << "Install the launcher as velto.exe";
-  Transaction* transaction = host_->GetTransaction();
-  if (!transaction->Do(
+  // The move and the copy stand or fall together: a browser moved aside with
+  // no launcher in its place would leave the installation without its
+  // executable.
+  Transaction launcher;
+  if (!launcher.Do(
           std::make_unique<MoveFileOperation>(browser_path.value(), old_path.value())) ||
-      !transaction->Do(std::make_unique<CopyFileOperation>(
+      !launcher.Do(std::make_unique<CopyFileOperation>(
           host_->GetPackageFolder().AppendASCII(kLauncherFileName).value(),
           browser_path.value()))) {
+    launcher.Rollback();
     LOG(WARNING) << "Failed installing the launcher as velto.exe";
+    return;
   }
+  host_->GetTransaction()->Adopt(&launcher);
 }
 
 base::FilePath CopyLauncherStep::GetDestinationFolder() {

@@ -2,7 +2,7 @@
 // former-engine installation is upgraded (or an earlier launcher procedure
 // left both files), the launcher also takes the browser executable's name and
 // the previous executable is kept with the extension ".old"; failing that is
-// only logged.
+// only logged, and leaves the previous executable where it was.
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_COPY_LAUNCHER_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_COPY_LAUNCHER_STEP_H_
 

@@ -3,9 +3,12 @@
 #include <mstask.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/functional/bind.h"
@@ -20,8 +23,10 @@
 #include "desktop/windows/installer/service/test/fake_firewall_rule_store.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/service/test/fake_task_service_v2.h"
+#include "desktop/windows/installer/service/test/real_machine_task_scheduler.h"
 #include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
 #include "desktop/windows/installer/steps/autoupdate_task.h"
+#include "desktop/windows/installer/steps/transacted_file_write.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
 #include "gtest/gtest.h"
 
@@ -42,6 +47,8 @@ class FinalizeInstallationStepTest : public StepTest {
     host_.status.subfolder = L"47.0";
     privileges_.elevated_administrator = false;
     host_.environment.privileges = &privileges_;
+    // The user's name in the SAM form is read from the machine's settings.
+    ScopedRealLocalMachine real_local_machine;
     ASSERT_TRUE(GetUserNameInFormat(NameSamCompatible, &user_));
   }
 
@@ -50,8 +57,8 @@ class FinalizeInstallationStepTest : public StepTest {
     host_.environment.task_scheduler_factory = base::BindRepeating(
         [](FakeTaskServiceV2::Store* store, int* made) -> std::unique_ptr<TaskScheduler> {
           ++*made;
-          return std::make_unique<TaskSchedulerV2>(std::make_unique<FakeTaskServiceV2>(store),
-                                                   false);
+          return std::make_unique<RealMachineTaskScheduler>(std::make_unique<TaskSchedulerV2>(
+              std::make_unique<FakeTaskServiceV2>(store), false));
         },
         &store_, &schedulers_made_);
   }
@@ -68,8 +75,6 @@ class FinalizeInstallationStepTest : public StepTest {
   }
 
   base::win::ScopedCOMInitializer com_;
-  // The user's name in the SAM form is read from the machine's settings.
-  ScopedRealLocalMachine real_local_machine_;
   base::ScopedTempDir root_;
   FakePrivileges privileges_;
   FakeTaskServiceV2::Store store_;
@@ -119,15 +124,20 @@ TEST_F(FinalizeInstallationStepTest, NoTaskForACopyOrForAUserInstallOfASecondIns
 }
 
 TEST_F(FinalizeInstallationStepTest, TaskWithSchedulerV1OfTheSystem) {
-  host_.environment.task_scheduler_factory = base::BindRepeating(
-      []() -> std::unique_ptr<TaskScheduler> { return std::make_unique<TaskSchedulerV1>(); });
+  host_.environment.task_scheduler_factory =
+      base::BindRepeating([]() -> std::unique_ptr<TaskScheduler> {
+        return std::make_unique<RealMachineTaskScheduler>(std::make_unique<TaskSchedulerV1>());
+      });
   settings_.Set(ALL_USERS_FLAG, true);
   RunStep();
 
   ComPtr<ITaskScheduler> system;
-  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_ITaskScheduler,
-                                         reinterpret_cast<void**>(system.GetAddressOf()))));
+  {
+    ScopedRealLocalMachine real_local_machine;
+    ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_ITaskScheduler,
+                                           reinterpret_cast<void**>(system.GetAddressOf()))));
+  }
   const std::wstring name = GetScheduledTaskName(GetAutoupdateTaskSuffix(host_.status.app_id));
   ComPtr<ITask> task;
   ASSERT_TRUE(SUCCEEDED(system->Activate(name.c_str(), IID_ITask,
@@ -161,6 +171,28 @@ TEST_F(FinalizeInstallationStepTest, TaskCreationLowersAPositiveErrorCountWithTh
   host_.transaction.Rollback();
   ASSERT_TRUE(base::ReadFileToString(prefs, &text));
   EXPECT_NE(std::string::npos, text.find("\"au_task_error_count\": 2")) << text;
+}
+
+// The run wrote the preferences a moment before (as the preferences step
+// does), so the file's backup of that write still waits for the commit.
+TEST_F(FinalizeInstallationStepTest, ErrorCountIsLoweredInPrefsTheRunJustWrote) {
+  UseSchedulerV2();
+  const base::FilePath prefs = host_.install_path.Append(L"installer_prefs.json");
+  ASSERT_TRUE(base::WriteFile(prefs, "{\"au_task_error_count\": 3}"));
+  ASSERT_TRUE(WriteFileInTransaction(&host_.transaction, prefs,
+                                     "{\"au_task_error_count\": 2, \"language\": \"nb\"}"));
+  RunStep();
+  host_.CommitTransaction();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(prefs, &text));
+  EXPECT_NE(std::string::npos, text.find("\"au_task_error_count\":1")) << text;
+  // Both writes' backups went with the commit.
+  std::vector<std::wstring> names;
+  base::FileEnumerator files(host_.install_path, false, base::FileEnumerator::FILES);
+  for (base::FilePath file = files.Next(); !file.empty(); file = files.Next())
+    names.push_back(file.BaseName().value());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"installer_prefs.json", L"launcher.exe"}), names);
 }
 
 TEST_F(FinalizeInstallationStepTest, ErrorCountOfZeroIsKept) {

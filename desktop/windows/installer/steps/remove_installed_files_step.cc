@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/steps/firewall_rules.h"
 #include "desktop/windows/installer/steps/remove_listed_files_operation.h"
@@ -79,9 +80,16 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
   if (base::PathService::Get(base::DIR_START_MENU, &start_menu)) {
     base::FileEnumerator shortcuts(start_menu, false, base::FileEnumerator::FILES,
                                    kOldCompanionShortcutPattern);
+    // Listed first: the deletions put their backups into the same folder.
+    std::vector<base::FilePath> found;
     for (base::FilePath shortcut = shortcuts.Next(); !shortcut.empty();
          shortcut = shortcuts.Next()) {
-      base::DeleteFile(shortcut);
+      found.push_back(shortcut);
+    }
+    // In the run's transaction, so that a failed upgrade brings them back.
+    for (const base::FilePath& shortcut : found) {
+      host_->GetTransaction()->Do(
+          std::make_unique<DeleteFileOperation>(shortcut.value(), false, false));
     }
   }
 }

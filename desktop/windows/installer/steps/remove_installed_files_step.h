@@ -2,7 +2,9 @@
 // in "old_status", then that status file. During an upgrade a deletion that
 // fails restores that installation's files and keeps its status file for a
 // later run; during an uninstall deletions go on past failures. Entries that
-// would leave their version folder are passed over. Never fails.
+// would leave their version folder are passed over. Then the Start-menu
+// shortcuts of an old companion product go, in the run's transaction like the
+// files. Never fails.
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_REMOVE_INSTALLED_FILES_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_REMOVE_INSTALLED_FILES_STEP_H_
 

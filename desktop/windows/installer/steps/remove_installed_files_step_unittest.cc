@@ -2,12 +2,19 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <vector>
+
+#include "base/base_paths.h"
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
+#include "base/path_service.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "desktop/windows/installer/test/fake_step_host.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -17,6 +24,7 @@ class RemoveInstalledFilesStepTest : public testing::Test {
  protected:
   void SetUp() override {
     root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"rm"));
+    known_folders_ = std::make_unique<ScopedKnownFolders>(root_.Append(L"known"));
     host_.install_path = root_.Append(L"install");
     host_.settings = &settings_;
     settings_.operation = UPGRADING;
@@ -47,6 +55,7 @@ class RemoveInstalledFilesStepTest : public testing::Test {
   }
 
   base::FilePath root_;
+  std::unique_ptr<ScopedKnownFolders> known_folders_;
   FakeSettings settings_;
   FakeStepHost host_;
 };
@@ -68,6 +77,31 @@ TEST_F(RemoveInstalledFilesStepTest, RollbackOfTheRunBringsTheFilesBack) {
   EXPECT_TRUE(base::PathExists(host_.install_path.Append(L"1.0\\a.txt")));
   EXPECT_TRUE(base::PathExists(host_.install_path.Append(L"1.0\\sub\\b.txt")));
   EXPECT_TRUE(base::PathExists(OldStatus()));
+}
+
+TEST_F(RemoveInstalledFilesStepTest, OldCompanionShortcutsComeBackWithARollback) {
+  base::FilePath start_menu;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_START_MENU, &start_menu));
+  const base::FilePath companion = start_menu.Append(L"Velto and Tallimer.lnk");
+  const base::FilePath other = start_menu.Append(L"Tallimer.lnk");
+  ASSERT_TRUE(base::WriteFile(companion, "link"));
+  ASSERT_TRUE(base::WriteFile(other, "link"));
+  RemoveInstalledFilesStep step(&host_);
+  StepResult result;
+  step.Run(&result, 0);
+  EXPECT_FALSE(base::PathExists(companion));
+  EXPECT_TRUE(base::PathExists(other));
+  host_.transaction.Rollback();
+  EXPECT_TRUE(base::PathExists(companion));
+
+  Run();
+  EXPECT_FALSE(base::PathExists(companion));
+  // Nothing of it is left behind once the run is kept.
+  std::vector<base::FilePath> left;
+  base::FileEnumerator files(start_menu, false, base::FileEnumerator::FILES);
+  for (base::FilePath file = files.Next(); !file.empty(); file = files.Next())
+    left.push_back(file);
+  EXPECT_EQ(std::vector<base::FilePath>{other}, left);
 }
 
 TEST_F(RemoveInstalledFilesStepTest, UpgradeKeepsEverythingWhenAFileIsInUse) {

@@ -1,14 +1,18 @@
 #include "desktop/windows/installer/steps/setup_registry_step.h"
 
 #include <cstdio>
+#include <set>
 #include <string>
 
+#include "base/files/file_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/test_environment.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
 #include "features/installer_features.h"
@@ -96,23 +100,35 @@ TEST_F(SetupRegistryStepTest, UninstallKeyNumberingIsBounded) {
   EXPECT_TRUE(host_.status.hkcu_keys.empty());
 }
 
-TEST_F(SetupRegistryStepTest, EveryRecordedValueIsWhatIsOnDisk) {
+// The record is what an upgrade or uninstall takes back: it must hold
+// exactly the values the step wrote, each as it stands on disk.
+TEST_F(SetupRegistryStepTest, RecordHoldsExactlyTheValuesWritten) {
+  // The registry of this test process, with the files of an empty folder.
+  const base::FilePath no_files =
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"none"));
+  ASSERT_TRUE(base::CreateDirectory(no_files));
+  const MachineSnapshot before = MachineSnapshot::Take(no_files);
   ASSERT_EQ(0u, RunStep().code);
   EXPECT_TRUE(host_.status.hklm_keys.empty());
   ASSERT_FALSE(host_.status.hkcu_keys.empty());
-  size_t values = 0;
+  std::set<std::string> recorded;
   for (const InstallationStatus::RegistryKey& key : host_.status.hkcu_keys) {
     const REGSAM view = key.path.rfind("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", 0) == 0
                             ? KEY_WOW64_32KEY
                             : 0;
     for (const InstallationStatus::RegistryValue& value : key.values) {
-      ++values;
+      recorded.insert("value:HKCU\\" + key.path + ":" + value.name);
       EXPECT_EQ(value.data, RecordedForm(HKEY_CURRENT_USER, key.path, value.name, view))
           << key.path << " " << value.name;
     }
   }
-  // The rows that apply to a Pallex build under HKCU on this Windows.
-  EXPECT_GE(values, 45u);
+  const MachineSnapshot after = MachineSnapshot::Take(no_files);
+  std::set<std::string> written;
+  for (const auto& [entry, data] : after.entries()) {
+    if (entry.rfind("value:HKCU\\", 0) == 0 && !before.HasEntry(entry))
+      written.insert(entry);
+  }
+  EXPECT_EQ(written, recorded);
   // Recording ends with the step.
   EXPECT_FALSE(host_.recording);
 }

@@ -7,7 +7,11 @@
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "desktop/windows/installer/test/fake_step_host.h"
+#include "features/feature_registry.h"
+#include "features/feature_table.h"
+#include "features/features.h"
 #include "features/installer_features.h"
+#include "features/list_value_feature_reader.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -59,9 +63,31 @@ TEST_F(WriteInstallerPrefsStepTest, WritesTheSettingsAndEveryExperiment) {
   EXPECT_EQ(true, prefs.FindBool("import_browser_data"));
   EXPECT_EQ(false, prefs.FindBool("enable_stats"));
   EXPECT_FALSE(prefs.Find("profile_path"));
-  ASSERT_TRUE(prefs.FindList("all-installer-experiments"));
-  EXPECT_EQ(GetInstallerFeatureTable().size(), prefs.FindList("all-installer-experiments")->size());
+}
+
+// Each test runs in a process of its own: the registration and the override
+// stay there.
+TEST_F(WriteInstallerPrefsStepTest, ExperimentsListEveryRowAndTheChangedOnes) {
+  RegisterInstallerFeatures(GetFeatureRegistry());
+  base::Value::Dict prefs = Written();
+  const base::Value::List* all = prefs.FindList("all-installer-experiments");
+  ASSERT_TRUE(all);
+  ASSERT_EQ(GetInstallerFeatureTable().size(), all->size());
+  for (size_t i = 0; i < all->size(); ++i) {
+    const FeatureTableRow& row = GetInstallerFeatureTable()[i];
+    EXPECT_EQ(std::string(row.switch_name) + (IsFeatureEnabledByDefault(row) ? "@1" : "@2"),
+              (*all)[i].GetString());
+  }
   ASSERT_TRUE(prefs.FindList("installer-experiments"));
+  EXPECT_TRUE(prefs.FindList("installer-experiments")->empty());
+
+  base::Value::List stored;
+  stored.Append("installer-experiment-test@1");
+  GetFeatureRegistry()->ApplyReader(ListValueFeatureReader(stored));
+  prefs = Written();
+  ASSERT_TRUE(prefs.FindList("installer-experiments"));
+  EXPECT_EQ(stored, *prefs.FindList("installer-experiments"));
+  EXPECT_EQ("installer-experiment-test@1", (*prefs.FindList("all-installer-experiments"))[0]);
 }
 
 TEST_F(WriteInstallerPrefsStepTest, AutoupdateKeepsImportAndStatsAsTheyWere) {

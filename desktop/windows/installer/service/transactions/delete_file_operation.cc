@@ -19,6 +19,9 @@ namespace {
 // FILE_GENERIC_WRITE | DELETE.
 constexpr DWORD kDeleteAccess = 0x130116;
 
+// Taken backup names passed over before the removal is refused.
+constexpr long long kMaxBackupNameTries = 1000;
+
 bool IsModule(const std::wstring& path) {
   const std::wstring extension = base::FilePath(path).Extension();
   return base::EqualsCaseInsensitiveASCII(extension, L".exe") ||
@@ -62,11 +65,21 @@ bool DeleteFileOperation::Do(Transaction* nested) {
     VLOG(1) << "File does not exist. Nothing to do";
     return true;
   }
-  backup_path_ = path_ + L"." + std::to_wstring(static_cast<long long>(_time64(nullptr))) +
-                 L".old";
-  if (base::PathExists(base::FilePath(backup_path_))) {
-    LOG(ERROR) << "Temporary file with name" << backup_path_ << "already exists";
-    return false;
+  // One run may remove the same path more than once within a second (a file
+  // written twice, each write replacing the one before): the earlier backup
+  // waits for the commit under its name, so a later one takes the next free
+  // number. The numbers keep their order, the later backup the greater one.
+  const long long now = static_cast<long long>(_time64(nullptr));
+  for (long long seconds = now;; ++seconds) {
+    backup_path_ = path_ + L"." + std::to_wstring(seconds) + L".old";
+    if (!base::PathExists(base::FilePath(backup_path_)))
+      break;
+    if (seconds - now >= kMaxBackupNameTries) {
+      LOG(ERROR) << "Temporary file with name" << backup_path_ << "already exists";
+      backup_path_.clear();
+      return false;
+    }
+    VLOG(1) << "Temporary file with name" << backup_path_ << "already exists";
   }
   if (!CheckObjectAccess(path_, SE_FILE_OBJECT, kDeleteAccess)) {
     if (!GrantCurrentUserAccess(path_, SE_FILE_OBJECT, kDeleteAccess, true, nullptr))

@@ -1,6 +1,7 @@
 // DeleteFileOperation removes a file (or folder) in two stages: Do() moves it
-// aside to "<path>.<seconds since 1970>.old"; the destructor deletes that
-// backup, which is when the removal becomes final. Undo() moves the backup back.
+// aside to "<path>.<seconds since 1970>.old" (when that name is taken, the
+// first free one of the seconds after it); the destructor deletes that backup,
+// which is when the removal becomes final. Undo() moves the backup back.
 //
 // With |check_in_use|, an ".exe" or ".dll" that a running process holds is
 // detected after the move (it cannot be opened for writing) and put back, and

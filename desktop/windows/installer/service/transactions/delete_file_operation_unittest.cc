@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "base/files/file_enumerator.h"
 #include "base/files/file_path.h"
@@ -100,18 +101,37 @@ TEST_F(DeleteFileOperationTest, DeletesAFolderWithItsContents) {
   EXPECT_EQ("f", Read(folder.Append(L"sub\\f.txt")));
 }
 
-TEST_F(DeleteFileOperationTest, ExistingBackupNameFails) {
+// The same file removed again within the second of an earlier removal that
+// waits for its commit (a file written twice in one run): the later backup
+// takes the next free name and neither backup is touched by the other.
+TEST_F(DeleteFileOperationTest, TakenBackupNameGivesWayToTheNextFree) {
   const base::FilePath file = root_.Append(L"f.txt");
   ASSERT_TRUE(base::WriteFile(file, "x"));
-  // Occupy every backup name this second and the next could produce.
+  // Occupy every backup name the seconds of this test could produce.
   const long long now = _time64(nullptr);
-  for (long long t = now; t <= now + 2; ++t) {
-    ASSERT_TRUE(base::WriteFile(
-        base::FilePath(file.value() + L"." + std::to_wstring(t) + L".old"), "occupied"));
+  std::vector<base::FilePath> occupied;
+  for (long long t = now; t <= now + 30; ++t) {
+    occupied.push_back(base::FilePath(file.value() + L"." + std::to_wstring(t) + L".old"));
+    ASSERT_TRUE(base::WriteFile(occupied.back(), "occupied"));
   }
-  Transaction transaction;
-  EXPECT_FALSE(transaction.Do(std::make_unique<DeleteFileOperation>(file.value(), false, false)));
+  {
+    Transaction transaction;
+    auto operation = std::make_unique<DeleteFileOperation>(file.value(), false, false);
+    DeleteFileOperation* raw = operation.get();
+    ASSERT_TRUE(transaction.Do(std::move(operation)));
+    EXPECT_EQ(file.value() + L"." + std::to_wstring(now + 31) + L".old", raw->backup_path());
+    EXPECT_EQ("x", Read(base::FilePath(raw->backup_path())));
+    transaction.Rollback();
+  }
   EXPECT_EQ("x", Read(file));
+  {
+    Transaction transaction;
+    ASSERT_TRUE(transaction.Do(std::make_unique<DeleteFileOperation>(file.value(), false, false)));
+  }
+  EXPECT_FALSE(base::PathExists(file));
+  for (const base::FilePath& path : occupied)
+    EXPECT_EQ("occupied", Read(path));
+  EXPECT_EQ(static_cast<int>(occupied.size()), CountEntries(root_));
 }
 
 TEST_F(DeleteFileOperationTest, ModuleOpenWithoutWriteSharingIsInUse) {

@@ -13,9 +13,7 @@ Transaction::~Transaction() {
 bool Transaction::Do(std::unique_ptr<Operation> operation) {
   Transaction nested;
   if (operation->Do(&nested)) {
-    for (auto& nested_operation : nested.operations_)
-      operations_.push_back(std::move(nested_operation));
-    nested.operations_.clear();
+    Adopt(&nested);
     operations_.push_back(std::move(operation));
     return true;
   }
@@ -25,6 +23,12 @@ bool Transaction::Do(std::unique_ptr<Operation> operation) {
   nested.Rollback();
   operation.reset();
   return false;
+}
+
+void Transaction::Adopt(Transaction* other) {
+  for (auto& operation : other->operations_)
+    operations_.push_back(std::move(operation));
+  other->operations_.clear();
 }
 
 void Transaction::Rollback() {

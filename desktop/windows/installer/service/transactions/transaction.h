@@ -32,6 +32,12 @@ class Transaction {
   // Takes ownership of |operation| and runs it. Returns the operation's result.
   bool Do(std::unique_ptr<Operation> operation);
 
+  // Moves every kept operation of |other|, in its order, to the end of this
+  // transaction, as if they had been done here; |other| is left empty. Lets a
+  // group of operations that must stand or fall together be done in a
+  // transaction of its own and kept only once all of them succeeded.
+  void Adopt(Transaction* other);
+
   // Undoes every kept operation from the last to the first, then destroys them
   // from the first to the last. The transaction is empty afterwards and may be
   // used again.
