@@ -19,7 +19,7 @@ build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 prefix: deps
-	WINEPREFIX=$(BUILD_DIR)/wineprefix bash scripts/wine-prefix.sh
+	BUILD_DIR=$(BUILD_DIR) bash scripts/wine-prefix.sh
 
 test: build prefix
 	BUILD_DIR=$(BUILD_DIR) bash scripts/run-tests.sh

@@ -18,17 +18,27 @@ namespace {
 
 // |keep_aside|: the file on disk is damaged and goes to "<name>.bad" first;
 // when it cannot be moved the new data is not written over it.
-void WriteToDisk(const base::FilePath& path, const std::string& data, bool keep_aside) {
+bool WriteToDisk(const base::FilePath& path, const std::string& data, bool keep_aside) {
   if (keep_aside && base::PathExists(path)) {
     const base::FilePath bad_path = JsonPrefStore::GetBadFilePath(path);
     if (!base::Move(path, bad_path)) {
       LOG(ERROR) << "Cannot move the damaged preferences aside to " << bad_path
                  << "; they are not overwritten";
-      return;
+      return false;
     }
   }
-  if (!base::ImportantFileWriter::WriteFileAtomically(path, data))
+  if (!base::ImportantFileWriter::WriteFileAtomically(path, data)) {
     LOG(ERROR) << "Failed to write preferences to " << path;
+    return false;
+  }
+  return true;
+}
+
+void WriteToDiskAndReport(const base::FilePath& path, const std::string& data, bool keep_aside,
+                          base::OnceCallback<void(bool)> on_written) {
+  const bool written = WriteToDisk(path, data, keep_aside);
+  if (on_written)
+    std::move(on_written).Run(written);
 }
 
 PersistentPrefStore::PrefReadError ErrorFromOpenFailure(DWORD error) {
@@ -180,16 +190,26 @@ PersistentPrefStore::PrefReadError JsonPrefStore::ReadFile() {
 }
 
 void JsonPrefStore::CommitPendingWrite() {
-  if (!dirty_ || read_only_)
+  CommitPendingWrite(base::OnceCallback<void(bool)>());
+}
+
+void JsonPrefStore::CommitPendingWrite(base::OnceCallback<void(bool)> on_written) {
+  if (read_only_)
     return;
+  if (!dirty_) {
+    if (on_written && file_task_runner_)
+      file_task_runner_->PostTask(FROM_HERE, base::BindOnce(std::move(on_written), true));
+    return;
+  }
   std::string data;
   if (!base::JSONWriter::Write(prefs_, &data)) {
     LOG(ERROR) << "Cannot serialize the preferences " << path_;
     return;
   }
   if (!file_task_runner_ ||
-      !file_task_runner_->PostTask(FROM_HERE, base::BindOnce(&WriteToDisk, path_, data,
-                                                             keep_damaged_file_aside_))) {
+      !file_task_runner_->PostTask(
+          FROM_HERE, base::BindOnce(&WriteToDiskAndReport, path_, data, keep_damaged_file_aside_,
+                                    std::move(on_written)))) {
     LOG(WARNING) << "The write of " << path_ << " was not accepted";
     return;
   }

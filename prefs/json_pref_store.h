@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "base/files/file_path.h"
+#include "base/functional/callback.h"
 #include "base/memory/ref_counted.h"
 #include "base/observer_list.h"
 #include "base/task/sequenced_task_runner.h"
@@ -64,6 +65,11 @@ class JsonPrefStore : public PersistentPrefStore {
   PrefReadError GetReadError() const override;
   PrefReadError ReadPrefs() override;
   void CommitPendingWrite() override;
+  // The same; then |on_written| runs on the file task runner with whether
+  // the write succeeded (true when nothing was pending). It never runs when
+  // the values cannot be written (a read-only store, a runner that no longer
+  // accepts tasks), so a caller starts from "not written".
+  void CommitPendingWrite(base::OnceCallback<void(bool)> on_written);
 
  private:
   ~JsonPrefStore() override;

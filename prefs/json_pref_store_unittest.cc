@@ -8,6 +8,7 @@
 
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/json/json_reader.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
@@ -123,6 +124,28 @@ TEST_F(JsonPrefStoreTest, MissingFileStartsEmptyAndIsWrittenOnCommit) {
   // Nothing new: no second write.
   store->CommitPendingWrite();
   EXPECT_EQ(0u, runner_->pending());
+}
+
+TEST_F(JsonPrefStoreTest, CommitReportsWhetherTheFileWasWritten) {
+  std::vector<bool> reports;
+  auto record = [&reports](bool written) { reports.push_back(written); };
+  scoped_refptr<JsonPrefStore> store = OpenStore();
+  store->ReadPrefs();
+  ASSERT_TRUE(store->SetValue("a", base::Value(1)));
+  store->CommitPendingWrite(base::BindOnce(record));
+  EXPECT_TRUE(reports.empty()) << "reported on the caller's thread";
+  runner_->RunPending();
+  store->CommitPendingWrite(base::BindOnce(record));  // Nothing pending.
+  runner_->RunPending();
+  EXPECT_EQ((std::vector<bool>{true, true}), reports);
+
+  path_ = folder_.Append(L"gone\\installer_prefs.json");
+  scoped_refptr<JsonPrefStore> unwritable = OpenStore();
+  unwritable->ReadPrefs();
+  ASSERT_TRUE(unwritable->SetValue("a", base::Value(1)));
+  unwritable->CommitPendingWrite(base::BindOnce(record));
+  runner_->RunPending();
+  EXPECT_EQ((std::vector<bool>{true, true, false}), reports);
 }
 
 TEST_F(JsonPrefStoreTest, ReadsExistingValuesByDottedPath) {

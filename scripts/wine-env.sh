@@ -2,6 +2,11 @@
 # no debug channels, and no Mono or Gecko (nothing needs them and there is no
 # network to fetch them).
 #
+# The prefix is always the build's own, the one wine-prefix.sh prepares (the
+# null graphics driver, no crash debugger): a WINEPREFIX the caller exported
+# for other work is not used, or the tests would run in a prefix that can make
+# no window.
+#
 # It also runs the sourcing script again with address-space randomization off,
 # which every process it starts inherits. Wine's loader is linked at a fixed
 # low address (0x7d000000) and, without Wine's preloader, the process heap
@@ -12,7 +17,7 @@
 # error"). Without randomization the heap stays next to the loader.
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$top/build}
-export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
+export WINEPREFIX=$build/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "${BASH_SOURCE[1]:-}" = "$0" ] && (( (16#$(cat /proc/self/personality) & 16#40000) == 0 )); then

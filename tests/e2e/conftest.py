@@ -32,7 +32,8 @@ BIN = BUILD / "bin"
 
 def wine_env():
     env = dict(os.environ)
-    env.setdefault("WINEPREFIX", str(BUILD / "wineprefix"))
+    # The build's own prefix, never one the caller exported (scripts/wine-env.sh).
+    env["WINEPREFIX"] = str(BUILD / "wineprefix")
     env["WINEDEBUG"] = "-all"
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
     return env

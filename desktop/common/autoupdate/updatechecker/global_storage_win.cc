@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/threading/thread.h"
@@ -84,6 +85,18 @@ class FallbackStore {
   }
 
   JsonPrefStore* get() const { return store_.get(); }
+
+  // Writes the changes and waits for the file thread: whether the file now
+  // holds them.
+  bool Commit() {
+    if (!store_)
+      return false;
+    bool written = false;
+    store_->CommitPendingWrite(
+        base::BindOnce([](bool* result, bool success) { *result = success; }, &written));
+    thread_.Stop();
+    return written;
+  }
 
  private:
   base::Thread thread_;
@@ -198,8 +211,7 @@ bool GlobalStorageWin::WriteFallback(const std::string& key, const std::string& 
     values.Remove(key);
   else
     values.Set(key, value);
-  store.get()->SetValue(kFallbackPref, base::Value(std::move(values)));
-  return true;
+  return store.get()->SetValue(kFallbackPref, base::Value(std::move(values))) && store.Commit();
 }
 
 int32_t GlobalStorageWin::ReadFallback(const std::string& key, std::string* value) {

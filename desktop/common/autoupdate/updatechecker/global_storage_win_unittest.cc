@@ -156,6 +156,16 @@ TEST_F(GlobalStorageWinTest, StandaloneCopyKeepsValuesInTheFileOnly) {
   EXPECT_EQ("", value);
 }
 
+// The folder of a stand-alone copy on a drive that has gone away.
+TEST_F(GlobalStorageWinTest, StandaloneCopyWhoseFileCannotBeWrittenFails) {
+  storage_.DecideFallback(true);
+  storage_.SetFallbackFolder(temp_.GetPath().Append(L"gone"));
+  EXPECT_EQ(GlobalStorage::kFailure, storage_.Set("UUID", "y"));
+  std::string value = "stale";
+  EXPECT_EQ(GlobalStorage::kSuccess, storage_.Get("UUID", &value));
+  EXPECT_EQ("", value);
+}
+
 TEST_F(GlobalStorageWinTest, FallbackThatIsNotADictionaryFails) {
   storage_.DecideFallback(true);
   storage_.SetFallbackFolder(temp_.GetPath());

@@ -81,19 +81,25 @@ void FindPinnedShortcutsInFolder(const base::FilePath& folder,
                                  std::vector<base::FilePath>* out) {
   if (!base::DirectoryExists(folder))
     return;
-  const std::wstring suffix = L"." + base::ASCIIToWide(app_id_suffix);
   base::FileEnumerator pins(folder, false, base::FileEnumerator::FILES, L"*.lnk");
   for (base::FilePath pin = pins.Next(); !pin.empty(); pin = pins.Next()) {
     base::FilePath target;
     std::wstring app_id;
-    if (!base::win::ResolveShortcut(pin, &target, nullptr, &app_id))
-      continue;
-    if (!IsSameFile(target, exe, identity))
-      continue;
-    if (!base::EndsWith(app_id, suffix, base::CompareCase::INSENSITIVE_ASCII))
-      continue;
-    out->push_back(pin);
+    if (base::win::ResolveShortcut(pin, &target, nullptr, &app_id) &&
+        IsPinOf(target, app_id, exe, app_id_suffix, identity)) {
+      out->push_back(pin);
+    }
   }
+}
+
+bool IsPinOf(const base::FilePath& target,
+             const std::wstring& app_id,
+             const base::FilePath& exe,
+             const std::string& app_id_suffix,
+             const BY_HANDLE_FILE_INFORMATION* identity) {
+  return IsSameFile(target, exe, identity) &&
+         base::EndsWith(app_id, L"." + base::ASCIIToWide(app_id_suffix),
+                        base::CompareCase::INSENSITIVE_ASCII);
 }
 
 }  // namespace installer

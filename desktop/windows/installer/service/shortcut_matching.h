@@ -25,6 +25,15 @@ bool IsShortcutToFile(const base::FilePath& shortcut,
                       const base::FilePath& exe,
                       const BY_HANDLE_FILE_INFORMATION* identity);
 
+// Whether a pin whose target is |target| and whose application user model id
+// is |app_id| is one of |exe|: the target leads to |exe| (see above) and the
+// id ends with "." and |app_id_suffix| (ASCII case ignored).
+bool IsPinOf(const base::FilePath& target,
+             const std::wstring& app_id,
+             const base::FilePath& exe,
+             const std::string& app_id_suffix,
+             const BY_HANDLE_FILE_INFORMATION* identity);
+
 // Appends to |out| the "*.lnk" files of the user's taskbar pins folder that
 // lead to |exe| and whose application user model id ends with "." and
 // |app_id_suffix| (ASCII case ignored). Does nothing before Windows 7 or when

@@ -73,12 +73,28 @@ TEST_F(ShortcutMatchingTest, SameFileUnderAnotherNameMatchesThroughIdentity) {
   EXPECT_FALSE(IsShortcutToFile(MakeShortcut(L"Other.lnk", other_), exe_, &identity));
 }
 
-TEST_F(ShortcutMatchingTest, PinsOfOtherTargetsOrFoldersAreNotFound) {
+TEST_F(ShortcutMatchingTest, PinNeedsTheTargetAndTheProductsApplicationId) {
   BY_HANDLE_FILE_INFORMATION identity;
   ASSERT_TRUE(GetFileIdentity(exe_, &identity));
   EXPECT_FALSE(GetFileIdentity(temp_.GetPath().Append(L"missing.exe"), &identity));
   ASSERT_TRUE(GetFileIdentity(exe_, &identity));
+  std::wstring upper = exe_.value();
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  EXPECT_TRUE(IsPinOf(exe_, L"Velto.Velto", exe_, "Velto", nullptr));
+  EXPECT_TRUE(IsPinOf(base::FilePath(upper), L"maker.VELTO", exe_, "Velto", &identity));
+  EXPECT_FALSE(IsPinOf(exe_, L"Velto", exe_, "Velto", &identity));  // No dot.
+  EXPECT_FALSE(IsPinOf(exe_, L"Velto.Velto2", exe_, "Velto", &identity));
+  EXPECT_FALSE(IsPinOf(exe_, L"", exe_, "Velto", &identity));
+  EXPECT_FALSE(IsPinOf(other_, L"Velto.Velto", exe_, "Velto", &identity));
+}
+
+// Links made here carry no application id (and Wine's keep none), so even a
+// pin to the executable is not the product's.
+TEST_F(ShortcutMatchingTest, FolderPinsWithoutTheProductsApplicationIdAreNotFound) {
+  BY_HANDLE_FILE_INFORMATION identity;
+  ASSERT_TRUE(GetFileIdentity(exe_, &identity));
   MakeShortcut(L"Other.lnk", other_);
+  MakeShortcut(L"Velto.lnk", exe_);
   std::vector<base::FilePath> found;
   FindPinnedShortcutsInFolder(temp_.GetPath(), exe_, "Velto", &identity, &found);
   EXPECT_TRUE(found.empty());

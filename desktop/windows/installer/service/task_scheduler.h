@@ -64,8 +64,9 @@ class TaskScheduler {
   virtual ~TaskScheduler() = default;
 
   virtual bool Init() = 0;
-  // Replaces any task of the same name. A kTaskTriggerOnce task is started at
-  // once and is gone when it has run.
+  // Replaces any task of the same name; when that fails, the task of the
+  // name stays as it was. A kTaskTriggerOnce task is started at once and is
+  // gone when it has run.
   virtual bool CreateTask(const ScheduledTaskInfo& info) = 0;
   // Deletes the enabled tasks of the product whose program no longer exists.
   virtual void DeleteStaleTasks() = 0;
@@ -77,6 +78,8 @@ class TaskScheduler {
   // Starts the task now (1.0 ignores |arguments|). True when it was started.
   virtual bool RunNow(const std::wstring& name_suffix,
                       const std::vector<std::wstring>& arguments) = 0;
+  // TASK_NOT_FOUND only when there is no such task; TASK_UNKNOWN when it
+  // cannot be read.
   virtual TaskState GetState(const std::wstring& name_suffix) = 0;
   // The null time when unknown.
   virtual base::Time GetLastRunTime(const std::wstring& name_suffix) = 0;

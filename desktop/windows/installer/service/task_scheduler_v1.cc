@@ -106,7 +106,26 @@ bool TaskSchedulerV1::CreateTask(const ScheduledTaskInfo& info) {
   if (!GetUserNameInFormat(NameSamCompatible, &user))
     return false;
   const std::wstring name = GetScheduledTaskName(info.name_suffix);
+  // Task Scheduler 1.0 makes no work item under a name that is taken, so a
+  // task of the name goes first; the copy loaded here brings it back when
+  // the new one cannot be made.
+  ComPtr<ITask> previous = Activate(name);
   DeleteJob(name);
+  if (MakeTask(name, user, info))
+    return true;
+  if (previous) {
+    DeleteJob(name);
+    if (Save(previous.Get())) {
+      base::win::ScopedCoMem<wchar_t> account;
+      if (SUCCEEDED(previous->GetAccountInformation(&account)) && account.get() && !*account.get())
+        AllowAuthenticatedUsers(previous.Get());
+    }
+  }
+  return false;
+}
+
+bool TaskSchedulerV1::MakeTask(const std::wstring& name, const std::wstring& user,
+                               const ScheduledTaskInfo& info) {
   ComPtr<ITask> task;
   if (FAILED(scheduler_->NewWorkItem(name.c_str(), CLSID_CTask, IID_ITask,
                                      reinterpret_cast<IUnknown**>(task.GetAddressOf())))) {

@@ -30,6 +30,8 @@ class TaskSchedulerV1 : public TaskScheduler {
   base::Time GetLastRunTime(const std::wstring& name_suffix) override;
 
  private:
+  // Makes and saves the task |name| of |info|, which must not exist.
+  bool MakeTask(const std::wstring& name, const std::wstring& user, const ScheduledTaskInfo& info);
   Microsoft::WRL::ComPtr<ITask> Activate(const std::wstring& task_name);
   void DeleteJob(const std::wstring& task_name);
 

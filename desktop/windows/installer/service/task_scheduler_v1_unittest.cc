@@ -4,9 +4,11 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_co_mem.h"
 #include "base/win/scoped_com_initializer.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
 #include "gtest/gtest.h"
@@ -151,14 +153,24 @@ TEST_F(TaskSchedulerV1Test, NoTimeTriggerAndSystemAccount) {
   }
 }
 
-TEST_F(TaskSchedulerV1Test, RunOnceTaskGoesAwayWhenDone) {
+// The task's program waits until the test lets it go, so that a scheduler
+// that starts it at once cannot remove the task (once it has run) before the
+// test has looked at it.
+TEST_F(TaskSchedulerV1Test, RunOnceTaskRemovesItselfWhenDoneAndHasNoStartUpTrigger) {
+  base::FilePath exe_folder;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_EXE, &exe_folder));
+  ASSERT_TRUE(base::CopyFile(
+      exe_folder.DirName().Append(L"fixtures\\backend\\fixture_fake_backend.exe"), program_));
+  const std::wstring release_name = base::test::UniqueName(L"Global\\release");
+  base::win::ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
+  ASSERT_TRUE(base::WriteFile(temp_.GetPath().Append(L"script.txt"),
+                              "wait-event " + base::WideToUTF8(release_name) + "\nexit 0\n"));
   ScheduledTaskInfo info = MakeInfo(suffix_, kTaskTriggerOnce);
   info.add_logon_trigger = true;
   ASSERT_TRUE(scheduler_.CreateTask(info));
-  // The scheduler may already have run and removed it.
+
   ComPtr<ITask> task = Open(suffix_);
-  if (!task)
-    return;
+  ASSERT_TRUE(task);
   DWORD flags = 0;
   ASSERT_TRUE(SUCCEEDED(task->GetFlags(&flags)));
   EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON | TASK_FLAG_DELETE_WHEN_DONE),
@@ -172,6 +184,7 @@ TEST_F(TaskSchedulerV1Test, RunOnceTaskGoesAwayWhenDone) {
   ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
   ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
   EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
+  SetEvent(release.Get());
 }
 
 TEST_F(TaskSchedulerV1Test, LimitTooLongForMillisecondsMeansNoLimit) {

@@ -50,8 +50,9 @@ bool TaskSchedulerV2::CreateTask(const ScheduledTaskInfo& info) {
   std::wstring user;
   if (!GetUserNameInFormat(NameSamCompatible, &user))
     return false;
+  // Registering with TASK_CREATE_OR_UPDATE replaces a task of the name in
+  // one go: deleting it first would lose it when the registration fails.
   const std::wstring name = GetScheduledTaskName(info.name_suffix);
-  service_->DeleteTask(name);
 
   const bool once = info.trigger_kind == kTaskTriggerOnce;
   const bool system = info.run_as_system == 1;
@@ -123,7 +124,7 @@ void TaskSchedulerV2::DeleteStaleTasks() {
     if (!IsProductTaskName(name))
       continue;
     RegisteredTaskV2 task;
-    if (!service_->GetTask(name, &task) || !task.enabled || task.first_exec_path.empty())
+    if (FAILED(service_->GetTask(name, &task)) || !task.enabled || task.first_exec_path.empty())
       continue;
     if (!base::PathExists(base::FilePath(task.first_exec_path)))
       service_->DeleteTask(name);
@@ -137,7 +138,7 @@ void TaskSchedulerV2::DeleteTask(const std::wstring& name_suffix) {
 void TaskSchedulerV2::SetDailyInterval(const std::wstring& name_suffix, int days) {
   const std::wstring name = GetScheduledTaskName(name_suffix);
   RegisteredTaskV2 task;
-  if (!service_->GetTask(name, &task) || task.first_daily_interval == 0 ||
+  if (FAILED(service_->GetTask(name, &task)) || task.first_daily_interval == 0 ||
       task.first_daily_interval == days) {
     return;
   }
@@ -155,8 +156,13 @@ bool TaskSchedulerV2::RunNow(const std::wstring& name_suffix,
 
 TaskState TaskSchedulerV2::GetState(const std::wstring& name_suffix) {
   RegisteredTaskV2 task;
-  if (!service_->GetTask(GetScheduledTaskName(name_suffix), &task))
+  const HRESULT hr = service_->GetTask(GetScheduledTaskName(name_suffix), &task);
+  if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+      hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
     return TASK_NOT_FOUND;
+  }
+  if (FAILED(hr))
+    return TASK_UNKNOWN;
   switch (task.state) {
     case TASK_STATE_DISABLED:
       return TASK_DISABLED;
@@ -172,7 +178,7 @@ TaskState TaskSchedulerV2::GetState(const std::wstring& name_suffix) {
 
 base::Time TaskSchedulerV2::GetLastRunTime(const std::wstring& name_suffix) {
   RegisteredTaskV2 task;
-  if (!service_->GetTask(GetScheduledTaskName(name_suffix), &task))
+  if (FAILED(service_->GetTask(GetScheduledTaskName(name_suffix), &task)))
     return base::Time();
   return task.last_run_time;
 }

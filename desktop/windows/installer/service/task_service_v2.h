@@ -63,8 +63,10 @@ class TaskServiceV2 {
   virtual bool Connect() = 0;
   // The names of the root folder's tasks (hidden tasks left out).
   virtual bool GetTaskNames(std::vector<std::wstring>* names) = 0;
-  // False when there is no such task or it cannot be read.
-  virtual bool GetTask(const std::wstring& name, RegisteredTaskV2* task) = 0;
+  // S_OK with |task| filled, or why the task could not be had: the
+  // scheduler's own code, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when there
+  // is no such task.
+  virtual HRESULT GetTask(const std::wstring& name, RegisteredTaskV2* task) = 0;
   // Creates or updates (TASK_CREATE_OR_UPDATE) the task; |logon_type| is a
   // TASK_LOGON_TYPE, the password empty. Returns the COM result.
   virtual HRESULT RegisterTask(const std::wstring& name,

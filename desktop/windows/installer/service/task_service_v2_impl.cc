@@ -45,11 +45,27 @@ namespace {
 using Microsoft::WRL::ComPtr;
 using base::win::ScopedBstr;
 
-bool Put(HRESULT hr) {
-  return SUCCEEDED(hr);
+VARIANT_BOOL ToVariantBool(bool value) {
+  return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& trigger_data) {
+// The calls that fill a definition, in order: the first failure ends the
+// series and stays its result, so that the log names what the system refused.
+class CallSeries {
+ public:
+  // False from the first failed call on.
+  bool Ok(HRESULT hr) {
+    if (SUCCEEDED(result_) && FAILED(hr))
+      result_ = hr;
+    return SUCCEEDED(result_);
+  }
+  HRESULT result() const { return result_; }
+
+ private:
+  HRESULT result_ = S_OK;
+};
+
+HRESULT SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& trigger_data) {
   TASK_TRIGGER_TYPE2 type = TASK_TRIGGER_DAILY;
   switch (trigger_data.type) {
     case TaskTriggerV2::Type::kDaily:
@@ -65,92 +81,98 @@ bool SetTrigger(ITriggerCollection* triggers, const TaskTriggerV2& trigger_data)
       type = TASK_TRIGGER_LOGON;
       break;
   }
+  CallSeries calls;
   ComPtr<ITrigger> trigger;
-  if (FAILED(triggers->Create(type, &trigger)) ||
-      !Put(trigger->put_Id(ScopedBstr(trigger_data.id).Get()))) {
-    return false;
+  if (!calls.Ok(triggers->Create(type, &trigger)) ||
+      !calls.Ok(trigger->put_Id(ScopedBstr(trigger_data.id).Get()))) {
+    return calls.result();
   }
   if (!trigger_data.start_boundary.empty() &&
-      !Put(trigger->put_StartBoundary(ScopedBstr(trigger_data.start_boundary).Get()))) {
-    return false;
+      !calls.Ok(trigger->put_StartBoundary(ScopedBstr(trigger_data.start_boundary).Get()))) {
+    return calls.result();
   }
   if (!trigger_data.end_boundary.empty() &&
-      !Put(trigger->put_EndBoundary(ScopedBstr(trigger_data.end_boundary).Get()))) {
-    return false;
+      !calls.Ok(trigger->put_EndBoundary(ScopedBstr(trigger_data.end_boundary).Get()))) {
+    return calls.result();
   }
   switch (trigger_data.type) {
     case TaskTriggerV2::Type::kDaily: {
       ComPtr<IDailyTrigger> daily;
-      return SUCCEEDED(trigger.As(&daily)) && Put(daily->put_DaysInterval(trigger_data.days_interval));
+      if (calls.Ok(trigger.As(&daily)))
+        calls.Ok(daily->put_DaysInterval(trigger_data.days_interval));
+      break;
     }
     case TaskTriggerV2::Type::kRegistration:
-      return true;
+      break;
     case TaskTriggerV2::Type::kBoot: {
       ComPtr<IBootTrigger> boot;
-      return SUCCEEDED(trigger.As(&boot)) && Put(boot->put_Delay(ScopedBstr(trigger_data.delay).Get()));
+      if (calls.Ok(trigger.As(&boot)))
+        calls.Ok(boot->put_Delay(ScopedBstr(trigger_data.delay).Get()));
+      break;
     }
     case TaskTriggerV2::Type::kLogon: {
       ComPtr<ILogonTrigger> logon;
-      return SUCCEEDED(trigger.As(&logon)) &&
-             Put(logon->put_Delay(ScopedBstr(trigger_data.delay).Get())) &&
-             Put(logon->put_UserId(ScopedBstr(trigger_data.user_id).Get()));
+      if (calls.Ok(trigger.As(&logon)) &&
+          calls.Ok(logon->put_Delay(ScopedBstr(trigger_data.delay).Get()))) {
+        calls.Ok(logon->put_UserId(ScopedBstr(trigger_data.user_id).Get()));
+      }
+      break;
     }
   }
-  return false;
+  return calls.result();
 }
 
-// Fills |task| from |definition|; false at the first failed call.
-bool FillDefinition(ITaskDefinition* task, const TaskDefinitionV2& definition) {
+// Fills |task| from |definition|; the result of the first failed call.
+HRESULT FillDefinition(ITaskDefinition* task, const TaskDefinitionV2& definition) {
+  CallSeries calls;
   ComPtr<IRegistrationInfo> info;
-  if (FAILED(task->get_RegistrationInfo(&info)) ||
-      !Put(info->put_Author(ScopedBstr(definition.author).Get())) ||
-      !Put(info->put_Description(ScopedBstr(definition.description).Get()))) {
-    return false;
+  if (!calls.Ok(task->get_RegistrationInfo(&info)) ||
+      !calls.Ok(info->put_Author(ScopedBstr(definition.author).Get())) ||
+      !calls.Ok(info->put_Description(ScopedBstr(definition.description).Get()))) {
+    return calls.result();
   }
   ComPtr<ITaskSettings> settings;
-  if (FAILED(task->get_Settings(&settings)) ||
-      !Put(settings->put_ExecutionTimeLimit(
+  if (!calls.Ok(task->get_Settings(&settings)) ||
+      !calls.Ok(settings->put_ExecutionTimeLimit(
           ScopedBstr(definition.execution_time_limit).Get())) ||
-      !Put(settings->put_MultipleInstances(
+      !calls.Ok(settings->put_MultipleInstances(
           static_cast<TASK_INSTANCES_POLICY>(definition.multiple_instances))) ||
-      !Put(settings->put_RunOnlyIfNetworkAvailable(
-          definition.run_only_if_network_available ? VARIANT_TRUE : VARIANT_FALSE)) ||
-      !Put(settings->put_StopIfGoingOnBatteries(
-          definition.stop_if_going_on_batteries ? VARIANT_TRUE : VARIANT_FALSE)) ||
-      !Put(settings->put_DisallowStartIfOnBatteries(
-          definition.disallow_start_if_on_batteries ? VARIANT_TRUE : VARIANT_FALSE)) ||
-      !Put(settings->put_StartWhenAvailable(
-          definition.start_when_available ? VARIANT_TRUE : VARIANT_FALSE))) {
-    return false;
+      !calls.Ok(settings->put_RunOnlyIfNetworkAvailable(
+          ToVariantBool(definition.run_only_if_network_available))) ||
+      !calls.Ok(settings->put_StopIfGoingOnBatteries(
+          ToVariantBool(definition.stop_if_going_on_batteries))) ||
+      !calls.Ok(settings->put_DisallowStartIfOnBatteries(
+          ToVariantBool(definition.disallow_start_if_on_batteries))) ||
+      !calls.Ok(settings->put_StartWhenAvailable(ToVariantBool(definition.start_when_available)))) {
+    return calls.result();
   }
   if (!definition.delete_expired_task_after.empty() &&
-      !Put(settings->put_DeleteExpiredTaskAfter(
+      !calls.Ok(settings->put_DeleteExpiredTaskAfter(
           ScopedBstr(definition.delete_expired_task_after).Get()))) {
-    return false;
+    return calls.result();
   }
   ComPtr<ITriggerCollection> triggers;
-  if (FAILED(task->get_Triggers(&triggers)))
-    return false;
+  if (!calls.Ok(task->get_Triggers(&triggers)))
+    return calls.result();
   for (const TaskTriggerV2& trigger : definition.triggers) {
-    if (!SetTrigger(triggers.Get(), trigger))
-      return false;
+    if (!calls.Ok(SetTrigger(triggers.Get(), trigger)))
+      return calls.result();
   }
   ComPtr<IActionCollection> actions;
   ComPtr<IAction> action;
   ComPtr<IExecAction> exec;
-  if (FAILED(task->get_Actions(&actions)) || FAILED(actions->Create(TASK_ACTION_EXEC, &action)) ||
-      FAILED(action.As(&exec)) || !Put(exec->put_Path(ScopedBstr(definition.exec_path).Get())) ||
-      !Put(exec->put_Arguments(ScopedBstr(definition.exec_arguments).Get()))) {
-    return false;
+  if (!calls.Ok(task->get_Actions(&actions)) ||
+      !calls.Ok(actions->Create(TASK_ACTION_EXEC, &action)) || !calls.Ok(action.As(&exec)) ||
+      !calls.Ok(exec->put_Path(ScopedBstr(definition.exec_path).Get())) ||
+      !calls.Ok(exec->put_Arguments(ScopedBstr(definition.exec_arguments).Get()))) {
+    return calls.result();
   }
   if (definition.run_level_highest) {
     ComPtr<IPrincipal> principal;
-    if (FAILED(task->get_Principal(&principal)) ||
-        !Put(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST))) {
-      return false;
-    }
+    if (calls.Ok(task->get_Principal(&principal)))
+      calls.Ok(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST));
   }
-  return true;
+  return calls.result();
 }
 
 std::wstring FirstExecPath(ITaskDefinition* definition) {
@@ -219,10 +241,11 @@ bool TaskServiceV2Impl::GetTaskNames(std::vector<std::wstring>* names) {
   return true;
 }
 
-bool TaskServiceV2Impl::GetTask(const std::wstring& name, RegisteredTaskV2* task) {
-  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name);
+HRESULT TaskServiceV2Impl::GetTask(const std::wstring& name, RegisteredTaskV2* task) {
+  HRESULT hr = S_OK;
+  ComPtr<IRegisteredTask> registered = GetRegisteredTask(name, &hr);
   if (!registered)
-    return false;
+    return hr;
   *task = RegisteredTaskV2();
   task->name = name;
   VARIANT_BOOL enabled = VARIANT_FALSE;
@@ -245,7 +268,7 @@ bool TaskServiceV2Impl::GetTask(const std::wstring& name, RegisteredTaskV2* task
     if (daily && SUCCEEDED(daily->get_DaysInterval(&days)))
       task->first_daily_interval = days;
   }
-  return true;
+  return S_OK;
 }
 
 HRESULT TaskServiceV2Impl::RegisterTask(const std::wstring& name,
@@ -256,8 +279,9 @@ HRESULT TaskServiceV2Impl::RegisterTask(const std::wstring& name,
   HRESULT hr = service_->NewTask(0, &task);
   if (FAILED(hr))
     return hr;
-  if (!FillDefinition(task.Get(), definition))
-    return E_FAIL;
+  hr = FillDefinition(task.Get(), definition);
+  if (FAILED(hr))
+    return hr;
   ComPtr<IRegisteredTask> registered;
   return root_->RegisterTaskDefinition(
       ScopedBstr(name).Get(), task.Get(), TASK_CREATE_OR_UPDATE,
@@ -320,9 +344,13 @@ bool TaskServiceV2Impl::Run(const std::wstring& name, const std::vector<std::wst
   return SUCCEEDED(registered->Run(parameters.get(), &running));
 }
 
-ComPtr<IRegisteredTask> TaskServiceV2Impl::GetRegisteredTask(const std::wstring& name) {
+ComPtr<IRegisteredTask> TaskServiceV2Impl::GetRegisteredTask(const std::wstring& name,
+                                                             HRESULT* result) {
   ComPtr<IRegisteredTask> task;
-  if (!root_ || FAILED(root_->GetTask(ScopedBstr(name).Get(), &task)))
+  const HRESULT hr = root_ ? root_->GetTask(ScopedBstr(name).Get(), &task) : E_UNEXPECTED;
+  if (result)
+    *result = hr;
+  if (FAILED(hr))
     return nullptr;
   return task;
 }

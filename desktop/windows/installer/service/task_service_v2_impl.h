@@ -21,7 +21,7 @@ class TaskServiceV2Impl : public TaskServiceV2 {
 
   bool Connect() override;
   bool GetTaskNames(std::vector<std::wstring>* names) override;
-  bool GetTask(const std::wstring& name, RegisteredTaskV2* task) override;
+  HRESULT GetTask(const std::wstring& name, RegisteredTaskV2* task) override;
   HRESULT RegisterTask(const std::wstring& name,
                        const TaskDefinitionV2& definition,
                        const std::wstring& user,
@@ -33,7 +33,9 @@ class TaskServiceV2Impl : public TaskServiceV2 {
   bool Run(const std::wstring& name, const std::vector<std::wstring>& arguments) override;
 
  private:
-  Microsoft::WRL::ComPtr<IRegisteredTask> GetRegisteredTask(const std::wstring& name);
+  // Null when the task cannot be had; |result| (optional) tells why.
+  Microsoft::WRL::ComPtr<IRegisteredTask> GetRegisteredTask(const std::wstring& name,
+                                                            HRESULT* result = nullptr);
 
   Microsoft::WRL::ComPtr<ITaskService> service_;
   Microsoft::WRL::ComPtr<ITaskFolder> root_;

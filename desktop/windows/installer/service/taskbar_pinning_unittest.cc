@@ -114,11 +114,20 @@ TEST_F(TaskbarPinningTest, HelperThatCannotRunFails) {
   EXPECT_FALSE(PinWithHelper(temp_.GetPath().Append(L"nowhere"), shortcut_));
 }
 
+// A helper that is there, in a folder short enough to make, whose own path
+// is too long for a plain copy.
 TEST_F(TaskbarPinningTest, OverLongHelperPathIsNotCopied) {
   base::FilePath deep = helpers_;
-  while (deep.value().size() < 250)
-    deep = deep.Append(L"deeper");
+  while (deep.value().size() < 236)
+    deep = deep.Append(L"d");
+  ASSERT_TRUE(base::CreateDirectory(deep));
+  const std::wstring helper = deep.Append(GetPinHelperName()).value();
+  ASSERT_GE(helper.size(), 260u);
+  ASSERT_TRUE(CopyFileW(helpers_.Append(GetPinHelperName()).value().c_str(),
+                        (L"\\\\?\\" + helper).c_str(), FALSE));
   EXPECT_FALSE(PinWithHelper(deep, shortcut_));
+  EXPECT_EQ(L"<not run>", HelperArgument());
+  EXPECT_FALSE(base::PathExists(system_temp_.Append(L"explorer.exe")));
 }
 
 TEST_F(TaskbarPinningTest, OlderWindowsWithoutTheVerbDoNotPin) {

@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/steps/cleanup_batch_file.h"
 
+#include <windows.h>
+
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 
@@ -7,18 +9,63 @@ namespace installer {
 
 namespace {
 
+// Every path in the batch is written relative to the batch's own folder (the
+// install folder): "%~dp0" is that folder as the command processor knows it,
+// in UTF-16, so the install folder may have any name. The rest of each line
+// is read in the console's code page, the OEM code page.
+constexpr char kBatchFolder[] = "%~dp0";
+
+// |text| in the OEM code page; false when a character has no place there.
+bool ToOemCodePage(const std::wstring& text, std::string* oem) {
+  if (GetOEMCP() == CP_UTF8) {
+    *oem = base::WideToUTF8(text);
+    return true;
+  }
+  oem->clear();
+  if (text.empty())
+    return true;
+  BOOL used_default = FALSE;
+  const int size = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                       &used_default);
+  if (size <= 0 || used_default)
+    return false;
+  oem->resize(size);
+  WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                      oem->data(), size, nullptr, &used_default);
+  return true;
+}
+
+// The last |count| components of |path|'s short (8.3) form, or empty when
+// the file system keeps no short names.
+std::wstring ShortTail(const base::FilePath& path, size_t count) {
+  const DWORD size = GetShortPathNameW(path.value().c_str(), nullptr, 0);
+  if (size == 0)
+    return std::wstring();
+  std::wstring short_path(size, L'\0');
+  const DWORD length = GetShortPathNameW(path.value().c_str(), short_path.data(), size);
+  if (length == 0 || length >= size)
+    return std::wstring();
+  short_path.resize(length);
+  const std::vector<std::wstring> components = base::FilePath(short_path).GetComponents();
+  if (components.size() < count)
+    return std::wstring();
+  base::FilePath tail;
+  for (size_t i = components.size() - count; i < components.size(); ++i)
+    tail = tail.Append(components[i]);
+  return tail.value();
+}
+
 // The command processor expands "%name%" even inside double quotes; a
 // literal percent sign in a batch file is written twice.
-std::string QuoteForBatch(const std::wstring& path) {
-  std::string utf8 = base::WideToUTF8(path);
-  std::string quoted = "\"";
-  for (char c : utf8) {
-    if (c == '%')
-      quoted += '%';
-    quoted += c;
+std::wstring EscapePercentSigns(const std::wstring& text) {
+  std::wstring escaped;
+  for (wchar_t c : text) {
+    if (c == L'%')
+      escaped += L'%';
+    escaped += c;
   }
-  quoted += '"';
-  return quoted;
+  return escaped;
 }
 
 void AppendWaitLines(int slot, uint32_t pid, std::string* text) {
@@ -59,12 +106,31 @@ bool CleanupBatchFile::IsAcceptable(const base::FilePath& path, bool allow_insta
   return install_path_.IsParent(path);
 }
 
+bool CleanupBatchFile::GetBatchPath(const base::FilePath& path, std::string* text) const {
+  base::FilePath relative;
+  if (!install_path_.AppendRelativePath(path, &relative)) {
+    *text = std::string("\"") + kBatchFolder + ".\"";
+    return true;
+  }
+  std::string encoded;
+  if (!ToOemCodePage(EscapePercentSigns(relative.value()), &encoded)) {
+    // A name the code page cannot hold: its short name, which holds only
+    // characters of the code page.
+    const std::wstring short_tail = ShortTail(path, relative.GetComponents().size());
+    if (short_tail.empty() || !ToOemCodePage(EscapePercentSigns(short_tail), &encoded))
+      return false;
+  }
+  *text = std::string("\"") + kBatchFolder + encoded + "\"";
+  return true;
+}
+
 bool CleanupBatchFile::AddFile(const base::FilePath& file) {
-  if (!IsAcceptable(file, false)) {
+  std::string text;
+  if (!IsAcceptable(file, false) || !GetBatchPath(file, &text)) {
     LOG(WARNING) << "Not leaving to the clean-up batch file: " << file.value();
     return false;
   }
-  files_.push_back(file.value());
+  files_.push_back(text);
   return true;
 }
 
@@ -76,7 +142,12 @@ bool CleanupBatchFile::AddFolderWithAncestors(const base::FilePath& folder) {
   }
   // Bounded by the depth of |folder| below the install folder.
   while (IsAcceptable(current, true)) {
-    folders_.insert(current.value());
+    std::string text;
+    if (!GetBatchPath(current, &text)) {
+      LOG(WARNING) << "Not leaving to the clean-up batch file: " << current.value();
+      return false;
+    }
+    folders_.emplace(current.value(), text);
     base::FilePath parent = current.DirName();
     if (parent == current)
       break;
@@ -101,10 +172,10 @@ std::string CleanupBatchFile::GetText() const {
     if (i == 0 || process_ids_[i] != 0)
       text += "IF %PID" + std::to_string(i + 1) + "_RUNNING%==TRUE GOTO :again\n";
   }
-  for (const std::wstring& file : files_)
-    text += "del " + QuoteForBatch(file) + "\n";
-  for (const std::wstring& folder : folders_)
-    text += "rmdir " + QuoteForBatch(folder) + "\n";
+  for (const std::string& file : files_)
+    text += "del " + file + "\n";
+  for (const auto& [path, folder] : folders_)
+    text += "rmdir " + folder + "\n";
   text += "del %0\n";
   return text;
 }

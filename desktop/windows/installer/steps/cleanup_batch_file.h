@@ -9,13 +9,19 @@
 // are refused and logged. Folders are collected with their ancestors up to and
 // including the install folder, never above it; "rmdir" removes only empty
 // folders, so a folder that still holds something stays.
+//
+// The batch file must lie in the install folder: it names every path from its
+// own folder ("%~dp0"), which the command processor knows whatever the
+// folder's name, and reads the rest of each line in the OEM code page. A name
+// below the install folder that the code page cannot hold is written as its
+// short name; without one it is refused.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
 
 #include <cstdint>
 #include <functional>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,19 +48,23 @@ class CleanupBatchFile {
   // False when refused.
   bool AddFolderWithAncestors(const base::FilePath& folder);
 
-  // The batch file's text, UTF-8, each line ended by a line feed.
+  // The batch file's text, in the OEM code page, each line ended by a line
+  // feed.
   std::string GetText() const;
 
  private:
   // Whether |path| lies inside the install folder (or is it, with
   // |allow_install_path|) and can be written between double quotes.
   bool IsAcceptable(const base::FilePath& path, bool allow_install_path) const;
+  // |path| (an acceptable one) as the batch names it, in double quotes;
+  // false when it cannot be written.
+  bool GetBatchPath(const base::FilePath& path, std::string* text) const;
 
   base::FilePath install_path_;
   uint32_t process_ids_[3] = {0, 0, 0};
-  std::vector<std::wstring> files_;
-  // Descending, so that inner folders come before their parents.
-  std::set<std::wstring, std::greater<std::wstring>> folders_;
+  std::vector<std::string> files_;
+  // By path, descending, so that inner folders come before their parents.
+  std::map<std::wstring, std::string, std::greater<std::wstring>> folders_;
 };
 
 }  // namespace installer

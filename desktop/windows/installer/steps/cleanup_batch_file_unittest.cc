@@ -1,7 +1,13 @@
 #include "desktop/windows/installer/steps/cleanup_batch_file.h"
 
 #include <string>
+#include <vector>
 
+#include "base/command_line.h"
+#include "base/files/file_util.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
+#include "base/test/test_environment.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -65,11 +71,12 @@ TEST(CleanupBatchFileTest, FilesInOrderFoldersInnermostFirstNeverAboveTheInstall
   std::string text = batch.GetText();
   size_t tail = text.find("del \"");
   ASSERT_NE(std::string::npos, tail);
-  EXPECT_EQ("del \"C:\\Users\\u\\AppData\\Local\\Velto\\47.0\\b.dll\"\n"
-            "del \"C:\\Users\\u\\AppData\\Local\\Velto\\47.0\\a.exe\"\n"
-            "rmdir \"C:\\Users\\u\\AppData\\Local\\Velto\\47.0\\locales\"\n"
-            "rmdir \"C:\\Users\\u\\AppData\\Local\\Velto\\47.0\"\n"
-            "rmdir \"C:\\Users\\u\\AppData\\Local\\Velto\"\n"
+  // Named from the batch's own folder, the install folder.
+  EXPECT_EQ("del \"%~dp047.0\\b.dll\"\n"
+            "del \"%~dp047.0\\a.exe\"\n"
+            "rmdir \"%~dp047.0\\locales\"\n"
+            "rmdir \"%~dp047.0\"\n"
+            "rmdir \"%~dp0.\"\n"
             "del %0\n",
             text.substr(tail));
 }
@@ -89,12 +96,53 @@ TEST(CleanupBatchFileTest, RefusesWhatLiesOutsideOrCannotBeQuoted) {
   EXPECT_EQ(std::string::npos, text.find("rmdir"));
 }
 
-TEST(CleanupBatchFileTest, PercentSignsAreNotExpandedAndTextIsUtf8) {
+TEST(CleanupBatchFileTest, PercentSignsAreNotExpanded) {
   CleanupBatchFile batch(kInstall);
   batch.SetProcessIds(7, 0, 0);
-  EXPECT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\\u00e6.txt")));
-  EXPECT_NE(std::string::npos,
-            batch.GetText().find("del \"C:\\Users\\u\\AppData\\Local\\Velto\\%%PATH%%\\\xc3\xa6.txt\"\n"));
+  EXPECT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\a.txt")));
+  EXPECT_NE(std::string::npos, batch.GetText().find("del \"%~dp0%%PATH%%\\a.txt\"\n"));
+}
+
+// The batch run by the command processor, as an uninstallation leaves it,
+// in an install folder whose name the OEM code page cannot hold (Cyrillic
+// under a Western one), with the files and folders the batch is to remove.
+TEST(CleanupBatchFileRunTest, RemovesWhatItListsWhateverTheFolderIsCalled) {
+  const base::FilePath install = base::FilePath(base::test::ScratchFolder())
+                                     .Append(base::test::UniqueName(L"\u0412\u0435\u043b\u044c\u0442\u043e \u00e9"));
+  const std::vector<base::FilePath> files = {
+      install.Append(L"launcher.exe"),
+      install.Append(L"47.0\\a.dll"),
+      install.Append(L"47.0\\\u00e9t\u00e9.dll"),
+      install.Append(L"47.0\\\u0436\\b 100%.dll"),
+  };
+  for (const base::FilePath& file : files) {
+    ASSERT_TRUE(base::CreateDirectory(file.DirName()));
+    ASSERT_TRUE(base::WriteFile(file, "x"));
+  }
+  // A process that has ended: the batch waits for none.
+  base::LaunchOptions hidden;
+  hidden.start_hidden = true;
+  base::Process ended = base::LaunchProcess(L"cmd.exe /c exit", hidden);
+  ASSERT_TRUE(ended.IsValid());
+  ASSERT_TRUE(ended.WaitForExitWithTimeout(60 * 1000, nullptr));
+
+  CleanupBatchFile batch(install);
+  batch.SetProcessIds(ended.Pid(), 0, 0);
+  for (const base::FilePath& file : files) {
+    EXPECT_TRUE(batch.AddFile(file)) << file.value();
+    EXPECT_TRUE(batch.AddFolderWithAncestors(file.DirName())) << file.value();
+  }
+  const base::FilePath batch_path = install.Append(kCleanupBatchFileName);
+  ASSERT_TRUE(base::WriteFile(batch_path, batch.GetText()));
+  base::Process run = base::LaunchProcess(
+      base::CommandLine::QuoteForCommandLineToArgvW(batch_path.value()), hidden);
+  ASSERT_TRUE(run.IsValid());
+  ASSERT_TRUE(run.WaitForExitWithTimeout(60 * 1000, nullptr));
+
+  for (const base::FilePath& file : files)
+    EXPECT_FALSE(base::PathExists(file)) << file.value();
+  EXPECT_FALSE(base::PathExists(install.Append(L"47.0")));
+  EXPECT_FALSE(base::PathExists(batch_path));
 }
 
 }  // namespace

@@ -105,6 +105,28 @@ TEST_F(RegisterProtocolHandlerStepTest, RegistersTheProtocolWhereTheInstallation
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\irc"));
 }
 
+TEST_F(RegisterProtocolHandlerStepTest, OnlyAUrlSchemeIsRegistered) {
+  details_.record = std::make_unique<InstallationStatus>(PRIMARY);
+  InstallationStatus::RegistryKey recorded;
+  recorded.path = base::WideToUTF8(ClientKey());
+  details_.record->hklm_keys.push_back(recorded);
+  for (const char* value : {".exe", "exefile\\shell\\open", "..\\exefile", "1irc", "ir c",
+                            "irc:", "i\xc3\xa9rc"}) {
+    SCOPED_TRACE(value);
+    host_.command_line = base::CommandLine(base::CommandLine::NO_PROGRAM);
+    host_.command_line.AppendSwitchNative(switches::kRegisterAsProtocolHandler,
+                                          base::UTF8ToWide(value));
+    RunStep();
+    EXPECT_EQ(L"<none>",
+              ReadString(HKEY_LOCAL_MACHINE, ClientKey(), base::UTF8ToWide(value).c_str()));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\" + base::UTF8ToWide(value)));
+  }
+  host_.command_line = base::CommandLine(base::CommandLine::NO_PROGRAM);
+  host_.command_line.AppendSwitchASCII(switches::kRegisterAsProtocolHandler, "web+Irc-2.x");
+  RunStep();
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\web+Irc-2.x"));
+}
+
 TEST_F(RegisterProtocolHandlerStepTest, InstallationWithoutTheClientKeyIsLeftAlone) {
   details_.record = std::make_unique<InstallationStatus>(PRIMARY);
   RunStep();

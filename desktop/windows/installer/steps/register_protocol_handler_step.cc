@@ -5,9 +5,10 @@
 #include "base/command_line.h"
 #include "base/files/file_path.h"
 #include "base/logging.h"
+#include "base/strings/string_util.h"
+#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
-#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/installation_status.h"
@@ -21,6 +22,19 @@ namespace {
 
 constexpr wchar_t kClientsKeyPrefix[] = L"SOFTWARE\\Clients\\StartMenuInternet\\";
 constexpr wchar_t kUrlAssociationsSuffix[] = L"\\Capabilities\\URLAssociations";
+
+// A URL scheme: a letter, then letters, digits, "+", "-" and ".". The value
+// becomes a key name under Software\Classes, so a file extension (".exe")
+// or a path ("exefile\shell") would take over another class.
+bool IsUrlScheme(const std::wstring& value) {
+  if (value.empty() || !base::IsAsciiAlpha(value[0]))
+    return false;
+  for (wchar_t c : value) {
+    if (!base::IsAsciiAlpha(c) && !base::IsAsciiDigit(c) && c != L'+' && c != L'-' && c != L'.')
+      return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -39,6 +53,10 @@ void RegisterProtocolHandlerStep::Run(StepResult* result, int attempt) {
       switches::kRegisterAsProtocolHandler);
   if (protocol.empty())
     return;
+  if (!IsUrlScheme(protocol)) {
+    LOG(WARNING) << "Not a URL scheme, not registered: " << protocol;
+    return;
+  }
   const std::wstring program_id = base::UTF8ToWide(GetProductName() + GetStreamName());
   const std::wstring key = kClientsKeyPrefix + program_id + kUrlAssociationsSuffix;
   // Registry key names are case-insensitive: the recorded key is spelled as

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "desktop/windows/installer/service/registry_templates.h"
+#include "desktop/windows/installer/service/registry_template_entry.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -19,11 +19,54 @@ TEST(RegistrationTemplatesTest, FiftySevenRowsAndTheOptionalOne) {
   EXPECT_TRUE(IsUninstallTemplate(hidden[57]));
 }
 
-TEST(RegistrationTemplatesTest, BeginsWithTheProgIdRows) {
+std::wstring Text(const wchar_t* text) {
+  return text ? text : L"<none>";
+}
+
+// The registration table's first ten rows, as the product's registration
+// defines them.
+TEST(RegistrationTemplatesTest, BeginsWithTheProgIdAndFileTypeRows) {
+  const struct {
+    const wchar_t* key;
+    const wchar_t* value;
+    uint32_t type;
+    const wchar_t* data;
+    HKEY only_root;
+    uint32_t clean;
+  } expected[] = {
+      {L"Software\\Classes\\{Product}{Stream}", L"FriendlyTypeName", REG_SZ,
+       L"{Product} Web Document", nullptr, 1},
+      {L"Software\\Classes\\{Product}{Stream}", L"URL Protocol", REG_SZ, nullptr, nullptr, 1},
+      {L"Software\\Classes\\{Product}{Stream}\\DefaultIcon", nullptr, REG_SZ,
+       L"{InstallFolder}\\Launcher.exe,0", nullptr, 1},
+      {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\command", nullptr, REG_SZ,
+       L"\"{InstallFolder}\\Launcher.exe\" -noautoupdate -- \"%1\"", nullptr, 2},
+      {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec", nullptr,
+       kRegistryTemplateDeleteKey, nullptr, HKEY_LOCAL_MACHINE, 0},
+      {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec", nullptr, REG_SZ, L"",
+       HKEY_CURRENT_USER, 2},
+      {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec\\Application", nullptr,
+       REG_SZ, L"", HKEY_CURRENT_USER, 1},
+      {L"Software\\Classes\\{Product}{Stream}\\shell\\open\\ddeexec\\Topic", nullptr, REG_SZ,
+       L"", HKEY_CURRENT_USER, 1},
+      {L"Software\\Classes\\.vex", nullptr, REG_SZ, L"{Product}{Stream}.Extension", nullptr, 1},
+      {L"Software\\Classes\\.vex\\OpenWithProgIDs", L"{Product}{Stream}", REG_NONE, nullptr,
+       nullptr, 1},
+  };
   std::vector<RegistryTemplate> rows = GetRegistrationTemplates(false);
-  for (size_t i = 0; i < std::size(kProgIdRegistryTemplates); ++i)
-    EXPECT_EQ(kProgIdRegistryTemplates[i].key_path, rows[i].key_path) << i;
-  EXPECT_EQ(std::wstring(L"Software\\Classes\\.vex"), rows[8].key_path);
+  ASSERT_GE(rows.size(), std::size(expected));
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(Text(expected[i].key), Text(rows[i].key_path));
+    EXPECT_EQ(Text(expected[i].value), Text(rows[i].value_name));
+    EXPECT_EQ(expected[i].type, rows[i].type);
+    if (expected[i].type == REG_SZ && expected[i].data) {
+      EXPECT_EQ(Text(expected[i].data),
+                Text(reinterpret_cast<const wchar_t*>(rows[i].data)));
+    }
+    EXPECT_EQ(expected[i].only_root, rows[i].only_root);
+    EXPECT_EQ(expected[i].clean, rows[i].clean);
+  }
 }
 
 TEST(RegistrationTemplatesTest, UninstallRowsUseThe32BitViewAndDepthOne) {

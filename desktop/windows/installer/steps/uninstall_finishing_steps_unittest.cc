@@ -9,9 +9,11 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/task_scheduler.h"
 #include "desktop/windows/installer/service/test/fake_association_shell.h"
 #include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
+#include "desktop/windows/installer/steps/autoupdate_task.h"
 #include "desktop/windows/installer/steps/cleanup_after_uninstall_step.h"
 #include "desktop/windows/installer/steps/finalize_uninstallation_step.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
@@ -176,6 +178,20 @@ TEST_F(UninstallFinishingStepsTest, BatchFileWaitsForTheRunningProcessOnlyWhenAl
   EXPECT_FALSE(base::PathExists(host_.install_path.Append(L"launcher.exe")));
 }
 
+TEST_F(UninstallFinishingStepsTest, CleanupRemovesThisInstallationsAutoupdateTaskOnly) {
+  const base::FilePath program = root_.GetPath().Append(L"other launcher.exe");
+  Put(program);
+  for (const char* app_id : {"42", "7"}) {
+    FakeTaskServiceV2::Task& task =
+        host_.tasks.tasks[GetScheduledTaskName(GetAutoupdateTaskSuffix(app_id))];
+    task.state.enabled = true;
+    task.state.first_exec_path = program.value();
+  }
+  RunCleanup();
+  EXPECT_EQ(0u, host_.tasks.tasks.count(GetScheduledTaskName(GetAutoupdateTaskSuffix("42"))));
+  EXPECT_EQ(1u, host_.tasks.tasks.count(GetScheduledTaskName(GetAutoupdateTaskSuffix("7"))));
+}
+
 TEST_F(UninstallFinishingStepsTest, FilesInUseAreLeftToTheBatchFile) {
   host_.second_installer_pid = 4242;
   details_.record->files = {L"locales\\en.pak", L"..\\..\\outside.txt"};
@@ -188,11 +204,11 @@ TEST_F(UninstallFinishingStepsTest, FilesInUseAreLeftToTheBatchFile) {
   ASSERT_TRUE(lock.IsValid());
   std::string batch = RunCleanup();
   EXPECT_NE(std::string::npos, batch.find("SET PID3_RUNNING=TRUE\n"));
-  EXPECT_NE(std::string::npos, batch.find("del \"" + pak.AsUTF8Unsafe() + "\"\n"));
+  // Named from the batch file's own folder, the install folder.
   EXPECT_NE(std::string::npos,
-            batch.find("rmdir \"" + host_.package_folder.Append(L"locales").AsUTF8Unsafe() +
-                       "\"\nrmdir \"" + host_.package_folder.AsUTF8Unsafe() + "\"\nrmdir \"" +
-                       host_.install_path.AsUTF8Unsafe() + "\"\ndel %0\n"));
+            batch.find("del \"%~dp047.0\\locales\\en.pak\"\n"
+                       "rmdir \"%~dp047.0\\locales\"\nrmdir \"%~dp047.0\"\nrmdir \"%~dp0.\"\n"
+                       "del %0\n"));
   EXPECT_EQ(std::string::npos, batch.find("outside"));
   EXPECT_TRUE(base::PathExists(outside));
 }

@@ -1,23 +1,29 @@
 // An InstallerStepHost for tests of single steps: plain fields that the test
 // sets, a transaction of its own, and the retry texts written down. The
-// settings and folder analysis are the test's; the environment's members are
-// filled with real services where the test leaves them null.
+// settings and folder analysis are the test's; scheduled tasks go to a Task
+// Scheduler 2.0 folder in memory (|tasks|), never to the machine's; the
+// environment's other members are filled with real services where the test
+// leaves them null.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_FAKE_STEP_HOST_H_
 
 #include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "base/command_line.h"
+#include "base/functional/bind.h"
 #include "base/time/default_clock.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/task_scheduler_v2.h"
+#include "desktop/windows/installer/service/test/fake_task_service_v2.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/variable_resolver.h"
 #include "desktop/windows/installer/settings.h"
@@ -30,7 +36,15 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
     environment.command_line = &command_line;
     environment.clock = base::DefaultClock::GetInstance();
     environment.privileges = PrivilegesImpl::GetInstance();
+    environment.task_scheduler_factory = base::BindRepeating(
+        [](FakeTaskServiceV2::Store* store) -> std::unique_ptr<TaskScheduler> {
+          return std::make_unique<TaskSchedulerV2>(std::make_unique<FakeTaskServiceV2>(store),
+                                                   false);
+        },
+        &tasks);
   }
+  FakeStepHost(const FakeStepHost&) = delete;
+  FakeStepHost& operator=(const FakeStepHost&) = delete;
 
   const Settings* GetSettings() override { return settings; }
   Transaction* GetTransaction() override { return &transaction; }
@@ -99,6 +113,7 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   std::string tracking_data;
   std::vector<std::string> retries;
   base::CommandLine command_line;
+  FakeTaskServiceV2::Store tasks;
   InstallerEnvironment environment;
 };
 

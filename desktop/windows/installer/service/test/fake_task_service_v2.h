@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "desktop/windows/installer/service/task_service_v2.h"
@@ -21,12 +22,15 @@ class FakeTaskServiceV2 : public TaskServiceV2 {
     int logon_type = 0;
     std::wstring sddl;
     RegisteredTaskV2 state;
+    HRESULT read_result = S_OK;  // A failure: the task is there but cannot be read.
   };
 
   // What the fake holds; it outlives the scheduler that owns the fake.
   struct Store {
     std::map<std::wstring, Task> tasks;
     std::vector<std::wstring> deleted;  // Every DeleteTask call, in order.
+    // Every started run: the task's name and its arguments.
+    std::vector<std::pair<std::wstring, std::vector<std::wstring>>> runs;
     int interval_updates = 0;
     bool connect_result = true;
     HRESULT register_result = S_OK;
@@ -41,13 +45,15 @@ class FakeTaskServiceV2 : public TaskServiceV2 {
       names->push_back(name);
     return true;
   }
-  bool GetTask(const std::wstring& name, RegisteredTaskV2* task) override {
+  HRESULT GetTask(const std::wstring& name, RegisteredTaskV2* task) override {
     auto it = store_->tasks.find(name);
     if (it == store_->tasks.end())
-      return false;
+      return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (FAILED(it->second.read_result))
+      return it->second.read_result;
     *task = it->second.state;
     task->name = name;
-    return true;
+    return S_OK;
   }
   HRESULT RegisterTask(const std::wstring& name, const TaskDefinitionV2& definition,
                        const std::wstring& user, int logon_type) override {
@@ -86,7 +92,10 @@ class FakeTaskServiceV2 : public TaskServiceV2 {
     return true;
   }
   bool Run(const std::wstring& name, const std::vector<std::wstring>& arguments) override {
-    return store_->tasks.count(name) != 0;
+    if (store_->tasks.count(name) == 0)
+      return false;
+    store_->runs.push_back({name, arguments});
+    return true;
   }
 
  private:
