@@ -26,6 +26,7 @@
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 
@@ -320,15 +321,16 @@ void Installer::RunPostElevationTasks() {
     installation_status_.subfolder = written->subfolder;
   if (record) {
     for (const InstallationStatus::Component& component : record->components) {
+      if (!IsPlainComponentName(component.name)) {
+        LOG(ERROR) << "Not a component name: " << logging::UntrustedText(component.name);
+        continue;
+      }
       base::FilePath folder(component.path);
-      base::FilePath component_installer =
-          folder.Append(base::UTF8ToWide(component.name) + L"_installer.exe");
-      if (component.name == "suite" && !base::PathExists(component_installer))
-        component_installer = folder.Append(L"pomrel_installer.exe");
-      base::CommandLine child(component_installer);
+      base::CommandLine child(GetComponentInstallerPath(folder, component.name));
       child.AppendSwitch(switches::kPostElevatedInstallTasks);
       child.AppendSwitchPath(switches::kInstallFolder, folder);
-      LOG(INFO) << "Launching " << component.name << " component subinstaller with command line "
+      LOG(INFO) << "Launching " << logging::UntrustedText(component.name)
+                << " component subinstaller with command line "
                 << base::WideToUTF8(child.GetCommandLineString());
       base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
     }

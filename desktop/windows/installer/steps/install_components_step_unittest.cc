@@ -140,11 +140,11 @@ TEST_F(InstallComponentsStepTest, AnInstallerStillRunningAtTheBoundIsRecorded) {
                                             "wait " + base::WideToUTF8(event_name));
   SetComponents(L"pomrel:suite");
   RunStep(500);
+  SetEvent(release.Get());
   // It may still install its component: an uninstall must know of it.
   ASSERT_EQ(1u, host_.status.components.size());
   EXPECT_EQ("pomrel", host_.status.components[0].name);
   EXPECT_EQ(host_.install_path.Append(L"suite").value(), host_.status.components[0].path);
-  SetEvent(release.Get());
 }
 
 }  // namespace
