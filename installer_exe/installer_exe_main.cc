@@ -2,8 +2,12 @@
 // runs its one entry. Exit code 0 when the run succeeded, 1 otherwise.
 // It carries the resources (product configuration, string tables, languages,
 // icon, manifest) that the library looks up in the process's main executable.
+// When the library cannot be used it says why: on the console, and in a
+// message box unless the process runs without a user (see RunsUnattended).
 
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 
@@ -13,6 +17,40 @@ constexpr wchar_t kLibraryName[] = L"installer_lib.dll";
 constexpr char kEntryName[] = "RunInstaller";
 
 using RunInstallerFunction = bool (*)();
+
+// Process modes in which nobody answers a window: a silent run, and the
+// processes that another installer starts and waits for (back end,
+// protocol-handler registration, folder-permission helper).
+constexpr const wchar_t* kUnattendedSwitches[] = {
+    L"silent", L"backend", L"register-velto-as-protocol-handler", L"set-folder-permission"};
+
+// Whether the command line holds one of kUnattendedSwitches, read as the
+// library reads switches: "--", "-" or "/" before a name in any case, a
+// value after "=", and nothing after a lone "--".
+bool RunsUnattended() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv)
+    return false;
+  bool unattended = false;
+  for (int i = 1; i < count && !unattended; ++i) {
+    std::wstring arg = argv[i];
+    if (arg == L"--")
+      break;
+    size_t prefix = arg.rfind(L"--", 0) == 0 ? 2 : (arg[0] == L'-' || arg[0] == L'/') ? 1 : 0;
+    if (prefix == 0)
+      continue;
+    std::wstring name = arg.substr(prefix, arg.find(L'=') - prefix);
+    for (wchar_t& c : name) {
+      if (c >= L'A' && c <= L'Z')
+        c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    for (const wchar_t* known : kUnattendedSwitches)
+      unattended = unattended || name == known;
+  }
+  LocalFree(argv);
+  return unattended;
+}
 
 // The library is loaded by full path so that a DLL of the same name in the
 // current folder or on PATH is never picked up instead.
@@ -63,14 +101,18 @@ void WriteToConsole(const std::wstring& text) {
 }
 
 // Says why the installer cannot run, on the console when there is one and in
-// a message box, instead of ending without a word.
+// a message box, instead of ending without a word. An unattended process
+// shows no box: it would wait for ever, and with it whoever waits for the
+// process.
 int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* problem) {
   const DWORD error = GetLastError();
   const std::wstring text = L"The installer cannot run: " + std::wstring(problem) + L" " +
                             library_path + L" (error " + std::to_wstring(error) +
                             L"). Download the installer again.";
   WriteToConsole(text + L"\n");
-  MessageBoxW(nullptr, text.c_str(), L"Installer", MB_OK | MB_ICONERROR);
+  OutputDebugStringW(text.c_str());
+  if (!RunsUnattended())
+    MessageBoxW(nullptr, text.c_str(), L"Installer", MB_OK | MB_ICONERROR);
   return 1;
 }
 

@@ -131,12 +131,22 @@ def installer_processes(wine, install):
     return processes_where(lambda arguments: folder in arguments)
 
 
-def killed_run(wine, log_dir, package, install, server, ready, extra=()):
+def package_installer_processes(wine, install):
+    """The back-end processes of the folder that the package's installer runs
+    as the child of the waiting back end (they have no --wait-for-package)."""
+    return [pid for pid in backend_processes(wine, install)
+            if not any(argument.startswith(b"--wait-for-package")
+                       for argument in pathlib.Path("/proc", str(pid), "cmdline")
+                       .read_bytes().split(b"\0"))]
+
+
+def killed_run(wine, log_dir, package, install, server, ready, extra=(),
+               targets=backend_processes):
     """Starts a silent run and, once |ready|(log text, back-end pids) holds,
-    kills its back end with SIGKILL, again and again until the front end has
-    ended and no back-end process is left (a package installer that the back
-    end was starting at that moment goes too). Returns the front end's exit
-    code and the run's log text."""
+    kills its back end (the processes |targets| finds) with SIGKILL, again and
+    again until the front end has ended and no such process is left (a
+    package installer that the back end was starting at that moment goes
+    too). Returns the front end's exit code and the run's log text."""
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     front_end = subprocess.Popen(command(wine, package, install, server, extra), env=wine.env,
                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -149,8 +159,8 @@ def killed_run(wine, log_dir, package, install, server, ready, extra=()):
             assert time.time() < deadline, "the kill point never came"
             time.sleep(0.05)
         killed = 0
-        while front_end.poll() is None or backend_processes(wine, install):
-            for pid in backend_processes(wine, install):
+        while front_end.poll() is None or targets(wine, install):
+            for pid in targets(wine, install):
                 try:
                     os.kill(pid, signal.SIGKILL)
                     killed += 1
@@ -494,3 +504,22 @@ def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, wo
     assert not (install / version_1["_subfolder"]).exists()
     for name in version_2["files"]:
         assert (install / version_2["_subfolder"] / name.replace("\\", "/")).is_file(), name
+
+
+def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, install_reference,
+                                                      package_server_module):
+    """The back end that waits for the package's installer finds it ended with
+    exit code 0 (Wine's code for a process killed by a signal), but without
+    its report of success: the run failed."""
+    install, (package,), clean, reference = install_reference
+    server = package_server_module
+    name = HELD_FILE["mid-copy"]
+    held = Held(package, name)
+    try:
+        code, text = killed_run(wine, log_dir, package, install, server, held_at(name),
+                                targets=package_installer_processes)
+    finally:
+        held.put_back()
+    assert code == 1, text
+    assert "Installer process did not complete successfully." in text, text
+    run_again_and_compare(wine, log_dir, workspace, package, install, server, clean, reference)

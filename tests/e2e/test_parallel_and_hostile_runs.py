@@ -121,3 +121,20 @@ def test_installer_without_its_library_says_so(wine, tmp_path):
     finally:
         process.kill()
         process.wait(timeout=60)
+
+
+def test_unattended_installer_without_its_library_ends_without_a_window(wine, tmp_path):
+    """Nobody would answer a message box of a silent run or of a back end
+    (whose starter waits for it): the reason goes to the console and the
+    process ends with exit code 1."""
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    exe = alone / "installer.exe"
+    exe.write_bytes((copy_installer(tmp_path / "whole")).read_bytes())
+    for switches in (["--silent"], ["/BACKEND", "--installfolder=C:\\x"],
+                     ["--set-folder-permission=C:\\x", "--permissions-for-user=root"]):
+        result = wine.run([exe] + switches, timeout=120)
+        assert result.returncode == 1, switches
+        text = result.stderr.decode("utf-8", "replace")
+        assert text.startswith("The installer cannot run: it could not load its library "), (
+            switches, text)

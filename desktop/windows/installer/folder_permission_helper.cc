@@ -30,11 +30,11 @@ base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folde
   return base::win::ScopedHandle(OpenEventW(access, FALSE, name.c_str()));
 }
 
-// Waits for the package, the interruption or the end of the initial process;
-// only a ready package goes on to the package's own helper.
+// Waits for the package, the interruption or the end of the initial process
+// or of |requester|; only a ready package goes on to the package's own helper.
 void WaitForPackageAndDelegate(const base::CommandLine& command_line,
                                const base::FilePath& folder,
-                               const FolderPermissionHelperLimits& limits) {
+                               const base::Process& requester) {
   if (!command_line.HasSwitch(switches::kInitialPid))
     return;
   // The program to start comes from this path: a relative one would be
@@ -57,11 +57,10 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
   if (!initial_process.IsValid())
     return;
 
-  HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get()};
-  DWORD fired = WaitForMultipleObjects(3, handles, FALSE, WaitLimitMs(limits.package_wait));
-  if (fired == WAIT_TIMEOUT)
-    LOG(WARNING) << "The package was not ready in time";
-  if (fired != WAIT_OBJECT_0)
+  HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get(),
+                      requester.Handle()};
+  const DWORD count = requester.IsValid() ? 4 : 3;
+  if (WaitForMultipleObjects(count, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
     return;
 
   base::FilePath package_installer = package_folder.Append(kPackageInstallerName);
@@ -70,20 +69,21 @@ void WaitForPackageAndDelegate(const base::CommandLine& command_line,
                           {switches::kCrashReporterPid, switches::kSetFolderPermission,
                            switches::kPermissionsForUser, switches::kPermanentPermissions});
   base::Process process = base::LaunchProcess(helper.GetCommandLineString(), base::LaunchOptions());
-  if (process.IsValid() &&
-      !process.WaitForExitWithTimeout(WaitLimitMs(limits.installer_wait), nullptr)) {
-    LOG(WARNING) << "The package's folder-permission helper did not end in time";
-  }
+  if (!process.IsValid())
+    return;
+  // The package's helper keeps a temporary grant while this process lives
+  // (it is its requester): once the installer that asked has gone, this one
+  // ends too, and the grant is taken back.
+  HANDLE running[] = {process.Handle(), requester.Handle()};
+  WaitForMultipleObjects(requester.IsValid() ? 2 : 1, running, FALSE, INFINITE);
 }
 
 // Gives the user full rights on the folder; unless permanent, the old rights
 // return once the installer signals Undo, at once when signalling fails or when
-// |requester| ends without signalling, and when the installer has worked past
-// the limit. A temporary grant needs |requester|.
+// |requester| ends without signalling. A temporary grant needs |requester|.
 void GrantFolderPermission(const base::CommandLine& command_line,
                            const base::FilePath& folder,
-                           const base::Process& requester,
-                           const FolderPermissionHelperLimits& limits) {
+                           const base::Process& requester) {
   const bool permanent = command_line.HasSwitch(switches::kPermanentPermissions);
   if (!permanent && !requester.IsValid())
     return;
@@ -130,12 +130,8 @@ void GrantFolderPermission(const base::CommandLine& command_line,
     } else {
       if (SetEvent(granted.Get())) {
         HANDLE handles[] = {undo.Get(), requester.Handle()};
-        DWORD fired =
-            WaitForMultipleObjects(2, handles, FALSE, WaitLimitMs(limits.installer_wait));
-        if (fired == WAIT_OBJECT_0)
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
           Sleep(kRestoreDelayMs);
-        else if (fired == WAIT_TIMEOUT)
-          LOG(WARNING) << "The installer did not end in time: taking the rights back";
       }
       SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
                             nullptr, nullptr, old_dacl, nullptr);
@@ -171,8 +167,7 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line) {
 }
 
 void RunFolderPermissionHelper(const base::CommandLine& command_line,
-                               const base::Process& requester,
-                               const FolderPermissionHelperLimits& limits) {
+                               const base::Process& requester) {
   if (!command_line.HasSwitch(switches::kPermissionsForUser))
     return;
   base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
@@ -181,9 +176,9 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line,
   if (!folder.IsAbsolute())
     return;
   if (command_line.HasSwitch(switches::kWaitForPackage))
-    WaitForPackageAndDelegate(command_line, folder, limits);
+    WaitForPackageAndDelegate(command_line, folder, requester);
   else
-    GrantFolderPermission(command_line, folder, requester, limits);
+    GrantFolderPermission(command_line, folder, requester);
 }
 
 void RunUninstallBatch(const base::FilePath& folder) {

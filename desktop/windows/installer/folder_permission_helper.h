@@ -7,16 +7,17 @@
 // grant is permanent, waits for the Undo event (or the end of the installer
 // that asked) and puts the old rights back.
 // With "wait-for-package" it first waits for the package (or for the
-// installation to be interrupted, or for the initial process to end) and then
-// lets the package's own installer.exe do the grant.
+// installation to be interrupted, or for the initial process or the
+// requesting installer to end) and then lets the package's own installer.exe
+// do the grant, waiting for it (or for the requesting installer to end).
+// None of these waits has a time limit: each ends with the process that the
+// grant is for, so a slow download or a long installation keeps its rights.
 // Every failure ends the helper quietly: the waiting installer sees no event.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
 #define DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
 
 #include "base/files/file_path.h"
-#include "base/time/time.h"
-#include "desktop/windows/installer/installer_wait_limits.h"
 
 namespace base {
 class CommandLine;
@@ -29,24 +30,14 @@ namespace installer {
 // can finish with the folder.
 inline constexpr unsigned long kRestoreDelayMs = 10000;
 
-// Bounds of the helper's waits: for the package (before the package's own
-// helper is started) and for the installer processes (the package's helper,
-// and the installer working under a temporary grant, whose rights are taken
-// back when it has not signalled Undo by then).
-struct FolderPermissionHelperLimits {
-  base::TimeDelta package_wait = kPackageWaitLimit;
-  base::TimeDelta installer_wait = kInstallerProcessWaitLimit;
-};
-
 // Runs the helper for the installer that started it (its parent process).
 // The folder and the "wait-for-package" folder must be absolute paths.
 void RunFolderPermissionHelper(const base::CommandLine& command_line);
 // The same for the installer running as |requester|: a temporary grant is
 // taken back when that process ends without signalling Undo, and is not made
 // at all without it (the requester has already gone).
-void RunFolderPermissionHelper(
-    const base::CommandLine& command_line, const base::Process& requester,
-    const FolderPermissionHelperLimits& limits = FolderPermissionHelperLimits());
+void RunFolderPermissionHelper(const base::CommandLine& command_line,
+                               const base::Process& requester);
 
 // Starts "k.bat" of |folder| hidden, without waiting, when it exists.
 void RunUninstallBatch(const base::FilePath& folder);

@@ -114,11 +114,10 @@ TEST_F(FolderPermissionHelperTest, WaitingForPackageNeedsInitialProcess) {
 // returns fails the test instead of hanging it.
 class HelperThread {
  public:
-  HelperThread(const base::CommandLine& command_line, const base::Process& requester,
-               const FolderPermissionHelperLimits& limits = FolderPermissionHelperLimits())
+  HelperThread(const base::CommandLine& command_line, const base::Process& requester)
       : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        thread_([this, command_line, &requester, limits] {
-          RunFolderPermissionHelper(command_line, requester, limits);
+        thread_([this, command_line, &requester] {
+          RunFolderPermissionHelper(command_line, requester);
           SetEvent(done_.Get());
         }) {}
   ~HelperThread() {
@@ -204,16 +203,7 @@ TEST_F(FolderPermissionHelperTest, RelativeFoldersAreRefused) {
   requester.Terminate(1, /*wait=*/true);
 }
 
-// Limits short enough for a test; what ends first is the limit, not the
-// 60-second bound of HelperThread::Returned.
-FolderPermissionHelperLimits ShortLimits() {
-  FolderPermissionHelperLimits limits;
-  limits.package_wait = base::TimeDelta::FromMilliseconds(200);
-  limits.installer_wait = base::TimeDelta::FromMilliseconds(200);
-  return limits;
-}
-
-TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsAtTheLimit) {
+TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsWithTheRequestingInstaller) {
   base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
   base::win::ScopedHandle interrupted =
       MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
@@ -221,32 +211,22 @@ TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsAtTheLimit) {
   command_line.AppendSwitchPath("wait-for-package", folder_.Append(L"package"));
   // The initial process (this one) lives on and no event is ever set.
   command_line.AppendSwitchNative("initial-pid", std::to_wstring(GetCurrentProcessId()));
-  HelperThread helper(command_line, base::Process(), ShortLimits());
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  HelperThread helper(command_line, requester);
+  requester.Terminate(1, /*wait=*/true);
   EXPECT_TRUE(helper.Returned());
   EXPECT_FALSE(base::PathExists(folder_));
 }
 
-TEST_F(FolderPermissionHelperTest, TemporaryGrantEndsAtTheLimitWithoutUndo) {
-  base::win::ScopedHandle granted =
-      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
-  base::win::ScopedHandle undo =
-      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
-  // The requester lives on and never signals Undo.
-  base::Process requester = StartRequester();
-  ASSERT_TRUE(requester.IsValid());
-  HelperThread helper(HelperCommandLine(), requester, ShortLimits());
-  EXPECT_TRUE(helper.Returned());
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(granted.Get(), 0));
-  requester.Terminate(1, /*wait=*/true);
-}
-
-TEST_F(FolderPermissionHelperTest, PackageHelperThatDoesNotEndIsLeftAtTheLimit) {
+TEST_F(FolderPermissionHelperTest, PackageHelperIsLeftWhenTheRequestingInstallerEnds) {
   base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
   base::win::ScopedHandle interrupted =
       MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
   ASSERT_TRUE(SetEvent(ready.Get()));
-  // The package's installer.exe: the fake back end, waiting (at most 60 s)
-  // for an event that the test sets only after the helper has returned.
+  // The package's installer.exe: the fake back end, waiting (twice at most
+  // 60 s, longer than the test waits for the helper) for an event that the
+  // test sets only at the end.
   const base::FilePath package = base::FilePath(base::test::ScratchFolder())
                                      .Append(base::test::UniqueName(L"package"));
   ASSERT_TRUE(base::CreateDirectory(package));
@@ -259,17 +239,22 @@ TEST_F(FolderPermissionHelperTest, PackageHelperThatDoesNotEndIsLeftAtTheLimit) 
   const std::wstring release_name = base::test::UniqueName(L"Local\\release");
   base::win::ScopedHandle started(CreateEventW(nullptr, TRUE, FALSE, started_name.c_str()));
   base::win::ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
-  ASSERT_TRUE(base::WriteFile(
-      package.Append(L"script.txt"),
-      "set-event " + std::string(started_name.begin(), started_name.end()) + "\nwait-event " +
-          std::string(release_name.begin(), release_name.end()) + "\nexit 0\n"));
+  const std::string release_utf8(release_name.begin(), release_name.end());
+  ASSERT_TRUE(base::WriteFile(package.Append(L"script.txt"),
+                              "set-event " + std::string(started_name.begin(), started_name.end()) +
+                                  "\nwait-event " + release_utf8 + "\nwait-event " +
+                                  release_utf8 + "\nexit 0\n"));
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitchPath("wait-for-package", package);
   command_line.AppendSwitchNative("initial-pid", std::to_wstring(GetCurrentProcessId()));
-  HelperThread helper(command_line, base::Process(), ShortLimits());
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  HelperThread helper(command_line, requester);
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.Get(), 60 * 1000));
+  // The installer that asked has gone: the package's helper, whose temporary
+  // grant lasts while this helper lives, is no longer waited for.
+  requester.Terminate(1, /*wait=*/true);
   EXPECT_TRUE(helper.Returned());
-  // The package's helper was started and is still waiting for the release.
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.Get(), 60 * 1000));
   EXPECT_FALSE(base::PathExists(package.Append(L"result.txt")));
   SetEvent(release.Get());
 }

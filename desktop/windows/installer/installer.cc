@@ -555,7 +555,11 @@ void Installer::FinalizeInstallation() {
       base::FilePath new_partner = resources.Append(kPartnerContentFileName);
       base::FilePath new_agent = resources.Append(kTrackingUserAgentFileName);
       bool updated = false;
-      if (!base::PathExists(new_partner) && !base::PathExists(new_agent)) {
+      if (installation_status_.subfolder.empty()) {
+        // Without the new version's folder its files cannot be told missing:
+        // the user's files stay as they are.
+        LOG(ERROR) << "The installed version's folder is unknown: partner content left as it is";
+      } else if (!base::PathExists(new_partner) && !base::PathExists(new_agent)) {
         bool partner_existed = base::PathExists(profile_partner);
         bool partner_deleted = partner_existed && base::DeleteFile(profile_partner);
         base::DeleteFile(profile_agent);

@@ -146,8 +146,6 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   int RunElevated();
   int GiveFolderPermissions(const base::FilePath& path, bool permanent);
   void WaitForPackage(bool post_elevation);
-  // Ends the run when wait number |package_wait| is still waiting.
-  void OnPackageWaitTimedOut(int package_wait);
   void RunPostElevationTasks();
 
   const base::CommandLine& command_line() const;
@@ -176,9 +174,6 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   base::win::ObjectWatcher package_ready_watcher_;
   base::win::ObjectWatcher interrupted_watcher_;
   bool post_elevation_ = false;
-  // Counts the package waits, so that the bound of an earlier one passes over
-  // a later one.
-  int package_waits_ = 0;
   InstallerStepList steps_;
   size_t next_step_ = 0;
   base::WeakPtrFactory<Installer> weak_factory_{this};

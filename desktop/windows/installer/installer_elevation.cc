@@ -16,20 +16,26 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/windows_version.h"
 #include "crash_reporting/crash_client.h"
+#include "desktop/windows/installer/child_success_event.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
-#include "desktop/windows/installer/installer_wait_limits.h"
 
 namespace installer {
 
+// The waits below for another installer process have no time limit: each
+// child watches the front end itself (it gets "initial-pid") and ends when
+// the front end goes or interrupts, so a slow but working child is never cut
+// short and reported as failed while it may still finish.
 
 bool Installer::CanElevate() {
   if (environment_.privileges->IsAdministrator())
@@ -62,6 +68,9 @@ int Installer::RunElevated() {
     LOG(ERROR) << "Failed to obtain installer exe file path";
     return CHILD_SETUP_ERROR;
   }
+  ChildSuccessEvent child_success;
+  if (!child_success.Prepare(&child))
+    return CHILD_SETUP_ERROR;
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
   base::win::ScopedHandle process;
@@ -71,17 +80,11 @@ int Installer::RunElevated() {
     LOG(ERROR) << "Failed to run the elevated process " << error;
     return CHILD_NOT_ELEVATED;
   }
-  DWORD wait = ::WaitForSingleObject(
-      process.Get(), WaitLimitMs(environment_.installer_process_wait_limit));
+  DWORD wait = ::WaitForSingleObject(process.Get(), INFINITE);
   DWORD wait_error = wait == WAIT_FAILED ? ::GetLastError() : 0;
   for (InstallerObserver& observer : observers_)
     observer.OnReturnedToPreviousMainProcess();
   DWORD exit_code = 1;
-  if (wait == WAIT_TIMEOUT) {
-    // The copy goes on alone; this run no longer answers for it.
-    LOG(ERROR) << "The elevated installer did not end in time";
-    return CHILD_FAILED;
-  }
   if (wait == WAIT_FAILED) {
     LOG(ERROR) << "Failed wait for the elevated installer " << wait_error;
     return CHILD_FAILED;
@@ -92,6 +95,10 @@ int Installer::RunElevated() {
   }
   if (!::GetExitCodeProcess(process.Get(), &exit_code) || exit_code != 0)
     return CHILD_FAILED;
+  if (!child_success.IsSet()) {
+    LOG(ERROR) << "The elevated installer ended without reporting success";
+    return CHILD_FAILED;
+  }
   if (command_line().HasSwitch(switches::kWaitForPackage))
     WaitForPackage(true);
   else
@@ -100,7 +107,8 @@ int Installer::RunElevated() {
 }
 
 int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent) {
-  // Log filters look for this line as it has always read.
+  // Support scripts search the logs for this line word for word, the missing
+  // space after "the" included.
   LOG(INFO) << "Run an elevated process in order to "
             << (permanent ? "permanently" : "temporarily")
             << " give permissions on the" "install folder to this process";
@@ -163,11 +171,9 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
     LOG(ERROR) << "Failed to run the elevated process " << error;
     return CHILD_NOT_ELEVATED;
   }
+  // A helper that waits for the package watches the front end as well.
   HANDLE handles[] = {granted.Get(), process.Get()};
-  DWORD wait = ::WaitForMultipleObjects(
-      2, handles, FALSE, WaitLimitMs(environment_.installer_process_wait_limit));
-  if (wait == WAIT_TIMEOUT)
-    LOG(ERROR) << "The folder-permission helper did not grant the rights in time";
+  DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
   if (wait != WAIT_OBJECT_0) {
     LOG(ERROR) << "Failed to run the elevated process";
     return CHILD_FAILED;
@@ -235,25 +241,13 @@ void Installer::WaitForPackage(bool post_elevation) {
     OnObjectSignaled(package_ready_event_.Get());
     return;
   }
+  // However long the download takes: a front end that gives up interrupts
+  // the run, and one that dies ends the back end (InstallerRunnerBackend).
   if (!package_ready_watcher_.StartWatchingOnce(package_ready_event_.Get(), this)) {
     LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
                        "Failed to watch the package ready event");
     return;
   }
-  task_runner_->PostDelayedTask(
-      FROM_HERE,
-      base::BindOnce(&Installer::OnPackageWaitTimedOut, weak_factory_.GetWeakPtr(),
-                     ++package_waits_),
-      environment_.package_wait_limit);
-}
-
-void Installer::OnPackageWaitTimedOut(int package_wait) {
-  if (package_wait != package_waits_ || ended_ || !package_ready_watcher_.IsWatching())
-    return;
-  package_ready_watcher_.StopWatching();
-  LOG(ERROR) << "The package was not ready in time";
-  LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
-                     "Timed out waiting for the package");
 }
 
 void Installer::OnObjectSignaled(HANDLE object) {
@@ -273,6 +267,8 @@ void Installer::OnObjectSignaled(HANDLE object) {
   // The package's installer joins this process's crash reporter.
   child.AppendSwitchASCII(switches::kCrashReporterPid,
                           base::NumberToString(crash_reporting::GetCrashReporterPid()));
+  ChildSuccessEvent child_success;
+  const bool prepared = child_success.Prepare(&child);
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
   // The package's installer works in the folder under this run's rights: a
@@ -280,21 +276,21 @@ void Installer::OnObjectSignaled(HANDLE object) {
   package_ready_watcher_.StopWatching();
   LOG(INFO) << "Running installer from the package with command line: "
             << base::WideToUTF8(child.GetCommandLineString());
-  base::Process process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
+  base::Process process;
+  if (prepared)
+    process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
   int exit_code = 1;
-  bool ended = process.IsValid() &&
-               process.WaitForExitWithTimeout(
-                   WaitLimitMs(environment_.installer_process_wait_limit), &exit_code);
-  if (process.IsValid() && !ended)
-    LOG(ERROR) << "The installer from the package did not end in time";
+  const bool ended = process.IsValid() && process.WaitForExit(&exit_code);
   for (InstallerObserver& observer : observers_)
     observer.OnReturnedToPreviousMainProcess();
   if (!process.IsValid()) {
     LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
                        "Failed to start installer process from the package folder.");
-  } else if (ended && exit_code == 0) {
+  } else if (ended && exit_code == 0 && child_success.IsSet()) {
     Succeed();
   } else {
+    if (ended && exit_code == 0)
+      LOG(ERROR) << "The installer from the package ended without reporting success";
     LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
                        "Installer process did not complete successfully.");
   }
@@ -306,17 +302,35 @@ void Installer::RunPostElevationTasks() {
   if (operation != UNINSTALLING)
     os_operations_->SetUpDefaultBrowser(*settings_, nullptr);
   const InstallationFolderDetails* details = settings_->GetFolderDetails();
-  if (details->IsExistingInstallation() && details->GetDetails()) {
-    for (const InstallationStatus::Component& component : details->GetDetails()->components) {
+  // The elevated run has just installed: the status it wrote names the new
+  // version's subfolder and components. The settings' analysis of the folder
+  // may be older than that run (this process analysed the folder before it
+  // elevated). An uninstall leaves no status; its components are those of
+  // the analysis.
+  std::unique_ptr<InstallationStatus> written;
+  if (operation != UNINSTALLING) {
+    std::string error;
+    std::string contents;
+    written = InstallationStatusLoaderImpl().Load(details->GetPath(), 0, &error, &contents);
+    if (!written)
+      LOG(ERROR) << "No status after the elevated installation: " << error;
+  }
+  const InstallationStatus* record =
+      written ? written.get() : details->IsExistingInstallation() ? details->GetDetails() : nullptr;
+  if (written)
+    installation_status_.subfolder = written->subfolder;
+  if (record) {
+    for (const InstallationStatus::Component& component : record->components) {
+      if (!IsPlainComponentName(component.name)) {
+        LOG(ERROR) << "Not a component name: " << logging::UntrustedText(component.name);
+        continue;
+      }
       base::FilePath folder(component.path);
-      base::FilePath component_installer =
-          folder.Append(base::UTF8ToWide(component.name) + L"_installer.exe");
-      if (component.name == "suite" && !base::PathExists(component_installer))
-        component_installer = folder.Append(L"pomrel_installer.exe");
-      base::CommandLine child(component_installer);
+      base::CommandLine child(GetComponentInstallerPath(folder, component.name));
       child.AppendSwitch(switches::kPostElevatedInstallTasks);
       child.AppendSwitchPath(switches::kInstallFolder, folder);
-      LOG(INFO) << "Launching " << component.name << " component subinstaller with command line "
+      LOG(INFO) << "Launching " << logging::UntrustedText(component.name)
+                << " component subinstaller with command line "
                 << base::WideToUTF8(child.GetCommandLineString());
       base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
     }

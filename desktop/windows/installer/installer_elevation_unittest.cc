@@ -1,6 +1,7 @@
 // Elevation paths of Installer, through the privileges seam: the "elevated"
-// copy and the package's installer are the fake back end, which follows a
-// script and records what it was given.
+// copy, the package's installer and the component installers are the fake
+// back end, which follows a script and records what it was given. A fake that
+// stands for a successful installer reports its success ("report-success").
 #include <aclapi.h>
 
 #include <memory>
@@ -17,6 +18,7 @@
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/steps/installer_step.h"
@@ -119,7 +121,7 @@ class InstallerElevationTest : public testing::Test {
 TEST_F(InstallerElevationTest, ElevatedCopySucceedingEndsTheRunOnce) {
   privileges_.elevated_administrator = false;
   settings_.Set(ALL_USERS_FLAG, true);
-  Script(elevated_, "record-command-line\nexit 0\n");
+  Script(elevated_, "record-command-line\nreport-success\nexit 0\n");
   EXPECT_TRUE(Run());
   EXPECT_EQ((std::vector<std::string>{"StartingNewMainProcess(0)",
                                       "ReturnedToPreviousMainProcess", "Success"}),
@@ -155,8 +157,8 @@ TEST_F(InstallerElevationTest, PackageReadyBeforeTheWaitRunsThePackageOnce) {
   privileges_.elevated_administrator = false;
   settings_.Set(ALL_USERS_FLAG, true);
   command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
-  Script(elevated_, "exit 0\n");
-  Script(package_, "record-command-line\nexit 0\n");
+  Script(elevated_, "report-success\nexit 0\n");
+  Script(package_, "record-command-line\nreport-success\nexit 0\n");
   base::win::ScopedHandle ready = CreatePackageReadyEvent();
   ::SetEvent(ready.Get());
   EXPECT_TRUE(Run());
@@ -177,8 +179,8 @@ TEST_F(InstallerElevationTest, PackageReadyAfterTheWaitRunsThePackageOnce) {
   privileges_.elevated_administrator = false;
   settings_.Set(ALL_USERS_FLAG, true);
   command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
-  Script(elevated_, "exit 0\n");
-  Script(package_, "record-command-line\nexit 0\n");
+  Script(elevated_, "report-success\nexit 0\n");
+  Script(package_, "record-command-line\nreport-success\nexit 0\n");
   base::win::ScopedHandle ready = CreatePackageReadyEvent();
   observer_.late_event = ready.Get();
   EXPECT_TRUE(Run());
@@ -196,7 +198,7 @@ TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
   privileges_.elevated_administrator = false;
   settings_.Set(ALL_USERS_FLAG, true);
   command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
-  Script(elevated_, "exit 0\n");
+  Script(elevated_, "report-success\nexit 0\n");
   Script(package_, "exit 1\n");
   base::win::ScopedHandle ready = CreatePackageReadyEvent();
   observer_.late_event = ready.Get();
@@ -319,99 +321,150 @@ TEST(InstallerFixEventAclTest, GivesAdministratorsFullAccess) {
   EXPECT_TRUE(granted);
 }
 
-// A fake that does not end until the test releases it; the wait limits of
-// the run are short, so the run ends first.
-class InstallerWaitLimitTest : public InstallerElevationTest {
- protected:
-  void SetUp() override {
-    InstallerElevationTest::SetUp();
-    environment_.package_wait_limit = base::TimeDelta::FromMilliseconds(200);
-    environment_.installer_process_wait_limit = base::TimeDelta::FromMilliseconds(200);
-    release_name_ = base::test::UniqueName(L"Local\\release");
-    release_.Set(::CreateEventW(nullptr, TRUE, FALSE, release_name_.c_str()));
-  }
-  void TearDown() override {
-    ::SetEvent(release_.Get());
-    InstallerElevationTest::TearDown();
-  }
-
-  // A script that waits (at most 60 s) for the release, then exits with 0.
-  std::string WaitForRelease() {
-    return "wait-event " + base::WideToUTF8(release_name_) + "\nexit 0\n";
-  }
-
-  std::wstring release_name_;
-  base::win::ScopedHandle release_;
-};
-
-TEST_F(InstallerWaitLimitTest, ElevatedCopyThatDoesNotEndFailsTheRunAtTheLimit) {
+// Wine gives exit code 0 to a process killed by a signal: an installer that
+// ends with 0 but never reported success did not succeed.
+TEST_F(InstallerElevationTest, ElevatedCopyEndingWithZeroWithoutReportingSuccessFails) {
   privileges_.elevated_administrator = false;
   settings_.Set(ALL_USERS_FLAG, true);
-  Script(elevated_, WaitForRelease());
+  Script(elevated_, "exit 0\n");
   EXPECT_FALSE(Run());
   EXPECT_EQ(1, observer_.ends);
   EXPECT_EQ((std::vector<std::string>{
                 "Error(0,,Installer process did not complete successfully.)"}),
             observer_.Errors());
-  // The copy was still waiting when the run ended.
-  EXPECT_EQ("", Result(elevated_));
 }
 
-TEST_F(InstallerWaitLimitTest, PackageThatNeverComesFailsTheRunAtTheLimit) {
-  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
-  Script(package_, "record-command-line\nexit 0\n");
-  base::win::ScopedHandle ready = CreatePackageReadyEvent();
-  EXPECT_FALSE(Run());
-  EXPECT_EQ(1, observer_.ends);
-  EXPECT_EQ((std::vector<std::string>{"Error(0,,Timed out waiting for the package)"}),
-            observer_.Errors());
-  // The package's installer was never started, not even when the event
-  // comes after the run.
-  ::SetEvent(ready.Get());
-  base::RunLoop().RunUntilIdle();
-  EXPECT_EQ("", Result(package_));
-}
-
-TEST_F(InstallerWaitLimitTest, PackageInTimeIsNotCutShortByTheLimit) {
-  environment_.package_wait_limit = base::TimeDelta::FromSeconds(60);
+TEST_F(InstallerElevationTest, PackageInstallerEndingWithZeroWithoutReportingSuccessFails) {
   command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
   Script(package_, "exit 0\n");
   base::win::ScopedHandle ready = CreatePackageReadyEvent();
-  // Ready once the run is waiting ("Run" is posted by the start, before this).
-  base::MessageLoop::current()->task_runner()->PostDelayedTask(
-      FROM_HERE, base::BindOnce([](HANDLE event) { ::SetEvent(event); }, ready.Get()),
-      base::TimeDelta::FromMilliseconds(300));
-  EXPECT_TRUE(Run());
-  EXPECT_EQ(1, observer_.ends);
-  EXPECT_TRUE(observer_.Errors().empty());
-}
-
-TEST_F(InstallerWaitLimitTest, PackageInstallerThatDoesNotEndFailsTheRunAtTheLimit) {
-  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
-  Script(package_, WaitForRelease());
-  base::win::ScopedHandle ready = CreatePackageReadyEvent();
   ::SetEvent(ready.Get());
   EXPECT_FALSE(Run());
   EXPECT_EQ(1, observer_.ends);
   EXPECT_EQ((std::vector<std::string>{
                 "Error(0,,Installer process did not complete successfully.)"}),
             observer_.Errors());
-  EXPECT_EQ("", Result(package_));
 }
 
-TEST_F(InstallerWaitLimitTest, PermissionHelperThatNeverGrantsFailsTheRunAtTheLimit) {
-  privileges_.elevated_administrator = false;
-  privileges_.administrator = false;
-  privileges_.file_access = false;
-  privileges_.grant_succeeds = false;
-  Script(elevated_, WaitForRelease());
+TEST_F(InstallerElevationTest, InterruptWhileWaitingForThePackageCancelsWithoutStartingIt) {
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, "record-command-line\nreport-success\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  base::win::ScopedHandle interrupted = CreateInterruptedEvent(install_);
+  // The front end gives up once the run waits for the package ("Run" is
+  // posted by the start, before this).
+  base::MessageLoop::current()->task_runner()->PostTask(
+      FROM_HERE, base::BindOnce([](HANDLE event) { ::SetEvent(event); }, interrupted.Get()));
   EXPECT_FALSE(Run());
   EXPECT_EQ(1, observer_.ends);
-  EXPECT_EQ((std::vector<std::string>{
-                "Error(0,,The process for giving us write permission to the installer folder "
-                "didn't complete successfully)"}),
-            observer_.Errors());
-  EXPECT_TRUE(privileges_.elevated_launches.size() == 1);
+  EXPECT_TRUE(observer_.Errors().empty());
+  EXPECT_EQ("Terminated(0)", observer_.calls.back());
+  // A package that comes after the end starts nothing.
+  ::SetEvent(ready.Get());
+  base::RunLoop().RunUntilIdle();
+  EXPECT_EQ("", Result(package_));
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+// The tasks that run in the user's own context after an elevated installer
+// did the work: components started again, default browser, profile.
+class PostElevationTest : public InstallerElevationTest {
+ protected:
+  void SetUp() override {
+    InstallerElevationTest::SetUp();
+    known_folders_ = std::make_unique<ScopedKnownFolders>(root_.Append(L"known"));
+  }
+  void TearDown() override {
+    known_folders_.reset();
+    InstallerElevationTest::TearDown();
+  }
+
+  // Writes the status of an installation of |subfolder| with |components|,
+  // its preferences, and, when |partner_files|, the partner files of that
+  // version.
+  void PlaceInstallation(const std::wstring& subfolder,
+                         std::vector<InstallationStatus::Component> components,
+                         bool partner_files) {
+    InstallationStatus status(PRIMARY);
+    status.version = base::WideToUTF8(subfolder);
+    status.subfolder = subfolder;
+    status.app_id = "1500000000";
+    status.path = install_.value();
+    status.components = std::move(components);
+    const base::FilePath resources = install_.Append(subfolder).Append(L"resources");
+    ASSERT_TRUE(base::CreateDirectory(resources));
+    ASSERT_TRUE(WriteInstallationStatusFile(status, install_.Append(kInstallationStatusFileName)));
+    ASSERT_TRUE(base::WriteFile(install_.Append(L"installer_prefs.json"), "{}"));
+    if (partner_files) {
+      ASSERT_TRUE(base::WriteFile(resources.Append(L"custom_partner_content.json"), "{\"new\":1}"));
+      ASSERT_TRUE(base::WriteFile(resources.Append(L"tracking_user_agent.json"), "{\"new\":1}"));
+    }
+  }
+
+  // The profile of the analysed installation, holding the user's partner
+  // files.
+  base::FilePath PlaceProfile() {
+    base::FilePath profile = settings_.GetFolderDetails()->GetProfilePath();
+    EXPECT_FALSE(profile.empty());
+    EXPECT_TRUE(base::CreateDirectory(profile));
+    EXPECT_TRUE(base::WriteFile(profile.Append(L"Local State"), "{}"));
+    EXPECT_TRUE(base::WriteFile(profile.Append(L"custom_partner_content.json"), "{\"user\":1}"));
+    EXPECT_TRUE(base::WriteFile(profile.Append(L"tracking_user_agent.json"), "{\"user\":1}"));
+    return profile;
+  }
+
+  // A "suite" component folder holding only the pomrel installer, a fake
+  // that records its command line.
+  base::FilePath PlaceSuiteComponent() {
+    base::FilePath suite = install_.Append(L"suite");
+    EXPECT_TRUE(base::CreateDirectory(suite));
+    EXPECT_TRUE(base::CopyFile(fake_, suite.Append(L"pomrel_installer.exe")));
+    Script(suite, "record-command-line\nexit 0\n");
+    return suite;
+  }
+
+  // The command line a component installer started without waiting recorded.
+  std::string AwaitResult(const base::FilePath& folder) {
+    for (int i = 0; i < 600 && Result(folder).empty(); ++i)
+      ::Sleep(100);
+    return Result(folder);
+  }
+
+  std::unique_ptr<ScopedKnownFolders> known_folders_;
+};
+
+TEST_F(PostElevationTest, ElevatedUpgradeKeepsTheUsersPartnerFilesAndStartsTheNewComponents) {
+  PlaceInstallation(L"46.0.0.1", {}, false);
+  settings_.Analyse(install_, false);
+  ASSERT_EQ(UPGRADING, settings_.operation);
+  const base::FilePath profile = PlaceProfile();
+  // What the elevated copy leaves: the new version with its partner files
+  // and a component, recorded after this process analysed the folder.
+  const base::FilePath suite = PlaceSuiteComponent();
+  PlaceInstallation(L"47.0.0.2", {{"suite", suite.value()}}, true);
+  privileges_.elevated_administrator = false;
+  settings_.Set(ALL_USERS_FLAG, true);
+  Script(elevated_, "report-success\nexit 0\n");
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(base::PathExists(profile.Append(L"custom_partner_content.json")));
+  EXPECT_TRUE(base::PathExists(profile.Append(L"tracking_user_agent.json")));
+  const std::string component = AwaitResult(suite);
+  EXPECT_NE(std::string::npos, component.find("--post-elevated-install-tasks")) << component;
+  EXPECT_NE(std::string::npos, component.find("--installfolder=")) << component;
+}
+
+TEST_F(PostElevationTest, PackageInstallerAfterElevationKeepsTheUsersPartnerFiles) {
+  // The package's installer started with post-elevated-install-tasks finds
+  // the installation the elevated copy made.
+  const base::FilePath suite = PlaceSuiteComponent();
+  PlaceInstallation(L"47.0.0.2", {{"suite", suite.value()}}, true);
+  settings_.Analyse(install_, false);
+  const base::FilePath profile = PlaceProfile();
+  command_line_.AppendSwitch(switches::kPostElevatedInstallTasks);
+  EXPECT_TRUE(Run());
+  EXPECT_TRUE(base::PathExists(profile.Append(L"custom_partner_content.json")));
+  EXPECT_TRUE(base::PathExists(profile.Append(L"tracking_user_agent.json")));
+  EXPECT_NE(std::string::npos, AwaitResult(suite).find("--post-elevated-install-tasks"));
 }
 
 }  // namespace

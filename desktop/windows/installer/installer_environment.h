@@ -16,7 +16,6 @@
 #include "base/functional/callback.h"
 #include "base/time/time.h"
 #include "desktop/windows/installer/installer_step_lists.h"
-#include "desktop/windows/installer/installer_wait_limits.h"
 
 namespace base {
 class Clock;
@@ -60,10 +59,6 @@ struct InstallerEnvironment {
   // The programs an uninstallation starts outside the installation.
   // Null: UninstallProcessLauncherImpl.
   UninstallProcessLauncher* uninstall_launcher = nullptr;
-  // Bounds of the run's waits for the package and for the installer
-  // processes it hands its work to (installer_wait_limits.h).
-  base::TimeDelta package_wait_limit = kPackageWaitLimit;
-  base::TimeDelta installer_process_wait_limit = kInstallerProcessWaitLimit;
 };
 
 // Fills every member of |environment| that is left null with the real service.

@@ -13,6 +13,9 @@ inline constexpr wchar_t kInstallationInterruptedEvent[] =
 inline constexpr wchar_t kGiveInstallPermissionEvent[] = L"VeltoInstaller/GiveInstallPermission";
 inline constexpr wchar_t kGiveInstallPermissionUndoEvent[] =
     L"VeltoInstaller/GiveInstallPermission/Undo";
+// Set by a child installer whose run succeeded; named after the waiting
+// process rather than the folder (see ChildSuccessEvent).
+inline constexpr wchar_t kChildSucceededEvent[] = L"VeltoInstaller/ChildSucceeded";
 
 }  // namespace installer::kernel_objects
 

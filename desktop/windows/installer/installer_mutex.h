@@ -4,11 +4,12 @@
 // a slash, repeated and trailing separators dropped.
 //
 // The front end's runner takes it with TryAcquire before it starts a back
-// end. The back end keeps the folder locked after its front end is gone with
-// HoldInBackground: a thread of its own waits for the mutex from the moment
-// the back end starts, so that the front end's release, or the abandonment
-// when the front end dies, hands the mutex straight to the back end, which
-// holds it until it is destroyed (after its rollback).
+// end, and releases it once that back end has ended. The back end keeps the
+// folder locked after its front end is gone with HoldInBackground: a thread
+// of its own waits for the mutex from the moment the back end knows its
+// folder (before its installer starts), so that the front end's release, or
+// the abandonment when the front end dies, hands the mutex straight to the
+// back end, which holds it until it is destroyed (after its rollback).
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_MUTEX_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_MUTEX_H_
 

@@ -28,6 +28,18 @@ namespace {
 
 constexpr char kServerTrackingDataFile[] = "server_tracking_data";
 
+// A manual-reset event of this run, not set. With the folder's mutex held, an
+// event of that name that exists already is a leftover of an earlier run
+// (held open by one of its processes), whose state is not this run's.
+base::win::ScopedHandle CreateRunEvent(const std::wstring& name) {
+  base::win::ScopedHandle event(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  if (event.IsValid() && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    LOG(INFO) << "Resetting an event left by an earlier run";
+    ::ResetEvent(event.Get());
+  }
+  return event;
+}
+
 // Inheritable handles exist only between duplication and launch: the lock
 // keeps other launches of this process from inheriting them.
 std::mutex& LaunchLock() {
@@ -118,7 +130,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   std::wstring interrupted_name =
       GetKernelObjectName(install_path, kernel_objects::kInstallationInterruptedEvent, true);
   LOG(INFO) << "Event name for interrupted installation: " << base::WideToUTF8(interrupted_name);
-  interrupted_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, interrupted_name.c_str()));
+  interrupted_event_ = CreateRunEvent(interrupted_name);
   if (!interrupted_event_.IsValid()) {
     ReportError(ERROR_CATEGORY_INSTALLATION, "Could not create installation interruption event");
     return false;
@@ -130,7 +142,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   } else {
     std::wstring ready_name = GetKernelObjectName(install_path, kernel_objects::kPackageReadyEvent, true);
     LOG(INFO) << "Event name for package_ready: " << base::WideToUTF8(ready_name);
-    package_ready_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, ready_name.c_str()));
+    package_ready_event_ = CreateRunEvent(ready_name);
     if (!package_ready_event_.IsValid()) {
       ReportError(ERROR_CATEGORY_INSTALLATION, "Could not create package ready event");
       return false;
@@ -215,6 +227,18 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   bool success =
       ::GetExitCodeProcess(backend_process_.Handle(), &exit_code) && exit_code == 0;
   backend_running_ = false;
+  // The back end has rolled back or kept its work: the folder and the names
+  // made from it are free for other installers, also while this front end
+  // still ends its run (sends its statistics, which may take long without a
+  // network). What the back end wrote is still read and delivered.
+  if (mutex_.owned()) {
+    LOG(INFO) << "Letting go of the installer mutex";
+    mutex_.Release();
+    mutex_.Close();
+  }
+  package_ready_event_.Close();
+  interrupted_event_.Close();
+  receiver_.CloseWhenRead();
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }

@@ -7,6 +7,12 @@
 // turns every well-formed mailslot message back into an InstallerObserver
 // call and tells the observers when the back-end process has ended.
 //
+// The installation mutex, the mailslot and the events are held from the
+// start until the back end has ended (or, without a back end, until
+// StopInstallation); a back end that is still running when the front end
+// stops keeps the folder locked itself. Events that an earlier run of the
+// folder left are reset at the start.
+//
 // Start errors reach the observers as OnError(category, empty detail,
 // message). Malformed and foreign messages are logged and dropped. Lives on
 // the controller's thread, which must run a message loop.

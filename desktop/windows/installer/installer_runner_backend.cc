@@ -6,6 +6,7 @@
 #include "base/command_line.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
+#include "desktop/windows/installer/child_success_event.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
@@ -87,9 +88,6 @@ bool InstallerRunnerBackend::Run(Settings* settings) {
   settings_ = settings;
   if (!WatchInitialProcess())
     return false;
-  // Waits for the front end's hold on the folder to pass to this process.
-  if (!mutex_.HoldInBackground(InstallerMutex::GetName(settings_->GetInstallPath())))
-    LOG(WARNING) << "Could not hold the installer mutex";
   installer_->AddObserver(this);
   if (settings_->IsFetchingStatus()) {
     LOG(INFO) << "Waiting for settings to be ready";
@@ -116,6 +114,20 @@ void InstallerRunnerBackend::OnPathChanged() {
 
 void InstallerRunnerBackend::Start() {
   VLOG(2) << "Starting installation";
+  // The folder is known only now that its analysis has arrived. From here on
+  // the front end's hold on it passes to this process when the front end lets
+  // go or dies, so that no other installer gets the folder while this one
+  // works in it or rolls back.
+  if (!mutex_.HoldInBackground(InstallerMutex::GetName(settings_->GetInstallPath())))
+    LOG(WARNING) << "Could not hold the installer mutex";
+  // A front end that died before the hold was in place has left the folder
+  // to whoever came first: this run must not start there.
+  if (initial_process_.IsValid() &&
+      ::WaitForSingleObject(initial_process_.Get(), 0) == WAIT_OBJECT_0) {
+    LOG(INFO) << "Installer UI process ended";
+    run_loop_.Quit();
+    return;
+  }
   sender_.Connect(kInstallerMailslotName + settings_->GetInstallPath().value());
   installer_->Start(settings_);
 }
@@ -163,6 +175,8 @@ void InstallerRunnerBackend::OnError(int error_code, const std::wstring& detail,
 void InstallerRunnerBackend::OnSuccess() {
   VLOG(1) << "Sending IPC_MESSAGE_SUCCESS";
   Send(InstallerMessage::Success());
+  // An installer that started this one as its child waits for this report.
+  ChildSuccessEvent::Report(*command_line_);
   run_loop_.Quit();
 }
 

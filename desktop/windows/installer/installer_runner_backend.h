@@ -7,9 +7,12 @@
 // Run returns the installer's succeeded flag. The run loop ends at the first
 // of: an error or success sent, the installer terminated, the front end gone.
 // A run still in progress when the back end is destroyed is cancelled and
-// rolled back by the installer's destruction; the installation mutex of the
-// folder stays held by this process until then, also when the front end died
-// (see InstallerMutex).
+// rolled back by the installer's destruction. From the moment the folder's
+// analysis has arrived (before the installer starts) the installation mutex
+// of the folder is held for this process: taken over when the front end lets
+// go or dies, and kept until the back end is destroyed (see InstallerMutex).
+// A back end started as another installer's child (switch "success-event")
+// tells that installer of its success (ChildSuccessEvent).
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_BACKEND_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_BACKEND_H_
 

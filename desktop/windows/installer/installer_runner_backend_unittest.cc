@@ -15,6 +15,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/ipc_receiver.h"
@@ -22,6 +23,9 @@
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/service/test/fake_user_token.h"
+#include "desktop/windows/installer/service/test/fake_windows_version_provider.h"
+#include "desktop/windows/installer/settings_impl.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
@@ -237,16 +241,32 @@ TEST_F(InstallerRunnerBackendTest, FrontEndDyingMidRunRollsBack) {
     EXPECT_TRUE(call != "Success" && call.rfind("Error", 0) != 0) << call;
 }
 
-TEST_F(InstallerRunnerBackendTest, HoldsTheFolderMutexUntilDestroyed) {
-  command_line_.AppendSwitchASCII(switches::kInitialPid,
-                                  base::NumberToString(::GetCurrentProcessId()));
-  SetSteps({0}, base::RepeatingClosure());
-  std::wstring name = InstallerMutex::GetName(install_);
-  auto backend = std::make_unique<InstallerRunnerBackend>(
-      std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
-      &command_line_);
-  EXPECT_TRUE(backend->Run(&settings_));
-  // The back end's holder thread takes the free mutex soon after the start.
+// The settings as a back end has them: the real ones, whose analysis of the
+// command line's folder is still on its way when the back end starts.
+class PendingSettings {
+ public:
+  explicit PendingSettings(const base::FilePath& folder)
+      : command_line_(base::CommandLine::NO_PROGRAM), version_(base::win::VERSION_WIN10) {
+    environment_.command_line = &command_line_;
+    environment_.user_token = &token_;
+    environment_.windows_version = &version_;
+    settings_ = std::make_unique<SettingsImpl>(false, false, false, folder.value(), false, 1,
+                                               environment_);
+  }
+  SettingsImpl* get() { return settings_.get(); }
+
+ private:
+  base::CommandLine command_line_;
+  FakeUserToken token_;
+  FakeWindowsVersionProvider version_;
+  SettingsImpl::Environment environment_;
+  std::unique_ptr<SettingsImpl> settings_;
+};
+
+// Whether another installer would find the folder's mutex held, asked again
+// until it is or a minute has passed: the back end's holder takes it on a
+// thread of its own.
+bool HeldForAnotherInstaller(const std::wstring& name) {
   InstallerMutex::AcquireResult result = InstallerMutex::ACQUIRED;
   for (int i = 0; i < 6000 && result != InstallerMutex::HELD_ELSEWHERE; ++i) {
     std::thread([&name, &result] {
@@ -257,13 +277,68 @@ TEST_F(InstallerRunnerBackendTest, HoldsTheFolderMutexUntilDestroyed) {
     if (result != InstallerMutex::HELD_ELSEWHERE)
       ::Sleep(10);
   }
-  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, result);
+  return result == InstallerMutex::HELD_ELSEWHERE;
+}
+
+TEST_F(InstallerRunnerBackendTest, HoldsTheMutexOfTheAnalysedFolderUntilDestroyed) {
+  PendingSettings settings(install_);
+  ASSERT_TRUE(settings.get()->IsFetchingStatus());
+  command_line_.AppendSwitchASCII(switches::kInitialPid,
+                                  base::NumberToString(::GetCurrentProcessId()));
+  SetSteps({0}, base::RepeatingClosure());
+  auto backend = std::make_unique<InstallerRunnerBackend>(
+      std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
+      &command_line_);
+  EXPECT_TRUE(backend->Run(settings.get()));
+  const std::wstring name = InstallerMutex::GetName(install_);
+  EXPECT_TRUE(HeldForAnotherInstaller(name));
   backend.reset();
   std::thread([&name] {
     InstallerMutex other;
     EXPECT_EQ(InstallerMutex::ACQUIRED, other.TryAcquire(name));
     other.Release();
   }).join();
+}
+
+TEST_F(InstallerRunnerBackendTest, FrontEndGoneBeforeTheFolderIsKnownStartsNothing) {
+  base::FilePath system;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
+  base::Process front_end = base::LaunchProcess(
+      base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(),
+      base::LaunchOptions());
+  ASSERT_TRUE(front_end.IsValid());
+  ASSERT_TRUE(front_end.WaitForExitWithTimeout(60000, nullptr));
+  // The back end owns the handle it is given, as one inherited from a front end.
+  HANDLE given = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), front_end.Handle(), ::GetCurrentProcess(),
+                                &given, SYNCHRONIZE, FALSE, 0));
+  uint64_t value = reinterpret_cast<uintptr_t>(given);
+  command_line_.AppendSwitchASCII(switches::kInitialProcHandle,
+                                  base::HexEncode(&value, sizeof(value)));
+  PendingSettings settings(install_);
+  bool ran = false;
+  SetSteps({0}, base::BindRepeating([](bool* ran) { *ran = true; }, &ran));
+  auto backend = std::make_unique<InstallerRunnerBackend>(
+      std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
+      &command_line_);
+  EXPECT_FALSE(backend->Run(settings.get()));
+  backend.reset();
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerRunnerBackendTest, ReportsItsSuccessOnlyToTheInstallerThatStartedIt) {
+  command_line_.AppendSwitchASCII(switches::kInitialPid,
+                                  base::NumberToString(::GetCurrentProcessId()));
+  const std::wstring name = base::test::UniqueName(L"Local\\succeeded");
+  base::win::ScopedHandle succeeded(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  command_line_.AppendSwitchNative(switches::kSuccessEvent, name);
+  SetSteps({1}, base::RepeatingClosure());
+  EXPECT_FALSE(RunBackend());
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(succeeded.Get(), 0));
+  SetSteps({0}, base::RepeatingClosure());
+  EXPECT_TRUE(RunBackend());
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(succeeded.Get(), 0));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
+#include "desktop/windows/installer/ipc/mailslot_reader.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
@@ -84,6 +85,16 @@ class InstallerRunnerTest : public testing::Test {
     return true;
   }
 
+  // Runs the loop until the observer has |count| calls, for at most 5 s.
+  void WaitForCalls(size_t count) {
+    for (int i = 0; i < 100 && observer_.calls.size() < count; ++i) {
+      base::RunLoop run_loop;
+      base::MessageLoop::current()->task_runner()->PostDelayedTask(
+          FROM_HERE, run_loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
+      run_loop.Run();
+    }
+  }
+
   std::string Result() {
     std::string result;
     base::ReadFileToString(package_.Append(L"result.txt"), &result);
@@ -116,12 +127,7 @@ TEST_F(InstallerRunnerTest, MessagesBecomeObserverCallsAndForeignOnesAreDropped)
   runner.NotifyPackageReady();
   ASSERT_TRUE(RunToEnd(&runner));
   // Messages written before the back end ended may still be on their way.
-  for (int i = 0; i < 100 && observer_.calls.size() < 6; ++i) {
-    base::RunLoop run_loop;
-    base::MessageLoop::current()->task_runner()->PostDelayedTask(
-        FROM_HERE, run_loop.QuitClosure(), base::TimeDelta::FromMilliseconds(50));
-    run_loop.Run();
-  }
+  WaitForCalls(6);
   std::vector<std::string> expected = {"Terminated(0)", "ImportantEvent", "TotalSteps(3)", "Step",
                                        "FileCopyRetry(file_copy_retry)",
                                        "Error(8,C:\\x,Failed copying x)"};
@@ -224,7 +230,56 @@ TEST_F(InstallerRunnerTest, PackageAlreadyThereCreatesNoPackageReadyEvent) {
       GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
   base::win::ScopedHandle event(::OpenEventW(SYNCHRONIZE, FALSE, ready.c_str()));
   EXPECT_FALSE(event.IsValid());
+}
+
+TEST_F(InstallerRunnerTest, EventsLeftSetByAnEarlierRunAreReset) {
+  // A process of an earlier run of the folder still holds its events, set
+  // (the package was ready, the run was interrupted).
+  std::wstring interrupted = GetKernelObjectName(
+      settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
+  std::wstring ready =
+      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
+  base::win::ScopedHandle old_interrupted(::CreateEventW(nullptr, TRUE, TRUE, interrupted.c_str()));
+  base::win::ScopedHandle old_ready(::CreateEventW(nullptr, TRUE, TRUE, ready.c_str()));
+  ASSERT_TRUE(old_interrupted.IsValid() && old_ready.IsValid());
+  WriteScript({"record-event " + base::WideToUTF8(interrupted),
+               "record-event " + base::WideToUTF8(ready), "exit 0"});
+  // The back end is the package's installer.exe, started with wait-for-package
+  // (the package is not there yet).
+  base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
+  InstallerRunner runner(package_, base::FilePath());
+  bool started = RunToEnd(&runner);
+  base::PathService::RemoveOverride(base::FILE_EXE);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(base::WideToUTF8(interrupted) + " not set\n" + base::WideToUTF8(ready) + " not set\n",
+            Result());
+}
+
+TEST_F(InstallerRunnerTest, FolderIsFreeOnceTheBackendHasEnded) {
+  // The front end lives on after its back end (it sends its statistics).
+  WriteScript({"send " + Hex(InstallerMessage::Success().ToPickle()), "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
   runner.NotifyPackageReady();
+  ASSERT_TRUE(RunToEnd(&runner));
+  // What the back end wrote before its end still arrives.
+  WaitForCalls(2);
+  // (The end of the process may overtake it.)
+  EXPECT_EQ(1, std::count(observer_.calls.begin(), observer_.calls.end(), "Success"));
+  // Another installer of the folder gets the mutex and the mailslot.
+  const std::wstring name = InstallerMutex::GetName(settings_.install_path);
+  std::thread([&name] {
+    InstallerMutex other;
+    EXPECT_EQ(InstallerMutex::ACQUIRED, other.TryAcquire(name));
+    other.Release();
+  }).join();
+  std::unique_ptr<MailslotReader> other_reader;
+  for (int i = 0; i < 100 && !other_reader; ++i) {
+    other_reader = MailslotReader::Create(kMailslotPathPrefix + mailslot_,
+                                          MailslotReader::MessageCallback());
+    if (!other_reader)
+      ::Sleep(50);
+  }
+  EXPECT_TRUE(other_reader);
 }
 
 TEST_F(InstallerRunnerTest, InvalidSettingsAreRefused) {

@@ -47,6 +47,8 @@ inline constexpr char kTempFolder[] = "temp-folder";
 inline constexpr char kParentPid[] = "parent-pid";
 inline constexpr char kRunElevated[] = "run-elevated";
 inline constexpr char kPostElevatedInstallTasks[] = "post-elevated-install-tasks";
+// The event a child installer sets when its run has succeeded.
+inline constexpr char kSuccessEvent[] = "success-event";
 // For the browser's launcher after an install.
 inline constexpr char kStartMaximized[] = "start-maximized";
 

@@ -7,7 +7,9 @@
 #include "base/at_exit.h"
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
+#include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
+#include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
@@ -17,6 +19,8 @@
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
+#include "features/feature_registry.h"
+#include "features/features.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
@@ -47,6 +51,20 @@ class ScriptedStep : public InstallerStep {
   std::vector<int>* attempts_;
 };
 
+// A step that runs |action| and goes on.
+class ActionStep : public InstallerStep {
+ public:
+  ActionStep(InstallerStepHost* host, base::RepeatingCallback<void(InstallerStepHost*)> action)
+      : InstallerStep(host), action_(std::move(action)) {}
+  void Run(StepResult* result, int attempt) override {
+    action_.Run(host_);
+    *result = StepResult();
+  }
+
+ private:
+  base::RepeatingCallback<void(InstallerStepHost*)> action_;
+};
+
 class InstallerTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -62,6 +80,22 @@ class InstallerTest : public testing::Test {
     environment_.step_retry_delay = base::TimeDelta();
   }
   void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
+
+  // Runs the folder's operation with one step, which runs |action|.
+  void RunWithAction(base::RepeatingCallback<void(InstallerStepHost*)> action) {
+    environment_.step_list_builder = base::BindRepeating(
+        [](base::RepeatingCallback<void(InstallerStepHost*)> action, InstallationOperation,
+           const InstallerStepListInput& input) {
+          InstallerStepList steps;
+          steps.push_back(std::make_unique<ActionStep>(input.host, action));
+          return steps;
+        },
+        std::move(action));
+    settings_.Analyse(install_, false);
+    Installer installer(std::make_unique<NullOsOperations>(), environment_);
+    RunInstallerToEnd(&installer, &settings_, &observer_);
+    succeeded_ = installer.succeeded();
+  }
 
   // Runs an install whose step list is |codes|, one scripted step per entry.
   void RunScripted(std::vector<std::vector<uint32_t>> scripts) {
@@ -281,10 +315,19 @@ TEST_F(InstallerTest, StandardUserWithoutUacCannotElevate) {
 
 TEST_F(InstallerTest, TemporaryFolderGrantIsTakenBackAtTheEnd) {
   privileges_.file_access = false;
-  RunScripted({{0}});
+  int restores_during_steps = -1;
+  RunWithAction(base::BindRepeating(
+      [](int* restores, FakePrivileges* privileges, InstallerStepHost*) {
+        *restores = privileges->restores;
+      },
+      &restores_during_steps, &privileges_));
+  ASSERT_TRUE(succeeded_);
   ASSERT_EQ(1u, privileges_.grants.size());
   EXPECT_EQ(install_, privileges_.grants[0].path);
   EXPECT_FALSE(privileges_.grants[0].keep);
+  // Held while the steps work, taken back once the run has ended.
+  EXPECT_EQ(0, restores_during_steps);
+  EXPECT_EQ(1, privileges_.restores);
 }
 
 TEST_F(InstallerTest, ElevatedSingleProfileInstallGrantsOnlyTheProfileFolder) {
@@ -338,6 +381,160 @@ TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
   base::RunLoop().RunUntilIdle();
   EXPECT_EQ(1, observer_.ends);
   EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(GetVersion())));
+}
+
+// What an install or upgrade changes in the user's profile and how it starts
+// the browser, once its steps are done.
+class FinalizeInstallationTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    known_folders_ = std::make_unique<ScopedKnownFolders>(root_.Append(L"known"));
+  }
+  void TearDown() override {
+    known_folders_.reset();
+    InstallerTest::TearDown();
+  }
+
+  // An installation of an earlier version in the folder.
+  void PlaceInstallation() {
+    InstallationStatus record(PRIMARY);
+    record.version = "46.0.0.1";
+    record.subfolder = L"46.0.0.1";
+    record.app_id = "1500000000";
+    record.path = install_.value();
+    ASSERT_TRUE(base::CreateDirectory(install_.Append(record.subfolder)));
+    ASSERT_TRUE(base::WriteFile(install_.Append(kInstallationStatusFileName),
+                                *InstallationStatusToJson(record)));
+    ASSERT_TRUE(base::WriteFile(install_.Append(L"installer_prefs.json"), "{}"));
+  }
+
+  // The profile of the installation in the folder, holding |files|.
+  base::FilePath PlaceProfile(const std::vector<std::pair<std::wstring, std::string>>& files) {
+    settings_.Analyse(install_, false);
+    base::FilePath profile = settings_.GetFolderDetails()->GetProfilePath();
+    EXPECT_FALSE(profile.empty());
+    EXPECT_TRUE(base::CreateDirectory(profile));
+    for (const auto& [name, contents] : files)
+      EXPECT_TRUE(base::WriteFile(profile.Append(name), contents));
+    return profile;
+  }
+
+  static base::Value::Dict ReadJson(const base::FilePath& path) {
+    std::string text;
+    EXPECT_TRUE(base::ReadFileToString(path, &text)) << path.value();
+    std::optional<base::Value::Dict> dict = base::JSONReader::ReadDict(text);
+    EXPECT_TRUE(dict) << text;
+    return dict ? std::move(*dict) : base::Value::Dict();
+  }
+
+  // A step action that writes |contents| as |name| into the resources of the
+  // version folder the run installs.
+  static base::RepeatingCallback<void(InstallerStepHost*)> WriteResource(std::wstring name,
+                                                                          std::string contents) {
+    return base::BindRepeating(
+        [](const std::wstring& name, const std::string& contents, InstallerStepHost* host) {
+          base::FilePath resources = host->GetInstallPath()
+                                         .Append(host->GetInstallationStatus()->subfolder)
+                                         .Append(L"resources");
+          ASSERT_TRUE(base::CreateDirectory(resources));
+          ASSERT_TRUE(base::WriteFile(resources.Append(name), contents));
+        },
+        std::move(name), std::move(contents));
+  }
+
+  std::unique_ptr<ScopedKnownFolders> known_folders_;
+};
+
+TEST_F(FinalizeInstallationTest, UpgradeTakesTheOldPartnerContentOutOfTheProfile) {
+  base::FilePath profile;
+  {
+    // The preference pool made in here writes its files when it ends.
+    base::ShadowingAtExitManager preferences_written;
+    PlaceInstallation();
+    profile = PlaceProfile({{L"Local State", R"({"intl":{"app_locale":"de"}})"},
+                            {L"Preferences", R"({"statistics":{"collection_enabled":true},"a":1})"},
+                            {L"custom_partner_content.json", "{}"},
+                            {L"tracking_user_agent.json", "{}"}});
+    settings_.language = L"fr";
+    // The new version brings no partner content.
+    RunWithAction(base::BindRepeating([](InstallerStepHost*) {}));
+    ASSERT_TRUE(succeeded_);
+  }
+  EXPECT_FALSE(base::PathExists(profile.Append(L"custom_partner_content.json")));
+  EXPECT_FALSE(base::PathExists(profile.Append(L"tracking_user_agent.json")));
+  base::Value::Dict local_state = ReadJson(profile.Append(L"Local State"));
+  const std::string* locale = local_state.FindStringByDottedPath("intl.app_locale");
+  EXPECT_EQ("fr", locale ? *locale : "");
+  EXPECT_EQ(true, local_state.FindBoolByDottedPath("custom_partner_content.updated"));
+  base::Value::Dict preferences = ReadJson(profile.Append(L"Preferences"));
+  EXPECT_FALSE(preferences.FindByDottedPath("statistics.collection_enabled"));
+  EXPECT_EQ(1, preferences.FindIntByDottedPath("a"));
+}
+
+TEST_F(FinalizeInstallationTest, UpgradeKeepsThePartnerContentTheNewVersionBringsToo) {
+  base::FilePath profile;
+  {
+    base::ShadowingAtExitManager preferences_written;
+    PlaceInstallation();
+    profile = PlaceProfile({{L"Local State", "{}"},
+                            {L"custom_partner_content.json", "user"},
+                            {L"tracking_user_agent.json", "user"}});
+    RunWithAction(WriteResource(L"custom_partner_content.json", "new"));
+    ASSERT_TRUE(succeeded_);
+  }
+  std::string text;
+  EXPECT_TRUE(base::ReadFileToString(profile.Append(L"custom_partner_content.json"), &text));
+  EXPECT_EQ("user", text);
+  EXPECT_TRUE(base::PathExists(profile.Append(L"tracking_user_agent.json")));
+  EXPECT_FALSE(ReadJson(profile.Append(L"Local State"))
+                   .FindByDottedPath("custom_partner_content.updated"));
+}
+
+TEST_F(FinalizeInstallationTest, NewPartnerContentGoesIntoAProfileWithoutOneWhenTheFeatureIsOn) {
+  GetFeatureRegistry()->RegisterFeature("keep-custom-partner-content-file-in-profile", true,
+                                        false);
+  base::FilePath profile;
+  {
+    base::ShadowingAtExitManager preferences_written;
+    PlaceInstallation();
+    profile = PlaceProfile({{L"Local State", "{}"}});
+    RunWithAction(WriteResource(L"custom_partner_content.json", "new"));
+    ASSERT_TRUE(succeeded_);
+  }
+  std::string text;
+  EXPECT_TRUE(base::ReadFileToString(profile.Append(L"custom_partner_content.json"), &text));
+  EXPECT_EQ("new", text);
+  EXPECT_EQ(true, ReadJson(profile.Append(L"Local State"))
+                      .FindBoolByDottedPath("custom_partner_content.updated"));
+}
+
+TEST_F(FinalizeInstallationTest, LauncherStartsMaximizedAfterAnInstallOnly) {
+  settings_.Set(LAUNCH_VELTO, true);
+  // The run's copy steps bring the launcher: the fake back end, which writes
+  // its command line into the install folder.
+  base::FilePath test_exe;
+  ASSERT_TRUE(base::PathService::Get(base::FILE_EXE, &test_exe));
+  auto place_launcher = base::BindRepeating(
+      [](const base::FilePath& fake, InstallerStepHost* host) {
+        const base::FilePath& install = host->GetInstallPath();
+        ASSERT_TRUE(base::CopyFile(fake, install.Append(L"launcher.exe")));
+        ASSERT_TRUE(base::WriteFile(install.Append(L"script.txt"), "record-command-line\nexit 0\n"));
+      },
+      test_exe.DirName().DirName().Append(L"fixtures\\backend\\fixture_fake_backend.exe"));
+  RunWithAction(place_launcher);
+  ASSERT_TRUE(succeeded_);
+  PlaceInstallation();
+  RunWithAction(place_launcher);
+  ASSERT_TRUE(succeeded_);
+  std::string result;
+  ASSERT_TRUE(base::ReadFileToString(install_.Append(L"result.txt"), &result));
+  std::vector<std::string> lines =
+      base::SplitString(result, "\n", base::TRIM_WHITESPACE, base::SPLIT_WANT_NONEMPTY);
+  ASSERT_EQ(2u, lines.size()) << result;
+  EXPECT_NE(std::string::npos, lines[0].find("launcher.exe")) << lines[0];
+  EXPECT_NE(std::string::npos, lines[0].find("--start-maximized")) << lines[0];
+  EXPECT_EQ(std::string::npos, lines[1].find("--start-maximized")) << lines[1];
 }
 
 }  // namespace

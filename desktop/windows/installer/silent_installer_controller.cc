@@ -91,23 +91,27 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
 void SilentInstallerController::OnPathChanged() {
   if (terminated_ || settings_->IsFetchingStatus())
     return;
-  const InstallationFolderDetails* details = settings_->GetFolderDetails();
-  const bool need_elevation =
-      token_ ? NeedsElevation(*token_, settings_->GetAllUsers(), details->HasWriteAccess())
-             : NeedsElevation(settings_->GetAllUsers(), details->HasWriteAccess());
-  if (settings_->GetSilent() && settings_->GetAllUsers() && need_elevation) {
+  if (settings_->GetSilent() && settings_->GetAllUsers() && NeedsElevationNow()) {
     VLOG(2) << "Cannot elevate in when silent. Switching to current user mode.";
     settings_->SetMode(CURRENT_USER);
     base::FilePath folder;
     settings_->GetDefaultInstallFolder(&folder, DEFAULT_FOLDER_REGISTRY | DEFAULT_FOLDER_STANDARD);
     settings_->SetInstallFolderString(folder.value());
-    // The new folder's analysis brings the next OnPathChanged; without one
-    // (the same folder, or one the settings refuse) the run cannot go on.
-    if (!settings_->IsFetchingStatus())
+    // The new folder's analysis brings the next OnPathChanged.
+    if (settings_->IsFetchingStatus())
+      return;
+    // Without one the folder must already be the user's default, whose
+    // analysis stands; now for the current user it is checked again below.
+    // Otherwise (the settings refused the mode or the folder) the run cannot
+    // go on.
+    if (settings_->GetAllUsers() ||
+        !base::FilePath::CompareEqualIgnoreCase(folder.value(),
+                                                settings_->GetInstallPath().value())) {
       FailRun("Switching to current user mode did not give a new install folder");
-    return;
+      return;
+    }
   }
-  if (!settings_->GetAutoupdate() && need_elevation) {
+  if (!settings_->GetAutoupdate() && NeedsElevationNow()) {
     base::FilePath folder;
     settings_->GetDefaultInstallFolder(&folder,
                                        DEFAULT_FOLDER_COMMAND_LINE | DEFAULT_FOLDER_STANDARD);
@@ -120,6 +124,12 @@ void SilentInstallerController::OnPathChanged() {
   }
   VLOG(1) << "Settings obtained. Starting.";
   StartInstaller();
+}
+
+bool SilentInstallerController::NeedsElevationNow() const {
+  const bool write_access = settings_->GetFolderDetails()->HasWriteAccess();
+  return token_ ? NeedsElevation(*token_, settings_->GetAllUsers(), write_access)
+                : NeedsElevation(settings_->GetAllUsers(), write_access);
 }
 
 void SilentInstallerController::StartInstaller() {

@@ -8,9 +8,10 @@
 // Run returns the success of the installation. A run ends (Terminate) once:
 // on the installer's success or error, on the back end's end (one second
 // later, so that its last messages arrive first), or when the run cannot
-// start. A mode change that brings no new folder analysis (the same folder,
-// or a folder the settings refuse) ends the run as a failure instead of
-// waiting for an analysis that never comes.
+// start. A mode change that keeps the folder (it is already the per-user
+// default) checks that folder again for the new mode; one that the settings
+// refuse ends the run as a failure instead of waiting for an analysis that
+// never comes.
 //
 // With a payload reader the controller owns the PackageFetcher, which gets
 // the package (downloaded, or unpacked from a full-package payload) while the
@@ -97,6 +98,8 @@ class SilentInstallerController : public SettingsObserver,
   void HandleTrackingData();
   void OnTrackingDataHandled();
   void RecordInstallFolderContents();
+  // Whether the settings' mode and folder, as they stand, need elevation.
+  bool NeedsElevationNow() const;
   // Ends a run that cannot go on, with |reason| in the log and statistics.
   void FailRun(const std::string& reason);
 

@@ -42,6 +42,13 @@ void IpcReceiver::Close() {
   ipc_thread_.Stop();
 }
 
+void IpcReceiver::CloseWhenRead() {
+  if (!ipc_thread_.IsRunning())
+    return;
+  ipc_thread_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&IpcReceiver::CloseWhenReadOnIpcThread, base::Unretained(this)));
+}
+
 void IpcReceiver::OnMessageReceived(base::Pickle message) {
   owner_task_runner_->PostTask(
       FROM_HERE, base::BindOnce(&IpcReceiver::DeliverMessage, weak_this_, std::move(message)));
@@ -55,6 +62,13 @@ void IpcReceiver::ConnectOnIpcThread(const std::wstring& path) {
 }
 
 void IpcReceiver::CloseOnIpcThread() {
+  reader_.reset();
+}
+
+void IpcReceiver::CloseWhenReadOnIpcThread() {
+  if (!reader_)
+    return;
+  reader_->ReadWaiting();
   reader_.reset();
 }
 

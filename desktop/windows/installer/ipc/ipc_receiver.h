@@ -7,6 +7,9 @@
 //
 // Close (and the destructor) closes the mailslot on the IPC thread and joins
 // it; it returns within about one read time-out even when no message comes.
+// CloseWhenRead closes the mailslot too, but only after what is in it has
+// been read, and still delivers that: for when no writer is left, so that the
+// mailslot's name is free for others while the receiver lives on.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_IPC_IPC_RECEIVER_H_
 #define DESKTOP_WINDOWS_INSTALLER_IPC_IPC_RECEIVER_H_
@@ -45,6 +48,9 @@ class IpcReceiver {
 
   // Closes the mailslot on the IPC thread and joins it. Safe to call twice.
   void Close();
+  // Has the IPC thread read what is in the mailslot, then close it, without
+  // waiting for that; the messages read still reach the delegate.
+  void CloseWhenRead();
 
   // IPC thread: passes |message| on to the creating thread.
   void OnMessageReceived(base::Pickle message);
@@ -52,6 +58,7 @@ class IpcReceiver {
  private:
   void ConnectOnIpcThread(const std::wstring& path);
   void CloseOnIpcThread();
+  void CloseWhenReadOnIpcThread();
   // Creating thread.
   void DeliverMessage(base::Pickle message);
 

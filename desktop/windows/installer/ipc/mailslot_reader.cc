@@ -37,6 +37,16 @@ void MailslotReader::Start() {
 }
 
 void MailslotReader::Read() {
+  if (ReadOne() != READ_FAILED)
+    Start();
+}
+
+void MailslotReader::ReadWaiting() {
+  while (ReadOne() == READ_SOMETHING) {
+  }
+}
+
+MailslotReader::ReadResult MailslotReader::ReadOne() {
   DWORD bytes_read = 0;
   if (ReadFile(mailslot_.Get(), buffer_.data(), static_cast<DWORD>(buffer_.size()), &bytes_read,
                nullptr)) {
@@ -48,17 +58,18 @@ void MailslotReader::Read() {
         LOG(WARNING) << "Dropping a mailslot message of " << bytes_read
                      << " bytes that holds no whole message";
     }
-  } else {
-    const DWORD error = GetLastError();
-    // ERROR_SEM_TIMEOUT: nothing arrived within the time-out. Wine reports an
-    // empty message as ERROR_BROKEN_PIPE (and consumes it) where Windows reads
-    // zero bytes; it must not end the reading for good.
-    if (error != ERROR_SEM_TIMEOUT && error != ERROR_BROKEN_PIPE) {
-      PLOG(ERROR) << "Cannot read from mailslot";
-      return;
-    }
+    return READ_SOMETHING;
   }
-  Start();
+  const DWORD error = GetLastError();
+  // ERROR_SEM_TIMEOUT: nothing arrived within the time-out. Wine reports an
+  // empty message as ERROR_BROKEN_PIPE (and consumes it) where Windows reads
+  // zero bytes; it must not end the reading for good.
+  if (error == ERROR_SEM_TIMEOUT)
+    return READ_NOTHING;
+  if (error == ERROR_BROKEN_PIPE)
+    return READ_SOMETHING;
+  PLOG(ERROR) << "Cannot read from mailslot";
+  return READ_FAILED;
 }
 
 }  // namespace installer

@@ -47,12 +47,19 @@ class MailslotReader {
 
   // Starts reading on the current thread's message loop.
   void Start();
+  // Reads, on this thread and at once, what is already in the mailslot, up
+  // to the first read that finds nothing; for when no writer is left.
+  void ReadWaiting();
 
  private:
+  enum ReadResult { READ_SOMETHING, READ_NOTHING, READ_FAILED };
+
   MailslotReader(base::win::ScopedHandle mailslot, MessageCallback on_message);
 
   // One read; posts the next unless reading has failed for good.
   void Read();
+  // One read, waiting at most the read time-out.
+  ReadResult ReadOne();
 
   base::win::ScopedHandle mailslot_;
   MessageCallback on_message_;

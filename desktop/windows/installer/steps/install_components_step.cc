@@ -93,13 +93,16 @@ void InstallComponentsStep::Run(StepResult* result, int attempt) {
       LOG(ERROR) << "Could not start component installer " << installer.value();
       continue;
     }
+    // Nothing else can end this wait (the installer's thread is blocked in
+    // it), so it has a bound. A component still installing then may finish
+    // later: it is recorded, so that an uninstall removes it.
     if (!process.WaitForExitWithTimeout(wait_limit_ms_, &exit_code)) {
       LOG(ERROR) << "Component installer did not finish in time: " << installer.value();
-      continue;
+    } else {
+      LOG(INFO) << "Component installer returned " << exit_code;
+      if (exit_code != 0)
+        continue;
     }
-    LOG(INFO) << "Component installer returned " << exit_code;
-    if (exit_code != 0)
-      continue;
     if (upgrade && HasComponent(*status, entry.name))
       continue;
     status->components.push_back({entry.name, component_folder.value()});

@@ -6,7 +6,8 @@
 // A component installer runs only when its Authenticode signature verifies
 // and names the product's expected signer; an unsigned or otherwise signed
 // file is passed over. Each installer is waited for at most |wait_limit|; one
-// that has not finished by then is logged and not recorded.
+// that has not finished by then may still install its component, so it is
+// logged and recorded like one that succeeded.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_INSTALL_COMPONENTS_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_INSTALL_COMPONENTS_STEP_H_

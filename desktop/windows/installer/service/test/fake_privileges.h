@@ -36,6 +36,10 @@ class FakePrivileges : public Privileges {
   bool GrantFileAccess(const base::FilePath& path, ACCESS_MASK access, bool keep,
                        SavedObjectSecurity* saved) override {
     grants.push_back({path, access, keep});
+    // A temporary grant hands out a record to restore, as the real one does.
+    if (grant_succeeds && !keep && saved) {
+      *saved = SavedObjectSecurity(path.value(), SE_FILE_OBJECT, ::LocalAlloc(LPTR, 1), nullptr);
+    }
     return grant_succeeds;
   }
   bool RestoreFileAccess(SavedObjectSecurity* saved) override {
