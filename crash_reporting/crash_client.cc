@@ -14,6 +14,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/wrapped_window_proc.h"
+#include "crash/crash_claim.h"
 #include "crash/crash_hooks.h"
 #include "crash/exception_handler.h"
 #include "crash_reporting/crash_reporter_names.h"
@@ -32,7 +33,7 @@ using SetPolicyFunction = BOOL(WINAPI*)(DWORD);
 DWORD g_reporter_pid = 0;
 crash::ExceptionHandler* g_handler = nullptr;
 InstallerCrashKeys* g_crash_keys = nullptr;
-std::atomic<int> g_dump_in_progress{0};
+crash::CrashClaim g_crash_claim;
 
 bool ReadExceptionPolicy(DWORD* policy) {
   HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
@@ -221,8 +222,7 @@ base::FilePath GetParentProcessImagePath() {
 
 bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,
                           const crash::AssertionInfo* assertion) {
-  int expected = 0;
-  if (g_dump_in_progress.compare_exchange_strong(expected, 1))
+  if (g_crash_claim.Claim(exception_pointers->ExceptionRecord->ExceptionCode))
     return true;
   for (;;)
     Sleep(INFINITE);
@@ -246,7 +246,7 @@ void ResetCrashClientForTesting() {
   g_reporter_pid = 0;
   delete g_crash_keys;
   g_crash_keys = nullptr;
-  g_dump_in_progress = 0;
+  g_crash_claim.ResetForTesting();
   base::debug::ResetCrashLoggingForTesting();
   base::win::SetWinProcExceptionFilter(nullptr);
 }

@@ -62,7 +62,8 @@ DWORD GetCrashReporterPid();
 base::FilePath GetParentProcessImagePath();
 
 // The handler's filter: the first crashing thread dumps; later ones wait
-// forever so the dump stays consistent.
+// forever so the dump stays consistent. When the dumping thread crashes
+// again, the process ends with the first crash's code.
 bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,
                           const crash::AssertionInfo* assertion);
 bool InstallerMinidumpCallback(void* context, EXCEPTION_POINTERS* exception_pointers,

@@ -110,5 +110,34 @@ TEST_F(CrashClientTest, OriginFromTheEnvironment) {
   EXPECT_EQ("elsewhere", GetInstallerCrashKeysStore()->Get("Origin"));
 }
 
+// Ends a hung death-test child with a code of its own.
+DWORD WINAPI EndHungChild(void*) {
+  Sleep(30000);
+  TerminateProcess(GetCurrentProcess(), 0x4B1D);
+  return 0;
+}
+
+void FaultAgainInTheFilter() {
+  CloseHandle(CreateThread(nullptr, 0, &EndHungChild, nullptr, 0, nullptr));
+  CONTEXT context = {};
+  EXCEPTION_RECORD first = {};
+  first.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+  EXCEPTION_POINTERS first_pointers = {&first, &context};
+  if (!InstallerCrashFilter(nullptr, &first_pointers, nullptr))
+    TerminateProcess(GetCurrentProcess(), 2);
+  // Dumping that crash faults on the same thread: the dump can never be
+  // finished, and the process ends with the first crash's code.
+  EXCEPTION_RECORD second = {};
+  second.ExceptionCode = EXCEPTION_INT_DIVIDE_BY_ZERO;
+  EXCEPTION_POINTERS second_pointers = {&second, &context};
+  InstallerCrashFilter(nullptr, &second_pointers, nullptr);
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
+TEST(CrashClientDeathTest, ACrashingThreadThatFaultsAgainInTheFilterEndsTheProcess) {
+  EXPECT_EXIT(FaultAgainInTheFilter(),
+              testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)), "");
+}
+
 }  // namespace
 }  // namespace crash_reporting

@@ -1,9 +1,8 @@
 #include "crash_reporting/crash_handoff.h"
 
-#include <atomic>
-
 #include "base/command_line.h"
 #include "base/strings/string_number_conversions.h"
+#include "crash/crash_claim.h"
 #include "crash/crash_hooks.h"
 #include "crash_reporting/crash_reporter_names.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -16,7 +15,7 @@ bool g_filters_installed = false;
 bool g_prepared = false;
 std::wstring g_command_line;
 HANDLE g_handoff_event = nullptr;
-std::atomic<int> g_crash_in_progress{0};
+crash::CrashClaim g_crash_claim;
 CrashHandoffInfo g_handoff_info = {};
 
 }  // namespace
@@ -56,8 +55,7 @@ const std::wstring& GetHandoffCommandLine() {
 
 bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion) {
-  int expected = 0;
-  if (!g_crash_in_progress.compare_exchange_strong(expected, 1)) {
+  if (!g_crash_claim.Claim(exception_pointers->ExceptionRecord->ExceptionCode)) {
     for (;;)
       SuspendThread(GetCurrentThread());
   }

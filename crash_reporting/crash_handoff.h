@@ -26,7 +26,8 @@ void PrepareExceptionHandoff();
 const std::wstring& GetHandoffCommandLine();
 
 // The reporter's crash handler: the first crashing thread fills the block and
-// starts the one-crash reporter; later ones suspend themselves.
+// starts the one-crash reporter; later ones suspend themselves. When the first
+// one crashes again, the process ends with the first crash's code.
 bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion);
 // Starts the prepared command line and waits for the handoff event.
