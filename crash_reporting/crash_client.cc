@@ -57,8 +57,12 @@ bool EndWithoutDump(EXCEPTION_POINTERS*, const crash::AssertionInfo*) {
 }
 
 void InstallFallbackCrashHandling() {
-  if (!g_handler)
-    crash::InstallCrashHooks(&EndWithoutDump);
+  if (g_handler)
+    return;
+  crash::InstallCrashHooks(&EndWithoutDump);
+  // A crash in a window procedure would otherwise be swallowed by the
+  // message dispatch: it ends the process all the same.
+  base::win::SetWinProcExceptionFilter(&WriteDumpAndTerminate);
 }
 
 }  // namespace
