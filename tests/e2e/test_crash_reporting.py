@@ -15,7 +15,7 @@ import time
 import pytest
 
 from conftest import BIN, BUILD, wine_env
-from gui import ACCEPT_BUTTON, IDYES, GuiDriver, InteractiveRun
+from gui import run_and_cancel
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "fixtures"))
 from crash_collector import (ASSERTION_STREAM, VERSION_STREAM, CrashCollector)  # noqa: E402
@@ -183,23 +183,13 @@ def test_crash_in_a_window_procedure_of_the_wizard_is_dumped_and_uploaded(
     crash_wine = copy.copy(wine)
     crash_wine.env = crash_run.env
     # The switch comes first: the command line travels cut to 252 characters.
-    run = InteractiveRun(crash_wine, log_dir, CRASH_TEST_EXE, "--crash-test=wizard-click",
-                         "--enable-installer-stats=0",
-                         "--internal-package-server=" + package_server.url("/"),
-                         "--temp-folder=" + wine.windows_path(tmp_path),
-                         "--user-data-dir=" + wine.windows_path(crash_run.user_data))
-    driver = GuiDriver(wine)
-    try:
-        driver.target(run.windows_pid())
-        driver.wait_window(ACCEPT_BUTTON)
-        driver.close_window()
-        driver.wait_window(IDYES)
-        driver.click(IDYES)
-        # Wine keeps only the exit code's low byte.
-        assert run.wait(timeout=120) == ACCESS_VIOLATION & 0xFF
-    finally:
-        run.kill_all()
-        driver.close()
+    code, front_end_log = run_and_cancel(
+        crash_wine, log_dir, CRASH_TEST_EXE, "--crash-test=wizard-click",
+        "--enable-installer-stats=0", "--internal-package-server=" + package_server.url("/"),
+        "--temp-folder=" + wine.windows_path(tmp_path),
+        "--user-data-dir=" + wine.windows_path(crash_run.user_data))
+    # Wine keeps only the exit code's low byte.
+    assert code == ACCESS_VIOLATION & 0xFF
     uploads = collector.wait_for_uploads(1)
     assert len(uploads) == 1
     upload = uploads[0]
@@ -208,7 +198,7 @@ def test_crash_in_a_window_procedure_of_the_wizard_is_dumped_and_uploaded(
     assert "--crash-test=wizard-click" in upload.fields["cmdline"]
     assert upload.minidump.exception_code == ACCESS_VIOLATION
     # The cancel never got past the crash.
-    assert "] Terminating the UI" not in run.front_end_log()
+    assert "] Terminating the UI" not in front_end_log
     crash_run.wait_for_log_lines("Crash reporter done", 1)
     assert list(crash_run.dumps.iterdir()) == []
     assert crash_run.counts() == {"installer": 1}
