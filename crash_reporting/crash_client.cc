@@ -1,13 +1,13 @@
 #include "crash_reporting/crash_client.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <memory>
 
 #include "base/debug/crash_logging.h"
 #include "base/environment.h"
+#include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
@@ -195,33 +195,6 @@ void ClearInstallerCrashKey(std::string_view key) {
 
 DWORD GetCrashReporterPid() {
   return g_reporter_pid;
-}
-
-base::FilePath GetParentProcessImagePath() {
-  DWORD own_id = GetCurrentProcessId();
-  DWORD parent_id = 0;
-  base::win::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.IsValid())
-    return base::FilePath();
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-       more = Process32NextW(snapshot.Get(), &entry)) {
-    if (entry.th32ProcessID == own_id) {
-      parent_id = entry.th32ParentProcessID;
-      break;
-    }
-  }
-  if (parent_id == 0)
-    return base::FilePath();
-  base::win::ScopedHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent_id));
-  if (!parent.IsValid())
-    return base::FilePath();
-  wchar_t path[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(parent.Get(), 0, path, &size))
-    return base::FilePath();
-  return base::FilePath(std::wstring(path, size));
 }
 
 bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,

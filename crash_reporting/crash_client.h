@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "base/command_line.h"
-#include "base/files/file_path.h"
 #include "crash/crash_pipe_protocol.h"
 
 namespace crash_reporting {
@@ -57,9 +56,6 @@ void ClearInstallerCrashKey(std::string_view key);
 InstallerCrashKeys* GetInstallerCrashKeysStore();
 
 DWORD GetCrashReporterPid();
-
-// The full image path of the parent process, or an empty path.
-base::FilePath GetParentProcessImagePath();
 
 // The handler's filter: the first crashing thread dumps; later ones wait
 // forever so the dump stays consistent. When the dumping thread crashes

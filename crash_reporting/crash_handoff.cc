@@ -49,10 +49,6 @@ void PrepareExceptionHandoff() {
   g_prepared = true;
 }
 
-const std::wstring& GetHandoffCommandLine() {
-  return g_command_line;
-}
-
 bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion) {
   if (!g_crash_claim.Claim(exception_pointers->ExceptionRecord->ExceptionCode)) {
@@ -86,10 +82,6 @@ void LaunchHandoffReporter() {
     WaitForSingleObject(g_handoff_event, kHandoffTimeoutMs);
   else
     Sleep(kHandoffTimeoutMs);
-}
-
-const CrashHandoffInfo& GetHandoffInfoForTesting() {
-  return g_handoff_info;
 }
 
 }  // namespace crash_reporting

@@ -22,8 +22,6 @@ void InstallExceptionFilters();
 // Once, in the server mode: creates the handoff event and prepares the
 // one-crash reporter's command line.
 void PrepareExceptionHandoff();
-// The prepared command line; empty before PrepareExceptionHandoff.
-const std::wstring& GetHandoffCommandLine();
 
 // The reporter's crash handler: the first crashing thread fills the block and
 // starts the one-crash reporter; later ones suspend themselves. When the first
@@ -32,8 +30,6 @@ bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion);
 // Starts the prepared command line and waits for the handoff event.
 void LaunchHandoffReporter();
-
-const CrashHandoffInfo& GetHandoffInfoForTesting();
 
 }  // namespace crash_reporting
 
