@@ -158,14 +158,14 @@ def test_installer_crash_is_dumped_uploaded_and_counted(crash_run, collector):
     assert upload.fields["ver"] == "47.0.2631.23"
     assert upload.fields["ReleaseChannel"] == "quenn"
     assert upload.fields["symbols-package"] == "browser-syms"
-    assert re.fullmatch(r"\d{8}\d{6}", upload.fields["BuildID"]) or upload.fields["BuildID"]
-    assert upload.fields["UBN"].isdigit()
+    # The build stamp's first 8 characters and the build id number's 6 digits.
+    assert upload.fields["BuildID"] == "20170712306433"
+    assert upload.fields["UBN"] == "882101"
     for key in ("CrashTime", "StartupTime", "mem_physical_total", "process_working_set_size"):
         assert upload.fields[key].isdigit(), key
     assert re.fullmatch(r"velto-crashlog-\d+-1\.dmp", upload.file_name)
     assert upload.minidump.exception_code == ACCESS_VIOLATION
-    assert upload.minidump.streams[VERSION_STREAM] == (
-        "47.0.2631.23 " + upload.fields["UBN"]).encode()
+    assert upload.minidump.streams[VERSION_STREAM] == b"47.0.2631.23 882101"
     assert ASSERTION_STREAM not in upload.minidump.streams
     # The dump goes once it was uploaded; the crash is counted.
     crash_run.wait_for_log_lines("Crash reporter done", 1)
