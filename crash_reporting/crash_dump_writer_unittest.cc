@@ -132,10 +132,10 @@ class CrashDumpTypeTest : public testing::Test {
                           1000, &FakeWriteDump);
   }
 
-  std::string Dump() {
-    std::string contents;
-    base::ReadFileToString(dump_, &contents);
-    return contents;
+  int64_t DumpSize() {
+    int64_t size = -1;
+    base::GetFileSize(dump_, &size);
+    return size;
   }
 
   base::ScopedTempDir folder_;
@@ -146,7 +146,7 @@ TEST_F(CrashDumpTypeTest, AFullDumpThatFitsIsKept) {
   g_fake_dumps[kFullType] = {1000, 0};
   EXPECT_TRUE(Write());
   EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType}), g_types_asked);
-  EXPECT_EQ(1000u, Dump().size());
+  EXPECT_EQ(1000, DumpSize());
 }
 
 TEST_F(CrashDumpTypeTest, ATooLargeFullDumpIsReplacedByANormalOne) {
@@ -155,7 +155,9 @@ TEST_F(CrashDumpTypeTest, ATooLargeFullDumpIsReplacedByANormalOne) {
   EXPECT_TRUE(Write());
   EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType, MiniDumpNormal}), g_types_asked);
   // Nothing of the larger dump is left at the end of the file.
-  EXPECT_EQ("MDMP" + std::string(596, '0'), Dump());
+  std::string dump;
+  ASSERT_TRUE(base::ReadFileToString(dump_, &dump));
+  EXPECT_EQ("MDMP" + std::string(596, '0'), dump);
 }
 
 TEST_F(CrashDumpTypeTest, AFullDumpRefusedAsAnInvalidArgumentFallsBackToANormalOne) {
@@ -163,7 +165,7 @@ TEST_F(CrashDumpTypeTest, AFullDumpRefusedAsAnInvalidArgumentFallsBackToANormalO
   g_fake_dumps[MiniDumpNormal] = {600, 0};
   EXPECT_TRUE(Write());
   EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType, MiniDumpNormal}), g_types_asked);
-  EXPECT_EQ(600u, Dump().size());
+  EXPECT_EQ(600, DumpSize());
 }
 
 TEST_F(CrashDumpTypeTest, AnyOtherFailureEndsTheDumpWithoutAFile) {
