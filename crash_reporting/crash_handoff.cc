@@ -28,18 +28,22 @@ void InstallExceptionFilters() {
 }
 
 void PrepareExceptionHandoff() {
-  if (g_prepared)
-    return;
   wchar_t path[MAX_PATH] = {};
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH)
+    return;
+  PrepareExceptionHandoff(base::FilePath(std::wstring(path, length)));
+}
+
+void PrepareExceptionHandoff(const base::FilePath& reporter_program) {
+  if (g_prepared)
     return;
   DWORD own_id = GetCurrentProcessId();
   g_handoff_event =
       CreateEventW(nullptr, TRUE, FALSE, FormatObjectName(kHandoffEventBaseName, own_id).c_str());
   if (!g_handoff_event)
     return;
-  base::CommandLine command_line(base::FilePath(std::wstring(path, length)));
+  base::CommandLine command_line(reporter_program);
   command_line.AppendSwitchASCII(
       installer::switches::kCrashReporterExceptionInfo,
       base::NumberToString(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&g_handoff_info))));

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "base/files/file_path.h"
 #include "crash/crash_pipe_protocol.h"
 #include "crash_reporting/crash_dump_writer.h"
 
@@ -20,8 +21,11 @@ inline constexpr DWORD kHandoffTimeoutMs = 20000;
 // Installs the reporter's handlers for every kind of crash (once).
 void InstallExceptionFilters();
 // Once, in the server mode: creates the handoff event and prepares the
-// one-crash reporter's command line.
+// one-crash reporter's command line, the running executable with the
+// hand-off switches.
 void PrepareExceptionHandoff();
+// The same with |reporter_program| as the one-crash reporter.
+void PrepareExceptionHandoff(const base::FilePath& reporter_program);
 
 // The reporter's crash handler: the first crashing thread fills the block and
 // starts the one-crash reporter; later ones suspend themselves. When the first
