@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
 
 #include "base/debug/crash_logging.h"
