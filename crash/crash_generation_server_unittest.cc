@@ -128,20 +128,38 @@ TEST_F(CrashGenerationServerTest, NoServerNoRegistration) {
 }
 
 TEST_F(CrashGenerationServerTest, PipeIsOpenToItsUserAlone) {
-  std::wstring sid = CrashGenerationServer::CurrentUserSid();
-  ASSERT_FALSE(sid.empty());
-  std::wstring sddl = CrashGenerationServer::PipeSecurityDescriptor(sid);
-  // One access entry, for the user; no integrity label that would admit
-  // low-integrity writers.
-  EXPECT_EQ(L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")", sddl);
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                                   &descriptor, nullptr));
-  BOOL present = FALSE, defaulted = FALSE;
+  CrashGenerationServer server(pipe_name_, Record());
+  ASSERT_TRUE(server.Start());
+  // What the pipe itself carries, read through a connection to it.
+  HANDLE pipe = CreateFileW(pipe_name_.c_str(), GENERIC_READ | READ_CONTROL, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, pipe);
+  PSID owner = nullptr;
   PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted));
-  ASSERT_TRUE(present && dacl);
-  EXPECT_EQ(1, dacl->AceCount);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+            GetSecurityInfo(pipe, SE_KERNEL_OBJECT,
+                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                            nullptr, &dacl, nullptr, &descriptor));
+  CloseHandle(pipe);
+  ASSERT_TRUE(dacl);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED);
+  // One entry, granting everything to the user this process runs as.
+  PSID user = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidW(CrashGenerationServer::CurrentUserSid().c_str(), &user));
+  EXPECT_TRUE(owner && EqualSid(owner, user));
+  ASSERT_EQ(1, dacl->AceCount);
+  ACCESS_ALLOWED_ACE* entry = nullptr;
+  ASSERT_TRUE(GetAce(dacl, 0, reinterpret_cast<void**>(&entry)));
+  EXPECT_EQ(ACCESS_ALLOWED_ACE_TYPE, entry->Header.AceType);
+  EXPECT_TRUE(EqualSid(reinterpret_cast<PSID>(&entry->SidStart), user));
+  // Full access, generic or mapped to the pipe's own rights.
+  EXPECT_TRUE((entry->Mask & GENERIC_ALL) || (entry->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS)
+      << std::hex << entry->Mask;
+  LocalFree(user);
   LocalFree(descriptor);
 }
 

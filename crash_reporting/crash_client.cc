@@ -1,19 +1,19 @@
 #include "crash_reporting/crash_client.h"
 
 #include <windows.h>
-#include <tlhelp32.h>
 
-#include <atomic>
 #include <memory>
 
 #include "base/debug/crash_logging.h"
 #include "base/environment.h"
+#include "base/files/file_path.h"
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/stringprintf.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/wrapped_window_proc.h"
+#include "crash/crash_claim.h"
 #include "crash/crash_hooks.h"
 #include "crash/exception_handler.h"
 #include "crash_reporting/crash_reporter_names.h"
@@ -32,7 +32,7 @@ using SetPolicyFunction = BOOL(WINAPI*)(DWORD);
 DWORD g_reporter_pid = 0;
 crash::ExceptionHandler* g_handler = nullptr;
 InstallerCrashKeys* g_crash_keys = nullptr;
-std::atomic<int> g_dump_in_progress{0};
+crash::CrashClaim g_crash_claim;
 
 bool ReadExceptionPolicy(DWORD* policy) {
   HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
@@ -56,8 +56,12 @@ bool EndWithoutDump(EXCEPTION_POINTERS*, const crash::AssertionInfo*) {
 }
 
 void InstallFallbackCrashHandling() {
-  if (!g_handler)
-    crash::InstallCrashHooks(&EndWithoutDump);
+  if (g_handler)
+    return;
+  crash::InstallCrashHooks(&EndWithoutDump);
+  // A crash in a window procedure would otherwise be swallowed by the
+  // message dispatch: it ends the process all the same.
+  base::win::SetWinProcExceptionFilter(&WriteDumpAndTerminate);
 }
 
 }  // namespace
@@ -192,37 +196,9 @@ DWORD GetCrashReporterPid() {
   return g_reporter_pid;
 }
 
-base::FilePath GetParentProcessImagePath() {
-  DWORD own_id = GetCurrentProcessId();
-  DWORD parent_id = 0;
-  base::win::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot.IsValid())
-    return base::FilePath();
-  PROCESSENTRY32W entry = {};
-  entry.dwSize = sizeof(entry);
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-       more = Process32NextW(snapshot.Get(), &entry)) {
-    if (entry.th32ProcessID == own_id) {
-      parent_id = entry.th32ParentProcessID;
-      break;
-    }
-  }
-  if (parent_id == 0)
-    return base::FilePath();
-  base::win::ScopedHandle parent(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parent_id));
-  if (!parent.IsValid())
-    return base::FilePath();
-  wchar_t path[MAX_PATH] = {};
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(parent.Get(), 0, path, &size))
-    return base::FilePath();
-  return base::FilePath(std::wstring(path, size));
-}
-
 bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,
                           const crash::AssertionInfo* assertion) {
-  int expected = 0;
-  if (g_dump_in_progress.compare_exchange_strong(expected, 1))
+  if (g_crash_claim.Claim(exception_pointers->ExceptionRecord->ExceptionCode))
     return true;
   for (;;)
     Sleep(INFINITE);
@@ -246,7 +222,7 @@ void ResetCrashClientForTesting() {
   g_reporter_pid = 0;
   delete g_crash_keys;
   g_crash_keys = nullptr;
-  g_dump_in_progress = 0;
+  g_crash_claim.ResetForTesting();
   base::debug::ResetCrashLoggingForTesting();
   base::win::SetWinProcExceptionFilter(nullptr);
 }

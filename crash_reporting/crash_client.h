@@ -11,7 +11,6 @@
 #include <string_view>
 
 #include "base/command_line.h"
-#include "base/files/file_path.h"
 #include "crash/crash_pipe_protocol.h"
 
 namespace crash_reporting {
@@ -58,17 +57,16 @@ InstallerCrashKeys* GetInstallerCrashKeysStore();
 
 DWORD GetCrashReporterPid();
 
-// The full image path of the parent process, or an empty path.
-base::FilePath GetParentProcessImagePath();
-
 // The handler's filter: the first crashing thread dumps; later ones wait
-// forever so the dump stays consistent.
+// forever so the dump stays consistent. When the dumping thread crashes
+// again, the process ends with the first crash's code.
 bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,
                           const crash::AssertionInfo* assertion);
 bool InstallerMinidumpCallback(void* context, EXCEPTION_POINTERS* exception_pointers,
                                const crash::AssertionInfo* assertion, bool succeeded);
-// Dumps |exception_pointers| through the reporter and ends the process with
-// the exception's code. The window-procedure exception filter.
+// Dumps |exception_pointers| through the reporter, when there is one, and
+// ends the process with the exception's code. The window-procedure exception
+// filter (base/win/wrapped_window_proc.h).
 int WriteDumpAndTerminate(EXCEPTION_POINTERS* exception_pointers);
 
 // Forgets the reporter, the handler and the crash keys.

@@ -31,12 +31,8 @@ TEST_F(CrashClientTest, NegativeBuildNumberStartsNothing) {
 
 TEST_F(CrashClientTest, GivenReporterIsJoinedOverItsPipe) {
   // A server in this process stands for reporter 1234's pipe.
-  std::atomic<int> requests{0};
-  crash::CrashGenerationServer server(FormatObjectName(kPipeBaseName, 1234),
-                                      [&requests](const crash::ClientInfo&) {
-                                        ++requests;
-                                        return true;
-                                      });
+  crash::CrashGenerationServer server(L"\\\\.\\pipe\\VeltoCrashReporter1234",
+                                      [](const crash::ClientInfo&) { return true; });
   ASSERT_TRUE(server.Start());
   base::CommandLine command_line(base::FilePath(L"installer.exe"));
   command_line.AppendSwitchASCII("crash-reporter-pid", "1234");
@@ -108,6 +104,35 @@ TEST_F(CrashClientTest, OriginFromTheEnvironment) {
   base::Environment::Create()->SetVar(kCrashOriginVar, "elsewhere");
   SetInstallerCrashKeys();
   EXPECT_EQ("elsewhere", GetInstallerCrashKeysStore()->Get("Origin"));
+}
+
+// Ends a hung death-test child with a code of its own.
+DWORD WINAPI EndHungChild(void*) {
+  Sleep(30000);
+  TerminateProcess(GetCurrentProcess(), 0x4B1D);
+  return 0;
+}
+
+void FaultAgainInTheFilter() {
+  CloseHandle(CreateThread(nullptr, 0, &EndHungChild, nullptr, 0, nullptr));
+  CONTEXT context = {};
+  EXCEPTION_RECORD first = {};
+  first.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+  EXCEPTION_POINTERS first_pointers = {&first, &context};
+  if (!InstallerCrashFilter(nullptr, &first_pointers, nullptr))
+    TerminateProcess(GetCurrentProcess(), 2);
+  // Dumping that crash faults on the same thread: the dump can never be
+  // finished, and the process ends with the first crash's code.
+  EXCEPTION_RECORD second = {};
+  second.ExceptionCode = EXCEPTION_INT_DIVIDE_BY_ZERO;
+  EXCEPTION_POINTERS second_pointers = {&second, &context};
+  InstallerCrashFilter(nullptr, &second_pointers, nullptr);
+  TerminateProcess(GetCurrentProcess(), 3);
+}
+
+TEST(CrashClientDeathTest, ACrashingThreadThatFaultsAgainInTheFilterEndsTheProcess) {
+  EXPECT_EXIT(FaultAgainInTheFilter(),
+              testing::ExitedWithCode(static_cast<int>(EXCEPTION_ACCESS_VIOLATION)), "");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "crash_reporting/crash_count_store.h"
 
-#include "base/files/file_util.h"
-#include "base/files/important_file_writer.h"
+#include <climits>
+
 #include "base/json/json_reader.h"
 #include "base/json/json_writer.h"
 #include "base/logging.h"
@@ -11,15 +11,13 @@ namespace crash_reporting {
 
 namespace {
 
-constexpr DWORD kRetryDelayMs = 100;
-constexpr DWORD kShutdownRetryDelayMs = 50;
+constexpr int kReadBlockSize = 1024;
 
 }  // namespace
 
-CrashCountStore::CrashCountStore(const base::FilePath& path) : path_(path) {
-  InitializeCriticalSection(&lock_);
-  wake_event_.Set(CreateEventW(nullptr, FALSE, TRUE, nullptr));
-  thread_.Set(CreateThread(nullptr, 0, &ThreadStart, this, 0, nullptr));
+CrashCountStore::CrashCountStore(const base::FilePath& path)
+    : CrashCountStore(path, WithoutThreadForTesting()) {
+  StartThread();
 }
 
 CrashCountStore::CrashCountStore(const base::FilePath& path, WithoutThreadForTesting)
@@ -29,11 +27,21 @@ CrashCountStore::CrashCountStore(const base::FilePath& path, WithoutThreadForTes
 }
 
 CrashCountStore::~CrashCountStore() {
+  StopThread();
+  DeleteCriticalSection(&lock_);
+}
+
+void CrashCountStore::StartThread() {
+  thread_.Set(CreateThread(nullptr, 0, &ThreadStart, this, 0, nullptr));
+}
+
+void CrashCountStore::StopThread() {
+  if (!thread_.IsValid())
+    return;
   InterlockedExchange(&stop_, 1);
   SetEvent(wake_event_.Get());
-  if (thread_.IsValid())
-    WaitForSingleObject(thread_.Get(), INFINITE);
-  DeleteCriticalSection(&lock_);
+  WaitForSingleObject(thread_.Get(), INFINITE);
+  thread_.Close();
 }
 
 // static
@@ -57,6 +65,13 @@ std::map<std::string, int> CrashCountStore::GetPendingForTesting() {
   return pending;
 }
 
+bool CrashCountStore::HasPending() {
+  EnterCriticalSection(&lock_);
+  bool pending = !pending_.empty();
+  LeaveCriticalSection(&lock_);
+  return pending;
+}
+
 void CrashCountStore::ThreadMain() {
   int failures = 0;
   WaitForSingleObject(wake_event_.Get(), INFINITE);
@@ -71,30 +86,62 @@ void CrashCountStore::ThreadMain() {
     }
     WaitForSingleObject(wake_event_.Get(), INFINITE);
   }
-  for (int attempt = 0; attempt < kMaxFailuresPerWakeUp && !GetPendingForTesting().empty();
-       ++attempt) {
+  for (int attempt = 0; attempt < kMaxFailuresPerWakeUp && HasPending(); ++attempt) {
     if (Flush())
       break;
     Sleep(kShutdownRetryDelayMs);
   }
 }
 
-bool CrashCountStore::ReadCounts(std::map<std::string, int>* counts) {
+// static
+bool CrashCountStore::ReadCounts(base::File& file, std::string* text,
+                                 std::map<std::string, int>* counts) {
   counts->clear();
-  if (!base::PathExists(path_))
+  text->clear();
+  if (file.created())
     return true;
-  std::string text;
-  if (!base::ReadFileToString(path_, &text))
-    return false;
-  if (text.empty())
+  char block[kReadBlockSize];
+  for (int64_t offset = 0;;) {
+    int read = file.Read(offset, block, kReadBlockSize);
+    if (read < 0)
+      return false;
+    if (read == 0)
+      break;
+    text->append(block, read);
+    offset += read;
+  }
+  if (text->empty())
     return true;
-  std::optional<base::Value> value = base::JSONReader::Read(text);
+  std::optional<base::Value> value = base::JSONReader::Read(*text);
   if (!value || !value->is_dict())
     return false;
   for (const auto& [key, entry] : value->GetDict()) {
     if (entry.is_int())
       (*counts)[key] = entry.GetInt();
   }
+  return true;
+}
+
+// static
+bool CrashCountStore::Rewrite(base::File& file, const std::string& old_text,
+                              const std::string& text) {
+  // Blanks up to the old length make the one write a complete document even
+  // when the new one is shorter: there is no moment at which the file is
+  // empty or holds the new text with the old one's tail.
+  std::string padded = text;
+  if (padded.size() < old_text.size())
+    padded.append(old_text.size() - padded.size(), ' ');
+  if (padded.size() > INT_MAX)
+    return false;
+  int written = file.Write(0, padded.data(), static_cast<int>(padded.size()));
+  if (written != static_cast<int>(padded.size())) {
+    if (written > 0)
+      file.Write(0, old_text.data(), static_cast<int>(old_text.size()));
+    return false;
+  }
+  // The counts are in; blanks left by a failed trim are still valid JSON.
+  if (!file.SetLength(static_cast<int64_t>(text.size())))
+    PLOG(WARNING) << "Cannot trim the blanks off the crash counts";
   return true;
 }
 
@@ -113,13 +160,11 @@ bool CrashCountStore::Flush() {
   if (taken.empty())
     return true;
 
-  // Opened without sharing: another store holding it makes this round fail.
-  base::FilePath lock_path(path_.value() + L".lock");
-  base::win::ScopedHandle file_lock(CreateFileW(lock_path.value().c_str(),
-                                                GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  base::File file(path_, base::File::FLAG_OPEN_ALWAYS | base::File::FLAG_READ |
+                             base::File::FLAG_WRITE);
+  std::string old_text;
   std::map<std::string, int> counts;
-  if (!file_lock.IsValid() || !ReadCounts(&counts)) {
+  if (!file.Lock() || !ReadCounts(file, &old_text, &counts)) {
     MergeBack(taken);
     return false;
   }
@@ -129,8 +174,9 @@ bool CrashCountStore::Flush() {
   for (const auto& [type, count] : counts)
     dict.Set(type, count);
   std::string json;
-  if (!base::JSONWriter::Write(dict, &json) ||
-      !base::ImportantFileWriter::WriteFileAtomically(path_, json)) {
+  bool written = base::JSONWriter::Write(dict, &json) && Rewrite(file, old_text, json);
+  file.Unlock();
+  if (!written) {
     MergeBack(taken);
     return false;
   }

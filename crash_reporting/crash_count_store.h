@@ -1,14 +1,18 @@
 // Crashes counted per process type in a small JSON file ({"installer": 2})
 // that several processes may update. Add() collects increments in memory;
-// a background thread merges them into the file under a lock and retries
-// when that fails. Entries that are not integers are ignored when read and
-// dropped when the file is rewritten.
+// a background thread merges them into the file and retries when that
+// fails. Entries that are not integers are ignored when read and dropped
+// when the file is rewritten.
 //
-// The file is replaced atomically (written beside it and renamed over it),
-// so a crash or a full disk mid-write leaves the old counts readable; since
-// a renamed file cannot carry a lock, the processes take turns through an
-// exclusively opened lock file beside it ("<file>.lock"). Counts that could
-// not be written stay pending.
+// The processes take turns through an exclusive lock on the file itself:
+// each reads and rewrites it through the one handle that holds the lock, so
+// no increment made by another process between the read and the write is
+// lost, and a store that finds the file locked keeps its counts for the next
+// round. The file is rewritten in place (never replaced: the lock and the
+// handles of the others stay on it) by one write that leaves a complete
+// document whatever the earlier length, trailing blanks trimmed afterwards;
+// a failed write leaves the earlier counts. Counts that could not be written
+// stay pending.
 
 #ifndef CRASH_REPORTING_CRASH_COUNT_STORE_H_
 #define CRASH_REPORTING_CRASH_COUNT_STORE_H_
@@ -18,6 +22,7 @@
 #include <map>
 #include <string>
 
+#include "base/files/file.h"
 #include "base/files/file_path.h"
 #include "base/win/scoped_handle.h"
 
@@ -25,8 +30,11 @@ namespace crash_reporting {
 
 class CrashCountStore {
  public:
-  // Rounds of failed flushes retried at once after one wake-up.
+  // Rounds of failed flushes retried at once after one wake-up, and flushes
+  // tried for what is pending when the store is destroyed.
   static constexpr int kMaxFailuresPerWakeUp = 10;
+  static constexpr DWORD kRetryDelayMs = 100;
+  static constexpr DWORD kShutdownRetryDelayMs = 50;
 
   // Starts the background thread.
   explicit CrashCountStore(const base::FilePath& path);
@@ -46,18 +54,29 @@ class CrashCountStore {
   // Merges the pending counts into the file; true when nothing was pending
   // or all of it was written. On failure the counts stay pending. Runs on
   // the background thread (and in tests).
-  bool Flush();
+  virtual bool Flush();
 
   // The counts not yet written.
   std::map<std::string, int> GetPendingForTesting();
 
  protected:
+  // For a subclass that must be complete before its thread runs Flush: it
+  // starts the thread at the end of its constructor and stops it at the
+  // start of its destructor.
+  void StartThread();
+  // Flushes what is pending and joins the thread; nothing when none runs.
+  void StopThread();
   virtual void ThreadMain();
 
  private:
   static DWORD WINAPI ThreadStart(void* parameter);
-  // The file's counts; false when it cannot be read as a dictionary.
-  bool ReadCounts(std::map<std::string, int>* counts);
+  bool HasPending();
+  // The counts of the locked |file|; false when it cannot be read as a
+  // dictionary. |text| receives what it held.
+  static bool ReadCounts(base::File& file, std::string* text,
+                         std::map<std::string, int>* counts);
+  // Replaces the contents of the locked |file|, |old_text|, by |text|.
+  static bool Rewrite(base::File& file, const std::string& old_text, const std::string& text);
   void MergeBack(const std::map<std::string, int>& taken);
 
   const base::FilePath path_;

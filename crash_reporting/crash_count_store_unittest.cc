@@ -1,8 +1,11 @@
 #include "crash_reporting/crash_count_store.h"
 
+#include <atomic>
+#include <functional>
+#include <utility>
+
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/json/json_reader.h"
 #include "gtest/gtest.h"
 
 namespace crash_reporting {
@@ -27,13 +30,82 @@ class CrashCountStoreTest : public testing::Test {
   base::FilePath path_;
 };
 
-TEST_F(CrashCountStoreTest, AddsBeforeTheFlushBecomeOneIncrement) {
-  {
-    CrashCountStore store(path_);
-    for (int i = 0; i < 10; ++i)
-      store.Add("installer", 1, false);
+// Another process merging its own counts: it holds the lock on the file
+// itself while it reads and rewrites it through one handle.
+class PeerWriter {
+ public:
+  explicit PeerWriter(const base::FilePath& path)
+      : file_(path, base::File::FLAG_OPEN_ALWAYS | base::File::FLAG_READ |
+                        base::File::FLAG_WRITE | base::File::FLAG_SHARE_DELETE) {}
+  bool Lock() { return file_.Lock(); }
+  void Unlock() { file_.Unlock(); }
+  // What the file holds, read through this handle.
+  std::string Read() {
+    std::string text(4096, '\0');
+    int read = file_.Read(0, text.data(), static_cast<int>(text.size()));
+    text.resize(read < 0 ? 0 : read);
+    return text;
   }
+  bool Rewrite(const std::string& text) {
+    return file_.Write(0, text.data(), static_cast<int>(text.size())) ==
+               static_cast<int>(text.size()) &&
+           file_.SetLength(static_cast<int64_t>(text.size()));
+  }
+
+ private:
+  base::File file_;
+};
+
+// A store whose thread starts when the test says, and whose flushes the test
+// counts (every call, the ones with nothing pending too) and can act before.
+class ObservedStore : public CrashCountStore {
+ public:
+  using BeforeAttempt = std::function<void(int attempt)>;
+
+  explicit ObservedStore(const base::FilePath& path, BeforeAttempt before_attempt = nullptr)
+      : CrashCountStore(path, WithoutThreadForTesting()),
+        before_attempt_(std::move(before_attempt)),
+        attempt_done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  ~ObservedStore() override { StopThread(); }
+
+  void Start() { StartThread(); }
+  void Stop() { StopThread(); }
+
+  bool Flush() override {
+    const int attempt = attempts_ + 1;
+    if (before_attempt_)
+      before_attempt_(attempt);
+    bool flushed = CrashCountStore::Flush();
+    if (!flushed)
+      ++failures_;
+    attempts_ = attempt;
+    SetEvent(attempt_done_.Get());
+    return flushed;
+  }
+
+  void WaitForAttempt(int attempt) {
+    while (attempts_ < attempt)
+      WaitForSingleObject(attempt_done_.Get(), INFINITE);
+  }
+  int attempts() const { return attempts_; }
+  int failures() const { return failures_; }
+
+ private:
+  const BeforeAttempt before_attempt_;
+  base::win::ScopedHandle attempt_done_;
+  std::atomic<int> attempts_{0};
+  std::atomic<int> failures_{0};
+};
+
+TEST_F(CrashCountStoreTest, AddsBeforeTheThreadRunsBecomeOneIncrement) {
+  ObservedStore store(path_);
+  for (int i = 0; i < 10; ++i)
+    store.Add("installer", 1, false);
+  store.Start();
+  store.WaitForAttempt(1);
   EXPECT_EQ("{\"installer\":10}", ReadFile());
+  store.Stop();
+  EXPECT_EQ(1, store.attempts());
 }
 
 TEST_F(CrashCountStoreTest, CountsAddToTheFileAndOtherTypesStay) {
@@ -47,6 +119,7 @@ TEST_F(CrashCountStoreTest, CountsAddToTheFileAndOtherTypesStay) {
 }
 
 TEST_F(CrashCountStoreTest, NonIntegerEntriesAreDroppedOnRewrite) {
+  // The document shrinks: nothing of the longer old one is left at its end.
   ASSERT_TRUE(base::WriteFile(path_, "{\"a\": \"text\", \"b\": 1, \"c\": 1.5}"));
   CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
   store.Add("installer", 1, false);
@@ -65,38 +138,74 @@ TEST_F(CrashCountStoreTest, AListFileIsNeverOverwrittenAndTheCountsStayPending) 
   EXPECT_EQ((std::map<std::string, int>{{"installer", 3}}), store.GetPendingForTesting());
 }
 
-TEST_F(CrashCountStoreTest, ALockedFileLosesNoCountsAndTheyLandOnceFree) {
+TEST_F(CrashCountStoreTest, AnotherWritersTurnUnderTheFileLockLosesNothing) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 1}"));
   CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
-  {
-    // Another store is merging: its lock is held.
-    base::win::ScopedHandle other(CreateFileW((path_.value() + L".lock").c_str(),
-                                              GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                              OPEN_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(other.IsValid());
-    store.Add("installer", 1, false);
-    EXPECT_FALSE(store.Flush());
-    EXPECT_EQ("{\"installer\": 1}", ReadFile());
-  }
+  PeerWriter peer(path_);
+  ASSERT_TRUE(peer.Lock());
+  store.Add("installer", 1, false);
+  // The peer's turn: this store waits for it.
+  EXPECT_FALSE(store.Flush());
+  ASSERT_EQ("{\"installer\": 1}", peer.Read());
+  ASSERT_TRUE(peer.Rewrite("{\"installer\": 2}"));
+  peer.Unlock();
   EXPECT_TRUE(store.Flush());
+  // Rewritten in place: the peer's open handle sees the merged counts, and
+  // nothing is left beside the file.
+  EXPECT_EQ("{\"installer\":3}", peer.Read());
+  EXPECT_EQ("{\"installer\":3}", ReadFile());
+  EXPECT_FALSE(base::PathExists(base::FilePath(path_.value() + L".lock")));
+}
+
+TEST_F(CrashCountStoreTest, FailedFlushesAreRetriedTenTimesPerWakeUp) {
+  PeerWriter peer(path_);
+  ASSERT_TRUE(peer.Lock());
+  ObservedStore store(path_);
+  store.Add("installer", 1, false);
+  store.Start();
+  store.WaitForAttempt(CrashCountStore::kMaxFailuresPerWakeUp);
+  EXPECT_EQ(CrashCountStore::kMaxFailuresPerWakeUp, store.failures());
+  // Then the thread waits for the next wake-up, however long that is.
+  Sleep(3 * CrashCountStore::kRetryDelayMs);
+  EXPECT_EQ(CrashCountStore::kMaxFailuresPerWakeUp, store.attempts());
+  peer.Unlock();
+  store.Add("installer", 1, true);
+  store.WaitForAttempt(CrashCountStore::kMaxFailuresPerWakeUp + 1);
+  EXPECT_EQ(CrashCountStore::kMaxFailuresPerWakeUp, store.failures());
   EXPECT_EQ("{\"installer\":2}", ReadFile());
 }
 
-TEST_F(CrashCountStoreTest, AFailedReplacementKeepsTheOldFileAndTheCounts) {
-  ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 4}"));
-  CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());
-  {
-    // A reader without delete sharing keeps the file from being replaced.
-    base::win::ScopedHandle reader(CreateFileW(path_.value().c_str(), GENERIC_READ,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(reader.IsValid());
-    store.Add("installer", 1, false);
-    EXPECT_FALSE(store.Flush());
-  }
-  EXPECT_EQ("{\"installer\": 4}", ReadFile());
-  EXPECT_TRUE(store.Flush());
-  EXPECT_EQ("{\"installer\":5}", ReadFile());
+TEST_F(CrashCountStoreTest, DestroyingTheStoreGivesUpAfterTenAttempts) {
+  ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 1}"));
+  PeerWriter peer(path_);
+  ASSERT_TRUE(peer.Lock());
+  ObservedStore store(path_);
+  store.Start();
+  // The thread's first round finds nothing to write and waits.
+  store.WaitForAttempt(1);
+  store.Add("installer", 1, false);
+  store.Stop();
+  EXPECT_EQ(1 + CrashCountStore::kMaxFailuresPerWakeUp, store.attempts());
+  EXPECT_EQ(CrashCountStore::kMaxFailuresPerWakeUp, store.failures());
+  EXPECT_EQ("{\"installer\": 1}", peer.Read());
+}
+
+TEST_F(CrashCountStoreTest, DestroyingTheStoreWritesWhatIsPendingOnceTheFileIsFree) {
+  ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 1}"));
+  PeerWriter peer(path_);
+  ASSERT_TRUE(peer.Lock());
+  // The peer ends its turn before the third attempt at shutdown.
+  ObservedStore store(path_, [&peer](int attempt) {
+    if (attempt == 4)
+      peer.Unlock();
+  });
+  store.Start();
+  store.WaitForAttempt(1);
+  store.Add("installer", 1, false);
+  store.Stop();
+  EXPECT_EQ(4, store.attempts());
+  EXPECT_EQ(2, store.failures());
+  EXPECT_EQ("{\"installer\":2}", ReadFile());
 }
 
 TEST_F(CrashCountStoreTest, SignalledAddReachesTheFileFromTheThread) {

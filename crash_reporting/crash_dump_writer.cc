@@ -1,7 +1,5 @@
 #include "crash_reporting/crash_dump_writer.h"
 
-#include <dbghelp.h>
-
 #include <string>
 
 #include "base/logging.h"
@@ -12,11 +10,6 @@
 namespace crash_reporting {
 
 namespace {
-
-using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
-                                                PMINIDUMP_EXCEPTION_INFORMATION,
-                                                PMINIDUMP_USER_STREAM_INFORMATION,
-                                                PMINIDUMP_CALLBACK_INFORMATION);
 
 constexpr HRESULT kInvalidArgument = static_cast<HRESULT>(0x80070057);
 
@@ -67,8 +60,12 @@ bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& in
     return false;
   auto write_dump =
       reinterpret_cast<MiniDumpWriteDumpFunction>(GetProcAddress(dbghelp, "MiniDumpWriteDump"));
-  if (!write_dump)
-    return false;
+  return write_dump && WriteCrashDump(process, process_id, info, file, size_limit, write_dump);
+}
+
+bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& info,
+                    const base::FilePath& file, uint64_t size_limit,
+                    MiniDumpWriteDumpFunction write_dump) {
 
   MINIDUMP_EXCEPTION_INFORMATION exception = {};
   exception.ThreadId = info.thread_id;

@@ -5,6 +5,7 @@
 #define CRASH_REPORTING_CRASH_DUMP_WRITER_H_
 
 #include <windows.h>
+#include <dbghelp.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,16 @@ bool ReadHandoffInfo(DWORD process_id, uint64_t address, CrashHandoffInfo* info)
 // complete.
 bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& info,
                     const base::FilePath& file, uint64_t size_limit);
+
+// dbghelp's MiniDumpWriteDump.
+using MiniDumpWriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
+                                                PMINIDUMP_EXCEPTION_INFORMATION,
+                                                PMINIDUMP_USER_STREAM_INFORMATION,
+                                                PMINIDUMP_CALLBACK_INFORMATION);
+// The same, through |write_dump|.
+bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& info,
+                    const base::FilePath& file, uint64_t size_limit,
+                    MiniDumpWriteDumpFunction write_dump);
 
 }  // namespace crash_reporting
 

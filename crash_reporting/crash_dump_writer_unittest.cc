@@ -93,5 +93,88 @@ TEST(CrashDumpWriterTest, KeepsNoDumpOfAProcessThatEndedMeanwhile) {
   CloseHandle(child.hProcess);
 }
 
+// A dump writer that writes |size| bytes for each type asked of it, or fails
+// with |error| where that is not 0.
+struct FakeDump {
+  size_t size;
+  DWORD error;
+};
+std::map<MINIDUMP_TYPE, FakeDump> g_fake_dumps;
+std::vector<MINIDUMP_TYPE> g_types_asked;
+
+BOOL WINAPI FakeWriteDump(HANDLE, DWORD, HANDLE file, MINIDUMP_TYPE type,
+                          PMINIDUMP_EXCEPTION_INFORMATION, PMINIDUMP_USER_STREAM_INFORMATION,
+                          PMINIDUMP_CALLBACK_INFORMATION) {
+  g_types_asked.push_back(type);
+  const FakeDump& dump = g_fake_dumps[type];
+  if (dump.error) {
+    SetLastError(dump.error);
+    return FALSE;
+  }
+  std::string contents = "MDMP" + std::string(dump.size - 4, static_cast<char>('0' + type % 10));
+  DWORD written = 0;
+  return WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+}
+
+class CrashDumpTypeTest : public testing::Test {
+ protected:
+  static constexpr auto kFullType = static_cast<MINIDUMP_TYPE>(0x60);
+
+  void SetUp() override {
+    ASSERT_TRUE(folder_.CreateUniqueTempDir());
+    dump_ = folder_.GetPath().AppendASCII("typed.dmp");
+    g_fake_dumps.clear();
+    g_types_asked.clear();
+  }
+
+  bool Write() {
+    return WriteCrashDump(GetCurrentProcess(), GetCurrentProcessId(), CrashHandoffInfo(), dump_,
+                          1000, &FakeWriteDump);
+  }
+
+  int64_t DumpSize() {
+    int64_t size = -1;
+    base::GetFileSize(dump_, &size);
+    return size;
+  }
+
+  base::ScopedTempDir folder_;
+  base::FilePath dump_;
+};
+
+TEST_F(CrashDumpTypeTest, AFullDumpThatFitsIsKept) {
+  g_fake_dumps[kFullType] = {1000, 0};
+  EXPECT_TRUE(Write());
+  EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType}), g_types_asked);
+  EXPECT_EQ(1000, DumpSize());
+}
+
+TEST_F(CrashDumpTypeTest, ATooLargeFullDumpIsReplacedByANormalOne) {
+  g_fake_dumps[kFullType] = {1001, 0};
+  g_fake_dumps[MiniDumpNormal] = {600, 0};
+  EXPECT_TRUE(Write());
+  EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType, MiniDumpNormal}), g_types_asked);
+  // Nothing of the larger dump is left at the end of the file.
+  std::string dump;
+  ASSERT_TRUE(base::ReadFileToString(dump_, &dump));
+  EXPECT_EQ("MDMP" + std::string(596, '0'), dump);
+}
+
+TEST_F(CrashDumpTypeTest, AFullDumpRefusedAsAnInvalidArgumentFallsBackToANormalOne) {
+  g_fake_dumps[kFullType] = {0, 0x80070057};
+  g_fake_dumps[MiniDumpNormal] = {600, 0};
+  EXPECT_TRUE(Write());
+  EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType, MiniDumpNormal}), g_types_asked);
+  EXPECT_EQ(600, DumpSize());
+}
+
+TEST_F(CrashDumpTypeTest, AnyOtherFailureEndsTheDumpWithoutAFile) {
+  g_fake_dumps[kFullType] = {0, ERROR_ACCESS_DENIED};
+  g_fake_dumps[MiniDumpNormal] = {600, 0};
+  EXPECT_FALSE(Write());
+  EXPECT_EQ((std::vector<MINIDUMP_TYPE>{kFullType}), g_types_asked);
+  EXPECT_FALSE(base::PathExists(dump_));
+}
+
 }  // namespace
 }  // namespace crash_reporting

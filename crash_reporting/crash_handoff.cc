@@ -1,9 +1,8 @@
 #include "crash_reporting/crash_handoff.h"
 
-#include <atomic>
-
 #include "base/command_line.h"
 #include "base/strings/string_number_conversions.h"
+#include "crash/crash_claim.h"
 #include "crash/crash_hooks.h"
 #include "crash_reporting/crash_reporter_names.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -16,7 +15,7 @@ bool g_filters_installed = false;
 bool g_prepared = false;
 std::wstring g_command_line;
 HANDLE g_handoff_event = nullptr;
-std::atomic<int> g_crash_in_progress{0};
+crash::CrashClaim g_crash_claim;
 CrashHandoffInfo g_handoff_info = {};
 
 }  // namespace
@@ -29,18 +28,22 @@ void InstallExceptionFilters() {
 }
 
 void PrepareExceptionHandoff() {
-  if (g_prepared)
-    return;
   wchar_t path[MAX_PATH] = {};
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH)
+    return;
+  PrepareExceptionHandoff(base::FilePath(std::wstring(path, length)));
+}
+
+void PrepareExceptionHandoff(const base::FilePath& reporter_program) {
+  if (g_prepared)
     return;
   DWORD own_id = GetCurrentProcessId();
   g_handoff_event =
       CreateEventW(nullptr, TRUE, FALSE, FormatObjectName(kHandoffEventBaseName, own_id).c_str());
   if (!g_handoff_event)
     return;
-  base::CommandLine command_line(base::FilePath(std::wstring(path, length)));
+  base::CommandLine command_line(reporter_program);
   command_line.AppendSwitchASCII(
       installer::switches::kCrashReporterExceptionInfo,
       base::NumberToString(static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&g_handoff_info))));
@@ -50,14 +53,9 @@ void PrepareExceptionHandoff() {
   g_prepared = true;
 }
 
-const std::wstring& GetHandoffCommandLine() {
-  return g_command_line;
-}
-
 bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion) {
-  int expected = 0;
-  if (!g_crash_in_progress.compare_exchange_strong(expected, 1)) {
+  if (!g_crash_claim.Claim(exception_pointers->ExceptionRecord->ExceptionCode)) {
     for (;;)
       SuspendThread(GetCurrentThread());
   }
@@ -88,10 +86,6 @@ void LaunchHandoffReporter() {
     WaitForSingleObject(g_handoff_event, kHandoffTimeoutMs);
   else
     Sleep(kHandoffTimeoutMs);
-}
-
-const CrashHandoffInfo& GetHandoffInfoForTesting() {
-  return g_handoff_info;
 }
 
 }  // namespace crash_reporting

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "base/files/file_path.h"
 #include "crash/crash_pipe_protocol.h"
 #include "crash_reporting/crash_dump_writer.h"
 
@@ -20,19 +21,19 @@ inline constexpr DWORD kHandoffTimeoutMs = 20000;
 // Installs the reporter's handlers for every kind of crash (once).
 void InstallExceptionFilters();
 // Once, in the server mode: creates the handoff event and prepares the
-// one-crash reporter's command line.
+// one-crash reporter's command line, the running executable with the
+// hand-off switches.
 void PrepareExceptionHandoff();
-// The prepared command line; empty before PrepareExceptionHandoff.
-const std::wstring& GetHandoffCommandLine();
+// The same with |reporter_program| as the one-crash reporter.
+void PrepareExceptionHandoff(const base::FilePath& reporter_program);
 
 // The reporter's crash handler: the first crashing thread fills the block and
-// starts the one-crash reporter; later ones suspend themselves.
+// starts the one-crash reporter; later ones suspend themselves. When the first
+// one crashes again, the process ends with the first crash's code.
 bool ReporterCrashHook(EXCEPTION_POINTERS* exception_pointers,
                        const crash::AssertionInfo* assertion);
 // Starts the prepared command line and waits for the handoff event.
 void LaunchHandoffReporter();
-
-const CrashHandoffInfo& GetHandoffInfoForTesting();
 
 }  // namespace crash_reporting
 

@@ -12,6 +12,9 @@ namespace crash_reporting {
 inline constexpr char kCrashPointStartup[] = "startup";
 // Before each run of an installer step.
 inline constexpr char kCrashPointInstallerStep[] = "installer-step";
+// In the wizard's window procedure, as it takes the user's click on one of
+// its buttons or links.
+inline constexpr char kCrashPointWizardClick[] = "wizard-click";
 // In a crash reporter's server mode, once its pipe serves.
 inline constexpr char kCrashPointReporter[] = "reporter";
 

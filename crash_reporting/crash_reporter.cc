@@ -142,6 +142,13 @@ bool OnClientDumpRequest(const DumpRequestContext& context, const crash::ClientI
   return written;
 }
 
+void StopCrashServerWhenIdle(crash::CrashGenerationServer& server) {
+  WaitForReporterIdle();
+  // Stopping lets the requests under way finish; no new one starts.
+  server.Stop();
+  WaitForReporterIdle();
+}
+
 int RunCrashServer(const base::CommandLine& command_line) {
   PrepareExceptionHandoff();
   DWORD parent_id = 0;
@@ -197,8 +204,7 @@ int RunCrashServer(const base::CommandLine& command_line) {
   init_event.Close();
   CrashPoint(kCrashPointReporter);
 
-  WaitForReporterIdle();
-  server.Stop();
+  StopCrashServerWhenIdle(server);
   UnregisterWaitEx(wait, INVALID_HANDLE_VALUE);
   store.reset();
   LOG(INFO) << "Crash reporter done";

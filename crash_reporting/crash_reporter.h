@@ -37,6 +37,13 @@ struct DumpRequestContext {
 int RunCrashServer(const base::CommandLine& command_line);
 void ReportParentException(const base::CommandLine& command_line);
 
+// The end of the server mode: once the reporter is idle (its parent has
+// ended, and every dump request and upload so far is done), stops |server|
+// and then waits again, for the uploads that requests served meanwhile (a
+// child's crash as its parent ended) queued: the process's end would cut
+// them off and leave their dumps behind.
+void StopCrashServerWhenIdle(crash::CrashGenerationServer& server);
+
 // The server's dump callback; true when a dump was written.
 bool OnClientDumpRequest(const DumpRequestContext& context, const crash::ClientInfo& client);
 

@@ -17,6 +17,27 @@ constexpr size_t kSmall = 63;
 constexpr size_t kMedium = 252;
 constexpr size_t kLarge = 1008;
 
+// The 50 family keys: seven of the first two families, six of the others.
+// The table points at these names: they are made once and never move.
+const std::vector<std::string>& FamilyKeyNames() {
+  static const std::vector<std::string> names = [] {
+    static const char* const kFamilies[] = {"commit_",  "initrf_",   "newproxy_",
+                                            "rvinit_",  "swapout_",  "newframe_",
+                                            "origin_mismatch_",      "swdh_"};
+    static const char* const kMembers[] = {"frame_id",      "proxy_id",      "view_id",
+                                           "main_frame_id", "is_main_frame", "parent_id",
+                                           "routing_id"};
+    std::vector<std::string> result;
+    for (size_t family = 0; family < std::size(kFamilies); ++family) {
+      size_t members = family < 2 ? 7 : 6;
+      for (size_t member = 0; member < members; ++member)
+        result.push_back(std::string(kFamilies[family]) + kMembers[member]);
+    }
+    return result;
+  }();
+  return names;
+}
+
 std::vector<InstallerCrashKey> MakeTable() {
   std::vector<InstallerCrashKey> table;
   auto add = [&table](int group, const char* name, size_t length = kSmall) {
@@ -57,20 +78,8 @@ std::vector<InstallerCrashKey> MakeTable() {
   add(4, "variations", kLarge);
   add(4, "v8-ignition");
   add(4, "url-chunk", kLarge);
-  static const char* const kFamilies[] = {"commit_", "initrf_", "newproxy_", "rvinit_",
-                                          "swapout_", "newframe_", "origin_mismatch_", "swdh_"};
-  static const char* const kMembers[] = {"frame_id", "proxy_id", "view_id", "main_frame_id",
-                                         "is_main_frame", "parent_id", "routing_id"};
-  // 50 family keys: seven of the first two families, six of the others.
-  for (size_t family = 0; family < std::size(kFamilies); ++family) {
-    size_t members = family < 2 ? 7 : 6;
-    for (size_t member = 0; member < members; ++member) {
-      static std::vector<std::string> names;
-      names.reserve(64);
-      names.push_back(std::string(kFamilies[family]) + kMembers[member]);
-      add(4, names.back().c_str());
-    }
-  }
+  for (const std::string& name : FamilyKeyNames())
+    add(4, name.c_str());
   return table;
 }
 

@@ -36,8 +36,4 @@ void WaitForReporterIdle() {
   }
 }
 
-long GetReporterActivityCount() {
-  return InterlockedCompareExchange(&g_count, 0, 0);
-}
-
 }  // namespace crash_reporting

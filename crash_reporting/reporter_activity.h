@@ -15,8 +15,6 @@ void AddReporterActivity();
 void ReleaseReporterActivity();
 // Waits until the count is 0.
 void WaitForReporterIdle();
-// The current count.
-long GetReporterActivityCount();
 
 }  // namespace crash_reporting
 

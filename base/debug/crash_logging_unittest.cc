@@ -47,9 +47,13 @@ TEST_F(CrashLoggingTest, ShortAndUnknownKeysGoAsTheyAre) {
   EXPECT_EQ(nullptr, LookupCrashKey("other"));
 }
 
-TEST(CrashLoggingNoBackendTest, WithoutFunctionsNothingHappens) {
-  SetCrashKeyValue("k", "v");
-  ClearCrashKey("k");
+TEST_F(CrashLoggingTest, WithoutABackendValuesGoNowhere) {
+  SetCrashKeyValue("short", "1");
+  SetCrashKeyReportingFunctions(nullptr, nullptr);
+  SetCrashKeyValue("short", "2");
+  SetCrashKeyValue("long", "abcdefghij");
+  ClearCrashKey("short");
+  EXPECT_EQ((std::map<std::string, std::string>{{"short", "1"}}), g_values);
 }
 
 }  // namespace

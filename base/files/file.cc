@@ -23,11 +23,14 @@ File::File(const FilePath& path, uint32_t flags) {
 File::File(HANDLE handle) : file_(handle) {}
 
 File::File(File&& other) noexcept
-    : file_(std::move(other.file_)), error_details_(other.error_details_) {}
+    : file_(std::move(other.file_)),
+      error_details_(other.error_details_),
+      created_(other.created_) {}
 
 File& File::operator=(File&& other) noexcept {
   file_ = std::move(other.file_);
   error_details_ = other.error_details_;
+  created_ = other.created_;
   return *this;
 }
 
@@ -77,11 +80,17 @@ void File::Initialize(const FilePath& path, uint32_t flags) {
 
   file_.Set(::CreateFileW(path.value().c_str(), access, sharing, nullptr, disposition,
                           attributes, nullptr));
-  error_details_ = file_.IsValid() ? ERROR_SUCCESS : ::GetLastError();
+  const DWORD error = ::GetLastError();
+  error_details_ = file_.IsValid() ? ERROR_SUCCESS : error;
+  // OPEN_ALWAYS and CREATE_ALWAYS tell an existing file by this code.
+  created_ = file_.IsValid() && (disposition == CREATE_NEW ||
+                                 ((disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS) &&
+                                  error != ERROR_ALREADY_EXISTS));
 }
 
 void File::Close() {
   file_.Close();
+  created_ = false;
 }
 
 int File::Read(int64_t offset, char* data, int size) {
@@ -183,6 +192,17 @@ bool File::GetInfo(Info* info) const {
   attribute_data.nFileSizeLow = data.nFileSizeLow;
   info->FromAttributeData(attribute_data);
   return true;
+}
+
+bool File::Lock() {
+  OVERLAPPED whole_file = {};
+  return IsValid() && ::LockFileEx(file_.Get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                                   0, MAXDWORD, MAXDWORD, &whole_file);
+}
+
+bool File::Unlock() {
+  OVERLAPPED whole_file = {};
+  return IsValid() && ::UnlockFileEx(file_.Get(), 0, MAXDWORD, MAXDWORD, &whole_file);
 }
 
 void File::Info::FromAttributeData(const WIN32_FILE_ATTRIBUTE_DATA& data) {

@@ -67,6 +67,8 @@ class File {
   bool IsValid() const { return file_.IsValid(); }
   // The Win32 error of the last failed open, ERROR_SUCCESS when open.
   DWORD error_details() const { return error_details_; }
+  // Whether the open made the file (FLAG_OPEN_ALWAYS, FLAG_CREATE*).
+  bool created() const { return created_; }
   void Close();
 
   // Reads up to |size| bytes at |offset| (does not move the current position
@@ -87,6 +89,14 @@ class File {
   bool Flush();
   bool GetInfo(Info* info) const;
 
+  // Takes an exclusive lock on the whole file (every byte that is or may
+  // come to be in it) for this handle; false at once when a lock on it is
+  // held already, through any handle. Processes that share a file take turns
+  // this way (Windows also refuses reads and writes through other handles
+  // meanwhile). Closing the handle releases the lock as well.
+  bool Lock();
+  bool Unlock();
+
   HANDLE GetPlatformFile() const { return file_.Get(); }
   // Gives up ownership of the handle.
   HANDLE TakePlatformFile() { return file_.Take(); }
@@ -94,6 +104,7 @@ class File {
  private:
   win::ScopedHandle file_;
   DWORD error_details_ = ERROR_SUCCESS;
+  bool created_ = false;
 };
 
 }  // namespace base

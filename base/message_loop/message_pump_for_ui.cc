@@ -4,6 +4,7 @@
 
 #include "base/logging.h"
 #include "base/message_loop/message_pump_dispatcher.h"
+#include "base/win/wrapped_window_proc.h"
 
 namespace base {
 
@@ -29,7 +30,7 @@ MessagePumpForUI::MessagePumpForUI() {
   static const ATOM window_class = [] {
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MessagePumpForUI::WndProcThunk;
+    wc.lpfnWndProc = win::WrappedWindowProc<&MessagePumpForUI::WndProcThunk>;
     wc.hInstance = ThisModule();
     wc.lpszClassName = kWindowClassName;
     return RegisterClassExW(&wc);

@@ -2,11 +2,13 @@
 through the crash trigger; their crash reporter writes the minidump, counts
 the crash and uploads it to a local crash collector."""
 
+import copy
 import json
 import os
 import pathlib
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -14,12 +16,16 @@ import time
 import pytest
 
 from conftest import BIN, BUILD, wine_env
+from gui import run_and_cancel
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "fixtures"))
 from crash_collector import (ASSERTION_STREAM, VERSION_STREAM, CrashCollector)  # noqa: E402
 
 CRASH_TEST_EXE = BIN / "crash_test" / "installer.exe"
+CRASHED_REPORTER = BIN / "crash_test" / "crashed_reporter_stand_in.exe"
 ACCESS_VIOLATION = 0xC0000005
+INVALID_PARAMETER = 0xC000000D
+PURE_CALL = 0xC0000025
 FATAL_APP_EXIT = 0x40000015
 ILLEGAL_INSTRUCTION = 0xC000001D
 BACKEND_SUCCEEDED = 0
@@ -156,20 +162,50 @@ def test_installer_crash_is_dumped_uploaded_and_counted(crash_run, collector):
     assert upload.fields["ver"] == "47.0.2631.23"
     assert upload.fields["ReleaseChannel"] == "quenn"
     assert upload.fields["symbols-package"] == "browser-syms"
-    assert re.fullmatch(r"\d{8}\d{6}", upload.fields["BuildID"]) or upload.fields["BuildID"]
-    assert upload.fields["UBN"].isdigit()
+    # The build stamp's first 8 characters and the build id number's 6 digits.
+    assert upload.fields["BuildID"] == "20170712306433"
+    assert upload.fields["UBN"] == "882101"
     for key in ("CrashTime", "StartupTime", "mem_physical_total", "process_working_set_size"):
         assert upload.fields[key].isdigit(), key
     assert re.fullmatch(r"velto-crashlog-\d+-1\.dmp", upload.file_name)
     assert upload.minidump.exception_code == ACCESS_VIOLATION
-    assert upload.minidump.streams[VERSION_STREAM] == (
-        "47.0.2631.23 " + upload.fields["UBN"]).encode()
+    assert upload.minidump.streams[VERSION_STREAM] == b"47.0.2631.23 882101"
     assert ASSERTION_STREAM not in upload.minidump.streams
     # The dump goes once it was uploaded; the crash is counted.
     crash_run.wait_for_log_lines("Crash reporter done", 1)
     assert list(crash_run.dumps.iterdir()) == []
     assert crash_run.counts() == {"installer": 1}
     assert collector.requests == 1
+
+
+def test_crash_in_a_window_procedure_of_the_wizard_is_dumped_and_uploaded(
+        wine, crash_run, collector, log_dir, package_server, tmp_path):
+    # The user closes the wizard and confirms; the main window crashes as it
+    # takes that answer, inside the WM_CLOSE that the system sent it: an
+    # exception there must not be swallowed on its way back through the
+    # system's message dispatch.
+    crash_wine = copy.copy(wine)
+    crash_wine.env = crash_run.env
+    # The switch comes first: the command line travels cut to 252 characters.
+    code, front_end_log = run_and_cancel(
+        crash_wine, log_dir, CRASH_TEST_EXE, "--crash-test=wizard-click",
+        "--enable-installer-stats=0", "--internal-package-server=" + package_server.url("/"),
+        "--temp-folder=" + wine.windows_path(tmp_path),
+        "--user-data-dir=" + wine.windows_path(crash_run.user_data))
+    # Wine keeps only the exit code's low byte.
+    assert code == ACCESS_VIOLATION & 0xFF
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    upload = uploads[0]
+    assert upload.problems == []
+    assert upload.fields["ptype"] == "installer"
+    assert "--crash-test=wizard-click" in upload.fields["cmdline"]
+    assert upload.minidump.exception_code == ACCESS_VIOLATION
+    # The cancel never got past the crash.
+    assert "] Terminating the UI" not in front_end_log
+    crash_run.wait_for_log_lines("Crash reporter done", 1)
+    assert list(crash_run.dumps.iterdir()) == []
+    assert crash_run.counts() == {"installer": 1}
 
 
 @pytest.mark.parametrize("kind,code", [
@@ -354,28 +390,79 @@ def test_crashing_reporter_is_not_reported_again_within_three_days(crash_run, co
     assert throttle.get() == last_report
 
 
+def crash_small_reporter(crash_run, kind="access-violation"):
+    """A crash reporter's small stand-in crashes and hands its crash to the
+    real installer.exe in the one-crash mode; returns the stand-in's exit
+    code once the one-crash reporter is done."""
+    code = crash_run.run(CRASHED_REPORTER, crash_run.wine.windows_path(BIN / "installer.exe"),
+                         kind)
+    crash_run.wait_for_log_lines(" handled", 1)
+    return code
+
+
+def assertion_record(data):
+    """Expression, function, file, line and type of a 776-byte assertion record."""
+    texts = [data[i * 256:(i + 1) * 256].decode("utf-16-le").split("\0")[0] for i in range(3)]
+    return tuple(texts) + struct.unpack_from("<II", data, 768)
+
+
+@pytest.mark.parametrize("kind,code", [
+    ("access-violation", ACCESS_VIOLATION),
+    ("invalid-parameter", INVALID_PARAMETER),
+    ("pure-call", PURE_CALL),
+])
+def test_crashed_reporter_is_reported_with_what_it_handed_off(crash_run, collector, throttle,
+                                                              temp_dir, kind, code):
+    # No report was made before (no stored time): this one goes out, as one
+    # plain (not compressed) request, and its time is stored.
+    started = filetime(time.time() - 1)
+    assert crash_small_reporter(crash_run, kind) == code
+    assert ": reporting" in crash_run.reporter_log()
+    uploads = collector.wait_for_uploads(1)
+    assert len(uploads) == 1
+    upload = uploads[0]
+    assert upload.problems == []
+    assert not upload.gzip
+    assert upload.fields["ptype"] == "crash_reporter"
+    for key in ("CrashTime", "StartupTime", "mem_physical_total", "process_working_set_size"):
+        assert upload.fields[key].isdigit(), key
+    assert upload.minidump.exception_code == code
+    assert upload.minidump.streams[VERSION_STREAM] == b"47.0.2631.23 882101"
+    # Only an invalid parameter carries its assertion record.
+    if kind == "invalid-parameter":
+        assert assertion_record(upload.minidump.streams[ASSERTION_STREAM]) == (
+            "buffer != nullptr", "FillBuffer", "fill_buffer.cc", 42, 1)
+    else:
+        assert ASSERTION_STREAM not in upload.minidump.streams
+    assert wait_until(lambda: (throttle.get() or 0) >= started)
+    assert not (temp_dir / upload.file_name).exists()
+    assert collector.requests == 1
+
+
 @pytest.mark.parametrize("stored", ["four days ago", "in the future"])
 def test_crashing_reporter_is_reported_after_three_days(crash_run, collector, throttle, stored):
     # A time in the future (a clock set back) counts as no report at all.
     last_report = filetime(time.time() + (-4 if stored == "four days ago" else 30) * 86400)
     throttle.set(last_report)
     started = filetime(time.time() - 1)
-    crash_run.crash(point="reporter")
-    crash_run.wait_for_log_lines(" handled", 1)
-    log = crash_run.reporter_log()
-    assert ": reporting" in log
-    # Under Wine even a normal dump of a reporter is larger than the one-crash
-    # limit, so nothing is kept to upload: the stored time must not move then.
-    # Nor is a smaller dump kept that was finished only after the crashed
-    # reporter had stopped waiting and ended (slow dumps on a loaded machine).
-    if "too large" in log:
-        assert collector.requests == 0
-        assert throttle.get() == (last_report if stored == "four days ago" else 0)
-    else:
-        upload = collector.wait_for_uploads(1)[0]
-        assert upload.problems == [] and not upload.gzip
-        assert upload.fields["ptype"] == "crash_reporter"
-        assert wait_until(lambda: (throttle.get() or 0) >= started)
+    assert crash_small_reporter(crash_run) == ACCESS_VIOLATION
+    assert ": reporting" in crash_run.reporter_log()
+    assert len(collector.wait_for_uploads(1)) == 1
+    assert wait_until(lambda: (throttle.get() or 0) >= started)
+
+
+@pytest.mark.parametrize("mode", ["error", "cut"])
+def test_crashed_reporter_whose_report_fails_stores_no_time(crash_run, collector, throttle,
+                                                           mode):
+    collector.mode = mode
+    last_report = filetime(time.time() - 4 * 86400)
+    throttle.set(last_report)
+    assert crash_small_reporter(crash_run) == ACCESS_VIOLATION
+    assert collector.wait_for_requests(1) == 1
+    dump = re.search(r"Crash report (\S+) not uploaded", crash_run.reporter_log()).group(1)
+    # The next crashed reporter may report again; no dump is left.
+    assert throttle.get() == last_report
+    assert not crash_run.wine.unix_path(dump).exists()
 
 
 def test_shipped_installer_has_no_crash_trigger_and_no_debug_info():

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "base/win/wrapped_window_proc.h"
+
 namespace installer {
 
 namespace {
@@ -11,7 +13,7 @@ constexpr UINT_PTR kCaretHiderId = 1;
 LRESULT CALLBACK CaretHiderProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                 UINT_PTR, DWORD_PTR) {
   if (message == WM_NCDESTROY)
-    RemoveWindowSubclass(window, &CaretHiderProc, kCaretHiderId);
+    RemoveWindowSubclass(window, base::win::WrappedWindowProc<&CaretHiderProc>, kCaretHiderId);
   LRESULT result = DefSubclassProc(window, message, wparam, lparam);
   if (message == WM_SETFOCUS)
     HideCaret(window);
@@ -21,7 +23,7 @@ LRESULT CALLBACK CaretHiderProc(HWND window, UINT message, WPARAM wparam, LPARAM
 }  // namespace
 
 void HideCaretOnFocus(HWND control) {
-  SetWindowSubclass(control, &CaretHiderProc, kCaretHiderId, 0);
+  SetWindowSubclass(control, base::win::WrappedWindowProc<&CaretHiderProc>, kCaretHiderId, 0);
 }
 
 }  // namespace installer

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/logging.h"
+#include "base/win/wrapped_window_proc.h"
 #include "desktop/windows/installer/ui/bidi_text.h"
 #include "desktop/windows/installer/ui/caret_hider.h"
 #include "desktop/windows/installer/ui/dialog_util.h"
@@ -62,7 +63,8 @@ bool CustomMessageBox::Show(HWND owner, int title_id, std::wstring_view text, in
   LOG(INFO) << "Displaying custom message box";
   HINSTANCE module = GetModuleHandleW(nullptr);
   const bool right_to_left = IsRightToLeftUILanguage();
-  HWND dialog = CreateBoxDialog(module, owner, right_to_left, &CustomMessageBox::DialogProc,
+  HWND dialog = CreateBoxDialog(module, owner, right_to_left,
+                                base::win::WrappedWindowProc<&CustomMessageBox::DialogProc>,
                                 reinterpret_cast<LPARAM>(this));
   if (!dialog) {
     PLOG(ERROR) << "Failed to display custom message box";

@@ -13,6 +13,8 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/resource_util.h"
+#include "base/win/wrapped_window_proc.h"
+#include "crash_reporting/crash_points.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/service/association_shell.h"
 #include "desktop/windows/installer/service/association_shell_impl.h"
@@ -305,12 +307,14 @@ bool InstallerWindow::CreateDialogs() {
   // right-to-left language.
   SetProcessDefaultLayout(ReadsRightToLeft() ? LAYOUT_RTL : 0);
   main_dialog_ = CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_INSTALLER_WINDOW), nullptr,
-                                    &InstallerWindow::DialogProc, reinterpret_cast<LPARAM>(this));
+                                    base::win::WrappedWindowProc<&InstallerWindow::DialogProc>,
+                                    reinterpret_cast<LPARAM>(this));
   if (!main_dialog_)
     return false;
   options_dialog_ =
       CreateDialogParamW(module, MAKEINTRESOURCEW(IDD_OPTIONS), main_dialog_,
-                         &InstallerWindow::OptionsDialogProc, reinterpret_cast<LPARAM>(this));
+                         base::win::WrappedWindowProc<&InstallerWindow::OptionsDialogProc>,
+                         reinterpret_cast<LPARAM>(this));
   if (!options_dialog_)
     return false;
   InitMainDialog();
@@ -404,8 +408,9 @@ void InstallerWindow::InitMainDialog() {
   headline_font_.reset(
       CreatePointFont(main_dialog_, 22, FW_BLACK, L"Segoe UI", ANTIALIASED_QUALITY));
   SetInstallerIcons(main_dialog_);
-  SetWindowSubclass(GetDlgItem(main_dialog_, IDC_BANNER), &InstallerWindow::BannerProc,
-                    kBannerPainterId, reinterpret_cast<DWORD_PTR>(this));
+  SetWindowSubclass(GetDlgItem(main_dialog_, IDC_BANNER),
+                    base::win::WrappedWindowProc<&InstallerWindow::BannerProc>, kBannerPainterId,
+                    reinterpret_cast<DWORD_PTR>(this));
   SendDlgItemMessageW(main_dialog_, IDC_UNINSTALL_QUESTION, WM_SETFONT,
                       reinterpret_cast<WPARAM>(bold_font_.get()), FALSE);
   for (int id : {IDC_THANK_YOU_TITLE, IDC_INSTALL_FAILURE_TITLE, IDC_UNINSTALL_FAILURE_TITLE}) {
@@ -865,7 +870,8 @@ void InstallerWindow::ShowError(std::wstring_view text, bool offer_full_package,
 
 int InstallerWindow::ShowLocalizedMessageBox(HWND owner, const std::wstring& text, UINT type) {
   g_message_box_hook =
-      SetWindowsHookExW(WH_CBT, &LocalizeButtonsHook, nullptr, GetCurrentThreadId());
+      SetWindowsHookExW(WH_CBT, base::win::WrappedWindowProc<&LocalizeButtonsHook>, nullptr,
+                        GetCurrentThreadId());
   const bool right_to_left = ReadsRightToLeft();
   if (right_to_left)
     type |= MB_RTLREADING | MB_RIGHT;
@@ -1019,13 +1025,15 @@ LRESULT CALLBACK InstallerWindow::BannerProc(HWND banner, UINT message, WPARAM w
       window->PaintBanner(reinterpret_cast<HDC>(wparam));
       return 0;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(banner, &InstallerWindow::BannerProc, kBannerPainterId);
+      RemoveWindowSubclass(banner, base::win::WrappedWindowProc<&InstallerWindow::BannerProc>,
+                           kBannerPainterId);
       break;
   }
   return DefSubclassProc(banner, message, wparam, lparam);
 }
 
 void InstallerWindow::RecordNavigation(const char* action) {
+  crash_reporting::CrashPoint(crash_reporting::kCrashPointWizardClick);
   page_scope_->SetString(kNavigationAction, action);
   page_scope_->SetTimeAndElapsed(kNavigationTime);
 }
