@@ -212,7 +212,8 @@ bool InstallerMinidumpCallback(void* context, EXCEPTION_POINTERS* exception_poin
 int WriteDumpAndTerminate(EXCEPTION_POINTERS* exception_pointers) {
   if (g_handler)
     g_handler->WriteMinidumpForException(exception_pointers);
-  crash::TerminateWithExceptionCode(exception_pointers->ExceptionRecord->ExceptionCode);
+  // The dump carries the exception; the exit code only says the run failed.
+  crash::TerminateWithExceptionCode(1);
 }
 
 void ResetCrashClientForTesting() {

@@ -65,7 +65,7 @@ bool InstallerCrashFilter(void* context, EXCEPTION_POINTERS* exception_pointers,
 bool InstallerMinidumpCallback(void* context, EXCEPTION_POINTERS* exception_pointers,
                                const crash::AssertionInfo* assertion, bool succeeded);
 // Dumps |exception_pointers| through the reporter, when there is one, and
-// ends the process with the exception's code. The window-procedure exception
+// ends the process with exit code 1. The window-procedure exception
 // filter (base/win/wrapped_window_proc.h).
 int WriteDumpAndTerminate(EXCEPTION_POINTERS* exception_pointers);
 
