@@ -75,9 +75,11 @@ bool PackageFetcher::Retry() {
   if (!core_->CanRetry())
     return false;
   LOG(INFO) << "Retrying a fetch attempt";
-  worker_.task_runner()->PostDelayedTask(
+  // The core schedules the start itself, so that Restart and the core's end
+  // cancel it.
+  worker_.task_runner()->PostTask(
       FROM_HERE_WITH_EXPLICIT_FUNCTION("Retry"),
-      base::BindOnce(&PackageFetcherCore::Start, base::Unretained(core_)), retry_delay_);
+      base::BindOnce(&PackageFetcherCore::StartAfter, base::Unretained(core_), retry_delay_));
   return true;
 }
 

@@ -147,8 +147,16 @@ bool PackageFetcherCore::CanRetry() {
 void PackageFetcherCore::Restart() {
   if (task_tracker_)
     task_tracker_->TryCancelAll();
+  // Also the start of a retry still waiting for its time.
+  weak_factory_.InvalidateWeakPtrs();
   downloader_->Stop();
   Start();
+}
+
+void PackageFetcherCore::StartAfter(base::TimeDelta delay) {
+  base::SingleThreadTaskRunner::GetCurrentDefault()->PostDelayedTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("Retry"),
+      base::BindOnce(&PackageFetcherCore::Start, weak_factory_.GetWeakPtr()), delay);
 }
 
 void PackageFetcherCore::SetLanguage(const std::wstring& language) {
@@ -192,6 +200,12 @@ void PackageFetcherCore::Start() {
   fetch_scope_->SetInteger("try_number", try_count);
   fetch_scope_->SetTimeAndElapsed("start_time");
   proxy_->NotifyStatusChanged(STATUS_STARTED);
+  // Nothing of an earlier attempt counts in this one.
+  attempt_bytes_ = 0;
+  last_http_status_ = 0;
+  additional_list_ = base::Value::List();
+  additional_cursor_ = 0;
+  file_names_.clear();
 
   if (!try_folder_.empty() && !base::DeletePathRecursively(try_folder_))
     LOG(WARNING) << "Unable to delete " << try_folder_;
@@ -240,7 +254,13 @@ void PackageFetcherCore::FetchDownloadUrl() {
   }
 }
 
+void PackageFetcherCore::CountDownload() {
+  attempt_bytes_ += downloader_->bytes_received();
+  last_http_status_ = downloader_->http_status();
+}
+
 void PackageFetcherCore::OnDownloadUrlFetched() {
+  CountDownload();
   fetch_scope_->SetTimeAndElapsed("fetch_download_url_end_time");
   if (downloader_->state() != Downloader::STATE_COMPLETED) {
     Fail(base::StringPrintf("Failed fetching the download URL with state %d",
@@ -298,6 +318,7 @@ void PackageFetcherCore::StartPackageDownload(const std::string& url,
 }
 
 void PackageFetcherCore::ExtractArchive(const std::string& expected_checksum) {
+  CountDownload();
   fetch_scope_->SetTimeAndElapsed("download_end_time");
   if (downloader_->state() != Downloader::STATE_COMPLETED) {
     Fail(base::StringPrintf("Failed downloading the Velto package with state %d",
@@ -498,7 +519,9 @@ void PackageFetcherCore::DownloadAdditionalFile() {
     LOG(ERROR) << "Failed initializing the file to use as download destination";
     writer.reset();
     base::DeleteFile(temp);
-    OnPackageReady();
+    // The records left are not fetched; those kept so far are listed.
+    additional_cursor_ = additional_list_.size();
+    EndAdditionalFiles();
     return;
   }
   if (!downloader_->StartDownload(
@@ -517,6 +540,8 @@ void PackageFetcherCore::DownloadAdditionalFile() {
 void PackageFetcherCore::OnAdditionalFileDownloaded(const std::string& file_name, bool archive,
                                                     const std::string& checksum,
                                                     const std::string& type, bool copied) {
+  if (!copied)
+    CountDownload();
   try_scope_->SetTimeAndElapsed("download_end_time");
   const base::FilePath temp = AdditionalFileTemp();
   if (!copied && (downloader_->state() != Downloader::STATE_COMPLETED ||
@@ -608,12 +633,7 @@ bool PackageFetcherCore::InstallAdditionalComponent(const base::FilePath& destin
 void PackageFetcherCore::NextAdditionalFile() {
   ++additional_cursor_;
   if (additional_cursor_ >= additional_list_.size()) {
-    std::string list;
-    for (const std::string& name : file_names_)
-      list += name + "\r\n";
-    list += "\r\n";
-    base::AppendToFile(package_folder_.Append(kFilesListName), list);
-    OnPackageReady();
+    EndAdditionalFiles();
     return;
   }
   additional_file_retry_count_ = 0;
@@ -623,16 +643,31 @@ void PackageFetcherCore::NextAdditionalFile() {
                             weak_factory_.GetWeakPtr()));
 }
 
+void PackageFetcherCore::EndAdditionalFiles() {
+  const base::FilePath files_list = package_folder_.Append(kFilesListName);
+  std::string listed;
+  base::ReadFileToString(files_list, &listed);
+  // The package's own last line may lack its line break.
+  std::string list = listed.empty() || listed.back() == '\n' || listed.back() == '\r'
+                         ? std::string()
+                         : std::string("\r\n");
+  for (const std::string& name : file_names_)
+    list += name + "\r\n";
+  list += "\r\n";
+  base::AppendToFile(files_list, list);
+  OnPackageReady();
+}
+
 void PackageFetcherCore::OnPackageReady() {
   int64_t total;
   {
     base::AutoLock hold(lock_);
-    byte_total_ += downloader_->bytes_received();
+    byte_total_ += attempt_bytes_;
     total = byte_total_;
   }
   fetch_scope_->SetTimeAndElapsed("package_ready_time");
   LOG(INFO) << "Package ready.";
-  fetch_scope_->SetInteger("bytes_received", ClampToInt(downloader_->bytes_received()));
+  fetch_scope_->SetInteger("bytes_received", ClampToInt(attempt_bytes_));
   root_scope_->SetTime("package_ready_time");
   root_scope_->SetInteger("total_bytes_received", ClampToInt(total));
   fetch_scope_->SetString("result", PackageFetcherStatusName(STATUS_PACKAGE_READY));
@@ -643,10 +678,10 @@ void PackageFetcherCore::Finish(PackageFetcherStatus status) {
   {
     base::AutoLock hold(lock_);
     ++try_count_;
-    byte_total_ += downloader_->bytes_received();
-    if (downloader_->http_status() == kHttpNoContent)
+    byte_total_ += attempt_bytes_;
+    if (last_http_status_ == kHttpNoContent)
       ++no_content_count_;
-    fetch_scope_->SetInteger("bytes_received", ClampToInt(downloader_->bytes_received()));
+    fetch_scope_->SetInteger("bytes_received", ClampToInt(attempt_bytes_));
     root_scope_->SetInteger("fetcher_restarts", try_count_);
     root_scope_->SetInteger("total_bytes_received", ClampToInt(byte_total_));
   }
