@@ -27,6 +27,7 @@
 #include "desktop/windows/installer/package_fetcher/downloaded_item_version.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_delegate_proxy.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_status.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_lock.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/safe_relative_path.h"
 #include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
@@ -72,16 +73,6 @@ constexpr char kFailureReasonKey[] = "failure_reason";
 
 int ClampToInt(int64_t value) {
   return static_cast<int>(std::min<int64_t>(value, std::numeric_limits<int>::max()));
-}
-
-// The try folder of attempt |try_number|: the number goes in before the
-// extension of the package folder's name (from its last dot).
-base::FilePath TryFolder(const base::FilePath& package_folder, int try_number) {
-  const std::wstring name = package_folder.BaseName().value();
-  const size_t dot = name.rfind(L'.');
-  const size_t at = dot == std::wstring::npos ? name.size() : dot;
-  return package_folder.DirName().Append(name.substr(0, at) + std::to_wstring(try_number) +
-                                         name.substr(at));
 }
 
 // The local path of a "file:///" URL.
@@ -213,7 +204,7 @@ void PackageFetcherCore::Start() {
     FinishWithReason("Unable to remove the package folder", STATUS_INITIALIZATION_FAILED);
     return;
   }
-  try_folder_ = TryFolder(package_folder_, try_count);
+  try_folder_ = PackageFolderLock::TryFolder(package_folder_, try_count);
   if (!base::CreateDirectory(try_folder_)) {
     FinishWithReason("Could not create unpacking folder", STATUS_INITIALIZATION_FAILED);
     return;
