@@ -68,9 +68,8 @@ void* FileBackedSzAlloc::AllocFileBacked(ISzAllocPtr self, size_t size) {
   if (!alloc->view_) {
     LARGE_INTEGER length;
     length.QuadPart = static_cast<LONGLONG>(size);
-    const bool resized =
-        ::SetFilePointerEx(alloc->file_.Get(), length, nullptr, FILE_BEGIN) &&
-        ::SetEndOfFile(alloc->file_.Get());
+    const bool resized = ::SetFilePointerEx(alloc->file_.Get(), length, nullptr, FILE_BEGIN) &&
+                         ::SetEndOfFile(alloc->file_.Get());
     // A smaller block cut the file: what lay past it is written anew.
     if (resized && size < alloc->filled_)
       alloc->filled_ = size;

@@ -130,8 +130,7 @@ base::FilePath PackageFolderLock::suite_folder() const {
 }
 
 // static
-base::FilePath PackageFolderLock::TryFolder(const base::FilePath& package_folder,
-                                            int try_number) {
+base::FilePath PackageFolderLock::TryFolder(const base::FilePath& package_folder, int try_number) {
   const std::wstring name = package_folder.BaseName().value();
   const size_t dot = name.rfind(L'.');
   const size_t at = dot == std::wstring::npos ? name.size() : dot;

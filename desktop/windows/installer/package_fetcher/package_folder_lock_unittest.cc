@@ -66,9 +66,8 @@ TEST_F(PackageFolderLockTest, RunsBegunInOneSecondTakeTheNextFreeSecondsUntilThe
                                     L"velto_package.exe_20170712093017.lock"}),
             Names());
   // A lock another run cannot take over while it is held.
-  EXPECT_FALSE(::DeleteFileW(folder().Append(L"velto_package.exe_20170712093015.lock")
-                                 .value()
-                                 .c_str()));
+  EXPECT_FALSE(
+      ::DeleteFileW(folder().Append(L"velto_package.exe_20170712093015.lock").value().c_str()));
 
   // An ended run's second is free again.
   first.reset();
@@ -85,8 +84,7 @@ TEST_F(PackageFolderLockTest, LockFileLeftBehindIsTakenOver) {
 TEST_F(PackageFolderLockTest, FolderThatTakesNoLockGivesTheStampOfTheStart) {
   PackageFolderLock lock(folder().Append(L"missing"), Start());
   EXPECT_FALSE(lock.is_held());
-  EXPECT_EQ(folder().Append(L"missing\\velto_package.exe_20170712093015"),
-            lock.package_folder());
+  EXPECT_EQ(folder().Append(L"missing\\velto_package.exe_20170712093015"), lock.package_folder());
 }
 
 TEST_F(PackageFolderLockTest, FoldersOfEndedRunsGoAndThoseOfLiveRunsStay) {
