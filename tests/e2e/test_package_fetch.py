@@ -216,6 +216,47 @@ def test_minimal_mode_fetches_the_localization_it_needs(run_probe):
     assert fetch.files == expected
 
 
+def test_language_changed_once_the_minimal_package_is_ready_gives_a_package_that_installs(
+        run_probe, wine, tmp_path):
+    """The wizard changes the language after the minimal package was ready: the
+    package is fetched again with the new language's localization, and an
+    install from it succeeds."""
+    package = DELIVERY / "velto_package.exe"
+    config = package_routes(package, minimal=True)
+    routes = config["routes"]
+    reply = routes.pop(ADDRESS)["json"]
+    for language in ("fr", "es"):
+        resource = ("%s localization of the fixture\n" % language).encode()
+        resource_path = tmp_path / ("%s.pak" % language)
+        resource_path.write_bytes(resource)
+        name = "localization/%s.pak" % language
+        routes[ADDRESS + "?additional_files='%s'" % name] = {"json": dict(reply, components=[{
+            "type": "downloadable_resource", "location": "{base}/files/%s.pak" % language,
+            "checksum": hashlib.sha256(resource).hexdigest(), "archive": 0,
+            "filename": name}])}
+        routes["/files/%s.pak" % language] = {"file": str(resource_path)}
+    copy = tmp_path / "package"
+    with PackageServer(config) as server:
+        fetch = run_probe("--minimal", "--language=fr", "--then-language=es",
+                          "--copy-package-to=" + wine.windows_path(copy),
+                          probe=SIGNED_PROBE, server=server)
+    assert fetch.returncode == 0, fetch.output
+    assert fetch.statuses == [0, 1, 2, 3, 4, 5] * 2
+    assert (copy / "files_list").read_bytes() == (
+        (PACKAGE / "files_list").read_bytes() + b"localization/es.pak\r\n\r\n")
+
+    install = tmp_path / "Velto"
+    with PackageServer({"routes": {"/api/prefs/": {"json": {}}}}) as server:
+        result = wine.run([copy / "installer.exe", "--silent", "--enable-installer-stats=0",
+                           "--launchvelto=0", "--installfolder=" + wine.windows_path(install),
+                           "--local-pref-default-overrides-server=" + server.url("/api/prefs/")],
+                          timeout=300)
+    assert result.returncode == 0
+    status = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    installed = install / status["_subfolder"] / "localization" / "es.pak"
+    assert installed.read_bytes() == b"es localization of the fixture\n"
+
+
 def test_full_package_payload_is_unpacked_the_same_way(run_probe, wine):
     fetch = run_probe("--payload-from=" + wine.windows_path(DELIVERY / "velto_installer_full.exe"))
     assert fetch.returncode == 0, fetch.output

@@ -218,3 +218,99 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
     assert all(fetch["failure_reason"].startswith("Failed fetching the download URL")
                for fetch in posts[0]["fetches"])
     assert posts[0]["fetches"][0]["fetch_download_url_http_status"] == 404
+
+
+PARALLEL_RUNS = 20
+
+
+def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run(
+        wine, log_dir, package_server, temp_dir, tmp_path):
+    """A run killed during its download leaves its folders behind; then one
+    user starts silent net installs into different folders all at once, from
+    one server. Each run fetches into a package folder of its own and installs
+    from it, while the others remove the folders of runs that have ended: the
+    killed run's go, and after one more run none of theirs is left."""
+    import os
+    import signal
+    import subprocess
+    import time
+    from package_server import PackageServer, protocol_config
+    from test_killed_backend import installer_processes
+    package = str(DELIVERY / "velto_package.exe")
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    download_folder = temp_dir / "Velto Installer"
+    download_folder.mkdir(exist_ok=True)
+
+    def start(server, install):
+        return subprocess.Popen(
+            ["wine", str(folder / "installer.exe"), "--silent", "--enable-installer-stats=0",
+             "--launchvelto=0", "--v=1", "--installfolder=" + wine.windows_path(install),
+             "--internal-package-server=" + server.url("/netinstaller/quenn/windows/x64/"),
+             "--local-pref-default-overrides-server=" + server.url("/api/prefs/")],
+            env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+
+    def try_folders():
+        return {p.name for p in download_folder.iterdir()
+                if p.name.startswith("velto_package0.exe_") and (p / "velto_package.exe").exists()}
+
+    # The killed run: its package comes slowly, and the kill comes once the
+    # download has begun.
+    before_kill = try_folders()
+    slow = protocol_config(package, package_responses={"file": package, "trickle": [4096, 200]})
+    killed_install = tmp_path / "Velto killed"
+    with PackageServer(slow) as slow_server:
+        killed = start(slow_server, killed_install)
+        deadline = time.monotonic() + 120
+        while not try_folders() - before_kill:
+            assert killed.poll() is None, "the run to kill ended by itself"
+            assert time.monotonic() < deadline, "the killed run never began its download"
+            time.sleep(0.05)
+        # The whole run goes, as with a killed process tree: a back end left
+        # waiting is no part of what is tested here.
+        while killed.poll() is None or installer_processes(wine, killed_install):
+            for pid in installer_processes(wine, killed_install):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            assert time.monotonic() < deadline, "processes of the killed run stay"
+            time.sleep(0.05)
+    left = try_folders() - before_kill
+    stamps = {name.rsplit("_", 1)[1] for name in left}
+    assert len(stamps) == 1, left
+
+    package_server.set_config(protocol_config(package))
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    installs = [tmp_path / ("Velto %02d" % number) for number in range(PARALLEL_RUNS)]
+    processes = [start(package_server, install) for install in installs]
+    # Every run ends well within this even on a loaded machine; one that
+    # hangs is killed, and its log tells where it waited.
+    deadline = time.monotonic() + 300
+    codes = []
+    for process in processes:
+        try:
+            codes.append(process.wait(timeout=max(1, deadline - time.monotonic())))
+        except subprocess.TimeoutExpired:
+            process.kill()
+            codes.append(process.wait())
+    logs = [log.read_text(encoding="utf-8", errors="replace")
+            for log in new_logs(log_dir, before)]
+    assert codes == [0] * PARALLEL_RUNS, "\n".join(
+        text for text in logs if "Installation succeeded" not in text)
+    for install in installs:
+        check_installation(install)
+    # Each front end fetched into a package folder of its own.
+    fetched = {text.split("] Package folder: ", 1)[1].split("\n", 1)[0].rsplit("_", 1)[1]
+               for text in logs if "] Package folder: " in text}
+    assert len(fetched) == PARALLEL_RUNS, fetched
+    # A run removes its folders at its end, unless a process that ran from
+    # them is still going away; the next run removes what is left then.
+    result, logs = silent_run(wine, log_dir, package_server, folder, tmp_path / "Velto next",
+                              "--internal-package-server="
+                              + package_server.url("/netinstaller/quenn/windows/x64/"))
+    assert result.returncode == 0, "\n".join(logs)
+    left = [p.name for p in download_folder.iterdir()
+            if p.name.startswith(("velto_package", "suite_"))
+            and p.name.rsplit("_", 1)[1].split(".")[0] in fetched | stamps]
+    assert not left, left

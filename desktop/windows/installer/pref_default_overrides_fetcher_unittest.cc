@@ -132,6 +132,8 @@ TEST_F(PrefDefaultOverridesFetcherTest, UnavailableServerIsAskedTwiceAtMost) {
   EXPECT_EQ(1, Fetch(&fetcher, "t"));
   EXPECT_FALSE(base::PathExists(fetcher.target_path()));
   EXPECT_EQ(Downloader::STATE_FAILED, fetcher.downloader()->state());
+  // The cut answer and one resumption, which brings nothing new.
+  EXPECT_EQ(2u, server_.Requests().size());
 }
 
 TEST_F(PrefDefaultOverridesFetcherTest, DisallowedHostCompletesAtOnce) {

@@ -68,8 +68,12 @@ void* FileBackedSzAlloc::AllocFileBacked(ISzAllocPtr self, size_t size) {
   if (!alloc->view_) {
     LARGE_INTEGER length;
     length.QuadPart = static_cast<LONGLONG>(size);
-    if (::SetFilePointerEx(alloc->file_.Get(), length, nullptr, FILE_BEGIN) &&
-        ::SetEndOfFile(alloc->file_.Get()) && alloc->FillTo(size)) {
+    const bool resized = ::SetFilePointerEx(alloc->file_.Get(), length, nullptr, FILE_BEGIN) &&
+                         ::SetEndOfFile(alloc->file_.Get());
+    // A smaller block cut the file: what lay past it is written anew.
+    if (resized && size < alloc->filled_)
+      alloc->filled_ = size;
+    if (resized && alloc->FillTo(size)) {
       alloc->mapping_.Set(::CreateFileMappingW(alloc->file_.Get(), nullptr, PAGE_READWRITE,
                                                static_cast<DWORD>(uint64_t{size} >> 32),
                                                static_cast<DWORD>(size), nullptr));

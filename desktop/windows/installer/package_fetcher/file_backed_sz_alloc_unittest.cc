@@ -1,9 +1,12 @@
 #include "desktop/windows/installer/package_fetcher/file_backed_sz_alloc.h"
 
+#include <windows.h>
+
 #include <cstring>
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -50,6 +53,46 @@ TEST_F(FileBackedSzAllocTest, BlockLivesInATemporaryFileThatDisappears) {
   }
   EXPECT_FALSE(base::PathExists(temp_path));
   EXPECT_TRUE(base::IsDirectoryEmpty(dir_.GetPath()));
+}
+
+// The disk space |path| takes (its holes take none), read from its folder's
+// listing: the allocator's file is open without sharing.
+int64_t SpaceTaken(const base::FilePath& path) {
+  base::win::ScopedHandle folder(::CreateFileW(
+      path.DirName().value().c_str(), FILE_LIST_DIRECTORY,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  EXPECT_TRUE(folder.IsValid());
+  alignas(8) char buffer[64 * 1024];
+  FILE_INFO_BY_HANDLE_CLASS info_class = FileFullDirectoryRestartInfo;
+  while (::GetFileInformationByHandleEx(folder.Get(), info_class, buffer, sizeof(buffer))) {
+    info_class = FileFullDirectoryInfo;
+    for (const char* at = buffer;;) {
+      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(at);
+      if (path.BaseName().value() ==
+          std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t))) {
+        return entry->AllocationSize.QuadPart;
+      }
+      if (!entry->NextEntryOffset)
+        break;
+      at += entry->NextEntryOffset;
+    }
+  }
+  ADD_FAILURE() << "not listed: " << path.value();
+  return -1;
+}
+
+TEST_F(FileBackedSzAllocTest, BlockAfterASmallerOneIsStillTakenUpFront) {
+  FileBackedSzAlloc alloc(dir_.GetPath());
+  ASSERT_TRUE(alloc.is_file_backed());
+  const size_t large = 4 << 20;
+  for (size_t size : {large, size_t{4096}, large}) {
+    SCOPED_TRACE(size);
+    void* block = alloc.Allocate(size);
+    ASSERT_TRUE(alloc.Contains(block));
+    EXPECT_LE(static_cast<int64_t>(size), SpaceTaken(alloc.temp_path()));
+    alloc.Free(block);
+  }
 }
 
 TEST_F(FileBackedSzAllocTest, SecondOutstandingBlockComesFromTheHeap) {

@@ -1,30 +1,19 @@
 #include "desktop/windows/installer/package_fetcher/package_fetcher.h"
 
-#include <windows.h>
-
 #include <utility>
 
 #include "base/functional/bind.h"
 #include "base/location.h"
 #include "base/logging.h"
-#include "base/strings/stringprintf.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_core.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_lock.h"
 #include "desktop/windows/installer/stats_scope.h"
 
 namespace installer {
 
 namespace {
 
-constexpr wchar_t kPackageFolderName[] = L"velto_package.exe";
-constexpr wchar_t kSuiteFolderName[] = L"suite";
 constexpr char kWorkerName[] = "Package fetcher worker";
-
-std::wstring LocalTimeStamp() {
-  SYSTEMTIME now;
-  ::GetLocalTime(&now);
-  return base::StringPrintf(L"_%02d%02d%02d%02d%02d%02d", now.wYear, now.wMonth, now.wDay,
-                            now.wHour, now.wMinute, now.wSecond);
-}
 
 }  // namespace
 
@@ -35,12 +24,12 @@ PackageFetcher::PackageFetcher(const base::FilePath& download_folder,
                                const PayloadReader* payload_reader, uint32_t architecture,
                                bool install_companion, const std::wstring& language,
                                bool minimal)
-    : worker_(kWorkerName) {
+    : folder_lock_(download_folder, base::Time::Now()), worker_(kWorkerName) {
   CHECK(ui_delegate);
-  const std::wstring stamp = LocalTimeStamp();
-  package_folder_ = download_folder.Append(kPackageFolderName + stamp);
+  package_folder_ = folder_lock_.package_folder();
   if (install_companion)
-    suite_folder_ = download_folder.Append(kSuiteFolderName + stamp);
+    suite_folder_ = folder_lock_.suite_folder();
+  LOG(INFO) << "Package folder: " << package_folder_;
   PackageFetcherParams params;
   params.package_folder = package_folder_;
   params.suite_folder = suite_folder_;
@@ -51,6 +40,14 @@ PackageFetcher::PackageFetcher(const base::FilePath& download_folder,
   params.minimal = minimal;
   core_ = new PackageFetcherCore(std::move(params), ui_delegate, observer);
   worker_.Start();
+  // Before the first attempt, so that what an earlier run left under this
+  // run's own name goes too.
+  if (folder_lock_.is_held()) {
+    worker_.task_runner()->PostTask(
+        FROM_HERE_WITH_EXPLICIT_FUNCTION("RemoveFoldersOfEndedRuns"),
+        base::BindOnce(&PackageFolderLock::RemoveFoldersOfEndedRuns, download_folder,
+                       folder_lock_.stamp()));
+  }
 }
 
 PackageFetcher::~PackageFetcher() {
@@ -75,9 +72,11 @@ bool PackageFetcher::Retry() {
   if (!core_->CanRetry())
     return false;
   LOG(INFO) << "Retrying a fetch attempt";
-  worker_.task_runner()->PostDelayedTask(
+  // The core schedules the start itself, so that Restart and the core's end
+  // cancel it.
+  worker_.task_runner()->PostTask(
       FROM_HERE_WITH_EXPLICIT_FUNCTION("Retry"),
-      base::BindOnce(&PackageFetcherCore::Start, base::Unretained(core_)), retry_delay_);
+      base::BindOnce(&PackageFetcherCore::StartAfter, base::Unretained(core_), retry_delay_));
   return true;
 }
 

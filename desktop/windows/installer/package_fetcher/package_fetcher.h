@@ -5,10 +5,13 @@
 // back to the front end's thread through a proxy.
 //
 // The package folder is <download folder>\velto_package.exe_<local time
-// stamp>; it exists from STATUS_PACKAGE_READY until the fetcher is destroyed,
-// so the owner keeps the fetcher until the installation that uses the package
-// has ended. The suite folder (<download folder>\suite_<stamp>) is set only
-// when the installation includes the companion product.
+// stamp>, the stamp being one that no other run holds (PackageFolderLock); it
+// exists from STATUS_PACKAGE_READY until the fetcher is destroyed, so the
+// owner keeps the fetcher until the installation that uses the package has
+// ended. The suite folder (<download folder>\suite_<stamp>) is set only when
+// the installation includes the companion product. Before its first attempt
+// the fetcher removes the folders that runs which have ended left in the
+// download folder.
 //
 // Every attempt ends with one final status (5 to 8). The fetcher never retries
 // a whole attempt by itself: the front end calls Retry (which starts a new
@@ -24,6 +27,7 @@
 #include "base/files/file_path.h"
 #include "base/threading/thread.h"
 #include "base/time/time.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_lock.h"
 
 namespace installer {
 
@@ -65,6 +69,8 @@ class PackageFetcher {
   void SetDownloadRetryDelay(base::TimeDelta delay);
 
  private:
+  // Held until the core has removed the folders, after the worker stopped.
+  PackageFolderLock folder_lock_;
   base::FilePath package_folder_;
   base::FilePath suite_folder_;
   PackageFetcherCore* core_;

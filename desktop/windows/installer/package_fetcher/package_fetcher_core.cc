@@ -27,6 +27,7 @@
 #include "desktop/windows/installer/package_fetcher/downloaded_item_version.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_delegate_proxy.h"
 #include "desktop/windows/installer/package_fetcher/package_fetcher_status.h"
+#include "desktop/windows/installer/package_fetcher/package_folder_lock.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/safe_relative_path.h"
 #include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
@@ -72,16 +73,6 @@ constexpr char kFailureReasonKey[] = "failure_reason";
 
 int ClampToInt(int64_t value) {
   return static_cast<int>(std::min<int64_t>(value, std::numeric_limits<int>::max()));
-}
-
-// The try folder of attempt |try_number|: the number goes in before the
-// extension of the package folder's name (from its last dot).
-base::FilePath TryFolder(const base::FilePath& package_folder, int try_number) {
-  const std::wstring name = package_folder.BaseName().value();
-  const size_t dot = name.rfind(L'.');
-  const size_t at = dot == std::wstring::npos ? name.size() : dot;
-  return package_folder.DirName().Append(name.substr(0, at) + std::to_wstring(try_number) +
-                                         name.substr(at));
 }
 
 // The local path of a "file:///" URL.
@@ -147,8 +138,16 @@ bool PackageFetcherCore::CanRetry() {
 void PackageFetcherCore::Restart() {
   if (task_tracker_)
     task_tracker_->TryCancelAll();
+  // Also the start of a retry still waiting for its time.
+  weak_factory_.InvalidateWeakPtrs();
   downloader_->Stop();
   Start();
+}
+
+void PackageFetcherCore::StartAfter(base::TimeDelta delay) {
+  base::SingleThreadTaskRunner::GetCurrentDefault()->PostDelayedTask(
+      FROM_HERE_WITH_EXPLICIT_FUNCTION("Retry"),
+      base::BindOnce(&PackageFetcherCore::Start, weak_factory_.GetWeakPtr()), delay);
 }
 
 void PackageFetcherCore::SetLanguage(const std::wstring& language) {
@@ -192,6 +191,12 @@ void PackageFetcherCore::Start() {
   fetch_scope_->SetInteger("try_number", try_count);
   fetch_scope_->SetTimeAndElapsed("start_time");
   proxy_->NotifyStatusChanged(STATUS_STARTED);
+  // Nothing of an earlier attempt counts in this one.
+  attempt_bytes_ = 0;
+  last_http_status_ = 0;
+  additional_list_ = base::Value::List();
+  additional_cursor_ = 0;
+  file_names_.clear();
 
   if (!try_folder_.empty() && !base::DeletePathRecursively(try_folder_))
     LOG(WARNING) << "Unable to delete " << try_folder_;
@@ -199,7 +204,7 @@ void PackageFetcherCore::Start() {
     FinishWithReason("Unable to remove the package folder", STATUS_INITIALIZATION_FAILED);
     return;
   }
-  try_folder_ = TryFolder(package_folder_, try_count);
+  try_folder_ = PackageFolderLock::TryFolder(package_folder_, try_count);
   if (!base::CreateDirectory(try_folder_)) {
     FinishWithReason("Could not create unpacking folder", STATUS_INITIALIZATION_FAILED);
     return;
@@ -240,7 +245,13 @@ void PackageFetcherCore::FetchDownloadUrl() {
   }
 }
 
+void PackageFetcherCore::CountDownload() {
+  attempt_bytes_ += downloader_->bytes_received();
+  last_http_status_ = downloader_->http_status();
+}
+
 void PackageFetcherCore::OnDownloadUrlFetched() {
+  CountDownload();
   fetch_scope_->SetTimeAndElapsed("fetch_download_url_end_time");
   if (downloader_->state() != Downloader::STATE_COMPLETED) {
     Fail(base::StringPrintf("Failed fetching the download URL with state %d",
@@ -298,6 +309,7 @@ void PackageFetcherCore::StartPackageDownload(const std::string& url,
 }
 
 void PackageFetcherCore::ExtractArchive(const std::string& expected_checksum) {
+  CountDownload();
   fetch_scope_->SetTimeAndElapsed("download_end_time");
   if (downloader_->state() != Downloader::STATE_COMPLETED) {
     Fail(base::StringPrintf("Failed downloading the Velto package with state %d",
@@ -498,7 +510,9 @@ void PackageFetcherCore::DownloadAdditionalFile() {
     LOG(ERROR) << "Failed initializing the file to use as download destination";
     writer.reset();
     base::DeleteFile(temp);
-    OnPackageReady();
+    // The records left are not fetched; those kept so far are listed.
+    additional_cursor_ = additional_list_.size();
+    EndAdditionalFiles();
     return;
   }
   if (!downloader_->StartDownload(
@@ -517,6 +531,8 @@ void PackageFetcherCore::DownloadAdditionalFile() {
 void PackageFetcherCore::OnAdditionalFileDownloaded(const std::string& file_name, bool archive,
                                                     const std::string& checksum,
                                                     const std::string& type, bool copied) {
+  if (!copied)
+    CountDownload();
   try_scope_->SetTimeAndElapsed("download_end_time");
   const base::FilePath temp = AdditionalFileTemp();
   if (!copied && (downloader_->state() != Downloader::STATE_COMPLETED ||
@@ -608,12 +624,7 @@ bool PackageFetcherCore::InstallAdditionalComponent(const base::FilePath& destin
 void PackageFetcherCore::NextAdditionalFile() {
   ++additional_cursor_;
   if (additional_cursor_ >= additional_list_.size()) {
-    std::string list;
-    for (const std::string& name : file_names_)
-      list += name + "\r\n";
-    list += "\r\n";
-    base::AppendToFile(package_folder_.Append(kFilesListName), list);
-    OnPackageReady();
+    EndAdditionalFiles();
     return;
   }
   additional_file_retry_count_ = 0;
@@ -623,16 +634,31 @@ void PackageFetcherCore::NextAdditionalFile() {
                             weak_factory_.GetWeakPtr()));
 }
 
+void PackageFetcherCore::EndAdditionalFiles() {
+  const base::FilePath files_list = package_folder_.Append(kFilesListName);
+  std::string listed;
+  base::ReadFileToString(files_list, &listed);
+  // The package's own last line may lack its line break.
+  std::string list = listed.empty() || listed.back() == '\n' || listed.back() == '\r'
+                         ? std::string()
+                         : std::string("\r\n");
+  for (const std::string& name : file_names_)
+    list += name + "\r\n";
+  list += "\r\n";
+  base::AppendToFile(files_list, list);
+  OnPackageReady();
+}
+
 void PackageFetcherCore::OnPackageReady() {
   int64_t total;
   {
     base::AutoLock hold(lock_);
-    byte_total_ += downloader_->bytes_received();
+    byte_total_ += attempt_bytes_;
     total = byte_total_;
   }
   fetch_scope_->SetTimeAndElapsed("package_ready_time");
   LOG(INFO) << "Package ready.";
-  fetch_scope_->SetInteger("bytes_received", ClampToInt(downloader_->bytes_received()));
+  fetch_scope_->SetInteger("bytes_received", ClampToInt(attempt_bytes_));
   root_scope_->SetTime("package_ready_time");
   root_scope_->SetInteger("total_bytes_received", ClampToInt(total));
   fetch_scope_->SetString("result", PackageFetcherStatusName(STATUS_PACKAGE_READY));
@@ -643,10 +669,10 @@ void PackageFetcherCore::Finish(PackageFetcherStatus status) {
   {
     base::AutoLock hold(lock_);
     ++try_count_;
-    byte_total_ += downloader_->bytes_received();
-    if (downloader_->http_status() == kHttpNoContent)
+    byte_total_ += attempt_bytes_;
+    if (last_http_status_ == kHttpNoContent)
       ++no_content_count_;
-    fetch_scope_->SetInteger("bytes_received", ClampToInt(downloader_->bytes_received()));
+    fetch_scope_->SetInteger("bytes_received", ClampToInt(attempt_bytes_));
     root_scope_->SetInteger("fetcher_restarts", try_count_);
     root_scope_->SetInteger("total_bytes_received", ClampToInt(byte_total_));
   }

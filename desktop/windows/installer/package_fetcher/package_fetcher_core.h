@@ -80,8 +80,12 @@ class PackageFetcherCore {
 
   // Begins an attempt.
   void Start();
-  // Abandons the attempt under way (without a status) and begins a new one.
+  // Abandons the attempt under way (without a status), and a start that
+  // StartAfter scheduled, and begins a new attempt.
   void Restart();
+  // Begins an attempt after |delay|, unless Restart or the core's end come
+  // first.
+  void StartAfter(base::TimeDelta delay);
   void SetLanguage(const std::wstring& language);
   // Whether another attempt is allowed after a failure: six while little was
   // received and the server did not keep answering 204, else three.
@@ -109,6 +113,8 @@ class PackageFetcherCore {
   // False (logged) on any failure.
   bool InstallAdditionalComponent(const base::FilePath& destination, const std::string& type);
   void NextAdditionalFile();
+  // Appends the names of the files kept to files_list and ends the attempt.
+  void EndAdditionalFiles();
   void OnPackageReady();
   // Ends the attempt with a failure status (6, 7 or 8).
   void Finish(PackageFetcherStatus status);
@@ -118,6 +124,8 @@ class PackageFetcherCore {
   // Logs |reason|, writes it as "failure_reason" and ends with |status|.
   void FinishWithReason(const std::string& reason, PackageFetcherStatus status);
 
+  // Adds the download that just ended to the attempt's counts.
+  void CountDownload();
   void PostToSelf(const base::Location& from_here, base::OnceClosure task);
   base::FilePath PackageFile() const;
   base::FilePath AdditionalFileTemp() const;
@@ -147,6 +155,10 @@ class PackageFetcherCore {
   const bool minimal_requested_;
   bool minimal_used_ = false;
   std::unique_ptr<base::CancelableTaskTracker> task_tracker_;
+  // Bytes received by the downloads of the attempt under way, and the HTTP
+  // status of its last download.
+  int64_t attempt_bytes_ = 0;
+  int last_http_status_ = 0;
   base::Lock lock_;
   int64_t byte_total_ = 0;
   base::WeakPtrFactory<PackageFetcherCore> weak_factory_{this};

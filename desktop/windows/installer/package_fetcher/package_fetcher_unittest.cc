@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
+#include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
 #include "base/test/local_package_server.h"
@@ -20,6 +22,7 @@
 #include "base/time/time.h"
 #include "base/values.h"
 #include "desktop/windows/installer/package_fetcher/checksum_checker.h"
+#include "desktop/windows/installer/package_fetcher/package_fetcher_core.h"
 #include "desktop/windows/installer/package_fetcher/package_server_protocol.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/stats_scope.h"
@@ -58,6 +61,15 @@ std::map<std::wstring, std::string> ReadFiles(const base::FilePath& root) {
     files[relative.value()] = Summary(contents);
   }
   return files;
+}
+
+// The names of the folders directly under |root|.
+std::set<std::wstring> Folders(const base::FilePath& root) {
+  std::set<std::wstring> folders;
+  base::FileEnumerator walk(root, false, base::FileEnumerator::DIRECTORIES);
+  for (base::FilePath path = walk.Next(); !path.empty(); path = walk.Next())
+    folders.insert(path.BaseName().value());
+  return folders;
 }
 
 std::string FileSummary(const base::FilePath& path) {
@@ -100,17 +112,21 @@ class PackageFetcherTest : public testing::Test {
 
   void TearDown() override {
     base::CommandLine::ForCurrentProcess()->RemoveSwitch(kInternalPackageServerSwitch);
+    base::CommandLine::ForCurrentProcess()->RemoveSwitch(kTestDownloadableResourcesDirSwitch);
     ::SetEnvironmentVariableW(L"VELTO_STUB_RUN_LOG", nullptr);
+    ::SetEnvironmentVariableW(L"VELTO_STUB_SFX_FOLDER", nullptr);
     base::DeleteFile(run_log_);
     base::DeletePathRecursively(download_folder_);
   }
 
-  std::unique_ptr<PackageFetcher> MakeFetcher(const PayloadReader* payload) {
+  std::unique_ptr<PackageFetcher> MakeFetcher(const PayloadReader* payload,
+                                              const std::wstring& language = L"en-US",
+                                              bool minimal = false) {
     auto fetcher = std::make_unique<PackageFetcher>(
         download_folder_,
         std::make_unique<StatsScope>(&stats_, &stats_lock_, base::TimeTicks::Now(),
                                      std::vector<StatsScope::PathElement>()),
-        &ui_delegate_, &front_end_, payload, 1, false, L"en-US", false);
+        &ui_delegate_, &front_end_, payload, 1, false, language, minimal);
     fetcher->set_retry_delay(base::TimeDelta());
     fetcher->SetDownloadRetryDelay(base::TimeDelta::FromMilliseconds(10));
     return fetcher;
@@ -165,6 +181,31 @@ class PackageFetcherTest : public testing::Test {
                                                                server_.Url(L"/netinstaller/"));
   }
 
+  // Adds a "partner_content" record to the reply ServeComponents gives: a
+  // plain file named |file_name|, or an archive when that is empty, served
+  // from |file| at |route|, with its own checksum unless one is given.
+  void AddComponent(const std::string& route, const base::FilePath& file,
+                    const std::string& file_name, const std::string& checksum = std::string()) {
+    base::Value::Dict record;
+    record.Set("type", "partner_content");
+    record.Set("location", "{base}" + route);
+    record.Set("checksum", checksum.empty() ? FileChecksum(file) : checksum);
+    record.Set("archive", file_name.empty() ? 1 : 0);
+    if (!file_name.empty())
+      record.Set("filename", file_name);
+    components_.Append(std::move(record));
+    base::Value::Dict answer;
+    answer.Set("file", base::test::LocalPackageServer::ServerPath(file));
+    component_routes_.Set(route, std::move(answer));
+  }
+
+  // Serves |package| with the components added so far.
+  void ServeComponents(const base::FilePath& package,
+                       base::Value::Dict reply = base::Value::Dict()) {
+    reply.Set("components", std::move(components_));
+    ServePackage(package, std::string(), 0, std::move(reply), std::move(component_routes_));
+  }
+
   std::vector<std::string> Targets() {
     std::vector<std::string> targets;
     for (const base::Value::Dict& request : server_.Requests())
@@ -188,6 +229,37 @@ class PackageFetcherTest : public testing::Test {
     return (*stats_.FindList("fetches"))[index].GetDict();
   }
 
+  size_t FetchCount() {
+    base::AutoLock hold(stats_lock_);
+    return stats_.FindList("fetches")->size();
+  }
+
+  std::optional<int> RootInt(const std::string& key) {
+    base::AutoLock hold(stats_lock_);
+    return stats_.FindInt(key);
+  }
+
+  // The package's files_list, and whether every file it names is there.
+  std::string FilesList(const base::FilePath& package_folder, bool* all_present) {
+    std::string list;
+    EXPECT_TRUE(base::ReadFileToString(package_folder.Append(L"files_list"), &list));
+    *all_present = true;
+    for (const std::string& name :
+         base::SplitString(list, "\r\n", base::KEEP_WHITESPACE, base::SPLIT_WANT_NONEMPTY)) {
+      if (!base::PathExists(package_folder.AppendASCII(name))) {
+        ADD_FAILURE() << "files_list names a missing file: " << name;
+        *all_present = false;
+      }
+    }
+    return list;
+  }
+
+  std::string FixtureFilesList() {
+    std::string list;
+    EXPECT_TRUE(base::ReadFileToString(FixturePackage().Append(L"files_list"), &list));
+    return list;
+  }
+
   std::string Runs() {
     std::string runs;
     base::ReadFileToString(run_log_, &runs);
@@ -202,6 +274,8 @@ class PackageFetcherTest : public testing::Test {
   test::FakeUIDelegate ui_delegate_;
   RecordingFrontEnd front_end_;
   base::test::LocalPackageServer server_;
+  base::Value::List components_;
+  base::Value::Dict component_routes_;
 };
 
 TEST_F(PackageFetcherTest, FullPackagePayloadIsUnpackedWithoutARequest) {
@@ -223,31 +297,16 @@ TEST_F(PackageFetcherTest, FullPackagePayloadIsUnpackedWithoutARequest) {
   EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_));
 }
 
-TEST_F(PackageFetcherTest, FolderThatCannotBeMadeEndsTheAttemptAndAllowsSixTries) {
-  base::DeletePathRecursively(download_folder_);
-  ASSERT_TRUE(base::WriteFile(download_folder_, "a file where the folder should be"));
-  PayloadReader payload(DeliveryFixtures().Append(L"velto_installer_full.exe"));
-  auto fetcher = MakeFetcher(&payload);
-  RunAttempt([&] { fetcher->Start(); });
-  EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_INITIALIZATION_FAILED}), front_end_.statuses);
-  EXPECT_EQ("Could not create unpacking folder", *Fetch(0).FindString("failure_reason"));
-  EXPECT_EQ("initialization_failed", *Fetch(0).FindString("result"));
-  // Five more failed attempts are allowed when nothing was received.
-  for (int attempt = 1; attempt < 6; ++attempt)
-    RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
-  EXPECT_FALSE(fetcher->Retry());
-  base::AutoLock hold(stats_lock_);
-  EXPECT_EQ(6u, stats_.FindList("fetches")->size());
-  EXPECT_EQ(6, stats_.FindInt("fetcher_restarts"));
-}
-
-TEST_F(PackageFetcherTest, RetryStartsTheNextAttemptAfterSixSeconds) {
+TEST_F(PackageFetcherTest, FolderThatCannotBeMadeAllowsSixAttemptsTheFirstRetrySixSecondsOn) {
   base::DeletePathRecursively(download_folder_);
   ASSERT_TRUE(base::WriteFile(download_folder_, "a file where the folder should be"));
   PayloadReader payload(DeliveryFixtures().Append(L"velto_installer_full.exe"));
   auto fetcher = MakeFetcher(&payload);
   fetcher->set_retry_delay(PackageFetcher::kDefaultRetryDelay);
   RunAttempt([&] { fetcher->Start(); });
+  EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_INITIALIZATION_FAILED}), front_end_.statuses);
+  EXPECT_EQ("Could not create unpacking folder", *Fetch(0).FindString("failure_reason"));
+  EXPECT_EQ("initialization_failed", *Fetch(0).FindString("result"));
   const base::TimeTicks retried = base::TimeTicks::Now();
   RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
   // Timers may fire a tick early.
@@ -255,6 +314,13 @@ TEST_F(PackageFetcherTest, RetryStartsTheNextAttemptAfterSixSeconds) {
   EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_INITIALIZATION_FAILED, STATUS_STARTED,
                       STATUS_INITIALIZATION_FAILED}),
             front_end_.statuses);
+  // Four more failed attempts are allowed when nothing was received.
+  fetcher->set_retry_delay(base::TimeDelta());
+  for (int attempt = 2; attempt < 6; ++attempt)
+    RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
+  EXPECT_FALSE(fetcher->Retry());
+  EXPECT_EQ(6u, FetchCount());
+  EXPECT_EQ(6, RootInt("fetcher_restarts"));
 }
 
 TEST_F(PackageFetcherTest, DownloadCutOnceIsResumedCheckedAndUnpacked) {
@@ -286,40 +352,34 @@ TEST_F(PackageFetcherTest, DownloadCutOnceIsResumedCheckedAndUnpacked) {
   EXPECT_EQ(1u, fetch.FindList("download_chunks")->size());
 }
 
-TEST_F(PackageFetcherTest, ChecksumMismatchFailsWithDetailsAndRunsNothing) {
-  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(64, 'a'));
+// A package and the stream it reports (empty: its stream was not asked).
+using RefusedPackage = std::pair<const wchar_t*, const char*>;
+
+class RefusedPackageTest : public PackageFetcherTest,
+                           public testing::WithParamInterface<RefusedPackage> {};
+
+TEST_P(RefusedPackageTest, IsRefusedBeforeAnythingIsUnpacked) {
+  ServePackage(DeliveryFixtures().Append(GetParam().first));
   PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
   auto fetcher = MakeFetcher(&payload);
   RunAttempt([&] { fetcher->Start(); });
   EXPECT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
   const base::Value::Dict& fetch = Fetch(0);
-  EXPECT_EQ("Checksum incorrect for the downloaded package", *fetch.FindString("failure_reason"));
-  EXPECT_EQ("Checksum mismatch", *fetch.FindStringByDottedPath("error_details.detail"));
-  EXPECT_EQ(std::string(64, 'a'), *fetch.FindStringByDottedPath("error_details.expected_checksum"));
-  EXPECT_FALSE(fetch.contains("internal_version"));
-  EXPECT_EQ("", Runs());
+  EXPECT_EQ("Downloaded package failed version check", *fetch.FindString("failure_reason"));
+  const std::string* stream = fetch.FindString("stream");
+  EXPECT_EQ(GetParam().second, stream ? *stream : std::string());
+  // The try folder holds the download alone, and there is no package folder.
+  const std::set<std::wstring> folders = Folders(download_folder_);
+  ASSERT_EQ(1u, folders.size());
+  EXPECT_EQ((std::map<std::wstring, std::string>{
+                {L"velto_package.exe", FileSummary(DeliveryFixtures().Append(GetParam().first))}}),
+            ReadFiles(download_folder_.Append(*folders.begin())));
 }
 
-TEST_F(PackageFetcherTest, OlderPackageIsRefused) {
-  ServePackage(DeliveryFixtures().Append(L"velto_package_old.exe"));
-  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
-  auto fetcher = MakeFetcher(&payload);
-  RunAttempt([&] { fetcher->Start(); });
-  EXPECT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
-  EXPECT_EQ("Downloaded package failed version check", *Fetch(0).FindString("failure_reason"));
-  EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_) ||
-              !base::PathExists(fetcher->package_folder()));
-}
-
-TEST_F(PackageFetcherTest, PackageOfAnotherStreamIsRefused) {
-  ServePackage(DeliveryFixtures().Append(L"velto_package_other_stream.exe"));
-  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
-  auto fetcher = MakeFetcher(&payload);
-  RunAttempt([&] { fetcher->Start(); });
-  EXPECT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
-  EXPECT_EQ("Downloaded package failed version check", *Fetch(0).FindString("failure_reason"));
-  EXPECT_EQ("fennick", *Fetch(0).FindString("stream"));
-}
+INSTANTIATE_TEST_SUITE_P(OlderOrOfAnotherStream, RefusedPackageTest,
+                         testing::Values(RefusedPackage{L"velto_package_old.exe", ""},
+                                         RefusedPackage{L"velto_package_other_stream.exe",
+                                                        "fennick"}));
 
 TEST_F(PackageFetcherTest, ReplyThatIsNotJsonFailsTheDownload) {
   base::Value::Dict address;
@@ -335,48 +395,21 @@ TEST_F(PackageFetcherTest, ReplyThatIsNotJsonFailsTheDownload) {
   EXPECT_EQ("{not json", *Fetch(0).FindString("corrupted_json_content"));
 }
 
-TEST_F(PackageFetcherTest, ServerThatKeepsAnsweringNoContentGetsThreeAttempts) {
-  base::Value::Dict empty;
-  empty.Set("status", 204);
-  ServeAddressReply(std::move(empty));
-  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
-  auto fetcher = MakeFetcher(&payload);
-  RunAttempt([&] { fetcher->Start(); });
-  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
-  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
-  EXPECT_FALSE(fetcher->Retry());
-  EXPECT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
-}
-
 TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   base::FilePath partner = download_folder_.DirName().Append(base::test::UniqueName(L"partner"));
   ASSERT_TRUE(base::WriteFile(partner, "partner content"));
-  const std::string partner_sum = FileChecksum(partner);
-  base::Value::List components;
-  auto component = [&](const std::string& name, const std::string& checksum) {
-    base::Value::Dict record;
-    record.Set("type", "partner_content");
-    record.Set("location", "{base}/files/partner");
-    record.Set("checksum", checksum);
-    record.Set("archive", 0);
-    record.Set("filename", name);
-    components.Append(std::move(record));
-  };
-  component("extra/partner.dat", partner_sum);
+  AddComponent("/files/partner", partner, "extra/partner.dat");
   // Never outside the package folder, never a line of its own in files_list.
-  component("../escaped.dat", partner_sum);
-  component("evil\r\nC:\\Windows\\x.dll", partner_sum);
+  AddComponent("/files/partner", partner, "../escaped.dat");
+  AddComponent("/files/partner", partner, "evil\r\nC:\\Windows\\x.dll");
   // Fails its checksum every time: retried three times, then left out.
-  component("broken.dat", std::string(64, 'b'));
+  AddComponent("/files/partner", partner, "broken.dat", std::string(64, 'b'));
   base::Value::Dict reply;
   reply.Set("url_welcome", "https://welcome.velto.example/fetched");
-  reply.Set("components", std::move(components));
-  base::Value::Dict routes;
-  base::Value::Dict partner_route;
-  partner_route.Set("file", base::test::LocalPackageServer::ServerPath(partner));
-  routes.Set("/files/partner", std::move(partner_route));
-  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(), 0,
-               std::move(reply), std::move(routes));
+  // A files list without a final line break: the names go on lines of their
+  // own all the same.
+  const base::FilePath package = DeliveryFixtures().Append(L"velto_package_unterminated_list.exe");
+  ServeComponents(package, std::move(reply));
   PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
   auto fetcher = MakeFetcher(&payload);
   RunAttempt([&] { fetcher->Start(); });
@@ -391,10 +424,13 @@ TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   EXPECT_FALSE(base::PathExists(folder.DirName().Append(L"escaped.dat")));
   EXPECT_FALSE(base::PathExists(folder.Append(L"broken.dat")));
   EXPECT_FALSE(base::PathExists(folder.Append(L"additional_file.tmp")));
-  std::string original_list;
-  ASSERT_TRUE(base::ReadFileToString(FixturePackage().Append(L"files_list"), &original_list));
-  ASSERT_TRUE(base::ReadFileToString(folder.Append(L"files_list"), &contents));
-  EXPECT_EQ(original_list + "extra/partner.dat\r\n\r\n", contents);
+  bool all_present = false;
+  const std::string list = FilesList(folder, &all_present);
+  EXPECT_TRUE(all_present);
+  std::string unterminated = FixtureFilesList();
+  ASSERT_EQ("\r\n", unterminated.substr(unterminated.size() - 2));
+  unterminated.resize(unterminated.size() - 2);
+  EXPECT_EQ(unterminated + "\r\nextra/partner.dat\r\n\r\n", list);
   ASSERT_TRUE(base::ReadFileToString(folder.Append(L"installer_prefs_include.json"), &contents));
   std::optional<base::Value> prefs = base::JSONReader::Read(contents);
   ASSERT_TRUE(prefs && prefs->is_dict());
@@ -405,25 +441,20 @@ TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   EXPECT_EQ(1, files[0].GetDict().FindInt("download_succeeded"));
   EXPECT_EQ(0, files[3].GetDict().FindInt("download_succeeded"));
   EXPECT_EQ(4u, files[3].GetDict().FindList("download_tries")->size());
+  // Every byte of the attempt counts: the reply, the package and five
+  // downloads of the partner file.
+  int64_t package_size = 0;
+  ASSERT_TRUE(base::GetFileSize(package, &package_size));
+  const int received = Fetch(0).FindInt("bytes_received").value_or(0);
+  EXPECT_LT(package_size + 5 * 15, received);
+  EXPECT_GT(package_size + 5 * 15 + 4000, received);
+  EXPECT_EQ(received, RootInt("total_bytes_received"));
 }
 
 TEST_F(PackageFetcherTest, ComponentArchiveIsRunAndItsInstallerChecked) {
   const base::FilePath stub = DeliveryFixtures().DirName().Append(L"stubs\\package_stub.exe");
-  base::Value::Dict record;
-  record.Set("type", "partner_content");
-  record.Set("location", "{base}/files/component");
-  record.Set("checksum", FileChecksum(stub));
-  record.Set("archive", 1);
-  base::Value::List components;
-  components.Append(std::move(record));
-  base::Value::Dict reply;
-  reply.Set("components", std::move(components));
-  base::Value::Dict routes;
-  base::Value::Dict component_route;
-  component_route.Set("file", base::test::LocalPackageServer::ServerPath(stub));
-  routes.Set("/files/component", std::move(component_route));
-  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(), 0,
-               std::move(reply), std::move(routes));
+  AddComponent("/files/component", stub, std::string());
+  ServeComponents(DeliveryFixtures().Append(L"velto_package_unsigned.exe"));
   PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
   auto fetcher = MakeFetcher(&payload);
   RunAttempt([&] { fetcher->Start(); });
@@ -443,6 +474,198 @@ TEST_F(PackageFetcherTest, ComponentArchiveIsRunAndItsInstallerChecked) {
   ASSERT_TRUE(base::ReadFileToString(FixturePackage().Append(L"files_list"), &original_list));
   ASSERT_TRUE(base::ReadFileToString(folder.Append(L"files_list"), &list));
   EXPECT_EQ(original_list + "\r\n", list);
+}
+
+// The minimal package from /files/velto_package.exe, with the localization
+// the request names: the server answers each language's request with that
+// language's record alone.
+base::Value::Dict MinimalRoutes(const base::FilePath& folder,
+                                const std::vector<std::string>& languages) {
+  base::Value::Dict routes;
+  for (const std::string& language : languages) {
+    const std::string pak_name = "localization/" + language + ".pak";
+    const base::FilePath pak = folder.AppendASCII(language + ".pak");
+    EXPECT_TRUE(base::WriteFile(pak, "strings of " + language));
+    base::Value::Dict record;
+    record.Set("type", "downloadable_resource");
+    record.Set("location", "{base}/files/" + language + ".pak");
+    record.Set("checksum", FileChecksum(pak));
+    record.Set("archive", 0);
+    record.Set("filename", pak_name);
+    base::Value::List components;
+    components.Append(std::move(record));
+    base::Value::Dict reply;
+    reply.Set("minimal_installer", "{base}/files/velto_package.exe");
+    reply.Set("minimal_installer_checksum", "{sha256:/files/velto_package.exe}");
+    reply.Set("installer", "{base}/files/not_this_one.exe");
+    reply.Set("installer_checksum", std::string(64, '0'));
+    reply.Set("components", std::move(components));
+    base::Value::Dict address;
+    address.Set("json", std::move(reply));
+    routes.Set("/netinstaller/?additional_files='" + pak_name + "'", std::move(address));
+    base::Value::Dict file;
+    file.Set("file", base::test::LocalPackageServer::ServerPath(pak));
+    routes.Set("/files/" + language + ".pak", std::move(file));
+  }
+  base::Value::Dict package;
+  package.Set("file", base::test::LocalPackageServer::ServerPath(
+                          DeliveryFixtures().Append(L"velto_package_unsigned.exe")));
+  routes.Set("/files/velto_package.exe", std::move(package));
+  return routes;
+}
+
+TEST_F(PackageFetcherTest, LanguageChangedOnceTheMinimalPackageIsReadyFetchesItAnew) {
+  ASSERT_TRUE(server_.StartWithRoutes(MinimalRoutes(download_folder_, {"fr", "es"})));
+  base::CommandLine::ForCurrentProcess()->AppendSwitchNative(kInternalPackageServerSwitch,
+                                                             server_.Url(L"/netinstaller/"));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload, L"fr", true);
+  RunAttempt([&] { fetcher->Start(); });
+  ASSERT_EQ(STATUS_PACKAGE_READY, front_end_.statuses.back());
+  const base::FilePath folder = fetcher->package_folder();
+  bool all_present = false;
+  EXPECT_EQ(FixtureFilesList() + "localization/fr.pak\r\n\r\n", FilesList(folder, &all_present));
+
+  front_end_.statuses.clear();
+  RunAttempt([&] { fetcher->SetLanguage(L"es"); });
+  EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_FETCHING_DOWNLOAD_URL, STATUS_DOWNLOADING_PACKAGE,
+                      STATUS_UNPACKING, STATUS_DOWNLOADING_ADDITIONAL_FILES,
+                      STATUS_PACKAGE_READY}),
+            front_end_.statuses);
+  // A package made anew for the new language: the copy steps find every file
+  // its list names.
+  EXPECT_EQ(FixtureFilesList() + "localization/es.pak\r\n\r\n", FilesList(folder, &all_present));
+  EXPECT_TRUE(all_present);
+  EXPECT_FALSE(base::PathExists(folder.Append(L"localization\\fr.pak")));
+  EXPECT_EQ("strings of es", [&] {
+    std::string text;
+    base::ReadFileToString(folder.Append(L"localization\\es.pak"), &text);
+    return text;
+  }());
+  EXPECT_EQ(2u, FetchCount());
+  // A language change is no failed attempt.
+  EXPECT_EQ(0, Fetch(1).FindInt("try_number"));
+}
+
+TEST_F(PackageFetcherTest, RestartCancelsTheStartOfAPendingRetry) {
+  // The first attempt fails at once; the next one's request is answered late,
+  // long after the retry would have started it.
+  base::Value::Dict quick;
+  quick.Set("status", 204);
+  base::Value::Dict late = quick.Clone();
+  late.Set("delay_ms", 3000);
+  base::Value::List answers;
+  answers.Append(std::move(quick));
+  answers.Append(std::move(late));
+  base::Value::Dict routes;
+  routes.Set("/netinstaller/", std::move(answers));
+  ASSERT_TRUE(server_.StartWithRoutes(std::move(routes)));
+  base::CommandLine::ForCurrentProcess()->AppendSwitchNative(kInternalPackageServerSwitch,
+                                                             server_.Url(L"/netinstaller/"));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  fetcher->set_retry_delay(base::TimeDelta::FromMilliseconds(100));
+  RunAttempt([&] { fetcher->Start(); });
+  front_end_.statuses.clear();
+  RunAttempt([&] {
+    ASSERT_TRUE(fetcher->Retry());
+    fetcher->Restart();
+  });
+  // One attempt, the restarted one, with nothing of a second beside it.
+  EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_FETCHING_DOWNLOAD_URL, STATUS_DOWNLOAD_FAILED}),
+            front_end_.statuses);
+  EXPECT_EQ(2u, server_.Requests().size());
+  EXPECT_EQ(2u, FetchCount());
+}
+
+TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutTheRetries) {
+  // Every attempt receives the whole package (about 1.2 MB) and fails its
+  // checksum: after four attempts more than 4 MiB came in, and three failed
+  // attempts are all that such a fetch is allowed.
+  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(64, 'c'));
+  int64_t package_size = 0;
+  ASSERT_TRUE(base::GetFileSize(DeliveryFixtures().Append(L"velto_package_unsigned.exe"),
+                                &package_size));
+  ASSERT_LT(3 * package_size, 0x400000);
+  ASSERT_GE(4 * package_size, 0x400000);
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  const std::wstring name = fetcher->package_folder().BaseName().value();
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    SCOPED_TRACE(attempt);
+    RunAttempt([&] {
+      if (attempt == 0)
+        fetcher->Start();
+      else
+        ASSERT_TRUE(fetcher->Retry());
+    });
+    ASSERT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
+    // Only this attempt's try folder is left, named after its number, with the
+    // download in it.
+    const std::wstring try_name = L"velto_package" + std::to_wstring(attempt) + name.substr(13);
+    EXPECT_EQ(std::set<std::wstring>{try_name}, Folders(download_folder_));
+    EXPECT_EQ((std::map<std::wstring, std::string>{
+                  {L"velto_package.exe",
+                   FileSummary(DeliveryFixtures().Append(L"velto_package_unsigned.exe"))}}),
+              ReadFiles(download_folder_.Append(try_name)));
+  }
+  EXPECT_FALSE(fetcher->Retry());
+  EXPECT_EQ(4, RootInt("fetcher_restarts"));
+  EXPECT_LE(4 * package_size, RootInt("total_bytes_received").value_or(0));
+  EXPECT_EQ("Checksum incorrect for the downloaded package",
+            *Fetch(3).FindString("failure_reason"));
+  EXPECT_EQ("Checksum mismatch", *Fetch(3).FindStringByDottedPath("error_details.detail"));
+  // A package that fails its checksum is never run.
+  EXPECT_EQ("", Runs());
+  fetcher.reset();
+  EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_));
+}
+
+TEST_F(PackageFetcherTest, ThreeAttemptsEndingWithNoContentAreAllowedAndNoMore) {
+  // Attempts 0, 2 and 3 end with 204; attempt 1 cannot make its try folder,
+  // which counts nothing of the answer before it.
+  base::Value::Dict empty;
+  empty.Set("status", 204);
+  ServeAddressReply(std::move(empty));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  RunAttempt([&] { fetcher->Start(); });
+  const std::wstring name = fetcher->package_folder().BaseName().value();
+  ASSERT_TRUE(base::WriteFile(download_folder_.Append(L"velto_package1" + name.substr(13)),
+                              "a file where the try folder should be"));
+  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
+  EXPECT_EQ("Could not create unpacking folder", *Fetch(1).FindString("failure_reason"));
+  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
+  RunAttempt([&] { ASSERT_TRUE(fetcher->Retry()); });
+  EXPECT_EQ(STATUS_DOWNLOAD_FAILED, front_end_.statuses.back());
+  EXPECT_FALSE(fetcher->Retry());
+  EXPECT_EQ(4, RootInt("fetcher_restarts"));
+}
+
+TEST_F(PackageFetcherTest, TemporaryFileThatCannotBeOpenedKeepsTheFilesAlreadyFetched) {
+  // The second record is a component archive that unpacks a folder where the
+  // third record's temporary file must be opened.
+  const base::FilePath partner = download_folder_.DirName().Append(
+      base::test::UniqueName(L"partner"));
+  ASSERT_TRUE(base::WriteFile(partner, "partner content"));
+  const base::FilePath stub = DeliveryFixtures().DirName().Append(L"stubs\\package_stub.exe");
+  ::SetEnvironmentVariableW(L"VELTO_STUB_SFX_FOLDER", L"additional_file.tmp");
+  AddComponent("/files/partner", partner, "kept.dat");
+  AddComponent("/files/component", stub, std::string());
+  AddComponent("/files/partner", partner, "never.dat");
+  ServeComponents(DeliveryFixtures().Append(L"velto_package_unsigned.exe"));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  RunAttempt([&] { fetcher->Start(); });
+  EXPECT_EQ(STATUS_PACKAGE_READY, front_end_.statuses.back());
+  bool all_present = false;
+  EXPECT_EQ(FixtureFilesList() + "kept.dat\r\n\r\n",
+            FilesList(fetcher->package_folder(), &all_present));
+  EXPECT_TRUE(all_present);
+  // The third record was not fetched, and nothing after it would have been.
+  EXPECT_EQ((std::vector<std::string>{"/netinstaller/", "/files/velto_package.exe",
+                                      "/files/partner", "/files/component"}),
+            Targets());
 }
 
 }  // namespace

@@ -258,6 +258,7 @@ SevenZipExtractResult ExtractSevenZipArchive(SevenZipArchiveReader* reader,
                                              base::FilePath* last_path) {
   if (!reader->IsOpen())
     return SEVEN_ZIP_NOT_OPEN;
+  reader->ForgetCreatedFolders();
   CrcGenerateTable();
   if (!FindArchive(reader->file()))
     return SEVEN_ZIP_NO_SIGNATURE;

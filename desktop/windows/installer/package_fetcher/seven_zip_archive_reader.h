@@ -82,6 +82,8 @@ class SevenZipArchiveReader {
 
   // Creates |folder| with its parents unless this extraction already did.
   void CreateFolderOnce(const base::FilePath& folder);
+  // Begins an extraction: the folders of an earlier one may be gone since.
+  void ForgetCreatedFolders() { created_folders_.clear(); }
 
  private:
   struct Stream : ISeekInStream {

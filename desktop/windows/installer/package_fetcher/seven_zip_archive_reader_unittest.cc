@@ -142,11 +142,15 @@ TEST_F(SevenZipArchiveReaderTest, ExistingFileIsOverwritten) {
   EXPECT_EQ(ReadTree(Fixtures().Append(L"content")), ReadTree(out_));
 }
 
-TEST_F(SevenZipArchiveReaderTest, LastPathNamesTheLastEntry) {
-  base::FilePath last;
-  ASSERT_EQ(SEVEN_ZIP_OK, Extract(Archive("lzma2"), &last));
-  EXPECT_TRUE(out_.IsParent(last));
-  EXPECT_TRUE(base::PathExists(last));
+TEST_F(SevenZipArchiveReaderTest, ExtractingAgainMakesTheFoldersAgain) {
+  SevenZipArchiveReader reader;
+  ASSERT_EQ(SEVEN_ZIP_OPEN_OK, reader.Open(Archive("lzma2")));
+  ASSERT_EQ(SEVEN_ZIP_OK, ExtractSevenZipArchive(&reader, out_, nullptr));
+  ASSERT_TRUE(base::DeletePathRecursively(out_));
+  ASSERT_TRUE(base::CreateDirectory(out_));
+  ASSERT_EQ(SEVEN_ZIP_OPEN_OK, reader.Open(Archive("lzma2")));
+  ASSERT_EQ(SEVEN_ZIP_OK, ExtractSevenZipArchive(&reader, out_, nullptr));
+  EXPECT_EQ(ReadTree(Fixtures().Append(L"content")), ReadTree(out_));
 }
 
 TEST_F(SevenZipArchiveReaderTest, SelfExtractingFileWithSignatureAcrossChunks) {
@@ -195,10 +199,14 @@ TEST_F(SevenZipArchiveReaderTest, CorruptedDataFailsToDecode) {
   EXPECT_EQ(SEVEN_ZIP_DECODE_FAILED, Extract(corrupted));
 }
 
-TEST_F(SevenZipArchiveReaderTest, UncreatableOutputFileFails) {
-  // A folder where the archive has a file.
+TEST_F(SevenZipArchiveReaderTest, UncreatableOutputFileFailsAndIsTheLastPathReached) {
+  // A folder where the archive has a file, which is not its last entry.
   ASSERT_TRUE(base::CreateDirectory(out_.Append(L"readme.txt")));
-  EXPECT_EQ(SEVEN_ZIP_CREATE_FILE_FAILED, Extract(Archive("lzma2")));
+  base::FilePath last;
+  EXPECT_EQ(SEVEN_ZIP_CREATE_FILE_FAILED, Extract(Archive("lzma2"), &last));
+  EXPECT_EQ(out_.Append(L"readme.txt"), last);
+  ASSERT_FALSE(observer_.totals.empty());
+  EXPECT_LT(observer_.currents.size(), static_cast<size_t>(observer_.totals[0]));
 }
 
 TEST_F(SevenZipArchiveReaderTest, ReaderWithoutFileFails) {
