@@ -20,7 +20,7 @@
 # Exit status: that of the test run; the report is written either way.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$top/build-coverage}
+build=$(realpath -m "${BUILD_DIR:-$top/build-coverage}")
 jobs=${JOBS:-$(nproc)}
 report=$build/coverage
 cd "$top"
@@ -62,9 +62,10 @@ for dir in "$build"/CMakeFiles/*_unittests.dir; do
 done
 
 # The product's own code: every source folder but tests, test helpers,
-# fixtures, benchmarks, third-party and generated sources.
+# fixtures, benchmarks, third-party and generated sources. The Wine prefix
+# is not searched: its drive links lead to the whole file system.
 mkdir -p "$report"
-gcovr --root "$top" --object-directory "$build" \
+gcovr --root "$top" --object-directory "$build" --exclude-directories "$build/wineprefix" \
       --gcov-executable x86_64-w64-mingw32-gcov-posix -j "$jobs" \
       --filter 'base/' --filter 'crypto/' --filter 'prefs/' --filter 'crash/' \
       --filter 'net/' --filter 'crash_reporting/' --filter 'product_config/' \
