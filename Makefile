@@ -4,7 +4,7 @@
 BUILD_DIR ?= $(CURDIR)/build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps prefix build test demo clean
+.PHONY: all deps prefix build test demo clean coverage
 
 all: build
 
@@ -26,6 +26,12 @@ test: build prefix
 
 demo: build prefix
 	BUILD_DIR=$(BUILD_DIR) bash scripts/demo.sh
+
+# Line coverage of the product under the whole suite, from an instrumented
+# build in its own folder: scripts/coverage.sh.
+COVERAGE_DIR ?= $(CURDIR)/build-coverage
+coverage:
+	BUILD_DIR=$(COVERAGE_DIR) JOBS=$(JOBS) bash scripts/coverage.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and fetches the
-# LZMA SDK C sources from Debian's 7zip source package into third_party/.
-# Safe to run again: it skips what is already there.
+# Installs the Debian packages the build and the tests need, and any more
+# named as arguments, and fetches the LZMA SDK C sources from Debian's 7zip
+# source package into third_party/. Safe to run again: it skips what is
+# already there.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
           googletest nlohmann-json3-dev p7zip-full osslsigncode openssl ninja-build cmake
-          python3-pytest dpkg-dev xvfb tmux)
+          python3-pytest dpkg-dev xvfb tmux "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -271,6 +271,23 @@ TEST(MessageLoopThreadTest, ReplyRunsAfterTaskOnThePostingThread) {
   EXPECT_EQ(42, result);
 }
 
+// A thread without a message loop has no sequence for the reply to come back
+// to: nothing is posted, so the task does not run with its reply lost.
+TEST(MessageLoopThreadTest, ReplyWithoutASequenceToComeBackToPostsNothing) {
+  ASSERT_FALSE(SequencedTaskRunner::HasCurrentDefault());
+  Thread worker("ReplyWorker");
+  ASSERT_TRUE(worker.Start());
+  bool task_ran = false;
+  EXPECT_FALSE(worker.task_runner()->PostTaskAndReply(
+      FROM_HERE, BindOnce([](bool* ran) { *ran = true; }, &task_ran), BindOnce([] {})));
+  // Tasks run in posting order: once this one has run, an accepted task would have.
+  WaitableEvent drained;
+  ASSERT_TRUE(worker.task_runner()->PostTask(
+      FROM_HERE, BindOnce([](WaitableEvent* event) { event->Signal(); }, &drained)));
+  drained.Wait();
+  EXPECT_FALSE(task_ran);
+}
+
 TEST(MessageLoopThreadTest, QuitClosureFromAnotherThreadAndAfterTheLoopEnded) {
   MessageLoop loop;
   RepeatingClosure quit;

@@ -1,6 +1,5 @@
 #include "base/win/scoped_bstr.h"
 
-#include "base/win/scoped_variant.h"
 #include "gtest/gtest.h"
 
 namespace base::win {
@@ -15,24 +14,6 @@ TEST(ScopedBstrTest, AllocatesWithEmbeddedNullsAndReleases) {
   ::SysFreeString(released);
   ASSERT_NE(nullptr, bstr.Allocate(L"text"));
   EXPECT_EQ(4u, bstr.Length());
-}
-
-TEST(ScopedVariantTest, LiteralsBecomeStringsNotBooleans) {
-  ScopedVariant text(L"hello");
-  ASSERT_EQ(VT_BSTR, text.type());
-  EXPECT_STREQ(L"hello", text.get().bstrVal);
-  text.Set(true);
-  EXPECT_EQ(VT_BOOL, text.type());
-  text.Set(L"again");
-  EXPECT_EQ(VT_BSTR, text.type());
-  ScopedVariant number(42);
-  EXPECT_EQ(VT_I4, number.type());
-  VARIANT copy = number.Copy();
-  EXPECT_EQ(42, copy.lVal);
-  ::VariantClear(&copy);
-  VARIANT released = text.Release();
-  EXPECT_EQ(VT_EMPTY, text.type());
-  ::VariantClear(&released);
 }
 
 }  // namespace

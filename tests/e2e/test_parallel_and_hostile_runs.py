@@ -9,9 +9,10 @@ import threading
 import time
 
 from conftest import copy_installer, new_logs
-from gui import ACCEPT_BUTTON, IDYES, GuiDriver, GuiError, run_and_cancel
+from gui import ACCEPT_BUTTON, IDOK, IDYES, GuiDriver, GuiError, run_and_cancel
 
 RUNS = 40
+MESSAGE_BOX_TEXT = 0xFFFF  # the text's control id in a standard message box
 
 
 def close_installer_windows(wine, processes, timeout=600):
@@ -111,16 +112,24 @@ def test_installer_without_its_library_says_so(wine, tmp_path):
     line = []
     reader = threading.Thread(target=lambda: line.append(process.stderr.readline()))
     reader.start()
-    reader.join(timeout=120)
+    driver = GuiDriver(wine)
     try:
+        reader.join(timeout=120)
         assert line, "no message on the console"
         text = line[0].decode("utf-8")
         assert text.startswith("The installer cannot run: it could not load its library ")
         assert "installer_lib.dll" in text
-        assert process.poll() is None, "no message box"
+        driver.target(0)  # the box's process id is not known here
+        driver.wait_window(IDOK, 60000)
+        assert driver.text(MESSAGE_BOX_TEXT) == text.rstrip("\r\n")
+        # Closing the box ends the run as a failure.
+        driver.click(IDOK)
+        assert process.wait(timeout=60) == 1
     finally:
-        process.kill()
-        process.wait(timeout=60)
+        driver.close()
+        if process.poll() is None:
+            process.kill()
+            process.wait(timeout=60)
 
 
 def test_unattended_installer_without_its_library_ends_without_a_window(wine, tmp_path):
