@@ -12,6 +12,7 @@
 #include "base/process/process.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "gtest/gtest.h"
@@ -261,14 +262,12 @@ TEST_F(FolderPermissionHelperTest, PackageHelperIsLeftWhenTheRequestingInstaller
 
 TEST_F(FolderPermissionHelperTest, UninstallBatchRunsOnlyWhenPresent) {
   ASSERT_TRUE(base::CreateDirectory(folder_));
-  RunUninstallBatch(folder_);  // No k.bat: nothing happens.
-  base::FilePath marker = folder_.Append(L"ran.txt");
-  ASSERT_TRUE(base::WriteFile(folder_.Append(L"k.bat"),
-                              "@echo off\r\necho ran> \"" + marker.AsUTF8Unsafe() + "\"\r\n"));
-  RunUninstallBatch(folder_);
-  for (int i = 0; i < 100 && !base::PathExists(marker); ++i)
-    Sleep(50);
-  EXPECT_TRUE(base::PathExists(marker));
+  EXPECT_FALSE(RunUninstallBatch(folder_).IsValid());
+  ASSERT_TRUE(base::WriteFile(folder_.Append(kCleanupBatchFileName), "echo ran> ran.txt\r\n"));
+  base::Process batch = RunUninstallBatch(folder_);
+  ASSERT_TRUE(batch.IsValid());
+  ASSERT_TRUE(batch.WaitForExitWithTimeout(60 * 1000, nullptr));
+  EXPECT_TRUE(base::PathExists(folder_.Append(L"ran.txt")));
 }
 
 }  // namespace installer
