@@ -185,6 +185,25 @@ TEST_F(InstallerRunnerTest, FolderLockedByAnotherInstallerGivesCategory10) {
   EXPECT_FALSE(runner.backend_running());
 }
 
+// Another process holds the folder's mailslot (say the front end of an
+// earlier run that has not ended): a back end could never report to this
+// one, so none is started and the start fails as such.
+TEST_F(InstallerRunnerTest, MailslotHeldElsewhereFailsTheStartBeforeAnyBackend) {
+  std::unique_ptr<MailslotReader> other = MailslotReader::Create(
+      kMailslotPathPrefix + mailslot_, MailslotReader::MessageCallback());
+  ASSERT_TRUE(other);
+  WriteScript({"check-initial", "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  runner.AddObserver(&observer_);
+  EXPECT_FALSE(runner.StartInstallation(&settings_));
+  runner.RemoveObserver(&observer_);
+  EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not connect to mailslot)"},
+            observer_.calls);
+  EXPECT_FALSE(runner.backend_running());
+  EXPECT_EQ("", Result());
+}
+
 TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
   std::wstring name = InstallerMutex::GetName(settings_.install_path);
   std::thread owner([&name] {
