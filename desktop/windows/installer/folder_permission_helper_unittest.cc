@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -27,6 +28,9 @@ class FolderPermissionHelperTest : public testing::Test {
     folder_ = base::FilePath(base::test::ScratchFolder())
                   .Append(base::test::UniqueName(L"permission folder"));
   }
+  // The package's helper, a requester or a clean-up batch a test started
+  // ends before the next test.
+  void TearDown() override { EXPECT_TRUE(EndChildProcesses(60 * 1000)); }
 
   base::win::ScopedHandle MakeEvent(const wchar_t* base_name, bool global) {
     std::wstring name = GetKernelObjectName(folder_.value(), base_name, global);
