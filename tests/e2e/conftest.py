@@ -9,6 +9,8 @@ import tempfile
 
 import pytest
 
+import machine_state
+
 # Every Wine process this suite starts runs with address-space randomization
 # off (inherited from this process): see scripts/wine-env.sh for the start
 # failures it prevents. The test scripts already run so; this covers a suite
@@ -115,7 +117,85 @@ class Wine:
 
 @pytest.fixture(scope="session")
 def wine():
-    return Wine()
+    wine = Wine()
+    # What a test puts in the user's folders must stay in the prefix, where
+    # the tidying below sees it (scripts/wine-prefix.sh makes them so).
+    leading_out = [str(p) for p in (wine.prefix / "drive_c" / "users").glob("*/*")
+                   if p.is_symlink()]
+    assert not leading_out, "user folders lead out of the prefix (run make prefix): %s" % (
+        leading_out)
+    return wine
+
+
+# Every test, and every module and the session with their fixtures, leaves
+# the prefix as it found it, whether it passed or failed: what it added to the
+# registry and to the prefix's folders (installations' registry entries,
+# shortcuts, scheduled tasks, logs) is taken away and what it changed is
+# written back (machine_state.restore). This tidies after the test; it asserts
+# nothing, so what the product itself must leave or remove is checked by the
+# tests. What was taken away is listed in e2e-tidy.txt in the build folder;
+# what could not be (a file still in use) is named in the summary too.
+#
+# The state a test starts from is the state the previous one was put back to,
+# unless a fixture of a wider scope has been set up or torn down since.
+_tidy = {"state": None, "report": []}
+
+
+def pytest_fixture_setup(fixturedef, request):
+    if fixturedef.scope != "function" and not fixturedef.argname.startswith("_tidy"):
+        _tidy["state"] = None
+
+
+def pytest_fixture_post_finalizer(fixturedef, request):
+    if fixturedef.scope != "function" and not fixturedef.argname.startswith("_tidy"):
+        _tidy["state"] = None
+
+
+def _leave_prefix_as_found(wine, label, only_fixtures=False):
+    before = _tidy["state"] or machine_state.capture(wine)
+    _tidy["state"] = before if only_fixtures else None
+    yield
+    # A module's tests have put back what they changed; only its own
+    # fixtures, if it has any, have more to take away.
+    if only_fixtures and _tidy["state"] is before:
+        return
+    done = machine_state.restore(wine, before, machine_state.capture(wine))
+    if done:
+        _tidy["report"].append((label, done))
+    if not any(line.startswith("file: could not") for line in done):
+        _tidy["state"] = before
+
+
+@pytest.fixture(scope="session", autouse=True)
+def _tidy_session(wine):
+    yield from _leave_prefix_as_found(wine, "the session", only_fixtures=True)
+
+
+@pytest.fixture(scope="module", autouse=True)
+def _tidy_module(wine, request):
+    yield from _leave_prefix_as_found(wine, request.node.nodeid + " (module)",
+                                      only_fixtures=True)
+
+
+@pytest.fixture(autouse=True)
+def _tidy_test(wine, request):
+    yield from _leave_prefix_as_found(wine, request.node.nodeid)
+
+
+def pytest_terminal_summary(terminalreporter):
+    report = BUILD / "e2e-tidy.txt"
+    if not _tidy["report"]:
+        report.unlink(missing_ok=True)
+        return
+    with open(report, "w", encoding="utf-8") as out:
+        for label, done in _tidy["report"]:
+            out.write(label + "\n" + "".join("    %s\n" % line for line in done))
+    terminalreporter.write_line("Tidied the prefix after %d tests or modules: %s" % (
+        len(_tidy["report"]), report))
+    for label, done in _tidy["report"]:
+        for line in done:
+            if line.startswith("file: could not"):
+                terminalreporter.write_line("%s left %s" % (label, line))
 
 
 @pytest.fixture(scope="session")
@@ -133,13 +213,8 @@ def temp_dir(wine):
 
 @pytest.fixture
 def log_dir(temp_dir):
-    """The installer's log folder; logs a test makes are removed afterwards."""
-    folder = temp_dir / "Velto Installer"
-    before = set(folder.glob("*.log")) if folder.exists() else set()
-    yield folder
-    if folder.exists():
-        for log in set(folder.glob("*.log")) - before:
-            log.unlink()
+    """The installer's log folder (the logs a test makes go with the tidying)."""
+    return temp_dir / "Velto Installer"
 
 
 def new_logs(folder, before):

@@ -12,11 +12,16 @@ folder). The temporary folder is left out: each run writes its own log there.
 
 Folders are named by a label, so two installations made one after the other
 in the same folder compare entry by entry.
+
+capture() and restore() are the suite's own tidying (conftest.py): the whole
+registry a run can write and every file of the prefix outside the Windows
+folder, and putting the prefix back as a test found it.
 """
 
 import hashlib
 import os
 import pathlib
+import shutil
 import tempfile
 
 PRODUCT = "velto"
@@ -57,21 +62,28 @@ def _read_reg_export(path):
     return keys
 
 
-def _product_registry(wine):
-    found = {}
+def _export(wine, roots):
+    """{key: {value name: data text}} of the registry trees |roots|."""
+    keys = {}
     with tempfile.TemporaryDirectory() as scratch:
-        for root in REGISTRY_ROOTS:
+        for root in roots:
             out = pathlib.Path(scratch) / "export.reg"
             result = wine.run(["reg", "export", root, wine.windows_path(out), "/y"], timeout=120)
             assert result.returncode == 0, (root, result.stdout, result.stderr)
-            for key, values in _read_reg_export(out).items():
-                key_names_it = PRODUCT in key.lower()
-                for name, data in values.items():
-                    if key_names_it or PRODUCT in name.lower() or PRODUCT in data.lower():
-                        found["reg:%s\\%s" % (key, name)] = data
-                if key_names_it:
-                    found["reg:%s\\" % key] = "(key)"
+            keys.update(_read_reg_export(out))
             out.unlink()
+    return keys
+
+
+def _product_registry(wine):
+    found = {}
+    for key, values in _export(wine, REGISTRY_ROOTS).items():
+        key_names_it = PRODUCT in key.lower()
+        for name, data in values.items():
+            if key_names_it or PRODUCT in name.lower() or PRODUCT in data.lower():
+                found["reg:%s\\%s" % (key, name)] = data
+        if key_names_it:
+            found["reg:%s\\" % key] = "(key)"
     return found
 
 
@@ -140,3 +152,116 @@ def diff(before, after, ignore=()):
         elif before[entry] != after[entry]:
             changes.append("changed %s: %r -> %r" % (entry, before[entry], after[entry]))
     return changes
+
+
+# What capture() takes: the registry trees any run of the installer writes to,
+# and the prefix's files outside the Windows folder, whose task folders only
+# are taken (the rest is Wine's own).
+CAPTURED_REGISTRY = ("HKEY_CURRENT_USER\\Software", "HKEY_LOCAL_MACHINE\\Software")
+CAPTURED_WINDOWS_FOLDERS = ("windows/tasks", "windows/system32/tasks")
+
+# Caches Wine fills on first use whatever program runs (certificate stores,
+# trust provider state, proxy settings, its own settings): restore() leaves
+# them as they are. Lower case.
+WINE_OWN_KEYS = (
+    "hkey_current_user\\software\\wine",
+    "hkey_current_user\\software\\microsoft\\systemcertificates",
+    "hkey_current_user\\software\\microsoft\\windows\\currentversion\\wintrust",
+    "hkey_current_user\\software\\microsoft\\windows\\currentversion\\internet settings",
+    "hkey_local_machine\\software\\microsoft\\systemcertificates",
+    "hkey_local_machine\\software\\wow6432node\\microsoft\\systemcertificates",
+)
+
+
+def _wine_own(key):
+    key = key.lower()
+    return any(key == own or key.startswith(own + "\\") for own in WINE_OWN_KEYS)
+
+
+def _prefix_files(wine):
+    drive_c = wine.prefix / "drive_c"
+    found = {}
+    for dirpath, dirnames, filenames in os.walk(drive_c):
+        relative = pathlib.Path(dirpath).relative_to(drive_c).as_posix()
+        if relative.lower() in ("windows", "windows/system32"):
+            dirnames[:] = [d for d in dirnames
+                           if relative.lower() + "/" + d.lower() in CAPTURED_WINDOWS_FOLDERS or
+                           (relative.lower(), d.lower()) == ("windows", "system32")]
+            filenames = []
+        for name in dirnames:
+            found[(pathlib.Path(relative) / name).as_posix() + "/"] = "(dir)"
+        for name in filenames:
+            found[(pathlib.Path(relative) / name).as_posix()] = "(file)"
+    return found
+
+
+def capture(wine):
+    """The prefix as a run can change it: {"reg": {key: {value name: data}},
+    "files": {path below drive_c (folders end in "/"): kind}}."""
+    return {"reg": _export(wine, CAPTURED_REGISTRY), "files": _prefix_files(wine)}
+
+
+def _reg_name(name):
+    # Names are kept as exported, with their escapes.
+    return "@" if name == "@" else '"%s"' % name
+
+
+def restore(wine, before, after):
+    """Puts the prefix back from |after| to |before| (two captures): registry
+    keys and values added since are deleted and those changed or deleted are
+    written back, through one imported .reg file; files and folders added
+    since are deleted. Returns what it changed, one line each; a file it could
+    not delete (still in use) is named there too. Files that were changed or
+    deleted cannot be put back and are named as such."""
+    done = []
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    old, new = before["reg"], after["reg"]
+    added = {key for key in new if key not in old and not _wine_own(key)}
+    for key in sorted(added):
+        if key.rpartition("\\")[0] not in added:
+            lines += ["[-%s]" % key, ""]
+            below = [k for k in added if k == key or k.startswith(key + "\\")]
+            done.append("registry: deleted key %s (%d keys, %d values)" % (
+                key, len(below), sum(len(new[k]) for k in below)))
+    for key, values in sorted(old.items()):
+        if _wine_own(key):
+            continue
+        now = new.get(key)
+        changes = []
+        for name, data in values.items():
+            if now is None or now.get(name) != data:
+                changes.append("%s=%s" % (_reg_name(name), data))
+                done.append("registry: wrote back %s\\%s" % (key, name))
+        for name in (now or {}):
+            if name not in values:
+                changes.append("%s=-" % _reg_name(name))
+                done.append("registry: deleted value %s\\%s" % (key, name))
+        if now is None:
+            done.append("registry: made again key " + key)
+        if changes or now is None:
+            lines += ["[%s]" % key] + changes + [""]
+    if len(lines) > 2:
+        with tempfile.TemporaryDirectory() as scratch:
+            script = pathlib.Path(scratch) / "restore.reg"
+            script.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+            result = wine.run(["reg", "import", wine.windows_path(script)], timeout=120)
+            assert result.returncode == 0, (result.stdout, result.stderr, lines)
+
+    drive_c = wine.prefix / "drive_c"
+    added = [path for path in after["files"] if path not in before["files"]]
+    for path in sorted(added):
+        parent = path.rstrip("/").rpartition("/")[0] + "/"
+        if parent in added:
+            continue
+        target = drive_c / path.rstrip("/")
+        try:
+            if path.endswith("/"):
+                shutil.rmtree(target)
+            else:
+                target.unlink()
+            done.append("file: deleted " + path)
+        except OSError as error:
+            done.append("file: could not delete %s: %s" % (path, error))
+    for path in sorted(set(before["files"]) - set(after["files"])):
+        done.append("file: gone, cannot be put back: " + path)
+    return done

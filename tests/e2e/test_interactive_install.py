@@ -44,33 +44,6 @@ def runs():
         run.kill_all()
 
 
-def remove_added(wine, before, scratch):
-    """Takes away the registry entries and files a run added since |before|
-    (a snapshot of machine_state), so that later runs do not meet this
-    installation (its folder is the next default install folder). The
-    registry goes through one imported .reg file of deletions."""
-    added = [c[len("added "):] for c in machine_state.diff(before, machine_state.snapshot(wine))
-             if c.startswith("added ")]
-    lines = ["Windows Registry Editor Version 5.00", ""]
-    for entry in added:
-        if entry.startswith("reg:"):
-            path = entry[len("reg:"):]
-            if path.endswith("\\"):
-                key = path[:-1]
-                if "reg:" + key.rsplit("\\", 1)[0] + "\\" not in added:
-                    lines += ["[-%s]" % key, ""]
-            else:
-                key, name = path.rsplit("\\", 1)
-                if "reg:" + key + "\\" not in added:
-                    name = "@" if name == "@" else '"%s"' % name.replace("\\", "\\\\")
-                    lines += ["[%s]" % key, "%s=-" % name, ""]
-        elif entry.startswith("file:") and not entry.endswith("/"):
-            (wine.prefix / "drive_c" / entry[len("file:"):]).unlink(missing_ok=True)
-    deletions = scratch / "remove_added.reg"
-    deletions.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
-    wine.run(["reg", "import", wine.windows_path(deletions)], timeout=120)
-
-
 def net_installer(tmp_path):
     """The plain installer.exe with its library, alone in a folder, as a user
     downloads it."""
@@ -147,7 +120,7 @@ def cancel_confirmed(driver):
 
 
 def test_interactive_net_install_for_the_current_user(wine, log_dir, package_server, tmp_path,
-                                                      driver, runs, request):
+                                                      driver, runs):
     from package_server import protocol_config
     package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
     install = tmp_path / "Velto"
@@ -184,7 +157,6 @@ def test_interactive_net_install_for_the_current_user(wine, log_dir, package_ser
     after = machine_state.snapshot(wine)
     added = [c[len("added "):] for c in machine_state.diff(before, after)
              if c.startswith("added ")]
-    request.addfinalizer(lambda: remove_added(wine, before, tmp_path))
     uninstall_key = ("reg:HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
                      "\\Uninstall\\Velto " + status["version"] + "\\")
     for entry in (uninstall_key, uninstall_key + "UninstallString",

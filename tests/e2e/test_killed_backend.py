@@ -5,7 +5,9 @@ what a run without the kill leaves.
 
 Each comparison is made in one folder: the run without the kill is made
 first, its snapshot (tests/e2e/machine_state.py) kept, and what it added to
-the machine taken away again (undo_run) before the killed run. Between two
+the machine taken away again (machine_state.restore) before the killed run;
+after each test the folder goes, and the suite's tidying puts the prefix back
+as the test found it. Between two
 runs of the same package only these legitimately differ, and are left out of
 the snapshot comparison:
 
@@ -242,57 +244,6 @@ def state_of(wine, install):
     return snapshot, recorded_statuses(install)
 
 
-def split_value_entry(entry):
-    """("KEY", "name") of a snapshot's "reg:KEY\\name" entry. The name keeps
-    its .reg escapes, in which every backslash is doubled, so the last single
-    backslash ends the key."""
-    text = entry[len("reg:"):]
-    for position in range(len(text) - 1, 0, -1):
-        if (text[position] == "\\" and text[position - 1] != "\\" and
-                text[position + 1:position + 2] != "\\"):
-            return text[:position], text[position + 1:]
-    raise AssertionError("no key in " + entry)
-
-
-def undo_run(wine, before, after, install, scratch):
-    """Takes away what a run added between snapshots |before| and |after|:
-    the install folder, added registry keys and values, added files (the
-    shortcuts). What it changed rather than added (a value or shortcut an
-    earlier test left) stays: the next run of the same package writes the
-    same again."""
-    shutil.rmtree(install, ignore_errors=True)
-    added = [entry for entry in after if entry not in before]
-    keys = sorted(entry[4:-1] for entry in added
-                  if entry.startswith("reg:") and entry.endswith("\\"))
-    lines = ["Windows Registry Editor Version 5.00", ""]
-    for key in keys:
-        if not any(key.startswith(other + "\\") for other in keys):
-            lines += ["[-%s]" % key, ""]
-    for entry in added:
-        if entry.startswith("reg:") and not entry.endswith("\\"):
-            key, name = split_value_entry(entry)
-            if key not in keys:
-                lines += ["[%s]" % key, ("@" if name == "@" else '"%s"' % name) + "=-", ""]
-    script = scratch / "undo.reg"
-    script.write_bytes("\r\n".join(lines).encode("utf-16"))
-    result = wine.run(["reg", "import", wine.windows_path(script)])
-    assert result.returncode == 0, (result.stdout, result.stderr)
-    drive_c = wine.prefix / "drive_c"
-    files = [entry[len("file:"):] for entry in added if entry.startswith("file:")]
-    for name in sorted(files, key=len, reverse=True):
-        path = drive_c / name.rstrip("/")
-        if name.endswith("/"):
-            try:
-                path.rmdir()
-            except OSError:
-                pass
-        else:
-            path.unlink(missing_ok=True)
-    left = machine_state.snapshot(wine, {"install": install})
-    assert [d for d in machine_state.diff(before, left) if d.startswith("added")] == []
-    return left
-
-
 def assert_killed_run_failed(code, text):
     """What the front end makes of a back end that died under it. Killed
     while Wine was still starting it, the back end never started for the
@@ -324,16 +275,16 @@ def reference_runs(wine, temp_dir, packages, install, server):
 
 
 def reference(wine, workspace, temp_dir, server, name, versions):
-    """The folder, the packages, the snapshot before any run, and what silent
-    runs of the packages of |versions| in turn, without a kill, leave (taken
-    away again afterwards)."""
+    """The folder, the packages, and what silent runs of the packages of
+    |versions| in turn, without a kill, leave (taken away again afterwards)."""
     install = workspace / name / "Velto"
     packages = [make_package(workspace, version) for version in versions]
-    before = machine_state.snapshot(wine, {"install": install})
+    before = machine_state.capture(wine)
     reference_runs(wine, temp_dir, packages, install, server)
     state = state_of(wine, install)
-    clean = undo_run(wine, before, state[0], install, workspace)
-    return install, packages, clean, state
+    machine_state.restore(wine, before, machine_state.capture(wine))
+    shutil.rmtree(install)
+    return install, packages, state
 
 
 @pytest.fixture(scope="module")
@@ -377,23 +328,26 @@ def kill_back_end_at(point, wine, log_dir, package, install, server):
     assert_killed_run_failed(code, text)
 
 
-def run_again_and_compare(wine, log_dir, workspace, package, install, server, clean,
-                          reference):
-    """The next silent run succeeds and leaves |reference|; what it added to
-    |clean| is taken away afterwards."""
+@pytest.fixture(autouse=True)
+def no_reference_folders_after_the_test(workspace):
+    """The folders of the runs without a kill are empty again for the next
+    test, which repeats the run there."""
+    yield
+    for name in ("install", "upgrade"):
+        shutil.rmtree(workspace / name / "Velto", ignore_errors=True)
+
+
+def run_again_and_compare(wine, log_dir, package, install, server, reference):
+    """The next silent run succeeds and leaves |reference|."""
     code, text = silent_run(wine, log_dir, package, install, server)
     assert code == 0, text
-    state = state_of(wine, install)
-    try:
-        assert_same_installation(reference, state)
-    finally:
-        undo_run(wine, clean, state[0], install, workspace)
+    assert_same_installation(reference, state_of(wine, install))
 
 
 @pytest.mark.parametrize("point", ["early", "mid-copy", "after-copy"])
 def test_install_killed_then_run_again(wine, log_dir, workspace, install_reference,
                                        package_server_module, point):
-    install, (package,), clean, reference = install_reference
+    install, (package,), reference = install_reference
     server = package_server_module
     kill_back_end_at(point, wine, log_dir, package, install, server)
     if point == "mid-copy":
@@ -402,13 +356,13 @@ def test_install_killed_then_run_again(wine, log_dir, workspace, install_referen
     if point == "after-copy":
         assert (install / "license.txt").is_file()
         assert not (install / "launcher.exe").exists()
-    run_again_and_compare(wine, log_dir, workspace, package, install, server, clean, reference)
+    run_again_and_compare(wine, log_dir, package, install, server, reference)
 
 
 @pytest.mark.parametrize("point", ["mid-copy", "after-copy"])
 def test_upgrade_killed_then_run_again(wine, log_dir, workspace, upgrade_reference,
                                        package_server_module, point):
-    install, (package_1, package_2), clean, reference = upgrade_reference
+    install, (package_1, package_2), reference = upgrade_reference
     server = package_server_module
     code, text = silent_run(wine, log_dir, package_1, install, server)
     assert code == 0, text
@@ -418,8 +372,7 @@ def test_upgrade_killed_then_run_again(wine, log_dir, workspace, upgrade_referen
     if point == "after-copy":
         assert list(install.glob("license.txt.*.old")), sorted(os.listdir(install))
 
-    run_again_and_compare(wine, log_dir, workspace, package_2, install, server, clean,
-                          reference)
+    run_again_and_compare(wine, log_dir, package_2, install, server, reference)
 
 
 # The component installer stand-in, signed (component installers must be).
@@ -518,7 +471,7 @@ def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, 
     """The back end that waits for the package's installer finds it ended with
     exit code 0 (Wine's code for a process killed by a signal), but without
     its report of success: the run failed."""
-    install, (package,), clean, reference = install_reference
+    install, (package,), reference = install_reference
     server = package_server_module
     name = HELD_FILE["mid-copy"]
     held = Held(package, name)
@@ -529,4 +482,4 @@ def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, 
         held.put_back()
     assert code == 1, text
     assert "Installer process did not complete successfully." in text, text
-    run_again_and_compare(wine, log_dir, workspace, package, install, server, clean, reference)
+    run_again_and_compare(wine, log_dir, package, install, server, reference)

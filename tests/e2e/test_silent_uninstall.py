@@ -128,8 +128,7 @@ def test_silent_net_install_then_silent_uninstall(wine, log_dir, package_server,
     assert any(path.startswith(REGISTRATION) for path in recorded), status["registry"]
 
     # Shortcuts on the desktop and in the Start menu, as the status records
-    # them. (Wine maps the user's desktop to the home folder, outside the
-    # prefix.)
+    # them.
     shortcuts = status["shortcuts"]
     assert set(shortcuts) >= {"SC_DEST_DESKTOP", "SC_DEST_MENU"}, shortcuts
     shortcut_files = [wine.unix_path(path) for path in shortcuts.values()]

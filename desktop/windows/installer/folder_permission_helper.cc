@@ -13,6 +13,7 @@
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -21,8 +22,6 @@
 namespace installer {
 
 namespace {
-
-constexpr wchar_t kUninstallBatch[] = L"k.bat";
 
 base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folder,
                                        const wchar_t* base_name, bool global) {
@@ -181,15 +180,10 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line,
     GrantFolderPermission(command_line, folder, requester);
 }
 
-void RunUninstallBatch(const base::FilePath& folder) {
-  base::FilePath batch = folder.Append(kUninstallBatch);
-  if (!base::PathExists(batch))
-    return;
-  base::LaunchOptions options;
-  options.start_hidden = true;
-  base::Process process =
-      base::LaunchProcess(base::CommandLine::QuoteForCommandLineToArgvW(batch.value()), options);
-  process.Close();
+base::Process RunUninstallBatch(const base::FilePath& folder) {
+  if (!base::PathExists(folder.Append(kCleanupBatchFileName)))
+    return base::Process();
+  return StartCleanupBatchFile(folder);
 }
 
 }  // namespace installer

@@ -18,10 +18,10 @@
 #define DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
 
 #include "base/files/file_path.h"
+#include "base/process/process.h"
 
 namespace base {
 class CommandLine;
-class Process;
 }
 
 namespace installer {
@@ -39,8 +39,9 @@ void RunFolderPermissionHelper(const base::CommandLine& command_line);
 void RunFolderPermissionHelper(const base::CommandLine& command_line,
                                const base::Process& requester);
 
-// Starts "k.bat" of |folder| hidden, without waiting, when it exists.
-void RunUninstallBatch(const base::FilePath& folder);
+// Starts the clean-up batch file of |folder| hidden, without waiting, when it
+// exists; its process, or an invalid one.
+base::Process RunUninstallBatch(const base::FilePath& folder);
 
 }  // namespace installer
 

@@ -12,8 +12,10 @@
 #include "base/process/process.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -26,6 +28,9 @@ class FolderPermissionHelperTest : public testing::Test {
     folder_ = base::FilePath(base::test::ScratchFolder())
                   .Append(base::test::UniqueName(L"permission folder"));
   }
+  // The package's helper, a requester or a clean-up batch a test started
+  // ends before the next test.
+  void TearDown() override { EXPECT_TRUE(EndChildProcesses(60 * 1000)); }
 
   base::win::ScopedHandle MakeEvent(const wchar_t* base_name, bool global) {
     std::wstring name = GetKernelObjectName(folder_.value(), base_name, global);
@@ -261,14 +266,12 @@ TEST_F(FolderPermissionHelperTest, PackageHelperIsLeftWhenTheRequestingInstaller
 
 TEST_F(FolderPermissionHelperTest, UninstallBatchRunsOnlyWhenPresent) {
   ASSERT_TRUE(base::CreateDirectory(folder_));
-  RunUninstallBatch(folder_);  // No k.bat: nothing happens.
-  base::FilePath marker = folder_.Append(L"ran.txt");
-  ASSERT_TRUE(base::WriteFile(folder_.Append(L"k.bat"),
-                              "@echo off\r\necho ran> \"" + marker.AsUTF8Unsafe() + "\"\r\n"));
-  RunUninstallBatch(folder_);
-  for (int i = 0; i < 100 && !base::PathExists(marker); ++i)
-    Sleep(50);
-  EXPECT_TRUE(base::PathExists(marker));
+  EXPECT_FALSE(RunUninstallBatch(folder_).IsValid());
+  ASSERT_TRUE(base::WriteFile(folder_.Append(kCleanupBatchFileName), "echo ran> ran.txt\r\n"));
+  base::Process batch = RunUninstallBatch(folder_);
+  ASSERT_TRUE(batch.IsValid());
+  ASSERT_TRUE(batch.WaitForExitWithTimeout(60 * 1000, nullptr));
+  EXPECT_TRUE(base::PathExists(folder_.Append(L"ran.txt")));
 }
 
 }  // namespace installer

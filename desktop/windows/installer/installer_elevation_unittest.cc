@@ -53,6 +53,9 @@ class LatePackageObserver : public RunEndObserver {
 
 class InstallerElevationTest : public testing::Test {
  protected:
+  // The fake processes end by themselves; this only bounds a faulty one.
+  static constexpr DWORD kChildWaitMs = 60 * 1000;
+
   void SetUp() override {
     root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"elev"));
     install_ = root_.Append(L"Velto");
@@ -73,7 +76,12 @@ class InstallerElevationTest : public testing::Test {
         });
     settings_.Analyse(install_, false);
   }
-  void TearDown() override { base::PathService::RemoveOverride(base::DIR_EXE); }
+  void TearDown() override {
+    // A permission helper or a component installer that the run started
+    // without waiting for it ends before the next test.
+    EXPECT_TRUE(EndChildProcesses(kChildWaitMs));
+    base::PathService::RemoveOverride(base::DIR_EXE);
+  }
 
   base::FilePath MakeFakeFolder(const std::wstring& name) {
     base::FilePath folder = root_.Append(name);
@@ -375,8 +383,8 @@ class PostElevationTest : public InstallerElevationTest {
     known_folders_ = std::make_unique<ScopedKnownFolders>(root_.Append(L"known"));
   }
   void TearDown() override {
-    known_folders_.reset();
     InstallerElevationTest::TearDown();
+    known_folders_.reset();
   }
 
   // Writes the status of an installation of |subfolder| with |components|,
@@ -423,10 +431,10 @@ class PostElevationTest : public InstallerElevationTest {
     return suite;
   }
 
-  // The command line a component installer started without waiting recorded.
+  // What a component installer that the run started without waiting for
+  // it recorded, once it has ended.
   std::string AwaitResult(const base::FilePath& folder) {
-    for (int i = 0; i < 600 && Result(folder).empty(); ++i)
-      ::Sleep(100);
+    EXPECT_TRUE(EndChildProcesses(kChildWaitMs));
     return Result(folder);
   }
 

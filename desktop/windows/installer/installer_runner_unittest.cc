@@ -85,6 +85,14 @@ class InstallerRunnerTest : public testing::Test {
     return true;
   }
 
+  // A start that is to fail at once; true when it did not.
+  bool StartFails(InstallerRunner* runner) {
+    runner->AddObserver(&observer_);
+    const bool started = runner->StartInstallation(&settings_);
+    runner->RemoveObserver(&observer_);
+    return !started;
+  }
+
   // Runs the loop until the observer has |count| calls, for at most 5 s.
   void WaitForCalls(size_t count) {
     for (int i = 0; i < 100 && observer_.calls.size() < count; ++i) {
@@ -177,12 +185,27 @@ TEST_F(InstallerRunnerTest, FolderLockedByAnotherInstallerGivesCategory10) {
   WriteScript({"exit 0"});
   InstallerRunner runner(package_, base::FilePath());
   runner.NotifyPackageReady();
-  runner.AddObserver(&observer_);
-  EXPECT_FALSE(runner.StartInstallation(&settings_));
-  runner.RemoveObserver(&observer_);
+  EXPECT_TRUE(StartFails(&runner));
   EXPECT_EQ(std::vector<std::string>{"Error(10,,Could not acquire installer mutex)"},
             observer_.calls);
   EXPECT_FALSE(runner.backend_running());
+}
+
+// Another process holds the folder's mailslot (say the front end of an
+// earlier run that has not ended): a back end could never report to this
+// one, so none is started and the start fails as such.
+TEST_F(InstallerRunnerTest, MailslotHeldElsewhereFailsTheStartBeforeAnyBackend) {
+  std::unique_ptr<MailslotReader> other = MailslotReader::Create(
+      kMailslotPathPrefix + mailslot_, MailslotReader::MessageCallback());
+  ASSERT_TRUE(other);
+  WriteScript({"check-initial", "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  EXPECT_TRUE(StartFails(&runner));
+  EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not connect to mailslot)"},
+            observer_.calls);
+  EXPECT_FALSE(runner.backend_running());
+  EXPECT_EQ("", Result());
 }
 
 TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
@@ -285,9 +308,7 @@ TEST_F(InstallerRunnerTest, FolderIsFreeOnceTheBackendHasEnded) {
 TEST_F(InstallerRunnerTest, InvalidSettingsAreRefused) {
   settings_.operation = INVALID_PATH;
   InstallerRunner runner(package_, base::FilePath());
-  runner.AddObserver(&observer_);
-  EXPECT_FALSE(runner.StartInstallation(&settings_));
-  runner.RemoveObserver(&observer_);
+  EXPECT_TRUE(StartFails(&runner));
   EXPECT_EQ(std::vector<std::string>{
                 "Error(2,,Attempting to start installation with invalid settings)"},
             observer_.calls);

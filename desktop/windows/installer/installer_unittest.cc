@@ -97,8 +97,9 @@ class InstallerTest : public testing::Test {
     succeeded_ = installer.succeeded();
   }
 
-  // Runs an install whose step list is |codes|, one scripted step per entry.
-  void RunScripted(std::vector<std::vector<uint32_t>> scripts) {
+  // Runs the folder's operation (an install, or an uninstall with
+  // |uninstall|) whose step list is |scripts|, one scripted step per entry.
+  void RunScripted(std::vector<std::vector<uint32_t>> scripts, bool uninstall = false) {
     attempts_.assign(scripts.size(), {});
     environment_.step_list_builder = base::BindRepeating(
         [](std::vector<std::vector<uint32_t>> scripts, std::vector<std::vector<int>>* attempts,
@@ -109,7 +110,7 @@ class InstallerTest : public testing::Test {
           return steps;
         },
         scripts, &attempts_);
-    settings_.Analyse(install_, false);
+    settings_.Analyse(install_, uninstall);
     Installer installer(std::make_unique<NullOsOperations>(), environment_);
     RunInstallerToEnd(&installer, &settings_, &observer_);
     succeeded_ = installer.succeeded();
@@ -139,6 +140,30 @@ TEST_F(InstallerTest, AnnouncesStepsPlusListEntriesLessOneAndSucceeds) {
   EXPECT_TRUE(succeeded_);
   EXPECT_EQ(1, observer_.ends);
   EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(GetVersion())));
+}
+
+// The front ends start their progress at 1 of the announced total and move
+// it by one for every step: the last step of an uninstallation must bring it
+// to the total, whatever the steps' retries.
+TEST_F(InstallerTest, UninstallAnnouncesTheStepsItGoesThrough) {
+  InstallationStatus record(PRIMARY);
+  record.version = GetVersion();
+  record.subfolder = base::ASCIIToWide(GetVersion());
+  ASSERT_TRUE(base::CreateDirectory(install_));
+  ASSERT_TRUE(base::WriteFile(install_.Append(kInstallationStatusFileName),
+                              *InstallationStatusToJson(record)));
+  RunScripted({{0}, {2, 0}, {3, 3, 0}, {0}}, /*uninstall=*/true);
+  ASSERT_EQ(UNINSTALLING, settings_.operation);
+  EXPECT_TRUE(succeeded_);
+  int total = -1;
+  int progress = 0;
+  for (const std::string& call : observer_.calls) {
+    if (sscanf(call.c_str(), "TotalSteps(%d)", &total) == 1)
+      progress = 1;
+    else if (call == "Step")
+      ++progress;
+  }
+  EXPECT_EQ(total, progress);
 }
 
 TEST_F(InstallerTest, RetryThenContinueRunsSixTimesThenGoesOn) {

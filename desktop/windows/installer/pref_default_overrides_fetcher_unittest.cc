@@ -49,8 +49,9 @@ class PrefDefaultOverridesFetcherTest : public testing::Test {
                                         run_loop->Quit();
                                       },
                                       &completions, &run_loop));
-    if (completions == 0)
+    if (completions == 0) {
       EXPECT_TRUE(test::RunUntilQuitOrTimeout(&run_loop));
+    }
     base::RunLoop().RunUntilIdle();
     return completions;
   }

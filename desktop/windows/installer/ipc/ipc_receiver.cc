@@ -25,9 +25,19 @@ bool IpcReceiver::Connect(const std::wstring& name) {
     return false;
   }
   VLOG(1) << "Preparing to receive IPC on " << name;
+  // Created here rather than on the IPC thread: a name that cannot be had
+  // (another receiver owns it) must fail the connection, before the caller
+  // starts a writer that would report into the void.
+  std::unique_ptr<MailslotReader> reader = MailslotReader::Create(
+      std::wstring(kMailslotPathPrefix) + name,
+      base::BindRepeating(&IpcReceiver::OnMessageReceived, base::Unretained(this)));
+  if (!reader) {
+    ipc_thread_.Stop();
+    return false;
+  }
   ipc_thread_.task_runner()->PostTask(
-      FROM_HERE, base::BindOnce(&IpcReceiver::ConnectOnIpcThread, base::Unretained(this),
-                                std::wstring(kMailslotPathPrefix) + name));
+      FROM_HERE,
+      base::BindOnce(&IpcReceiver::StartOnIpcThread, base::Unretained(this), std::move(reader)));
   return true;
 }
 
@@ -54,11 +64,9 @@ void IpcReceiver::OnMessageReceived(base::Pickle message) {
       FROM_HERE, base::BindOnce(&IpcReceiver::DeliverMessage, weak_this_, std::move(message)));
 }
 
-void IpcReceiver::ConnectOnIpcThread(const std::wstring& path) {
-  reader_ = MailslotReader::Create(
-      path, base::BindRepeating(&IpcReceiver::OnMessageReceived, base::Unretained(this)));
-  if (reader_)
-    reader_->Start();
+void IpcReceiver::StartOnIpcThread(std::unique_ptr<MailslotReader> reader) {
+  reader_ = std::move(reader);
+  reader_->Start();
 }
 
 void IpcReceiver::CloseOnIpcThread() {

@@ -1,9 +1,10 @@
 // IpcReceiver: the front end's end of the one-way mailslot channel from the
-// back end. Connect starts the receiver's own "Installer IPC thread", which
-// creates the mailslot and reads it (see MailslotReader); every message read
-// is handed to the delegate on the thread that created the receiver, in the
-// order received. Nothing reaches the delegate after Close or destruction, and
-// a receiver whose mailslot could not be created never calls it.
+// back end. Connect creates the mailslot and starts the receiver's own
+// "Installer IPC thread", which reads it (see MailslotReader); every message
+// read is handed to the delegate on the thread that created the receiver, in
+// the order received. Nothing reaches the delegate after Close or destruction.
+// When the mailslot cannot be created Connect fails, so that no writer is
+// started for a channel that would never be read.
 //
 // Close (and the destructor) closes the mailslot on the IPC thread and joins
 // it; it returns within about one read time-out even when no message comes.
@@ -41,9 +42,10 @@ class IpcReceiver {
   IpcReceiver& operator=(const IpcReceiver&) = delete;
   ~IpcReceiver();
 
-  // Starts the IPC thread and has it create the mailslot |name| (the part
-  // after "\\.\mailslot\"). False only when the thread cannot start. Must be
-  // called on a thread with a message loop (the replies go there).
+  // Creates the mailslot |name| (the part after "\\.\mailslot\") and starts
+  // the IPC thread reading it. False, with the reason logged, when the thread
+  // cannot start or the mailslot cannot be created. Must be called on a
+  // thread with a message loop (the replies go there).
   bool Connect(const std::wstring& name);
 
   // Closes the mailslot on the IPC thread and joins it. Safe to call twice.
@@ -56,7 +58,7 @@ class IpcReceiver {
   void OnMessageReceived(base::Pickle message);
 
  private:
-  void ConnectOnIpcThread(const std::wstring& path);
+  void StartOnIpcThread(std::unique_ptr<MailslotReader> reader);
   void CloseOnIpcThread();
   void CloseWhenReadOnIpcThread();
   // Creating thread.

@@ -11,9 +11,9 @@
 #include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/path_service.h"
-#include "base/process/launch.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/installer_switches.h"
@@ -39,12 +39,9 @@ constexpr wchar_t kOldExtension[] = L".old";
 // Every browser profile folder (user data folder) holds this file.
 constexpr wchar_t kLocalStateFile[] = L"Local State";
 
-void StartCleanupBatchFile(const base::FilePath& batch_path) {
+void RunCleanupBatchFile(const base::FilePath& install_path) {
   LOG(INFO) << "Starting final cleanup batch file.";
-  base::LaunchOptions options;
-  options.start_hidden = true;
-  options.current_directory = batch_path.DirName();
-  base::LaunchProcess(L"\"" + batch_path.value() + L"\"", options);
+  StartCleanupBatchFile(install_path);
 }
 
 void DeleteProfileFolders(const std::vector<base::FilePath>& folders) {
@@ -190,7 +187,7 @@ void CleanupAfterUninstallStep::Run(StepResult* result, int attempt) {
   const bool written = WriteFileInTransaction(transaction, batch_path, batch.GetText());
   if (written && !host_->HasDoneEvent()) {
     transaction->Do(std::make_unique<RunOnCommitOperation>(
-        base::BindOnce(&StartCleanupBatchFile, batch_path)));
+        base::BindOnce(&RunCleanupBatchFile, install_path)));
   }
 
   std::vector<base::FilePath> profile_folders;

@@ -9,12 +9,6 @@ namespace installer {
 
 namespace {
 
-// Every path in the batch is written relative to the batch's own folder (the
-// install folder): "%~dp0" is that folder as the command processor knows it,
-// in UTF-16, so the install folder may have any name. The rest of each line
-// is read in the console's code page, the OEM code page.
-constexpr char kBatchFolder[] = "%~dp0";
-
 // |text| in the OEM code page; false when a character has no place there.
 bool ToOemCodePage(const std::wstring& text, std::string* oem) {
   if (GetOEMCP() == CP_UTF8) {
@@ -109,7 +103,7 @@ bool CleanupBatchFile::IsAcceptable(const base::FilePath& path, bool allow_insta
 bool CleanupBatchFile::GetBatchPath(const base::FilePath& path, std::string* text) const {
   base::FilePath relative;
   if (!install_path_.AppendRelativePath(path, &relative)) {
-    *text = std::string("\"") + kBatchFolder + ".\"";
+    *text = "\".\"";
     return true;
   }
   std::string encoded;
@@ -120,7 +114,7 @@ bool CleanupBatchFile::GetBatchPath(const base::FilePath& path, std::string* tex
     if (short_tail.empty() || !ToOemCodePage(EscapePercentSigns(short_tail), &encoded))
       return false;
   }
-  *text = std::string("\"") + kBatchFolder + encoded + "\"";
+  *text = "\"" + encoded + "\"";
   return true;
 }
 
@@ -157,7 +151,9 @@ bool CleanupBatchFile::AddFolderWithAncestors(const base::FilePath& folder) {
 }
 
 std::string CleanupBatchFile::GetText() const {
-  std::string text;
+  // Every path is relative to the current folder: anywhere but the batch's
+  // own folder (where its launcher starts it) it must not touch a thing.
+  std::string text = "IF NOT EXIST " + base::WideToASCII(kCleanupBatchFileName) + " EXIT /B\n";
   for (int i = 0; i < 3; ++i) {
     if (i == 0 || process_ids_[i] != 0)
       text += "SET PID" + std::to_string(i + 1) + "_RUNNING=TRUE\n";

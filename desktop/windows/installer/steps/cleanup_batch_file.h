@@ -10,11 +10,13 @@
 // including the install folder, never above it; "rmdir" removes only empty
 // folders, so a folder that still holds something stays.
 //
-// The batch file must lie in the install folder: it names every path from its
-// own folder ("%~dp0"), which the command processor knows whatever the
-// folder's name, and reads the rest of each line in the OEM code page. A name
-// below the install folder that the code page cannot hold is written as its
-// short name; without one it is refused.
+// The batch file lies in the install folder and runs with that folder as its
+// current folder (StartCleanupBatchFile): it names every path relative to it,
+// so that the install folder's own name, whatever it holds, is never part of
+// the text the command processor reads. Started from any other folder it ends
+// at once. Each line is read in the OEM code page: a name below the install
+// folder that the code page cannot hold is written as its short name; without
+// one it is refused.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_CLEANUP_BATCH_FILE_H_
@@ -26,10 +28,9 @@
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/cleanup_batch_launch.h"
 
 namespace installer {
-
-inline constexpr wchar_t kCleanupBatchFileName[] = L"k.bat";
 
 class CleanupBatchFile {
  public:

@@ -23,10 +23,21 @@ std::string WaitBlock(int slot, const std::string& pid) {
          ")\n";
 }
 
+// The id of a process that has ended, for a batch that is to wait for none.
+uint32_t EndedProcessId() {
+  base::LaunchOptions hidden;
+  hidden.start_hidden = true;
+  base::Process ended = base::LaunchProcess(L"cmd.exe /c exit", hidden);
+  EXPECT_TRUE(ended.IsValid());
+  EXPECT_TRUE(ended.WaitForExitWithTimeout(60 * 1000, nullptr));
+  return ended.Pid();
+}
+
 TEST(CleanupBatchFileTest, OnlyTheRunningProcess) {
   CleanupBatchFile batch(kInstall);
   batch.SetProcessIds(1234, 0, 0);
-  EXPECT_EQ("SET PID1_RUNNING=TRUE\n"
+  EXPECT_EQ("IF NOT EXIST k.bat EXIT /B\n"
+            "SET PID1_RUNNING=TRUE\n"
             ":again\n" + WaitBlock(1, "1234") +
             "ping -n 2 127.0.0.1\n"
             "IF %PID1_RUNNING%==TRUE GOTO :again\n"
@@ -40,7 +51,7 @@ TEST(CleanupBatchFileTest, EveryProcessIdCombination) {
       SCOPED_TRACE(std::to_string(second) + "/" + std::to_string(third));
       CleanupBatchFile batch(kInstall);
       batch.SetProcessIds(1, second, third);
-      std::string expected = "SET PID1_RUNNING=TRUE\n";
+      std::string expected = "IF NOT EXIST k.bat EXIT /B\nSET PID1_RUNNING=TRUE\n";
       if (second)
         expected += "SET PID2_RUNNING=TRUE\n";
       if (third)
@@ -71,12 +82,12 @@ TEST(CleanupBatchFileTest, FilesInOrderFoldersInnermostFirstNeverAboveTheInstall
   std::string text = batch.GetText();
   size_t tail = text.find("del \"");
   ASSERT_NE(std::string::npos, tail);
-  // Named from the batch's own folder, the install folder.
-  EXPECT_EQ("del \"%~dp047.0\\b.dll\"\n"
-            "del \"%~dp047.0\\a.exe\"\n"
-            "rmdir \"%~dp047.0\\locales\"\n"
-            "rmdir \"%~dp047.0\"\n"
-            "rmdir \"%~dp0.\"\n"
+  // Named relative to the batch's own folder, the install folder.
+  EXPECT_EQ("del \"47.0\\b.dll\"\n"
+            "del \"47.0\\a.exe\"\n"
+            "rmdir \"47.0\\locales\"\n"
+            "rmdir \"47.0\"\n"
+            "rmdir \".\"\n"
             "del %0\n",
             text.substr(tail));
 }
@@ -100,15 +111,19 @@ TEST(CleanupBatchFileTest, PercentSignsAreNotExpanded) {
   CleanupBatchFile batch(kInstall);
   batch.SetProcessIds(7, 0, 0);
   EXPECT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\a.txt")));
-  EXPECT_NE(std::string::npos, batch.GetText().find("del \"%~dp0%%PATH%%\\a.txt\"\n"));
+  EXPECT_NE(std::string::npos, batch.GetText().find("del \"%%PATH%%\\a.txt\"\n"));
 }
 
 // The batch run by the command processor, as an uninstallation leaves it,
 // in an install folder whose name the OEM code page cannot hold (Cyrillic
-// under a Western one), with the files and folders the batch is to remove.
+// under a Western one) and which holds what the command processor would
+// read as a variable or an operator, with the files and folders the batch is
+// to remove.
 TEST(CleanupBatchFileRunTest, RemovesWhatItListsWhateverTheFolderIsCalled) {
-  const base::FilePath install = base::FilePath(base::test::ScratchFolder())
-                                     .Append(base::test::UniqueName(L"\u0412\u0435\u043b\u044c\u0442\u043e \u00e9"));
+  const base::FilePath install =
+      base::FilePath(base::test::ScratchFolder())
+          .Append(base::test::UniqueName(
+              L"\u0412\u0435\u043b\u044c\u0442\u043e \u00e9 %OS% & a^b !c! (d) 100%;e,f=g'h"));
   const std::vector<base::FilePath> files = {
       install.Append(L"launcher.exe"),
       install.Append(L"47.0\\a.dll"),
@@ -119,23 +134,15 @@ TEST(CleanupBatchFileRunTest, RemovesWhatItListsWhateverTheFolderIsCalled) {
     ASSERT_TRUE(base::CreateDirectory(file.DirName()));
     ASSERT_TRUE(base::WriteFile(file, "x"));
   }
-  // A process that has ended: the batch waits for none.
-  base::LaunchOptions hidden;
-  hidden.start_hidden = true;
-  base::Process ended = base::LaunchProcess(L"cmd.exe /c exit", hidden);
-  ASSERT_TRUE(ended.IsValid());
-  ASSERT_TRUE(ended.WaitForExitWithTimeout(60 * 1000, nullptr));
-
   CleanupBatchFile batch(install);
-  batch.SetProcessIds(ended.Pid(), 0, 0);
+  batch.SetProcessIds(EndedProcessId(), 0, 0);
   for (const base::FilePath& file : files) {
     EXPECT_TRUE(batch.AddFile(file)) << file.value();
     EXPECT_TRUE(batch.AddFolderWithAncestors(file.DirName())) << file.value();
   }
   const base::FilePath batch_path = install.Append(kCleanupBatchFileName);
   ASSERT_TRUE(base::WriteFile(batch_path, batch.GetText()));
-  base::Process run = base::LaunchProcess(
-      base::CommandLine::QuoteForCommandLineToArgvW(batch_path.value()), hidden);
+  base::Process run = StartCleanupBatchFile(install);
   ASSERT_TRUE(run.IsValid());
   ASSERT_TRUE(run.WaitForExitWithTimeout(60 * 1000, nullptr));
 
@@ -143,6 +150,35 @@ TEST(CleanupBatchFileRunTest, RemovesWhatItListsWhateverTheFolderIsCalled) {
     EXPECT_FALSE(base::PathExists(file)) << file.value();
   EXPECT_FALSE(base::PathExists(install.Append(L"47.0")));
   EXPECT_FALSE(base::PathExists(batch_path));
+}
+
+// Run by hand from another folder, the batch leaves alone what it would
+// delete in its own.
+TEST(CleanupBatchFileRunTest, StartedFromAnotherFolderTouchesNothing) {
+  const base::FilePath scratch(base::test::ScratchFolder());
+  const base::FilePath install = scratch.Append(base::test::UniqueName(L"install"));
+  const base::FilePath elsewhere = scratch.Append(base::test::UniqueName(L"elsewhere"));
+  ASSERT_TRUE(base::CreateDirectory(install));
+  ASSERT_TRUE(base::CreateDirectory(elsewhere.Append(L"47.0")));
+  ASSERT_TRUE(base::WriteFile(elsewhere.Append(L"47.0\\a.dll"), "x"));
+
+  CleanupBatchFile batch(install);
+  batch.SetProcessIds(EndedProcessId(), 0, 0);
+  ASSERT_TRUE(batch.AddFile(install.Append(L"47.0\\a.dll")));
+  ASSERT_TRUE(batch.AddFolderWithAncestors(install.Append(L"47.0")));
+  const base::FilePath batch_path = install.Append(kCleanupBatchFileName);
+  ASSERT_TRUE(base::WriteFile(batch_path, batch.GetText()));
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  options.current_directory = elsewhere;
+  base::Process run = base::LaunchProcess(
+      L"cmd.exe /d /c " + base::CommandLine::QuoteForCommandLineToArgvW(batch_path.value()),
+      options);
+  ASSERT_TRUE(run.IsValid());
+  ASSERT_TRUE(run.WaitForExitWithTimeout(60 * 1000, nullptr));
+
+  EXPECT_TRUE(base::PathExists(elsewhere.Append(L"47.0\\a.dll")));
+  EXPECT_TRUE(base::PathExists(batch_path));
 }
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST_F(UninstallFinishingStepsTest, BatchFileWaitsForTheRunningProcessOnlyWhenAl
   Put(host_.package_folder.Append(L"locales\\en.pak"));
   Put(host_.install_path.Append(L"launcher.exe"));
   std::string batch = RunCleanup();
-  EXPECT_EQ(0u, batch.find("SET PID1_RUNNING=TRUE\n:again\n"));
+  EXPECT_NE(std::string::npos, batch.find("\nSET PID1_RUNNING=TRUE\n:again\n"));
   EXPECT_NE(std::string::npos,
             batch.find("TASKLIST /FI \"PID eq " + std::to_string(GetCurrentProcessId()) + "\""));
   EXPECT_EQ(std::string::npos, batch.find("PID2"));
@@ -204,10 +204,10 @@ TEST_F(UninstallFinishingStepsTest, FilesInUseAreLeftToTheBatchFile) {
   ASSERT_TRUE(lock.IsValid());
   std::string batch = RunCleanup();
   EXPECT_NE(std::string::npos, batch.find("SET PID3_RUNNING=TRUE\n"));
-  // Named from the batch file's own folder, the install folder.
+  // Named relative to the batch file's own folder, the install folder.
   EXPECT_NE(std::string::npos,
-            batch.find("del \"%~dp047.0\\locales\\en.pak\"\n"
-                       "rmdir \"%~dp047.0\\locales\"\nrmdir \"%~dp047.0\"\nrmdir \"%~dp0.\"\n"
+            batch.find("del \"47.0\\locales\\en.pak\"\n"
+                       "rmdir \"47.0\\locales\"\nrmdir \"47.0\"\nrmdir \".\"\n"
                        "del %0\n"));
   EXPECT_EQ(std::string::npos, batch.find("outside"));
   EXPECT_TRUE(base::PathExists(outside));

@@ -9,11 +9,13 @@
 // - InstallerTestSettings are settings whose folder analysis is the real one.
 // - RunInstallerToEnd starts a run and runs the message loop until it ended.
 // - FixturePackage locates the packages built by tests/fixtures/package.
+// - EndChildProcesses waits for what the test started and did not wait for.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <map>
 #include <memory>
@@ -25,6 +27,7 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/path_service.h"
+#include "base/process/process.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/time/clock.h"
@@ -254,6 +257,44 @@ inline base::FilePath FixturePackage(int version) {
   base::PathService::Get(base::DIR_EXE, &exe_folder);
   return exe_folder.DirName().Append(L"fixtures").Append(L"package-" +
                                                          std::to_wstring(version));
+}
+
+// Waits up to |timeout_ms| for every process this one started that still
+// runs (a child the code under test launched without waiting for it), then
+// ends those still there. False when some had to be ended. A test that left
+// a child running would race later tests and keep its files in use.
+inline bool EndChildProcesses(DWORD timeout_ms) {
+  FILETIME own_start, unused1, unused2, unused3;
+  ::GetProcessTimes(::GetCurrentProcess(), &own_start, &unused1, &unused2, &unused3);
+  std::vector<base::Process> children;
+  base::win::ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot.IsValid() && ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ParentProcessID != ::GetCurrentProcessId())
+      continue;
+    base::Process child = base::Process::Open(entry.th32ProcessID);
+    FILETIME start;
+    // A process started before this one had an earlier holder of this id as
+    // its parent.
+    if (child.IsValid() &&
+        ::GetProcessTimes(child.Handle(), &start, &unused1, &unused2, &unused3) &&
+        ::CompareFileTime(&start, &own_start) >= 0) {
+      children.push_back(std::move(child));
+    }
+  }
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  bool all_ended = true;
+  for (const base::Process& child : children) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (!child.WaitForExitWithTimeout(now < deadline ? static_cast<DWORD>(deadline - now) : 0,
+                                      nullptr)) {
+      all_ended = false;
+      child.Terminate(1, /*wait=*/true);
+    }
+  }
+  return all_ended;
 }
 
 }  // namespace installer

@@ -363,8 +363,9 @@ TEST_P(InstallerWindowLanguageTest, TextsAreLocalized) {
   EXPECT_EQ(GetLocalizedString(strings::kOptions), Text(Main(IDC_OPTIONS_BUTTON)));
   EXPECT_EQ(GetLocalizedString(strings::kChange), Text(Options(IDC_CHANGE_BUTTON)));
   EXPECT_EQ(GetLocalizedString(strings::kLanguage), Text(Options(IDC_LANGUAGE_LABEL)));
-  if (std::wstring(GetParam()) == L"de")
+  if (std::wstring(GetParam()) == L"de") {
     EXPECT_EQ(L"Akzeptieren und installieren", Text(Main(IDC_ACCEPT_BUTTON)));
+  }
   // The terms sentence quotes the Accept button and shows no markup.
   std::wstring sentence = Text(Main(IDC_TERMS_SENTENCE));
   EXPECT_NE(std::wstring::npos, sentence.find(GetLocalizedString(strings::kAcceptAndInstall)));
