@@ -407,63 +407,56 @@ def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, wo
     extra = ["--components=hold:hold"]
     instruction = component.with_name(component.name + ".exit")
 
-    # What the runs add is taken away at the end, as the other tests of this
-    # module do, so that their comparisons with a reference see none of it.
-    before = machine_state.snapshot(wine, {"install": install})
+    code, text = silent_run(wine, log_dir, package_1, install, server, extra)
+    assert code == 0, text
+    version_1 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    assert list(version_1.get("components", {})) == ["hold"], text
+
+    # The component installer waits for the run's interrupted event, which
+    # the run holds open all along (it is set only when the run is cancelled).
+    event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
+             wine.windows_path(install).replace("\\", "/"))
+    instruction.write_text("wait " + event)
+
+    def component_waits(text, pids):
+        return ("Running component installer" in text and
+                "Component installer returned" not in text and
+                bool(component_processes(component.name)))
     try:
-        code, text = silent_run(wine, log_dir, package_1, install, server, extra)
-        assert code == 0, text
-        version_1 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
-        assert list(version_1.get("components", {})) == ["hold"], text
-
-        # The component installer waits for the run's interrupted event, which
-        # the run holds open all along (it is set only when the run is cancelled).
-        event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
-                 wine.windows_path(install).replace("\\", "/"))
-        instruction.write_text("wait " + event)
-
-        def component_waits(text, pids):
-            return ("Running component installer" in text and
-                    "Component installer returned" not in text and
-                    bool(component_processes(component.name)))
-        try:
-            code, text = killed_run(wine, log_dir, package_2, install, server, component_waits,
-                                    extra)
-        finally:
-            instruction.unlink()
-            for pid in component_processes(component.name):
-                try:
-                    os.kill(pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-        assert_killed_run_failed(code, text)
-        assert "Preserving previous installer status." in text
-        assert not (install / "installation_status.json").exists()
-
-        logs_before = set(log_dir.glob("*.log"))
-        code, text = silent_run(wine, log_dir, package_2, install, server, extra)
-        assert code == 0, text
-        back_end = back_end_log_text(log_dir, logs_before)
-        assert ("installation_status.json, moved aside by an interrupted run" in back_end), back_end
-        assert "Operation: 2" in back_end, back_end
-        version_2 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
-        assert version_2["version"] != version_1["version"]
-        assert version_2["app_id"] == version_1["app_id"]
-        assert list(version_2.get("components", {})) == ["hold"]
-        kept = [json.loads(path.read_text(encoding="utf-8"))
-                for path in (install / "old_status").iterdir()]
-        assert kept == [version_1]
-        assert (install / version_1["_subfolder"]).is_dir()
-
-        # The replaced version goes with the next upgrade, by its kept status.
-        code, text = silent_run(wine, log_dir, package_2, install, server, extra)
-        assert code == 0, text
-        assert not (install / version_1["_subfolder"]).exists()
-        for name in version_2["files"]:
-            assert (install / version_2["_subfolder"] / name.replace("\\", "/")).is_file(), name
+        code, text = killed_run(wine, log_dir, package_2, install, server, component_waits,
+                                extra)
     finally:
-        undo_run(wine, before, machine_state.snapshot(wine, {"install": install}), install,
-                 workspace)
+        instruction.unlink()
+        for pid in component_processes(component.name):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+    assert_killed_run_failed(code, text)
+    assert "Preserving previous installer status." in text
+    assert not (install / "installation_status.json").exists()
+
+    before = set(log_dir.glob("*.log"))
+    code, text = silent_run(wine, log_dir, package_2, install, server, extra)
+    assert code == 0, text
+    back_end = back_end_log_text(log_dir, before)
+    assert ("installation_status.json, moved aside by an interrupted run" in back_end), back_end
+    assert "Operation: 2" in back_end, back_end
+    version_2 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    assert version_2["version"] != version_1["version"]
+    assert version_2["app_id"] == version_1["app_id"]
+    assert list(version_2.get("components", {})) == ["hold"]
+    kept = [json.loads(path.read_text(encoding="utf-8"))
+            for path in (install / "old_status").iterdir()]
+    assert kept == [version_1]
+    assert (install / version_1["_subfolder"]).is_dir()
+
+    # The replaced version goes with the next upgrade, by its kept status.
+    code, text = silent_run(wine, log_dir, package_2, install, server, extra)
+    assert code == 0, text
+    assert not (install / version_1["_subfolder"]).exists()
+    for name in version_2["files"]:
+        assert (install / version_2["_subfolder"] / name.replace("\\", "/")).is_file(), name
 
 
 def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, install_reference,
