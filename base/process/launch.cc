@@ -14,29 +14,37 @@ bool IsUsableHandle(HANDLE handle) {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
-// A PROC_THREAD_ATTRIBUTE_LIST naming the only handles the child inherits.
-class HandleListAttribute {
+// PROC_THREAD_ATTRIBUTE_JOB_LIST (attribute number 13), which the SDK defines
+// only for Windows 10 targets.
+const DWORD_PTR kJobListAttribute = ProcThreadAttributeValue(13, FALSE, TRUE, FALSE);
+
+// A PROC_THREAD_ATTRIBUTE_LIST: the only handles the child inherits, and the
+// job it belongs to from its creation. The values must outlive the list.
+class AttributeList {
  public:
-  explicit HandleListAttribute(std::vector<HANDLE> handles) : handles_(std::move(handles)) {}
-  HandleListAttribute(const HandleListAttribute&) = delete;
-  HandleListAttribute& operator=(const HandleListAttribute&) = delete;
-  ~HandleListAttribute() {
+  AttributeList() = default;
+  AttributeList(const AttributeList&) = delete;
+  AttributeList& operator=(const AttributeList&) = delete;
+  ~AttributeList() {
     if (initialized_)
       ::DeleteProcThreadAttributeList(list());
   }
 
   bool Initialize() {
     SIZE_T size = 0;
-    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    ::InitializeProcThreadAttributeList(nullptr, kCapacity, 0, &size);
     if (size == 0)
       return false;
     buffer_ = std::make_unique<char[]>(size);
-    if (!::InitializeProcThreadAttributeList(list(), 1, 0, &size))
+    if (!::InitializeProcThreadAttributeList(list(), kCapacity, 0, &size))
       return false;
     initialized_ = true;
-    return ::UpdateProcThreadAttribute(list(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
-                                       handles_.data(), handles_.size() * sizeof(HANDLE),
-                                       nullptr, nullptr) != FALSE;
+    return true;
+  }
+
+  bool Add(DWORD_PTR attribute, void* value, size_t size) {
+    return ::UpdateProcThreadAttribute(list(), 0, attribute, value, size, nullptr, nullptr) !=
+           FALSE;
   }
 
   LPPROC_THREAD_ATTRIBUTE_LIST list() {
@@ -44,10 +52,49 @@ class HandleListAttribute {
   }
 
  private:
-  std::vector<HANDLE> handles_;
+  static constexpr DWORD kCapacity = 2;
   std::unique_ptr<char[]> buffer_;
   bool initialized_ = false;
 };
+
+// Creates the child with |startup_info|, inheriting |inherited| (or every
+// inheritable handle, as |options| asks) and, when given and where Windows
+// allows it, in |job|.
+bool CreateChild(const std::wstring& command_line, const LaunchOptions& options,
+                 STARTUPINFOEXW startup_info, std::vector<HANDLE> inherited, HANDLE job,
+                 PROCESS_INFORMATION* process_info) {
+  DWORD flags = options.creation_flags;
+  BOOL inherit = options.inherit_handles ? TRUE : FALSE;
+  const bool list_handles = !options.inherit_handles && !inherited.empty();
+  AttributeList attributes;
+  if (list_handles || job) {
+    if (!attributes.Initialize() ||
+        (list_handles && !attributes.Add(PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                         inherited.size() * sizeof(HANDLE)))) {
+      PLOG(ERROR) << "Cannot build the list of inherited handles";
+      return false;
+    }
+    // Before Windows 10 no job can be given: the child starts without one.
+    if (job && !attributes.Add(kJobListAttribute, &job, sizeof(job))) {
+      VLOG(1) << "Starting a child without its startup job";
+      job = nullptr;
+    }
+    if (list_handles || job) {
+      startup_info.StartupInfo.cb = sizeof(startup_info);
+      startup_info.lpAttributeList = attributes.list();
+      flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
+    if (list_handles)
+      inherit = TRUE;
+  }
+  // CreateProcessW may write into the command line.
+  std::wstring writable_command_line = command_line;
+  const wchar_t* current_directory =
+      options.current_directory.empty() ? nullptr : options.current_directory.value().c_str();
+  return ::CreateProcessW(nullptr, writable_command_line.data(), nullptr, nullptr, inherit,
+                          flags, nullptr, current_directory, &startup_info.StartupInfo,
+                          process_info) != FALSE;
+}
 
 }  // namespace
 
@@ -92,31 +139,22 @@ Process LaunchProcess(const std::wstring& command_line, const LaunchOptions& opt
   std::sort(inherited.begin(), inherited.end());
   inherited.erase(std::unique(inherited.begin(), inherited.end()), inherited.end());
 
-  DWORD flags = options.creation_flags;
-  BOOL inherit = options.inherit_handles ? TRUE : FALSE;
-  std::unique_ptr<HandleListAttribute> handle_list;
-  if (!options.inherit_handles && !inherited.empty()) {
-    handle_list = std::make_unique<HandleListAttribute>(inherited);
-    if (!handle_list->Initialize()) {
-      PLOG(ERROR) << "Cannot build the list of inherited handles";
-      return Process();
-    }
-    startup_info.StartupInfo.cb = sizeof(startup_info);
-    startup_info.lpAttributeList = handle_list->list();
-    flags |= EXTENDED_STARTUPINFO_PRESENT;
-    inherit = TRUE;
-  }
-
-  // CreateProcessW may write into the command line.
-  std::wstring writable_command_line = command_line;
-  const wchar_t* current_directory =
-      options.current_directory.empty() ? nullptr : options.current_directory.value().c_str();
+  HANDLE job = options.startup_job ? options.startup_job->Get() : nullptr;
   PROCESS_INFORMATION process_info = {};
-  if (!::CreateProcessW(nullptr, writable_command_line.data(), nullptr, nullptr, inherit, flags,
-                        nullptr, current_directory, &startup_info.StartupInfo, &process_info)) {
+  bool created = CreateChild(command_line, options, startup_info, inherited, job, &process_info);
+  if (!created && job) {
+    // The job only guards the start: a start that it hinders (where this
+    // process may not give its children a job of their own) goes on without.
+    PLOG(WARNING) << "Starting a child without its startup job";
+    created = CreateChild(command_line, options, startup_info, inherited, nullptr, &process_info);
+  }
+  if (!created) {
     PLOG(ERROR) << "Cannot start " << command_line;
     return Process();
   }
+  // CreateProcessW has let the child run, unless the caller does.
+  if (options.startup_job && !(options.creation_flags & CREATE_SUSPENDED))
+    options.startup_job->LetGo();
   ::CloseHandle(process_info.hThread);
   Process process(process_info.hProcess);
   if (options.wait)

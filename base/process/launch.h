@@ -16,6 +16,7 @@
 
 #include "base/files/file_path.h"
 #include "base/process/process.h"
+#include "base/process/startup_job.h"
 
 namespace base {
 
@@ -43,6 +44,11 @@ struct LaunchOptions {
   FilePath current_directory;
   // Extra CreateProcessW creation flags (e.g. CREATE_NO_WINDOW, CREATE_SUSPENDED).
   DWORD creation_flags = 0;
+  // When given, the child is created in this job, so that it ends with this
+  // process should this process end before the child runs (see
+  // startup_job.h). LaunchProcess lets the child go once it runs; with
+  // CREATE_SUSPENDED that is left to the caller.
+  StartupJob* startup_job = nullptr;
 };
 
 // Starts |command_line|. Returns the child's process (invalid on failure, with

@@ -27,6 +27,7 @@ before the next run, which so runs the same package as the run without the
 kill.
 """
 
+import contextlib
 import hashlib
 import json
 import os
@@ -476,3 +477,156 @@ def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, 
     assert code == 1, text
     assert "Installer process did not complete successfully." in text, text
     run_again_and_compare(wine, log_dir, package, install, server, reference)
+
+
+# A process that starts another is killed while it does. Windows creates the
+# new process suspended and lets it run only at the end of the start; under
+# Wine the launcher waits in between until the new process has set itself
+# up (loaded its program, with the Wine server's help). The new process is
+# frozen (SIGSTOP) as soon as it appears. When it has not loaded its program
+# yet, the launcher is certainly still waiting: the launcher is frozen there,
+# the new process let go (SIGCONT) to set itself up and wait to be let run,
+# and then the launcher killed. (Killed before the new process has reached
+# the Wine server, the new process would wait for ever for the server's
+# answer, whatever the installer does.)
+
+START_ATTEMPTS = 5
+
+
+def command_line_of(pid):
+    try:
+        return pathlib.Path("/proc", str(pid), "cmdline").read_bytes().split(b"\0")
+    except OSError:
+        return None
+
+
+def stat_of(pid):
+    """The fields of /proc/|pid|/stat after the command name (state, parent,
+    ...), empty when the process is gone."""
+    try:
+        return pathlib.Path("/proc", str(pid), "stat").read_text().rsplit(")", 1)[1].split()
+    except (OSError, IndexError):
+        return []
+
+
+def has_ended(pid):
+    """Whether Unix process |pid| is gone or only waits to be reaped."""
+    return stat_of(pid)[:1] in ([], ["Z"])
+
+
+def parent_of(pid):
+    fields = stat_of(pid)
+    return int(fields[1]) if len(fields) > 1 else None
+
+
+def has_loaded_its_program(arguments):
+    """Whether a Wine process with |arguments| has loaded its Windows program:
+    Wine then drops its loader from the arguments, which start with the
+    program's Windows path."""
+    return len(arguments[0]) > 2 and arguments[0][1:3] == b":\\"
+
+
+def new_process(known, matches, deadline):
+    """The first process, not in |known|, whose arguments |matches| accepts,
+    frozen (SIGSTOP), with its arguments as they are once it is frozen."""
+    while True:
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) in known:
+                continue
+            arguments = command_line_of(int(entry))
+            if not arguments or not matches(arguments):
+                continue
+            try:
+                os.kill(int(entry), signal.SIGSTOP)
+            except ProcessLookupError:
+                continue  # gone already
+            arguments = command_line_of(int(entry))
+            if arguments and matches(arguments):
+                return int(entry), arguments
+            os.kill(int(entry), signal.SIGCONT)
+        assert time.time() < deadline, "nothing was started"
+
+
+def kill_while_starting(wine, log_dir, package, install, server, launcher):
+    """A silent run whose |launcher| ("front end": the front end starting its
+    back end; "back end": the back end starting the package's installer) is
+    killed while it starts that process. Returns whether the kill certainly
+    came before the new process could run, and the run's log text."""
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    folder = ("--installfolder=" + wine.windows_path(install)).encode()
+    known = {int(entry) for entry in os.listdir("/proc") if entry.isdigit()}
+    # A stand-alone run writes nothing outside its folder.
+    front_end = subprocess.Popen(command(wine, package, install, server, ["--copyonly=1"]),
+                                 env=wine.env, stdin=subprocess.DEVNULL,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    stopped = []
+    try:
+        deadline = time.time() + TIMEOUT
+        if launcher == "front end":
+            started = lambda arguments: b"--backend" in arguments and folder in arguments
+        else:
+            started = lambda arguments: folder in arguments and any(
+                argument.startswith(b"--success-event") for argument in arguments)
+        child, arguments = new_process(known, started, deadline)
+        stopped.append(child)
+        if launcher == "front end":
+            launcher_pid = front_end.pid
+        else:
+            waiting = processes_where(lambda arguments: folder in arguments and any(
+                argument.startswith(b"--wait-for-package") for argument in arguments))
+            # Not a fork of the waiting back end that is still on its way.
+            launcher_pid = [pid for pid in waiting if parent_of(pid) not in waiting][0]
+        certain = not has_loaded_its_program(arguments)
+        if certain:
+            os.kill(launcher_pid, signal.SIGSTOP)
+            stopped.append(launcher_pid)
+            os.kill(child, signal.SIGCONT)
+            stopped.remove(child)
+            # The new process sets itself up and waits to be let run.
+            child, arguments = new_process(
+                known | {launcher_pid},
+                lambda arguments: started(arguments) and has_loaded_its_program(arguments),
+                deadline)
+            stopped.append(child)
+        os.kill(launcher_pid, signal.SIGKILL)
+        while not has_ended(launcher_pid):
+            assert time.time() < deadline, "the launcher stays"
+            time.sleep(0.01)
+        for pid in stopped:
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGCONT)
+        stopped = []
+        # Nothing of the run stays: the new process runs and ends, as its
+        # launcher is gone, or ends without having run.
+        while front_end.poll() is None or installer_processes(wine, install):
+            assert time.time() < deadline, "processes of the run stay: %r" % [
+                b" ".join(command_line_of(pid) or [])[:300]
+                for pid in installer_processes(wine, install)]
+            time.sleep(0.1)
+    finally:
+        for pid in stopped:
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGCONT)
+        if front_end.poll() is None:
+            front_end.kill()
+        for pid in installer_processes(wine, install):
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGKILL)
+    return certain, read_logs(log_dir, before)
+
+
+@pytest.mark.parametrize("launcher", ["front end", "back end"])
+def test_installer_killed_while_starting_another_leaves_none_behind(
+        wine, log_dir, workspace, package_server_module, launcher):
+    package = make_package(workspace, 1)
+    certain = 0
+    for attempt in range(START_ATTEMPTS):
+        install = workspace / ("killed-starting-%s-%d" % (launcher.replace(" ", "-"), attempt))
+        killed_in_time, text = kill_while_starting(wine, log_dir, package, install,
+                                                   package_server_module, launcher)
+        if killed_in_time:
+            certain += 1
+            # The new process never ran: it wrote no log.
+            assert text.count("] Command line: ") == (1 if launcher == "front end" else 2), text
+        assert not (install / "installation_status.json").exists()
+    assert certain, "the launcher was never killed before the new process could run"

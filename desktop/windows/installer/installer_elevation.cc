@@ -11,6 +11,7 @@
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
+#include "base/process/startup_job.h"
 #include "base/process/process.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
@@ -277,8 +278,14 @@ void Installer::OnObjectSignaled(HANDLE object) {
   LOG(INFO) << "Running installer from the package with command line: "
             << base::WideToUTF8(child.GetCommandLineString());
   base::Process process;
-  if (prepared)
-    process = base::LaunchProcess(child.GetCommandLineString(), base::LaunchOptions());
+  if (prepared) {
+    // Should this process end before the package's installer runs, that
+    // installer ends too instead of waiting for ever, suspended.
+    base::StartupJob startup_job;
+    base::LaunchOptions options;
+    options.startup_job = &startup_job;
+    process = base::LaunchProcess(child.GetCommandLineString(), options);
+  }
   int exit_code = 1;
   const bool ended = process.IsValid() && process.WaitForExit(&exit_code);
   for (InstallerObserver& observer : observers_)

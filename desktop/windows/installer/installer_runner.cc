@@ -6,6 +6,7 @@
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/process/launch.h"
+#include "base/process/startup_job.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "crash_reporting/crash_client.h"
@@ -173,6 +174,10 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
               << base::WideToUTF8(command_line.GetCommandLineString());
     base::LaunchOptions options;
     options.inherit_handles = true;
+    // Should this process end before the back end runs, the back end ends
+    // too instead of waiting for ever, suspended, with the folder's objects.
+    base::StartupJob startup_job;
+    options.startup_job = &startup_job;
     backend_process_ = base::LaunchProcess(command_line.GetCommandLineString(), options);
   }
   if (!backend_process_.IsValid()) {
