@@ -13,6 +13,7 @@
 #include "desktop/windows/installer/service/transactions/operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/steps/leftover_uninstall_entries.h"
 #include "desktop/windows/installer/steps/registration_templates.h"
 #include "features/features.h"
 #include "features/installer_features.h"
@@ -82,6 +83,7 @@ void SetupRegistryStep::Run(StepResult* result, int attempt) {
   const HKEY root = settings->GetAllUsers() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 
   Transaction* transaction = host_->GetTransaction();
+  LeftoverUninstallEntries::Remove(host_);
   if (!ClaimUninstallKey(root, transaction, uninstall_key_)) {
     *result = StepResult(1, 0, std::wstring(), kUninstallRowFailed);
     return;

@@ -5,6 +5,10 @@
 //
 // Only a failed uninstall row fails the step (and so the run); other rows
 // that cannot be written are passed over.
+//
+// Before it claims its uninstall key the step takes away the entries that
+// interrupted runs left for the folder (LeftoverUninstallEntries), so that
+// the folder ends with one entry, under the name the interrupted run had.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_

@@ -152,6 +152,34 @@ TEST_F(SetupRegistryStepTest, RunsAtTheSameTimeEachClaimAnUninstallKeyOfTheirOwn
             ReadString(HKEY_CURRENT_USER, other.uninstall_key_name, L"InstallLocation"));
 }
 
+// An entry left by a run of this folder that was interrupted after it wrote
+// it: no record names it. The run takes it away and writes its own under the
+// same name; a rollback brings the leftover back.
+TEST_F(SetupRegistryStepTest, TheFoldersLeftoverEntryMakesWayForTheNewOne) {
+  const std::wstring leftover = UninstallBase();
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Create(HKEY_CURRENT_USER, leftover.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.WriteValue(L"InstallLocation", host_.install_path.value().c_str()));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"DisplayVersion", L"left over"));
+  key.Close();
+  // The entry of an installation in another folder stays.
+  const std::wstring others = UninstallBase() + L"1";
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Create(HKEY_CURRENT_USER, others.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"InstallLocation", L"C:\\Other"));
+  key.Close();
+
+  ASSERT_EQ(0u, RunStep().code);
+  EXPECT_EQ(leftover, host_.uninstall_key_name);
+  EXPECT_EQ(base::UTF8ToWide(GetVersion()),
+            ReadString(HKEY_CURRENT_USER, leftover, L"DisplayVersion"));
+  EXPECT_EQ(L"C:\\Other", ReadString(HKEY_CURRENT_USER, others, L"InstallLocation"));
+  host_.transaction.Rollback();
+  EXPECT_EQ(L"left over", ReadString(HKEY_CURRENT_USER, leftover, L"DisplayVersion"));
+}
+
 TEST_F(SetupRegistryStepTest, UninstallKeyNumberingIsBounded) {
   for (int number = 0; number < 1000; ++number) {
     base::win::RegKey key;
