@@ -524,6 +524,43 @@ def test_killed_after_setting_up_the_registry_then_run_again_leaves_one_entry(
     assert [naming[0].rpartition("\\")[2].lower()] == entry_names_of_status(install)
 
 
+def test_backups_of_a_run_killed_after_replacing_shortcuts_are_resolved(
+        wine, log_dir, workspace, package_server_module):
+    """A run replaces the shortcuts (which every installation makes under the
+    same names) and the folder's installer preferences, keeping each file it
+    replaces beside it until the run ends. Killed after that, it leaves those
+    backups; the next run of the folder removes them."""
+    server = package_server_module
+    package = make_package(workspace, 1)
+    component = WaitingComponent(workspace)
+    # Another installation has made the shortcuts.
+    other = workspace / "shortcuts-other" / "Velto"
+    code, text = silent_run(wine, log_dir, package, other, server)
+    assert code == 0, text
+    shortcuts = [wine.unix_path(path) for path in json.loads(
+        (other / "installation_status.json").read_text(encoding="utf-8"))["shortcuts"].values()]
+    assert len(shortcuts) >= 2, shortcuts
+    # The folder holds the installer preferences an uninstall leaves.
+    install = workspace / "shortcuts" / "Velto"
+    install.mkdir(parents=True)
+    (install / "installer_prefs.json").write_text("{}", encoding="utf-8")
+    folders = {path.parent for path in shortcuts} | {install}
+
+    def backups():
+        return sorted(path for folder in folders for path in folder.glob("*.old"))
+
+    killed_while_held(wine, log_dir, package, install, server, component)
+    assert {path.parent for path in backups()} == folders, backups()
+
+    code, text = silent_run(wine, log_dir, package, install, server, component.SWITCHES)
+    assert code == 0, text
+    assert backups() == []
+    for path in shortcuts:
+        assert path.is_file(), path
+    prefs = json.loads((install / "installer_prefs.json").read_text(encoding="utf-8"))
+    assert "all-installer-experiments" in prefs, prefs
+
+
 def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, install_reference,
                                                       package_server_module):
     """The back end that waits for the package's installer finds it ended with
