@@ -138,6 +138,40 @@ def snapshot(wine, folders=None):
     return state
 
 
+# Below this, in either hive and either registry view, lie the uninstall
+# entries; the product's are named after it and its version.
+UNINSTALL_KEY = "\\microsoft\\windows\\currentversion\\uninstall\\"
+
+
+def reg_string(data):
+    """The text of a string value from the form "reg export" gives it (in
+    quotes, backslashes and quotes escaped); None for another type."""
+    if len(data) < 2 or not (data.startswith('"') and data.endswith('"')):
+        return None
+    return data[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+
+
+def uninstall_entries(wine):
+    """The product's uninstall entries: {key: {value name: data text}}."""
+    entries = {}
+    for key, values in _export(wine, REGISTRY_ROOTS).items():
+        at = key.lower().find(UNINSTALL_KEY)
+        if at < 0:
+            continue
+        name = key[at + len(UNINSTALL_KEY):]
+        if "\\" not in name and name.lower().startswith(PRODUCT + " "):
+            entries[key] = values
+    return entries
+
+
+def entries_naming(entries, windows_folder):
+    """The keys of |entries| whose InstallLocation is |windows_folder|."""
+    folder = windows_folder.rstrip("\\").lower()
+    return sorted(key for key, values in entries.items()
+                  if (reg_string(values.get("InstallLocation", "")) or "").rstrip("\\").lower()
+                  == folder)
+
+
 def diff(before, after, ignore=()):
     """Human-readable differences between two snapshots; [] when equal.
     |ignore| holds substrings of entries that may differ (lower case)."""

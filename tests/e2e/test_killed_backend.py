@@ -391,6 +391,55 @@ def back_end_log_text(log_dir, before):
     return "\n".join(text for text in texts if "Running backend" in text)
 
 
+class WaitingComponent:
+    """The component "hold" of the runs given SWITCHES: its installer (the
+    signed stand-in, beside the package folders in "hold") ends at once,
+    unless told to wait (hold): it then waits for the run's interrupted event,
+    which the run holds open all along (it is set only when the run is
+    cancelled). A run so held is in its component step: after the registry,
+    shortcut and preference steps, before the status is written."""
+
+    SWITCHES = ["--components=hold:hold"]
+
+    def __init__(self, workspace):
+        self.installer = workspace / "hold" / "hold_installer.exe"
+        self.installer.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(COMPONENT_STUB, self.installer)
+        self.instruction = self.installer.with_name(self.installer.name + ".exit")
+
+    def hold(self, wine, install):
+        event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
+                 wine.windows_path(install).replace("\\", "/"))
+        self.instruction.write_text("wait " + event)
+
+    def waits(self, text, pids):
+        """killed_run's |ready|: the component installer of the run waits."""
+        return ("Running component installer" in text and
+                "Component installer returned" not in text and
+                bool(component_processes(self.installer.name)))
+
+    def let_go(self):
+        """Tells it to end at once again, and ends one that still waits."""
+        self.instruction.unlink(missing_ok=True)
+        for pid in component_processes(self.installer.name):
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+
+
+def killed_while_held(wine, log_dir, package, install, server, component, extra=()):
+    """A run of |package| killed while |component| holds it; its log text."""
+    component.hold(wine, install)
+    try:
+        code, text = killed_run(wine, log_dir, package, install, server, component.waits,
+                                component.SWITCHES + list(extra))
+    finally:
+        component.let_go()
+    assert_killed_run_failed(code, text)
+    return text
+
+
 def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, workspace,
                                                                package_server_module):
     """An upgrade moves the status of the installation it replaces into
@@ -401,39 +450,15 @@ def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, wo
     server = package_server_module
     install = workspace / "status-moved" / "Velto"
     package_1, package_2 = (make_package(workspace, version) for version in (1, 2))
-    # The component's installer lies beside the package folders, in "hold".
-    component = workspace / "hold" / "hold_installer.exe"
-    component.parent.mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(COMPONENT_STUB, component)
-    extra = ["--components=hold:hold"]
-    instruction = component.with_name(component.name + ".exit")
+    component = WaitingComponent(workspace)
+    extra = component.SWITCHES
 
     code, text = silent_run(wine, log_dir, package_1, install, server, extra)
     assert code == 0, text
     version_1 = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
     assert list(version_1.get("components", {})) == ["hold"], text
 
-    # The component installer waits for the run's interrupted event, which
-    # the run holds open all along (it is set only when the run is cancelled).
-    event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
-             wine.windows_path(install).replace("\\", "/"))
-    instruction.write_text("wait " + event)
-
-    def component_waits(text, pids):
-        return ("Running component installer" in text and
-                "Component installer returned" not in text and
-                bool(component_processes(component.name)))
-    try:
-        code, text = killed_run(wine, log_dir, package_2, install, server, component_waits,
-                                extra)
-    finally:
-        instruction.unlink()
-        for pid in component_processes(component.name):
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-    assert_killed_run_failed(code, text)
+    text = killed_while_held(wine, log_dir, package_2, install, server, component)
     assert "Preserving previous installer status." in text
     assert not (install / "installation_status.json").exists()
 
@@ -458,6 +483,82 @@ def test_upgrade_killed_between_keeping_and_writing_the_status(wine, log_dir, wo
     assert not (install / version_1["_subfolder"]).exists()
     for name in version_2["files"]:
         assert (install / version_2["_subfolder"] / name.replace("\\", "/")).is_file(), name
+
+
+def entry_names_of_status(install):
+    """The names (last key component, lower case) of the uninstall entries the
+    folder's status records."""
+    status = json.loads((install / "installation_status.json").read_text(encoding="utf-8"))
+    keys = status["registry"].get("HKCU", []) + status["registry"].get("HKLM", [])
+    return [key["path"].rpartition("\\")[2].lower() for key in keys
+            if machine_state.UNINSTALL_KEY in "\\" + key["path"].lower() + "\\"]
+
+
+@pytest.mark.parametrize("operation", ["install", "upgrade"])
+def test_killed_after_setting_up_the_registry_then_run_again_leaves_one_entry(
+        wine, log_dir, workspace, package_server_module, operation):
+    """A run writes the uninstall entry a few steps before the status that
+    names it. Killed in between, it leaves an entry for the folder that no
+    status names (an upgrade has taken away the entry of the version it
+    replaces by then). The next run takes that entry away: one entry names
+    the folder, the one its status names."""
+    server = package_server_module
+    install = workspace / ("entry-" + operation) / "Velto"
+    folder = wine.windows_path(install)
+    package_1, package_2 = (make_package(workspace, version) for version in (1, 2))
+    component = WaitingComponent(workspace)
+    if operation == "upgrade":
+        code, text = silent_run(wine, log_dir, package_1, install, server, component.SWITCHES)
+        assert code == 0, text
+    package = package_2 if operation == "upgrade" else package_1
+
+    text = killed_while_held(wine, log_dir, package, install, server, component)
+    assert "Setting up the registry" in text, text
+    left = machine_state.entries_naming(machine_state.uninstall_entries(wine), folder)
+    assert len(left) == 1, left
+
+    code, text = silent_run(wine, log_dir, package, install, server, component.SWITCHES)
+    assert code == 0, text
+    naming = machine_state.entries_naming(machine_state.uninstall_entries(wine), folder)
+    assert len(naming) == 1, naming
+    assert [naming[0].rpartition("\\")[2].lower()] == entry_names_of_status(install)
+
+
+def test_backups_of_a_run_killed_after_replacing_shortcuts_are_resolved(
+        wine, log_dir, workspace, package_server_module):
+    """A run replaces the shortcuts (which every installation makes under the
+    same names) and the folder's installer preferences, keeping each file it
+    replaces beside it until the run ends. Killed after that, it leaves those
+    backups; the next run of the folder removes them."""
+    server = package_server_module
+    package = make_package(workspace, 1)
+    component = WaitingComponent(workspace)
+    # Another installation has made the shortcuts.
+    other = workspace / "shortcuts-other" / "Velto"
+    code, text = silent_run(wine, log_dir, package, other, server)
+    assert code == 0, text
+    shortcuts = [wine.unix_path(path) for path in json.loads(
+        (other / "installation_status.json").read_text(encoding="utf-8"))["shortcuts"].values()]
+    assert len(shortcuts) >= 2, shortcuts
+    # The folder holds the installer preferences an uninstall leaves.
+    install = workspace / "shortcuts" / "Velto"
+    install.mkdir(parents=True)
+    (install / "installer_prefs.json").write_text("{}", encoding="utf-8")
+    folders = {path.parent for path in shortcuts} | {install}
+
+    def backups():
+        return sorted(path for folder in folders for path in folder.glob("*.old"))
+
+    killed_while_held(wine, log_dir, package, install, server, component)
+    assert {path.parent for path in backups()} == folders, backups()
+
+    code, text = silent_run(wine, log_dir, package, install, server, component.SWITCHES)
+    assert code == 0, text
+    assert backups() == []
+    for path in shortcuts:
+        assert path.is_file(), path
+    prefs = json.loads((install / "installer_prefs.json").read_text(encoding="utf-8"))
+    assert "all-installer-experiments" in prefs, prefs
 
 
 def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, install_reference,

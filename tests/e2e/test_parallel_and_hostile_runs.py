@@ -1,6 +1,7 @@
 """Many installers started at once, and input that comes from outside: each
-run keeps a log and a temporary folder of its own; a payload cannot forge log
-lines or blow the log up; an executable without its library says so."""
+run keeps a log and a temporary folder of its own, and installs into folders
+of their own each keep an uninstall entry of their own; a payload cannot forge
+log lines or blow the log up; an executable without its library says so."""
 
 import json
 import re
@@ -8,10 +9,12 @@ import subprocess
 import threading
 import time
 
-from conftest import copy_installer, new_logs
+import machine_state
+from conftest import BIN, copy_installer, new_logs
 from gui import ACCEPT_BUTTON, IDOK, IDYES, GuiDriver, GuiError, run_and_cancel
 
 RUNS = 40
+INSTALLS = 20
 MESSAGE_BOX_TEXT = 0xFFFF  # the text's control id in a standard message box
 
 
@@ -78,6 +81,60 @@ def test_installers_started_at_once_keep_their_own_logs_and_temp_folder(
     assert sorted(found) == sorted(folders)
     # Every probe copy is gone.
     assert not [p for p in (temp_dir / "Velto Installer").iterdir() if p.suffix == ".exe"]
+
+
+def test_net_installs_into_folders_at_once_keep_an_uninstall_entry_each(
+        wine, log_dir, package_server, tmp_path):
+    """Silent net installs of one version into 20 folders, started at once,
+    all succeed, and each folder ends with exactly one uninstall entry, the
+    one its status names; the silent uninstall of one of them takes its entry
+    away and leaves the other 19."""
+    from package_server import protocol_config
+    from test_silent_install import DELIVERY, installer_copy, status_of
+    from test_silent_uninstall import run_uninstall
+    package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
+    download = installer_copy(tmp_path / "download", BIN / "installer.exe")
+    folders = [tmp_path / ("at once %02d" % number) / "Velto" for number in range(INSTALLS)]
+    processes = [subprocess.Popen(
+        ["wine", str(download / "installer.exe"), "--silent", "--enable-installer-stats=0",
+         "--launchvelto=0", "--allusers=0", "--installfolder=" + wine.windows_path(folder),
+         "--internal-package-server=" + package_server.url("/netinstaller/quenn/windows/x64/"),
+         "--local-pref-default-overrides-server=" + package_server.url("/api/prefs/")],
+        env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL) for folder in folders]
+    try:
+        codes = [process.wait(timeout=1200) for process in processes]
+    finally:
+        for process in processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait()
+    assert codes == [0] * INSTALLS
+
+    def entry_of_each_folder():
+        entries = machine_state.uninstall_entries(wine)
+        found = {}
+        for folder in folders:
+            naming = machine_state.entries_naming(entries, wine.windows_path(folder))
+            found[folder] = naming[0] if len(naming) == 1 else naming
+        return found
+
+    entries = entry_of_each_folder()
+    for folder, entry in entries.items():
+        assert isinstance(entry, str), (folder, entry)
+        status = status_of(folder)
+        recorded = [key["path"].rpartition("\\")[2].lower()
+                    for key in status["registry"].get("HKCU", [])
+                    if "\\uninstall\\" in key["path"].lower()]
+        assert recorded == [entry.rpartition("\\")[2].lower()], (folder, entry, recorded)
+    assert len(set(entries.values())) == INSTALLS
+
+    result, logs = run_uninstall(wine, log_dir, folders[0])
+    assert result.returncode == 0, "\n".join(logs)
+    after = entry_of_each_folder()
+    assert after[folders[0]] == []
+    assert {folder: after[folder] for folder in folders[1:]} == \
+        {folder: entries[folder] for folder in folders[1:]}
 
 
 def test_payload_cannot_forge_log_lines_or_blow_up_the_log(wine, log_dir, tmp_path,

@@ -26,6 +26,7 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/service/contained_path.h"
+#include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/registry_template_entry.h"
@@ -33,6 +34,8 @@
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/steps/remove_installed_files_step.h"
+#include "desktop/windows/installer/steps/shortcut_installer.h"
 #include "features/command_line_feature_reader.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
@@ -52,7 +55,6 @@ constexpr int kMaxStepRetries = 5;
 // How long the browser's launcher may take to hand over to the browser.
 constexpr DWORD kLauncherWaitMs = 60 * 1000;
 
-constexpr wchar_t kInstallerPrefsFileName[] = L"installer_prefs.json";
 constexpr char kInstallerExperimentsPref[] = "installer-experiments";
 constexpr wchar_t kLocalStateFileName[] = L"Local State";
 constexpr wchar_t kPreferencesFileName[] = L"Preferences";
@@ -391,12 +393,27 @@ void Installer::CleanUpAfterInterruptedRun() {
   // of this version is removed rather than skipped.
   std::vector<std::wstring> root_names = {kLauncherName,
                                           InstallationFolderDetailsImpl::kTrackingDataFileName,
-                                          PrefDefaultOverridesFetcher::kFileName};
+                                          PrefDefaultOverridesFetcher::kFileName,
+                                          kInstallerPrefsFileName};
   for (const std::string& entry : root_files_list_)
     root_names.push_back(base::UTF8ToWide(entry));
-  InterruptedRunCleanup(settings_->GetFolderDetails()->GetPath(),
-                        settings_->GetFolderDetails()->GetDetails(), GetVersion(),
-                        std::move(root_names))
+  // The shortcuts, which runs of every install folder replace and remove.
+  const InstallationFolderDetails* details = settings_->GetFolderDetails();
+  std::vector<InterruptedRunCleanup::SharedFiles> shared_files;
+  for (const base::FilePath& folder : ShortcutInstaller::GetEveryShortcutFolder())
+    shared_files.push_back({folder, ShortcutInstaller::GetShortcutName()});
+  base::FilePath start_menu;
+  if (base::PathService::Get(base::DIR_START_MENU, &start_menu)) {
+    shared_files.push_back(
+        {start_menu, RemoveInstalledFilesStep::kOldCompanionShortcutPattern});
+  }
+  for (const std::vector<base::FilePath>* pinned :
+       {&details->GetPinnedShortcutPaths(), &details->GetSecondaryPinnedShortcutPaths()}) {
+    for (const base::FilePath& shortcut : *pinned)
+      shared_files.push_back({shortcut.DirName(), shortcut.BaseName().value()});
+  }
+  InterruptedRunCleanup(details->GetPath(), details->GetDetails(), GetVersion(),
+                        std::move(root_names), std::move(shared_files))
       .Run();
 }
 

@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/steps/shortcut_installer.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "features/feature_registry.h"
 #include "features/features.h"
@@ -268,6 +269,45 @@ TEST_F(InstallerTest, VersionFolderOfAnInterruptedRunIsRemovedAndItsNameUsed) {
   // r.txt is a root file of the package: its backup is put back.
   EXPECT_TRUE(base::PathExists(install_.Append(L"r.txt")));
   EXPECT_FALSE(base::PathExists(install_.Append(L"r.txt.1500000000.old")));
+}
+
+// A run killed after it had replaced the shortcuts and the installer
+// preferences left their backups beside them: in the install folder and in
+// the shortcut folders, which runs of every install folder share.
+TEST_F(InstallerTest, BackupsOfAnInterruptedRunOutsideTheRootFilesAreResolved) {
+  ScopedKnownFolders known(root_.Append(L"known"));
+  const std::wstring shortcut = ShortcutInstaller::GetShortcutName();
+  base::FilePath desktop, start_menu, quick_launch;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_USER_DESKTOP, &desktop));
+  ASSERT_TRUE(base::PathService::Get(base::DIR_START_MENU, &start_menu));
+  ASSERT_TRUE(base::PathService::Get(base::DIR_USER_QUICK_LAUNCH, &quick_launch));
+  ASSERT_TRUE(base::CreateDirectory(install_));
+  auto write = [](const base::FilePath& path, const char* contents) {
+    ASSERT_TRUE(base::WriteFile(path, contents));
+  };
+  write(install_.Append(L"installer_prefs.json"), "{}");
+  write(install_.Append(L"installer_prefs.json.1500000000.old"), "{\"old\":1}");
+  write(desktop.Append(shortcut), "new");
+  write(desktop.Append(shortcut + L".1500000000.old"), "old");
+  write(quick_launch.Append(shortcut + L".1500000000.old"), "quick");
+  // The companion shortcut that an upgrade had moved aside and not yet
+  // removed for good.
+  write(start_menu.Append(L"Velto Helper Tallimer.lnk.1500000000.old"), "companion");
+  // No backup: left alone.
+  write(desktop.Append(L"notes.txt.1500000000.old"), "notes");
+
+  RunScripted({{0}});
+  EXPECT_TRUE(succeeded_);
+  EXPECT_FALSE(base::PathExists(install_.Append(L"installer_prefs.json.1500000000.old")));
+  std::string contents;
+  ASSERT_TRUE(base::ReadFileToString(desktop.Append(shortcut), &contents));
+  EXPECT_EQ("new", contents);
+  EXPECT_FALSE(base::PathExists(desktop.Append(shortcut + L".1500000000.old")));
+  ASSERT_TRUE(base::ReadFileToString(quick_launch.Append(shortcut), &contents));
+  EXPECT_EQ("quick", contents);
+  ASSERT_TRUE(base::ReadFileToString(start_menu.Append(L"Velto Helper Tallimer.lnk"), &contents));
+  EXPECT_EQ("companion", contents);
+  EXPECT_TRUE(base::PathExists(desktop.Append(L"notes.txt.1500000000.old")));
 }
 
 TEST_F(InstallerTest, SavesTheLastInstallPathInTheTransaction) {

@@ -15,6 +15,7 @@
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 
 namespace installer {
 
@@ -31,23 +32,81 @@ bool IsDecimal(std::wstring_view text) {
          std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
+// Splits |backup| ("<name>.<seconds>.old") into the name of the file it
+// backs up and its seconds; false when it is no backup's name.
+bool SplitBackupName(const std::wstring& backup, std::wstring* name, long long* seconds) {
+  const size_t extension = std::size(kBackupExtension) - 1;
+  if (backup.size() <= extension ||
+      !base::EqualsCaseInsensitiveASCII(
+          std::wstring_view(backup).substr(backup.size() - extension), kBackupExtension)) {
+    return false;
+  }
+  const std::wstring_view rest = std::wstring_view(backup).substr(0, backup.size() - extension);
+  const size_t dot = rest.rfind(L'.');
+  if (dot == std::wstring_view::npos || dot == 0)
+    return false;
+  const std::wstring_view digits = rest.substr(dot + 1);
+  // More digits than a 64-bit number holds are no backup name either.
+  if (!IsDecimal(digits) || digits.size() > 18)
+    return false;
+  *name = std::wstring(rest.substr(0, dot));
+  *seconds = std::stoll(std::wstring(digits));
+  return true;
+}
+
 // The seconds of |backup| when it is a backup of the file named |name|
 // ("<name>.<seconds>.old"); -1 otherwise.
 long long BackupSeconds(const std::wstring& backup, const std::wstring& name) {
-  const size_t extension = std::size(kBackupExtension) - 1;
-  if (backup.size() <= name.size() + 1 + extension ||
-      !base::EqualsCaseInsensitiveASCII(std::wstring_view(backup).substr(0, name.size()), name) ||
-      backup[name.size()] != L'.' ||
-      !base::EqualsCaseInsensitiveASCII(
-          std::wstring_view(backup).substr(backup.size() - extension), kBackupExtension)) {
+  std::wstring backed_up;
+  long long seconds = -1;
+  if (!SplitBackupName(backup, &backed_up, &seconds) ||
+      !base::EqualsCaseInsensitiveASCII(backed_up, name)) {
     return -1;
   }
-  std::wstring_view seconds = std::wstring_view(backup).substr(
-      name.size() + 1, backup.size() - name.size() - 1 - extension);
-  // More digits than a 64-bit number holds are no backup name either.
-  if (!IsDecimal(seconds) || seconds.size() > 18)
-    return -1;
-  return std::stoll(std::wstring(seconds));
+  return seconds;
+}
+
+// Whether |name| matches |pattern|, where "*" stands for any text; ASCII
+// letters match without regard to case.
+bool MatchesPattern(std::wstring_view name, std::wstring_view pattern) {
+  const size_t star = pattern.find(L'*');
+  if (star == std::wstring_view::npos)
+    return base::EqualsCaseInsensitiveASCII(name, pattern);
+  if (name.size() < star ||
+      !base::EqualsCaseInsensitiveASCII(name.substr(0, star), pattern.substr(0, star))) {
+    return false;
+  }
+  const std::wstring_view rest = pattern.substr(star + 1);
+  for (size_t at = star; at <= name.size(); ++at) {
+    if (MatchesPattern(name.substr(at), rest))
+      return true;
+  }
+  return false;
+}
+
+// The backups of |path| as (seconds, backup), oldest first.
+using Backups = std::vector<std::pair<long long, base::FilePath>>;
+
+// Puts the newest of |backups| back when |put_back| and |path| is missing,
+// and deletes the others.
+void ResolveBackupList(const base::FilePath& path, Backups backups, bool put_back) {
+  if (backups.empty())
+    return;
+  std::sort(backups.begin(), backups.end());
+  if (put_back && !base::PathExists(path)) {
+    const base::FilePath& newest = backups.back().second;
+    LOG(INFO) << "Putting back " << path.AsUTF8Unsafe() << ", moved aside by an interrupted run";
+    if (!::MoveFileExW(newest.value().c_str(), path.value().c_str(), 0)) {
+      PLOG(WARNING) << "Could not put back " << newest.AsUTF8Unsafe();
+      return;
+    }
+    backups.pop_back();
+  }
+  for (const auto& backup : backups) {
+    LOG(INFO) << "Removing the backup of an interrupted run: " << backup.second.AsUTF8Unsafe();
+    if (!base::DeleteFile(backup.second))
+      LOG(WARNING) << "Could not remove " << backup.second.AsUTF8Unsafe();
+  }
 }
 
 }  // namespace
@@ -55,11 +114,13 @@ long long BackupSeconds(const std::wstring& backup, const std::wstring& name) {
 InterruptedRunCleanup::InterruptedRunCleanup(const base::FilePath& install_path,
                                              const InstallationStatus* record,
                                              std::string version,
-                                             std::vector<std::wstring> root_names)
+                                             std::vector<std::wstring> root_names,
+                                             std::vector<SharedFiles> shared_files)
     : install_path_(install_path),
       record_(record),
       version_(base::ASCIIToWide(version)),
-      root_names_(std::move(root_names)) {}
+      root_names_(std::move(root_names)),
+      shared_files_(std::move(shared_files)) {}
 
 InterruptedRunCleanup::~InterruptedRunCleanup() = default;
 
@@ -129,6 +190,7 @@ void InterruptedRunCleanup::Run() {
   else
     LOG(WARNING) << "A status file could not be read: version folders are left as they are";
   ResolveBackups();
+  ResolveSharedBackups();
   RemoveTemporaryFiles();
 }
 
@@ -143,28 +205,20 @@ bool InterruptedRunCleanup::ReadRecords() {
     // The former engine's layout is not this installer's to judge.
     complete = false;
   }
-  base::FileEnumerator enumerator(install_path_.Append(kOldStatusFolderName), false,
-                                  base::FileEnumerator::FILES);
-  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next()) {
-    InstallationStatusSource source = GetOldStatusFileSource(file);
-    if (source == INVALID)
-      continue;
-    std::string error;
-    std::unique_ptr<InstallationStatus> record = ReadInstallationStatusFile(file, source, &error);
-    if (!record) {
-      LOG(WARNING) << "Unreadable old status file " << file.AsUTF8Unsafe() << ": " << error;
-      complete = false;
-      continue;
-    }
-    old_records_.push_back(std::move(record));
-  }
-  return complete;
+  return ReadKeptStatusRecords(install_path_, &old_records_) && complete;
+}
+
+std::vector<const InstallationStatus*> InterruptedRunCleanup::GetRecords() const {
+  std::vector<const InstallationStatus*> records;
+  if (record_)
+    records.push_back(record_);
+  for (const std::unique_ptr<InstallationStatus>& record : old_records_)
+    records.push_back(record.get());
+  return records;
 }
 
 bool InterruptedRunCleanup::IsNamedByARecord(const std::wstring& folder_name) const {
-  if (record_ && base::EqualsCaseInsensitiveASCII(record_->subfolder, folder_name))
-    return true;
-  for (const std::unique_ptr<InstallationStatus>& record : old_records_) {
+  for (const InstallationStatus* record : GetRecords()) {
     if (base::EqualsCaseInsensitiveASCII(record->subfolder, folder_name))
       return true;
   }
@@ -211,12 +265,7 @@ void InterruptedRunCleanup::ResolveBackups() {
   };
   for (const std::wstring& name : root_names_)
     add(install_path_, name, true);
-  std::vector<const InstallationStatus*> records;
-  if (record_)
-    records.push_back(record_);
-  for (const std::unique_ptr<InstallationStatus>& record : old_records_)
-    records.push_back(record.get());
-  for (const InstallationStatus* record : records) {
+  for (const InstallationStatus* record : GetRecords()) {
     // Only the current record says which root files stand: a root file that
     // only a kept record lists was removed by the upgrade that kept it, and a
     // backup of it is one that upgrade could not delete (the file was in use).
@@ -235,32 +284,77 @@ void InterruptedRunCleanup::ResolveBackups() {
 }
 
 void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path, bool put_back) {
-  const base::FilePath folder = path.DirName();
   const std::wstring name = path.BaseName().value();
-  std::vector<std::pair<long long, base::FilePath>> backups;
-  base::FileEnumerator enumerator(folder, false, base::FileEnumerator::FILES,
+  Backups backups;
+  base::FileEnumerator enumerator(path.DirName(), false, base::FileEnumerator::FILES,
                                   name + L".*" + kBackupExtension);
   for (base::FilePath backup = enumerator.Next(); !backup.empty(); backup = enumerator.Next()) {
     long long seconds = BackupSeconds(backup.BaseName().value(), name);
     if (seconds >= 0)
       backups.emplace_back(seconds, backup);
   }
-  if (backups.empty())
-    return;
-  std::sort(backups.begin(), backups.end());
-  if (put_back && !base::PathExists(path)) {
-    const base::FilePath& newest = backups.back().second;
-    LOG(INFO) << "Putting back " << path.AsUTF8Unsafe() << ", moved aside by an interrupted run";
-    if (!::MoveFileExW(newest.value().c_str(), path.value().c_str(), 0)) {
-      PLOG(WARNING) << "Could not put back " << newest.AsUTF8Unsafe();
-      return;
+  ResolveBackupList(path, std::move(backups), put_back);
+}
+
+void InterruptedRunCleanup::ResolveSharedBackups() {
+  std::vector<SharedFiles> shared = shared_files_;
+  for (const InstallationStatus* record : GetRecords()) {
+    for (const std::wstring* shortcut : {&record->desktop_shortcut, &record->start_menu_shortcut,
+                                         &record->quick_launch_shortcut}) {
+      const base::FilePath path(*shortcut);
+      if (!shortcut->empty() && path.IsAbsolute())
+        shared.push_back({path.DirName(), path.BaseName().value()});
     }
-    backups.pop_back();
   }
-  for (const auto& backup : backups) {
-    LOG(INFO) << "Removing the backup of an interrupted run: " << backup.second.AsUTF8Unsafe();
-    if (!base::DeleteFile(backup.second))
-      LOG(WARNING) << "Could not remove " << backup.second.AsUTF8Unsafe();
+  // Lower-case folder to the folder and its patterns.
+  std::map<std::wstring, std::pair<base::FilePath, std::vector<std::wstring>>> folders;
+  for (const SharedFiles& files : shared) {
+    if (files.folder.empty() || files.pattern.empty())
+      continue;
+    auto& entry =
+        folders
+            .try_emplace(base::ToLowerASCII(files.folder.StripTrailingSeparators().value()),
+                         files.folder, std::vector<std::wstring>())
+            .first->second;
+    entry.second.push_back(files.pattern);
+  }
+  for (const auto& [key, entry] : folders) {
+    const base::FilePath& folder = entry.first;
+    // Lower-case path of the file backed up to the path and its backups, each
+    // backup once whichever patterns name it.
+    using BackupsByPath = std::map<std::wstring, Backups::value_type>;
+    std::map<std::wstring, std::pair<base::FilePath, BackupsByPath>> files;
+    for (const std::wstring& pattern : entry.second) {
+      base::FileEnumerator enumerator(folder, false, base::FileEnumerator::FILES,
+                                      pattern + L".*" + kBackupExtension);
+      for (base::FilePath backup = enumerator.Next(); !backup.empty();
+           backup = enumerator.Next()) {
+        std::wstring name;
+        long long seconds = -1;
+        if (!SplitBackupName(backup.BaseName().value(), &name, &seconds) ||
+            !MatchesPattern(name, pattern)) {
+          continue;
+        }
+        const base::FilePath path = folder.Append(name);
+        files.try_emplace(base::ToLowerASCII(path.value()), path, BackupsByPath())
+            .first->second.second.try_emplace(base::ToLowerASCII(backup.value()), seconds, backup);
+      }
+    }
+    if (files.empty())
+      continue;
+    // Enumerated before this look: a backup that a live run makes later is
+    // not among them, and one it had made is found marked.
+    if (SharedFolderMark::IsSet(folder)) {
+      LOG(INFO) << "Leaving the backups in " << folder.AsUTF8Unsafe()
+                << " alone: a run that is going on changes that folder";
+      continue;
+    }
+    for (const auto& [path_key, file] : files) {
+      Backups backups;
+      for (const auto& [backup_key, backup] : file.second)
+        backups.push_back(backup);
+      ResolveBackupList(file.first, std::move(backups), true);
+    }
   }
 }
 

@@ -34,6 +34,14 @@
 //    would have done; so is the backup of a root file that a successful
 //    upgrade removed while it was in use, which waits for the next restart.
 //  - Temporary files are looked for only directly in the install folder.
+//  - A run also replaces and removes files outside the install folder: the
+//    shortcuts in the desktop, Start menu and quick-launch folders, which
+//    runs of other install folders change too. Their backups are resolved
+//    the same way (the newest put back where the file is missing, the others
+//    deleted), but only in a folder that no run going on has marked
+//    (SharedFolderMark): a live run's backups are its own to keep or put
+//    back. Looked for are the files the caller names and the shortcuts the
+//    records name.
 //
 // Everything is logged; a removal that fails (a file in use) is left for a
 // later run and never stops this one.
@@ -57,12 +65,23 @@ namespace installer {
 
 class InterruptedRunCleanup {
  public:
+  // Files of a folder outside the install folder that runs replace or
+  // remove: those of |folder| named by |pattern|, where "*" stands for any
+  // text.
+  struct SharedFiles {
+    base::FilePath folder;
+    std::wstring pattern;
+  };
+
   // |record| is the status of the installation in |install_path| as the
   // folder analysis read it (null when there is none); |version| the version
   // this run installs; |root_names| the names, relative to |install_path|,
-  // of the files this run puts there besides those |record| lists.
+  // of the files this run puts there besides those |record| lists;
+  // |shared_files| the files outside it that runs change, besides the
+  // shortcuts the records name.
   InterruptedRunCleanup(const base::FilePath& install_path, const InstallationStatus* record,
-                        std::string version, std::vector<std::wstring> root_names);
+                        std::string version, std::vector<std::wstring> root_names,
+                        std::vector<SharedFiles> shared_files = {});
   InterruptedRunCleanup(const InterruptedRunCleanup&) = delete;
   InterruptedRunCleanup& operator=(const InterruptedRunCleanup&) = delete;
   ~InterruptedRunCleanup();
@@ -83,18 +102,22 @@ class InterruptedRunCleanup {
   // Reads the records kept in "old_status"; false when some status file of
   // the folder could not be read, so what it names is unknown.
   bool ReadRecords();
+  // The folder's record, when there is one, then the kept ones.
+  std::vector<const InstallationStatus*> GetRecords() const;
   bool IsNamedByARecord(const std::wstring& folder_name) const;
   bool IsThisRunsFolderName(const std::wstring& name) const;
   void RemoveAbandonedVersionFolders();
   void ResolveBackups();
   // |put_back|: whether a missing |path| gets its newest backup back.
   void ResolveBackupsOf(const base::FilePath& path, bool put_back);
+  void ResolveSharedBackups();
   void RemoveTemporaryFiles();
 
   base::FilePath install_path_;
   const InstallationStatus* record_;
   std::wstring version_;
   std::vector<std::wstring> root_names_;
+  std::vector<SharedFiles> shared_files_;
   std::vector<std::unique_ptr<InstallationStatus>> old_records_;
 };
 

@@ -8,6 +8,7 @@
 #include "base/test/test_environment.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -205,6 +206,70 @@ TEST_F(InterruptedRunCleanupTest, LeavesFilesThatAreNoBackupsOfItsOwnFiles) {
     EXPECT_TRUE(Exists(name)) << name;
   }
   EXPECT_EQ("launcher", Read(L"launcher.exe"));
+}
+
+// Files outside the install folder that runs of every install folder change:
+// the newest backup goes back where the file is missing, the others go.
+TEST_F(InterruptedRunCleanupTest, BackupsOfSharedFilesAreResolved) {
+  const base::FilePath desktop = install_.DirName().Append(L"Desktop");
+  const base::FilePath menu = install_.DirName().Append(L"Programs");
+  auto write = [](const base::FilePath& path, const std::string& contents) {
+    ASSERT_TRUE(base::CreateDirectory(path.DirName()));
+    ASSERT_TRUE(base::WriteFile(path, contents));
+  };
+  auto read = [](const base::FilePath& path) {
+    std::string contents;
+    return base::ReadFileToString(path, &contents) ? contents : "<none>";
+  };
+  write(desktop.Append(L"Velto quenn.lnk"), "new");
+  write(desktop.Append(L"Velto quenn.lnk.1500000000.old"), "old");
+  write(menu.Append(L"Velto quenn.lnk.1500000000.old"), "older");
+  write(menu.Append(L"Velto quenn.lnk.1500000100.old"), "newest");
+  write(menu.Append(L"Velto A Tallimer.lnk.1500000000.old"), "companion");
+  // What the patterns do not name, and names that are no backups', stay.
+  for (const wchar_t* name : {L"Other.lnk.1500000000.old", L"Velto quenn.lnk.old",
+                              L"Velto quenn.lnk.15x.old", L"Tallimer.lnk.1500000000.old"}) {
+    write(menu.Append(name), "keep");
+  }
+  // The shortcut a kept record names, by its own name.
+  InstallationStatus record = Record(L"47.0.2631.23");
+  record.desktop_shortcut = desktop.Append(L"Velto old.lnk").value();
+  write(desktop.Append(L"Velto old.lnk.1500000000.old"), "recorded");
+
+  InterruptedRunCleanup(install_, &record, kVersion, {},
+                        {{desktop, L"Velto quenn.lnk"},
+                         {menu, L"Velto quenn.lnk"},
+                         {base::FilePath(menu.value() + L"\\"), L"Velto*Tallimer.lnk"}})
+      .Run();
+  EXPECT_EQ("new", read(desktop.Append(L"Velto quenn.lnk")));
+  EXPECT_FALSE(base::PathExists(desktop.Append(L"Velto quenn.lnk.1500000000.old")));
+  EXPECT_EQ("newest", read(menu.Append(L"Velto quenn.lnk")));
+  EXPECT_FALSE(base::PathExists(menu.Append(L"Velto quenn.lnk.1500000000.old")));
+  EXPECT_FALSE(base::PathExists(menu.Append(L"Velto quenn.lnk.1500000100.old")));
+  EXPECT_EQ("companion", read(menu.Append(L"Velto A Tallimer.lnk")));
+  EXPECT_EQ("recorded", read(desktop.Append(L"Velto old.lnk")));
+  for (const wchar_t* name : {L"Other.lnk.1500000000.old", L"Velto quenn.lnk.old",
+                              L"Velto quenn.lnk.15x.old", L"Tallimer.lnk.1500000000.old"}) {
+    EXPECT_EQ("keep", read(menu.Append(name))) << name;
+  }
+}
+
+// A run that is going on at this moment keeps or puts back its backups
+// itself: a folder it has marked is left as it is.
+TEST_F(InterruptedRunCleanupTest, BackupsInAFolderALiveRunChangesStay) {
+  const base::FilePath desktop = install_.DirName().Append(L"Desktop");
+  const base::FilePath menu = install_.DirName().Append(L"Programs");
+  for (const base::FilePath& folder : {desktop, menu}) {
+    ASSERT_TRUE(base::CreateDirectory(folder));
+    ASSERT_TRUE(base::WriteFile(folder.Append(L"Velto quenn.lnk"), "new"));
+    ASSERT_TRUE(base::WriteFile(folder.Append(L"Velto quenn.lnk.1500000000.old"), "old"));
+  }
+  SharedFolderMark::Set(desktop);
+  InterruptedRunCleanup(install_, nullptr, kVersion, {},
+                        {{desktop, L"Velto quenn.lnk"}, {menu, L"Velto quenn.lnk"}})
+      .Run();
+  EXPECT_TRUE(base::PathExists(desktop.Append(L"Velto quenn.lnk.1500000000.old")));
+  EXPECT_FALSE(base::PathExists(menu.Append(L"Velto quenn.lnk.1500000000.old")));
 }
 
 TEST_F(InterruptedRunCleanupTest, RemovesTemporaryFilesOfTheInstallFolderOnly) {

@@ -1,6 +1,10 @@
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 
+#include <utility>
+
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
+#include "base/logging.h"
 #include "desktop/windows/installer/service/json_installation_status_reader.h"
 #include "desktop/windows/installer/service/xml_installation_status_reader.h"
 
@@ -50,6 +54,27 @@ InstallationStatusSource GetOldStatusFileSource(const base::FilePath& file) {
   if (name.find(L".xml.") != std::wstring::npos)
     return LEGACY_XML_RECOVERED_FROM_OLD_FILES;
   return INVALID;
+}
+
+bool ReadKeptStatusRecords(const base::FilePath& install_path,
+                           std::vector<std::unique_ptr<InstallationStatus>>* records) {
+  bool complete = true;
+  base::FileEnumerator enumerator(install_path.Append(kOldStatusFolderName), false,
+                                  base::FileEnumerator::FILES);
+  for (base::FilePath file = enumerator.Next(); !file.empty(); file = enumerator.Next()) {
+    InstallationStatusSource source = GetOldStatusFileSource(file);
+    if (source == INVALID)
+      continue;
+    std::string error;
+    std::unique_ptr<InstallationStatus> record = ReadInstallationStatusFile(file, source, &error);
+    if (!record) {
+      LOG(WARNING) << "Unreadable old status file " << file.AsUTF8Unsafe() << ": " << error;
+      complete = false;
+      continue;
+    }
+    records->push_back(std::move(record));
+  }
+  return complete;
 }
 
 }  // namespace installer

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/files/file_path.h"
 #include "desktop/windows/installer/service/installation_status.h"
@@ -29,6 +30,13 @@ std::unique_ptr<InstallationStatus> ReadInstallationStatusFile(const base::FileP
 // the name holds ".json.", LEGACY_XML_RECOVERED_FROM_OLD_FILES when it holds
 // ".xml.", INVALID (not a status file) otherwise.
 InstallationStatusSource GetOldStatusFileSource(const base::FilePath& file);
+
+// Appends to |records| the record of every status file kept in the "old_status"
+// folder of |install_path| that can be read. False when some status file there
+// could not be read, so that what it names is unknown; a missing folder holds
+// none and is no failure.
+bool ReadKeptStatusRecords(const base::FilePath& install_path,
+                           std::vector<std::unique_ptr<InstallationStatus>>* records);
 
 }  // namespace installer
 

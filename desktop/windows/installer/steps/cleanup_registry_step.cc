@@ -16,6 +16,7 @@
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/steps/leftover_uninstall_entries.h"
 #include "desktop/windows/installer/steps/registration_templates.h"
 #include "product_config/product_config.h"
 
@@ -192,6 +193,9 @@ void CleanupRegistryStep::Run(StepResult* result, int attempt) {
     return;
   CleanupKeys(HKEY_CURRENT_USER, record->hkcu_keys);
   CleanupKeys(HKEY_LOCAL_MACHINE, record->hklm_keys);
+  // An upgrade does this where it writes its own entry (SetupRegistryStep).
+  if (host_->GetSettings()->GetOperation() == UNINSTALLING)
+    LeftoverUninstallEntries::Remove(host_);
 }
 
 }  // namespace installer

@@ -2,7 +2,9 @@
 // folder recorded in its status: each recorded key is deleted up to its
 // clean-up depth (1 the key itself, 2 its parent, ...), or, with depth 0,
 // only its recorded values are removed. Runs before the new registration of
-// an upgrade, and first in an uninstall. Never fails the run.
+// an upgrade, and first in an uninstall, where it also takes away the
+// uninstall entries that interrupted runs left for the folder
+// (LeftoverUninstallEntries). Never fails the run.
 //
 // A depth read from a status file is trusted only as far as the product's own
 // keys reach: a deletion that would climb to a key the product does not own

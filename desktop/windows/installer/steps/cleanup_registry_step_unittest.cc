@@ -115,6 +115,33 @@ TEST_F(CleanupRegistryStepTest, NativeUninstallEntryGoesOnlyWhenItNamesThisFolde
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, theirs));
 }
 
+// An install of the folder killed after it wrote its entry, then the
+// uninstall of the installation the folder's record describes: the folder is
+// left with no entry, and entries naming other folders stay.
+TEST_F(CleanupRegistryStepTest, UninstallTakesAwayTheFoldersLeftoverEntries) {
+  const std::wstring recorded = GetUninstallRegistryKey() + L"\\Velto 1.0";
+  const std::wstring leftover = GetUninstallRegistryKey() + L"\\Velto 2.0";
+  const std::wstring other = GetUninstallRegistryKey() + L"\\Velto 2.01";
+  WriteString(HKEY_CURRENT_USER, recorded, L"InstallLocation", L"C:\\Velto");
+  WriteString(HKEY_CURRENT_USER, leftover, L"InstallLocation", L"c:\\velto\\");
+  WriteString(HKEY_CURRENT_USER, other, L"InstallLocation", L"C:\\Velto 2");
+  Record(recorded, 1, "DisplayName");
+  settings_.operation = UPGRADING;
+  RunStep();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, recorded));
+  // An upgrade leaves that to the step that writes its entry.
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, leftover));
+  host_.transaction.Rollback();
+
+  settings_.operation = UNINSTALLING;
+  RunStep();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, recorded));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, leftover));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, other));
+  host_.transaction.Rollback();
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, leftover));
+}
+
 TEST_F(CleanupRegistryStepTest, RemovesWhatSetupRegistryWrote) {
   SetupRegistryStep setup(&host_, &host_.uninstall_key_name);
   StepResult result;

@@ -3,7 +3,9 @@
 #include <iterator>
 #include <string_view>
 
+#include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/service/registry_templates.h"
+#include "product_config/product_config.h"
 
 namespace installer {
 
@@ -121,6 +123,10 @@ std::vector<RegistryTemplate> GetRegistrationTemplates(bool hide_from_programs) 
 
 bool IsUninstallTemplate(const RegistryTemplate& row) {
   return row.key_path && std::wstring_view(row.key_path) == kUninstallKeyPlaceholder;
+}
+
+std::wstring GetUninstallEntryName(const std::string& version) {
+  return base::UTF8ToWide(GetProductName() + " " + version);
 }
 
 }  // namespace installer

@@ -6,6 +6,7 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_REGISTRATION_TEMPLATES_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_REGISTRATION_TEMPLATES_H_
 
+#include <string>
 #include <vector>
 
 #include "desktop/windows/installer/service/registry_template_entry.h"
@@ -21,6 +22,11 @@ std::vector<RegistryTemplate> GetRegistrationTemplates(bool hide_from_programs);
 
 // Whether |row| writes the uninstall entry.
 bool IsUninstallTemplate(const RegistryTemplate& row);
+
+// The name of the uninstall entry's key below the uninstall key, before the
+// number that tells it from other installations' entries of the same version:
+// the product name, a space and |version|.
+std::wstring GetUninstallEntryName(const std::string& version);
 
 }  // namespace installer
 

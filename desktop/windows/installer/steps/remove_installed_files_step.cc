@@ -15,19 +15,13 @@
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/steps/firewall_rules.h"
 #include "desktop/windows/installer/steps/remove_listed_files_operation.h"
 
 namespace installer {
-
-namespace {
-
-// Shortcuts of an old companion product left in the Start menu.
-constexpr wchar_t kOldCompanionShortcutPattern[] = L"Velto*Tallimer.lnk";
-
-}  // namespace
 
 void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
   *result = StepResult(StepResult::CODE_DONE);
@@ -87,6 +81,8 @@ void RemoveInstalledFilesStep::Run(StepResult* result, int attempt) {
       found.push_back(shortcut);
     }
     // In the run's transaction, so that a failed upgrade brings them back.
+    if (!found.empty())
+      SharedFolderMark::Set(start_menu);
     for (const base::FilePath& shortcut : found) {
       host_->GetTransaction()->Do(
           std::make_unique<DeleteFileOperation>(shortcut.value(), false, false));

@@ -14,6 +14,10 @@ namespace installer {
 
 class RemoveInstalledFilesStep : public InstallerStep {
  public:
+  // The Start-menu shortcuts of an old companion product, "*" standing for
+  // any text.
+  static constexpr wchar_t kOldCompanionShortcutPattern[] = L"Velto*Tallimer.lnk";
+
   explicit RemoveInstalledFilesStep(InstallerStepHost* host) : InstallerStep(host) {}
 
   void Run(StepResult* result, int attempt) override;

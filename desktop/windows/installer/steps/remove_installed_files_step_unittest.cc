@@ -12,6 +12,7 @@
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "desktop/windows/installer/test/fake_step_host.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
@@ -91,6 +92,9 @@ TEST_F(RemoveInstalledFilesStepTest, OldCompanionShortcutsComeBackWithARollback)
   step.Run(&result, 0);
   EXPECT_FALSE(base::PathExists(companion));
   EXPECT_TRUE(base::PathExists(other));
+  // Its backup waits there for the end of the run, where runs of other
+  // install folders look for backups of interrupted runs.
+  EXPECT_TRUE(SharedFolderMark::IsSet(start_menu));
   host_.transaction.Rollback();
   EXPECT_TRUE(base::PathExists(companion));
 

@@ -9,9 +9,11 @@
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/registry_template_entry.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/transactions/claim_reg_key_operation.h"
 #include "desktop/windows/installer/service/transactions/operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/steps/leftover_uninstall_entries.h"
 #include "desktop/windows/installer/steps/registration_templates.h"
 #include "features/features.h"
 #include "features/installer_features.h"
@@ -44,19 +46,29 @@ SetupRegistryStep::SetupRegistryStep(InstallerStepHost* host, std::wstring* unin
 SetupRegistryStep::~SetupRegistryStep() = default;
 
 // static
-bool SetupRegistryStep::ChooseUninstallKey(HKEY root, std::wstring* key) {
-  const std::wstring base = GetUninstallRegistryKey() + L"\\" +
-                            base::UTF8ToWide(GetProductName()) + L" " +
-                            base::UTF8ToWide(GetVersion());
+bool SetupRegistryStep::ClaimUninstallKey(HKEY root, Transaction* transaction,
+                                          std::wstring* key) {
+  const std::wstring base =
+      GetUninstallRegistryKey() + L"\\" + GetUninstallEntryName(GetVersion());
   for (int number = 0; number < kMaxUninstallKeyCandidates; ++number) {
     std::wstring candidate = base;
     if (number > 0)
       candidate += std::to_wstring(number);
     base::win::RegKey existing;
-    if (existing.Open(root, candidate.c_str(), KEY_READ | KEY_WOW64_32KEY) ==
+    if (existing.Open(root, candidate.c_str(), KEY_READ | KEY_WOW64_32KEY) !=
         ERROR_FILE_NOT_FOUND) {
+      continue;
+    }
+    if (transaction->Do(
+            std::make_unique<ClaimRegKeyOperation>(root, candidate, KEY_WOW64_32KEY))) {
       *key = candidate;
       return true;
+    }
+    // Made by another run since it was looked at: the next name. A key that
+    // cannot be made at all ends the search.
+    if (existing.Open(root, candidate.c_str(), KEY_READ | KEY_WOW64_32KEY) ==
+        ERROR_FILE_NOT_FOUND) {
+      return false;
     }
   }
   return false;
@@ -70,14 +82,15 @@ void SetupRegistryStep::Run(StepResult* result, int attempt) {
   LOG(INFO) << "Setting up the registry";
   const HKEY root = settings->GetAllUsers() ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
 
-  if (!ChooseUninstallKey(root, uninstall_key_)) {
+  Transaction* transaction = host_->GetTransaction();
+  LeftoverUninstallEntries::Remove(host_);
+  if (!ClaimUninstallKey(root, transaction, uninstall_key_)) {
     *result = StepResult(1, 0, std::wstring(), kUninstallRowFailed);
     return;
   }
   VLOG(1) << "Uninstall key: " << *uninstall_key_;
 
   VariableResolver* resolver = host_->GetVariableResolver();
-  Transaction* transaction = host_->GetTransaction();
   const bool hide = IsFeatureEnabled(kInstallerHideFromProgramAndFeaturesFeature);
   host_->BeginRegistryRecording();
   for (const RegistryTemplate& row : GetRegistrationTemplates(hide)) {

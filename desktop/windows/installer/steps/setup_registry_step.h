@@ -5,6 +5,10 @@
 //
 // Only a failed uninstall row fails the step (and so the run); other rows
 // that cannot be written are passed over.
+//
+// Before it claims its uninstall key the step takes away the entries that
+// interrupted runs left for the folder (LeftoverUninstallEntries), so that
+// the folder ends with one entry, under the name the interrupted run had.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_SETUP_REGISTRY_STEP_H_
@@ -17,6 +21,8 @@
 
 namespace installer {
 
+class Transaction;
+
 class SetupRegistryStep : public InstallerStep {
  public:
   // |uninstall_key| is the installer's string that "{Uninstall}" expands to;
@@ -26,10 +32,13 @@ class SetupRegistryStep : public InstallerStep {
 
   void Run(StepResult* result, int attempt) override;
 
-  // The first free uninstall key of this product and version under |root|
-  // (32-bit view): the plain name, then the name followed by 1, 2, 3, ...
-  // False when none of the first candidates is free.
-  static bool ChooseUninstallKey(HKEY root, std::wstring* key);
+  // Claims the first free uninstall key of this product and version under
+  // |root| (32-bit view) in |transaction|: the plain name, then the name
+  // followed by 1, 2, 3, ... A key is this run's only when the run created
+  // it, so runs at the same time never share one; the rollback removes it.
+  // False when none of the first candidates is free or a free one cannot be
+  // created.
+  static bool ClaimUninstallKey(HKEY root, Transaction* transaction, std::wstring* key);
 
  private:
   std::wstring* uninstall_key_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
@@ -85,6 +86,98 @@ TEST_F(SetupRegistryStepTest, UninstallKeyTakesTheFirstFreeNumber) {
   EXPECT_EQ(UninstallBase() + L"2", host_.uninstall_key_name);
   EXPECT_EQ(L"\"C:\\Users\\u\\AppData\\Local\\Velto\\Launcher.exe\" /uninstall",
             ReadString(HKEY_CURRENT_USER, UninstallBase() + L"2", L"UninstallString"));
+}
+
+// A run that expands its first registry row (after it has chosen its
+// uninstall key, before it has written a value there) lets another run of
+// the same version go through its whole step at that moment: the two choices
+// overlap as they do for installers started at once.
+class InterleavingHost : public FakeStepHost {
+ public:
+  explicit InterleavingHost(base::OnceClosure meanwhile) : meanwhile_(std::move(meanwhile)) {}
+
+  std::wstring ResolveVariable(const std::wstring& name) override {
+    if (meanwhile_)
+      std::move(meanwhile_).Run();
+    return FakeStepHost::ResolveVariable(name);
+  }
+
+ private:
+  base::OnceClosure meanwhile_;
+};
+
+TEST_F(SetupRegistryStepTest, RunsAtTheSameTimeEachClaimAnUninstallKeyOfTheirOwn) {
+  FakeSettings other_settings;
+  FakeInstallationFolderDetails other_details;
+  FakeStepHost other;
+  other.settings = &other_settings;
+  other.details = &other_details;
+  other.install_path = base::FilePath(L"C:\\Users\\u\\AppData\\Local\\Other Velto");
+  SetProductVariables(&other);
+  StepResult other_result;
+  InterleavingHost host(base::BindOnce([&] {
+    SetupRegistryStep step(&other, &other.uninstall_key_name);
+    other_result = RunOnce(&step);
+  }));
+  host.settings = &settings_;
+  host.details = &details_;
+  host.install_path = host_.install_path;
+  SetProductVariables(&host);
+  SetupRegistryStep step(&host, &host.uninstall_key_name);
+  ASSERT_EQ(0u, RunOnce(&step).code);
+  ASSERT_EQ(0u, other_result.code);
+
+  EXPECT_EQ(UninstallBase(), host.uninstall_key_name);
+  EXPECT_EQ(UninstallBase() + L"1", other.uninstall_key_name);
+  EXPECT_EQ(host.install_path.value(),
+            ReadString(HKEY_CURRENT_USER, host.uninstall_key_name, L"InstallLocation"));
+  EXPECT_EQ(other.install_path.value(),
+            ReadString(HKEY_CURRENT_USER, other.uninstall_key_name, L"InstallLocation"));
+  // Each record names its own entry, which an uninstall takes away.
+  auto records_key = [](const InstallationStatus& status, const std::wstring& key) {
+    for (const InstallationStatus::RegistryKey& recorded : status.hkcu_keys) {
+      if (base::UTF8ToWide(recorded.path) == key)
+        return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(records_key(host.status, host.uninstall_key_name));
+  EXPECT_FALSE(records_key(host.status, other.uninstall_key_name));
+  EXPECT_TRUE(records_key(other.status, other.uninstall_key_name));
+
+  // A run that fails gives its key back and leaves the other's.
+  host.transaction.Rollback();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallBase()));
+  EXPECT_EQ(other.install_path.value(),
+            ReadString(HKEY_CURRENT_USER, other.uninstall_key_name, L"InstallLocation"));
+}
+
+// An entry left by a run of this folder that was interrupted after it wrote
+// it: no record names it. The run takes it away and writes its own under the
+// same name; a rollback brings the leftover back.
+TEST_F(SetupRegistryStepTest, TheFoldersLeftoverEntryMakesWayForTheNewOne) {
+  const std::wstring leftover = UninstallBase();
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Create(HKEY_CURRENT_USER, leftover.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.WriteValue(L"InstallLocation", host_.install_path.value().c_str()));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"DisplayVersion", L"left over"));
+  key.Close();
+  // The entry of an installation in another folder stays.
+  const std::wstring others = UninstallBase() + L"1";
+  ASSERT_EQ(ERROR_SUCCESS,
+            key.Create(HKEY_CURRENT_USER, others.c_str(), KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"InstallLocation", L"C:\\Other"));
+  key.Close();
+
+  ASSERT_EQ(0u, RunStep().code);
+  EXPECT_EQ(leftover, host_.uninstall_key_name);
+  EXPECT_EQ(base::UTF8ToWide(GetVersion()),
+            ReadString(HKEY_CURRENT_USER, leftover, L"DisplayVersion"));
+  EXPECT_EQ(L"C:\\Other", ReadString(HKEY_CURRENT_USER, others, L"InstallLocation"));
+  host_.transaction.Rollback();
+  EXPECT_EQ(L"left over", ReadString(HKEY_CURRENT_USER, leftover, L"DisplayVersion"));
 }
 
 TEST_F(SetupRegistryStepTest, UninstallKeyNumberingIsBounded) {

@@ -11,6 +11,7 @@
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/service/taskbar_pinning.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
@@ -56,6 +57,19 @@ std::wstring ShortcutInstaller::GetShortcutName() {
          kShortcutExtension;
 }
 
+// static
+std::vector<base::FilePath> ShortcutInstaller::GetEveryShortcutFolder() {
+  std::vector<base::FilePath> folders;
+  for (int key : {base::DIR_USER_DESKTOP, base::DIR_COMMON_DESKTOP, base::DIR_START_MENU,
+                  base::DIR_COMMON_START_MENU, base::DIR_USER_QUICK_LAUNCH,
+                  base::DIR_TASKBAR_PINS}) {
+    base::FilePath folder;
+    if (base::PathService::Get(key, &folder))
+      folders.push_back(folder);
+  }
+  return folders;
+}
+
 std::wstring* ShortcutInstaller::GetStatusField(ShortcutPlace place) {
   InstallationStatus* status = host_->GetInstallationStatus();
   switch (place) {
@@ -87,6 +101,7 @@ bool ShortcutInstaller::GetPlaceFolder(ShortcutPlace place, base::FilePath* fold
 }
 
 bool ShortcutInstaller::DeleteShortcut(const base::FilePath& path) {
+  SharedFolderMark::Set(path.DirName());
   return host_->GetTransaction()->Do(
       std::make_unique<DeleteFileOperation>(path.value(), false, false));
 }
@@ -116,6 +131,7 @@ void ShortcutInstaller::CreateShortcuts(const std::vector<Request>& requests, bo
   Transaction* transaction = host_->GetTransaction();
   for (const Request& request : requests) {
     const base::FilePath destination = request.folder.Append(name);
+    SharedFolderMark::Set(request.folder);
     if (base::PathExists(destination))
       DeleteShortcut(destination);
     if (transaction->Do(

@@ -3,6 +3,10 @@
 // copies are placed (and old ones removed) through the installer's
 // transaction, and the status record keeps the path of each shortcut made.
 // Shortcut failures are logged and never fail the run.
+//
+// The folders of the shortcuts are shared with the runs of other install
+// folders: every folder is marked (SharedFolderMark) before a shortcut there
+// is replaced or removed, as its backup stays there until the run ends.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_SHORTCUT_INSTALLER_H_
 #define DESKTOP_WINDOWS_INSTALLER_STEPS_SHORTCUT_INSTALLER_H_
@@ -40,6 +44,11 @@ class ShortcutInstaller {
 
   // The shortcut file name of this build, ".lnk" included.
   static std::wstring GetShortcutName();
+
+  // The folders where shortcuts of the browser go, in either mode: the
+  // user's and the common desktop and Start menu, the quick launch and the
+  // taskbar's pinned shortcuts (those the system knows).
+  static std::vector<base::FilePath> GetEveryShortcutFolder();
 
   // The folder of |place| for this run's mode; false when unknown.
   bool GetPlaceFolder(ShortcutPlace place, base::FilePath* folder);

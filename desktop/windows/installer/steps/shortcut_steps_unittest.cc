@@ -9,6 +9,7 @@
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/steps/install_shortcuts_step.h"
 #include "desktop/windows/installer/steps/remove_shortcuts_step.h"
 #include "desktop/windows/installer/steps/shortcut_installer.h"
@@ -113,6 +114,27 @@ TEST_F(ShortcutStepsTest, PartnerShortcutOnlyWithPinningAndPartnerContent) {
   EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
       target.value(), host_.install_path.Append(L"launcher.exe").value()));
   EXPECT_FALSE(base::PathExists(host_.package_folder.Append(L"facebook.lnk")));
+}
+
+// The shortcut folders are shared with the runs of other install folders: a
+// run marks every folder where it leaves a backup, before it leaves one.
+TEST_F(ShortcutStepsTest, FoldersWhereShortcutsAreReplacedOrRemovedAreMarked) {
+  const base::FilePath desktop = Known(base::DIR_USER_DESKTOP);
+  const base::FilePath menu = Known(base::DIR_START_MENU);
+  const base::FilePath quick_launch = Known(base::DIR_USER_QUICK_LAUNCH);
+  ASSERT_TRUE(base::WriteFile(desktop.Append(name_), "someone else's"));
+  settings_.Set(DESKTOP_SHORTCUT, true);
+  RunStep<InstallShortcutsStep>();
+  EXPECT_TRUE(SharedFolderMark::IsSet(desktop));
+  EXPECT_FALSE(SharedFolderMark::IsSet(menu));
+
+  details_.record = std::make_unique<InstallationStatus>(PRIMARY);
+  details_.record->start_menu_shortcut = menu.Append(L"Velto Old.lnk").value();
+  ASSERT_TRUE(base::WriteFile(menu.Append(L"Velto Old.lnk"), "lnk"));
+  details_.start_menu_shortcut_exists = true;
+  RunStep<RemoveShortcutsStep>();
+  EXPECT_TRUE(SharedFolderMark::IsSet(menu));
+  EXPECT_FALSE(SharedFolderMark::IsSet(quick_launch));
 }
 
 TEST_F(ShortcutStepsTest, StandAloneCopyGetsNoShortcut) {

@@ -8,6 +8,7 @@
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/settings.h"
@@ -87,6 +88,7 @@ void UpdateShortcutsStep::Run(StepResult* result, int attempt) {
       if (!has_folder)
         continue;
       const base::FilePath destination = folder.Append(name);
+      SharedFolderMark::Set(folder);
       if (host_->GetTransaction()->Do(
               std::make_unique<MoveFileOperation>(state.old_path, destination.value()))) {
         *field = destination.value();
