@@ -343,7 +343,9 @@ void InstallerWindow::FollowReadingDirection() {
       focus = GetDlgCtrlID(window);
   }
   HWND old_path = GetDlgItem(old_options, IDC_INSTALL_PATH_COMBO);
-  const bool typing = !typed_path_.empty() && ComboText(old_path) == typed_path_;
+  // Filled anew, the new path box shows the settings' folder: what is being
+  // typed there goes back in afterwards.
+  const std::wstring typed = ShowsTypedPath(old_path) ? typed_path_ : std::wstring();
   const LRESULT typing_selection = SendMessageW(old_path, CB_GETEDITSEL, 0, 0);
 
   main_dialog_ = options_dialog_ = tooltip_ = nullptr;
@@ -379,7 +381,8 @@ void InstallerWindow::FollowReadingDirection() {
   UpdateTexts();
   if (!settings_->IsFetchingStatus())
     UpdateControls(true);
-  if (typing) {
+  if (!typed.empty()) {
+    typed_path_ = typed;
     HWND path = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
     SetWindowTextW(path, typed_path_.c_str());
     SendMessageW(path, CB_SETEDITSEL, 0,
@@ -706,8 +709,9 @@ void InstallerWindow::FillPathCombo() {
   settings_->GetSuggestedInstallFolders(&folders);
   // What the user is typing stays as it stands, caret and all: the analysis
   // of one keystroke may come back before the next, and a text set anew
-  // would put the caret in front of what was typed.
-  if (!typed_path_.empty() && ComboText(combo) == typed_path_) {
+  // would put the caret in front of what was typed. Once the settings hold
+  // another folder (a change of mode moved them), the box shows that one.
+  if (ShowsTypedPath(combo)) {
     if (ComboEntries(combo) == folders)
       return;
     const LRESULT selection = SendMessageW(combo, CB_GETEDITSEL, 0, 0);
@@ -719,6 +723,7 @@ void InstallerWindow::FillPathCombo() {
                  MAKELPARAM(LOWORD(selection), HIWORD(selection)));
     return;
   }
+  typed_path_.clear();
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   const std::wstring& path = settings_->GetInstallPath().value();
   int selected = -1;
@@ -738,6 +743,12 @@ void InstallerWindow::FillPathCombo() {
     SendMessageW(combo, CB_SETCURSEL, selected, 0);
   else
     SetWindowTextW(combo, path.c_str());
+}
+
+bool InstallerWindow::ShowsTypedPath(HWND combo) const {
+  // The settings spell the folder with backslashes only.
+  return !typed_path_.empty() && ComboText(combo) == typed_path_ &&
+         base::FilePath(typed_path_).NormalizePathSeparators() == settings_->GetInstallPath();
 }
 
 bool InstallerWindow::NeedsElevation() const {

@@ -141,6 +141,9 @@ class InstallerWindow : public SettingsObserver {
   void FillLanguageCombo();
   void FillInstallForCombo();
   void FillPathCombo();
+  // Whether |combo| shows what the user typed into the path box and the
+  // settings hold that folder.
+  bool ShowsTypedPath(HWND combo) const;
   void UpdateTermsSentence();
   std::wstring AcceptButtonText() const;
   bool NeedsElevation() const;
@@ -186,7 +189,7 @@ class InstallerWindow : public SettingsObserver {
   HWND tooltip_ = nullptr;
   std::map<HWND, base::win::ScopedBrush> control_brushes_;
   // What the user typed into the options page's path box, while the box
-  // still shows it; empty otherwise.
+  // may still show it; empty otherwise.
   std::wstring typed_path_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;
