@@ -602,8 +602,14 @@ TEST_F(InstallerWindowTest, DelegateMayDestroyTheWindowWhenTheRunIsCancelled) {
 }
 
 // Cancel and the close box ask first, with localized buttons: No changes
-// nothing, Yes records "CANCEL" and tells the delegates.
-TEST_F(InstallerWindowTest, CancelAsksFirst) {
+// nothing, Yes records "CANCEL" and tells the delegates. In German the
+// buttons' labels are not the system's own English ones.
+TEST_P(InstallerWindowLanguageTest, CancelAsksFirst) {
+  const bool german = std::wstring(GetParam()) == L"de";
+  if (german) {
+    ASSERT_EQ(L"&Ja", GetLocalizedString(strings::kYes));
+    ASSERT_EQ(L"&Nein", GetLocalizedString(strings::kNo));
+  }
   MakeWindow();
   HWND cancel = Main(IDC_CANCEL_BUTTON);
   AnswerMessageBoxWith(IDNO);
