@@ -629,20 +629,35 @@ void InstallerWindow::UpdateTexts() {
 }
 
 void InstallerWindow::WidenFullPackageButton() {
-  // Wide enough for its text in the normal font, right edge kept.
+  // Wide enough for its text in the normal font, as drawn (shaped), right
+  // edge kept.
   HWND full = GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON);
   RECT full_rect = ControlRect(full, main_dialog_);
   RECT retry_rect = ControlRect(GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON), main_dialog_);
-  std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
-  HDC dc = GetDC(full);
-  HGDIOBJ old = SelectObject(dc, normal_font_.get());
-  SIZE size = {};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(full, dc);
-  LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
+  const LONG label =
+      GetLabelWidth(full, GetLocalizedString(strings::kGetFullInstaller), normal_font_.get());
+  LONG width = std::max<LONG>(label + 30, retry_rect.right - retry_rect.left);
   SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
                full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // A mirrored button starts its label at the right: laid out wider than it
+  // is drawn, the label would land right of centre and, in a button sized to
+  // what is drawn, run past its edge.
+  full_package_label_shift_ =
+      IsMirrored(full) ? GetCentredLabelShift(full, WindowText(full)) : 0;
+}
+
+LRESULT InstallerWindow::CentreFullPackageLabel(const NMCUSTOMDRAW& draw) {
+  // The label is drawn moved back to the centre; the focus frame, drawn
+  // after it, stays in place.
+  if (!full_package_label_shift_)
+    return CDRF_DODEFAULT;
+  if (draw.dwDrawStage == CDDS_PREPAINT) {
+    OffsetWindowOrgEx(draw.hdc, full_package_label_shift_, 0, nullptr);
+    return CDRF_NOTIFYPOSTPAINT;
+  }
+  if (draw.dwDrawStage == CDDS_POSTPAINT)
+    OffsetWindowOrgEx(draw.hdc, -full_package_label_shift_, 0, nullptr);
+  return CDRF_DODEFAULT;
 }
 
 void InstallerWindow::CentreDeleteUserDataCheck() {
@@ -1252,8 +1267,15 @@ INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog, UINT message, WPARAM w
       return TRUE;
     case WM_COMMAND:
       return window->OnCommand(LOWORD(wparam), HIWORD(wparam));
-    case WM_NOTIFY:
-      return window->OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lparam);
+      if (header->code == NM_CUSTOMDRAW && header->idFrom == IDC_FULL_PACKAGE_BUTTON) {
+        const auto& draw = *reinterpret_cast<NMCUSTOMDRAW*>(lparam);
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, window->CentreFullPackageLabel(draw));
+        return TRUE;
+      }
+      return window->OnNotify(header);
+    }
     case WM_CTLCOLORSTATIC: {
       HWND control = reinterpret_cast<HWND>(lparam);
       if (GetDlgCtrlID(control) == IDC_TERMS_TEXT)

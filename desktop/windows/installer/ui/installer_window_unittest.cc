@@ -1135,6 +1135,56 @@ TEST_F(InstallerWindowRightToLeftTest, PathsAndTermsReadLeftToRight) {
   EXPECT_TRUE(Mirrored(Main(IDC_ACCEPT_BUTTON)));
 }
 
+// Where |button| draws its label: the ink inside its frame, in a picture of
+// the button as the window draws it (mirrored for a right-to-left language).
+RECT DrawnLabel(HWND button, SIZE* size) {
+  Canvas drawn(Canvas::ClientSize(button));
+  if (Mirrored(button))
+    SetLayout(drawn.dc(), LAYOUT_RTL);
+  drawn.Print(button);
+  constexpr int kFrame = 4;
+  *size = drawn.size();
+  const RECT inside = {kFrame, kFrame, size->cx - kFrame, size->cy - kFrame};
+  RECT label = drawn.InkBounds(inside, drawn.At(kFrame, size->cy / 2));
+  // Ink that reaches the frame is cut off by it.
+  if (label.left <= inside.left || label.right >= inside.right)
+    label = {};
+  return label;
+}
+
+// In every language the full installer's button draws its whole label.
+TEST_F(InstallerWindowTest, FullInstallerButtonHoldsItsWholeLabelInEveryLanguage) {
+  for (const std::wstring& language : GetAvailableLanguages()) {
+    UseLanguage(language.c_str());
+    MakeWindow();
+    window_->ShowError(L"failed", true, "test");
+    SIZE size = {};
+    const RECT label = DrawnLabel(Main(IDC_FULL_PACKAGE_BUTTON), &size);
+    EXPECT_LT(label.left, label.right) << language;
+    window_.reset();
+    SetProcessDefaultLayout(0);
+  }
+}
+
+// The Arabic label of the full installer's button, its letters joined, is
+// narrower than the letters alone: the button is as wide as the label as
+// drawn and its padding, and the label stands centred in it.
+TEST_F(InstallerWindowRightToLeftTest, FullInstallerButtonFitsItsLabelCentred) {
+  MakeWindow();
+  window_->ShowError(L"failed", true, "test");
+  HWND button = Main(IDC_FULL_PACKAGE_BUTTON);
+  ASSERT_TRUE(Mirrored(button));
+  SIZE size = {};
+  const RECT label = DrawnLabel(button, &size);
+  ASSERT_LT(label.left, label.right) << "the label is cut off";
+  const LONG before = label.left;
+  const LONG after = size.cx - label.right;
+  EXPECT_NEAR(before, after, 4) << "label from " << label.left << " to " << label.right
+                                << " in " << size.cx;
+  EXPECT_NEAR(30, before + after, 6) << "label from " << label.left << " to " << label.right
+                                     << " in " << size.cx;
+}
+
 TEST_F(InstallerWindowRightToLeftTest, RichTextsHaveRightToLeftParagraphs) {
   MakeWindow();
   for (int id : {IDC_TAGLINE, IDC_TERMS_SENTENCE}) {
