@@ -1007,7 +1007,8 @@ TEST_F(InstallerWindowTest, TypedPathGivesWayToTheFolderTheSettingsMoveTo) {
 }
 
 // Typed with forward slashes, the folder the settings hold (with
-// backslashes) is the one typed: the box stays as typed.
+// backslashes) is the one typed: the box stays as typed, also when a
+// language of the other reading direction makes the window anew.
 TEST_F(InstallerWindowTest, TypedPathWithSlashesStaysAsTyped) {
   settings_.suggested = {settings_.install_path};
   HWND edit = FocusPathBox(0, -1);
@@ -1018,6 +1019,14 @@ TEST_F(InstallerWindowTest, TypedPathWithSlashesStaysAsTyped) {
   EXPECT_EQ(L"D:\\Velto", settings_.install_path.value());
   EXPECT_EQ(typed, Text(Options(IDC_INSTALL_PATH_COMBO)));
   EXPECT_EQ(std::make_pair(typed.size(), typed.size()), Selection(edit));
+
+  SetFocus(Options(IDC_LANGUAGE_COMBO));
+  ChooseLanguage(window_->options_dialog(), L"ar");
+  base::RunLoop().RunUntilIdle();
+  ASSERT_TRUE(Mirrored(window_->options_dialog()));
+  COMBOBOXINFO info = {sizeof(info)};
+  ASSERT_TRUE(GetComboBoxInfo(Options(IDC_INSTALL_PATH_COMBO), &info));
+  EXPECT_EQ(typed, Text(info.hwndItem));
 }
 
 TEST_F(InstallerWindowTest, DefaultBrowserChoiceDependsOnTheWindowsVersion) {
