@@ -122,7 +122,6 @@ bool CrashCountStore::ReadCounts(base::File& file, std::string* text,
   return true;
 }
 
-// static
 bool CrashCountStore::Rewrite(base::File& file, const std::string& old_text,
                               const std::string& text) {
   // Blanks up to the old length make the one write a complete document even
@@ -133,16 +132,26 @@ bool CrashCountStore::Rewrite(base::File& file, const std::string& old_text,
     padded.append(old_text.size() - padded.size(), ' ');
   if (padded.size() > INT_MAX)
     return false;
-  int written = file.Write(0, padded.data(), static_cast<int>(padded.size()));
+  int written = WriteAt(file, 0, padded.data(), static_cast<int>(padded.size()));
   if (written != static_cast<int>(padded.size())) {
-    if (written > 0)
-      file.Write(0, old_text.data(), static_cast<int>(old_text.size()));
+    // Part of the new text may be in, and reach beyond the old document's
+    // end: the old one goes back whole and the file is cut to its length,
+    // or the tail left after it would make the file unreadable for good.
+    if (WriteAt(file, 0, old_text.data(), static_cast<int>(old_text.size())) !=
+            static_cast<int>(old_text.size()) ||
+        !file.SetLength(static_cast<int64_t>(old_text.size()))) {
+      PLOG(ERROR) << "Cannot put the crash counts back after a failed write";
+    }
     return false;
   }
   // The counts are in; blanks left by a failed trim are still valid JSON.
   if (!file.SetLength(static_cast<int64_t>(text.size())))
     PLOG(WARNING) << "Cannot trim the blanks off the crash counts";
   return true;
+}
+
+int CrashCountStore::WriteAt(base::File& file, int64_t offset, const char* data, int size) {
+  return file.Write(offset, data, size);
 }
 
 void CrashCountStore::MergeBack(const std::map<std::string, int>& taken) {

@@ -11,8 +11,8 @@
 // round. The file is rewritten in place (never replaced: the lock and the
 // handles of the others stay on it) by one write that leaves a complete
 // document whatever the earlier length, trailing blanks trimmed afterwards;
-// a failed write leaves the earlier counts. Counts that could not be written
-// stay pending.
+// a failed write puts the earlier document back at its own length, so the
+// file stays readable. Counts that could not be written stay pending.
 
 #ifndef CRASH_REPORTING_CRASH_COUNT_STORE_H_
 #define CRASH_REPORTING_CRASH_COUNT_STORE_H_
@@ -67,6 +67,9 @@ class CrashCountStore {
   // Flushes what is pending and joins the thread; nothing when none runs.
   void StopThread();
   virtual void ThreadMain();
+  // Writes |size| bytes of |data| at |offset| of |file|; the bytes written,
+  // or -1. A write may be short (a full disk).
+  virtual int WriteAt(base::File& file, int64_t offset, const char* data, int size);
 
  private:
   static DWORD WINAPI ThreadStart(void* parameter);
@@ -75,8 +78,9 @@ class CrashCountStore {
   // dictionary. |text| receives what it held.
   static bool ReadCounts(base::File& file, std::string* text,
                          std::map<std::string, int>* counts);
-  // Replaces the contents of the locked |file|, |old_text|, by |text|.
-  static bool Rewrite(base::File& file, const std::string& old_text, const std::string& text);
+  // Replaces the contents of the locked |file|, |old_text|, by |text|; on
+  // failure the file holds |old_text| again, as far as it can be put back.
+  bool Rewrite(base::File& file, const std::string& old_text, const std::string& text);
   void MergeBack(const std::map<std::string, int>& taken);
 
   const base::FilePath path_;

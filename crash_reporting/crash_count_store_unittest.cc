@@ -138,6 +138,39 @@ TEST_F(CrashCountStoreTest, AListFileIsNeverOverwrittenAndTheCountsStayPending) 
   EXPECT_EQ((std::map<std::string, int>{{"installer", 3}}), store.GetPendingForTesting());
 }
 
+// A store whose first write stops short (a full disk), past the end of the
+// document it replaces.
+class ShortWriteStore : public CrashCountStore {
+ public:
+  explicit ShortWriteStore(const base::FilePath& path)
+      : CrashCountStore(path, WithoutThreadForTesting()) {}
+  int writes = 0;
+
+ protected:
+  int WriteAt(base::File& file, int64_t offset, const char* data, int size) override {
+    if (++writes == 1 && size > 10)
+      return CrashCountStore::WriteAt(file, offset, data, size - 10);
+    return CrashCountStore::WriteAt(file, offset, data, size);
+  }
+};
+
+TEST_F(CrashCountStoreTest, ShortWriteOfALongerDocumentLeavesTheOldOneReadable) {
+  const std::string old_text = "{\"installer\": 1}";
+  ASSERT_TRUE(base::WriteFile(path_, old_text));
+  ShortWriteStore store(path_);
+  for (const char* type : {"crash_reporter", "installer", "browser_process", "renderer"})
+    store.Add(type, 1, false);
+  EXPECT_FALSE(store.Flush());
+  EXPECT_EQ(2, store.writes);
+  EXPECT_EQ(old_text, ReadFile());
+  EXPECT_EQ(4u, store.GetPendingForTesting().size());
+  // The next flush reads the file and writes every count.
+  EXPECT_TRUE(store.Flush());
+  EXPECT_EQ("{\"browser_process\":1,\"crash_reporter\":1,\"installer\":2,\"renderer\":1}",
+            ReadFile());
+  EXPECT_TRUE(store.GetPendingForTesting().empty());
+}
+
 TEST_F(CrashCountStoreTest, AnotherWritersTurnUnderTheFileLockLosesNothing) {
   ASSERT_TRUE(base::WriteFile(path_, "{\"installer\": 1}"));
   CrashCountStore store(path_, CrashCountStore::WithoutThreadForTesting());

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/strings/utf_string_conversions.h"
 
 namespace base {
@@ -42,6 +44,12 @@ FilePath FilePath::StripTrailingSeparators() const {
   std::wstring result = path_;
   while (result.size() > root && result.size() > 1 && IsSeparator(result.back()))
     result.pop_back();
+  return FilePath(result);
+}
+
+FilePath FilePath::NormalizePathSeparators() const {
+  std::wstring result = path_;
+  std::replace(result.begin(), result.end(), L'/', L'\\');
   return FilePath(result);
 }
 

@@ -47,6 +47,8 @@ class FilePath {
   bool IsAbsolute() const;
   bool EndsWithSeparator() const;
   FilePath StripTrailingSeparators() const;
+  // Every separator written as '\\'.
+  FilePath NormalizePathSeparators() const;
   // True when this is a proper ancestor of |child|, compared case-insensitively.
   bool IsParent(const FilePath& child) const;
   // With this a parent of |child|, appends the part of |child| below it to |path|.

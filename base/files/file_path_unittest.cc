@@ -16,6 +16,11 @@ TEST(FilePathTest, DirNameAndBaseName) {
   EXPECT_EQ(L"\\\\server\\share\\", FilePath(L"\\\\server\\share\\x").DirName().value());
 }
 
+TEST(FilePathTest, NormalizePathSeparators) {
+  EXPECT_EQ(L"C:\\a\\b\\", FilePath(L"C:/a\\b/").NormalizePathSeparators().value());
+  EXPECT_EQ(L"\\\\server\\share", FilePath(L"//server/share").NormalizePathSeparators().value());
+}
+
 TEST(FilePathTest, Extensions) {
   EXPECT_EQ(L".exe", FilePath(L"C:\\a\\velto.exe").Extension());
   EXPECT_EQ(L"", FilePath(L"C:\\a.d\\velto").Extension());

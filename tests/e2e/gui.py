@@ -127,7 +127,8 @@ class GuiDriver:
         self.do("set-text %d %s" % (control_id, text))
 
     def type_text(self, control_id, text, pause=None):
-        """Types |text| at the caret one keystroke at a time, as a user does;
+        """Types |text| at the caret one keystroke at a time, as a user does
+        ("\\b" is the Backspace key);
         after each keystroke |pause| (if given) is called with the number of
         characters typed so far, standing for the time a user takes between
         two keys."""

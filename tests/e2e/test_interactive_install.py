@@ -173,6 +173,53 @@ def test_interactive_net_install_for_the_current_user(wine, log_dir, package_ser
     assert not (work / "Velto Installer").exists()
 
 
+def analysed_folders(run):
+    """The folders the front end's settings analysed, in order."""
+    return [line.split(FOLDER_ANALYSED, 1)[1].rstrip("\r")
+            for line in run.front_end_log().splitlines() if FOLDER_ANALYSED in line]
+
+
+def test_path_box_shows_the_folder_a_change_of_mode_moves_to(wine, log_dir, package_server,
+                                                           tmp_path, driver, runs):
+    """A key typed at the end of the path and taken back again leaves the
+    box showing the folder as typed; choosing "Current user" then moves the
+    settings to the user's own folder, which the box must show, as that is
+    where Accept would install."""
+    from package_server import protocol_config
+    package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
+    run, work = start(wine, log_dir, package_server, tmp_path, runs)
+    driver.target(run.windows_pid())
+    driver.wait_window(ACCEPT_BUTTON)
+    driver.wait_visible(OPTIONS_BUTTON)
+    driver.click(OPTIONS_BUTTON)
+    driver.wait_visible(INSTALL_PATH_COMBO)
+    run.wait_for_log(FOLDER_ANALYSED)
+    shown = driver.text(INSTALL_PATH_COMBO)
+    assert analysed_folders(run)[-1] == shown
+
+    # "x" at the end of the path, then Backspace, each analysed as a user's
+    # pause lets it be.
+    analysed = len(analysed_folders(run))
+    driver.set_text(INSTALL_PATH_COMBO, shown + "x")
+    run.wait_for_log_count(FOLDER_ANALYSED, analysed + 1)
+    assert analysed_folders(run)[-1] == shown + "x"
+    driver.type_text(INSTALL_PATH_COMBO, "\b")
+    run.wait_for_log_count(FOLDER_ANALYSED, analysed + 2)
+    assert analysed_folders(run)[-1] == shown
+    assert driver.text(INSTALL_PATH_COMBO) == shown
+
+    driver.select(INSTALL_FOR_COMBO, CURRENT_USER)
+    run.wait_for_log_count(FOLDER_ANALYSED, analysed + 3)
+    moved_to = analysed_folders(run)[-1]
+    assert moved_to != shown and "\\AppData\\" in moved_to, moved_to
+    driver.wait_text(INSTALL_PATH_COMBO, moved_to)
+    assert driver.text(INSTALL_PATH_COMBO) == moved_to
+
+    cancel_confirmed(driver)
+    assert run.wait(timeout=90) == 1, "\n".join(run.logs())
+    run.wait_all(driver)
+
+
 def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, package_server,
                                                               tmp_path, driver, runs):
     from package_server import protocol_config

@@ -32,6 +32,7 @@ import hashlib
 import json
 import os
 import pathlib
+import re
 import shutil
 import signal
 import subprocess
@@ -254,6 +255,10 @@ def assert_killed_run_failed(code, text):
     if "Could not launch installer backend process" not in text:
         assert "Installer backend process signaled" in text, text
         assert "Installer ended. Success is 0" in text, text
+        # The front end says, as an error, that its back end ended without a
+        # word, and with which exit code.
+        assert re.search(r"^\[[^\]]*:ERROR:[^\]]*\] Installer backend ended without "
+                         r"reporting success or an error, exit code \d+\r?$", text, re.M), text
 
 
 def assert_same_installation(reference, state):

@@ -228,9 +228,11 @@ void InstallerRunner::StopInstallation() {
 
 void InstallerRunner::OnObjectSignaled(HANDLE object) {
   LOG(INFO) << "Installer backend process signaled";
-  DWORD exit_code = 1;
-  bool success =
-      ::GetExitCodeProcess(backend_process_.Handle(), &exit_code) && exit_code == 0;
+  DWORD exit_code = 0;
+  backend_exit_code_.reset();
+  if (::GetExitCodeProcess(backend_process_.Handle(), &exit_code))
+    backend_exit_code_ = exit_code;
+  bool success = backend_exit_code_ == DWORD{0};
   backend_running_ = false;
   // The back end has rolled back or kept its work: the folder and the names
   // made from it are free for other installers, also while this front end
@@ -246,6 +248,11 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   receiver_.CloseWhenRead();
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
+}
+
+void InstallerRunner::LogEndWithoutReport() const {
+  LOG(ERROR) << "Installer backend ended without reporting success or an error, exit code "
+             << (backend_exit_code_ ? base::NumberToString(*backend_exit_code_) : "unknown");
 }
 
 void InstallerRunner::HandleMessage(const base::Pickle& pickle) {

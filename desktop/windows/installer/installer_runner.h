@@ -21,6 +21,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "base/files/file_path.h"
@@ -63,6 +64,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool WaitForBackendExit(DWORD timeout_ms) const;
   // The back end's process id, 0 before the launch.
   DWORD backend_pid() const;
+  // Logs, as an error, that the back end ended without reporting its success
+  // or an error, with its exit code (once it has ended).
+  void LogEndWithoutReport() const;
 
   // IpcReceiver::Delegate:
   void HandleMessage(const base::Pickle& message) override;
@@ -83,6 +87,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   Settings* settings_ = nullptr;
   bool have_package_ = false;
   bool backend_running_ = false;
+  // Read when the back end has ended; none while it runs or when unreadable.
+  std::optional<DWORD> backend_exit_code_;
   base::ObserverList<InstallerObserver> observers_;
 };
 

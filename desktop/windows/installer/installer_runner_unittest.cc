@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/files/file_util.h"
+#include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
 #include "base/strings/string_number_conversions.h"
@@ -160,6 +161,27 @@ TEST_F(InstallerRunnerTest, BackendExitCodeDecidesSuccess) {
         << code;
     EXPECT_FALSE(runner.backend_running());
   }
+}
+
+// A back end that ended without a word leaves its exit code in the log.
+TEST_F(InstallerRunnerTest, EndWithoutReportIsLoggedWithTheExitCode) {
+  const base::FilePath log = root_.Append(L"runner.log");
+  logging::LoggingSettings log_settings;
+  log_settings.log_file_path = log;
+  ASSERT_TRUE(logging::InitLogging(log_settings));
+  WriteScript({"exit 3"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  const bool ran = RunToEnd(&runner);
+  runner.LogEndWithoutReport();
+  logging::CloseLogFile();
+  ASSERT_TRUE(ran);
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_NE(std::string::npos,
+            text.find("Installer backend ended without reporting success or an error, "
+                      "exit code 3\n"))
+      << text;
 }
 
 TEST_F(InstallerRunnerTest, BackendJoinsTheFrontEndsCrashReporter) {

@@ -98,6 +98,7 @@ class RunnerImpl : public InstallerUIController::Runner {
   }
   void StopInstallation() override { runner_.StopInstallation(); }
   void NotifyPackageReady() override { runner_.NotifyPackageReady(); }
+  void LogEndWithoutReport() override { runner_.LogEndWithoutReport(); }
 
  private:
   InstallerRunner runner_;
@@ -603,8 +604,10 @@ void InstallerUIController::OnInstallerTerminated(bool success) {
     TerminateUI();
     return;
   }
-  if (!pending_error_)
+  if (!pending_error_) {
+    runner_->LogEndWithoutReport();
     ReportUnreportedError();
+  }
   // Later, so that the back end's last messages arrive first.
   base::MessageLoop::current()->task_runner()->PostDelayedTask(
       FROM_HERE,

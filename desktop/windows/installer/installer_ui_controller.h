@@ -97,6 +97,8 @@ class InstallerUIController : public SettingsObserver,
     virtual bool StartInstallation(Settings* settings) = 0;
     virtual void StopInstallation() = 0;
     virtual void NotifyPackageReady() = 0;
+    // Logs that the back end ended without reporting, with its exit code.
+    virtual void LogEndWithoutReport() = 0;
   };
   // The controller's view of the preference-default overrides fetcher.
   class OverridesFetcher {

@@ -507,6 +507,15 @@ TEST_F(InstallerUIControllerTest, UnreportedBackEndFailureStillShowsAnError) {
   WaitForErrorPage();
   EXPECT_EQ("Unreported uninstaller error.", window_log_.errors[0].reason);
   EXPECT_EQ("Unreported uninstaller error.", *Stats().FindString("failure_reason"));
+  // The log tells how the back end ended.
+  EXPECT_EQ(1, runner_log_.ends_without_report);
+}
+
+TEST_F(InstallerUIControllerTest, ReportedBackEndFailureIsNotLoggedAsUnreported) {
+  StartRun(false);
+  controller_.OnAccept();
+  FailInstallation(8);
+  EXPECT_EQ(0, runner_log_.ends_without_report);
 }
 
 // A zero exit code alone is no success (a killed back end may end with 0),

@@ -89,12 +89,6 @@ bool IsThisBuildsStream(const std::wstring& word) {
   }
 }
 
-base::FilePath NormalizeSeparators(const std::wstring& folder) {
-  std::wstring normalized = folder;
-  std::replace(normalized.begin(), normalized.end(), L'/', L'\\');
-  return base::FilePath(normalized);
-}
-
 }  // namespace
 
 // One analysis in flight: made on the settings' thread, filled on the
@@ -146,7 +140,7 @@ SettingsImpl::SettingsImpl(bool uninstall,
                            int architecture,
                            const Environment& environment)
     : environment_(environment),
-      command_line_install_folder_(NormalizeSeparators(install_folder)),
+      command_line_install_folder_(base::FilePath(install_folder).NormalizePathSeparators()),
       architecture_(architecture) {
   if (!environment_.windows_version)
     environment_.windows_version = WindowsVersionProviderImpl::GetInstance();
@@ -590,7 +584,7 @@ void SettingsImpl::SetInstallFolder(const base::FilePath& given_folder) {
   // The install path names the mutex, mailslot and events that the front
   // end and the back end meet at, and the back end receives it through its
   // command line, where folders are normalised: both must spell it alike.
-  const base::FilePath folder = NormalizeSeparators(given_folder.value());
+  const base::FilePath folder = given_folder.NormalizePathSeparators();
   VLOG(1) << "Setting install folder to: " << folder.AsUTF8Unsafe();
   // Compared with the folder that will be current once a pending analysis
   // arrives, so that going back to the analysed folder cancels the other.

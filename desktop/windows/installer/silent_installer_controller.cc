@@ -233,8 +233,17 @@ void SilentInstallerController::OnInstallerTerminated(bool success) {
   VLOG(2) << "Installer ended. Success is " << (success_ ? 1 : 0) << ". terminating";
   base::MessageLoop::current()->task_runner()->PostDelayedTask(
       FROM_HERE,
-      base::BindOnce(&SilentInstallerController::Terminate, weak_factory_.GetWeakPtr()),
+      base::BindOnce(&SilentInstallerController::TerminateAfterBackend,
+                     weak_factory_.GetWeakPtr()),
       kTerminateDelay);
+}
+
+void SilentInstallerController::TerminateAfterBackend() {
+  // A back end that reported its success or an error has ended the run
+  // already; one that was killed, or crashed unseen, has said nothing.
+  if (!terminated_)
+    runner_->LogEndWithoutReport();
+  Terminate();
 }
 
 void SilentInstallerController::RecordInstallFolderContents() {

@@ -95,6 +95,8 @@ class SilentInstallerController : public SettingsObserver,
  private:
   void StartInstaller();
   void Terminate();
+  // Ends the run once the back end's last reports had time to arrive.
+  void TerminateAfterBackend();
   void HandleTrackingData();
   void OnTrackingDataHandled();
   void RecordInstallFolderContents();

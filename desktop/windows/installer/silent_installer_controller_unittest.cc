@@ -10,6 +10,7 @@
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
 #include "base/json/json_reader.h"
+#include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/strings/string_split.h"
 #include "base/test/test_environment.h"
@@ -187,11 +188,51 @@ TEST_F(SilentInstallerControllerTest, OtherErrorsRecordNoFolderContents) {
   EXPECT_EQ("", Stat("installation_folder_contents"));
 }
 
+// The log of the run, from the moment this is made until Text().
+class RunLog {
+ public:
+  explicit RunLog(const base::FilePath& folder) : path_(folder.Append(L"run.log")) {
+    logging::LoggingSettings settings;
+    settings.log_file_path = path_;
+    EXPECT_TRUE(logging::InitLogging(settings));
+  }
+  ~RunLog() { logging::CloseLogFile(); }
+  std::string Text() {
+    logging::CloseLogFile();
+    std::string text;
+    EXPECT_TRUE(base::ReadFileToString(path_, &text));
+    return text;
+  }
+
+ private:
+  const base::FilePath path_;
+};
+
+constexpr char kEndedWithoutReport[] = "Installer backend ended without reporting";
+
 TEST_F(SilentInstallerControllerTest, BackendEndingWithoutAWordFailsTheRun) {
+  RunLog log(root_);
   EXPECT_FALSE(Run(base::BindOnce(
       [](SilentInstallerController* controller) { controller->OnInstallerTerminated(false); },
       controller_.get())));
   EXPECT_EQ(0, IntStat("installation_success"));
+  // Said in the log as an error, as the other failures are.
+  const std::string text = log.Text();
+  const size_t line = text.find(kEndedWithoutReport);
+  ASSERT_NE(std::string::npos, line) << text;
+  const size_t start = text.rfind('\n', line) + 1;
+  EXPECT_NE(std::string::npos, text.substr(start, line - start).find(":ERROR:")) << text;
+}
+
+TEST_F(SilentInstallerControllerTest, BackendThatReportedAnErrorIsNotSaidToBeSilent) {
+  RunLog log(root_);
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](InstallerObserver* observer) {
+        observer->OnError(0, std::wstring(), "Could not copy");
+        observer->OnInstallerTerminated(false);
+      },
+      controller_.get())));
+  EXPECT_EQ(std::string::npos, log.Text().find(kEndedWithoutReport));
 }
 
 TEST_F(SilentInstallerControllerTest, FetcherUiRequestsAreRefused) {

@@ -38,6 +38,7 @@ struct RunnerLog {
   int starts = 0;
   int stops = 0;
   int package_ready = 0;
+  int ends_without_report = 0;
   bool start_result = true;
   // Whether a start that fails reports its error, as the real runner does.
   bool report_start_error = true;
@@ -61,6 +62,7 @@ class FakeRunner : public InstallerUIController::Runner {
   }
   void StopInstallation() override { ++log_->stops; }
   void NotifyPackageReady() override { ++log_->package_ready; }
+  void LogEndWithoutReport() override { ++log_->ends_without_report; }
 
  private:
   RunnerLog* log_;

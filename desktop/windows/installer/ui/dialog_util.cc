@@ -2,6 +2,7 @@
 
 #include <usp10.h>
 
+#include <algorithm>
 #include <string>
 
 #include "resources/installer_resource_ids.h"
@@ -28,7 +29,7 @@ INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush) {
   return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
 }
 
-int GetLabelWidth(HWND control, std::wstring_view label) {
+int GetLabelWidth(HWND control, std::wstring_view label, HFONT font) {
   // "&x" shows as an underlined x, "&&" as one ampersand.
   std::wstring shown;
   for (size_t i = 0; i < label.size(); ++i) {
@@ -39,7 +40,9 @@ int GetLabelWidth(HWND control, std::wstring_view label) {
   if (shown.empty())
     return 0;
   HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  if (!font)
+    font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font);
   const int length = static_cast<int>(shown.size());
   int width = 0;
   SCRIPT_STRING_ANALYSIS analysis = nullptr;
@@ -57,6 +60,19 @@ int GetLabelWidth(HWND control, std::wstring_view label) {
   SelectObject(dc, old);
   ReleaseDC(control, dc);
   return width;
+}
+
+int GetCentredLabelShift(HWND control, std::wstring_view label) {
+  const std::wstring text(label);
+  HDC dc = GetDC(control);
+  HGDIOBJ old =
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  RECT laid_out = {};
+  DrawTextW(dc, text.c_str(), -1, &laid_out, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return std::max(0, static_cast<int>(laid_out.right - laid_out.left) -
+                         GetLabelWidth(control, label)) / 2;
 }
 
 }  // namespace installer

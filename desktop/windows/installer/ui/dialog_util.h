@@ -32,11 +32,19 @@ void SetInstallerIcons(HWND dialog);
 // painted shows through.
 INT_PTR ColourStaticText(HDC dc, bool warning, HBRUSH brush = nullptr);
 
-// The width |label| takes when |control| draws it in its font: mnemonic
-// ampersands left out, complex scripts shaped as drawn (joined Arabic letters
-// are narrower than the letters alone, which is what a plain text extent
-// adds up under Wine).
-int GetLabelWidth(HWND control, std::wstring_view label);
+// The width |label| takes when |control| draws it in |font| (its own font
+// when null): mnemonic ampersands left out, complex scripts shaped as drawn
+// (joined Arabic letters are narrower than the letters alone, which is what
+// a plain text extent adds up under Wine).
+int GetLabelWidth(HWND control, std::wstring_view label, HFONT font = nullptr);
+
+// How far off centre |control| draws its centred |label|: the system lays a
+// label out by its text extent (DrawText's), and where it draws it narrower
+// than that (shaped, as GetLabelWidth measures) the label lands half the
+// difference towards the start of its line. 0 where the two agree, as they
+// do where text extents are shaped; under Wine joined Arabic letters are laid
+// out at their widths alone.
+int GetCentredLabelShift(HWND control, std::wstring_view label);
 
 }  // namespace installer
 

@@ -343,7 +343,9 @@ void InstallerWindow::FollowReadingDirection() {
       focus = GetDlgCtrlID(window);
   }
   HWND old_path = GetDlgItem(old_options, IDC_INSTALL_PATH_COMBO);
-  const bool typing = !typed_path_.empty() && ComboText(old_path) == typed_path_;
+  // Filled anew, the new path box shows the settings' folder: what is being
+  // typed there goes back in afterwards.
+  const std::wstring typed = ShowsTypedPath(old_path) ? typed_path_ : std::wstring();
   const LRESULT typing_selection = SendMessageW(old_path, CB_GETEDITSEL, 0, 0);
 
   main_dialog_ = options_dialog_ = tooltip_ = nullptr;
@@ -379,7 +381,8 @@ void InstallerWindow::FollowReadingDirection() {
   UpdateTexts();
   if (!settings_->IsFetchingStatus())
     UpdateControls(true);
-  if (typing) {
+  if (!typed.empty()) {
+    typed_path_ = typed;
     HWND path = GetDlgItem(options_dialog_, IDC_INSTALL_PATH_COMBO);
     SetWindowTextW(path, typed_path_.c_str());
     SendMessageW(path, CB_SETEDITSEL, 0,
@@ -626,20 +629,35 @@ void InstallerWindow::UpdateTexts() {
 }
 
 void InstallerWindow::WidenFullPackageButton() {
-  // Wide enough for its text in the normal font, right edge kept.
+  // Wide enough for its text in the normal font, as drawn (shaped), right
+  // edge kept.
   HWND full = GetDlgItem(main_dialog_, IDC_FULL_PACKAGE_BUTTON);
   RECT full_rect = ControlRect(full, main_dialog_);
   RECT retry_rect = ControlRect(GetDlgItem(main_dialog_, IDC_TRY_AGAIN_BUTTON), main_dialog_);
-  std::wstring text = GetLocalizedString(strings::kGetFullInstaller);
-  HDC dc = GetDC(full);
-  HGDIOBJ old = SelectObject(dc, normal_font_.get());
-  SIZE size = {};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(full, dc);
-  LONG width = std::max<LONG>(size.cx + 30, retry_rect.right - retry_rect.left);
+  const LONG label =
+      GetLabelWidth(full, GetLocalizedString(strings::kGetFullInstaller), normal_font_.get());
+  LONG width = std::max<LONG>(label + 30, retry_rect.right - retry_rect.left);
   SetWindowPos(full, nullptr, full_rect.right - width, full_rect.top, width,
                full_rect.bottom - full_rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // A mirrored button starts its label at the right: laid out wider than it
+  // is drawn, the label would land right of centre and, in a button sized to
+  // what is drawn, run past its edge.
+  full_package_label_shift_ =
+      IsMirrored(full) ? GetCentredLabelShift(full, WindowText(full)) : 0;
+}
+
+LRESULT InstallerWindow::CentreFullPackageLabel(const NMCUSTOMDRAW& draw) {
+  // The label is drawn moved back to the centre; the focus frame, drawn
+  // after it, stays in place.
+  if (!full_package_label_shift_)
+    return CDRF_DODEFAULT;
+  if (draw.dwDrawStage == CDDS_PREPAINT) {
+    OffsetWindowOrgEx(draw.hdc, full_package_label_shift_, 0, nullptr);
+    return CDRF_NOTIFYPOSTPAINT;
+  }
+  if (draw.dwDrawStage == CDDS_POSTPAINT)
+    OffsetWindowOrgEx(draw.hdc, -full_package_label_shift_, 0, nullptr);
+  return CDRF_DODEFAULT;
 }
 
 void InstallerWindow::CentreDeleteUserDataCheck() {
@@ -706,8 +724,9 @@ void InstallerWindow::FillPathCombo() {
   settings_->GetSuggestedInstallFolders(&folders);
   // What the user is typing stays as it stands, caret and all: the analysis
   // of one keystroke may come back before the next, and a text set anew
-  // would put the caret in front of what was typed.
-  if (!typed_path_.empty() && ComboText(combo) == typed_path_) {
+  // would put the caret in front of what was typed. Once the settings hold
+  // another folder (a change of mode moved them), the box shows that one.
+  if (ShowsTypedPath(combo)) {
     if (ComboEntries(combo) == folders)
       return;
     const LRESULT selection = SendMessageW(combo, CB_GETEDITSEL, 0, 0);
@@ -719,6 +738,7 @@ void InstallerWindow::FillPathCombo() {
                  MAKELPARAM(LOWORD(selection), HIWORD(selection)));
     return;
   }
+  typed_path_.clear();
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   const std::wstring& path = settings_->GetInstallPath().value();
   int selected = -1;
@@ -738,6 +758,12 @@ void InstallerWindow::FillPathCombo() {
     SendMessageW(combo, CB_SETCURSEL, selected, 0);
   else
     SetWindowTextW(combo, path.c_str());
+}
+
+bool InstallerWindow::ShowsTypedPath(HWND combo) const {
+  // The settings spell the folder with backslashes only.
+  return !typed_path_.empty() && ComboText(combo) == typed_path_ &&
+         base::FilePath(typed_path_).NormalizePathSeparators() == settings_->GetInstallPath();
 }
 
 bool InstallerWindow::NeedsElevation() const {
@@ -1241,8 +1267,15 @@ INT_PTR CALLBACK InstallerWindow::DialogProc(HWND dialog, UINT message, WPARAM w
       return TRUE;
     case WM_COMMAND:
       return window->OnCommand(LOWORD(wparam), HIWORD(wparam));
-    case WM_NOTIFY:
-      return window->OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lparam);
+      if (header->code == NM_CUSTOMDRAW && header->idFrom == IDC_FULL_PACKAGE_BUTTON) {
+        const auto& draw = *reinterpret_cast<NMCUSTOMDRAW*>(lparam);
+        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, window->CentreFullPackageLabel(draw));
+        return TRUE;
+      }
+      return window->OnNotify(header);
+    }
     case WM_CTLCOLORSTATIC: {
       HWND control = reinterpret_cast<HWND>(lparam);
       if (GetDlgCtrlID(control) == IDC_TERMS_TEXT)

@@ -12,6 +12,7 @@
 #define DESKTOP_WINDOWS_INSTALLER_UI_INSTALLER_WINDOW_H_
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <map>
@@ -125,6 +126,8 @@ class InstallerWindow : public SettingsObserver {
   void SendInstallForTool(UINT message);
   void BrowseForFolder();
   void WidenFullPackageButton();
+  // NM_CUSTOMDRAW of the full installer's button: its result.
+  LRESULT CentreFullPackageLabel(const NMCUSTOMDRAW& draw);
   void CentreDeleteUserDataCheck();
 
   // The composed background and the brushes of the controls that blend with
@@ -141,6 +144,9 @@ class InstallerWindow : public SettingsObserver {
   void FillLanguageCombo();
   void FillInstallForCombo();
   void FillPathCombo();
+  // Whether |combo| shows what the user typed into the path box and the
+  // settings hold that folder.
+  bool ShowsTypedPath(HWND combo) const;
   void UpdateTermsSentence();
   std::wstring AcceptButtonText() const;
   bool NeedsElevation() const;
@@ -185,8 +191,11 @@ class InstallerWindow : public SettingsObserver {
   int32_t current_page_ = NO_PAGE;
   HWND tooltip_ = nullptr;
   std::map<HWND, base::win::ScopedBrush> control_brushes_;
+  // How far the full installer's button draws its label before the centre
+  // (GetCentredLabelShift).
+  int full_package_label_shift_ = 0;
   // What the user typed into the options page's path box, while the box
-  // still shows it; empty otherwise.
+  // may still show it; empty otherwise.
   std::wstring typed_path_;
   std::unique_ptr<StatsScope> root_scope_;
   std::unique_ptr<StatsScope> page_scope_;

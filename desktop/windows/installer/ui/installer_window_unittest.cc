@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/functional/bind.h"
@@ -209,6 +210,39 @@ class InstallerWindowTest : public testing::Test {
   }
 
   const base::Value::Dict& LastPage() { return PageSequence().back().GetDict(); }
+
+  // Makes the window and shows the options page with the focus in its path
+  // box, the text selected from |start| to |end| (-1: the end); returns the
+  // box's edit field.
+  HWND FocusPathBox(int start, int end) {
+    MakeWindow();
+    if (!window_)
+      return nullptr;
+    window_->ShowPage(InstallerWindow::OPTIONS);
+    COMBOBOXINFO info = {sizeof(info)};
+    if (!GetComboBoxInfo(Options(IDC_INSTALL_PATH_COMBO), &info))
+      return nullptr;
+    SetFocus(info.hwndItem);
+    SendMessageW(info.hwndItem, EM_SETSEL, start, end);
+    return info.hwndItem;
+  }
+
+  // A keystroke in the path box's |edit| field; the settings then analyse
+  // the folder it gave them, as they spell it, and tell the window.
+  void TypeAndAnalyse(HWND edit, wchar_t key) {
+    SendMessageW(edit, WM_CHAR, key, 1);
+    ASSERT_FALSE(settings_.folders_set.empty());
+    settings_.install_path =
+        base::FilePath(settings_.folders_set.back()).NormalizePathSeparators();
+    window_->OnPathChanged();
+  }
+
+  static std::pair<size_t, size_t> Selection(HWND edit) {
+    DWORD start = 0, end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return {start, end};
+  }
 
   // Answers the next message box owned by the main dialog with |button|,
   // from inside its modal loop, after checking that its buttons are
@@ -568,8 +602,14 @@ TEST_F(InstallerWindowTest, DelegateMayDestroyTheWindowWhenTheRunIsCancelled) {
 }
 
 // Cancel and the close box ask first, with localized buttons: No changes
-// nothing, Yes records "CANCEL" and tells the delegates.
-TEST_F(InstallerWindowTest, CancelAsksFirst) {
+// nothing, Yes records "CANCEL" and tells the delegates. In German the
+// buttons' labels are not the system's own English ones.
+TEST_P(InstallerWindowLanguageTest, CancelAsksFirst) {
+  const bool german = std::wstring(GetParam()) == L"de";
+  if (german) {
+    ASSERT_EQ(L"&Ja", GetLocalizedString(strings::kYes));
+    ASSERT_EQ(L"&Nein", GetLocalizedString(strings::kNo));
+  }
   MakeWindow();
   HWND cancel = Main(IDC_CANCEL_BUTTON);
   AnswerMessageBoxWith(IDNO);
@@ -911,31 +951,21 @@ TEST_F(InstallerWindowTest, ChangeBrowsesFromTheShownPathAndAppliesTheChoice) {
 // the user is typing it.
 TEST_F(InstallerWindowTest, TypedPathStaysAsTypedWhileItsFoldersAreAnalysed) {
   settings_.suggested = {settings_.install_path};
-  MakeWindow();
-  window_->ShowPage(InstallerWindow::OPTIONS);
-  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
-  COMBOBOXINFO info = {sizeof(info)};
-  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
-  SetFocus(info.hwndItem);
-  SendMessageW(info.hwndItem, EM_SETSEL, 0, -1);
+  HWND edit = FocusPathBox(0, -1);
+  ASSERT_TRUE(edit);
   const std::wstring typed = L"D:\\Apps\\Velto";
   for (size_t i = 0; i < typed.size(); ++i) {
-    SendMessageW(info.hwndItem, WM_CHAR, typed[i], 1);
-    ASSERT_EQ(i + 1, settings_.folders_set.size());
-    settings_.install_path = base::FilePath(settings_.folders_set.back());
     // A folder may change what is suggested (the mode of an installation
     // found there).
     if (i == 4)
       settings_.suggested = {base::FilePath(L"C:\\Users\\Velto")};
-    window_->OnPathChanged();
+    TypeAndAnalyse(edit, typed[i]);
+    ASSERT_EQ(i + 1, settings_.folders_set.size());
   }
+  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
   EXPECT_EQ(typed, Text(combo));
   EXPECT_EQ(typed, settings_.folders_set.back());
-  DWORD start = 0, end = 0;
-  SendMessageW(info.hwndItem, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-               reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(typed.size(), start);
-  EXPECT_EQ(typed.size(), end);
+  EXPECT_EQ(std::make_pair(typed.size(), typed.size()), Selection(edit));
   EXPECT_EQ(static_cast<int>(typed.size()), LastPage().FindInt("edited_install_path"));
   ASSERT_EQ(1, SendMessageW(combo, CB_GETCOUNT, 0, 0));
   EXPECT_EQ(L"C:\\Users\\Velto", ComboEntry(combo, 0));
@@ -948,6 +978,55 @@ TEST_F(InstallerWindowTest, TypedPathStaysAsTypedWhileItsFoldersAreAnalysed) {
   settings_.install_path = base::FilePath(L"C:\\Users\\Velto");
   window_->OnPathChanged();
   EXPECT_EQ(0, SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
+// A keystroke and its undoing leave the box showing the settings' folder
+// as typed; a change of mode then moves the settings to another folder,
+// which the box must show, as that is where Accept installs.
+TEST_F(InstallerWindowTest, TypedPathGivesWayToTheFolderTheSettingsMoveTo) {
+  const base::FilePath program_files = settings_.install_path;
+  const base::FilePath per_user(L"C:\\Users\\root\\AppData\\Local\\Programs\\Velto");
+  settings_.suggested = {program_files};
+  const int end = static_cast<int>(program_files.value().size());
+  HWND edit = FocusPathBox(end, end);
+  ASSERT_TRUE(edit);
+  TypeAndAnalyse(edit, L'x');
+  TypeAndAnalyse(edit, L'\b');
+  ASSERT_EQ(2u, settings_.folders_set.size());
+  EXPECT_EQ(program_files.value() + L"x", settings_.folders_set[0]);
+  EXPECT_EQ(program_files.value(), settings_.folders_set[1]);
+  HWND combo = Options(IDC_INSTALL_PATH_COMBO);
+  EXPECT_EQ(program_files.value(), Text(combo));
+
+  settings_.Set(ALL_USERS_FLAG, false);
+  settings_.suggested = {per_user};
+  settings_.install_path = per_user;
+  window_->OnPathChanged();
+  EXPECT_EQ(per_user.value(), Text(combo));
+  EXPECT_EQ(0, SendMessageW(combo, CB_GETCURSEL, 0, 0));
+}
+
+// Typed with forward slashes, the folder the settings hold (with
+// backslashes) is the one typed: the box stays as typed, also when a
+// language of the other reading direction makes the window anew.
+TEST_F(InstallerWindowTest, TypedPathWithSlashesStaysAsTyped) {
+  settings_.suggested = {settings_.install_path};
+  HWND edit = FocusPathBox(0, -1);
+  ASSERT_TRUE(edit);
+  const std::wstring typed = L"D:/Velto";
+  for (wchar_t key : typed)
+    TypeAndAnalyse(edit, key);
+  EXPECT_EQ(L"D:\\Velto", settings_.install_path.value());
+  EXPECT_EQ(typed, Text(Options(IDC_INSTALL_PATH_COMBO)));
+  EXPECT_EQ(std::make_pair(typed.size(), typed.size()), Selection(edit));
+
+  SetFocus(Options(IDC_LANGUAGE_COMBO));
+  ChooseLanguage(window_->options_dialog(), L"ar");
+  base::RunLoop().RunUntilIdle();
+  ASSERT_TRUE(Mirrored(window_->options_dialog()));
+  COMBOBOXINFO info = {sizeof(info)};
+  ASSERT_TRUE(GetComboBoxInfo(Options(IDC_INSTALL_PATH_COMBO), &info));
+  EXPECT_EQ(typed, Text(info.hwndItem));
 }
 
 TEST_F(InstallerWindowTest, DefaultBrowserChoiceDependsOnTheWindowsVersion) {
@@ -1063,6 +1142,56 @@ TEST_F(InstallerWindowRightToLeftTest, PathsAndTermsReadLeftToRight) {
   EXPECT_EQ(settings_.install_path.value(), Text(info.hwndItem));
   EXPECT_FALSE(Mirrored(Main(IDC_TERMS_TEXT)));
   EXPECT_TRUE(Mirrored(Main(IDC_ACCEPT_BUTTON)));
+}
+
+// Where |button| draws its label: the ink inside its frame, in a picture of
+// the button as the window draws it (mirrored for a right-to-left language).
+RECT DrawnLabel(HWND button, SIZE* size) {
+  Canvas drawn(Canvas::ClientSize(button));
+  if (Mirrored(button))
+    SetLayout(drawn.dc(), LAYOUT_RTL);
+  drawn.Print(button);
+  constexpr int kFrame = 4;
+  *size = drawn.size();
+  const RECT inside = {kFrame, kFrame, size->cx - kFrame, size->cy - kFrame};
+  RECT label = drawn.InkBounds(inside, drawn.At(kFrame, size->cy / 2));
+  // Ink that reaches the frame is cut off by it.
+  if (label.left <= inside.left || label.right >= inside.right)
+    label = {};
+  return label;
+}
+
+// In every language the full installer's button draws its whole label.
+TEST_F(InstallerWindowTest, FullInstallerButtonHoldsItsWholeLabelInEveryLanguage) {
+  for (const std::wstring& language : GetAvailableLanguages()) {
+    UseLanguage(language.c_str());
+    MakeWindow();
+    window_->ShowError(L"failed", true, "test");
+    SIZE size = {};
+    const RECT label = DrawnLabel(Main(IDC_FULL_PACKAGE_BUTTON), &size);
+    EXPECT_LT(label.left, label.right) << language;
+    window_.reset();
+    SetProcessDefaultLayout(0);
+  }
+}
+
+// The Arabic label of the full installer's button, its letters joined, is
+// narrower than the letters alone: the button is as wide as the label as
+// drawn and its padding, and the label stands centred in it.
+TEST_F(InstallerWindowRightToLeftTest, FullInstallerButtonFitsItsLabelCentred) {
+  MakeWindow();
+  window_->ShowError(L"failed", true, "test");
+  HWND button = Main(IDC_FULL_PACKAGE_BUTTON);
+  ASSERT_TRUE(Mirrored(button));
+  SIZE size = {};
+  const RECT label = DrawnLabel(button, &size);
+  ASSERT_LT(label.left, label.right) << "the label is cut off";
+  const LONG before = label.left;
+  const LONG after = size.cx - label.right;
+  EXPECT_NEAR(before, after, 4) << "label from " << label.left << " to " << label.right
+                                << " in " << size.cx;
+  EXPECT_NEAR(30, before + after, 6) << "label from " << label.left << " to " << label.right
+                                     << " in " << size.cx;
 }
 
 TEST_F(InstallerWindowRightToLeftTest, RichTextsHaveRightToLeftParagraphs) {
