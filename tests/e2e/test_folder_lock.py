@@ -19,7 +19,7 @@ import time
 from conftest import BUILD, STATS_LOCK, STATS_PORT, new_logs
 from test_killed_backend import (TIMEOUT, Held, backend_processes, held_at,
                                  installer_processes, make_package, read_logs)
-from test_silent_install import DELIVERY, installer_copy
+from test_silent_install import DELIVERY, installer_copy, package_copy, silent_run
 from test_silent_uninstall import protocol_config, run_uninstall, wait_for_cleanup_batch
 
 FAKE_BACKEND = BUILD / "fixtures" / "backend" / "fixture_fake_backend.exe"
@@ -154,6 +154,33 @@ def statistics_host_unreachable():
         yield
 
 
+def start_posting_statistics(wine, folder, install, tmp_path, server):
+    """A silent net install into |install| from |server| that sends its
+    statistics to the local statistics server."""
+    return subprocess.Popen(
+        ["wine", str(folder / "installer.exe"), "--silent", "--allusers=0",
+         "--enable-installer-stats=1", "--local-stats-server", "--launchvelto=0", "--v=2",
+         "--installfolder=" + wine.windows_path(install),
+         "--temp-folder=" + wine.windows_path(tmp_path),
+         "--internal-package-server=" + server.url("/netinstaller/quenn/windows/x64/"),
+         "--local-pref-default-overrides-server=" + server.url("/api/prefs/")],
+        env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)
+
+
+def wait_for_statistics_after_the_back_end(log_dir, before, front_end):
+    """The logs of the run once its back end has ended and it sends its
+    statistics."""
+    deadline = time.time() + TIMEOUT
+    while True:
+        text = read_logs(log_dir, before)
+        if "Sending stats" in text and "Installer backend process signaled" in text:
+            return text
+        assert front_end.poll() is None, text
+        assert time.time() < deadline, text
+        time.sleep(0.1)
+
+
 def test_folder_is_free_while_the_front_end_still_posts_its_statistics(
         wine, log_dir, package_server, tmp_path):
     package_server.set_config(protocol_config(str(DELIVERY / "velto_package.exe")))
@@ -161,24 +188,9 @@ def test_folder_is_free_while_the_front_end_still_posts_its_statistics(
     folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
     before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
     with statistics_host_unreachable():
-        front_end = subprocess.Popen(
-            ["wine", str(folder / "installer.exe"), "--silent", "--allusers=0",
-             "--enable-installer-stats=1", "--local-stats-server", "--launchvelto=0", "--v=2",
-             "--installfolder=" + wine.windows_path(install),
-             "--temp-folder=" + wine.windows_path(tmp_path),
-             "--internal-package-server=" + package_server.url("/netinstaller/quenn/windows/x64/"),
-             "--local-pref-default-overrides-server=" + package_server.url("/api/prefs/")],
-            env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-            stderr=subprocess.DEVNULL)
+        front_end = start_posting_statistics(wine, folder, install, tmp_path, package_server)
         try:
-            deadline = time.time() + TIMEOUT
-            while True:
-                text = read_logs(log_dir, before)
-                if "Sending stats" in text and "Installer backend process signaled" in text:
-                    break
-                assert front_end.poll() is None, text
-                assert time.time() < deadline, text
-                time.sleep(0.1)
+            text = wait_for_statistics_after_the_back_end(log_dir, before, front_end)
             assert "Installation succeeded" in text, text
             # The installation is done; its front end still tries to post.
             result, logs = run_uninstall(wine, log_dir, install)
@@ -191,3 +203,59 @@ def test_folder_is_free_while_the_front_end_still_posts_its_statistics(
             front_end.wait(timeout=60)
     assert wait_for_cleanup_batch(install)
     assert not (install / "installation_status.json").exists()
+
+
+def test_folder_of_a_failed_run_is_free_while_it_still_posts_its_statistics(
+        wine, log_dir, package_server, tmp_path):
+    """A net install whose package never passes its check fails on the front
+    end's side, while its back end waits for the package. That back end is
+    told to roll back and ends before the statistics go out (with their host
+    unreachable, that takes long): meanwhile the folder takes another run."""
+    package = str(DELIVERY / "velto_package.exe")
+    package_server.set_config(protocol_config(package, checksum="0" * 64))
+    install = tmp_path / "Velto"
+    folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
+    server = "--internal-package-server=" + package_server.url("/netinstaller/quenn/windows/x64/")
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    with statistics_host_unreachable():
+        front_end = start_posting_statistics(wine, folder, install, tmp_path, package_server)
+        try:
+            text = wait_for_statistics_after_the_back_end(log_dir, before, front_end)
+            assert "Package fetcher failed." in text, text
+            assert "Installation was interrupted" in text, text
+            # The run is over but for its statistics; another install of the
+            # folder, from a package that is right, goes ahead.
+            package_server.set_config(protocol_config(package))
+            result, logs = silent_run(wine, log_dir, package_server, folder, install, server)
+            everything = "\n".join(logs)
+            assert result.returncode == 0, everything
+            assert "Could not acquire installer mutex" not in everything
+            assert (install / "installation_status.json").is_file()
+            assert front_end.poll() is None, "the statistics were posted after all"
+        finally:
+            front_end.kill()
+            front_end.wait(timeout=60)
+
+
+def test_back_end_whose_front_end_has_gone_leaves_a_moved_aside_status(
+        wine, log_dir, package_server, tmp_path):
+    """A status that an interrupted upgrade moved aside goes back only in a
+    run that holds the folder: a back end that cannot find its front end
+    (which may have left the folder to another run) does not touch it."""
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 1), install)
+    assert result.returncode == 0, "\n".join(logs)
+    # What an upgrade killed between keeping the status and writing its own
+    # leaves: no status, the old one kept, and the copy no record names.
+    status = install / "installation_status.json"
+    kept = install / "old_status" / "installation_status.json.1500000000"
+    kept.parent.mkdir(exist_ok=True)
+    status.rename(kept)
+    (install / "99.0.0.1").mkdir()
+    code, text = run(wine, log_dir, ["wine", str(BUILD / "bin" / "installer.exe"), "--backend",
+                                     "--initial-pid=4294967280", "--v=2",
+                                     "--installfolder=" + wine.windows_path(install)])
+    assert code == 1, text
+    assert "Failed opening initial process" in text, text
+    assert kept.is_file() and not status.exists(), text

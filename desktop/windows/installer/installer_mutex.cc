@@ -69,11 +69,19 @@ bool InstallerMutex::HoldInBackground(const std::wstring& name) {
     return false;
   mutex_.Set(::CreateMutexW(nullptr, FALSE, name.c_str()));
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  waiting_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   held_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!mutex_.IsValid() || !stop_event_.IsValid() || !held_event_.IsValid())
+  if (!mutex_.IsValid() || !stop_event_.IsValid() || !waiting_event_.IsValid() ||
+      !held_event_.IsValid()) {
     return false;
+  }
   holder_thread_.Set(::CreateThread(nullptr, 0, &InstallerMutex::HoldThread, this, 0, nullptr));
-  return holder_thread_.IsValid();
+  if (!holder_thread_.IsValid())
+    return false;
+  // The thread signals this in the same call that begins its wait, so from
+  // here on the mutex goes to it before any other installer can take it.
+  HANDLE handles[] = {waiting_event_.Get(), holder_thread_.Get()};
+  return ::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0;
 }
 
 bool InstallerMutex::WaitUntilHeld(DWORD timeout_ms) {
@@ -84,9 +92,16 @@ bool InstallerMutex::WaitUntilHeld(DWORD timeout_ms) {
 // static
 DWORD WINAPI InstallerMutex::HoldThread(void* param) {
   auto* self = static_cast<InstallerMutex*>(param);
-  HANDLE handles[] = {self->stop_event_.Get(), self->mutex_.Get()};
-  DWORD wait = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-  if (wait != WAIT_OBJECT_0 + 1 && wait != WAIT_ABANDONED_0 + 1)
+  // Alertable, so that StopHolding can end the wait (WakeHolder); only that
+  // queues anything to this thread.
+  DWORD wait =
+      ::SignalObjectAndWait(self->waiting_event_.Get(), self->mutex_.Get(), INFINITE, TRUE);
+  while (wait == WAIT_IO_COMPLETION) {
+    if (::WaitForSingleObject(self->stop_event_.Get(), 0) == WAIT_OBJECT_0)
+      return 0;
+    wait = ::WaitForSingleObjectEx(self->mutex_.Get(), INFINITE, TRUE);
+  }
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED)
     return 0;
   ::SetEvent(self->held_event_.Get());
   ::WaitForSingleObject(self->stop_event_.Get(), INFINITE);
@@ -94,10 +109,14 @@ DWORD WINAPI InstallerMutex::HoldThread(void* param) {
   return 0;
 }
 
+// static
+void CALLBACK InstallerMutex::WakeHolder(ULONG_PTR param) {}
+
 void InstallerMutex::StopHolding() {
   if (!holder_thread_.IsValid())
     return;
   ::SetEvent(stop_event_.Get());
+  ::QueueUserAPC(&InstallerMutex::WakeHolder, holder_thread_.Get(), 0);
   ::WaitForSingleObject(holder_thread_.Get(), INFINITE);
   holder_thread_.Close();
 }

@@ -7,9 +7,11 @@
 // end, and releases it once that back end has ended. The back end keeps the
 // folder locked after its front end is gone with HoldInBackground: a thread
 // of its own waits for the mutex from the moment the back end knows its
-// folder (before its installer starts), so that the front end's release, or
+// folder (before it touches the folder), so that the front end's release, or
 // the abandonment when the front end dies, hands the mutex straight to the
 // back end, which holds it until it is destroyed (after its rollback).
+// HoldInBackground returns only once that thread waits: a front end found
+// alive after it can no longer leave the folder to anyone else.
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_MUTEX_H_
 #define DESKTOP_WINDOWS_INSTALLER_INSTALLER_MUTEX_H_
 
@@ -52,8 +54,9 @@ class InstallerMutex {
   // process ends.
   void Close();
 
-  // Starts the thread that waits for the mutex |name| and then holds it. False
-  // when the mutex or the thread cannot be made.
+  // Starts the thread that waits for the mutex |name| and then holds it, and
+  // returns once that thread is waiting (or already holds it). False when
+  // the mutex or the thread cannot be made.
   bool HoldInBackground(const std::wstring& name);
   // Whether the background thread holds the mutex, waiting at most
   // |timeout_ms| for it.
@@ -61,12 +64,15 @@ class InstallerMutex {
 
  private:
   static DWORD WINAPI HoldThread(void* param);
+  // Queued to the holder thread to end its wait for the mutex.
+  static void CALLBACK WakeHolder(ULONG_PTR param);
   void StopHolding();
 
   base::win::ScopedHandle mutex_;
   bool owned_ = false;
   base::win::ScopedHandle holder_thread_;
   base::win::ScopedHandle stop_event_;
+  base::win::ScopedHandle waiting_event_;
   base::win::ScopedHandle held_event_;
 };
 

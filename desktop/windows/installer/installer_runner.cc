@@ -55,8 +55,14 @@ InstallerRunner::InstallerRunner(const base::FilePath& package_folder,
     : receiver_(this), suite_folder_(suite_folder), package_folder_(package_folder) {}
 
 InstallerRunner::~InstallerRunner() {
-  StopInstallation();
   process_watcher_.StopWatching();
+  // A back end that has ended without its end being delivered yet lets go
+  // of the folder here, as its delivery would have.
+  if (backend_running_ && backend_process_.IsValid() &&
+      ::WaitForSingleObject(backend_process_.Handle(), 0) == WAIT_OBJECT_0) {
+    backend_running_ = false;
+  }
+  StopInstallation();
   receiver_.Close();
 }
 
@@ -212,18 +218,31 @@ void InstallerRunner::StopInstallation() {
     LOG(INFO) << "Sending installation interrupted event";
     ::SetEvent(interrupted_event_.Get());
   }
-  if (mutex_.owned()) {
-    LOG(INFO) << "Letting go of the installer mutex";
-    // A running back end keeps the folder locked: it takes the mutex over
-    // when this process ends (see InstallerMutex).
-    if (!backend_running_)
-      mutex_.Release();
-    mutex_.Close();
+  receiver_.Close();
+  package_ready_event_.Close();
+  settings_ = nullptr;
+  if (!backend_running_) {
+    LetGoOfTheFolder();
+    return;
   }
+  // A running back end keeps the folder this run's while it rolls back: the
+  // mutex is let go of once it has ended (OnObjectSignaled), and the
+  // interrupted event stays for it to find however late it looks. Should
+  // this runner go first, the back end takes the mutex over when this
+  // thread ends (see InstallerMutex).
+}
+
+void InstallerRunner::LetGoOfTheFolder() {
+  // The installer that gets the mutex next makes the mailslot and the events
+  // of the folder anew: their names are free before the mutex is (the
+  // receiver is closed by the callers).
   package_ready_event_.Close();
   interrupted_event_.Close();
-  receiver_.Close();
-  settings_ = nullptr;
+  if (mutex_.owned()) {
+    LOG(INFO) << "Letting go of the installer mutex";
+    mutex_.Release();
+  }
+  mutex_.Close();
 }
 
 void InstallerRunner::OnObjectSignaled(HANDLE object) {
@@ -238,14 +257,8 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
   // made from it are free for other installers, also while this front end
   // still ends its run (sends its statistics, which may take long without a
   // network). What the back end wrote is still read and delivered.
-  if (mutex_.owned()) {
-    LOG(INFO) << "Letting go of the installer mutex";
-    mutex_.Release();
-    mutex_.Close();
-  }
-  package_ready_event_.Close();
-  interrupted_event_.Close();
   receiver_.CloseWhenRead();
+  LetGoOfTheFolder();
   for (InstallerObserver& observer : observers_)
     observer.OnInstallerTerminated(success);
 }

@@ -7,11 +7,14 @@
 // turns every well-formed mailslot message back into an InstallerObserver
 // call and tells the observers when the back-end process has ended.
 //
-// The installation mutex, the mailslot and the events are held from the
-// start until the back end has ended (or, without a back end, until
-// StopInstallation); a back end that is still running when the front end
-// stops keeps the folder locked itself. Events that an earlier run of the
-// folder left are reset at the start.
+// The installation mutex and the events are held from the start until the
+// back end has ended, also when the front end stops it first (without a
+// back end, until StopInstallation); the mailslot until then or until
+// StopInstallation. The mailslot and the events are closed before the mutex
+// is let go of, so that the installer that takes the folder next can make
+// them. A back end still running when the runner is destroyed keeps the
+// folder locked itself. Events that an earlier run of the folder left are
+// reset at the start.
 //
 // Start errors reach the observers as OnError(category, empty detail,
 // message). Malformed and foreign messages are logged and dropped. Lives on
@@ -55,7 +58,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   bool StartInstallation(Settings* settings);
   // The package is unpacked in the package folder.
   void NotifyPackageReady();
-  // The user cancelled or the controller ends.
+  // The user cancelled or the controller ends: a running back end is told to
+  // end (it rolls back), and no message reaches the observers any more. The
+  // folder stays held until the back end has ended.
   void StopInstallation();
 
   bool backend_running() const { return backend_running_; }
@@ -75,6 +80,8 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
  private:
   void ReportError(int category, const std::string& message);
+  // Closes the events and releases and closes the mutex.
+  void LetGoOfTheFolder();
 
   IpcReceiver receiver_;
   base::FilePath suite_folder_;

@@ -84,10 +84,22 @@ bool InstallerRunnerBackend::WatchInitialProcess() {
   return true;
 }
 
+bool InstallerRunnerBackend::HoldFolder(const base::FilePath& install_folder) {
+  if (!initial_process_watched_) {
+    if (!WatchInitialProcess())
+      return false;
+    initial_process_watched_ = true;
+  }
+  return HoldFolderWhileFrontEndLives(install_folder);
+}
+
 bool InstallerRunnerBackend::Run(Settings* settings) {
   settings_ = settings;
-  if (!WatchInitialProcess())
-    return false;
+  if (!initial_process_watched_) {
+    if (!WatchInitialProcess())
+      return false;
+    initial_process_watched_ = true;
+  }
   installer_->AddObserver(this);
   if (settings_->IsFetchingStatus()) {
     LOG(INFO) << "Waiting for settings to be ready";
@@ -112,19 +124,34 @@ void InstallerRunnerBackend::OnPathChanged() {
   Start();
 }
 
-void InstallerRunnerBackend::Start() {
-  VLOG(2) << "Starting installation";
-  // The folder is known only now that its analysis has arrived. From here on
-  // the front end's hold on it passes to this process when the front end lets
-  // go or dies, so that no other installer gets the folder while this one
-  // works in it or rolls back.
-  if (!mutex_.HoldInBackground(InstallerMutex::GetName(settings_->GetInstallPath())))
-    LOG(WARNING) << "Could not hold the installer mutex";
-  // A front end that died before the hold was in place has left the folder
-  // to whoever came first: this run must not start there.
+bool InstallerRunnerBackend::HoldFolderWhileFrontEndLives(const base::FilePath& folder) {
+  // From here on the front end's hold on the folder passes to this process
+  // when the front end lets go or dies, so that no other installer gets the
+  // folder while this one works in it or rolls back.
+  const std::wstring name = InstallerMutex::GetName(folder);
+  if (held_mutex_name_.empty()) {
+    held_mutex_name_ = name;
+    if (!mutex_.HoldInBackground(name))
+      LOG(WARNING) << "Could not hold the installer mutex";
+  } else if (held_mutex_name_ != name) {
+    LOG(WARNING) << "The analysed install folder is not the one held";
+  }
+  // Checked only now that the hold is in place: a front end that died before
+  // has left the folder to whoever came first, and this run must not touch
+  // it.
   if (initial_process_.IsValid() &&
       ::WaitForSingleObject(initial_process_.Get(), 0) == WAIT_OBJECT_0) {
     LOG(INFO) << "Installer UI process ended";
+    return false;
+  }
+  return true;
+}
+
+void InstallerRunnerBackend::Start() {
+  VLOG(2) << "Starting installation";
+  // The folder's analysis has arrived: the folder is known now, if it was
+  // not held before.
+  if (!HoldFolderWhileFrontEndLives(settings_->GetInstallPath())) {
     run_loop_.Quit();
     return;
   }

@@ -7,10 +7,14 @@
 // Run returns the installer's succeeded flag. The run loop ends at the first
 // of: an error or success sent, the installer terminated, the front end gone.
 // A run still in progress when the back end is destroyed is cancelled and
-// rolled back by the installer's destruction. From the moment the folder's
-// analysis has arrived (before the installer starts) the installation mutex
-// of the folder is held for this process: taken over when the front end lets
-// go or dies, and kept until the back end is destroyed (see InstallerMutex).
+// rolled back by the installer's destruction. From the moment the back end
+// knows its folder (HoldFolder, before the folder is analysed; else when the
+// analysis has arrived) and before it changes anything there, the
+// installation mutex of the folder is held for this process: taken over when
+// the front end lets go or dies, and kept until the back end is destroyed
+// (see InstallerMutex). Only then is the front end checked: one that has
+// already gone may have left the folder to another installer, and nothing is
+// started.
 // A back end started as another installer's child (switch "success-event")
 // tells that installer of its success (ChildSuccessEvent).
 #ifndef DESKTOP_WINDOWS_INSTALLER_INSTALLER_RUNNER_BACKEND_H_
@@ -21,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "base/files/file_path.h"
 #include "base/run_loop.h"
 #include "base/win/object_watcher.h"
 #include "base/win/scoped_handle.h"
@@ -52,6 +57,12 @@ class InstallerRunnerBackend : public SettingsObserver,
   InstallerRunnerBackend& operator=(const InstallerRunnerBackend&) = delete;
   ~InstallerRunnerBackend() override;
 
+  // For a back end that must look at |install_folder| before its settings
+  // analyse it: watches the initial process and holds the folder. False when
+  // the run must not go on (the front end has gone): the folder is not this
+  // run's to change then.
+  bool HoldFolder(const base::FilePath& install_folder);
+
   // The whole life of the back end; |settings| must outlive the back end.
   bool Run(Settings* settings);
 
@@ -80,6 +91,9 @@ class InstallerRunnerBackend : public SettingsObserver,
  private:
   // Finds and watches the initial process; false when the run must not start.
   bool WatchInitialProcess();
+  // Holds |folder| for this process, then checks that the front end is still
+  // there; false when it has gone.
+  bool HoldFolderWhileFrontEndLives(const base::FilePath& folder);
   void Start();
   void Send(const InstallerMessage& message);
 
@@ -96,6 +110,9 @@ class InstallerRunnerBackend : public SettingsObserver,
   std::unique_ptr<Installer> installer_;
   Settings* settings_ = nullptr;
   bool observing_settings_ = false;
+  bool initial_process_watched_ = false;
+  // The name of the mutex held, empty until the folder is held.
+  std::wstring held_mutex_name_;
 };
 
 }  // namespace installer

@@ -100,10 +100,15 @@ class InstallerRunnerBackendTest : public testing::Test {
         std::move(codes), std::move(action));
   }
 
-  bool RunBackend() {
-    auto backend = std::make_unique<InstallerRunnerBackend>(
+  // A back end with the real installer of |environment_| as it stands now.
+  std::unique_ptr<InstallerRunnerBackend> NewBackend() {
+    return std::make_unique<InstallerRunnerBackend>(
         std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
         &command_line_);
+  }
+
+  bool RunBackend() {
+    auto backend = NewBackend();
     bool result = backend->Run(&settings_);
     backend.reset();
     return result;
@@ -263,44 +268,43 @@ class PendingSettings {
   std::unique_ptr<SettingsImpl> settings_;
 };
 
-// Whether another installer would find the folder's mutex held, asked again
-// until it is or a minute has passed: the back end's holder takes it on a
-// thread of its own.
-bool HeldForAnotherInstaller(const std::wstring& name) {
-  InstallerMutex::AcquireResult result = InstallerMutex::ACQUIRED;
-  for (int i = 0; i < 6000 && result != InstallerMutex::HELD_ELSEWHERE; ++i) {
-    std::thread([&name, &result] {
-      InstallerMutex other;
-      result = other.TryAcquire(name);
-      other.Release();
-    }).join();
-    if (result != InstallerMutex::HELD_ELSEWHERE)
-      ::Sleep(10);
-  }
-  return result == InstallerMutex::HELD_ELSEWHERE;
-}
-
 TEST_F(InstallerRunnerBackendTest, HoldsTheMutexOfTheAnalysedFolderUntilDestroyed) {
   PendingSettings settings(install_);
   ASSERT_TRUE(settings.get()->IsFetchingStatus());
   command_line_.AppendSwitchASCII(switches::kInitialPid,
                                   base::NumberToString(::GetCurrentProcessId()));
   SetSteps({0}, base::RepeatingClosure());
-  auto backend = std::make_unique<InstallerRunnerBackend>(
-      std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
-      &command_line_);
+  auto backend = NewBackend();
   EXPECT_TRUE(backend->Run(settings.get()));
   const std::wstring name = InstallerMutex::GetName(install_);
-  EXPECT_TRUE(HeldForAnotherInstaller(name));
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
   backend.reset();
-  std::thread([&name] {
-    InstallerMutex other;
-    EXPECT_EQ(InstallerMutex::ACQUIRED, other.TryAcquire(name));
-    other.Release();
-  }).join();
+  EXPECT_EQ(InstallerMutex::ACQUIRED, TryMutexAsAnotherInstaller(name));
 }
 
-TEST_F(InstallerRunnerBackendTest, FrontEndGoneBeforeTheFolderIsKnownStartsNothing) {
+// Runs the loop until |settings| have analysed their folder.
+void WaitForAnalysis(SettingsImpl* settings) {
+  class Observer : public SettingsObserver {
+   public:
+    explicit Observer(base::RepeatingClosure quit) : quit_(std::move(quit)) {}
+    void OnSettingChanged() override {}
+    void OnLanguageChanged() override {}
+    void OnPathChanged() override { quit_.Run(); }
+
+   private:
+    base::RepeatingClosure quit_;
+  };
+  if (!settings->IsFetchingStatus())
+    return;
+  base::RunLoop run_loop;
+  Observer observer(run_loop.QuitClosure());
+  settings->AddObserver(&observer);
+  run_loop.Run();
+  settings->RemoveObserver(&observer);
+}
+
+// The handle of a front end that has ended, as one the back end inherits.
+void GiveEndedFrontEnd(base::CommandLine* command_line) {
   base::FilePath system;
   ASSERT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
   base::Process front_end = base::LaunchProcess(
@@ -313,18 +317,46 @@ TEST_F(InstallerRunnerBackendTest, FrontEndGoneBeforeTheFolderIsKnownStartsNothi
   ASSERT_TRUE(::DuplicateHandle(::GetCurrentProcess(), front_end.Handle(), ::GetCurrentProcess(),
                                 &given, SYNCHRONIZE, FALSE, 0));
   uint64_t value = reinterpret_cast<uintptr_t>(given);
-  command_line_.AppendSwitchASCII(switches::kInitialProcHandle,
+  command_line->AppendSwitchASCII(switches::kInitialProcHandle,
                                   base::HexEncode(&value, sizeof(value)));
+}
+
+TEST_F(InstallerRunnerBackendTest, FrontEndGoneBeforeTheFolderIsKnownStartsNothing) {
+  GiveEndedFrontEnd(&command_line_);
+  // The analysis is in before the run: nothing but the check keeps the
+  // installer from starting on it (its watcher would end the run only later).
   PendingSettings settings(install_);
+  WaitForAnalysis(settings.get());
+  ASSERT_FALSE(settings.get()->IsFetchingStatus());
   bool ran = false;
   SetSteps({0}, base::BindRepeating([](bool* ran) { *ran = true; }, &ran));
-  auto backend = std::make_unique<InstallerRunnerBackend>(
-      std::make_unique<Installer>(std::make_unique<NullOsOperations>(), environment_),
-      &command_line_);
+  auto backend = NewBackend();
   EXPECT_FALSE(backend->Run(settings.get()));
   backend.reset();
+  // No installer took the settings for a run.
+  EXPECT_TRUE(settings.get()->IsEditable());
   EXPECT_FALSE(ran);
   EXPECT_FALSE(base::PathExists(install_));
+}
+
+TEST_F(InstallerRunnerBackendTest, FrontEndGoneBeforeTheFolderIsHeldLeavesItAlone) {
+  GiveEndedFrontEnd(&command_line_);
+  EXPECT_FALSE(NewBackend()->HoldFolder(install_));
+}
+
+TEST_F(InstallerRunnerBackendTest, HeldFolderIsTakenBeforeItsAnalysis) {
+  command_line_.AppendSwitchASCII(switches::kInitialPid,
+                                  base::NumberToString(::GetCurrentProcessId()));
+  SetSteps({0}, base::RepeatingClosure());
+  auto backend = NewBackend();
+  ASSERT_TRUE(backend->HoldFolder(install_));
+  // Free until now: the holder has it at once.
+  const std::wstring name = InstallerMutex::GetName(install_);
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
+  PendingSettings settings(install_);
+  EXPECT_TRUE(backend->Run(settings.get()));
+  backend.reset();
+  EXPECT_EQ(InstallerMutex::ACQUIRED, TryMutexAsAnotherInstaller(name));
 }
 
 TEST_F(InstallerRunnerBackendTest, ReportsItsSuccessOnlyToTheInstallerThatStartedIt) {

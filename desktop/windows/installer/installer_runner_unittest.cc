@@ -77,13 +77,18 @@ class InstallerRunnerTest : public testing::Test {
   // stays: messages may arrive after the end of the process.
   bool RunToEnd(InstallerRunner* runner) {
     base::RunLoop run_loop;
-    observer_.quit = run_loop.QuitClosure();
-    runner->AddObserver(&observer_);
-    if (!runner->StartInstallation(&settings_))
+    if (!Start(runner, &run_loop))
       return false;
     run_loop.Run();
     observer_.quit.Reset();
     return true;
+  }
+
+  // Starts the back end; |run_loop| quits once it has ended.
+  bool Start(InstallerRunner* runner, base::RunLoop* run_loop) {
+    observer_.quit = run_loop->QuitClosure();
+    runner->AddObserver(&observer_);
+    return runner->StartInstallation(&settings_);
   }
 
   // A start that is to fail at once; true when it did not.
@@ -251,10 +256,8 @@ TEST_F(InstallerRunnerTest, StopSetsTheInterruptedEventForTheRunningBackend) {
   WriteScript({"wait-event " + base::WideToUTF8(event), "exit 0"});
   InstallerRunner runner(package_, base::FilePath());
   runner.NotifyPackageReady();
-  runner.AddObserver(&observer_);
   base::RunLoop run_loop;
-  observer_.quit = run_loop.QuitClosure();
-  ASSERT_TRUE(runner.StartInstallation(&settings_));
+  ASSERT_TRUE(Start(&runner, &run_loop));
   EXPECT_TRUE(runner.backend_running());
   // Kept open so the event outlives the runner's handle until the back end
   // has opened its own.
@@ -267,14 +270,76 @@ TEST_F(InstallerRunnerTest, StopSetsTheInterruptedEventForTheRunningBackend) {
 }
 
 TEST_F(InstallerRunnerTest, PackageAlreadyThereCreatesNoPackageReadyEvent) {
-  WriteScript({"exit 0"});
+  std::wstring ready =
+      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
+  std::wstring interrupted = GetKernelObjectName(
+      settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
+  // Looked at by the back end while it runs, when the runner's events exist.
+  WriteScript({"record-event " + base::WideToUTF8(ready),
+               "record-event " + base::WideToUTF8(interrupted), "exit 0"});
   InstallerRunner runner(package_, base::FilePath());
   runner.NotifyPackageReady();
   ASSERT_TRUE(RunToEnd(&runner));
-  std::wstring ready =
-      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
-  base::win::ScopedHandle event(::OpenEventW(SYNCHRONIZE, FALSE, ready.c_str()));
-  EXPECT_FALSE(event.IsValid());
+  EXPECT_EQ(base::WideToUTF8(ready) + " missing\n" + base::WideToUTF8(interrupted) + " not set\n",
+            Result());
+}
+
+TEST_F(InstallerRunnerTest, StoppedRunKeepsTheFolderUntilItsBackendHasEnded) {
+  std::wstring interrupted = GetKernelObjectName(
+      settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
+  // The back end rolls back (here: waits for the test's word) once told.
+  const std::wstring rolled_back_name = base::test::UniqueName(L"Local\\rolled_back");
+  base::win::ScopedHandle rolled_back(
+      ::CreateEventW(nullptr, TRUE, FALSE, rolled_back_name.c_str()));
+  ASSERT_TRUE(rolled_back.IsValid());
+  WriteScript({"wait-event " + base::WideToUTF8(interrupted),
+               "wait-event " + base::WideToUTF8(rolled_back_name), "exit 0"});
+  const std::wstring name = InstallerMutex::GetName(settings_.install_path);
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  base::RunLoop run_loop;
+  ASSERT_TRUE(Start(&runner, &run_loop));
+  // A back end's holder keeps the mutex in existence, as the real one does.
+  base::win::ScopedHandle back_end_handle(::OpenMutexW(SYNCHRONIZE, FALSE, name.c_str()));
+  ASSERT_TRUE(back_end_handle.IsValid());
+
+  runner.StopInstallation();
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
+  ::SetEvent(rolled_back.Get());
+  run_loop.Run();
+  runner.RemoveObserver(&observer_);
+  // The back end has ended: the folder is free while this front end lives on.
+  EXPECT_EQ(InstallerMutex::ACQUIRED, TryMutexAsAnotherInstaller(name));
+  EXPECT_EQ("event\nevent\n", Result());
+}
+
+// The installer that takes the folder the moment this run lets go of it
+// makes the folder's mailslot at once.
+TEST_F(InstallerRunnerTest, FolderLetGoOfHasItsMailslotFree) {
+  WriteScript({"send " + Hex(InstallerMessage::Success().ToPickle()), "exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  base::RunLoop run_loop;
+  ASSERT_TRUE(Start(&runner, &run_loop));
+  // Waits for the folder from now on, as a back end of the next run does.
+  InstallerMutex next;
+  ASSERT_TRUE(next.HoldInBackground(InstallerMutex::GetName(settings_.install_path)));
+  bool held = false;
+  bool mailslot_made = false;
+  std::thread next_run([&] {
+    held = next.WaitUntilHeld(60000);
+    base::win::ScopedHandle mailslot(::CreateMailslotW(
+        (kMailslotPathPrefix + mailslot_).c_str(), 0, 0, nullptr));
+    mailslot_made = mailslot.IsValid();
+  });
+  run_loop.Run();
+  next_run.join();
+  runner.RemoveObserver(&observer_);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(mailslot_made);
+  // What the back end wrote before its end still arrives.
+  WaitForCalls(2);
+  EXPECT_EQ(1, std::count(observer_.calls.begin(), observer_.calls.end(), "Success"));
 }
 
 TEST_F(InstallerRunnerTest, EventsLeftSetByAnEarlierRunAreReset) {
@@ -311,12 +376,8 @@ TEST_F(InstallerRunnerTest, FolderIsFreeOnceTheBackendHasEnded) {
   // (The end of the process may overtake it.)
   EXPECT_EQ(1, std::count(observer_.calls.begin(), observer_.calls.end(), "Success"));
   // Another installer of the folder gets the mutex and the mailslot.
-  const std::wstring name = InstallerMutex::GetName(settings_.install_path);
-  std::thread([&name] {
-    InstallerMutex other;
-    EXPECT_EQ(InstallerMutex::ACQUIRED, other.TryAcquire(name));
-    other.Release();
-  }).join();
+  EXPECT_EQ(InstallerMutex::ACQUIRED,
+            TryMutexAsAnotherInstaller(InstallerMutex::GetName(settings_.install_path)));
   std::unique_ptr<MailslotReader> other_reader;
   for (int i = 0; i < 100 && !other_reader; ++i) {
     other_reader = MailslotReader::Create(kMailslotPathPrefix + mailslot_,
@@ -344,6 +405,29 @@ TEST(InstallerMutexTest, NameIgnoresCaseAndSeparators) {
             InstallerMutex::GetName(base::FilePath(L"C:\\Y")));
 }
 
+// The owner dies right after the holder was started: the holder, waiting
+// from its start, gets the abandoned mutex before anyone else can.
+TEST(InstallerMutexTest, HolderTakesOverFromAnOwnerThatDies) {
+  std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  base::win::ScopedHandle owner_ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::win::ScopedHandle owner_ends(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread owner([&] {
+    InstallerMutex mutex;
+    EXPECT_EQ(InstallerMutex::ACQUIRED, mutex.TryAcquire(name));
+    ::SetEvent(owner_ready.Get());
+    ::WaitForSingleObject(owner_ends.Get(), INFINITE);
+    // Ends owning it: the mutex is abandoned.
+  });
+  ::WaitForSingleObject(owner_ready.Get(), INFINITE);
+  InstallerMutex holder;
+  ASSERT_TRUE(holder.HoldInBackground(name));
+  ::SetEvent(owner_ends.Get());
+  owner.join();
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
+  EXPECT_TRUE(holder.WaitUntilHeld(60000));
+}
+
 TEST(InstallerMutexTest, BackgroundHolderTakesOverWhenTheOwnerLetsGo) {
   std::wstring name = InstallerMutex::GetName(
       base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
@@ -353,12 +437,12 @@ TEST(InstallerMutexTest, BackgroundHolderTakesOverWhenTheOwnerLetsGo) {
   ASSERT_TRUE(holder.HoldInBackground(name));
   EXPECT_FALSE(holder.WaitUntilHeld(0));
   owner.Release();
+  // At once: the holder has waited from its start, so nobody else gets it in
+  // between.
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
   ASSERT_TRUE(holder.WaitUntilHeld(60000));
-  // Nobody else gets it while the holder lives.
-  std::thread([&name] {
-    InstallerMutex other;
-    EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, other.TryAcquire(name));
-  }).join();
+  // Nor while the holder lives.
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
 }
 
 }  // namespace

@@ -172,6 +172,15 @@ bool InterruptedRunCleanup::PutBackMovedAsideStatus(const base::FilePath& instal
                  << " names no version folder of it " << error;
     return false;
   }
+  // An uninstall that kept an old version's status (a file of that version
+  // was in use) leaves the same, but no installation: told apart by the
+  // version folder that an upgrade was copying into, which no record names.
+  InterruptedRunCleanup records(install_path, nullptr, std::string(), {});
+  if (!records.ReadRecords() || !records.HasVersionFolderNoRecordNames()) {
+    LOG(INFO) << "The folder has no status file, and no interrupted upgrade left it so: "
+              << kept.AsUTF8Unsafe() << " stays kept";
+    return false;
+  }
   const base::FilePath status = install_path.Append(*name);
   LOG(INFO) << "Putting back " << status.AsUTF8Unsafe() << ", moved aside by an interrupted run";
   if (!::MoveFileExW(kept.value().c_str(), status.value().c_str(), 0)) {
@@ -233,6 +242,16 @@ bool InterruptedRunCleanup::IsThisRunsFolderName(const std::wstring& name) const
                                           version_) &&
          name[version_.size()] == L'_' && IsDecimal(std::wstring_view(name).substr(
                                               version_.size() + 1));
+}
+
+bool InterruptedRunCleanup::HasVersionFolderNoRecordNames() const {
+  base::FileEnumerator enumerator(install_path_, false, base::FileEnumerator::DIRECTORIES);
+  for (base::FilePath folder = enumerator.Next(); !folder.empty(); folder = enumerator.Next()) {
+    const std::wstring name = folder.BaseName().value();
+    if (IsVersionFolderName(name) && !IsNamedByARecord(name))
+      return true;
+  }
+  return false;
 }
 
 void InterruptedRunCleanup::RemoveAbandonedVersionFolders() {

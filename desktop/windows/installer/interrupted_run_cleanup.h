@@ -92,10 +92,12 @@ class InterruptedRunCleanup {
   static bool IsVersionFolderName(const std::wstring& name);
 
   // When |install_path| holds no status file, moves the newest status file
-  // of its "old_status" back under its own name, provided it can be read and
-  // the version folder it names is there. True when it put one back. Only
-  // for a run that holds the folder: another run's upgrade has this state
-  // between two of its steps.
+  // of its "old_status" back under its own name, provided it can be read,
+  // the version folder it names is there, and so is a version folder that no
+  // kept status names (the interrupted upgrade's own; every kept status must
+  // be readable to tell). True when it put one back. Only for a run that
+  // holds the folder: another run's upgrade has this state between two of
+  // its steps.
   static bool PutBackMovedAsideStatus(const base::FilePath& install_path);
 
  private:
@@ -105,6 +107,8 @@ class InterruptedRunCleanup {
   // The folder's record, when there is one, then the kept ones.
   std::vector<const InstallationStatus*> GetRecords() const;
   bool IsNamedByARecord(const std::wstring& folder_name) const;
+  // Whether the install folder holds a version folder that no record names.
+  bool HasVersionFolderNoRecordNames() const;
   bool IsThisRunsFolderName(const std::wstring& name) const;
   void RemoveAbandonedVersionFolders();
   void ResolveBackups();

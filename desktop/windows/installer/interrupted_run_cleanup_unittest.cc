@@ -302,6 +302,18 @@ TEST_F(InterruptedRunCleanupTest, StatusMovedAsideByAnInterruptedUpgradeGoesBack
   EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
 }
 
+// An uninstall that could not remove an old version (a file in use) keeps
+// its status; the folder holds no installation, and a later install is no
+// upgrade of that version.
+TEST_F(InterruptedRunCleanupTest, StatusKeptByAnUninstallStaysKept) {
+  Folder(L"46.0.2500.1");
+  Folder(L"profile");
+  KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");
+  EXPECT_FALSE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  EXPECT_FALSE(Exists(L"installation_status.json"));
+  EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
+}
+
 TEST_F(InterruptedRunCleanupTest, KeptStatusWithoutItsVersionFolderStaysKept) {
   Folder(L"46.0.2500.1");
   KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");

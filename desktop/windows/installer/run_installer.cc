@@ -376,21 +376,27 @@ bool InstallerRun::Run() {
 
   if (!ReadPayload())
     return false;
-  // A back end works for a front end that holds the folder's installation
-  // mutex, so no other run is half-way through an upgrade there: a status
-  // that an interrupted upgrade moved aside goes back before the folder is
-  // analysed, and this run upgrades that installation rather than taking
-  // the folder for a new one.
-  if (backend_ && !command_line_.HasSwitch(switches::kRegisterAsProtocolHandler) &&
-      !install_folder_.empty()) {
-    InterruptedRunCleanup::PutBackMovedAsideStatus(install_folder_);
-  }
-  CreateSettings();
 
   if (backend_ || command_line_.HasSwitch(switches::kRegisterAsProtocolHandler)) {
+    InstallerRunnerBackend backend;
+    // A back end works for a front end that holds the folder's installation
+    // mutex, so no other run is half-way through an upgrade there: a status
+    // that an interrupted upgrade moved aside goes back before the folder is
+    // analysed, and this run upgrades that installation rather than taking
+    // the folder for a new one. Only once the folder is held for this run
+    // and its front end is known to live: one that has gone may have left
+    // the folder to another run.
+    if (backend_ && !command_line_.HasSwitch(switches::kRegisterAsProtocolHandler) &&
+        !install_folder_.empty()) {
+      if (!backend.HoldFolder(install_folder_))
+        return false;
+      InterruptedRunCleanup::PutBackMovedAsideStatus(install_folder_);
+    }
+    CreateSettings();
     VLOG(2) << "Running backend";
-    return InstallerRunnerBackend().Run(settings_.get());
+    return backend.Run(settings_.get());
   }
+  CreateSettings();
 
   if (!FindDownloadFolder())
     return false;

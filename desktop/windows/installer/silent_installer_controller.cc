@@ -74,11 +74,6 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
   run_loop_.Run();
   LOG(INFO) << "Controller exiting";
   runner_->RemoveObserver(this);
-  // A run that failed on this side (the fetch, the folder) leaves a back end
-  // waiting for a package that will never come: tell it to roll back now
-  // rather than let it wait until this process has gone.
-  if (!success_)
-    runner_->StopInstallation();
   // The run's end may come from the back end's last message: the machine is
   // as the run leaves it only once the back end has ended too, and only then
   // may the package it runs from go.
@@ -274,6 +269,12 @@ void SilentInstallerController::Terminate() {
     return;
   }
   terminated_ = true;
+  // A run that failed on this side (the fetch, the folder) leaves a back end
+  // waiting for a package that will never come: it is told to roll back now,
+  // so that it ends and the folder is free again while the statistics are
+  // posted, which may take long.
+  if (!success_ && runner_->backend_running())
+    runner_->StopInstallation();
   // A run that ends before its back end was started no longer needs the
   // package; otherwise the fetcher goes once the back end has ended (Run).
   if (!runner_->backend_running())

@@ -57,6 +57,10 @@ void IpcReceiver::CloseWhenRead() {
     return;
   ipc_thread_.task_runner()->PostTask(
       FROM_HERE, base::BindOnce(&IpcReceiver::CloseWhenReadOnIpcThread, base::Unretained(this)));
+  // Joined after the close: the mailslot's name is free on return. The
+  // messages read are on their way to this thread, still bound to a valid
+  // receiver.
+  ipc_thread_.Stop();
 }
 
 void IpcReceiver::OnMessageReceived(base::Pickle message) {

@@ -8,9 +8,10 @@
 //
 // Close (and the destructor) closes the mailslot on the IPC thread and joins
 // it; it returns within about one read time-out even when no message comes.
-// CloseWhenRead closes the mailslot too, but only after what is in it has
-// been read, and still delivers that: for when no writer is left, so that the
-// mailslot's name is free for others while the receiver lives on.
+// CloseWhenRead closes and joins too, but only after what is in the mailslot
+// has been read, and still delivers that afterwards: for when no writer is
+// left, so that the mailslot's name is free for others on return while the
+// receiver lives on.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_IPC_IPC_RECEIVER_H_
 #define DESKTOP_WINDOWS_INSTALLER_IPC_IPC_RECEIVER_H_
@@ -50,8 +51,9 @@ class IpcReceiver {
 
   // Closes the mailslot on the IPC thread and joins it. Safe to call twice.
   void Close();
-  // Has the IPC thread read what is in the mailslot, then close it, without
-  // waiting for that; the messages read still reach the delegate.
+  // Has the IPC thread read what is in the mailslot, then close it, and
+  // joins it; the messages read still reach the delegate, later, on this
+  // thread.
   void CloseWhenRead();
 
   // IPC thread: passes |message| on to the creating thread.

@@ -40,13 +40,11 @@ PackageFetcher::PackageFetcher(const base::FilePath& download_folder,
   params.minimal = minimal;
   core_ = new PackageFetcherCore(std::move(params), ui_delegate, observer);
   worker_.Start();
-  // Before the first attempt, so that what an earlier run left under this
-  // run's own name goes too.
   if (folder_lock_.is_held()) {
     worker_.task_runner()->PostTask(
         FROM_HERE_WITH_EXPLICIT_FUNCTION("RemoveFoldersOfEndedRuns"),
         base::BindOnce(&PackageFolderLock::RemoveFoldersOfEndedRuns, download_folder,
-                       folder_lock_.stamp()));
+                       base::Time::Now()));
   }
 }
 

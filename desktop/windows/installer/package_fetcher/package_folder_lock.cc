@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/files/file_enumerator.h"
+#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/stringprintf.h"
@@ -26,6 +27,11 @@ constexpr size_t kStampLength = 14;
 // Runs started within this many seconds of each other find a stamp of their
 // own; beyond it something other than runs holds the names.
 constexpr int kMaxStamps = 1000;
+
+// Folders of a run that takes no lock file and in which something was
+// written within this time may belong to a run still going on: one that
+// waits, its package fetched, for its user or for the package's installer.
+constexpr base::TimeDelta kRecentWrite = base::TimeDelta::FromHours(24);
 
 std::wstring StampOf(base::Time time) {
   base::Time::Exploded local;
@@ -76,11 +82,16 @@ bool IsLockFileName(std::wstring_view name, std::wstring* stamp) {
 
 enum class LockResult { kTaken, kHeld, kFailed };
 
-// Makes the lock file at |path|, taking over one that nobody holds.
-LockResult TakeLock(const base::FilePath& path, base::win::ScopedHandle* lock) {
+// Makes the lock file at |path|, taking over one that nobody holds. With
+// |delete_on_close| the file goes when |lock| is closed, however that comes.
+LockResult TakeLock(const base::FilePath& path, bool delete_on_close,
+                    base::win::ScopedHandle* lock) {
+  DWORD flags = FILE_ATTRIBUTE_TEMPORARY;
+  if (delete_on_close)
+    flags |= FILE_FLAG_DELETE_ON_CLOSE;
   for (int attempt = 0; attempt < 2; ++attempt) {
     lock->Set(::CreateFileW(path.value().c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+                            flags, nullptr));
     if (lock->IsValid())
       return LockResult::kTaken;
     const DWORD error = ::GetLastError();
@@ -91,6 +102,51 @@ LockResult TakeLock(const base::FilePath& path, base::win::ScopedHandle* lock) {
       return LockResult::kHeld;
   }
   return LockResult::kHeld;
+}
+
+// The package, try and companion folders named after |stamp|.
+std::vector<base::FilePath> FoldersOf(const base::FilePath& download_folder,
+                                      const std::wstring& stamp) {
+  std::vector<base::FilePath> folders;
+  base::FileEnumerator entries(download_folder, false, base::FileEnumerator::DIRECTORIES,
+                               L"*_" + stamp);
+  for (base::FilePath path = entries.Next(); !path.empty(); path = entries.Next()) {
+    std::wstring folder_stamp;
+    if (IsRunFolderName(path.BaseName().value(), &folder_stamp) && folder_stamp == stamp)
+      folders.push_back(path);
+  }
+  return folders;
+}
+
+bool WrittenSince(int64_t file_time, base::Time since) {
+  FILETIME time = {static_cast<DWORD>(file_time), static_cast<DWORD>(file_time >> 32)};
+  return base::Time::FromFileTime(time) >= since;
+}
+
+// Whether a process has a file of |folder| open, or something in it was
+// written at |since| or later (a time ahead of the clock counts as recent).
+bool InUseOrWrittenSince(const base::FilePath& folder, base::Time since) {
+  base::File::Info info;
+  if (base::GetFileInfo(folder, &info) && WrittenSince(info.last_modified, since))
+    return true;
+  base::FileEnumerator entries(folder, true,
+                               base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
+  std::vector<base::FilePath> files;
+  for (base::FilePath path = entries.Next(); !path.empty(); path = entries.Next()) {
+    if (WrittenSince(entries.GetInfo().GetLastModifiedTime(), since))
+      return true;
+    if (!entries.GetInfo().IsDirectory())
+      files.push_back(path);
+  }
+  for (const base::FilePath& file : files) {
+    // Refused only while another handle has it open (a running program's
+    // image included).
+    base::win::ScopedHandle handle(::CreateFileW(file.value().c_str(), GENERIC_READ, 0, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+    if (!handle.IsValid() && ::GetLastError() == ERROR_SHARING_VIOLATION)
+      return true;
+  }
+  return false;
 }
 
 void RemoveFolders(const std::vector<base::FilePath>& folders) {
@@ -106,7 +162,12 @@ PackageFolderLock::PackageFolderLock(const base::FilePath& download_folder, base
     : download_folder_(download_folder), stamp_(StampOf(start)) {
   for (int second = 0; second < kMaxStamps; ++second) {
     const std::wstring stamp = StampOf(start + base::TimeDelta::FromSeconds(second));
-    const LockResult result = TakeLock(LockPath(download_folder_, stamp), &lock_file_);
+    // Folders of the second are another run's, perhaps of one that takes no
+    // lock file: this run's own must not meet them.
+    if (!FoldersOf(download_folder_, stamp).empty())
+      continue;
+    const LockResult result =
+        TakeLock(LockPath(download_folder_, stamp), false, &lock_file_);
     if (result == LockResult::kFailed) {
       PLOG(WARNING) << "Cannot make a lock file in " << download_folder_;
       return;
@@ -119,7 +180,16 @@ PackageFolderLock::PackageFolderLock(const base::FilePath& download_folder, base
   LOG(WARNING) << "Every package folder name is taken";
 }
 
-PackageFolderLock::~PackageFolderLock() = default;
+PackageFolderLock::~PackageFolderLock() {
+  if (!lock_file_.IsValid() || !FoldersOf(download_folder_, stamp_).empty())
+    return;
+  // Nothing of this run is left: the lock file goes as the claim ends.
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (!::SetFileInformationByHandle(lock_file_.Get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition))) {
+    PLOG(WARNING) << "Cannot remove the lock file of " << stamp_;
+  }
+}
 
 base::FilePath PackageFolderLock::package_folder() const {
   return download_folder_.Append(PackageFolderName(stamp_));
@@ -140,30 +210,41 @@ base::FilePath PackageFolderLock::TryFolder(const base::FilePath& package_folder
 
 // static
 void PackageFolderLock::RemoveFoldersOfEndedRuns(const base::FilePath& download_folder,
-                                                 const std::wstring& own_stamp) {
+                                                 base::Time now) {
+  struct Run {
+    std::vector<base::FilePath> folders;
+    bool lock_file = false;
+  };
   // Every stamp named in the folder, with the folders named after it.
-  std::map<std::wstring, std::vector<base::FilePath>> runs;
+  std::map<std::wstring, Run> runs;
   base::FileEnumerator entries(download_folder, false,
                                base::FileEnumerator::FILES | base::FileEnumerator::DIRECTORIES);
   for (base::FilePath path = entries.Next(); !path.empty(); path = entries.Next()) {
     const std::wstring name = path.BaseName().value();
     std::wstring stamp;
     if (IsRunFolderName(name, &stamp))
-      runs[stamp].push_back(path);
+      runs[stamp].folders.push_back(path);
     else if (IsLockFileName(name, &stamp))
-      runs[stamp];
+      runs[stamp].lock_file = true;
   }
-  for (const auto& [stamp, folders] : runs) {
-    if (stamp == own_stamp) {
-      RemoveFolders(folders);
-      continue;
+  for (const auto& [stamp, run] : runs) {
+    if (!run.lock_file) {
+      bool in_use = false;
+      for (const base::FilePath& folder : run.folders)
+        in_use = in_use || InUseOrWrittenSince(folder, now - kRecentWrite);
+      if (in_use) {
+        LOG(INFO) << "Leaving the package folders of a run without a lock file, in use or "
+                     "recently written: "
+                  << stamp;
+        continue;
+      }
     }
     base::win::ScopedHandle lock;
-    if (TakeLock(LockPath(download_folder, stamp), &lock) != LockResult::kTaken)
+    if (TakeLock(LockPath(download_folder, stamp), true, &lock) != LockResult::kTaken)
       continue;
-    if (!folders.empty())
+    if (!run.folders.empty())
       LOG(INFO) << "Removing the package folders of an ended run: " << stamp;
-    RemoveFolders(folders);
+    RemoveFolders(run.folders);
   }
 }
 

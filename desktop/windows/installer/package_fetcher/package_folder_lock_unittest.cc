@@ -93,13 +93,16 @@ TEST_F(PackageFolderLockTest, FoldersOfEndedRunsGoAndThoseOfLiveRunsStay) {
   MakeFolder(L"velto_package0.exe_20170712093015");
   MakeFolder(L"velto_package.exe_20170712093015");
   MakeFolder(L"suite_20170712093015");
-  // A run that was killed, and one whose machine went down with its lock.
+  // A run that was killed (its lock file stays, held by nobody), and one
+  // whose machine went down with its lock.
   MakeFolder(L"velto_package3.exe_20160101000000");
   MakeFolder(L"velto_package.exe_20160101000000");
   MakeFolder(L"suite_20160101000000");
+  ASSERT_TRUE(base::WriteFile(folder().Append(L"velto_package.exe_20160101000000.lock"), ""));
   MakeFolder(L"velto_package1.exe_20160202000000");
   ASSERT_TRUE(base::WriteFile(folder().Append(L"velto_package.exe_20160202000000.lock"), ""));
-  // What the calling run's second holds from an earlier run.
+  // The calling run's own second, where something else has put a folder
+  // since the run claimed it.
   PackageFolderLock own(folder(), Start());
   ASSERT_EQ(L"20170712093016", own.stamp());
   MakeFolder(L"velto_package0.exe_20170712093016");
@@ -110,16 +113,69 @@ TEST_F(PackageFolderLockTest, FoldersOfEndedRunsGoAndThoseOfLiveRunsStay) {
   MakeFolder(L"velto_packagex.exe_20170712093015");
   ASSERT_TRUE(base::WriteFile(folder().Append(L"velto_installer_20170712093015000.log"), "log"));
 
-  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(), own.stamp());
+  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(), base::Time::Now());
 
   EXPECT_EQ((std::set<std::wstring>{
                 L"velto_package.exe_20170712093015.lock", L"velto_package0.exe_20170712093015",
                 L"velto_package.exe_20170712093015", L"suite_20170712093015",
-                L"velto_package.exe_20170712093016.lock", L"velto_package.exe",
-                L"velto_package.exe_2017", L"suite_20170712093015x",
+                L"velto_package.exe_20170712093016.lock", L"velto_package0.exe_20170712093016",
+                L"velto_package.exe", L"velto_package.exe_2017", L"suite_20170712093015x",
                 L"velto_packagex.exe_20170712093015", L"velto_installer_20170712093015000.log"}),
             Names());
   EXPECT_TRUE(live.is_held());
+}
+
+// An installer built before the lock files takes none: its folders cannot be
+// told from an ended run's by a lock, only by their use.
+TEST_F(PackageFolderLockTest, FoldersOfRunsWithoutLockStayWhileInUseOrRecentlyWritten) {
+  MakeFolder(L"velto_package.exe_20170712093015");
+  MakeFolder(L"velto_package0.exe_20170712093016");
+  MakeFolder(L"suite_20170712093016");
+  MakeFolder(L"velto_package.exe_20170712093017");
+  // A program of the third run is running from its folder.
+  base::win::ScopedHandle in_use(::CreateFileW(
+      folder().Append(L"velto_package.exe_20170712093017\\inner\\file.dat").value().c_str(),
+      GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(in_use.IsValid());
+  const std::set<std::wstring> all = Names();
+
+  // Just written: every one may still be used.
+  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(), base::Time::Now());
+  EXPECT_EQ(all, Names());
+
+  // A day and more later, only the one in use stays.
+  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(),
+                                              base::Time::Now() + base::TimeDelta::FromHours(25));
+  EXPECT_EQ(std::set<std::wstring>{L"velto_package.exe_20170712093017"}, Names());
+
+  in_use.Close();
+  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(),
+                                              base::Time::Now() + base::TimeDelta::FromHours(25));
+  EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(PackageFolderLockTest, LockFileStaysWithFoldersItsRunLeft) {
+  auto ended = std::make_unique<PackageFolderLock>(folder(), Start());
+  MakeFolder(L"velto_package.exe_20170712093015");
+  auto tidy = std::make_unique<PackageFolderLock>(folder(), Start());
+  ASSERT_EQ(L"20170712093016", tidy->stamp());
+  // A run that removed its folders takes its lock file with it; one whose
+  // folder stayed (a program ran from it) leaves the file, held by nobody.
+  tidy.reset();
+  ended.reset();
+  EXPECT_EQ((std::set<std::wstring>{L"velto_package.exe_20170712093015",
+                                    L"velto_package.exe_20170712093015.lock"}),
+            Names());
+  // That tells the next run the folder's run has ended, however recent.
+  PackageFolderLock::RemoveFoldersOfEndedRuns(folder(), base::Time::Now());
+  EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(PackageFolderLockTest, SecondWhoseFoldersAreThereIsNotClaimed) {
+  // Left by a run without a lock file, maybe one still going on.
+  MakeFolder(L"velto_package0.exe_20170712093015");
+  PackageFolderLock lock(folder(), Start());
+  EXPECT_EQ(L"20170712093016", lock.stamp());
 }
 
 }  // namespace

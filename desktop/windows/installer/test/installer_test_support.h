@@ -10,6 +10,8 @@
 // - RunInstallerToEnd starts a run and runs the message loop until it ended.
 // - FixturePackage locates the packages built by tests/fixtures/package.
 // - EndChildProcesses waits for what the test started and did not wait for.
+// - TryMutexAsAnotherInstaller tries an installation mutex as another
+//   installer would.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
 #define DESKTOP_WINDOWS_INSTALLER_TEST_INSTALLER_TEST_SUPPORT_H_
@@ -21,6 +23,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/base_paths.h"
@@ -36,6 +39,7 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/installer.h"
+#include "desktop/windows/installer/installer_mutex.h"
 #include "desktop/windows/installer/installer_observer.h"
 #include "desktop/windows/installer/ipc/recording_installer_observer.h"
 #include "desktop/windows/installer/service/system_utils.h"
@@ -295,6 +299,19 @@ inline bool EndChildProcesses(DWORD timeout_ms) {
     }
   }
   return all_ended;
+}
+
+// What another installer gets when it tries the installation mutex |name|
+// now (from a thread of its own, as from another process); it lets go at
+// once.
+inline InstallerMutex::AcquireResult TryMutexAsAnotherInstaller(const std::wstring& name) {
+  InstallerMutex::AcquireResult result = InstallerMutex::NOT_CREATED;
+  std::thread([&name, &result] {
+    InstallerMutex other;
+    result = other.TryAcquire(name);
+    other.Release();
+  }).join();
+  return result;
 }
 
 }  // namespace installer
