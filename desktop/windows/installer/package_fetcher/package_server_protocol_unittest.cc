@@ -1,8 +1,11 @@
 #include "desktop/windows/installer/package_fetcher/package_server_protocol.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
@@ -185,6 +188,47 @@ TEST_F(ParseDownloadUrlReplyTest, ComponentsByType) {
   ASSERT_TRUE(Parse(kReply, /*has_suite_folder=*/true));
   ASSERT_EQ(2u, reply_.additional.size());
   EXPECT_EQ("s", *reply_.additional[0].GetDict().FindString(kComponentLocationKey));
+}
+
+base::Value Record(std::string_view json) {
+  std::optional<base::Value> value = base::JSONReader::Read(json);
+  return value ? std::move(*value) : base::Value();
+}
+
+TEST(AdditionalFileRecordTest, ArchiveAndPlainFile) {
+  AdditionalFileRecord record;
+  ASSERT_TRUE(ParseAdditionalFileRecord(
+      Record(R"({"type": "suite", "location": "http://x/s", "archive": 1, "checksum": "c"})"),
+      &record));
+  EXPECT_EQ("suite", record.type);
+  EXPECT_EQ("http://x/s", record.location);
+  EXPECT_EQ("c", record.checksum);
+  EXPECT_TRUE(record.archive);
+  EXPECT_EQ("", record.file_name);
+
+  ASSERT_TRUE(ParseAdditionalFileRecord(
+      Record(R"({"type": "downloadable_resource", "location": "l", "archive": 0,
+                 "checksum": "c", "filename": "localization/de.pak"})"),
+      &record));
+  EXPECT_FALSE(record.archive);
+  EXPECT_EQ("localization/de.pak", record.file_name);
+}
+
+TEST(AdditionalFileRecordTest, IncompleteRecordsAreRefused) {
+  AdditionalFileRecord record;
+  for (const char* json : {
+           R"("not a record")",
+           R"({"location": "l", "archive": 1, "checksum": "c"})",
+           R"({"type": "suite", "archive": 1, "checksum": "c"})",
+           R"({"type": "suite", "location": "l", "checksum": "c"})",
+           R"({"type": "suite", "location": "l", "archive": 1})",
+           R"({"type": "suite", "location": "l", "archive": 1, "checksum": "é"})",
+           R"({"type": "partner_content", "location": "l", "archive": 0, "checksum": "c"})",
+           R"({"type": "partner_content", "location": "l", "archive": 0, "checksum": "c",
+               "filename": "..\\outside.exe"})",
+       }) {
+    EXPECT_FALSE(ParseAdditionalFileRecord(Record(json), &record)) << json;
+  }
 }
 
 class DownloadUrlRequestTest : public testing::Test {
