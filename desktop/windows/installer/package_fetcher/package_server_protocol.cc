@@ -111,6 +111,18 @@ DownloadUrlReply::DownloadUrlReply(DownloadUrlReply&&) = default;
 DownloadUrlReply& DownloadUrlReply::operator=(DownloadUrlReply&&) = default;
 DownloadUrlReply::~DownloadUrlReply() = default;
 
+namespace {
+
+// A component type names the files of an archive component in the folder it
+// is unpacked into ("<type>_sfx.exe", "<type>_installer.exe"), which are run.
+bool IsComponentType(std::string_view type) {
+  return !type.empty() && std::all_of(type.begin(), type.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+  });
+}
+
+}  // namespace
+
 bool ParseAdditionalFileRecord(const base::Value& value, AdditionalFileRecord* parsed) {
   const base::Value::Dict* record = value.GetIfDict();
   if (!record)
@@ -119,8 +131,10 @@ bool ParseAdditionalFileRecord(const base::Value& value, AdditionalFileRecord* p
   const std::string* type = record->FindString(kComponentTypeKey);
   const std::optional<int> archive = record->FindInt(kComponentArchiveKey);
   const std::string* checksum = record->FindString(kComponentChecksumKey);
-  if (!location || !type || !archive || !checksum || !base::IsStringASCII(*checksum))
+  if (!location || !type || !IsComponentType(*type) || !archive || !checksum ||
+      !base::IsStringASCII(*checksum)) {
     return false;
+  }
   const std::string* file_name = *archive == 0 ? record->FindString(kComponentFileNameKey) : nullptr;
   if (*archive == 0 && (!file_name || !IsSafeRelativePath(std::string_view(*file_name))))
     return false;

@@ -124,7 +124,8 @@ struct AdditionalFileRecord {
 };
 
 // Reads one component record of |additional|. False when it is not a
-// dictionary with "location" (string), "type" (string), "archive" (integer)
+// dictionary with "location" (string), "type" (a string of [a-z0-9_-] only:
+// it becomes part of the names of files that are run), "archive" (integer)
 // and "checksum" (ASCII string), and for a plain file "filename": a safe
 // relative path, since it is joined to a folder of ours and listed in
 // files_list.

@@ -231,6 +231,23 @@ TEST(AdditionalFileRecordTest, IncompleteRecordsAreRefused) {
   }
 }
 
+// The type names the files an archive component unpacks to and runs
+// ("<type>_sfx.exe"): a type that could name a file elsewhere is refused.
+TEST(AdditionalFileRecordTest, TypeMustBeAPlainName) {
+  // |type| as JSON string text.
+  auto with_type = [](std::string_view type) {
+    return Record(std::string(R"({"location": "l", "archive": 1, "checksum": "c", "type": ")") +
+                  std::string(type) + "\"}");
+  };
+  AdditionalFileRecord record;
+  for (const char* type : {"suite", "partner_content", "downloadable_resource", "a-b_c9"})
+    EXPECT_TRUE(ParseAdditionalFileRecord(with_type(type), &record)) << type;
+  for (const char* type : {R"(..\\..\\evil)", "../evil", R"(C:\\evil)", "sub/dir", "Suite", "",
+                           "a b", "a.b", R"(x\u0000y)", R"(\u00e9)"}) {
+    EXPECT_FALSE(ParseAdditionalFileRecord(with_type(type), &record)) << type;
+  }
+}
+
 class DownloadUrlRequestTest : public testing::Test {
  protected:
   std::unique_ptr<StatsScope> FetchScope() {
