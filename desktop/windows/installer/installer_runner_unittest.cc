@@ -232,8 +232,12 @@ TEST_F(InstallerRunnerTest, RunEventMadeByAnotherAccountFailsTheStart) {
   {
     base::win::ScopedHandle foreign = test::CreateForeignEvent(ready, true);
     ASSERT_TRUE(foreign.IsValid());
+    // Without the package the back end would be this executable.
+    base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
     InstallerRunner runner(package_, base::FilePath());
-    EXPECT_TRUE(StartFails(&runner));
+    const bool start_failed = StartFails(&runner);
+    base::PathService::RemoveOverride(base::FILE_EXE);
+    EXPECT_TRUE(start_failed);
     EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not create package ready event)"},
               observer_.calls);
     EXPECT_FALSE(runner.backend_running());
