@@ -95,6 +95,28 @@ class InstallerRunnerTest : public testing::Test {
     return !started;
   }
 
+  // Starts a runner, with the package there or not, that must fail at once
+  // with |error| before any back end runs.
+  void ExpectStartFailsBeforeAnyBackend(bool have_package, const std::string& error) {
+    WriteScript({"check-initial", "exit 0"});
+    // Without the package the back end would be this executable.
+    base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
+    InstallerRunner runner(package_, base::FilePath());
+    if (have_package)
+      runner.NotifyPackageReady();
+    const bool failed = StartFails(&runner);
+    base::PathService::RemoveOverride(base::FILE_EXE);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(std::vector<std::string>{error}, observer_.calls);
+    EXPECT_FALSE(runner.backend_running());
+    EXPECT_EQ("", Result());
+    observer_.calls.clear();
+  }
+
+  std::wstring RunEventName(const wchar_t* base_name) {
+    return GetKernelObjectName(settings_.install_path.value(), base_name, true);
+  }
+
   // Runs the loop until the observer has |count| calls, for at most 5 s.
   void WaitForCalls(size_t count) {
     for (int i = 0; i < 100 && observer_.calls.size() < count; ++i) {
@@ -199,59 +221,30 @@ TEST_F(InstallerRunnerTest, MutexMadeByAnotherAccountGivesCategory10) {
   base::win::ScopedHandle foreign =
       test::CreateForeignMutex(InstallerMutex::GetName(settings_.install_path));
   ASSERT_TRUE(foreign.IsValid());
-  WriteScript({"check-initial", "exit 0"});
-  InstallerRunner runner(package_, base::FilePath());
-  runner.NotifyPackageReady();
-  EXPECT_TRUE(StartFails(&runner));
-  EXPECT_EQ(std::vector<std::string>{"Error(10,,Could not acquire installer mutex)"},
-            observer_.calls);
-  EXPECT_FALSE(runner.backend_running());
-  EXPECT_EQ("", Result());
+  ExpectStartFailsBeforeAnyBackend(true, "Error(10,,Could not acquire installer mutex)");
 }
 
 // Another account has made a run event of the folder first (and could set
 // it): the run does not use it, and no back end starts.
 TEST_F(InstallerRunnerTest, RunEventMadeByAnotherAccountFailsTheStart) {
-  const std::wstring interrupted = GetKernelObjectName(
-      settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
-  const std::wstring ready =
-      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
-  WriteScript({"check-initial", "exit 0"});
   {
-    base::win::ScopedHandle foreign = test::CreateForeignEvent(interrupted, false);
+    base::win::ScopedHandle foreign =
+        test::CreateForeignEvent(RunEventName(kernel_objects::kInstallationInterruptedEvent), false);
     ASSERT_TRUE(foreign.IsValid());
-    InstallerRunner runner(package_, base::FilePath());
-    runner.NotifyPackageReady();
-    EXPECT_TRUE(StartFails(&runner));
-    EXPECT_EQ(std::vector<std::string>{
-                  "Error(0,,Could not create installation interruption event)"},
-              observer_.calls);
-    EXPECT_FALSE(runner.backend_running());
+    ExpectStartFailsBeforeAnyBackend(
+        true, "Error(0,,Could not create installation interruption event)");
   }
-  observer_.calls.clear();
-  {
-    base::win::ScopedHandle foreign = test::CreateForeignEvent(ready, true);
-    ASSERT_TRUE(foreign.IsValid());
-    // Without the package the back end would be this executable.
-    base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
-    InstallerRunner runner(package_, base::FilePath());
-    const bool start_failed = StartFails(&runner);
-    base::PathService::RemoveOverride(base::FILE_EXE);
-    EXPECT_TRUE(start_failed);
-    EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not create package ready event)"},
-              observer_.calls);
-    EXPECT_FALSE(runner.backend_running());
-  }
-  EXPECT_EQ("", Result());
+  base::win::ScopedHandle foreign =
+      test::CreateForeignEvent(RunEventName(kernel_objects::kPackageReadyEvent), true);
+  ASSERT_TRUE(foreign.IsValid());
+  ExpectStartFailsBeforeAnyBackend(false, "Error(0,,Could not create package ready event)");
 }
 
 // What the runner makes lets in only the user, the Administrators (the
 // elevated copy may run as another one) and the system.
 TEST_F(InstallerRunnerTest, RunObjectsLetInOnlyTheUserAdministratorsAndSystem) {
-  const std::wstring interrupted = GetKernelObjectName(
-      settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
-  const std::wstring ready =
-      GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
+  const std::wstring interrupted = RunEventName(kernel_objects::kInstallationInterruptedEvent);
+  const std::wstring ready = RunEventName(kernel_objects::kPackageReadyEvent);
   WriteScript({"exit 0"});
   base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
   InstallerRunner runner(package_, base::FilePath());
@@ -279,14 +272,7 @@ TEST_F(InstallerRunnerTest, MailslotHeldElsewhereFailsTheStartBeforeAnyBackend) 
   std::unique_ptr<MailslotReader> other = MailslotReader::Create(
       kMailslotPathPrefix + mailslot_, MailslotReader::MessageCallback());
   ASSERT_TRUE(other);
-  WriteScript({"check-initial", "exit 0"});
-  InstallerRunner runner(package_, base::FilePath());
-  runner.NotifyPackageReady();
-  EXPECT_TRUE(StartFails(&runner));
-  EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not connect to mailslot)"},
-            observer_.calls);
-  EXPECT_FALSE(runner.backend_running());
-  EXPECT_EQ("", Result());
+  ExpectStartFailsBeforeAnyBackend(true, "Error(0,,Could not connect to mailslot)");
 }
 
 TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
