@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/logging.h"
+#include "base/win/security_util.h"
 
 namespace crash {
 
@@ -26,19 +28,9 @@ CrashGenerationServer::~CrashGenerationServer() {
 
 // static
 std::wstring CrashGenerationServer::CurrentUserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-    return std::wstring();
-  base::win::ScopedHandle scoped_token(token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  if (size == 0)
-    return std::wstring();
-  std::unique_ptr<char[]> buffer(new char[size]);
-  if (!GetTokenInformation(token, TokenUser, buffer.get(), size, &size))
-    return std::wstring();
+  std::vector<BYTE> user;
   wchar_t* sid_string = nullptr;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.get())->User.Sid, &sid_string))
+  if (!base::win::GetProcessUserSid(&user) || !ConvertSidToStringSidW(user.data(), &sid_string))
     return std::wstring();
   std::wstring sid(sid_string);
   LocalFree(sid_string);

@@ -5,6 +5,7 @@
 #include "base/logging.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/system_library.h"
 #include "product_config/product_config.h"
 
 namespace crash_reporting {
@@ -55,7 +56,7 @@ bool ReadHandoffInfo(DWORD process_id, uint64_t address, CrashHandoffInfo* info)
 
 bool WriteCrashDump(HANDLE process, DWORD process_id, const CrashHandoffInfo& info,
                     const base::FilePath& file, uint64_t size_limit) {
-  HMODULE dbghelp = LoadLibraryW(L"dbghelp.dll");
+  HMODULE dbghelp = base::win::LoadSystemLibrary(L"dbghelp.dll");
   if (!dbghelp)
     return false;
   auto write_dump =

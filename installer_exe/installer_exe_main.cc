@@ -4,10 +4,17 @@
 // icon, manifest) that the library looks up in the process's main executable.
 // When the library cannot be used it says why: on the console, and in a
 // message box unless the process runs without a user (see RunsUnattended).
+//
+// The installer is started from folders that web pages and other programs
+// write to (the browser's downloads), and its elevated copy runs from the
+// same folder: a DLL placed there under the name of a system DLL would be
+// found before the system's own. So before anything else this executable
+// limits the DLL search of the process to the system folder, and it imports
+// nothing itself but kernel32 and the C runtime, which the system always
+// loads from its own folder (known DLLs), before any code here runs. The
+// other system DLLs it needs are looked up at run time, after the limit.
 
 #include <windows.h>
-
-#include <shellapi.h>
 
 #include <string>
 
@@ -17,6 +24,43 @@ constexpr wchar_t kLibraryName[] = L"installer_lib.dll";
 constexpr char kEntryName[] = "RunInstaller";
 
 using RunInstallerFunction = bool (*)();
+using CommandLineToArgvFunction = LPWSTR*(WINAPI*)(LPCWSTR, int*);
+using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
+using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+
+// Whether the DLL search of this process is limited to the system folder.
+bool g_search_limited = false;
+
+// Makes the system folder the only place where DLLs named without a folder
+// are looked for: the library's imports, the DLLs those import and the ones
+// any code loads later. Systems without SetDefaultDllDirectories (Windows 7
+// without its 2011 loader update) only lose the current folder from the
+// search; the executable's folder stays first there.
+void LimitDllSearch() {
+  ::SetDllDirectoryW(L"");
+  auto set_default_directories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
+  g_search_limited =
+      set_default_directories && set_default_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// |name| from the system folder, its dependencies searched there first.
+HMODULE LoadSystemLibrary(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH)
+    return nullptr;
+  std::wstring path = std::wstring(folder, length) + L"\\" + name;
+  return ::LoadLibraryExW(path.c_str(), nullptr,
+                          g_search_limited ? LOAD_LIBRARY_SEARCH_SYSTEM32
+                                           : LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+template <typename Function>
+Function GetSystemFunction(const wchar_t* library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
+  return module ? reinterpret_cast<Function>(::GetProcAddress(module, name)) : nullptr;
+}
 
 // Process modes in which nobody answers a window: a silent run, and the
 // processes that another installer starts and waits for (back end,
@@ -28,8 +72,13 @@ constexpr const wchar_t* kUnattendedSwitches[] = {
 // library reads switches: "--", "-" or "/" before a name in any case, a
 // value after "=", and nothing after a lone "--".
 bool RunsUnattended() {
+  auto command_line_to_argv =
+      GetSystemFunction<CommandLineToArgvFunction>(L"shell32.dll", "CommandLineToArgvW");
+  // Without the parser nobody can be assumed to answer a box.
+  if (!command_line_to_argv)
+    return true;
   int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  LPWSTR* argv = command_line_to_argv(GetCommandLineW(), &count);
   if (!argv)
     return false;
   bool unattended = false;
@@ -52,8 +101,7 @@ bool RunsUnattended() {
   return unattended;
 }
 
-// The library is loaded by full path so that a DLL of the same name in the
-// current folder or on PATH is never picked up instead.
+// The library beside this executable, by its full path.
 std::wstring LibraryPath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
@@ -111,16 +159,23 @@ int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* pr
                             L"). Download the installer again.";
   WriteToConsole(text + L"\n");
   OutputDebugStringW(text.c_str());
-  if (!RunsUnattended())
-    MessageBoxW(nullptr, text.c_str(), L"Installer", MB_OK | MB_ICONERROR);
+  if (RunsUnattended())
+    return 1;
+  if (auto message_box = GetSystemFunction<MessageBoxFunction>(L"user32.dll", "MessageBoxW"))
+    message_box(nullptr, text.c_str(), L"Installer", MB_OK | MB_ICONERROR);
   return 1;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  LimitDllSearch();
+  // The library's own folder is not added to the search for its imports:
+  // only the library itself comes from the executable's folder.
   std::wstring library_path = LibraryPath();
-  HMODULE library = LoadLibraryExW(library_path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  HMODULE library = LoadLibraryExW(library_path.c_str(), nullptr,
+                                   g_search_limited ? LOAD_LIBRARY_SEARCH_SYSTEM32
+                                                    : LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!library)
     return ReportBrokenInstallation(library_path, L"it could not load its library");
   auto run = reinterpret_cast<RunInstallerFunction>(GetProcAddress(library, kEntryName));

@@ -4,7 +4,10 @@
 
 #include <cstdio>
 
+#include "base/base_paths.h"
+#include "base/files/file_path.h"
 #include "base/json/json_reader.h"
+#include "base/path_service.h"
 #include "base/strings/stringprintf.h"
 #include "base/win/resource_util.h"
 
@@ -45,8 +48,15 @@ std::string ProductConfig::LoadText() {
   // build only replaces the executable.
   if (ReadResource(nullptr, &text))
     return text;
-  // The companion library stays loaded: the configuration is read once.
-  HMODULE companion = LoadLibraryW(kCompanionLibrary);
+  // The companion library beside the executable, mapped as data: only its
+  // resource is read and none of its code runs. It stays mapped: the
+  // configuration is read once.
+  base::FilePath folder;
+  if (!base::PathService::Get(base::DIR_EXE, &folder))
+    return std::string();
+  HMODULE companion =
+      ::LoadLibraryExW(folder.Append(kCompanionLibrary).value().c_str(), nullptr,
+                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   if (companion && ReadResource(companion, &text))
     return text;
   return std::string();

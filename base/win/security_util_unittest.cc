@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 
@@ -33,6 +34,22 @@ TEST(SecurityUtilTest, IdentificationTokenAnswersMembership) {
   ScopedHandle query_only;
   ASSERT_TRUE(OpenProcessToken(TOKEN_QUERY, &query_only));
   EXPECT_FALSE(DuplicateIdentificationToken(query_only.Get(), &identification));
+}
+
+TEST(SecurityUtilTest, ProcessUserAndDefaultOwner) {
+  ScopedHandle token;
+  ASSERT_TRUE(OpenProcessToken(TOKEN_QUERY, &token));
+  BYTE buffer[512];
+  DWORD size = 0;
+  ASSERT_TRUE(::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size));
+  std::vector<BYTE> user;
+  ASSERT_TRUE(GetProcessUserSid(&user));
+  EXPECT_TRUE(::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, user.data()));
+  ASSERT_TRUE(::GetTokenInformation(token.Get(), TokenOwner, buffer, sizeof(buffer), &size));
+  std::vector<BYTE> owner;
+  ASSERT_TRUE(GetProcessDefaultOwnerSid(&owner));
+  EXPECT_TRUE(::EqualSid(reinterpret_cast<TOKEN_OWNER*>(buffer)->Owner, owner.data()));
+  EXPECT_EQ(::GetLengthSid(owner.data()), owner.size());
 }
 
 }  // namespace

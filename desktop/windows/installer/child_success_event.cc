@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/system_utils.h"
 
 namespace installer {
@@ -20,16 +21,14 @@ bool ChildSuccessEvent::Prepare(base::CommandLine* child) {
   const std::wstring name = GetKernelObjectName(
       std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++launches),
       kernel_objects::kChildSucceededEvent, false);
-  event_.Set(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  // A name of this process's is new unless an event of an earlier process
+  // with the same id is still held somewhere: its state is not this child's,
+  // and it is reset. The child may run as another administrator account.
+  event_ = KernelObjectSecurity::CreateNamedEvent(name, true);
   if (!event_.IsValid()) {
-    LOG(ERROR) << "Could not create the event of the child installer's success "
-               << ::GetLastError();
+    LOG(ERROR) << "Could not create the event of the child installer's success";
     return false;
   }
-  // A name of this process's is new unless an event of an earlier process
-  // with the same id is still held somewhere: its state is not this child's.
-  if (::GetLastError() == ERROR_ALREADY_EXISTS)
-    ::ResetEvent(event_.Get());
   child->AppendSwitchNative(switches::kSuccessEvent, name);
   return true;
 }

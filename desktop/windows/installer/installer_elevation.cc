@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/privileges.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/component_entry.h"
@@ -143,17 +144,18 @@ int Installer::GiveFolderPermissions(const base::FilePath& path, bool permanent)
     LOG(ERROR) << "Failed to obtain installer exe file path";
     return CHILD_SETUP_ERROR;
   }
-  base::win::ScopedHandle granted(::CreateEventW(
-      nullptr, FALSE, FALSE,
-      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionEvent, false).c_str()));
+  // The helper may run as another administrator account; an event of these
+  // names that another account made is refused.
+  base::win::ScopedHandle granted = KernelObjectSecurity::CreateNamedEvent(
+      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionEvent, false), false);
   if (!granted.IsValid()) {
     LOG(ERROR) << "Failed to create event for communicating with the elevated process "
                << ::GetLastError();
     return CHILD_SETUP_ERROR;
   }
-  base::win::ScopedHandle undo(::CreateEventW(
-      nullptr, FALSE, FALSE,
-      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionUndoEvent, false).c_str()));
+  base::win::ScopedHandle undo = KernelObjectSecurity::CreateNamedEvent(
+      GetKernelObjectName(path.value(), kernel_objects::kGiveInstallPermissionUndoEvent, false),
+      false);
   if (!undo.IsValid()) {
     LOG(ERROR) << "Failed to create event for communicating with the elevated process "
                << ::GetLastError();

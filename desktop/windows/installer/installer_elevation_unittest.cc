@@ -21,6 +21,7 @@
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/service/test/kernel_object_test_util.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
@@ -295,6 +296,44 @@ TEST_F(FolderPermissionTest, GrantIsAskedForTheUserAndTakenBackWhenTheRunEnds) {
   EXPECT_NE(std::string::npos, result.find("--initial-pid"));
   EXPECT_EQ(std::string::npos, result.find("--permanent-permissions"));
   EXPECT_EQ(std::string::npos, result.find("--run-uninstall-bat"));
+}
+
+// The helper runs elevated, possibly as another administrator account
+// (over-the-shoulder elevation): the events let the Administrators in, and
+// nobody but them, the user and the system.
+TEST_F(FolderPermissionTest, PermissionEventsLetInTheAdministrators) {
+  const std::wstring release_name = L"Local\\" + base::test::UniqueName(L"helper-release");
+  base::win::ScopedHandle release(::CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
+  ASSERT_TRUE(release.IsValid());
+  const std::string granted = EventName(kernel_objects::kGiveInstallPermissionEvent);
+  const std::string undo = EventName(kernel_objects::kGiveInstallPermissionUndoEvent);
+  Script(elevated_, "hold-event " + granted + "\nhold-event " + undo + "\nset-event " + granted +
+                        "\nwait-event " + base::WideToUTF8(release_name) + "\nexit 0\n");
+  EXPECT_FALSE(Run());
+  ASSERT_EQ(1u, privileges_.elevated_launches.size());
+  for (const std::string& name : {granted, undo}) {
+    base::win::ScopedHandle event(
+        ::OpenEventW(READ_CONTROL, FALSE, base::UTF8ToWide(name).c_str()));
+    ASSERT_TRUE(event.IsValid()) << name;
+    EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(event.Get(), EVENT_ALL_ACCESS))
+        << name;
+  }
+  ::SetEvent(release.Get());
+}
+
+// Another account that made the helper's event first, set, cannot make the
+// installer take a grant that never happened.
+TEST_F(FolderPermissionTest, PermissionEventMadeByAnotherAccountIsRefused) {
+  base::win::ScopedHandle foreign = test::CreateForeignEvent(
+      base::UTF8ToWide(EventName(kernel_objects::kGiveInstallPermissionEvent)), true);
+  ASSERT_TRUE(foreign.IsValid());
+  Script(elevated_, "exit 0\n");
+  EXPECT_FALSE(Run());
+  EXPECT_TRUE(privileges_.elevated_launches.empty());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,Error when setting up the process to give us write permissions to "
+                "installation folder)"}),
+            observer_.Errors());
 }
 
 TEST(InstallerFixEventAclTest, GivesAdministratorsFullAccess) {

@@ -1,6 +1,8 @@
 #include "desktop/windows/installer/installer_mutex.h"
 
 #include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 
 namespace installer {
 
@@ -37,11 +39,31 @@ InstallerMutex::~InstallerMutex() {
   Close();
 }
 
+// static
+bool InstallerMutex::Open(const std::wstring& name, bool inherit_handle,
+                          base::win::ScopedHandle* mutex, bool* foreign) {
+  *foreign = false;
+  KernelObjectSecurity security;
+  if (!security.IsValid())
+    return false;
+  mutex->Set(::CreateMutexW(security.GetAttributes(inherit_handle), FALSE, name.c_str()));
+  if (!mutex->IsValid())
+    return false;
+  if (::GetLastError() == ERROR_ALREADY_EXISTS &&
+      !KernelObjectSecurity::IsOwnedByTrustedAccount(mutex->Get())) {
+    LOG(ERROR) << "The installer mutex " << base::WideToUTF8(name)
+               << " belongs to another account";
+    mutex->Close();
+    *foreign = true;
+    return false;
+  }
+  return true;
+}
+
 InstallerMutex::AcquireResult InstallerMutex::TryAcquire(const std::wstring& name) {
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, TRUE};
-  mutex_.Set(::CreateMutexW(&attributes, FALSE, name.c_str()));
-  if (!mutex_.IsValid())
-    return NOT_CREATED;
+  bool foreign = false;
+  if (!Open(name, true, &mutex_, &foreign))
+    return foreign ? HELD_ELSEWHERE : NOT_CREATED;
   DWORD wait = ::WaitForSingleObject(mutex_.Get(), 0);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
     if (wait == WAIT_ABANDONED)
@@ -67,12 +89,13 @@ void InstallerMutex::Close() {
 bool InstallerMutex::HoldInBackground(const std::wstring& name) {
   if (holder_thread_.IsValid())
     return false;
-  mutex_.Set(::CreateMutexW(nullptr, FALSE, name.c_str()));
+  bool foreign = false;
+  if (!Open(name, false, &mutex_, &foreign))
+    return false;
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   waiting_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   held_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!mutex_.IsValid() || !stop_event_.IsValid() || !waiting_event_.IsValid() ||
-      !held_event_.IsValid()) {
+  if (!stop_event_.IsValid() || !waiting_event_.IsValid() || !held_event_.IsValid()) {
     return false;
   }
   holder_thread_.Set(::CreateThread(nullptr, 0, &InstallerMutex::HoldThread, this, 0, nullptr));

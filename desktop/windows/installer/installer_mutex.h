@@ -45,7 +45,9 @@ class InstallerMutex {
   ~InstallerMutex();
 
   // Creates or opens the mutex |name| with an inheritable handle and takes it
-  // without waiting; an abandoned mutex counts as taken.
+  // without waiting; an abandoned mutex counts as taken. A new mutex gets the
+  // access list of KernelObjectSecurity; one that another account made is
+  // held elsewhere.
   AcquireResult TryAcquire(const std::wstring& name);
   bool owned() const { return owned_; }
   // Releases a mutex taken by TryAcquire (same thread). Safe when not owned.
@@ -56,13 +58,19 @@ class InstallerMutex {
 
   // Starts the thread that waits for the mutex |name| and then holds it, and
   // returns once that thread is waiting (or already holds it). False when
-  // the mutex or the thread cannot be made.
+  // the mutex or the thread cannot be made, or the mutex belongs to another
+  // account.
   bool HoldInBackground(const std::wstring& name);
   // Whether the background thread holds the mutex, waiting at most
   // |timeout_ms| for it.
   bool WaitUntilHeld(DWORD timeout_ms);
 
  private:
+  // Creates or opens the mutex |name| into |mutex|. False when it cannot be
+  // made, and with |foreign| set when it exists and belongs to another
+  // account.
+  static bool Open(const std::wstring& name, bool inherit_handle, base::win::ScopedHandle* mutex,
+                   bool* foreign);
   static DWORD WINAPI HoldThread(void* param);
   // Queued to the holder thread to end its wait for the mutex.
   static void CALLBACK WakeHolder(ULONG_PTR param);

@@ -17,6 +17,7 @@
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
@@ -28,18 +29,6 @@ namespace installer {
 namespace {
 
 constexpr char kServerTrackingDataFile[] = "server_tracking_data";
-
-// A manual-reset event of this run, not set. With the folder's mutex held, an
-// event of that name that exists already is a leftover of an earlier run
-// (held open by one of its processes), whose state is not this run's.
-base::win::ScopedHandle CreateRunEvent(const std::wstring& name) {
-  base::win::ScopedHandle event(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
-  if (event.IsValid() && ::GetLastError() == ERROR_ALREADY_EXISTS) {
-    LOG(INFO) << "Resetting an event left by an earlier run";
-    ::ResetEvent(event.Get());
-  }
-  return event;
-}
 
 // Inheritable handles exist only between duplication and launch: the lock
 // keeps other launches of this process from inheriting them.
@@ -137,7 +126,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   std::wstring interrupted_name =
       GetKernelObjectName(install_path, kernel_objects::kInstallationInterruptedEvent, true);
   LOG(INFO) << "Event name for interrupted installation: " << base::WideToUTF8(interrupted_name);
-  interrupted_event_ = CreateRunEvent(interrupted_name);
+  interrupted_event_ = KernelObjectSecurity::CreateNamedEvent(interrupted_name, true);
   if (!interrupted_event_.IsValid()) {
     ReportError(ERROR_CATEGORY_INSTALLATION, "Could not create installation interruption event");
     return false;
@@ -149,7 +138,7 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   } else {
     std::wstring ready_name = GetKernelObjectName(install_path, kernel_objects::kPackageReadyEvent, true);
     LOG(INFO) << "Event name for package_ready: " << base::WideToUTF8(ready_name);
-    package_ready_event_ = CreateRunEvent(ready_name);
+    package_ready_event_ = KernelObjectSecurity::CreateNamedEvent(ready_name, true);
     if (!package_ready_event_.IsValid()) {
       ReportError(ERROR_CATEGORY_INSTALLATION, "Could not create package ready event");
       return false;

@@ -17,7 +17,9 @@
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
 #include "desktop/windows/installer/ipc/mailslot_reader.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/service/test/kernel_object_test_util.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
@@ -97,6 +99,28 @@ class InstallerRunnerTest : public testing::Test {
     const bool started = runner->StartInstallation(&settings_);
     runner->RemoveObserver(&observer_);
     return !started;
+  }
+
+  // Starts a runner, with the package there or not, that must fail at once
+  // with |error| before any back end runs.
+  void ExpectStartFailsBeforeAnyBackend(bool have_package, const std::string& error) {
+    WriteScript({"check-initial", "exit 0"});
+    // Without the package the back end would be this executable.
+    base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
+    InstallerRunner runner(package_, base::FilePath());
+    if (have_package)
+      runner.NotifyPackageReady();
+    const bool failed = StartFails(&runner);
+    base::PathService::RemoveOverride(base::FILE_EXE);
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(std::vector<std::string>{error}, observer_.calls);
+    EXPECT_FALSE(runner.backend_running());
+    EXPECT_EQ("", Result());
+    observer_.calls.clear();
+  }
+
+  std::wstring RunEventName(const wchar_t* base_name) {
+    return GetKernelObjectName(settings_.install_path.value(), base_name, true);
   }
 
   // Runs the loop until the observer has |count| calls, for at most 5 s.
@@ -218,6 +242,56 @@ TEST_F(InstallerRunnerTest, FolderLockedByAnotherInstallerGivesCategory10) {
   EXPECT_FALSE(runner.backend_running());
 }
 
+// Another account of the machine has made the folder's mutex first: the
+// folder is held elsewhere, whoever may take the mutex.
+TEST_F(InstallerRunnerTest, MutexMadeByAnotherAccountGivesCategory10) {
+  base::win::ScopedHandle foreign =
+      test::CreateForeignMutex(InstallerMutex::GetName(settings_.install_path));
+  ASSERT_TRUE(foreign.IsValid());
+  ExpectStartFailsBeforeAnyBackend(true, "Error(10,,Could not acquire installer mutex)");
+}
+
+// Another account has made a run event of the folder first (and could set
+// it): the run does not use it, and no back end starts.
+TEST_F(InstallerRunnerTest, RunEventMadeByAnotherAccountFailsTheStart) {
+  {
+    base::win::ScopedHandle foreign =
+        test::CreateForeignEvent(RunEventName(kernel_objects::kInstallationInterruptedEvent), false);
+    ASSERT_TRUE(foreign.IsValid());
+    ExpectStartFailsBeforeAnyBackend(
+        true, "Error(0,,Could not create installation interruption event)");
+  }
+  base::win::ScopedHandle foreign =
+      test::CreateForeignEvent(RunEventName(kernel_objects::kPackageReadyEvent), true);
+  ASSERT_TRUE(foreign.IsValid());
+  ExpectStartFailsBeforeAnyBackend(false, "Error(0,,Could not create package ready event)");
+}
+
+// What the runner makes lets in only the user, the Administrators (the
+// elevated copy may run as another one) and the system.
+TEST_F(InstallerRunnerTest, RunObjectsLetInOnlyTheUserAdministratorsAndSystem) {
+  const std::wstring interrupted = RunEventName(kernel_objects::kInstallationInterruptedEvent);
+  const std::wstring ready = RunEventName(kernel_objects::kPackageReadyEvent);
+  WriteScript({"exit 0"});
+  base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
+  InstallerRunner runner(package_, base::FilePath());
+  runner.AddObserver(&observer_);
+  const bool started = runner.StartInstallation(&settings_);
+  base::PathService::RemoveOverride(base::FILE_EXE);
+  ASSERT_TRUE(started);
+  base::win::ScopedHandle mutex(
+      ::OpenMutexW(READ_CONTROL, FALSE, InstallerMutex::GetName(settings_.install_path).c_str()));
+  base::win::ScopedHandle interrupted_event(::OpenEventW(READ_CONTROL, FALSE, interrupted.c_str()));
+  base::win::ScopedHandle ready_event(::OpenEventW(READ_CONTROL, FALSE, ready.c_str()));
+  ASSERT_TRUE(mutex.IsValid() && interrupted_event.IsValid() && ready_event.IsValid());
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(mutex.Get(), MUTEX_ALL_ACCESS));
+  EXPECT_EQ(test::ExpectedAccessList(),
+            test::AccessListOf(interrupted_event.Get(), EVENT_ALL_ACCESS));
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(ready_event.Get(), EVENT_ALL_ACCESS));
+  runner.StopInstallation();
+  EXPECT_TRUE(runner.WaitForBackendExit(60000));
+}
+
 // Another process holds the folder's mailslot (say the front end of an
 // earlier run that has not ended): a back end could never report to this
 // one, so none is started and the start fails as such.
@@ -225,14 +299,7 @@ TEST_F(InstallerRunnerTest, MailslotHeldElsewhereFailsTheStartBeforeAnyBackend) 
   std::unique_ptr<MailslotReader> other = MailslotReader::Create(
       kMailslotPathPrefix + mailslot_, MailslotReader::MessageCallback());
   ASSERT_TRUE(other);
-  WriteScript({"check-initial", "exit 0"});
-  InstallerRunner runner(package_, base::FilePath());
-  runner.NotifyPackageReady();
-  EXPECT_TRUE(StartFails(&runner));
-  EXPECT_EQ(std::vector<std::string>{"Error(0,,Could not connect to mailslot)"},
-            observer_.calls);
-  EXPECT_FALSE(runner.backend_running());
-  EXPECT_EQ("", Result());
+  ExpectStartFailsBeforeAnyBackend(true, "Error(0,,Could not connect to mailslot)");
 }
 
 TEST_F(InstallerRunnerTest, AbandonedMutexIsTakenOver) {
@@ -349,8 +416,11 @@ TEST_F(InstallerRunnerTest, EventsLeftSetByAnEarlierRunAreReset) {
       settings_.install_path.value(), kernel_objects::kInstallationInterruptedEvent, true);
   std::wstring ready =
       GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);
-  base::win::ScopedHandle old_interrupted(::CreateEventW(nullptr, TRUE, TRUE, interrupted.c_str()));
-  base::win::ScopedHandle old_ready(::CreateEventW(nullptr, TRUE, TRUE, ready.c_str()));
+  KernelObjectSecurity security;
+  base::win::ScopedHandle old_interrupted(
+      ::CreateEventW(security.GetAttributes(false), TRUE, TRUE, interrupted.c_str()));
+  base::win::ScopedHandle old_ready(
+      ::CreateEventW(security.GetAttributes(false), TRUE, TRUE, ready.c_str()));
   ASSERT_TRUE(old_interrupted.IsValid() && old_ready.IsValid());
   WriteScript({"record-event " + base::WideToUTF8(interrupted),
                "record-event " + base::WideToUTF8(ready), "exit 0"});
@@ -426,6 +496,41 @@ TEST(InstallerMutexTest, HolderTakesOverFromAnOwnerThatDies) {
   owner.join();
   EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, TryMutexAsAnotherInstaller(name));
   EXPECT_TRUE(holder.WaitUntilHeld(60000));
+}
+
+TEST(InstallerMutexTest, MutexMadeByAnotherAccountIsHeldElsewhere) {
+  const std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  base::win::ScopedHandle foreign = test::CreateForeignMutex(name);
+  ASSERT_TRUE(foreign.IsValid());
+  InstallerMutex mutex;
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, mutex.TryAcquire(name));
+  EXPECT_FALSE(mutex.owned());
+  InstallerMutex holder;
+  EXPECT_FALSE(holder.HoldInBackground(name));
+  // The other account's mutex is untouched: free for whoever waits on it.
+  EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(foreign.Get(), 0));
+  ::ReleaseMutex(foreign.Get());
+}
+
+TEST(InstallerMutexTest, NewMutexLetsInOnlyTheUserAdministratorsAndSystem) {
+  const std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  {
+    InstallerMutex mutex;
+    ASSERT_EQ(InstallerMutex::ACQUIRED, mutex.TryAcquire(name));
+    base::win::ScopedHandle read(::OpenMutexW(READ_CONTROL, FALSE, name.c_str()));
+    ASSERT_TRUE(read.IsValid());
+    EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(read.Get(), MUTEX_ALL_ACCESS));
+    mutex.Release();
+  }
+  // The back end makes it when its front end's is gone.
+  InstallerMutex holder;
+  ASSERT_TRUE(holder.HoldInBackground(name));
+  ASSERT_TRUE(holder.WaitUntilHeld(60000));
+  base::win::ScopedHandle read(::OpenMutexW(READ_CONTROL, FALSE, name.c_str()));
+  ASSERT_TRUE(read.IsValid());
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(read.Get(), MUTEX_ALL_ACCESS));
 }
 
 TEST(InstallerMutexTest, BackgroundHolderTakesOverWhenTheOwnerLetsGo) {

@@ -7,13 +7,20 @@
 #include "base/logging.h"
 #include "base/task/single_thread_task_runner.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
+#include "desktop/windows/installer/service/kernel_object_security.h"
 
 namespace installer {
 
 std::unique_ptr<MailslotReader> MailslotReader::Create(const std::wstring& path,
                                                        MessageCallback on_message) {
   VLOG(1) << "Creating mailslot " << path;
-  HANDLE mailslot = CreateMailslotW(path.c_str(), kMailslotMaxMessageSize, kReadTimeout, nullptr);
+  // Only this user and the administrators (the elevated copy may run as
+  // another one) may write to it.
+  KernelObjectSecurity security;
+  if (!security.IsValid())
+    return nullptr;
+  HANDLE mailslot = CreateMailslotW(path.c_str(), kMailslotMaxMessageSize, kReadTimeout,
+                                    security.GetAttributes(false));
   if (mailslot == INVALID_HANDLE_VALUE) {
     PLOG(ERROR) << "Failed creating " << path;
     return nullptr;

@@ -36,8 +36,9 @@ class MailslotReader {
   static constexpr DWORD kReadTimeout = 50;
 
   // Creates the mailslot |path| (messages of at most kMailslotMaxMessageSize
-  // bytes). Null, with the reason logged, when it cannot be created (for
-  // instance because another reader owns that name).
+  // bytes) with the access list of KernelObjectSecurity. Null, with the
+  // reason logged, when it cannot be created (for instance because another
+  // reader owns that name).
   static std::unique_ptr<MailslotReader> Create(const std::wstring& path,
                                                 MessageCallback on_message);
 
@@ -50,6 +51,9 @@ class MailslotReader {
   // Reads, on this thread and at once, what is already in the mailslot, up
   // to the first read that finds nothing; for when no writer is left.
   void ReadWaiting();
+
+  // The mailslot's server handle (to read its security).
+  HANDLE handle() const { return mailslot_.Get(); }
 
  private:
   enum ReadResult { READ_SOMETHING, READ_NOTHING, READ_FAILED };

@@ -29,7 +29,6 @@
 #include "desktop/windows/installer/package_fetcher/package_fetcher_status.h"
 #include "desktop/windows/installer/package_fetcher/package_folder_lock.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
-#include "desktop/windows/installer/package_fetcher/safe_relative_path.h"
 #include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/signature_verification.h"
@@ -459,50 +458,40 @@ void PackageFetcherCore::AddTestDownloadableResources() {
 
 void PackageFetcherCore::DownloadAdditionalFile() {
   LOG(INFO) << "Preparing to download an additional file";
-  const base::Value::Dict* record = additional_list_[additional_cursor_].GetIfDict();
-  const std::string* location = record ? record->FindString(kComponentLocationKey) : nullptr;
-  const std::string* type = record ? record->FindString(kComponentTypeKey) : nullptr;
-  const std::optional<int> archive = record ? record->FindInt(kComponentArchiveKey) : std::nullopt;
-  const std::string* checksum = record ? record->FindString(kComponentChecksumKey) : nullptr;
-  const std::string* file_name =
-      archive == 0 && record ? record->FindString(kComponentFileNameKey) : nullptr;
-  // A plain file's name is joined to a folder of ours and listed in
-  // files_list: it must stay inside the folder and hold no line break.
-  if (!location || !type || !archive || !checksum || !base::IsStringASCII(*checksum) ||
-      (*archive == 0 && (!file_name || !IsSafeRelativePath(std::string_view(*file_name))))) {
+  AdditionalFileRecord record;
+  if (!ParseAdditionalFileRecord(additional_list_[additional_cursor_], &record)) {
     LOG(ERROR) << "Failed parsing additional file part of JSON reply";
     NextAdditionalFile();
     return;
   }
-  if (!minimal_used_ && *type == kDownloadableResourceComponentType) {
+  if (!minimal_used_ && record.type == kDownloadableResourceComponentType) {
     NextAdditionalFile();
     return;
   }
-  file_scope_->SetString("download_url", *location);
+  file_scope_->SetString("download_url", record.location);
   file_scope_->SetInteger("download_succeeded", 0);
   try_scope_ = file_scope_->AppendListEntry(kDownloadTriesKey);
   try_scope_->SetTimeAndElapsed("download_start_time");
   try_scope_->SetInteger("try_number", additional_file_retry_count_);
 
-  const std::wstring url = base::UTF8ToWide(*location);
+  const std::wstring url = base::UTF8ToWide(record.location);
   CrackedUrl cracked;
   if (!CrackUrl(url, &cracked)) {
     NextAdditionalFile();
     return;
   }
-  const std::string name = file_name ? *file_name : std::string();
   const base::FilePath temp = AdditionalFileTemp();
   const base::CommandLine& command_line = *base::CommandLine::ForCurrentProcess();
   if (cracked.scheme == INTERNET_SCHEME_FILE &&
       command_line.HasSwitch(kTestDownloadableResourcesDirSwitch)) {
-    const base::FilePath source = LocalPathOfFileUrl(*location);
+    const base::FilePath source = LocalPathOfFileUrl(record.location);
     const bool copied = base::CopyFile(source, temp);
     LOG(INFO) << "Copying test additional file " << source << " "
               << (copied ? "succeeded" : "failed");
     PostToSelf(FROM_HERE_WITH_EXPLICIT_FUNCTION("DownloadAdditionalFile"),
                base::BindOnce(&PackageFetcherCore::OnAdditionalFileDownloaded,
-                              weak_factory_.GetWeakPtr(), name, *archive != 0, *checksum, *type,
-                              true));
+                              weak_factory_.GetWeakPtr(), record.file_name, record.archive,
+                              record.checksum, record.type, true));
     return;
   }
   auto writer = std::make_unique<FileResponseWriter>();
@@ -518,8 +507,8 @@ void PackageFetcherCore::DownloadAdditionalFile() {
   if (!downloader_->StartDownload(
           url, std::string(),
           base::BindOnce(&PackageFetcherCore::OnAdditionalFileDownloaded,
-                         weak_factory_.GetWeakPtr(), name, *archive != 0, *checksum, *type,
-                         false),
+                         weak_factory_.GetWeakPtr(), record.file_name, record.archive,
+                         record.checksum, record.type, false),
           std::move(writer),
           std::make_unique<ErrorDownloadStatsObserver>(try_scope_->Clone(), std::string()))) {
     LOG(ERROR) << "Failed downloading additional file";

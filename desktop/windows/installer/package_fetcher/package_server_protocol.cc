@@ -1,14 +1,17 @@
 #include "desktop/windows/installer/package_fetcher/package_server_protocol.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "base/base64.h"
 #include "base/json/json_reader.h"
 #include "base/logging.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/error_download_stats_observer.h"
 #include "desktop/windows/installer/maker_domains.h"
+#include "desktop/windows/installer/package_fetcher/safe_relative_path.h"
 #include "desktop/windows/installer/stats_scope.h"
 #include "desktop/windows/installer/steps/localization_digests.h"
 #include "desktop/windows/installer/wininet/downloader.h"
@@ -107,6 +110,41 @@ DownloadUrlReply::DownloadUrlReply() = default;
 DownloadUrlReply::DownloadUrlReply(DownloadUrlReply&&) = default;
 DownloadUrlReply& DownloadUrlReply::operator=(DownloadUrlReply&&) = default;
 DownloadUrlReply::~DownloadUrlReply() = default;
+
+namespace {
+
+// A component type names the files of an archive component in the folder it
+// is unpacked into ("<type>_sfx.exe", "<type>_installer.exe"), which are run.
+bool IsComponentType(std::string_view type) {
+  return !type.empty() && std::all_of(type.begin(), type.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+  });
+}
+
+}  // namespace
+
+bool ParseAdditionalFileRecord(const base::Value& value, AdditionalFileRecord* parsed) {
+  const base::Value::Dict* record = value.GetIfDict();
+  if (!record)
+    return false;
+  const std::string* location = record->FindString(kComponentLocationKey);
+  const std::string* type = record->FindString(kComponentTypeKey);
+  const std::optional<int> archive = record->FindInt(kComponentArchiveKey);
+  const std::string* checksum = record->FindString(kComponentChecksumKey);
+  if (!location || !type || !IsComponentType(*type) || !archive || !checksum ||
+      !base::IsStringASCII(*checksum)) {
+    return false;
+  }
+  const std::string* file_name = *archive == 0 ? record->FindString(kComponentFileNameKey) : nullptr;
+  if (*archive == 0 && (!file_name || !IsSafeRelativePath(std::string_view(*file_name))))
+    return false;
+  parsed->location = *location;
+  parsed->type = *type;
+  parsed->checksum = *checksum;
+  parsed->archive = *archive != 0;
+  parsed->file_name = file_name ? *file_name : std::string();
+  return true;
+}
 
 bool ParseDownloadUrlReply(std::string_view text,
                            bool has_suite_folder,

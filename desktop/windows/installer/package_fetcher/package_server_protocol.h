@@ -111,6 +111,26 @@ struct DownloadUrlReply {
   bool minimal_used = false;
 };
 
+// One component record of the reply, as the fetcher fetches it.
+struct AdditionalFileRecord {
+  std::string location;
+  std::string type;
+  std::string checksum;
+  // An archive is a self-extracting component that is run; any other record
+  // is a plain file.
+  bool archive = false;
+  // A plain file's path below its destination folder (empty for an archive).
+  std::string file_name;
+};
+
+// Reads one component record of |additional|. False when it is not a
+// dictionary with "location" (string), "type" (a string of [a-z0-9_-] only:
+// it becomes part of the names of files that are run), "archive" (integer)
+// and "checksum" (ASCII string), and for a plain file "filename": a safe
+// relative path, since it is joined to a folder of ours and listed in
+// files_list.
+bool ParseAdditionalFileRecord(const base::Value& record, AdditionalFileRecord* parsed);
+
 // Reads the reply. False with the reason ("Invalid JSON", "Content is not a
 // dictionary", "Missing full package url", "Full package url is not a
 // string", "Missing full package checksum", "Full package checksum is not a

@@ -1,8 +1,11 @@
 #include "desktop/windows/installer/package_fetcher/package_server_protocol.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
+#include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
@@ -185,6 +188,64 @@ TEST_F(ParseDownloadUrlReplyTest, ComponentsByType) {
   ASSERT_TRUE(Parse(kReply, /*has_suite_folder=*/true));
   ASSERT_EQ(2u, reply_.additional.size());
   EXPECT_EQ("s", *reply_.additional[0].GetDict().FindString(kComponentLocationKey));
+}
+
+base::Value Record(std::string_view json) {
+  std::optional<base::Value> value = base::JSONReader::Read(json);
+  return value ? std::move(*value) : base::Value();
+}
+
+TEST(AdditionalFileRecordTest, ArchiveAndPlainFile) {
+  AdditionalFileRecord record;
+  ASSERT_TRUE(ParseAdditionalFileRecord(
+      Record(R"({"type": "suite", "location": "http://x/s", "archive": 1, "checksum": "c"})"),
+      &record));
+  EXPECT_EQ("suite", record.type);
+  EXPECT_EQ("http://x/s", record.location);
+  EXPECT_EQ("c", record.checksum);
+  EXPECT_TRUE(record.archive);
+  EXPECT_EQ("", record.file_name);
+
+  ASSERT_TRUE(ParseAdditionalFileRecord(
+      Record(R"({"type": "downloadable_resource", "location": "l", "archive": 0,
+                 "checksum": "c", "filename": "localization/de.pak"})"),
+      &record));
+  EXPECT_FALSE(record.archive);
+  EXPECT_EQ("localization/de.pak", record.file_name);
+}
+
+TEST(AdditionalFileRecordTest, IncompleteRecordsAreRefused) {
+  AdditionalFileRecord record;
+  for (const char* json : {
+           R"("not a record")",
+           R"({"location": "l", "archive": 1, "checksum": "c"})",
+           R"({"type": "suite", "archive": 1, "checksum": "c"})",
+           R"({"type": "suite", "location": "l", "checksum": "c"})",
+           R"({"type": "suite", "location": "l", "archive": 1})",
+           R"({"type": "suite", "location": "l", "archive": 1, "checksum": "é"})",
+           R"({"type": "partner_content", "location": "l", "archive": 0, "checksum": "c"})",
+           R"({"type": "partner_content", "location": "l", "archive": 0, "checksum": "c",
+               "filename": "..\\outside.exe"})",
+       }) {
+    EXPECT_FALSE(ParseAdditionalFileRecord(Record(json), &record)) << json;
+  }
+}
+
+// The type names the files an archive component unpacks to and runs
+// ("<type>_sfx.exe"): a type that could name a file elsewhere is refused.
+TEST(AdditionalFileRecordTest, TypeMustBeAPlainName) {
+  // |type| as JSON string text.
+  auto with_type = [](std::string_view type) {
+    return Record(std::string(R"({"location": "l", "archive": 1, "checksum": "c", "type": ")") +
+                  std::string(type) + "\"}");
+  };
+  AdditionalFileRecord record;
+  for (const char* type : {"suite", "partner_content", "downloadable_resource", "a-b_c9"})
+    EXPECT_TRUE(ParseAdditionalFileRecord(with_type(type), &record)) << type;
+  for (const char* type : {R"(..\\..\\evil)", "../evil", R"(C:\\evil)", "sub/dir", "Suite", "",
+                           "a b", "a.b", R"(x\u0000y)", R"(\u00e9)"}) {
+    EXPECT_FALSE(ParseAdditionalFileRecord(with_type(type), &record)) << type;
+  }
 }
 
 class DownloadUrlRequestTest : public testing::Test {

@@ -35,28 +35,6 @@ bool OpenIdentificationToken(base::win::ScopedHandle* identification) {
          base::win::DuplicateIdentificationToken(process_token.Get(), identification);
 }
 
-// The SID of the process's user, copied out of the token.
-bool GetCurrentUserSid(std::vector<BYTE>* sid) {
-  base::win::ScopedHandle process_token;
-  if (!base::win::OpenProcessToken(TOKEN_QUERY, &process_token))
-    return false;
-  DWORD size = 0;
-  ::GetTokenInformation(process_token.Get(), TokenUser, nullptr, 0, &size);
-  if (size == 0) {
-    PLOG(ERROR) << "Cannot size the token user";
-    return false;
-  }
-  std::vector<BYTE> buffer(size);
-  if (!::GetTokenInformation(process_token.Get(), TokenUser, buffer.data(), size, &size)) {
-    PLOG(ERROR) << "Cannot read the token user";
-    return false;
-  }
-  PSID user_sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-  const DWORD length = ::GetLengthSid(user_sid);
-  sid->resize(length);
-  return ::CopySid(length, sid->data(), user_sid) != FALSE;
-}
-
 // Reads the DACL of the object. |descriptor| owns the result; |dacl| points
 // into it. A success without a descriptor (seen for the 32-bit registry view
 // on some systems) counts as a failure.
@@ -182,7 +160,7 @@ bool GrantCurrentUserAccess(const std::wstring& object_name, SE_OBJECT_TYPE obje
     return false;
 
   std::vector<BYTE> user_sid;
-  if (!GetCurrentUserSid(&user_sid))
+  if (!base::win::GetProcessUserSid(&user_sid))
     return false;
 
   base::win::ScopedLocalAlloc descriptor;

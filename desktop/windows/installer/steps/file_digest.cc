@@ -11,6 +11,7 @@
 #include "base/files/file.h"
 #include "base/logging.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/system_library.h"
 #include "crypto/builtin_sha1.h"
 
 namespace installer {
@@ -54,7 +55,7 @@ bool ReadBlocks(base::File* file, Consumer consume) {
 }
 
 bool DigestWithSystemProvider(base::File* file, uint8_t digest[kFileDigestLength]) {
-  base::win::ScopedModuleHandle bcrypt(::LoadLibraryW(L"bcrypt"));
+  base::win::ScopedModuleHandle bcrypt(base::win::LoadSystemLibrary(L"bcrypt.dll"));
   if (!bcrypt.IsValid())
     return false;
   OpenAlgorithmProvider open_provider;

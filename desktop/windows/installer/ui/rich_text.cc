@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/logging.h"
+#include "base/win/system_library.h"
 #include "desktop/windows/installer/ui/bidi_text.h"
 
 namespace installer {
@@ -186,7 +187,7 @@ void InitRichEdit() {
     PLOG(ERROR) << "InitCommonControlsEx failed.";
   static HMODULE rich_edit = nullptr;
   if (!rich_edit) {
-    rich_edit = LoadLibraryW(L"Msftedit.dll");
+    rich_edit = base::win::LoadSystemLibrary(L"Msftedit.dll");
     if (!rich_edit)
       PLOG(ERROR) << "Loading library Msftedit.dll failed.";
   }
