@@ -24,6 +24,7 @@
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
+#include "product_config/product_config.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
@@ -215,6 +216,41 @@ TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
   EXPECT_EQ((std::vector<std::string>{
                 "Error(0,,Installer process did not complete successfully.)"}),
             observer_.Errors());
+}
+
+// An installer started elevated runs nothing from the user's package folder
+// and copies nothing out of it unless it took the package into a folder of
+// its own first (ProtectedPackage's tests take packages).
+TEST_F(InstallerElevationTest, ElevatedCopyRunsNothingFromAPackageFolderItCannotTake) {
+  command_line_.AppendSwitch(switches::kRunElevated);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, "record-command-line\nreport-success\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  ::SetEvent(ready.Get());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The package could not be verified for the elevated installation.)"}),
+            observer_.Errors());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ("", Result(package_));
+}
+
+TEST_F(InstallerElevationTest, ElevatedCopyInstallsNothingFromItsOwnFolderItCannotTake) {
+  command_line_.AppendSwitch(switches::kRunElevated);
+  bool steps_built = false;
+  environment_.step_list_builder = base::BindRepeating(
+      [](bool* built, InstallationOperation, const InstallerStepListInput&) {
+        *built = true;
+        return InstallerStepList();
+      },
+      &steps_built);
+  EXPECT_FALSE(Run());
+  EXPECT_FALSE(steps_built);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The package could not be verified for the elevated installation.)"}),
+            observer_.Errors());
+  // No version folder was made for files to be copied into.
+  EXPECT_FALSE(base::PathExists(install_.AppendASCII(GetVersion())));
 }
 
 // A standard user whose folder needs rights the installer cannot grant itself.
