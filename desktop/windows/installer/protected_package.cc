@@ -126,28 +126,28 @@ bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::st
       return false;
     }
   }
-  const base::FilePath archive = package.ReplaceExtension(kArchiveExtension);
+  // A package carries its archive as its payload; a self-extracting one is
+  // the archive itself, behind its program.
+  base::FilePath archive = package.ReplaceExtension(kArchiveExtension);
   {
     PayloadReader reader(package);
-    if (reader.type() != PayloadType::full_package) {
-      *error = "No package in " + Describe(user_package_folder.Append(kPackageFileName));
-      return false;
-    }
-    if (!reader.WriteToFile(archive)) {
+    if (reader.type() != PayloadType::full_package)
+      archive = package;
+    else if (!reader.WriteToFile(archive)) {
       *error = "Could not write out 7z archive from full package";
       return false;
     }
   }
   SevenZipArchiveReader reader;
   const SevenZipOpenResult opened = reader.Open(archive);
-  if (opened != SEVEN_ZIP_OPEN_OK) {
-    *error = "Archive opening failed with error " + std::to_string(opened);
-    return false;
-  }
-  const SevenZipExtractResult extracted = ExtractSevenZipArchive(&reader, folder_, nullptr);
+  const SevenZipExtractResult extracted =
+      opened == SEVEN_ZIP_OPEN_OK ? ExtractSevenZipArchive(&reader, folder_, nullptr)
+                                  : SEVEN_ZIP_NOT_OPEN;
   reader.Close();
   if (extracted != SEVEN_ZIP_OK) {
-    *error = "Archive unpacking failed with error " + std::to_string(extracted);
+    *error = "No package could be unpacked from " +
+             Describe(user_package_folder.Append(kPackageFileName)) + ": error " +
+             std::to_string(extracted);
     return false;
   }
   base::DeleteFile(archive);

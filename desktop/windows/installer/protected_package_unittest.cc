@@ -88,6 +88,16 @@ TEST_F(ProtectedPackageTest, TakesThePackageFileNotTheChangedUnpackedFiles) {
   EXPECT_FALSE(base::PathExists(taken_root));
 }
 
+// A self-extracting package is its own archive.
+TEST_F(ProtectedPackageTest, TakesASelfExtractingPackage) {
+  PlacePackageFile(L"velto_package.7z");
+  ChangeUnpackedFiles();
+  ProtectedPackage package(options_);
+  ASSERT_EQ("", Take(&package));
+  EXPECT_TRUE(base::ContentsEqual(FixturePackage(1).Append(L"velto.exe"),
+                                  package.folder().Append(L"velto.exe")));
+}
+
 TEST_F(ProtectedPackageTest, TakesWhatTheFrontEndAddsAsItIs) {
   PlacePackageFile(L"velto_package_unsigned.exe");
   ASSERT_TRUE(base::WriteFile(user_package_.Append(L"server_tracking_data"), "{\"uuid\":\"u\"}"));
@@ -135,10 +145,10 @@ TEST_F(ProtectedPackageTest, RefusesAFolderWithoutAPackageInItsPackageFile) {
     ProtectedPackage package(options_);
     EXPECT_NE("", Take(&package));
   }
-  // The unpacked installer carries no package; the package's archive alone
-  // is no installer carrying one.
+  // The unpacked installer carries no package, nor is it an archive; nor is
+  // a text.
   for (const base::FilePath& file :
-       {FixturePackage(1).Append(L"installer.exe"), DeliveryFixture(L"velto_package.7z")}) {
+       {FixturePackage(1).Append(L"installer.exe"), FixturePackage(1).Append(L"license.txt")}) {
     ASSERT_TRUE(base::CopyFile(file, user_package_.Append(L"velto_package.exe")));
     ProtectedPackage package(options_);
     EXPECT_NE("", Take(&package)) << file.value();

@@ -389,7 +389,10 @@ void PackageFetcherCore::UnpackArchive(const base::FilePath& archive) {
       return;
     }
   }
-  base::DeleteFile(archive);
+  // A self-extracting package is its own archive: it stays, as the package
+  // file an elevated installer takes the package from.
+  if (archive != PackageFile())
+    base::DeleteFile(archive);
   if (!base::Move(try_folder_, package_folder_)) {
     FinishWithReason("Cannot move the prepared package to the final destination",
                      STATUS_UNPACKING_FAILED);
