@@ -113,6 +113,34 @@ def test_elevated_copy_installs_the_package_it_took_not_the_changed_folder(
     assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
 
 
+def test_standard_users_all_users_install_through_the_privileges_seam(
+        wine, tmp_path, user_package, protected_folders):
+    """The standard user's side is the product's Installer in a unit test
+    process, the privileges seam standing in for UAC; the elevated copy that
+    the seam starts is the real installer.exe, waiting for the package."""
+    download = copy_installer(tmp_path / "download")
+    change_after_the_check(user_package)
+    install = tmp_path / "AllUsers" / "Velto"
+    variables = {"VELTO_ELEVATED_INSTALLER": wine.windows_path(download),
+                 "VELTO_USER_PACKAGE": wine.windows_path(user_package),
+                 "VELTO_ALL_USERS_FOLDER": wine.windows_path(install)}
+    wine.env.update(variables)
+    try:
+        result = wine.run([BUILD / "bin" / "core_unittests.exe",
+                           "--gtest_filter=ElevatedInstallThroughTheSeamTest.*"], timeout=300)
+    finally:
+        for name in variables:
+            del wine.env[name]
+    output = result.stdout.decode(errors="replace")
+    assert result.returncode == 0, output
+    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+    # The changed installer ran once: in the user's own context, for the
+    # tasks that follow the elevated install, as the user may run anything.
+    recorded = (user_package / "result.txt").read_text().splitlines()
+    assert len(recorded) == 1 and "--post-elevated-install-tasks" in recorded[0], recorded
+
+
 def test_elevated_copy_of_an_unpacked_package_installs_what_it_took(
         wine, tmp_path, user_package, log_dir, protected_folders):
     # The elevated copy is the package's own installer.exe (the front end
