@@ -56,6 +56,17 @@ class ProtectedPackageTest : public testing::Test {
     ASSERT_TRUE(base::WriteFile(user_package_.Append(L"files_list"), "velto.exe\r\nextra.exe\r\n"));
   }
 
+  // Takes the package file |fixture| from a folder changed after the check:
+  // the browser taken is the package's.
+  void ExpectTakenDespiteChanges(const wchar_t* fixture) {
+    PlacePackageFile(fixture);
+    ChangeUnpackedFiles();
+    ProtectedPackage package(options_);
+    ASSERT_EQ("", Take(&package));
+    EXPECT_TRUE(base::ContentsEqual(FixturePackage(1).Append(L"velto.exe"),
+                                    package.folder().Append(L"velto.exe")));
+  }
+
   bool IsEmptyFolder(const base::FilePath& folder) { return base::IsDirectoryEmpty(folder); }
 
   base::FilePath root_;
@@ -90,12 +101,7 @@ TEST_F(ProtectedPackageTest, TakesThePackageFileNotTheChangedUnpackedFiles) {
 
 // A self-extracting package is its own archive.
 TEST_F(ProtectedPackageTest, TakesASelfExtractingPackage) {
-  PlacePackageFile(L"velto_package.7z");
-  ChangeUnpackedFiles();
-  ProtectedPackage package(options_);
-  ASSERT_EQ("", Take(&package));
-  EXPECT_TRUE(base::ContentsEqual(FixturePackage(1).Append(L"velto.exe"),
-                                  package.folder().Append(L"velto.exe")));
+  ExpectTakenDespiteChanges(L"velto_package.7z");
 }
 
 TEST_F(ProtectedPackageTest, TakesWhatTheFrontEndAddsAsItIs) {
@@ -181,12 +187,7 @@ class SignedProtectedPackageTest : public ProtectedPackageTest {
 };
 
 TEST_F(SignedProtectedPackageTest, TakesAPackageSignedThroughout) {
-  PlacePackageFile(L"velto_package_signed_inside.exe");
-  ChangeUnpackedFiles();
-  ProtectedPackage package(options_);
-  ASSERT_EQ("", Take(&package));
-  EXPECT_TRUE(base::ContentsEqual(FixturePackage(1).Append(L"velto.exe"),
-                                  package.folder().Append(L"velto.exe")));
+  ExpectTakenDespiteChanges(L"velto_package_signed_inside.exe");
 }
 
 TEST_F(SignedProtectedPackageTest, RefusesWhatTheExpectedSignerDidNotSign) {
