@@ -270,14 +270,17 @@ bool ReadFileToStringWithMaxSize(const FilePath& path, std::string* contents, si
   if (contents)
     contents->clear();
   win::ScopedHandle file = OpenForRead(path);
-  if (!file.IsValid())
-    return false;
+  return file.IsValid() && ReadOpenFileToString(file.Get(), contents, max_size);
+}
+
+bool ReadOpenFileToString(HANDLE file, std::string* contents, size_t max_size) {
+  if (contents)
+    contents->clear();
   std::vector<char> buffer(64 * 1024);
   size_t total = 0;
   for (;;) {
     DWORD read = 0;
-    if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read,
-                    nullptr)) {
+    if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
       return false;
     }
     if (read == 0)
@@ -399,14 +402,15 @@ bool NormalizeFilePath(const FilePath& path, FilePath* real_path) {
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                                        nullptr));
-  if (!file.IsValid())
-    return false;
-  DWORD needed = ::GetFinalPathNameByHandleW(file.Get(), nullptr, 0, FILE_NAME_NORMALIZED);
+  return file.IsValid() && GetFinalPathFromHandle(file.Get(), real_path);
+}
+
+bool GetFinalPathFromHandle(HANDLE file, FilePath* real_path) {
+  DWORD needed = ::GetFinalPathNameByHandleW(file, nullptr, 0, FILE_NAME_NORMALIZED);
   if (needed == 0)
     return false;
   std::wstring buffer(needed, L'\0');
-  DWORD length =
-      ::GetFinalPathNameByHandleW(file.Get(), buffer.data(), needed, FILE_NAME_NORMALIZED);
+  DWORD length = ::GetFinalPathNameByHandleW(file, buffer.data(), needed, FILE_NAME_NORMALIZED);
   if (length == 0 || length >= needed)
     return false;
   buffer.resize(length);

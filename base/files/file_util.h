@@ -70,6 +70,8 @@ bool ReadFileToString(const FilePath& path, std::string* contents);
 // As above, but fails (keeping the first |max_size| bytes in |contents|) when
 // the file is larger than |max_size|.
 bool ReadFileToStringWithMaxSize(const FilePath& path, std::string* contents, size_t max_size);
+// The same for a file already open for reading, from its current position.
+bool ReadOpenFileToString(HANDLE file, std::string* contents, size_t max_size);
 
 // Creates or truncates |path| and writes |data|. True only when every byte was
 // written. Not atomic: see important_file_writer.h for that.
@@ -105,6 +107,8 @@ FilePath MakeAbsoluteFilePath(const FilePath& input);
 // the case stored on disk), without the "\\?\" prefix. False when |path| does
 // not exist.
 bool NormalizeFilePath(const FilePath& path, FilePath* real_path);
+// The same for a file or folder already open as |file| (any access).
+bool GetFinalPathFromHandle(HANDLE file, FilePath* real_path);
 
 // True when both files exist and hold the same bytes.
 bool ContentsEqual(const FilePath& filename1, const FilePath& filename2);

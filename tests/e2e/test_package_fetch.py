@@ -190,8 +190,8 @@ def test_sfx_mode_checks_the_unpacked_installer_instead(run_probe):
     assert fetch.returncode == 0, fetch.output
     assert fetch.stub_runs == ""
     assert fetch.fetch_stats()["internal_version"] == "2631.23"
-    # The package is the archive itself, deleted once unpacked.
-    assert fetch.files == unpacked(None)
+    # The package is the archive itself, kept as the package file.
+    assert fetch.files == unpacked(package)
 
 
 def test_minimal_mode_fetches_the_localization_it_needs(run_probe):
@@ -258,7 +258,10 @@ def test_language_changed_once_the_minimal_package_is_ready_gives_a_package_that
 
 
 def test_full_package_payload_is_unpacked_the_same_way(run_probe, wine):
-    fetch = run_probe("--payload-from=" + wine.windows_path(DELIVERY / "velto_installer_full.exe"))
+    carrier = DELIVERY / "velto_installer_full.exe"
+    fetch = run_probe("--payload-from=" + wine.windows_path(carrier))
     assert fetch.returncode == 0, fetch.output
     assert fetch.statuses == [0, 3, 5]
-    assert fetch.files == unpacked(None)
+    # The installer that carries the package stays beside it as its package
+    # file, as a downloaded package does.
+    assert fetch.files == unpacked(carrier)

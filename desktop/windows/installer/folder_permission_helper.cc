@@ -2,26 +2,39 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
+#include "base/base_paths.h"
 #include "base/command_line.h"
+#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "base/process/launch.h"
+#include "base/path_service.h"
 #include "base/process/process.h"
 #include "base/process/process_handle.h"
 #include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/scoped_localalloc.h"
 #include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
-#include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/installation_status_loader_impl.h"
+#include "desktop/windows/installer/service/link_free_access.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/steps/cleanup_batch_file.h"
+#include "product_config/product_config.h"
 
 namespace installer {
 
 namespace {
+
+// A clean-up batch file names the files an uninstallation left: far less.
+constexpr size_t kMaxBatchFileSize = 1024 * 1024;
 
 base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folder,
                                        const wchar_t* base_name, bool global) {
@@ -29,114 +42,275 @@ base::win::ScopedHandle OpenNamedEvent(DWORD access, const base::FilePath& folde
   return base::win::ScopedHandle(OpenEventW(access, FALSE, name.c_str()));
 }
 
-// Waits for the package, the interruption or the end of the initial process
-// or of |requester|; only a ready package goes on to the package's own helper.
-void WaitForPackageAndDelegate(const base::CommandLine& command_line,
-                               const base::FilePath& folder,
-                               const base::Process& requester) {
-  if (!command_line.HasSwitch(switches::kInitialPid))
-    return;
-  // The program to start comes from this path: a relative one would be
-  // looked up in whatever folder the elevated process runs in.
-  const base::FilePath package_folder = command_line.GetSwitchValuePath(switches::kWaitForPackage);
-  if (!package_folder.IsAbsolute())
-    return;
-  base::win::ScopedHandle package_ready =
-      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kPackageReadyEvent, true);
-  if (!package_ready.IsValid())
-    return;
-  base::win::ScopedHandle interrupted =
-      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kInstallationInterruptedEvent, true);
-  if (!interrupted.IsValid())
-    return;
-  unsigned pid = 0;
-  if (!base::StringToUint(command_line.GetSwitchValueNative(switches::kInitialPid), &pid))
-    return;
-  base::win::ScopedHandle initial_process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-  if (!initial_process.IsValid())
-    return;
-
-  HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get(),
-                      requester.Handle()};
-  const DWORD count = requester.IsValid() ? 4 : 3;
-  if (WaitForMultipleObjects(count, handles, FALSE, INFINITE) != WAIT_OBJECT_0)
-    return;
-
-  base::FilePath package_installer = package_folder.Append(kPackageInstallerName);
-  base::CommandLine helper(package_installer);
-  helper.CopySwitchesFrom(command_line,
-                          {switches::kCrashReporterPid, switches::kSetFolderPermission,
-                           switches::kPermissionsForUser, switches::kPermanentPermissions});
-  base::Process process = base::LaunchProcess(helper.GetCommandLineString(), base::LaunchOptions());
-  if (!process.IsValid())
-    return;
-  // The package's helper keeps a temporary grant while this process lives
-  // (it is its requester): once the installer that asked has gone, this one
-  // ends too, and the grant is taken back.
-  HANDLE running[] = {process.Handle(), requester.Handle()};
-  WaitForMultipleObjects(requester.IsValid() ? 2 : 1, running, FALSE, INFINITE);
+std::string Describe(const base::FilePath& path) {
+  return base::WideToUTF8(path.value());
 }
 
-// Gives the user full rights on the folder; unless permanent, the old rights
-// return once the installer signals Undo, at once when signalling fails or when
-// |requester| ends without signalling. A temporary grant needs |requester|.
-void GrantFolderPermission(const base::CommandLine& command_line,
-                           const base::FilePath& folder,
-                           const base::Process& requester) {
+FolderPermissionResult Refuse(const std::string& reason) {
+  LOG(ERROR) << "Refused to grant rights: " << logging::UntrustedText(reason);
+  FolderPermissionResult result;
+  result.refused = true;
+  return result;
+}
+
+// The true path of the existing |path|, or |path| itself when it has none.
+base::FilePath TruePath(const base::FilePath& path) {
+  base::FilePath true_path;
+  return base::NormalizeFilePath(path, &true_path) ? true_path : path;
+}
+
+bool SameFolder(const base::FilePath& a, const base::FilePath& b) {
+  return base::FilePath::CompareEqualIgnoreCase(a.StripTrailingSeparators().value(),
+                                                b.StripTrailingSeparators().value());
+}
+
+// "X:\" followed by a path: a folder on a drive of this machine, without the
+// "\\?\" form that would skip the path's normalization.
+bool IsLocalFullPath(const base::FilePath& path) {
+  const std::wstring& value = path.value();
+  return value.size() >= 3 && ((value[0] >= L'A' && value[0] <= L'Z') ||
+                               (value[0] >= L'a' && value[0] <= L'z')) &&
+         value[1] == L':' && value[2] == L'\\' && !path.ReferencesParent();
+}
+
+// Whether |path| (a true path) is the Windows folder or lies inside it.
+bool IsInWindowsFolder(const base::FilePath& path) {
+  base::FilePath windows;
+  if (!base::PathService::Get(base::DIR_WINDOWS, &windows))
+    return true;
+  windows = TruePath(windows);
+  return SameFolder(windows, path) || windows.IsParent(path);
+}
+
+// Why nobody gets rights on |folder| (a true path) from this helper; empty
+// when it may be granted.
+std::string RefusalOf(const base::FilePath& folder) {
+  if (folder.GetComponents().size() <= 1)
+    return "A drive root: " + Describe(folder);
+  if (IsInWindowsFolder(folder))
+    return "The Windows folder or a folder inside it: " + Describe(folder);
+  for (int key : {base::DIR_PROGRAM_FILES, base::DIR_PROGRAM_FILESX86,
+                  base::DIR_COMMON_APP_DATA}) {
+    base::FilePath root;
+    if (base::PathService::Get(key, &root) && SameFolder(TruePath(root), folder))
+      return "The root of Program Files or ProgramData: " + Describe(folder);
+  }
+  return std::string();
+}
+
+// Opens |folder| for changing its access list when this helper may grant
+// rights on it, making it when it does not exist yet; |true_folder| is where
+// it lies.
+bool OpenGrantableFolder(const base::FilePath& folder, base::win::ScopedHandle* handle,
+                         base::FilePath* true_folder, std::string* reason) {
+  if (!IsLocalFullPath(folder)) {
+    *reason = "Not a full path on a drive of this machine: " + Describe(folder);
+    return false;
+  }
+  if (PassesThroughReparsePoint(folder)) {
+    *reason = "The path passes through a link or junction: " + Describe(folder);
+    return false;
+  }
+  bool made = false;
+  if (::GetFileAttributesW(folder.value().c_str()) == INVALID_FILE_ATTRIBUTES) {
+    base::FilePath existing = folder.DirName();
+    while (::GetFileAttributesW(existing.value().c_str()) == INVALID_FILE_ATTRIBUTES &&
+           existing.DirName() != existing) {
+      existing = existing.DirName();
+    }
+    if (IsInWindowsFolder(TruePath(existing))) {
+      *reason = "A folder inside the Windows folder: " + Describe(folder);
+      return false;
+    }
+    // Only a folder made here counts as new: one that appears meanwhile is
+    // someone else's.
+    if (!base::CreateDirectory(folder.DirName()) ||
+        !::CreateDirectoryW(folder.value().c_str(), nullptr)) {
+      *reason = "Cannot make the folder " + Describe(folder) + ": error " +
+                std::to_string(::GetLastError());
+      return false;
+    }
+    made = true;
+  }
+  *handle = OpenWithoutLinks(folder, true, READ_CONTROL | WRITE_DAC,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, reason);
+  if (!handle->IsValid())
+    return false;
+  if (!base::GetFinalPathFromHandle(handle->Get(), true_folder)) {
+    *reason = "Cannot tell where " + Describe(folder) + " lies";
+    return false;
+  }
+  *reason = RefusalOf(*true_folder);
+  if (!reason->empty())
+    return false;
+  if (!made) {
+    std::string error;
+    std::string contents;
+    if (!InstallationStatusLoaderImpl().Load(*true_folder, 0, &error, &contents)) {
+      *reason = "Neither a new folder nor one that holds an installation of " +
+                GetProductName() + ": " + Describe(folder);
+      return false;
+    }
+  }
+  return true;
+}
+
+// The user SID of the token of |process|.
+bool GetProcessUser(const base::Process& process, std::vector<BYTE>* sid) {
+  HANDLE token_handle = nullptr;
+  if (!::OpenProcessToken(process.Handle(), TOKEN_QUERY, &token_handle))
+    return false;
+  base::win::ScopedHandle token(token_handle);
+  DWORD size = 0;
+  ::GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size == 0 ||
+      !::GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) {
+    return false;
+  }
+  PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+  if (!::IsValidSid(user))
+    return false;
+  const BYTE* bytes = static_cast<const BYTE*>(user);
+  sid->assign(bytes, bytes + ::GetLengthSid(user));
+  return true;
+}
+
+// "DOMAIN\name (S-1-...)" of |sid| for the log.
+std::string DescribeUser(PSID sid) {
+  std::string text;
+  wchar_t name[256];
+  wchar_t domain[256];
+  DWORD name_size = std::size(name);
+  DWORD domain_size = std::size(domain);
+  SID_NAME_USE use;
+  if (::LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use))
+    text = base::WideToUTF8(std::wstring(domain) + L"\\" + name) + " ";
+  wchar_t* sid_text = nullptr;
+  if (::ConvertSidToStringSidW(sid, &sid_text)) {
+    base::win::ScopedLocalAllocTyped<wchar_t> owner = base::win::TakeLocalAlloc(sid_text);
+    text += "(" + base::WideToUTF8(owner.get()) + ")";
+  }
+  return text;
+}
+
+// Gives the requesting installer's user full rights on the folder; unless
+// permanent, the old rights return once the installer signals Undo, at once
+// when signalling fails or when |requester| ends without signalling.
+FolderPermissionResult GrantFolderPermission(const base::CommandLine& command_line,
+                                             const base::FilePath& folder,
+                                             const base::Process& requester) {
   const bool permanent = command_line.HasSwitch(switches::kPermanentPermissions);
-  if (!permanent && !requester.IsValid())
-    return;
+  if (!requester.IsValid())
+    return Refuse("The installer that asked for the rights has ended");
   base::win::ScopedHandle granted = OpenNamedEvent(
       EVENT_ALL_ACCESS, folder, kernel_objects::kGiveInstallPermissionEvent, false);
-  if (!granted.IsValid())
-    return;
   base::win::ScopedHandle undo = OpenNamedEvent(
       EVENT_ALL_ACCESS, folder, kernel_objects::kGiveInstallPermissionUndoEvent, false);
-  if (!undo.IsValid())
-    return;
-  if (!base::DirectoryExists(folder) && !base::CreateDirectory(folder))
-    return;
+  if (!granted.IsValid() || !undo.IsValid()) {
+    LOG(WARNING) << "No installer waits for rights on " << folder;
+    return FolderPermissionResult();
+  }
+  std::vector<BYTE> user;
+  if (!GetProcessUser(requester, &user))
+    return Refuse("Cannot read the user of the installer that asked for the rights");
+  PSID user_sid = user.data();
+  LOG(INFO) << "Rights on " << folder << " for the user of the installer that asked: "
+            << DescribeUser(user_sid) << "; " << switches::kPermissionsForUser << " names "
+            << logging::UntrustedText(
+                   base::WideToUTF8(command_line.GetSwitchValueNative(switches::kPermissionsForUser)));
 
-  std::wstring object_name = folder.value();
+  base::win::ScopedHandle handle;
+  base::FilePath true_folder;
+  std::string reason;
+  if (!OpenGrantableFolder(folder, &handle, &true_folder, &reason))
+    return Refuse(reason);
+
   PACL old_dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(object_name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, &old_dacl, nullptr,
-                            &descriptor) != ERROR_SUCCESS) {
-    return;
+  DWORD error = ::GetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                  nullptr, nullptr, &old_dacl, nullptr, &descriptor);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot read the rights on " << true_folder << ": error " << error;
+    return FolderPermissionResult();
   }
-
-  std::wstring user = command_line.GetSwitchValueNative(switches::kPermissionsForUser);
+  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
   EXPLICIT_ACCESSW access = {};
   access.grfAccessPermissions = GENERIC_ALL;
   access.grfAccessMode = GRANT_ACCESS;
   access.grfInheritance = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-  access.Trustee.TrusteeForm = TRUSTEE_IS_NAME;
+  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
   access.Trustee.TrusteeType = TRUSTEE_IS_USER;
-  access.Trustee.ptstrName = user.data();
+  access.Trustee.ptstrName = static_cast<LPWSTR>(user_sid);
   PACL new_dacl = nullptr;
-  if (SetEntriesInAclW(1, &access, old_dacl, &new_dacl) != ERROR_SUCCESS) {
-    LocalFree(descriptor);
-    return;
+  error = ::SetEntriesInAclW(1, &access, old_dacl, &new_dacl);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot add the rights: error " << error;
+    return FolderPermissionResult();
   }
-  DWORD applied = SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT,
-                                        DACL_SECURITY_INFORMATION, nullptr, nullptr, new_dacl,
-                                        nullptr);
-  LocalFree(new_dacl);
-  if (applied == ERROR_SUCCESS) {
-    if (permanent) {
-      SetEvent(granted.Get());
-    } else {
-      if (SetEvent(granted.Get())) {
-        HANDLE handles[] = {undo.Get(), requester.Handle()};
-        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
-          Sleep(kRestoreDelayMs);
-      }
-      SetNamedSecurityInfoW(object_name.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                            nullptr, nullptr, old_dacl, nullptr);
-    }
+  base::win::ScopedLocalAllocTyped<ACL> new_dacl_owner = base::win::TakeLocalAlloc(new_dacl);
+  error = ::SetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, new_dacl_owner.get(), nullptr);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot set the rights on " << true_folder << ": error " << error;
+    return FolderPermissionResult();
   }
-  LocalFree(descriptor);
+  LOG(INFO) << "Granted " << (permanent ? "for good" : "for the installation");
+  FolderPermissionResult result;
+  if (permanent) {
+    SetEvent(granted.Get());
+    return result;
+  }
+  if (SetEvent(granted.Get())) {
+    HANDLE handles[] = {undo.Get(), requester.Handle()};
+    if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
+      Sleep(kRestoreDelayMs);
+  }
+  error = ::SetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, old_dacl, nullptr);
+  if (error != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot take the rights on " << true_folder << " back: error " << error;
+    return result;
+  }
+  LOG(INFO) << "Rights taken back";
+  result.restored_folder = true_folder;
+  return result;
+}
+
+// Waits for the package, the interruption or the end of the initial process
+// or of |requester|; only a ready package goes on to the grant.
+FolderPermissionResult WaitForPackageThenGrant(const base::CommandLine& command_line,
+                                               const base::FilePath& folder,
+                                               const base::Process& requester) {
+  if (!command_line.HasSwitch(switches::kInitialPid))
+    return Refuse("No initial process to wait with");
+  if (!command_line.GetSwitchValuePath(switches::kWaitForPackage).IsAbsolute())
+    return Refuse("Not a full path for the package");
+  base::win::ScopedHandle package_ready =
+      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kPackageReadyEvent, true);
+  base::win::ScopedHandle interrupted =
+      OpenNamedEvent(SYNCHRONIZE, folder, kernel_objects::kInstallationInterruptedEvent, true);
+  if (!package_ready.IsValid() || !interrupted.IsValid()) {
+    LOG(WARNING) << "No installation waits for its package in " << folder;
+    return FolderPermissionResult();
+  }
+  unsigned pid = 0;
+  if (!base::StringToUint(command_line.GetSwitchValueNative(switches::kInitialPid), &pid))
+    return Refuse("The initial process is not a number");
+  base::win::ScopedHandle initial_process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!initial_process.IsValid()) {
+    LOG(WARNING) << "The initial process has ended";
+    return FolderPermissionResult();
+  }
+
+  HANDLE handles[] = {package_ready.Get(), interrupted.Get(), initial_process.Get(),
+                      requester.Handle()};
+  const DWORD count = requester.IsValid() ? 4 : 3;
+  if (WaitForMultipleObjects(count, handles, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    LOG(INFO) << "The installation ended before its package was ready";
+    return FolderPermissionResult();
+  }
+  return GrantFolderPermission(command_line, folder, requester);
 }
 
 // The installer that started this helper to ask for the grant: its parent.
@@ -159,30 +333,63 @@ base::Process OpenRequestingInstaller() {
   return process;
 }
 
-}  // namespace
-
-void RunFolderPermissionHelper(const base::CommandLine& command_line) {
-  RunFolderPermissionHelper(command_line, OpenRequestingInstaller());
+// Writes |text| into the new file |path|.
+bool WriteNewFile(const base::FilePath& path, const std::string& text) {
+  base::File file(path, base::File::FLAG_CREATE | base::File::FLAG_WRITE);
+  return file.IsValid() &&
+         file.WriteAtCurrentPos(text.data(), static_cast<int>(text.size())) ==
+             static_cast<int>(text.size());
 }
 
-void RunFolderPermissionHelper(const base::CommandLine& command_line,
-                               const base::Process& requester) {
+}  // namespace
+
+FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line) {
+  return RunFolderPermissionHelper(command_line, OpenRequestingInstaller());
+}
+
+FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line,
+                                                 const base::Process& requester) {
   if (!command_line.HasSwitch(switches::kPermissionsForUser))
-    return;
-  base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
+    return FolderPermissionResult();
+  const base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
   // The helper runs elevated: a relative folder would be taken from its
   // current folder, which the requesting installer does not choose.
   if (!folder.IsAbsolute())
-    return;
+    return Refuse("Not a full path: " + Describe(folder));
   if (command_line.HasSwitch(switches::kWaitForPackage))
-    WaitForPackageAndDelegate(command_line, folder, requester);
-  else
-    GrantFolderPermission(command_line, folder, requester);
+    return WaitForPackageThenGrant(command_line, folder, requester);
+  return GrantFolderPermission(command_line, folder, requester);
 }
 
-base::Process RunUninstallBatch(const base::FilePath& folder) {
-  if (!base::PathExists(folder.Append(kCleanupBatchFileName)))
+base::Process RunUninstallBatch(const FolderPermissionResult& result,
+                                const base::FilePath& installation_folder) {
+  base::FilePath folder;
+  if (result.restored_folder.empty() ||
+      !base::NormalizeFilePath(installation_folder, &folder) ||
+      !SameFolder(folder, result.restored_folder)) {
+    LOG(WARNING) << "No clean-up batch file runs without a grant of this helper on the "
+                    "installation's folder, taken back";
     return base::Process();
+  }
+  const base::FilePath batch = folder.Append(kCleanupBatchFileName);
+  if (::GetFileAttributesW(batch.value().c_str()) == INVALID_FILE_ATTRIBUTES)
+    return base::Process();
+  std::string text;
+  std::string reason;
+  if (!ReadFileWithoutLinks(batch, kMaxBatchFileSize, &text, &reason)) {
+    LOG(ERROR) << "Not running the clean-up batch file: " << logging::UntrustedText(reason);
+    return base::Process();
+  }
+  if (!CleanupBatchFile::IsWrittenText(folder, text)) {
+    LOG(ERROR) << "Not running a clean-up batch file that no uninstallation wrote";
+    return base::Process();
+  }
+  // The user wrote the file while he had the rights and owns it still: what
+  // runs is the checked text, written again by this process.
+  if (!base::DeleteFile(batch) || !WriteNewFile(batch, text)) {
+    LOG(ERROR) << "Cannot write the clean-up batch file again";
+    return base::Process();
+  }
   return StartCleanupBatchFile(folder);
 }
 

@@ -1,6 +1,20 @@
-// The set-folder-permission helper mode: an elevated process that gives a
-// user full rights on an install folder, for good or until the installer
-// signals that it is done, and the launch of an uninstall's clean-up batch.
+// The set-folder-permission helper mode: an elevated process that gives the
+// user of the installer that asked for it full rights on an install folder,
+// for good or until that installer signals that it is done, and afterwards,
+// for an uninstallation, starts the clean-up batch file it left there.
+//
+// The helper runs elevated with a command line that a standard user chose,
+// so nothing on it decides who gets rights on what:
+// - The grantee is the user of the requesting installer (the helper's
+//   parent): the user SID of that process's token. "permissions-for-user" is
+//   still required, as installers pass it, but only logged.
+// - The folder must be new (the helper makes it) or hold this product's
+//   installation status. Drive roots, the Windows folder and everything in
+//   it, and the roots of Program Files and ProgramData are refused, as are
+//   network paths and paths that pass through a link or junction; the access
+//   list is read, changed and put back through a handle opened without
+//   following one.
+// A refusal is logged with its reason and makes the helper exit with 1.
 //
 // Without "wait-for-package" the grant happens at once: the helper sets the
 // GiveInstallPermission event when the rights are in place and, unless the
@@ -8,11 +22,11 @@
 // that asked) and puts the old rights back.
 // With "wait-for-package" it first waits for the package (or for the
 // installation to be interrupted, or for the initial process or the
-// requesting installer to end) and then lets the package's own installer.exe
-// do the grant, waiting for it (or for the requesting installer to end).
+// requesting installer to end) and then makes the same grant itself: nothing
+// in the package folder, which the user can change, is run.
 // None of these waits has a time limit: each ends with the process that the
 // grant is for, so a slow download or a long installation keeps its rights.
-// Every failure ends the helper quietly: the waiting installer sees no event.
+// When nobody waits for the grant (events missing) the helper ends quietly.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
 #define DESKTOP_WINDOWS_INSTALLER_FOLDER_PERMISSION_HELPER_H_
@@ -30,18 +44,31 @@ namespace installer {
 // can finish with the folder.
 inline constexpr unsigned long kRestoreDelayMs = 10000;
 
-// Runs the helper for the installer that started it (its parent process).
-// The folder and the "wait-for-package" folder must be absolute paths.
-void RunFolderPermissionHelper(const base::CommandLine& command_line);
-// The same for the installer running as |requester|: a temporary grant is
-// taken back when that process ends without signalling Undo, and is not made
-// at all without it (the requester has already gone).
-void RunFolderPermissionHelper(const base::CommandLine& command_line,
-                               const base::Process& requester);
+struct FolderPermissionResult {
+  // The request was refused (the reason is logged).
+  bool refused = false;
+  // The folder (its true path) on which this helper granted rights for a
+  // while and has taken them back; empty otherwise.
+  base::FilePath restored_folder;
+};
 
-// Starts the clean-up batch file of |folder| hidden, without waiting, when it
-// exists; its process, or an invalid one.
-base::Process RunUninstallBatch(const base::FilePath& folder);
+// Runs the helper for the installer that started it (its parent process).
+FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line);
+// The same for the installer running as |requester|, whose user gets the
+// rights: nothing is granted without it, and a temporary grant is taken back
+// when it ends without signalling Undo.
+FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line,
+                                                 const base::Process& requester);
+
+// Starts, hidden and without waiting, the clean-up batch file of
+// |installation_folder| (the running installation's): only after |result|
+// took back a grant on that very folder, and only a batch file that the
+// uninstallation's writer made (CleanupBatchFile::IsWrittenText). The user
+// wrote it during the grant and can still change it, so the text checked is
+// written again by this process and that copy runs. Invalid when nothing was
+// started.
+base::Process RunUninstallBatch(const FolderPermissionResult& result,
+                                const base::FilePath& installation_folder);
 
 }  // namespace installer
 

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "base/base_paths.h"
 #include "base/command_line.h"
@@ -14,7 +16,10 @@
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/cleanup_batch_launch.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
+#include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
+#include "desktop/windows/installer/steps/cleanup_batch_file.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
@@ -37,6 +42,16 @@ class FolderPermissionHelperTest : public testing::Test {
     return base::win::ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
   }
 
+  // The events of an installer that waits for the grant on |folder_|.
+  struct GrantEvents {
+    base::win::ScopedHandle granted;
+    base::win::ScopedHandle undo;
+  };
+  GrantEvents MakeGrantEvents() {
+    return {MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false),
+            MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false)};
+  }
+
   base::CommandLine HelperCommandLine() {
     base::CommandLine command_line(base::FilePath(L"installer.exe"));
     command_line.AppendSwitchPath("set-folder-permission", folder_);
@@ -47,19 +62,55 @@ class FolderPermissionHelperTest : public testing::Test {
   base::FilePath folder_;
 };
 
+// The helper of a test runs on a thread of its own; a helper that never
+// returns fails the test instead of hanging it.
+class HelperThread {
+ public:
+  HelperThread(const base::CommandLine& command_line, const base::Process& requester)
+      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        thread_([this, command_line, &requester] {
+          result_ = RunFolderPermissionHelper(command_line, requester);
+          SetEvent(done_.Get());
+        }) {}
+  ~HelperThread() {
+    if (WaitForSingleObject(done_.Get(), 0) == WAIT_OBJECT_0)
+      thread_.join();
+    else
+      thread_.detach();  // The process ends with the failed test.
+  }
+
+  bool Returned() { return WaitForSingleObject(done_.Get(), kBoundMs) == WAIT_OBJECT_0; }
+  // What the helper returned, once it has.
+  const FolderPermissionResult& result() const { return result_; }
+
+ private:
+  static constexpr DWORD kBoundMs = 60 * 1000;
+  base::win::ScopedHandle done_;
+  FolderPermissionResult result_;
+  std::thread thread_;
+};
+
+// A process that stands for the installer asking for the grant.
+base::Process StartRequester() {
+  base::FilePath system;
+  EXPECT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
+  base::LaunchOptions options;
+  options.start_hidden = true;
+  options.creation_flags = CREATE_SUSPENDED;
+  return base::LaunchProcess(
+      base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(), options);
+}
+
 }  // namespace
 
 TEST_F(FolderPermissionHelperTest, DoesNothingWithoutUser) {
-  base::win::ScopedHandle granted =
-      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
-  base::win::ScopedHandle undo =
-      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line(base::FilePath(L"installer.exe"));
   command_line.AppendSwitchPath("set-folder-permission", folder_);
   command_line.AppendSwitch("permanent-permissions");
   RunFolderPermissionHelper(command_line);
   EXPECT_FALSE(base::PathExists(folder_));
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
 }
 
 TEST_F(FolderPermissionHelperTest, GivesUpWhenTheInstallerIsNotWaiting) {
@@ -74,15 +125,18 @@ TEST_F(FolderPermissionHelperTest, GivesUpWhenTheInstallerIsNotWaiting) {
 }
 
 TEST_F(FolderPermissionHelperTest, PermanentGrantCreatesFolderAndSignals) {
-  base::win::ScopedHandle granted =
-      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
-  base::win::ScopedHandle undo =
-      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  RunFolderPermissionHelper(command_line);
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  const FolderPermissionResult result = RunFolderPermissionHelper(command_line, requester);
+  EXPECT_FALSE(result.refused);
+  // Granted for good: nothing is taken back.
+  EXPECT_TRUE(result.restored_folder.empty());
   EXPECT_TRUE(base::DirectoryExists(folder_));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(granted.Get(), 0));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  requester.Terminate(1, /*wait=*/true);
 }
 
 TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsWhenInterrupted) {
@@ -115,63 +169,27 @@ TEST_F(FolderPermissionHelperTest, WaitingForPackageNeedsInitialProcess) {
   EXPECT_FALSE(base::PathExists(folder_));
 }
 
-// The helper of a test runs on a thread of its own; a helper that never
-// returns fails the test instead of hanging it.
-class HelperThread {
- public:
-  HelperThread(const base::CommandLine& command_line, const base::Process& requester)
-      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        thread_([this, command_line, &requester] {
-          RunFolderPermissionHelper(command_line, requester);
-          SetEvent(done_.Get());
-        }) {}
-  ~HelperThread() {
-    if (WaitForSingleObject(done_.Get(), 0) == WAIT_OBJECT_0)
-      thread_.join();
-    else
-      thread_.detach();  // The process ends with the failed test.
-  }
-
-  bool Returned() { return WaitForSingleObject(done_.Get(), kBoundMs) == WAIT_OBJECT_0; }
-
- private:
-  static constexpr DWORD kBoundMs = 60 * 1000;
-  base::win::ScopedHandle done_;
-  std::thread thread_;
-};
-
-// A process that stands for the installer asking for the grant.
-base::Process StartRequester() {
-  base::FilePath system;
-  EXPECT_TRUE(base::PathService::Get(base::DIR_SYSTEM, &system));
-  base::LaunchOptions options;
-  options.start_hidden = true;
-  options.creation_flags = CREATE_SUSPENDED;
-  return base::LaunchProcess(
-      base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(), options);
-}
-
 TEST_F(FolderPermissionHelperTest, TemporaryGrantEndsWhenTheRequesterEndsWithoutSignalling) {
-  base::win::ScopedHandle granted =
-      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
-  base::win::ScopedHandle undo =
-      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
+  const GrantEvents events = MakeGrantEvents();
   base::Process requester = StartRequester();
   ASSERT_TRUE(requester.IsValid());
   HelperThread helper(HelperCommandLine(), requester);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(granted.Get(), 60 * 1000));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
   requester.Terminate(1, /*wait=*/true);
-  EXPECT_TRUE(helper.Returned());
+  ASSERT_TRUE(helper.Returned());
+  // The result names the folder whose rights went back, as it truly lies.
+  base::FilePath true_folder;
+  ASSERT_TRUE(base::NormalizeFilePath(folder_, &true_folder));
+  EXPECT_EQ(true_folder, helper.result().restored_folder);
 }
 
 TEST_F(FolderPermissionHelperTest, NoTemporaryGrantWithoutARequester) {
-  base::win::ScopedHandle granted =
-      MakeEvent(kernel_objects::kGiveInstallPermissionEvent, false);
-  base::win::ScopedHandle undo =
-      MakeEvent(kernel_objects::kGiveInstallPermissionUndoEvent, false);
-  HelperThread helper(HelperCommandLine(), base::Process());
+  const GrantEvents events = MakeGrantEvents();
+  const base::Process no_requester;
+  HelperThread helper(HelperCommandLine(), no_requester);
   EXPECT_TRUE(helper.Returned());
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
+  EXPECT_TRUE(helper.result().refused);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
 }
 
 TEST_F(FolderPermissionHelperTest, RelativeFoldersAreRefused) {
@@ -224,14 +242,14 @@ TEST_F(FolderPermissionHelperTest, WaitingForPackageEndsWithTheRequestingInstall
   EXPECT_FALSE(base::PathExists(folder_));
 }
 
-TEST_F(FolderPermissionHelperTest, PackageHelperIsLeftWhenTheRequestingInstallerEnds) {
+// Once the package is ready the helper grants the rights itself: the package
+// folder, which the user can change, holds nothing it runs.
+TEST_F(FolderPermissionHelperTest, WaitingHelperGrantsItselfAndRunsNothingFromThePackage) {
   base::win::ScopedHandle ready = MakeEvent(kernel_objects::kPackageReadyEvent, true);
   base::win::ScopedHandle interrupted =
       MakeEvent(kernel_objects::kInstallationInterruptedEvent, true);
+  const GrantEvents events = MakeGrantEvents();
   ASSERT_TRUE(SetEvent(ready.Get()));
-  // The package's installer.exe: the fake back end, waiting (twice at most
-  // 60 s, longer than the test waits for the helper) for an event that the
-  // test sets only at the end.
   const base::FilePath package = base::FilePath(base::test::ScratchFolder())
                                      .Append(base::test::UniqueName(L"package"));
   ASSERT_TRUE(base::CreateDirectory(package));
@@ -240,38 +258,144 @@ TEST_F(FolderPermissionHelperTest, PackageHelperIsLeftWhenTheRequestingInstaller
   ASSERT_TRUE(base::CopyFile(
       exe_folder.DirName().Append(L"fixtures\\backend\\fixture_fake_backend.exe"),
       package.Append(L"installer.exe")));
-  const std::wstring started_name = base::test::UniqueName(L"Local\\started");
-  const std::wstring release_name = base::test::UniqueName(L"Local\\release");
-  base::win::ScopedHandle started(CreateEventW(nullptr, TRUE, FALSE, started_name.c_str()));
-  base::win::ScopedHandle release(CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
-  const std::string release_utf8(release_name.begin(), release_name.end());
-  ASSERT_TRUE(base::WriteFile(package.Append(L"script.txt"),
-                              "set-event " + std::string(started_name.begin(), started_name.end()) +
-                                  "\nwait-event " + release_utf8 + "\nwait-event " +
-                                  release_utf8 + "\nexit 0\n"));
+  ASSERT_TRUE(base::WriteFile(package.Append(L"script.txt"), "record-command-line\nexit 0\n"));
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitchPath("wait-for-package", package);
   command_line.AppendSwitchNative("initial-pid", std::to_wstring(GetCurrentProcessId()));
+  command_line.AppendSwitch("permanent-permissions");
   base::Process requester = StartRequester();
   ASSERT_TRUE(requester.IsValid());
   HelperThread helper(command_line, requester);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started.Get(), 60 * 1000));
-  // The installer that asked has gone: the package's helper, whose temporary
-  // grant lasts while this helper lives, is no longer waited for.
+  ASSERT_TRUE(helper.Returned());
+  EXPECT_FALSE(helper.result().refused);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  EXPECT_TRUE(base::DirectoryExists(folder_));
   requester.Terminate(1, /*wait=*/true);
-  EXPECT_TRUE(helper.Returned());
+  // Had the helper started the package's installer, it would have written
+  // down its command line by the time it ended.
+  EXPECT_TRUE(EndChildProcesses(60 * 1000));
   EXPECT_FALSE(base::PathExists(package.Append(L"result.txt")));
-  SetEvent(release.Get());
 }
 
-TEST_F(FolderPermissionHelperTest, UninstallBatchRunsOnlyWhenPresent) {
+// Whatever the command line names: no rights on the Windows folder or in it
+// (made new or not), on drive roots, or on the roots of Program Files and
+// ProgramData; and none on a folder reached through a path with "..".
+TEST_F(FolderPermissionHelperTest, RefusesSystemFoldersAndRoots) {
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  std::vector<base::FilePath> refused;
+  for (int key : {base::DIR_WINDOWS, base::DIR_SYSTEM, base::DIR_PROGRAM_FILES,
+                  base::DIR_PROGRAM_FILESX86, base::DIR_COMMON_APP_DATA}) {
+    base::FilePath folder;
+    ASSERT_TRUE(base::PathService::Get(key, &folder));
+    refused.push_back(folder);
+  }
+  refused.push_back(refused[1].Append(base::test::UniqueName(L"new")));
+  refused.push_back(base::FilePath(refused[0].GetComponents()[0]));
+  refused.push_back(base::FilePath(base::test::ScratchFolder()).Append(L"..\\x"));
+  for (const base::FilePath& folder : refused) {
+    SCOPED_TRACE(folder.value());
+    folder_ = folder;
+    const GrantEvents events = MakeGrantEvents();
+    base::CommandLine command_line(base::FilePath(L"installer.exe"));
+    command_line.AppendSwitchPath("set-folder-permission", folder);
+    command_line.AppendSwitchNative("permissions-for-user", L"Everyone");
+    command_line.AppendSwitch("permanent-permissions");
+    EXPECT_TRUE(RunFolderPermissionHelper(command_line, requester).refused);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
+  }
+  EXPECT_FALSE(base::PathExists(refused[5]));
+  requester.Terminate(1, /*wait=*/true);
+}
+
+// A folder that exists gets rights only when it holds an installation.
+TEST_F(FolderPermissionHelperTest, GrantsOnAnExistingFolderOnlyWhenItHoldsAnInstallation) {
   ASSERT_TRUE(base::CreateDirectory(folder_));
-  EXPECT_FALSE(RunUninstallBatch(folder_).IsValid());
-  ASSERT_TRUE(base::WriteFile(folder_.Append(kCleanupBatchFileName), "echo ran> ran.txt\r\n"));
-  base::Process batch = RunUninstallBatch(folder_);
-  ASSERT_TRUE(batch.IsValid());
-  ASSERT_TRUE(batch.WaitForExitWithTimeout(60 * 1000, nullptr));
-  EXPECT_TRUE(base::PathExists(folder_.Append(L"ran.txt")));
+  const GrantEvents events = MakeGrantEvents();
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  EXPECT_TRUE(RunFolderPermissionHelper(command_line, requester).refused);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
+
+  InstallationStatus status(GENERATED);
+  status.app_id = "1234";
+  status.path = folder_.value();
+  ASSERT_TRUE(WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
+  EXPECT_FALSE(RunFolderPermissionHelper(command_line, requester).refused);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  requester.Terminate(1, /*wait=*/true);
+}
+
+class UninstallBatchTest : public FolderPermissionHelperTest {
+ protected:
+  void SetUp() override {
+    FolderPermissionHelperTest::SetUp();
+    ASSERT_TRUE(base::CreateDirectory(folder_));
+    ASSERT_TRUE(base::NormalizeFilePath(folder_, &taken_back_.restored_folder));
+    left_ = folder_.Append(L"left behind.dll");
+    ASSERT_TRUE(base::WriteFile(left_, "x"));
+    batch_ = folder_.Append(kCleanupBatchFileName);
+  }
+
+  // The batch an uninstallation writes to delete what it left.
+  std::string WrittenBatch() {
+    CleanupBatchFile batch(folder_);
+    batch.SetProcessIds(EndedProcessId(), 0, 0);
+    EXPECT_TRUE(batch.AddFile(left_));
+    return batch.GetText();
+  }
+
+  // Whether |process| ran (it deletes what was left, and itself).
+  bool Ran(base::Process process) {
+    if (!process.IsValid())
+      return false;
+    EXPECT_TRUE(process.WaitForExitWithTimeout(60 * 1000, nullptr));
+    EXPECT_FALSE(base::PathExists(batch_));
+    return !base::PathExists(left_);
+  }
+
+  FolderPermissionResult taken_back_;
+  base::FilePath left_;
+  base::FilePath batch_;
+};
+
+TEST_F(UninstallBatchTest, UninstallBatchRunsOnlyWhenPresent) {
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid());
+  ASSERT_TRUE(base::WriteFile(batch_, WrittenBatch()));
+  EXPECT_TRUE(Ran(RunUninstallBatch(taken_back_, folder_)));
+}
+
+// The user could write the batch while he had the rights: it runs only after
+// this helper's own grant on that very folder was taken back.
+TEST_F(UninstallBatchTest, RunsOnlyAfterTheHelpersGrantOnItsFolderWasTakenBack) {
+  ASSERT_TRUE(base::WriteFile(batch_, WrittenBatch()));
+  EXPECT_FALSE(RunUninstallBatch(FolderPermissionResult(), folder_).IsValid());
+  FolderPermissionResult elsewhere;
+  elsewhere.restored_folder = taken_back_.restored_folder.DirName();
+  EXPECT_FALSE(RunUninstallBatch(elsewhere, folder_).IsValid());
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_.DirName()).IsValid());
+  EXPECT_TRUE(base::PathExists(left_));
+  EXPECT_TRUE(Ran(RunUninstallBatch(taken_back_, folder_)));
+}
+
+TEST_F(UninstallBatchTest, RunsOnlyWhatTheUninstallationWrites) {
+  const std::string written = WrittenBatch();
+  for (const std::string& text :
+       {std::string("echo ran> ran.txt\r\n"), "calc.exe\n" + written,
+        written + "del \"..\\x.txt\"\n"}) {
+    ASSERT_TRUE(base::WriteFile(batch_, text));
+    EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid()) << text;
+    EXPECT_TRUE(base::PathExists(left_));
+  }
+  // A batch with a second name elsewhere is not one the uninstallation wrote.
+  const base::FilePath elsewhere = folder_.DirName().Append(base::test::UniqueName(L"k.bat"));
+  ASSERT_TRUE(base::WriteFile(elsewhere, written));
+  ASSERT_TRUE(base::DeleteFile(batch_));
+  ASSERT_TRUE(::CreateHardLinkW(batch_.value().c_str(), elsewhere.value().c_str(), nullptr));
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid());
+  EXPECT_TRUE(base::PathExists(left_));
 }
 
 }  // namespace installer

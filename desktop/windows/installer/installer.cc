@@ -275,6 +275,14 @@ void Installer::Run() {
     WaitForPackage(false);
     return;
   }
+  // An installer started elevated runs from the package folder of the user
+  // who asked for it, which that user can still change: the installation is
+  // made from what it takes from there (RunPackageInstaller).
+  if (command_line().HasSwitch(switches::kRunElevated) &&
+      (operation == INSTALLING || operation == UPGRADING)) {
+    RunPackageInstaller(package_folder_);
+    return;
+  }
   if (!PrepareRun(operation))
     return;
   BuildAndStartSteps(operation);

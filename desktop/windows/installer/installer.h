@@ -44,6 +44,7 @@ namespace installer {
 class InstallerObserver;
 class InstallerStep;
 class OsOperations;
+class ProtectedPackage;
 class Settings;
 
 // Files of the unpacked package read by the run.
@@ -146,6 +147,12 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   int RunElevated();
   int GiveFolderPermissions(const base::FilePath& path, bool permanent);
   void WaitForPackage(bool post_elevation);
+  // Hands the run to the installer of |package_folder| and ends with its
+  // result; an installer started elevated takes the package first.
+  void RunPackageInstaller(const base::FilePath& package_folder);
+  // The package of |package_folder| taken for this elevated run; null when
+  // the run ended instead (failed or interrupted).
+  std::unique_ptr<ProtectedPackage> TakePackage(const base::FilePath& package_folder);
   void RunPostElevationTasks();
 
   const base::CommandLine& command_line() const;

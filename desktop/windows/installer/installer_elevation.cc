@@ -21,12 +21,16 @@
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer.h"
 #include "desktop/windows/installer/installer_observer.h"
+#include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/os_operations.h"
+#include "desktop/windows/installer/protected_package.h"
 #include "desktop/windows/installer/settings.h"
+#include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/signature_verification.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/component_entry.h"
 #include "desktop/windows/installer/steps/installer_step.h"
@@ -262,8 +266,49 @@ void Installer::OnObjectSignaled(HANDLE object) {
   if (object != package_ready_event_.Get() || ended_ || !settings_)
     return;
   LOG(INFO) << "Package is ready";
-  base::CommandLine child(
-      command_line().GetSwitchValuePath(switches::kWaitForPackage).Append(L"installer.exe"));
+  // The package's installer works in the folder under this run's rights: a
+  // temporary grant is undone only when the run ends, after it.
+  package_ready_watcher_.StopWatching();
+  RunPackageInstaller(command_line().GetSwitchValuePath(switches::kWaitForPackage));
+}
+
+std::unique_ptr<ProtectedPackage> Installer::TakePackage(const base::FilePath& package_folder) {
+  ProtectedPackage::Options options;
+  options.require_signatures = !IsRunningExecutableUnsigned();
+  for (const ComponentEntry& entry :
+       ParseComponentEntries(command_line().GetSwitchValueNative(switches::kComponents))) {
+    options.component_folders.push_back(entry.folder);
+  }
+  auto package = std::make_unique<ProtectedPackage>(options);
+  std::string error;
+  if (!package->Take(package_folder, &error)) {
+    LOG(ERROR) << "The package was not taken: " << logging::UntrustedText(error);
+    LOG(ERROR) << Fail(ERROR_CATEGORY_INSTALLATION, std::wstring(),
+                       "The package could not be verified for the elevated installation.");
+    return nullptr;
+  }
+  // Taking a large package takes a while; the front end may have given up.
+  if (::WaitForSingleObject(interrupted_event_.Get(), 0) == WAIT_OBJECT_0) {
+    LOG(INFO) << "Installation was interrupted";
+    Cancel();
+    return nullptr;
+  }
+  return package;
+}
+
+void Installer::RunPackageInstaller(const base::FilePath& package_folder) {
+  // An installer that another one started elevated was pointed at a folder
+  // of the user who started that one: it runs and installs only what it took
+  // from there into a folder of its own (ProtectedPackage).
+  std::unique_ptr<ProtectedPackage> taken;
+  base::FilePath folder = package_folder;
+  if (command_line().HasSwitch(switches::kRunElevated)) {
+    taken = TakePackage(package_folder);
+    if (!taken)
+      return;
+    folder = taken->folder();
+  }
+  base::CommandLine child(folder.Append(kPackageInstallerName));
   settings_->ToCommandLine(&child, false);
   if (post_elevation_)
     child.AppendSwitch(switches::kPostElevatedInstallTasks);
@@ -274,9 +319,6 @@ void Installer::OnObjectSignaled(HANDLE object) {
   const bool prepared = child_success.Prepare(&child);
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
-  // The package's installer works in the folder under this run's rights: a
-  // temporary grant is undone only when the run ends below, after it.
-  package_ready_watcher_.StopWatching();
   LOG(INFO) << "Running installer from the package with command line: "
             << base::WideToUTF8(child.GetCommandLineString());
   base::Process process;

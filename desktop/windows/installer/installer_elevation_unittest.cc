@@ -25,6 +25,7 @@
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
+#include "product_config/product_config.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 
 namespace installer {
@@ -216,6 +217,91 @@ TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
   EXPECT_EQ((std::vector<std::string>{
                 "Error(0,,Installer process did not complete successfully.)"}),
             observer_.Errors());
+}
+
+// An installer started elevated runs nothing from the user's package folder
+// and copies nothing out of it unless it took the package into a folder of
+// its own first (ProtectedPackage's tests take packages).
+TEST_F(InstallerElevationTest, ElevatedCopyRunsNothingFromAPackageFolderItCannotTake) {
+  command_line_.AppendSwitch(switches::kRunElevated);
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
+  Script(package_, "record-command-line\nreport-success\nexit 0\n");
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  ::SetEvent(ready.Get());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The package could not be verified for the elevated installation.)"}),
+            observer_.Errors());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_EQ("", Result(package_));
+}
+
+TEST_F(InstallerElevationTest, ElevatedCopyInstallsNothingFromItsOwnFolderItCannotTake) {
+  command_line_.AppendSwitch(switches::kRunElevated);
+  bool steps_built = false;
+  environment_.step_list_builder = base::BindRepeating(
+      [](bool* built, InstallationOperation, const InstallerStepListInput&) {
+        *built = true;
+        return InstallerStepList();
+      },
+      &steps_built);
+  EXPECT_FALSE(Run());
+  EXPECT_FALSE(steps_built);
+  EXPECT_EQ((std::vector<std::string>{
+                "Error(0,,The package could not be verified for the elevated installation.)"}),
+            observer_.Errors());
+  // No version folder was made for files to be copied into.
+  EXPECT_FALSE(base::PathExists(install_.AppendASCII(GetVersion())));
+}
+
+// A standard user's all-users install whose elevated copy, started through
+// the privileges seam, is the real installer.exe. Run by the end-to-end suite
+// (tests/e2e/test_elevated_side.py), which lays out the user's package folder
+// as the fetcher leaves it, changes it, checks what was installed and takes
+// away what the install put on the machine: the elevated copy is a process of
+// its own, outside this test's scratch registry and folders.
+std::wstring EnvironmentVariable(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableW(name, value, MAX_PATH);
+  return length < MAX_PATH ? std::wstring(value, length) : std::wstring();
+}
+
+TEST(ElevatedInstallThroughTheSeamTest, HandsTheInstallToTheRealElevatedCopy) {
+  const std::wstring installer = EnvironmentVariable(L"VELTO_ELEVATED_INSTALLER");
+  const std::wstring package = EnvironmentVariable(L"VELTO_USER_PACKAGE");
+  const std::wstring install = EnvironmentVariable(L"VELTO_ALL_USERS_FOLDER");
+  if (installer.empty() || package.empty() || install.empty())
+    GTEST_SKIP() << "run by tests/e2e/test_elevated_side.py";
+  base::ShadowingAtExitManager at_exit;
+  base::MessageLoop loop;
+  FakePrivileges privileges;
+  privileges.elevated_administrator = false;
+  privileges.elevated_program = base::FilePath(installer);
+  base::CommandLine command_line(base::CommandLine::NO_PROGRAM);
+  command_line.AppendSwitchNative(switches::kWaitForPackage, package);
+  InstallerEnvironment environment;
+  environment.privileges = &privileges;
+  environment.command_line = &command_line;
+  InstallerTestSettings settings;
+  settings.Analyse(base::FilePath(install), false);
+  settings.Set(ALL_USERS_FLAG, true);
+  // What the settings of a quiet all-users install write.
+  settings.written_switches = {
+      {"backend", L""}, {"install", L""}, {"allusers", L"1"}, {"installfolder", install},
+      {"initial-pid", std::to_wstring(::GetCurrentProcessId())}, {"launchvelto", L"0"},
+      {"desktopshortcut", L"0"}, {"startmenushortcut", L"0"}, {"quicklaunchshortcut", L"0"},
+      {"pintotaskbar", L"0"}, {"setdefaultbrowser", L"0"}, {"enable-installer-stats", L"0"},
+      {"v", L"2"}};
+  // The fetcher has the package.
+  base::win::ScopedHandle ready(::CreateEventW(
+      nullptr, TRUE, TRUE,
+      GetKernelObjectName(install, kernel_objects::kPackageReadyEvent, true).c_str()));
+  ASSERT_TRUE(ready.IsValid());
+  Installer run(std::make_unique<NullOsOperations>(), environment);
+  RunEndObserver observer;
+  RunInstallerToEnd(&run, &settings, &observer);
+  EXPECT_TRUE(run.succeeded()) << (observer.Errors().empty() ? "" : observer.Errors()[0]);
+  EXPECT_EQ(1u, privileges.elevated_launches.size());
 }
 
 // A standard user whose folder needs rights the installer cannot grant itself.

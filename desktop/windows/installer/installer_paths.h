@@ -19,6 +19,14 @@ namespace installer {
 
 // The installer executable inside an unpacked package.
 inline constexpr wchar_t kPackageInstallerName[] = L"installer.exe";
+// The library it loads from its own folder.
+inline constexpr wchar_t kPackageLibraryName[] = L"installer_lib.dll";
+// The package file kept in an unpacked package folder: the package as it was
+// downloaded, or a copy of the installer that carries the full package. An
+// elevated installer takes the package from it (ProtectedPackage).
+inline constexpr wchar_t kPackageFileName[] = L"velto_package.exe";
+// The preferences the fetcher adds to an unpacked package (the welcome page).
+inline constexpr wchar_t kInstallerPrefsIncludeFileName[] = L"installer_prefs_include.json";
 
 // "%s Installer" with the product name as configured ("Velto Installer").
 std::wstring GetInstallerFolderName();

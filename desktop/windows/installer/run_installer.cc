@@ -452,10 +452,15 @@ bool RunInstaller() {
         PrintHelp();
         result = true;
       } else if (command_line.HasSwitch(switches::kSetFolderPermission)) {
-        RunFolderPermissionHelper(command_line);
+        // A helper with nothing to do writes no log.
+        if (command_line.HasSwitch(switches::kPermissionsForUser) ||
+            command_line.HasSwitch(switches::kRunUninstallBat)) {
+          StartLogging(command_line);
+        }
+        const FolderPermissionResult helper = RunFolderPermissionHelper(command_line);
         if (command_line.HasSwitch(switches::kRunUninstallBat))
-          RunUninstallBatch(current_folder);
-        result = true;
+          RunUninstallBatch(helper, current_folder);
+        result = !helper.refused;
       } else {
         StartLogging(command_line);
         result = InstallerRun(command_line, current_folder).Run();

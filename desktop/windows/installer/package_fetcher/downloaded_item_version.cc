@@ -65,7 +65,8 @@ bool CheckDownloadedItemVersion(const base::FilePath& path, bool check_stream,
                                 StatsScope* scope) {
   const std::string version_text = Ask(path, switches::kInternalVersion);
   VLOG(1) << "Downloaded item version: " << version_text;
-  scope->SetString("internal_version", version_text);
+  if (scope)
+    scope->SetString("internal_version", version_text);
   const base::Version version(version_text);
   if (!version.IsValid() || version < ReferenceVersion()) {
     LOG(ERROR) << "Downloaded item is older than the installer";
@@ -74,7 +75,8 @@ bool CheckDownloadedItemVersion(const base::FilePath& path, bool check_stream,
   if (check_stream) {
     const std::string stream = Ask(path, switches::kStream);
     VLOG(1) << "Downloaded item stream: " << stream;
-    scope->SetString("stream", stream);
+    if (scope)
+      scope->SetString("stream", stream);
     if (stream != GetStreamName()) {
       LOG(ERROR) << "Downloaded item is of a different stream than the installer";
       return false;

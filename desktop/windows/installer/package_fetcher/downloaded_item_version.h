@@ -13,10 +13,10 @@ class StatsScope;
 
 // Runs |path| with "--internal-version" (and, when |check_stream|, with
 // "--stream") and compares the answers with this build's number and stream;
-// the answers go to |scope| as "internal_version" and "stream". An item that
-// prints nothing, or something that is not a version, counts as older. The
-// runs of all callers are serialized; each has a time limit and only the
-// start of a long output is kept.
+// the answers go to |scope| (when given) as "internal_version" and "stream".
+// An item that prints nothing, or something that is not a version, counts as
+// older. The runs of all callers are serialized; each has a time limit and
+// only the start of a long output is kept.
 bool CheckDownloadedItemVersion(const base::FilePath& path, bool check_stream,
                                 StatsScope* scope);
 

@@ -43,9 +43,7 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kPackageFileName[] = L"velto_package.exe";
 constexpr wchar_t kArchiveExtension[] = L"7z";
-constexpr wchar_t kWelcomePrefsFileName[] = L"installer_prefs_include.json";
 constexpr char kWelcomeUrlPref[] = "welcome-url";
 constexpr wchar_t kAdditionalFileTempName[] = L"additional_file.tmp";
 constexpr wchar_t kCompanionInstallerFileName[] = L"pomrel_installer.exe";
@@ -167,16 +165,6 @@ base::FilePath PackageFetcherCore::AdditionalFileTemp() const {
   return package_folder_.Append(kAdditionalFileTempName);
 }
 
-bool PackageFetcherCore::IsInstallerUnsigned() const {
-  wchar_t own_path[MAX_PATH * 4];
-  const DWORD length = ::GetModuleFileNameW(nullptr, own_path, std::size(own_path));
-  if (length == 0 || length >= std::size(own_path))
-    return false;
-  bool is_signed = false;
-  return IsFileSigned(base::FilePath(std::wstring_view(own_path, length)), &is_signed) &&
-         !is_signed;
-}
-
 void PackageFetcherCore::Start() {
   if (!task_tracker_)
     task_tracker_ = std::make_unique<base::CancelableTaskTracker>();
@@ -213,8 +201,16 @@ void PackageFetcherCore::Start() {
 
   if (payload_reader_->type() == PayloadType::full_package) {
     proxy_->NotifyStatusChanged(STATUS_UNPACKING);
-    const base::FilePath archive = PackageFile();
-    payload_reader_->WriteToFile(archive);
+    // The installer that carries the package stays beside it as the package
+    // file, signature and all, as a downloaded package does: an elevated
+    // installer takes the package from there, not from the unpacked files.
+    const base::FilePath archive = PackageFile().ReplaceExtension(kArchiveExtension);
+    if (!base::CopyFile(payload_reader_->path(), PackageFile()) ||
+        !payload_reader_->WriteToFile(archive)) {
+      FinishWithReason("Could not write out 7z archive from full package",
+                       STATUS_UNPACKING_FAILED);
+      return;
+    }
     PostToSelf(FROM_HERE_WITH_EXPLICIT_FUNCTION("Start"),
                base::BindOnce(&PackageFetcherCore::UnpackArchive, weak_factory_.GetWeakPtr(),
                               archive));
@@ -322,7 +318,7 @@ void PackageFetcherCore::ExtractArchive(const std::string& expected_checksum) {
     FinishWithReason("Checksum incorrect for the downloaded package", STATUS_DOWNLOAD_FAILED);
     return;
   }
-  if (!IsInstallerUnsigned()) {
+  if (!IsRunningExecutableUnsigned()) {
     std::string error;
     if (!VerifyFileSignature(package, &error)) {
       fetch_scope_->SetString("signature_check_error", error);
@@ -392,7 +388,10 @@ void PackageFetcherCore::UnpackArchive(const base::FilePath& archive) {
       return;
     }
   }
-  base::DeleteFile(archive);
+  // A self-extracting package is its own archive: it stays, as the package
+  // file an elevated installer takes the package from.
+  if (archive != PackageFile())
+    base::DeleteFile(archive);
   if (!base::Move(try_folder_, package_folder_)) {
     FinishWithReason("Cannot move the prepared package to the final destination",
                      STATUS_UNPACKING_FAILED);
@@ -409,7 +408,7 @@ void PackageFetcherCore::OnArchiveUnpacked() {
     if (const std::string* welcome = reply->FindString(kWelcomeUrlKey)) {
       VLOG(1) << "Writing welcome page url pref";
       scoped_refptr<JsonPrefStore> store =
-          GetPrefsTaskPool()->CreateJsonPrefStore(package_folder_.Append(kWelcomePrefsFileName));
+          GetPrefsTaskPool()->CreateJsonPrefStore(package_folder_.Append(kInstallerPrefsIncludeFileName));
       store->SetValue(kWelcomeUrlPref, base::Value(*welcome));
       // The back end may copy the package folder at once.
       store->CommitPendingWrite();
@@ -573,7 +572,7 @@ void PackageFetcherCore::OnAdditionalFileDownloaded(const std::string& file_name
 bool PackageFetcherCore::InstallAdditionalComponent(const base::FilePath& destination,
                                                     const std::string& type) {
   const base::FilePath temp = AdditionalFileTemp();
-  if (!IsInstallerUnsigned() && !VerifyFileSignature(temp, nullptr))
+  if (!IsRunningExecutableUnsigned() && !VerifyFileSignature(temp, nullptr))
     return false;
   if (!base::CreateDirectory(destination)) {
     LOG(ERROR) << "Could not create unpacking folder for additional file";

@@ -129,7 +129,6 @@ class PackageFetcherCore {
   void PostToSelf(const base::Location& from_here, base::OnceClosure task);
   base::FilePath PackageFile() const;
   base::FilePath AdditionalFileTemp() const;
-  bool IsInstallerUnsigned() const;
 
   scoped_refptr<PackageFetcherDelegateProxy> proxy_;
   const PayloadReader* payload_reader_;

@@ -290,8 +290,14 @@ TEST_F(PackageFetcherTest, FullPackagePayloadIsUnpackedWithoutARequest) {
   RunAttempt([&] { fetcher->Start(); });
   EXPECT_EQ((Statuses{STATUS_STARTED, STATUS_UNPACKING, STATUS_PACKAGE_READY}),
             front_end_.statuses);
-  // Byte for byte.
-  EXPECT_EQ(ReadFiles(FixturePackage()), ReadFiles(package_folder));
+  // Byte for byte, and beside it the installer that carries the package, as
+  // the package file an elevated installer takes the package from.
+  auto unpacked = ReadFiles(package_folder);
+  EXPECT_EQ(1u, unpacked.erase(L"velto_package.exe"));
+  EXPECT_EQ(ReadFiles(FixturePackage()), unpacked);
+  EXPECT_TRUE(base::ContentsEqual(DeliveryFixtures().Append(L"velto_installer_full.exe"),
+                                  package_folder.Append(L"velto_package.exe")));
+  EXPECT_FALSE(base::PathExists(package_folder.Append(L"velto_package.7z")));
   EXPECT_EQ("package_ready", *Fetch(0).FindString("result"));
   fetcher.reset();
   EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_));

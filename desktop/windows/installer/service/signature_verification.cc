@@ -7,7 +7,9 @@
 #include <wintrust.h>
 
 #include <cstring>
+#include <iterator>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "base/files/file.h"
@@ -386,6 +388,16 @@ bool VerifyFileSignature(const base::FilePath& path, std::string* error) {
   store.Close();
   SetLastError(last_error);
   return status == 0 && signer_found;
+}
+
+bool IsRunningExecutableUnsigned() {
+  wchar_t own_path[MAX_PATH * 4];
+  const DWORD length = ::GetModuleFileNameW(nullptr, own_path, std::size(own_path));
+  if (length == 0 || length >= std::size(own_path))
+    return false;
+  bool is_signed = false;
+  return IsFileSigned(base::FilePath(std::wstring_view(own_path, length)), &is_signed) &&
+         !is_signed;
 }
 
 }  // namespace installer

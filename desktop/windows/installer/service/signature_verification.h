@@ -26,6 +26,11 @@ bool IsFileSigned(const base::FilePath& path, bool* is_signed);
 // signers that were tried, with their trust chains, are appended to it.
 bool VerifyFileSignature(const base::FilePath& path, std::string* error);
 
+// Whether the running executable could be read and carries no signature: a
+// development build, which accepts unsigned packages and installers as well.
+// A signed installer demands the expected signer of everything it trusts.
+bool IsRunningExecutableUnsigned();
+
 }  // namespace installer
 
 #endif  // DESKTOP_WINDOWS_INSTALLER_SERVICE_SIGNATURE_VERIFICATION_H_

@@ -2,8 +2,14 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "base/logging.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/string_split.h"
+#include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "desktop/windows/installer/service/contained_path.h"
 
 namespace installer {
 
@@ -27,6 +33,26 @@ bool ToOemCodePage(const std::wstring& text, std::string* oem) {
   oem->resize(size);
   WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
                       oem->data(), size, nullptr, &used_default);
+  return true;
+}
+
+// |oem| (text in the OEM code page) as UTF-16; false when it is not valid
+// there.
+bool FromOemCodePage(const std::string& oem, std::wstring* text) {
+  if (GetOEMCP() == CP_UTF8) {
+    *text = base::UTF8ToWide(oem);
+    return base::IsStringUTF8(oem);
+  }
+  text->clear();
+  if (oem.empty())
+    return true;
+  const int size = MultiByteToWideChar(CP_OEMCP, MB_ERR_INVALID_CHARS, oem.data(),
+                                       static_cast<int>(oem.size()), nullptr, 0);
+  if (size <= 0)
+    return false;
+  text->resize(size);
+  MultiByteToWideChar(CP_OEMCP, MB_ERR_INVALID_CHARS, oem.data(), static_cast<int>(oem.size()),
+                      text->data(), size);
   return true;
 }
 
@@ -62,10 +88,21 @@ std::wstring EscapePercentSigns(const std::wstring& text) {
   return escaped;
 }
 
+// The line that asks whether the process of a slot still runs, up to its id
+// and after it.
+constexpr char kProcessQueryStart[] = "TASKLIST /FI \"PID eq ";
+constexpr char kProcessQueryEnd[] = "\" | FIND /c /i \".exe\"";
+constexpr char kDeleteFileCommand[] = "del ";
+constexpr char kRemoveFolderCommand[] = "rmdir ";
+
+std::string WaitStartLine(int slot) {
+  return "IF %PID" + std::to_string(slot) + "_RUNNING%==TRUE (";
+}
+
 void AppendWaitLines(int slot, uint32_t pid, std::string* text) {
   const std::string flag = "PID" + std::to_string(slot) + "_RUNNING";
-  *text += "IF %" + flag + "%==TRUE (\n";
-  *text += "TASKLIST /FI \"PID eq " + std::to_string(pid) + "\" | FIND /c /i \".exe\"\n";
+  *text += WaitStartLine(slot) + "\n";
+  *text += kProcessQueryStart + std::to_string(pid) + kProcessQueryEnd + "\n";
   *text += "IF ERRORLEVEL 1 SET " + flag + "=FALSE\n";
   *text += ")\n";
 }
@@ -88,8 +125,9 @@ bool CleanupBatchFile::IsAcceptable(const base::FilePath& path, bool allow_insta
     return false;
   for (wchar_t c : path.value()) {
     // A double quote would end the quoting; control characters (line breaks
-    // above all) would start a command of their own.
-    if (c == L'"' || c < L' ')
+    // above all) would start a command of their own; wildcards, which no name
+    // holds, would delete more than one file.
+    if (c == L'"' || c < L' ' || c == L'*' || c == L'?')
       return false;
   }
   if (allow_install_path &&
@@ -169,11 +207,70 @@ std::string CleanupBatchFile::GetText() const {
       text += "IF %PID" + std::to_string(i + 1) + "_RUNNING%==TRUE GOTO :again\n";
   }
   for (const std::string& file : files_)
-    text += "del " + file + "\n";
+    text += kDeleteFileCommand + file + "\n";
   for (const auto& [path, folder] : folders_)
-    text += "rmdir " + folder + "\n";
+    text += kRemoveFolderCommand + folder + "\n";
   text += "del %0\n";
   return text;
+}
+
+namespace {
+
+// The path a "del" or "rmdir" line of the batch names, relative to its
+// folder ("." for the folder itself); false for any other line.
+bool ReadPathLine(const std::string& line, const char* command, std::wstring* relative) {
+  if (!base::StartsWith(line, command) || line.size() < strlen(command) + 2 ||
+      line[strlen(command)] != '"' || line.back() != '"') {
+    return false;
+  }
+  std::wstring text;
+  if (!FromOemCodePage(line.substr(strlen(command) + 1, line.size() - strlen(command) - 2),
+                       &text)) {
+    return false;
+  }
+  relative->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'%' && (i + 1 == text.size() || text[++i] != L'%'))
+      return false;
+    relative->push_back(text[i]);
+  }
+  return true;
+}
+
+}  // namespace
+
+// static
+bool CleanupBatchFile::IsWrittenText(const base::FilePath& install_path,
+                                     const std::string& text) {
+  CleanupBatchFile batch(install_path);
+  uint32_t process_ids[3] = {0, 0, 0};
+  int slot = 0;
+  for (const std::string& line :
+       base::SplitString(text, "\n", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)) {
+    for (int i = 1; i <= 3; ++i) {
+      if (line == WaitStartLine(i))
+        slot = i;
+    }
+    std::wstring relative;
+    if (base::StartsWith(line, kProcessQueryStart) && base::EndsWith(line, kProcessQueryEnd)) {
+      const std::string id = line.substr(strlen(kProcessQueryStart),
+                                         line.size() - strlen(kProcessQueryStart) -
+                                             strlen(kProcessQueryEnd));
+      if (slot == 0 || !base::StringToUint(id, &process_ids[slot - 1]))
+        return false;
+    } else if (ReadPathLine(line, kDeleteFileCommand, &relative)) {
+      if (!IsContainedRelativePath(relative) || !batch.AddFile(install_path.Append(relative)))
+        return false;
+    } else if (ReadPathLine(line, kRemoveFolderCommand, &relative)) {
+      const bool itself = relative == L".";
+      if ((!itself && !IsContainedRelativePath(relative)) ||
+          !batch.AddFolderWithAncestors(itself ? install_path : install_path.Append(relative))) {
+        return false;
+      }
+    }
+  }
+  batch.SetProcessIds(process_ids[0], process_ids[1], process_ids[2]);
+  return batch.GetText() == text;
 }
 
 }  // namespace installer

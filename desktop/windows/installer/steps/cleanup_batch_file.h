@@ -53,6 +53,12 @@ class CleanupBatchFile {
   // feed.
   std::string GetText() const;
 
+  // Whether |text| is a batch file this writer makes for |install_path|: the
+  // process ids, files and folders read back from it and written again give
+  // |text| exactly. A batch file that another program may have changed is run
+  // only when it passes (an elevated process runs nothing else).
+  static bool IsWrittenText(const base::FilePath& install_path, const std::string& text);
+
  private:
   // Whether |path| lies inside the install folder (or is it, with
   // |allow_install_path|) and can be written between double quotes.

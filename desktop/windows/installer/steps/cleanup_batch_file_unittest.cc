@@ -8,6 +8,7 @@
 #include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/test/test_environment.h"
+#include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -21,16 +22,6 @@ std::string WaitBlock(int slot, const std::string& pid) {
          "TASKLIST /FI \"PID eq " + pid + "\" | FIND /c /i \".exe\"\n"
          "IF ERRORLEVEL 1 SET PID" + n + "_RUNNING=FALSE\n"
          ")\n";
-}
-
-// The id of a process that has ended, for a batch that is to wait for none.
-uint32_t EndedProcessId() {
-  base::LaunchOptions hidden;
-  hidden.start_hidden = true;
-  base::Process ended = base::LaunchProcess(L"cmd.exe /c exit", hidden);
-  EXPECT_TRUE(ended.IsValid());
-  EXPECT_TRUE(ended.WaitForExitWithTimeout(60 * 1000, nullptr));
-  return ended.Pid();
 }
 
 TEST(CleanupBatchFileTest, OnlyTheRunningProcess) {
@@ -112,6 +103,55 @@ TEST(CleanupBatchFileTest, PercentSignsAreNotExpanded) {
   batch.SetProcessIds(7, 0, 0);
   EXPECT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\a.txt")));
   EXPECT_NE(std::string::npos, batch.GetText().find("del \"%%PATH%%\\a.txt\"\n"));
+}
+
+// A batch file read back passes only as its writer writes it: any line of
+// another form, or a writer's line naming what the writer refuses, fails it.
+TEST(CleanupBatchFileTest, ReadsBackOnlyWhatItWrites) {
+  CleanupBatchFile batch(kInstall);
+  batch.SetProcessIds(7, 22, 333);
+  ASSERT_TRUE(batch.AddFile(kInstall.Append(L"47.0\\b.dll")));
+  ASSERT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\a.txt")));
+  ASSERT_TRUE(batch.AddFolderWithAncestors(kInstall.Append(L"47.0\\locales")));
+  const std::string text = batch.GetText();
+  EXPECT_TRUE(CleanupBatchFile::IsWrittenText(kInstall, text));
+  CleanupBatchFile waits_only(kInstall);
+  waits_only.SetProcessIds(0, 0, 0);
+  EXPECT_TRUE(CleanupBatchFile::IsWrittenText(kInstall, waits_only.GetText()));
+
+  auto replaced = [&text](const std::string& from, const std::string& to) {
+    std::string changed = text;
+    const size_t at = changed.find(from);
+    EXPECT_NE(std::string::npos, at) << from;
+    return at == std::string::npos ? text : changed.replace(at, from.size(), to);
+  };
+  const std::string end = "del %0\n";
+  const std::vector<std::string> foreign = {
+      text + "echo x\n",
+      "echo x\n" + text,
+      replaced(end, "del \"..\\..\\Windows\\x.dll\"\n" + end),
+      replaced(end, "del \"C:\\Windows\\x.dll\"\n" + end),
+      replaced(end, "del \"\\Windows\\x.dll\"\n" + end),
+      replaced(end, "del \"47.0\\*.dll\"\n" + end),
+      replaced(end, "del \"a%b.dll\"\n" + end),
+      replaced(end, "del \".\"\n" + end),
+      replaced(end, "del C:\\x.txt\n"),
+      replaced("rmdir \"47.0\"\n", ""),
+      replaced("PID eq 22", "PID eq 22 & calc"),
+      replaced(":again\n", ":again\ncalc.exe\n"),
+      replaced("ping -n 2 127.0.0.1\n", "ping -n 2 127.0.0.1\nIF %PID1_RUNNING%==TRUE GOTO :again\n"),
+      replaced("\n", "\r\n"),
+      text.substr(0, text.size() - 1),
+      std::string(),
+  };
+  for (const std::string& changed : foreign)
+    EXPECT_FALSE(CleanupBatchFile::IsWrittenText(kInstall, changed)) << changed;
+}
+
+TEST(CleanupBatchFileTest, RefusesWildcards) {
+  CleanupBatchFile batch(kInstall);
+  EXPECT_FALSE(batch.AddFile(kInstall.Append(L"47.0\\*.dll")));
+  EXPECT_FALSE(batch.AddFolderWithAncestors(kInstall.Append(L"4?.0")));
 }
 
 // The batch run by the command processor, as an uninstallation leaves it,

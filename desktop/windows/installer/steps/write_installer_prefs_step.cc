@@ -7,6 +7,7 @@
 #include "base/logging.h"
 #include "base/values.h"
 #include "desktop/windows/installer/installer_environment.h"
+#include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
@@ -21,7 +22,6 @@ namespace installer {
 namespace {
 
 constexpr wchar_t kInstallerPrefsFileName[] = L"installer_prefs.json";
-constexpr wchar_t kInstallerPrefsIncludeFileName[] = L"installer_prefs_include.json";
 
 // "<feature>@1" for an enabled feature, "<feature>@2" for a disabled one.
 std::string FeatureStateText(const FeatureTableRow& row) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/command_line.h"
@@ -29,6 +30,9 @@ class FakeSettings : public Settings {
   base::FilePath profile_folder;
   std::string niuid;
   std::string medium;
+  // What ToCommandLine writes: switch names with their values (an empty
+  // value writes the bare switch).
+  std::vector<std::pair<std::string, std::wstring>> written_switches;
 
   void GetDefaultInstallFolder(base::FilePath* path, int kind) const override {}
   void GetSuggestedInstallFolders(std::vector<base::FilePath>* folders) const override {}
@@ -86,6 +90,8 @@ class FakeSettings : public Settings {
   void CopyImportSwitches(base::CommandLine* command_line) const override {}
   base::CommandLine* ToCommandLine(base::CommandLine* command_line,
                                    bool suppress_launch) const override {
+    for (const auto& [name, value] : written_switches)
+      command_line->AppendSwitchNative(name, value);
     return command_line;
   }
   void WriteStats(const std::string& prefix, StatsScope* scope) const override {}

@@ -30,6 +30,7 @@
 #include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/path_service.h"
+#include "base/process/launch.h"
 #include "base/process/process.h"
 #include "base/run_loop.h"
 #include "base/strings/utf_string_conversions.h"
@@ -261,6 +262,17 @@ inline base::FilePath FixturePackage(int version) {
   base::PathService::Get(base::DIR_EXE, &exe_folder);
   return exe_folder.DirName().Append(L"fixtures").Append(L"package-" +
                                                          std::to_wstring(version));
+}
+
+// The id of a process that has ended, for a clean-up batch file that is to
+// wait for none.
+inline uint32_t EndedProcessId() {
+  base::LaunchOptions hidden;
+  hidden.start_hidden = true;
+  base::Process ended = base::LaunchProcess(L"cmd.exe /c exit", hidden);
+  if (!ended.IsValid() || !ended.WaitForExitWithTimeout(60 * 1000, nullptr))
+    return 0;
+  return ended.Pid();
 }
 
 // Waits up to |timeout_ms| for every process this one started that still

@@ -1,0 +1,220 @@
+#include "desktop/windows/installer/protected_package.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include "base/base_paths.h"
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/path_service.h"
+#include "base/rand_util.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_localalloc.h"
+#include "desktop/windows/installer/installation_folder_details_impl.h"
+#include "desktop/windows/installer/installer_paths.h"
+#include "desktop/windows/installer/package_fetcher/downloaded_item_version.h"
+#include "desktop/windows/installer/package_fetcher/payload_reader.h"
+#include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
+#include "desktop/windows/installer/pref_default_overrides_fetcher.h"
+#include "desktop/windows/installer/service/contained_path.h"
+#include "desktop/windows/installer/service/link_free_access.h"
+#include "desktop/windows/installer/service/signature_verification.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+
+namespace {
+
+// Full control for the system and the administrators, nothing inherited from
+// the folder above, owned by the administrators: the user who started the
+// installation can neither change what is in it nor its rights.
+constexpr wchar_t kProtectedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// The taken package's folder inside the protected folder; the component
+// folders lie beside it.
+constexpr wchar_t kPackageFolderName[] = L"package";
+constexpr wchar_t kArchiveExtension[] = L"7z";
+// Names are random: a folder another user made first is never taken over.
+constexpr int kNameAttempts = 8;
+// What the front end writes into a package is small (JSON texts).
+constexpr size_t kMaxFrontEndFileSize = 4 * 1024 * 1024;
+
+std::string Describe(const base::FilePath& path) {
+  return base::WideToUTF8(path.value());
+}
+
+}  // namespace
+
+ProtectedPackage::Options::Options() = default;
+ProtectedPackage::Options::Options(const Options&) = default;
+ProtectedPackage::Options& ProtectedPackage::Options::operator=(const Options&) = default;
+ProtectedPackage::Options::~Options() = default;
+
+ProtectedPackage::ProtectedPackage(const Options& options) : options_(options) {}
+
+ProtectedPackage::~ProtectedPackage() {
+  if (!root_.empty() && !base::DeletePathRecursively(root_))
+    LOG(WARNING) << "Could not remove the taken package " << root_;
+}
+
+bool ProtectedPackage::Take(const base::FilePath& user_package_folder, std::string* error) {
+  LOG(INFO) << "Taking the package of " << user_package_folder;
+  if (MakeRoot(error) && Unpack(user_package_folder, error) && CheckUnpacked(error) &&
+      TakeFrontEndFiles(user_package_folder, error) &&
+      TakeComponents(user_package_folder, error)) {
+    LOG(INFO) << "Package taken into " << folder_;
+    return true;
+  }
+  if (!root_.empty())
+    base::DeletePathRecursively(root_);
+  root_.clear();
+  folder_.clear();
+  return false;
+}
+
+bool ProtectedPackage::MakeRoot(std::string* error) {
+  base::FilePath parent = options_.parent;
+  if (parent.empty()) {
+    base::FilePath windows;
+    if (!base::PathService::Get(base::DIR_WINDOWS, &windows)) {
+      *error = "No Windows folder";
+      return false;
+    }
+    parent = windows.Append(L"Temp");
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          kProtectedFolderSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
+    *error = "Cannot build the protected folder's security: error " +
+             std::to_string(::GetLastError());
+    return false;
+  }
+  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor_owner.get(), FALSE};
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    unsigned char random[8];
+    base::RandBytes(random, sizeof(random));
+    const base::FilePath root = parent.AppendASCII(ProductConfig::GetFileNameBase() +
+                                                   "_elevated_package_" +
+                                                   base::HexEncode(random, sizeof(random)));
+    // A folder that exists already is someone else's: only a new one is ours.
+    if (::CreateDirectoryW(root.value().c_str(), &attributes)) {
+      root_ = root;
+      folder_ = root_.Append(kPackageFolderName);
+      if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
+        *error = "Cannot create " + Describe(folder_);
+        return false;
+      }
+      return true;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
+  *error = "Cannot create a protected folder in " + Describe(parent) + ": error " +
+           std::to_string(::GetLastError());
+  return false;
+}
+
+bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::string* error) {
+  const base::FilePath package = root_.Append(kPackageFileName);
+  if (!CopyFileWithoutLinks(user_package_folder.Append(kPackageFileName), package, error))
+    return false;
+  if (options_.require_signatures) {
+    std::string detail;
+    if (!VerifyFileSignature(package, &detail)) {
+      *error = "Signature incorrect for the package file: " + detail;
+      return false;
+    }
+  }
+  // A package carries its archive as its payload; a self-extracting one is
+  // the archive itself, behind its program.
+  base::FilePath archive = package.ReplaceExtension(kArchiveExtension);
+  {
+    PayloadReader reader(package);
+    if (reader.type() != PayloadType::full_package)
+      archive = package;
+    else if (!reader.WriteToFile(archive)) {
+      *error = "Could not write out 7z archive from full package";
+      return false;
+    }
+  }
+  SevenZipArchiveReader reader;
+  const SevenZipOpenResult opened = reader.Open(archive);
+  const SevenZipExtractResult extracted =
+      opened == SEVEN_ZIP_OPEN_OK ? ExtractSevenZipArchive(&reader, folder_, nullptr)
+                                  : SEVEN_ZIP_NOT_OPEN;
+  reader.Close();
+  if (extracted != SEVEN_ZIP_OK) {
+    *error = "No package could be unpacked from " +
+             Describe(user_package_folder.Append(kPackageFileName)) + ": error " +
+             std::to_string(extracted);
+    return false;
+  }
+  base::DeleteFile(archive);
+  base::DeleteFile(package);
+  return true;
+}
+
+bool ProtectedPackage::CheckUnpacked(std::string* error) {
+  for (const wchar_t* name : {kPackageInstallerName, kPackageLibraryName}) {
+    const base::FilePath file = folder_.Append(name);
+    if (!base::PathExists(file)) {
+      *error = "The package holds no " + base::WideToUTF8(name);
+      return false;
+    }
+    std::string detail;
+    if (options_.require_signatures && !VerifyFileSignature(file, &detail)) {
+      *error = "Signature incorrect for the package's " + base::WideToUTF8(name) + ": " + detail;
+      return false;
+    }
+  }
+  if (!CheckDownloadedItemVersion(folder_.Append(kPackageInstallerName), true, nullptr)) {
+    *error = "The package's installer failed the version check";
+    return false;
+  }
+  return true;
+}
+
+bool ProtectedPackage::TakeFrontEndFiles(const base::FilePath& user_package_folder,
+                                         std::string* error) {
+  for (const wchar_t* name :
+       {InstallationFolderDetailsImpl::kTrackingDataFileName, kInstallerPrefsIncludeFileName,
+        PrefDefaultOverridesFetcher::kFileName}) {
+    const base::FilePath source = user_package_folder.Append(name);
+    if (::GetFileAttributesW(source.value().c_str()) == INVALID_FILE_ATTRIBUTES)
+      continue;
+    std::string contents;
+    if (!ReadFileWithoutLinks(source, kMaxFrontEndFileSize, &contents, error))
+      return false;
+    if (!base::WriteFile(folder_.Append(name), contents)) {
+      *error = "Cannot write " + Describe(folder_.Append(name));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ProtectedPackage::TakeComponents(const base::FilePath& user_package_folder,
+                                      std::string* error) {
+  const base::FilePath user_root = user_package_folder.DirName();
+  for (const base::FilePath& folder : options_.component_folders) {
+    const std::vector<std::wstring> components = folder.GetComponents();
+    // A component folder never overlays the package taken above.
+    if (components.empty() || !IsContainedRelativePath(folder.value()) ||
+        base::FilePath::CompareEqualIgnoreCase(components[0], kPackageFolderName)) {
+      *error = "Not a component folder: " + Describe(folder);
+      return false;
+    }
+    const base::FilePath source = user_root.Append(folder);
+    if (::GetFileAttributesW(source.value().c_str()) == INVALID_FILE_ATTRIBUTES)
+      continue;
+    const base::FilePath target = root_.Append(folder);
+    if (!base::CreateDirectory(target.DirName()) ||
+        !CopyFolderWithoutLinks(source, target, error)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace installer

@@ -1,0 +1,251 @@
+"""What the installer processes that run elevated trust, through the real
+installer.exe.
+
+Under Wine the test user is an elevated administrator, so an all-users install
+never asks for elevation here (the unit tests take the standard user's side
+through the privileges seam and check the command lines it starts). These
+tests start the real installer.exe as that side starts it:
+
+- the elevated copy of an all-users install ("--run-elevated"), from a stand-in
+  front end that made the run's events and mailslot (the package is ready);
+- the folder-permission helper ("--set-folder-permission"), from a stand-in
+  installer that made the helper's events and waits for its grant.
+
+Wine keeps no access lists of files and folders: what the helper grants or the
+protected package folder's rights cannot be read back, only what the
+processes decide, refuse, run and copy."""
+
+import json
+import os
+import shutil
+
+import pytest
+
+from conftest import BUILD, copy_installer, new_logs
+
+PACKAGE = BUILD / "fixtures" / "package-1"
+DELIVERY = BUILD / "fixtures" / "delivery"
+FRONT_END = BUILD / "bin" / "crash_test" / "front_end_stand_in.exe"
+REQUESTER = BUILD / "fixtures" / "backend" / "fixture_permission_requester.exe"
+FAKE_INSTALLER = BUILD / "fixtures" / "backend" / "fixture_fake_backend.exe"
+
+# An all-users install that changes nothing outside its folder but what an
+# installation must (registration, autoupdate task): the tidying takes those.
+QUIET_ALL_USERS = ["--backend", "--install", "--allusers=1", "--launchvelto=0",
+                   "--desktopshortcut=0", "--startmenushortcut=0", "--quicklaunchshortcut=0",
+                   "--pintotaskbar=0", "--setdefaultbrowser=0", "--enable-installer-stats=0",
+                   "--v=2"]
+
+
+def read_logs(log_dir, before):
+    return "\n".join(log.read_text(encoding="utf-8", errors="replace")
+                     for log in new_logs(log_dir, before))
+
+
+def log_names(log_dir):
+    return set(log_dir.glob("*.log")) if log_dir.exists() else set()
+
+
+@pytest.fixture
+def user_package(tmp_path):
+    """A package folder as the fetcher leaves it in the user's temporary
+    folder: the unpacked package beside the package file it came from."""
+    folder = tmp_path / "download" / "velto_package.exe_20240101101010"
+    shutil.copytree(PACKAGE, folder)
+    shutil.copy(DELIVERY / "velto_package_unsigned.exe", folder / "velto_package.exe")
+    return folder
+
+
+def change_after_the_check(package):
+    """What another program of the user does to the package once the front end
+    has checked it: a browser file and the installer swapped, the installer
+    for one that writes down that it ran and reports success."""
+    (package / "velto.exe").write_bytes(b"changed browser")
+    shutil.copy(FAKE_INSTALLER, package / "installer.exe")
+    (package / "script.txt").write_text("record-command-line\nreport-success\nexit 0\n")
+
+
+@pytest.fixture
+def protected_folders(wine):
+    """Checks that the folders the elevated side takes packages into are
+    gone after the test."""
+    temp = wine.prefix / "drive_c" / "windows" / "temp"
+    before = set(temp.glob("velto_elevated_package_*"))
+    yield temp
+    assert set(temp.glob("velto_elevated_package_*")) == before
+
+
+def run_elevated_copy(wine, install, program, *switches):
+    """Runs |program| as the elevated copy of an all-users install of
+    |install|; returns its exit code."""
+    result = wine.run([FRONT_END, wine.windows_path(install), wine.windows_path(program)]
+                      + QUIET_ALL_USERS + list(switches) + ["--run-elevated"], timeout=300)
+    return int(result.stdout.decode().strip())
+
+
+def run_waiting_elevated_copy(wine, tmp_path, log_dir, package_path):
+    """Runs a copy of the built installer as the elevated copy of a front end
+    that fetched its package into |package_path| (a Windows path); returns
+    the exit code, the logs of the run and the install folder."""
+    download = copy_installer(tmp_path / "download")
+    install = tmp_path / "AllUsers" / "Velto"
+    before = log_names(log_dir)
+    code = run_elevated_copy(wine, install, download, "--wait-for-package=" + package_path)
+    return code, read_logs(log_dir, before), install
+
+
+def installed_browser(install):
+    status = install / "installation_status.json"
+    if not status.exists():
+        return None
+    subfolder = json.loads(status.read_text(encoding="utf-8"))["_subfolder"]
+    return (install / subfolder / "velto.exe").read_bytes()
+
+
+def test_elevated_copy_installs_the_package_it_took_not_the_changed_folder(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    change_after_the_check(user_package)
+    code, logs, install = run_waiting_elevated_copy(wine, tmp_path, log_dir,
+                                                    wine.windows_path(user_package))
+    assert code == 0, logs
+    assert not (user_package / "result.txt").exists(), "the changed installer ran"
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+    assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
+
+
+def test_standard_users_all_users_install_through_the_privileges_seam(
+        wine, tmp_path, user_package, protected_folders):
+    """The standard user's side is the product's Installer in a unit test
+    process, the privileges seam standing in for UAC; the elevated copy that
+    the seam starts is the real installer.exe, waiting for the package."""
+    download = copy_installer(tmp_path / "download")
+    change_after_the_check(user_package)
+    install = tmp_path / "AllUsers" / "Velto"
+    variables = {"VELTO_ELEVATED_INSTALLER": wine.windows_path(download),
+                 "VELTO_USER_PACKAGE": wine.windows_path(user_package),
+                 "VELTO_ALL_USERS_FOLDER": wine.windows_path(install)}
+    wine.env.update(variables)
+    try:
+        result = wine.run([BUILD / "bin" / "core_unittests.exe",
+                           "--gtest_filter=ElevatedInstallThroughTheSeamTest.*"], timeout=300)
+    finally:
+        for name in variables:
+            del wine.env[name]
+    output = result.stdout.decode(errors="replace")
+    assert result.returncode == 0, output
+    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+    # The changed installer ran once: in the user's own context, for the
+    # tasks that follow the elevated install, as the user may run anything.
+    recorded = (user_package / "result.txt").read_text().splitlines()
+    assert len(recorded) == 1 and "--post-elevated-install-tasks" in recorded[0], recorded
+
+
+def test_elevated_copy_of_an_unpacked_package_installs_what_it_took(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    # The elevated copy is the package's own installer.exe (the front end
+    # started the back end from the unpacked package); only the browser file
+    # was changed, or the changed installer would be what runs elevated.
+    (user_package / "velto.exe").write_bytes(b"changed browser")
+    install = tmp_path / "AllUsers" / "Velto"
+    before = log_names(log_dir)
+    code = run_elevated_copy(wine, install, user_package / "installer.exe")
+    logs = read_logs(log_dir, before)
+    assert code == 0, logs
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+
+
+def test_elevated_copy_refuses_a_package_folder_without_its_package_file(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    change_after_the_check(user_package)
+    (user_package / "velto_package.exe").unlink()
+    code, logs, install = run_waiting_elevated_copy(wine, tmp_path, log_dir,
+                                                    wine.windows_path(user_package))
+    assert code == 1, logs
+    assert not (user_package / "result.txt").exists()
+    assert installed_browser(install) is None
+    assert "The package could not be verified for the elevated installation." in logs, logs
+
+
+def test_elevated_copy_refuses_a_package_folder_behind_a_link(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    # A Unix link shows as a reparse point to Wine (it makes no junctions).
+    os.symlink(user_package.parent, tmp_path / "linked")
+    code, logs, install = run_waiting_elevated_copy(
+        wine, tmp_path, log_dir,
+        wine.windows_path(tmp_path) + "\\linked\\" + user_package.name)
+    assert code == 1, logs
+    assert installed_browser(install) is None
+    assert "link or junction" in logs, logs
+
+
+def ask_for_rights(wine, folder, installer, *switches, events=True):
+    """Runs the helper as an installer asks for rights on |folder| (a Windows
+    path); returns its exit code and whether it granted. Returns once the
+    helper and everything it started have ended."""
+    result = wine.run([REQUESTER] + ([] if events else ["--no-events"])
+                      + [folder, installer, "--set-folder-permission=" + folder]
+                      + list(switches), timeout=120)
+    # The last line is the stand-in's: a batch file the helper started may
+    # have written to the same console before it.
+    code, granted = result.stdout.decode(errors="replace").split()[-2:]
+    return int(code), granted == "1"
+
+
+def test_helper_refuses_everyone_rights_on_system32(wine, installer_exe, log_dir):
+    for extra in (["--permanent-permissions"], []):
+        before = log_names(log_dir)
+        code, granted = ask_for_rights(wine, "C:\\windows\\system32", installer_exe,
+                                       "--permissions-for-user=Everyone", *extra)
+        logs = read_logs(log_dir, before)
+        assert (code, granted) == (1, False), logs
+        assert "Refused to grant rights: The Windows folder or a folder inside it" in logs, logs
+
+
+def test_helper_refuses_a_folder_behind_a_link(wine, tmp_path, installer_exe, log_dir):
+    system32 = wine.prefix / "drive_c" / "windows" / "system32"
+    os.symlink(system32, tmp_path / "system")
+    # An installation's folder, which the helper would grant rights on, but
+    # behind a link.
+    real = tmp_path / "real" / "Velto"
+    real.mkdir(parents=True)
+    shutil.copy(PACKAGE / "files_list", real / "files_list")
+    (real / "installation_status.json").write_text('{"app_id": "1", "path": "x"}')
+    os.symlink(real.parent, tmp_path / "linked")
+    for folder in ("system", "system\\new", "linked\\Velto"):
+        before = log_names(log_dir)
+        code, granted = ask_for_rights(wine, wine.windows_path(tmp_path) + "\\" + folder,
+                                       installer_exe, "--permissions-for-user=Everyone",
+                                       "--permanent-permissions")
+        logs = read_logs(log_dir, before)
+        assert (code, granted) == (1, False), (folder, logs)
+        assert "link or junction" in logs, (folder, logs)
+    assert not (system32 / "new").exists()
+
+
+def test_helper_grants_a_new_folder_to_the_user_who_asked(wine, tmp_path, installer_exe,
+                                                          log_dir):
+    folder = tmp_path / "new" / "Velto"
+    before = log_names(log_dir)
+    code, granted = ask_for_rights(wine, wine.windows_path(tmp_path) + "\\new\\Velto",
+                                   installer_exe, "--permissions-for-user=Everyone",
+                                   "--permanent-permissions")
+    logs = read_logs(log_dir, before)
+    assert (code, granted) == (0, True), logs
+    assert folder.is_dir()
+    # The named account is logged; the rights go to the requester's user.
+    assert "for the user of the installer that asked: " in logs, logs
+    assert "permissions-for-user names Everyone" in logs, logs
+
+
+def test_k_bat_beside_the_installer_does_not_run_without_a_grant_of_the_helper(
+        wine, tmp_path, log_dir):
+    installer = copy_installer(tmp_path / "installer")
+    (installer.parent / "k.bat").write_bytes(b"echo ran> ran.txt\r\n")
+    folder = wine.windows_path(tmp_path) + "\\other"
+    before = log_names(log_dir)
+    code, granted = ask_for_rights(wine, folder, installer, "--run-uninstall-bat", events=False)
+    logs = read_logs(log_dir, before)
+    assert (code, granted) == (0, False), logs
+    assert not (installer.parent / "ran.txt").exists(), "the batch file ran"
+    assert "No clean-up batch file runs without a grant of this helper" in logs, logs
