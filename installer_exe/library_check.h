@@ -9,7 +9,10 @@
 // neither written nor renamed, from before the check until it is loaded.
 // Whether the installer is signed is read from its image as the system
 // mapped it, which no file put at its path since can change; the file whose
-// signature gives the signer must begin with that image's very headers.
+// signature gives the signer must begin with that image's very headers. When
+// that file holds no readable signature (a download cut short, which the
+// library reports as a corrupted installer), the library must be signed by
+// the product's expected signer instead.
 //
 // An unsigned installer (development and test builds) loads the library
 // unchecked, as the installer library demands signatures of what it trusts
@@ -24,7 +27,8 @@
 
 class LibraryCheck {
  public:
-  LibraryCheck();
+  // |expected_signer|: the signer name of the product's configuration.
+  explicit LibraryCheck(const std::wstring& expected_signer);
   LibraryCheck(const LibraryCheck&) = delete;
   LibraryCheck& operator=(const LibraryCheck&) = delete;
   // Lets go of the files it holds: call it once the library is loaded.
@@ -37,6 +41,7 @@ class LibraryCheck {
   bool Check(const std::wstring& library_path, std::wstring* load_path, std::wstring* reason);
 
  private:
+  const std::wstring expected_signer_;
   HANDLE own_file_ = INVALID_HANDLE_VALUE;
   HANDLE library_file_ = INVALID_HANDLE_VALUE;
 };

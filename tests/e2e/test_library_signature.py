@@ -11,11 +11,11 @@ signature whose root it does not trust, so a certificate of another name, or
 another one of the same name, stands for another signer."""
 
 import shutil
-import subprocess
+import struct
 
 import pytest
 
-from conftest import BIN, BUILD
+from conftest import BIN, BUILD, sign_file
 from gui import report_on_console_and_in_a_box
 
 SIGNATURES = BUILD / "fixtures" / "signatures"
@@ -28,11 +28,8 @@ def sign(certificate, source, target):
     """Signs |source| into |target| with the fixtures' |certificate|
     ("expected", "other" or "impostor": another certificate of the expected
     name)."""
-    target.unlink(missing_ok=True)  # The tool does not overwrite.
-    subprocess.run(["osslsigncode", "sign", "-certs", str(SIGNATURES / (certificate + "_cert.pem")),
-                    "-key", str(SIGNATURES / (certificate + "_key.pem")), "-h", "sha256",
-                    "-n", "Velto test installer", "-in", str(source), "-out", str(target)],
-                   check=True, capture_output=True)
+    sign_file(SIGNATURES / (certificate + "_cert.pem"), SIGNATURES / (certificate + "_key.pem"),
+              source, target)
 
 
 def installer_in(folder, installer_signer, library_signer):
@@ -105,3 +102,31 @@ def test_refused_library_is_shown_in_a_box_to_a_user(wine, tmp_path):
     assert text.startswith(refusal(wine.windows_path(installer.parent),
                                    "it is signed by another signer than the installer")), text
     assert code == 1
+
+
+def cut_short(installer):
+    """|installer| without its signature, which its headers still name: a
+    download cut short."""
+    image = installer.read_bytes()
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    table, size = struct.unpack_from("<II", image, pe + 168)
+    assert size and table + size == len(image)
+    installer.write_bytes(image[:table])
+
+
+@pytest.mark.parametrize("library_signer,reason", [
+    ("expected", None),
+    ("other", "the installer's signature cannot be read, and it is not signed by "
+              "Velto Software AS"),
+    (None, "it carries no valid signature"),
+])
+def test_installer_cut_short_needs_a_library_of_the_expected_signer(
+        wine, tmp_path, library_signer, reason):
+    installer = installer_in(tmp_path / "Downloads", "expected", library_signer)
+    cut_short(installer)
+    code, out, err = run_version(wine, installer)
+    if reason is None:
+        assert (code, out) == (0, VERSION), err
+    else:
+        assert (code, out) == (1, b""), err
+        assert err.startswith(refusal(wine.windows_path(installer.parent), reason)), err

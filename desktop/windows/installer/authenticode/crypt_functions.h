@@ -21,10 +21,11 @@ struct CryptFunctions {
   decltype(&::CertFindCertificateInStore) find_certificate = nullptr;
   decltype(&::CertFreeCertificateContext) free_certificate = nullptr;
   decltype(&::CertCloseStore) close_store = nullptr;
+  decltype(&::CertGetNameStringW) get_name = nullptr;
 
   bool IsComplete() const {
     return verify_trust && query_object && message_get_param && message_close &&
-           find_certificate && free_certificate && close_store;
+           find_certificate && free_certificate && close_store && get_name;
   }
 };
 

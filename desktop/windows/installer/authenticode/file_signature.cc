@@ -88,6 +88,38 @@ PCCERT_CONTEXT FileSignature::FindSignerCertificate(const CryptFunctions& crypt,
   return cert;
 }
 
+// static
+SignerName FileSignature::ReadSignerName(const CryptFunctions& crypt, PCCERT_CONTEXT cert,
+                                         std::wstring* name) {
+  name->clear();
+  const DWORD size =
+      crypt.get_name(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  if (size <= 1)
+    return SignerName::kEmpty;
+  name->resize(size);
+  if (crypt.get_name(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name->data(), size) !=
+      size) {
+    name->clear();
+    return SignerName::kFailed;
+  }
+  name->resize(size - 1);
+  return SignerName::kRead;
+}
+
+bool FileSignature::IsSignedBy(const std::wstring& name) const {
+  if (!message_ || name.empty())
+    return false;
+  std::vector<uint8_t> info;
+  SignerLookup lookup;
+  PCCERT_CONTEXT cert = FindSignerCertificate(crypt_, store_, message_, 0, &info, &lookup);
+  if (!cert)
+    return false;
+  std::wstring signer;
+  const bool named = ReadSignerName(crypt_, cert, &signer) == SignerName::kRead && signer == name;
+  crypt_.free_certificate(cert);
+  return named;
+}
+
 bool FileSignature::HasSameSigner(const FileSignature& other) const {
   if (!message_ || !other.message_)
     return false;

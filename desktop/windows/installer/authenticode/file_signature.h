@@ -13,6 +13,7 @@
 #include <wincrypt.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "desktop/windows/installer/authenticode/crypt_functions.h"
@@ -25,6 +26,13 @@ enum class SignerLookup {
   kNoInfoSize,     // the size of the signer information could not be read
   kNoInfo,         // the signer information could not be read
   kNoCertificate,  // the message holds no certificate of that signer
+};
+
+// How reading a signer's name went.
+enum class SignerName {
+  kRead,
+  kEmpty,   // the certificate's name is empty
+  kFailed,  // the name could not be read
 };
 
 class FileSignature {
@@ -59,9 +67,18 @@ class FileSignature {
                                               std::vector<uint8_t>* signer_info,
                                               SignerLookup* lookup);
 
+  // The simple display name of the certificate |cert| into |*name|, the name
+  // a product's expected signer is compared with.
+  static SignerName ReadSignerName(const CryptFunctions& crypt, PCCERT_CONTEXT cert,
+                                   std::wstring* name);
+
   // Whether this signature and |other| (both open) are made with the very
   // same certificate: the first signer's, the one WinVerifyTrust checks.
   bool HasSameSigner(const FileSignature& other) const;
+
+  // Whether the first signer's certificate (this signature open) carries the
+  // name |name| (exact, case-sensitive).
+  bool IsSignedBy(const std::wstring& name) const;
 
  private:
   const CryptFunctions crypt_;

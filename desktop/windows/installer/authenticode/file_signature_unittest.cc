@@ -66,9 +66,9 @@ TEST_F(FileSignatureTest, FindsTheSignersCertificate) {
   ASSERT_NE(nullptr, cert);
   EXPECT_EQ(SignerLookup::kFound, lookup);
   EXPECT_GE(info.size(), sizeof(CMSG_SIGNER_INFO));
-  wchar_t name[128] = {};
-  CertGetNameStringW(cert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 128);
-  EXPECT_EQ(std::wstring(L"Velto Software AS"), name);
+  std::wstring name;
+  EXPECT_EQ(SignerName::kRead, FileSignature::ReadSignerName(Linked(), cert, &name));
+  EXPECT_EQ(L"Velto Software AS", name);
   CertFreeCertificateContext(cert);
 
   EXPECT_EQ(nullptr, FileSignature::FindSignerCertificate(
@@ -94,6 +94,20 @@ TEST_F(FileSignatureTest, SameSignerIsTheSameCertificate) {
   EXPECT_FALSE(expected.HasSameSigner(same_name));
   EXPECT_FALSE(expected.HasSameSigner(unopened));
   EXPECT_FALSE(unopened.HasSameSigner(expected));
+}
+
+TEST_F(FileSignatureTest, SignedByIsTheFirstSignersName) {
+  FileSignature expected(Linked());
+  FileSignature other(Linked());
+  FileSignature unopened(Linked());
+  ASSERT_TRUE(expected.Open(Fixture(L"expected.exe").c_str()));
+  ASSERT_TRUE(other.Open(Fixture(L"other.exe").c_str()));
+  EXPECT_TRUE(expected.IsSignedBy(L"Velto Software AS"));
+  EXPECT_FALSE(expected.IsSignedBy(L"velto software as"));
+  EXPECT_FALSE(expected.IsSignedBy(L""));
+  EXPECT_FALSE(other.IsSignedBy(L"Velto Software AS"));
+  EXPECT_TRUE(other.IsSignedBy(L"Other Publisher Ltd"));
+  EXPECT_FALSE(unopened.IsSignedBy(L"Velto Software AS"));
 }
 
 TEST_F(FileSignatureTest, ClosingKeepsTheLastError) {

@@ -287,20 +287,17 @@ bool CheckSigners(HCERTSTORE store, HCRYPTMSG message, int depth, const SignerCh
       log << "Trust chain:\n";
       LogTrustChain(cert.Get(), store, &log);
     }
-    const DWORD name_size =
-        CertGetNameStringW(cert.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     std::wstring name;
-    if (name_size <= 1) {
-      log << "Cert signer name has 0 size\n";
-    } else {
-      name.resize(name_size);
-      if (CertGetNameStringW(cert.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(),
-                             name_size) != name_size) {
+    switch (authenticode::FileSignature::ReadSignerName(LinkedCryptFunctions(), cert.Get(),
+                                                        &name)) {
+      case authenticode::SignerName::kEmpty:
+        log << "Cert signer name has 0 size\n";
+        break;
+      case authenticode::SignerName::kFailed:
         log << "Cannot get signer name\n";
-        name.clear();
-      } else {
-        name.resize(name_size - 1);
-      }
+        break;
+      case authenticode::SignerName::kRead:
+        break;
     }
     if (!name.empty() && name == check.expected_signer &&
         (depth == 0 || IsNestedSignatureValid(store, message, index, cert.Get(), check))) {
@@ -370,7 +367,7 @@ const authenticode::CryptFunctions& LinkedCryptFunctions() {
   static const authenticode::CryptFunctions functions = {
       &::WinVerifyTrust,   &::CryptQueryObject,           &::CryptMsgGetParam,
       &::CryptMsgClose,    &::CertFindCertificateInStore, &::CertFreeCertificateContext,
-      &::CertCloseStore};
+      &::CertCloseStore,   &::CertGetNameStringW};
   return functions;
 }
 
