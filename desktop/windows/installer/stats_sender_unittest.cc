@@ -176,6 +176,9 @@ TEST_F(StatsSenderTest, WithoutWaitingForNetworkGivesUpAfterTwoRetries) {
 
   StatsSender sender(&ui_delegate_);
   sender.downloader()->set_retry_delay(base::TimeDelta::FromMilliseconds(10));
+  // The count is what is tested: the limit on the run's time would follow the
+  // short delay down to less than the attempts take.
+  sender.downloader()->set_retry_time_limit(test::kDownloadTimeout);
   base::RunLoop run_loop;
   ASSERT_TRUE(sender.SendTo({server.Url(L"/netinstaller/feedback"), {L"127.0.0.1"}},
                             run_loop.QuitClosure(), false));

@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/functional/bind.h"
@@ -337,7 +338,10 @@ bool Downloader::OpenRequest() {
     return false;
   }
   VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
-  read_pending_ = false;
+  // Nothing of an earlier reply is in the buffer: it was written out before
+  // this request was made.
+  pending_call_ = PendingCall::kNone;
+  buffered_ = 0;
   BOOL sent = HttpSendRequestW(
       request, extra_headers_.empty() ? nullptr : extra_headers_.c_str(),
       extra_headers_.empty() ? 0 : static_cast<DWORD>(-1), is_get ? nullptr : post_body_.data(),
@@ -371,11 +375,12 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
     case INTERNET_STATUS_HANDLE_CLOSING:
       downloader->OnHandleClosing(handle);
       break;
-    case INTERNET_STATUS_REQUEST_COMPLETE:
-      downloader->OnRequestComplete(
-          information ? static_cast<INTERNET_ASYNC_RESULT*>(information)->dwError
-                      : ERROR_INTERNET_INTERNAL_ERROR);
+    case INTERNET_STATUS_REQUEST_COMPLETE: {
+      const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
+      downloader->OnRequestComplete(result ? result->dwResult : FALSE,
+                                    result ? result->dwError : ERROR_INTERNET_INTERNAL_ERROR);
       break;
+    }
     default:
       break;
   }
@@ -396,7 +401,11 @@ void Downloader::OnHandleClosing(InternetHandle handle) {
   termination_event_.Signal();
 }
 
-void Downloader::OnRequestComplete(DWORD error) {
+void Downloader::OnRequestComplete(DWORD_PTR result, DWORD error) {
+  // A query that waited for the reply's next bytes succeeds with their
+  // number where other calls give their error.
+  if (pending_call_ == PendingCall::kQuery && result)
+    error = ERROR_SUCCESS;
   stats_observer_->OnWinInetError(static_cast<int>(error));
   // A download whose outcome is decided (failed, refused redirect) takes no
   // further step, whatever WinINet reports for its closed request.
@@ -411,6 +420,14 @@ void Downloader::OnRequestComplete(DWORD error) {
       HandleCompletionInProgress();
     }
     return;
+  }
+  if (state() == STATE_RECEIVING_DATA) {
+    // A query or read that failed: what arrived before it is kept, so that
+    // the resume asks for the bytes after it. A read that fails leaves its
+    // buffer in doubt; what it held is asked for again.
+    pending_call_ = PendingCall::kNone;
+    if (!WriteBuffered())
+      return;
   }
   RetryOrFail(error, IsConnectivityError(error),
               "Request completed with an error indicating connectivity issues: ",
@@ -608,46 +625,45 @@ void Downloader::HandleCompletionInProgress() {
     request = request_;
   }
   INTERNET_BUFFERSA& buffers = *read_buffers_;
-  DWORD pending = 0;
   bool end_of_data = false;
-  if (read_pending_) {
+  if (pending_call_ == PendingCall::kRead) {
     // The asynchronous read that this completion ends left its bytes in the
     // buffer.
-    read_pending_ = false;
-    pending = buffers.dwBufferLength;
-    bytes_received_ += pending;
-    end_of_data = pending == 0;
+    end_of_data = !TakeReadBytes(buffers.dwBufferLength);
   }
+  // After a query the data it waited for is there: the next query says so at
+  // once.
+  pending_call_ = PendingCall::kNone;
   while (!end_of_data) {
     VLOG(2) << "Additional data downloaded";
-    if (pending > 0) {
-      bool written;
-      {
-        base::AutoLock hold(writer_lock_);
-        written = !writer_finished_ && writer_->Write(read_buffer_.data(), pending);
-      }
-      if (!written) {
-        Fail(base::StringPrintf("Failed writing the response with error %lu",
-                                writer_->last_error()));
-        return;
-      }
-      downloaded_size_ += pending;
-      if (downloaded_size_ > furthest_size_) {
-        // Bytes never had before end the run of failed attempts; a reply that
-        // only delivers again what earlier ones did keeps counting.
-        furthest_size_ = downloaded_size_;
-        retry_count_ = 0;
-      }
-      VLOG(2) << "Downloaded size: " << downloaded_size_;
-      PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
-      pending = 0;
+    if (buffered_ == read_buffer_.size() && !WriteBuffered())
+      return;
+    // Only what has arrived is read, never more: a read that waits for the
+    // rest of its block holds the bytes it already has until it ends, and a
+    // server that stalls meanwhile takes them with it. The query waits
+    // instead, with nothing of the reply in its hands.
+    pending_call_ = PendingCall::kQuery;
+    available_ = 0;
+    BOOL queried;
+    {
+      ScopedReadingDownloader reading(this);
+      queried = request && InternetQueryDataAvailable(request, &available_, 0, 0);
     }
-
+    if (!queried) {
+      HandleReadCallFailure(request ? GetLastError() : ERROR_INVALID_HANDLE);
+      return;
+    }
+    pending_call_ = PendingCall::kNone;
+    if (available_ == 0) {
+      end_of_data = true;
+      break;
+    }
     buffers = {};
     buffers.dwStructSize = sizeof(buffers);
-    buffers.lpvBuffer = read_buffer_.data();
-    buffers.dwBufferLength = static_cast<DWORD>(read_buffer_.size());
-    read_pending_ = true;
+    buffers.lpvBuffer = read_buffer_.data() + buffered_;
+    buffers.dwBufferLength =
+        static_cast<DWORD>(std::min<size_t>(available_, read_buffer_.size() - buffered_));
+    pending_call_ = PendingCall::kRead;
     BOOL read;
     {
       ScopedReadingDownloader reading(this);
@@ -655,25 +671,14 @@ void Downloader::HandleCompletionInProgress() {
                                             reinterpret_cast<DWORD_PTR>(this));
     }
     if (!read) {
-      DWORD error = request ? GetLastError() : ERROR_INVALID_HANDLE;
-      if (error == ERROR_IO_PENDING) {
-        // The request-complete status that follows carries the bytes.
-        VLOG(2) << "More data pending";
-        return;
-      }
-      read_pending_ = false;
-      if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
-        return;
-      RetryOrFail(error, IsReadInterruption(error),
-                  "Download interrupted by loss of connectivity: ",
-                  "Download interrupted for unknown reason: %lu");
+      HandleReadCallFailure(request ? GetLastError() : ERROR_INVALID_HANDLE);
       return;
     }
-    read_pending_ = false;
-    pending = buffers.dwBufferLength;
-    bytes_received_ += pending;
-    end_of_data = pending == 0;
+    pending_call_ = PendingCall::kNone;
+    end_of_data = !TakeReadBytes(buffers.dwBufferLength);
   }
+  if (!WriteBuffered())
+    return;
 
   LOG(INFO) << "Done reading from Internet";
   if (downloaded_size_ < expected_size_) {
@@ -689,17 +694,90 @@ void Downloader::HandleCompletionInProgress() {
     PostToLoop(base::BindOnce(&Downloader::DownloadCompleted, weak_this_));
 }
 
+void Downloader::HandleReadCallFailure(DWORD error) {
+  if (error == ERROR_IO_PENDING) {
+    // The request-complete status that follows carries on; until then the
+    // buffer is WinINet's.
+    VLOG(2) << "More data pending";
+    return;
+  }
+  pending_call_ = PendingCall::kNone;
+  // The request was closed under the call: the download was stopped or has
+  // ended.
+  if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
+    return;
+  // What arrived before the interruption is kept: the resume asks for the
+  // bytes after it.
+  if (!WriteBuffered())
+    return;
+  RetryOrFail(error, IsReadInterruption(error), "Download interrupted by loss of connectivity: ",
+              "Download interrupted for unknown reason: %lu");
+}
+
+bool Downloader::TakeReadBytes(DWORD count) {
+  bytes_received_ += count;
+  buffered_ += count;
+  return count != 0;
+}
+
+bool Downloader::WriteBuffered() {
+  if (buffered_ == 0)
+    return true;
+  bool written;
+  {
+    base::AutoLock hold(writer_lock_);
+    written = !writer_finished_ && writer_->Write(read_buffer_.data(),
+                                                  static_cast<uint32_t>(buffered_));
+  }
+  if (!written) {
+    Fail(base::StringPrintf("Failed writing the response with error %lu", writer_->last_error()));
+    return false;
+  }
+  downloaded_size_ += buffered_;
+  buffered_ = 0;
+  if (downloaded_size_ > furthest_size_) {
+    // Bytes never had before end the run of failed attempts; a reply that
+    // only delivers again what earlier ones did keeps counting.
+    furthest_size_ = downloaded_size_;
+    retry_count_ = 0;
+  }
+  VLOG(2) << "Downloaded size: " << downloaded_size_;
+  PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
+  return true;
+}
+
 void Downloader::CheckRetriesAndResume(int last_error) {
   if (retry_count_ > 1 && observer_)
     observer_->NotifyStalled(last_error);
-  if (retry_count_ > max_retries_) {
-    Fail(base::StringPrintf("Number of retries exceeded, last error: %d", last_error));
+  const base::TimeTicks now = base::TimeTicks::Now();
+  if (retry_count_ == 0)
+    retry_series_start_ = now;
+  const base::TimeDelta spent = now - retry_series_start_;
+  if (retry_count_ > max_retries_ || spent >= RetrySeriesLimit()) {
+    LOG(ERROR) << "Giving up the download from " << base::WideToUTF8(url_) << " after "
+               << retry_count_ << " retries in " << spent.InSeconds()
+               << " seconds without getting further, last error: " << last_error;
+    Fail(retry_count_ > max_retries_
+             ? base::StringPrintf("Number of retries exceeded, last error: %d", last_error)
+             : base::StringPrintf("Time for retries exceeded after %d retries in %d seconds, "
+                                  "last error: %d",
+                                  retry_count_, static_cast<int>(spent.InSeconds()),
+                                  last_error));
     return;
   }
   LOG(INFO) << "Retrying " << retry_count_ << " of " << max_retries_;
   ++retry_count_;
   has_retried_ = true;
   PostToLoop(base::BindOnce(&Downloader::Resume, weak_this_), retry_delay_);
+}
+
+base::TimeDelta Downloader::RetrySeriesLimit() const {
+  // Attempts that each wait out a time-out must not stretch the series to
+  // many times what the retries of a refused connection take; those still
+  // meet the count first (each failure comes a little after its delay).
+  if (retry_time_limit_)
+    return *retry_time_limit_;
+  return retry_delay_ * (static_cast<int64_t>(max_retries_) + 1);
 }
 
 void Downloader::Resume() {
