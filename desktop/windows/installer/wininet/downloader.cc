@@ -387,18 +387,26 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
 }
 
 void Downloader::OnHandleClosing(InternetHandle handle) {
+  base::WaitableEvent* closed = nullptr;
   {
     base::AutoLock hold(handles_lock_);
-    if (!handle || handle != closing_connection_)
+    if (!handle)
       return;
-    VLOG(1) << "Wininet request cancelled. unregistering the callback.";
-    InternetSetStatusCallbackW(handle, nullptr);
-    closing_connection_ = nullptr;
+    if (handle == closing_request_) {
+      closing_request_ = nullptr;
+      closed = &request_closed_;
+    } else if (handle == closing_connection_) {
+      VLOG(1) << "Wininet request cancelled. unregistering the callback.";
+      InternetSetStatusCallbackW(handle, nullptr);
+      closing_connection_ = nullptr;
+      closed = &termination_event_;
+    } else {
+      return;
+    }
   }
-  // Once the event is set the downloader may be destroyed at any moment (its
-  // owner joins the termination thread, which waits for this event): the
-  // event is the last of it this WinINet thread touches.
-  termination_event_.Signal();
+  // Once the event is set the downloader may go on, and be destroyed, at any
+  // moment: the event is the last of it this WinINet thread touches.
+  closed->Signal();
 }
 
 void Downloader::OnRequestComplete(DWORD_PTR result, DWORD error) {
@@ -853,9 +861,22 @@ void Downloader::CloseRequest() {
   {
     base::AutoLock hold(handles_lock_);
     request = std::exchange(request_, nullptr);
+    if (request) {
+      closing_request_ = request;
+      request_closed_.Reset();
+    }
   }
-  if (request)
-    InternetCloseHandle(request);
+  if (!request)
+    return;
+  InternetCloseHandle(request);
+  // WinINet may still be finishing, on its own thread, the call whose
+  // completion led here; the request goes when that ends, and taking it off
+  // its connection's list of requests there is not guarded against another
+  // thread opening a request on the connection, or closing the connection, at
+  // the same moment (Wine's WinINet lists them without a lock; a list broken
+  // that way made closing the connection loop for ever). So nothing touches
+  // the connection before WinINet has said the request is gone.
+  request_closed_.Wait();
 }
 
 void Downloader::CloseSession() {

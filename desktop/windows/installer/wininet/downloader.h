@@ -24,9 +24,12 @@
 // the reply is read and written there, and the outcomes (completion, failure,
 // resume, progress) are posted to the starting loop, bound to weak pointers
 // that Stop invalidates. The completion callback runs once per download that
-// ends (completed or failed), never after Stop. A "Wininet Termination" thread
-// closes the session once WinINet has let go of the connection, so that no
-// callback reaches a freed downloader.
+// ends (completed or failed), never after Stop. A request is closed before
+// anything else is done with its connection, and the downloader waits until
+// WinINet has let go of it (WinINet may be ending the request's last call on
+// its own thread). A "Wininet Termination" thread closes the session once
+// WinINet has let go of the connection, so that no callback reaches a freed
+// downloader.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
 #define DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
@@ -188,6 +191,7 @@ class Downloader {
   // Ends a download that could not start; always false.
   bool FailStart();
   void FinishWriter();
+  // Closes the current request and waits until WinINet has let go of it.
   void CloseRequest();
   void JoinTerminationThread();
 
@@ -200,6 +204,11 @@ class Downloader {
   InternetHandle connection_ = nullptr;
   InternetHandle closing_connection_ = nullptr;
   InternetHandle request_ = nullptr;
+  // The request being closed, until WinINet reports it gone (see
+  // CloseRequest); request_closed_ is set then.
+  InternetHandle closing_request_ = nullptr;
+  base::WaitableEvent request_closed_{base::WaitableEvent::ResetPolicy::MANUAL,
+                                      base::WaitableEvent::InitialState::NOT_SIGNALED};
 
   // The address asked for, and the one the current request goes to (after
   // redirects).
