@@ -340,7 +340,6 @@ bool Downloader::OpenRequest() {
   VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
   // Nothing of an earlier reply is in the buffer: it was written out before
   // this request was made.
-  pending_call_ = PendingCall::kNone;
   buffered_ = 0;
   BOOL sent = HttpSendRequestW(
       request, extra_headers_.empty() ? nullptr : extra_headers_.c_str(),
@@ -375,12 +374,11 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
     case INTERNET_STATUS_HANDLE_CLOSING:
       downloader->OnHandleClosing(handle);
       break;
-    case INTERNET_STATUS_REQUEST_COMPLETE: {
-      const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(information);
-      downloader->OnRequestComplete(result ? result->dwResult : FALSE,
-                                    result ? result->dwError : ERROR_INTERNET_INTERNAL_ERROR);
+    case INTERNET_STATUS_REQUEST_COMPLETE:
+      downloader->OnRequestComplete(
+          information ? static_cast<INTERNET_ASYNC_RESULT*>(information)->dwError
+                      : ERROR_INTERNET_INTERNAL_ERROR);
       break;
-    }
     default:
       break;
   }
@@ -409,11 +407,7 @@ void Downloader::OnHandleClosing(InternetHandle handle) {
   closed->Signal();
 }
 
-void Downloader::OnRequestComplete(DWORD_PTR result, DWORD error) {
-  // A query that waited for the reply's next bytes succeeds with their
-  // number where other calls give their error.
-  if (pending_call_ == PendingCall::kQuery && result)
-    error = ERROR_SUCCESS;
+void Downloader::OnRequestComplete(DWORD error) {
   stats_observer_->OnWinInetError(static_cast<int>(error));
   // A download whose outcome is decided (failed, refused redirect) takes no
   // further step, whatever WinINet reports for its closed request.
@@ -430,10 +424,8 @@ void Downloader::OnRequestComplete(DWORD_PTR result, DWORD error) {
     return;
   }
   if (state() == STATE_RECEIVING_DATA) {
-    // A query or read that failed: what arrived before it is kept, so that
-    // the resume asks for the bytes after it. A read that fails leaves its
-    // buffer in doubt; what it held is asked for again.
-    pending_call_ = PendingCall::kNone;
+    // A read that waited and failed: what arrived before it is kept, so that
+    // the resume asks for the bytes after it.
     if (!WriteBuffered())
       return;
   }
@@ -634,56 +626,33 @@ void Downloader::HandleCompletionInProgress() {
   }
   INTERNET_BUFFERSA& buffers = *read_buffers_;
   bool end_of_data = false;
-  if (pending_call_ == PendingCall::kRead) {
-    // The asynchronous read that this completion ends left its bytes in the
-    // buffer.
-    end_of_data = !TakeReadBytes(buffers.dwBufferLength);
-  }
-  // After a query the data it waited for is there: the next query says so at
-  // once.
-  pending_call_ = PendingCall::kNone;
   while (!end_of_data) {
     VLOG(2) << "Additional data downloaded";
     if (buffered_ == read_buffer_.size() && !WriteBuffered())
       return;
     // Only what has arrived is read, never more: a read that waits for the
     // rest of its block holds the bytes it already has until it ends, and a
-    // server that stalls meanwhile takes them with it. The query waits
-    // instead, with nothing of the reply in its hands.
-    pending_call_ = PendingCall::kQuery;
-    available_ = 0;
-    BOOL queried;
-    {
-      ScopedReadingDownloader reading(this);
-      queried = request && InternetQueryDataAvailable(request, &available_, 0, 0);
-    }
-    if (!queried) {
-      HandleReadCallFailure(request ? GetLastError() : ERROR_INVALID_HANDLE);
-      return;
-    }
-    pending_call_ = PendingCall::kNone;
-    if (available_ == 0) {
-      end_of_data = true;
-      break;
-    }
+    // server that stalls meanwhile takes them with it. A read that does not
+    // wait returns what there is; when there is nothing yet it completes
+    // later, once some has come, without bringing it: the next read does
+    // (so a completion here never carries bytes of its own).
     buffers = {};
     buffers.dwStructSize = sizeof(buffers);
     buffers.lpvBuffer = read_buffer_.data() + buffered_;
-    buffers.dwBufferLength =
-        static_cast<DWORD>(std::min<size_t>(available_, read_buffer_.size() - buffered_));
-    pending_call_ = PendingCall::kRead;
+    buffers.dwBufferLength = static_cast<DWORD>(read_buffer_.size() - buffered_);
     BOOL read;
     {
       ScopedReadingDownloader reading(this);
-      read = request && InternetReadFileExA(request, &buffers, IRF_ASYNC,
+      read = request && InternetReadFileExA(request, &buffers, IRF_ASYNC | IRF_NO_WAIT,
                                             reinterpret_cast<DWORD_PTR>(this));
     }
     if (!read) {
       HandleReadCallFailure(request ? GetLastError() : ERROR_INVALID_HANDLE);
       return;
     }
-    pending_call_ = PendingCall::kNone;
-    end_of_data = !TakeReadBytes(buffers.dwBufferLength);
+    bytes_received_ += buffers.dwBufferLength;
+    buffered_ += buffers.dwBufferLength;
+    end_of_data = buffers.dwBufferLength == 0;
   }
   if (!WriteBuffered())
     return;
@@ -704,12 +673,10 @@ void Downloader::HandleCompletionInProgress() {
 
 void Downloader::HandleReadCallFailure(DWORD error) {
   if (error == ERROR_IO_PENDING) {
-    // The request-complete status that follows carries on; until then the
-    // buffer is WinINet's.
+    // The request-complete status that follows carries on.
     VLOG(2) << "More data pending";
     return;
   }
-  pending_call_ = PendingCall::kNone;
   // The request was closed under the call: the download was stopped or has
   // ended.
   if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
@@ -720,12 +687,6 @@ void Downloader::HandleReadCallFailure(DWORD error) {
     return;
   RetryOrFail(error, IsReadInterruption(error), "Download interrupted by loss of connectivity: ",
               "Download interrupted for unknown reason: %lu");
-}
-
-bool Downloader::TakeReadBytes(DWORD count) {
-  bytes_received_ += count;
-  buffered_ += count;
-  return count != 0;
 }
 
 bool Downloader::WriteBuffered() {

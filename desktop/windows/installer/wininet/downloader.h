@@ -157,8 +157,7 @@ class Downloader {
 
   // Opens and sends a request for cracked_url_ with extra_headers_.
   bool OpenRequest();
-  // |result| and |error| of WinINet's INTERNET_ASYNC_RESULT.
-  void OnRequestComplete(DWORD_PTR result, DWORD error);
+  void OnRequestComplete(DWORD error);
   // A 3xx reply: follows it when its target is allowed, else fails.
   void HandleRedirect(int status);
   void FollowRedirect(const std::wstring& url, bool keep_body);
@@ -167,11 +166,8 @@ class Downloader {
   void OnHandleClosing(InternetHandle handle);
   bool HandleInitialCompletion();
   void HandleCompletionInProgress();
-  // A query or read of the reply that did not complete at once.
+  // A read of the reply that did not complete at once.
   void HandleReadCallFailure(DWORD error);
-  // Adds |count| bytes that a read put into the buffer; false at the end of
-  // the reply (a read of nothing).
-  bool TakeReadBytes(DWORD count);
   // Hands the buffered bytes to the writer; false (the download failed) when
   // it refuses them.
   bool WriteBuffered();
@@ -264,12 +260,6 @@ class Downloader {
   std::atomic<bool> outcome_claimed_{false};
   // The most bytes any reply of this download has brought the writer to.
   int64_t furthest_size_ = 0;
-  // The WinINet call on the reply that is under way: a query waits for
-  // bytes to arrive, a read puts them into read_buffer_.
-  enum class PendingCall { kNone, kQuery, kRead };
-  PendingCall pending_call_ = PendingCall::kNone;
-  // The query's answer; WinINet may write it after the call returned.
-  DWORD available_ = 0;
   // When the current run of failed attempts began.
   base::TimeTicks retry_series_start_;
 
