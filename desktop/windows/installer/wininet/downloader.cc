@@ -835,8 +835,9 @@ void Downloader::CloseRequest() {
   // its connection's list of requests there is not guarded against another
   // thread opening a request on the connection, or closing the connection, at
   // the same moment (Wine's WinINet lists them without a lock; a list broken
-  // that way made closing the connection loop for ever). So nothing touches
-  // the connection before WinINet has said the request is gone.
+  // that way can leave closing the connection, or waiting for it to close,
+  // without an end). So nothing touches the connection before WinINet has
+  // said the request is gone.
   request_closed_.Wait();
 }
 
