@@ -457,6 +457,43 @@ TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   EXPECT_EQ(received, RootInt("total_bytes_received"));
 }
 
+// Each download of an additional file records its outcome in its own entry
+// of "download_tries", under the plain keys (the download-address request's
+// have a prefix of their own).
+TEST_F(PackageFetcherTest, AdditionalFileTriesRecordTheirStatusAndErrorUnderThePlainKeys) {
+  base::FilePath partner = download_folder_.DirName().Append(base::test::UniqueName(L"partner"));
+  ASSERT_TRUE(base::WriteFile(partner, "partner content"));
+  AddComponent("/files/partner", partner, "partner.dat");
+  AddComponent("/files/gone", partner, "gone.dat");
+  base::Value::Dict gone;
+  gone.Set("status", 404);
+  component_routes_.Set("/files/gone", std::move(gone));
+  ServeComponents(DeliveryFixtures().Append(L"velto_package_unsigned.exe"));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  RunAttempt([&] { fetcher->Start(); });
+  ASSERT_EQ(STATUS_PACKAGE_READY, front_end_.statuses.back());
+
+  const base::Value::List& files = *Fetch(0).FindList("additional_files");
+  ASSERT_EQ(2u, files.size());
+  const base::Value::List& kept = *files[0].GetDict().FindList("download_tries");
+  ASSERT_EQ(1u, kept.size());
+  EXPECT_EQ(200, kept[0].GetDict().FindInt("http_status"));
+  EXPECT_EQ(0, kept[0].GetDict().FindInt("wininet_error"));
+  // A 404 is an answer, not a network error: each of the four tries says so.
+  const base::Value::List& refused = *files[1].GetDict().FindList("download_tries");
+  ASSERT_EQ(4u, refused.size());
+  for (const base::Value& attempt : refused) {
+    EXPECT_EQ(404, attempt.GetDict().FindInt("http_status"));
+    EXPECT_EQ(0, attempt.GetDict().FindInt("wininet_error"));
+    EXPECT_FALSE(attempt.GetDict().Find("fetch_download_url_http_status"));
+  }
+  // Nothing of the tries leaks into the fetch's own entry.
+  EXPECT_EQ(200, Fetch(0).FindInt("fetch_download_url_http_status"));
+  EXPECT_FALSE(Fetch(0).Find("http_status"));
+  EXPECT_FALSE(Fetch(0).Find("wininet_error"));
+}
+
 TEST_F(PackageFetcherTest, ComponentArchiveIsRunAndItsInstallerChecked) {
   const base::FilePath stub = DeliveryFixtures().DirName().Append(L"stubs\\package_stub.exe");
   AddComponent("/files/component", stub, std::string());
