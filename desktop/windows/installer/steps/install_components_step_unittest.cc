@@ -1,5 +1,8 @@
 #include "desktop/windows/installer/steps/install_components_step.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <memory>
 #include <string>
 
@@ -8,6 +11,8 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
@@ -145,6 +150,43 @@ TEST_F(InstallComponentsStepTest, AnInstallerStillRunningAtTheBoundIsRecorded) {
   ASSERT_EQ(1u, host_.status.components.size());
   EXPECT_EQ("pomrel", host_.status.components[0].name);
   EXPECT_EQ(host_.install_path.Append(L"suite").value(), host_.status.components[0].path);
+}
+
+TEST_F(InstallComponentsStepTest, AStandInLeftWaitingEndsWithTheProcessThatStartedIt) {
+  // A test process that is killed never releases the stand-in it started;
+  // the stand-in must not keep the folder it runs from in use for good.
+  const std::wstring event_name = base::test::UniqueName(L"component_never_released");
+  base::win::ScopedHandle never_set(CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  ASSERT_TRUE(never_set.IsValid());
+  const base::FilePath installer =
+      PlaceInstaller(L"component_installer_stub.exe", L"left", base::test::UniqueName(L"left"),
+                     "wait " + base::WideToUTF8(event_name));
+  // The command processor starts it without waiting for it, and ends.
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
+  const base::Process starter = base::LaunchProcess(
+      L"\"" + base::FilePath(system).Append(L"cmd.exe").value() + L"\" /c start \"\" \"" +
+          installer.value() + L"\"",
+      base::LaunchOptions());
+  ASSERT_TRUE(starter.IsValid());
+  ASSERT_TRUE(starter.WaitForExitWithTimeout(60 * 1000, nullptr));
+
+  base::Process stand_in;
+  base::win::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot.IsValid() && Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
+    if (installer.BaseName().value() == entry.szExeFile)
+      stand_in = base::Process::Open(entry.th32ProcessID);
+  }
+  ASSERT_TRUE(stand_in.IsValid());
+  int exit_code = 0;
+  const bool ended = stand_in.WaitForExitWithTimeout(60 * 1000, &exit_code);
+  if (!ended)
+    stand_in.Terminate(1, /*wait=*/true);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(102, exit_code);
 }
 
 }  // namespace
