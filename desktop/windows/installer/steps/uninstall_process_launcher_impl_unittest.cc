@@ -4,14 +4,13 @@
 
 #include <string>
 
-#include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/path_service.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
+#include "desktop/windows/installer/steps/test/component_stand_in.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
 
@@ -22,23 +21,11 @@ class UninstallProcessLauncherImplTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(folder_.CreateUniqueTempDir()); }
 
-  // A copy of the component installer stand-in, which records its command
-  // line in "<program>.args" and then follows |instruction|.
+  // A copy of the component installer stand-in following |instruction|.
   base::FilePath PlaceProgram(const std::string& instruction) {
-    base::FilePath exe_folder;
-    base::PathService::Get(base::DIR_EXE, &exe_folder);
     const base::FilePath program = folder_.GetPath().Append(L"program.exe");
-    EXPECT_TRUE(base::CopyFile(exe_folder.DirName().Append(
-                                   L"fixtures\\components\\component_installer_stub.exe"),
-                               program));
-    EXPECT_TRUE(base::WriteFile(base::FilePath(program.value() + L".exit"), instruction));
+    EXPECT_TRUE(PlaceComponentStandIn(L"component_installer_stub.exe", program, instruction));
     return program;
-  }
-
-  std::string ArgumentsOf(const base::FilePath& program) {
-    std::string arguments;
-    base::ReadFileToString(base::FilePath(program.value() + L".args"), &arguments);
-    return arguments;
   }
 
   base::win::ScopedCOMInitializer com_;
@@ -57,7 +44,7 @@ TEST_F(UninstallProcessLauncherImplTest, RunsTheProgramWithItsParametersToItsEnd
   ASSERT_TRUE(launcher.RunAndWait(L"%TMP%" + program.value().substr(temp_folder.size()),
                                   L"--reinstall --hide"));
   // Recorded before it ended.
-  EXPECT_NE(std::string::npos, ArgumentsOf(program).find("--reinstall --hide"));
+  EXPECT_NE(std::string::npos, StandInArguments(program).find("--reinstall --hide"));
 }
 
 TEST_F(UninstallProcessLauncherImplTest, StartsACommandThroughWmi) {
@@ -71,7 +58,7 @@ TEST_F(UninstallProcessLauncherImplTest, StartsACommandThroughWmi) {
   // checked here.
   launcher.StartThroughWmi(L"\"" + program.value() + L"\" --survey");
   EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(started.Get(), 60 * 1000));
-  EXPECT_NE(std::string::npos, ArgumentsOf(program).find("--survey"));
+  EXPECT_NE(std::string::npos, StandInArguments(program).find("--survey"));
   // Under Wine the program is a child of this process; it ends before its
   // folder goes.
   EXPECT_TRUE(EndChildProcesses(60 * 1000));
