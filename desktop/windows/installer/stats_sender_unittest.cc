@@ -3,13 +3,19 @@
 #include <memory>
 #include <string>
 
+#include "base/command_line.h"
+#include "base/files/file_path.h"
+#include "base/files/file_util.h"
 #include "base/json/json_reader.h"
 #include "base/message_loop/message_loop.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "base/process/process_handle.h"
 #include "base/run_loop.h"
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/local_package_server.h"
+#include "base/test/test_environment.h"
 #include "base/win/windows_version.h"
 #include "desktop/windows/installer/maker_domains.h"
 #include "desktop/windows/installer/wininet/test/download_test_util.h"
@@ -18,6 +24,9 @@
 
 namespace installer {
 namespace {
+
+// Where the child process of the parent-process test writes its statistics.
+constexpr char kStatsOutSwitch[] = "stats-out";
 
 class StatsSenderTest : public testing::Test {
  protected:
@@ -82,6 +91,49 @@ TEST_F(StatsSenderTest, RecordsTheBasicStatistics) {
     computer_size = 0;
   EXPECT_EQ(StatsSender::EndpointNameHash(user, std::wstring_view(computer, computer_size)),
             *stats.FindString("endpoint_name_hash"));
+}
+
+// Run by RecordsTheProcessThatStartedTheInstaller in a process of its own:
+// writes the statistics its sender records to the file it is given.
+TEST(StatsSenderChildProcess, WritesItsStatistics) {
+  const base::CommandLine command_line = base::CommandLine::FromString(GetCommandLineW());
+  if (!command_line.HasSwitch(kStatsOutSwitch))
+    GTEST_SKIP() << "runs only as the child of RecordsTheProcessThatStartedTheInstaller";
+  base::CommandLine::Init(0, nullptr);
+  test::FakeUIDelegate ui_delegate;
+  StatsSender sender(&ui_delegate);
+  std::string json;
+  ASSERT_TRUE(sender.GetJson(&json));
+  ASSERT_TRUE(base::WriteFile(command_line.GetSwitchValuePath(kStatsOutSwitch), json));
+}
+
+// The installer's statistics name the process that started it: here the
+// command processor, which a test starts to run the sender in a process of
+// its own (neither this test process nor the sender's own).
+TEST_F(StatsSenderTest, RecordsTheProcessThatStartedTheInstaller) {
+  wchar_t exe[MAX_PATH];
+  ASSERT_NE(0u, GetModuleFileNameW(nullptr, exe, MAX_PATH));
+  const base::FilePath out =
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"stats"));
+  base::CommandLine child(base::FilePath{std::wstring(exe)});
+  child.AppendSwitchASCII("gtest_filter", "StatsSenderChildProcess.WritesItsStatistics");
+  child.AppendSwitchPath(kStatsOutSwitch, out);
+  base::Process parent = base::LaunchProcess(
+      L"cmd.exe /s /c \"" + child.GetCommandLineString() + L"\"", base::LaunchOptions());
+  ASSERT_TRUE(parent.IsValid());
+  int exit_code = -1;
+  ASSERT_TRUE(parent.WaitForExitWithTimeout(60000, &exit_code));
+  ASSERT_EQ(0, exit_code);
+
+  std::string json;
+  ASSERT_TRUE(base::ReadFileToString(out, &json));
+  std::optional<base::Value::Dict> stats = base::JSONReader::ReadDict(json);
+  ASSERT_TRUE(stats);
+  EXPECT_EQ(static_cast<int>(parent.Pid()), stats->FindInt("parent_process_id"));
+  const std::string* name = stats->FindString("parent_process_name");
+  ASSERT_TRUE(name);
+  // The base name alone.
+  EXPECT_TRUE(base::EqualsCaseInsensitiveASCII("cmd.exe", *name)) << *name;
 }
 
 TEST_F(StatsSenderTest, EndpointNameHashIsTheSha256OfUserAndComputerInUtf16) {
@@ -176,6 +228,9 @@ TEST_F(StatsSenderTest, WithoutWaitingForNetworkGivesUpAfterTwoRetries) {
 
   StatsSender sender(&ui_delegate_);
   sender.downloader()->set_retry_delay(base::TimeDelta::FromMilliseconds(10));
+  // The count is what is tested: the limit on the run's time would follow the
+  // short delay down to less than the attempts take.
+  sender.downloader()->set_retry_time_limit(test::kDownloadTimeout);
   base::RunLoop run_loop;
   ASSERT_TRUE(sender.SendTo({server.Url(L"/netinstaller/feedback"), {L"127.0.0.1"}},
                             run_loop.QuitClosure(), false));

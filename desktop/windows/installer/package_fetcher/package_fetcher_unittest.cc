@@ -457,6 +457,43 @@ TEST_F(PackageFetcherTest, AdditionalFilesWelcomePageAndFilesList) {
   EXPECT_EQ(received, RootInt("total_bytes_received"));
 }
 
+// Each download of an additional file records its outcome in its own entry
+// of "download_tries", under the plain keys (the download-address request's
+// have a prefix of their own).
+TEST_F(PackageFetcherTest, AdditionalFileTriesRecordTheirStatusAndErrorUnderThePlainKeys) {
+  base::FilePath partner = download_folder_.DirName().Append(base::test::UniqueName(L"partner"));
+  ASSERT_TRUE(base::WriteFile(partner, "partner content"));
+  AddComponent("/files/partner", partner, "partner.dat");
+  AddComponent("/files/gone", partner, "gone.dat");
+  base::Value::Dict gone;
+  gone.Set("status", 404);
+  component_routes_.Set("/files/gone", std::move(gone));
+  ServeComponents(DeliveryFixtures().Append(L"velto_package_unsigned.exe"));
+  PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
+  auto fetcher = MakeFetcher(&payload);
+  RunAttempt([&] { fetcher->Start(); });
+  ASSERT_EQ(STATUS_PACKAGE_READY, front_end_.statuses.back());
+
+  const base::Value::List& files = *Fetch(0).FindList("additional_files");
+  ASSERT_EQ(2u, files.size());
+  const base::Value::List& kept = *files[0].GetDict().FindList("download_tries");
+  ASSERT_EQ(1u, kept.size());
+  EXPECT_EQ(200, kept[0].GetDict().FindInt("http_status"));
+  EXPECT_EQ(0, kept[0].GetDict().FindInt("wininet_error"));
+  // A 404 is an answer, not a network error: each of the four tries says so.
+  const base::Value::List& refused = *files[1].GetDict().FindList("download_tries");
+  ASSERT_EQ(4u, refused.size());
+  for (const base::Value& attempt : refused) {
+    EXPECT_EQ(404, attempt.GetDict().FindInt("http_status"));
+    EXPECT_EQ(0, attempt.GetDict().FindInt("wininet_error"));
+    EXPECT_FALSE(attempt.GetDict().Find("fetch_download_url_http_status"));
+  }
+  // Nothing of the tries leaks into the fetch's own entry.
+  EXPECT_EQ(200, Fetch(0).FindInt("fetch_download_url_http_status"));
+  EXPECT_FALSE(Fetch(0).Find("http_status"));
+  EXPECT_FALSE(Fetch(0).Find("wininet_error"));
+}
+
 TEST_F(PackageFetcherTest, ComponentArchiveIsRunAndItsInstallerChecked) {
   const base::FilePath stub = DeliveryFixtures().DirName().Append(L"stubs\\package_stub.exe");
   AddComponent("/files/component", stub, std::string());
@@ -585,15 +622,19 @@ TEST_F(PackageFetcherTest, RestartCancelsTheStartOfAPendingRetry) {
 }
 
 TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutTheRetries) {
-  // Every attempt receives the whole package (about 1.2 MB) and fails its
-  // checksum: after four attempts more than 4 MiB came in, and three failed
-  // attempts are all that such a fetch is allowed.
-  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(64, 'c'));
-  int64_t package_size = 0;
-  ASSERT_TRUE(base::GetFileSize(DeliveryFixtures().Append(L"velto_package_unsigned.exe"),
-                                &package_size));
-  ASSERT_LT(3 * package_size, 0x400000);
-  ASSERT_GE(4 * package_size, 0x400000);
+  // Every attempt receives the whole package and fails its checksum. The
+  // package is sized so that three attempts bring in less than 4 MiB and
+  // four more: after the fourth attempt, three failed attempts are all that
+  // such a fetch is allowed. Its contents do not matter, so it is made here
+  // rather than taken from the build, whose sizes vary with the build's kind.
+  const base::FilePath package = download_folder_.DirName().Append(
+      base::test::UniqueName(L"large_package.exe"));
+  constexpr int64_t kPackageSize = 0x400000 / 7 * 2;  // 3.5 packages make 4 MiB.
+  std::string contents(kPackageSize, '\0');
+  for (size_t i = 0; i < contents.size(); ++i)
+    contents[i] = static_cast<char>(i * 131 + i / 4096);
+  ASSERT_TRUE(base::WriteFile(package, contents));
+  ServePackage(package, std::string(64, 'c'));
   PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
   auto fetcher = MakeFetcher(&payload);
   const std::wstring name = fetcher->package_folder().BaseName().value();
@@ -610,14 +651,12 @@ TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutT
     // download in it.
     const std::wstring try_name = L"velto_package" + std::to_wstring(attempt) + name.substr(13);
     EXPECT_EQ(std::set<std::wstring>{try_name}, Folders(download_folder_));
-    EXPECT_EQ((std::map<std::wstring, std::string>{
-                  {L"velto_package.exe",
-                   FileSummary(DeliveryFixtures().Append(L"velto_package_unsigned.exe"))}}),
+    EXPECT_EQ((std::map<std::wstring, std::string>{{L"velto_package.exe", Summary(contents)}}),
               ReadFiles(download_folder_.Append(try_name)));
   }
   EXPECT_FALSE(fetcher->Retry());
   EXPECT_EQ(4, RootInt("fetcher_restarts"));
-  EXPECT_LE(4 * package_size, RootInt("total_bytes_received").value_or(0));
+  EXPECT_LE(4 * kPackageSize, RootInt("total_bytes_received").value_or(0));
   EXPECT_EQ("Checksum incorrect for the downloaded package",
             *Fetch(3).FindString("failure_reason"));
   EXPECT_EQ("Checksum mismatch", *Fetch(3).FindStringByDottedPath("error_details.detail"));
@@ -625,6 +664,7 @@ TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutT
   EXPECT_EQ("", Runs());
   fetcher.reset();
   EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_));
+  base::DeleteFile(package);
 }
 
 TEST_F(PackageFetcherTest, ThreeAttemptsEndingWithNoContentAreAllowedAndNoMore) {

@@ -2,7 +2,10 @@
 
 #include <aclapi.h>
 
+#include <utility>
+
 #include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/strings/string_util.h"
 #include "base/win/scoped_co_mem.h"
 #include "base/win/scoped_localalloc.h"
@@ -72,6 +75,11 @@ void AllowAuthenticatedUsers(ITask* task) {
                         nullptr, raw_dacl, nullptr);
 }
 
+HRESULT CreateSystemScheduler(ITaskScheduler** scheduler) {
+  return CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+                          reinterpret_cast<void**>(scheduler));
+}
+
 bool AddTrigger(ITask* task, TASK_TRIGGER_TYPE type, const SYSTEMTIME& start) {
   WORD index = 0;
   ComPtr<ITaskTrigger> trigger;
@@ -92,13 +100,14 @@ bool AddTrigger(ITask* task, TASK_TRIGGER_TYPE type, const SYSTEMTIME& start) {
 
 }  // namespace
 
-TaskSchedulerV1::TaskSchedulerV1() = default;
+TaskSchedulerV1::TaskSchedulerV1() : TaskSchedulerV1(base::BindRepeating(&CreateSystemScheduler)) {}
+
+TaskSchedulerV1::TaskSchedulerV1(SchedulerFactory factory) : factory_(std::move(factory)) {}
+
 TaskSchedulerV1::~TaskSchedulerV1() = default;
 
 bool TaskSchedulerV1::Init() {
-  return SUCCEEDED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_ITaskScheduler,
-                                    reinterpret_cast<void**>(scheduler_.ReleaseAndGetAddressOf())));
+  return SUCCEEDED(factory_.Run(scheduler_.ReleaseAndGetAddressOf()));
 }
 
 bool TaskSchedulerV1::CreateTask(const ScheduledTaskInfo& info) {

@@ -9,13 +9,19 @@
 #include <mstask.h>
 #include <wrl/client.h>
 
+#include "base/functional/callback.h"
 #include "desktop/windows/installer/service/task_scheduler.h"
 
 namespace installer {
 
 class TaskSchedulerV1 : public TaskScheduler {
  public:
+  // Makes the Task Scheduler 1.0 object that Init connects to.
+  using SchedulerFactory = base::RepeatingCallback<HRESULT(ITaskScheduler** scheduler)>;
+
+  // The system's Task Scheduler 1.0.
   TaskSchedulerV1();
+  explicit TaskSchedulerV1(SchedulerFactory factory);
   ~TaskSchedulerV1() override;
 
   bool Init() override;
@@ -35,6 +41,7 @@ class TaskSchedulerV1 : public TaskScheduler {
   Microsoft::WRL::ComPtr<ITask> Activate(const std::wstring& task_name);
   void DeleteJob(const std::wstring& task_name);
 
+  const SchedulerFactory factory_;
   Microsoft::WRL::ComPtr<ITaskScheduler> scheduler_;
 };
 

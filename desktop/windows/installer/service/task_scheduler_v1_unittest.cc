@@ -1,8 +1,13 @@
 #include "desktop/windows/installer/service/task_scheduler_v1.h"
 
+#include <atomic>
+#include <utility>
+
 #include "base/base_paths.h"
+#include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/functional/bind.h"
 #include "base/path_service.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
@@ -17,6 +22,61 @@ namespace installer {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// The system's Task Scheduler 1.0, except that it makes no new work item
+// while |refuse_new_items| is set: a task that cannot be made.
+class RefusingTaskScheduler : public ITaskScheduler {
+ public:
+  explicit RefusingTaskScheduler(ComPtr<ITaskScheduler> system) : system_(std::move(system)) {}
+
+  bool refuse_new_items = false;
+
+  HRESULT WINAPI QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown || riid == IID_ITaskScheduler) {
+      AddRef();
+      *object = static_cast<ITaskScheduler*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG WINAPI AddRef() override { return ++references_; }
+  ULONG WINAPI Release() override {
+    const ULONG left = --references_;
+    if (left == 0)
+      delete this;
+    return left;
+  }
+  HRESULT WINAPI SetTargetComputer(LPCWSTR computer) override {
+    return system_->SetTargetComputer(computer);
+  }
+  HRESULT WINAPI GetTargetComputer(LPWSTR* computer) override {
+    return system_->GetTargetComputer(computer);
+  }
+  HRESULT WINAPI Enum(IEnumWorkItems** items) override { return system_->Enum(items); }
+  HRESULT WINAPI Activate(LPCWSTR name, REFIID riid, IUnknown** item) override {
+    return system_->Activate(name, riid, item);
+  }
+  HRESULT WINAPI Delete(LPCWSTR name) override { return system_->Delete(name); }
+  HRESULT WINAPI NewWorkItem(LPCWSTR name, REFCLSID clsid, REFIID riid,
+                             IUnknown** item) override {
+    if (refuse_new_items)
+      return E_ACCESSDENIED;
+    return system_->NewWorkItem(name, clsid, riid, item);
+  }
+  HRESULT WINAPI AddWorkItem(LPCWSTR name, IScheduledWorkItem* item) override {
+    return system_->AddWorkItem(name, item);
+  }
+  HRESULT WINAPI IsOfType(LPCWSTR name, REFIID riid) override {
+    return system_->IsOfType(name, riid);
+  }
+
+ private:
+  virtual ~RefusingTaskScheduler() = default;
+
+  ComPtr<ITaskScheduler> system_;
+  std::atomic<ULONG> references_{1};
+};
 
 // Runs against the system's Task Scheduler 1.0. Every task has a name of its
 // own and is deleted at the end.
@@ -60,6 +120,19 @@ class TaskSchedulerV1Test : public testing::Test {
     return task;
   }
 
+  // The fields of the task's trigger at |index|; a trigger that cannot be
+  // read fails the test (and gives an unknown type).
+  static TASK_TRIGGER TriggerOf(ITask* task, WORD index) {
+    ComPtr<ITaskTrigger> trigger;
+    TASK_TRIGGER fields = {};
+    fields.cbTriggerSize = sizeof(fields);
+    if (FAILED(task->GetTrigger(index, &trigger)) || FAILED(trigger->GetTrigger(&fields))) {
+      ADD_FAILURE() << "trigger " << index << " cannot be read";
+      fields.TriggerType = static_cast<TASK_TRIGGER_TYPE>(-1);
+    }
+    return fields;
+  }
+
   // Some schedulers show a default daily trigger on a task saved without
   // any; what counts is that no start-up or run-once trigger was added.
   static void ExpectNoTriggersAdded(ITask* task) {
@@ -67,11 +140,7 @@ class TaskSchedulerV1Test : public testing::Test {
     ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
     EXPECT_LE(count, 1);
     for (WORD i = 0; i < count; ++i) {
-      ComPtr<ITaskTrigger> trigger;
-      TASK_TRIGGER fields = {};
-      fields.cbTriggerSize = sizeof(fields);
-      ASSERT_TRUE(SUCCEEDED(task->GetTrigger(i, &trigger)));
-      ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
+      const TASK_TRIGGER fields = TriggerOf(task, i);
       EXPECT_NE(TASK_EVENT_TRIGGER_AT_LOGON, fields.TriggerType);
       EXPECT_NE(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
     }
@@ -122,16 +191,10 @@ TEST_F(TaskSchedulerV1Test, CreatesDailyUserTask) {
   WORD count = 0;
   ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
   ASSERT_EQ(2, count);
-  ComPtr<ITaskTrigger> trigger;
-  TASK_TRIGGER fields = {};
-  fields.cbTriggerSize = sizeof(fields);
-  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
-  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
-  EXPECT_EQ(TASK_TIME_TRIGGER_DAILY, fields.TriggerType);
-  EXPECT_EQ(1, fields.Type.Daily.DaysInterval);
-  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(1, &trigger)));
-  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
-  EXPECT_EQ(TASK_EVENT_TRIGGER_AT_LOGON, fields.TriggerType);
+  const TASK_TRIGGER daily = TriggerOf(task.Get(), 0);
+  EXPECT_EQ(TASK_TIME_TRIGGER_DAILY, daily.TriggerType);
+  EXPECT_EQ(1, daily.Type.Daily.DaysInterval);
+  EXPECT_EQ(TASK_EVENT_TRIGGER_AT_LOGON, TriggerOf(task.Get(), 1).TriggerType);
 }
 
 TEST_F(TaskSchedulerV1Test, NoTimeTriggerAndSystemAccount) {
@@ -178,12 +241,7 @@ TEST_F(TaskSchedulerV1Test, RunOnceTaskRemovesItselfWhenDoneAndHasNoStartUpTrigg
   WORD count = 0;
   ASSERT_TRUE(SUCCEEDED(task->GetTriggerCount(&count)));
   ASSERT_EQ(1, count);  // No start-up trigger for a task that runs once.
-  ComPtr<ITaskTrigger> trigger;
-  TASK_TRIGGER fields = {};
-  fields.cbTriggerSize = sizeof(fields);
-  ASSERT_TRUE(SUCCEEDED(task->GetTrigger(0, &trigger)));
-  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
-  EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, fields.TriggerType);
+  EXPECT_EQ(TASK_TIME_TRIGGER_ONCE, TriggerOf(task.Get(), 0).TriggerType);
   SetEvent(release.Get());
 }
 
@@ -208,6 +266,40 @@ TEST_F(TaskSchedulerV1Test, CreatingAgainReplacesTheTask) {
   ExpectNoTriggersAdded(task.Get());
 }
 
+// The task of the name goes before the new one is made; when the new one
+// cannot be made, the earlier one is there again as it was.
+TEST_F(TaskSchedulerV1Test, TaskThatCannotBeMadeLeavesTheEarlierOne) {
+  ComPtr<RefusingTaskScheduler> refusing;
+  refusing.Attach(new RefusingTaskScheduler(system_));
+  TaskSchedulerV1 scheduler(base::BindRepeating(
+      [](ComPtr<RefusingTaskScheduler> refusing, ITaskScheduler** out) {
+        *out = refusing.Get();
+        (*out)->AddRef();
+        return S_OK;
+      },
+      refusing));
+  ASSERT_TRUE(scheduler.Init());
+  ScheduledTaskInfo first = MakeInfo(suffix_, kTaskTriggerDaily);
+  first.description = L"first";
+  ASSERT_TRUE(scheduler.CreateTask(first));
+
+  refusing->refuse_new_items = true;
+  ScheduledTaskInfo second = MakeInfo(suffix_, kTaskTriggerNone);
+  second.description = L"second";
+  second.command_line = base::CommandLine(temp_.GetPath().Append(L"other.exe"));
+  EXPECT_FALSE(scheduler.CreateTask(second));
+
+  ComPtr<ITask> task = Open(suffix_);
+  ASSERT_TRUE(task);
+  base::win::ScopedCoMem<wchar_t> comment, program, parameters;
+  EXPECT_EQ(L"first", Text(task->GetComment(&comment), comment));
+  EXPECT_EQ(program_.value(), Text(task->GetApplicationName(&program), program));
+  EXPECT_EQ(L"--scheduledautoupdate -- $(Arg0)",
+            Text(task->GetParameters(&parameters), parameters));
+  EXPECT_EQ(TASK_TIME_TRIGGER_DAILY, TriggerOf(task.Get(), 0).TriggerType);
+  EXPECT_NE(TASK_NOT_FOUND, scheduler.GetState(suffix_));
+}
+
 TEST_F(TaskSchedulerV1Test, StateEnabledIntervalAndDelete) {
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(suffix_, kTaskTriggerDaily)));
   EXPECT_NE(TASK_NOT_FOUND, scheduler_.GetState(suffix_));
@@ -223,12 +315,7 @@ TEST_F(TaskSchedulerV1Test, StateEnabledIntervalAndDelete) {
   EXPECT_EQ(static_cast<DWORD>(TASK_FLAG_RUN_ONLY_IF_LOGGED_ON), flags);
 
   scheduler_.SetDailyInterval(suffix_, 3);
-  ComPtr<ITaskTrigger> trigger;
-  TASK_TRIGGER fields = {};
-  fields.cbTriggerSize = sizeof(fields);
-  ASSERT_TRUE(SUCCEEDED(Open(suffix_)->GetTrigger(0, &trigger)));
-  ASSERT_TRUE(SUCCEEDED(trigger->GetTrigger(&fields)));
-  EXPECT_EQ(3, fields.Type.Daily.DaysInterval);
+  EXPECT_EQ(3, TriggerOf(Open(suffix_).Get(), 0).Type.Daily.DaysInterval);
 
   scheduler_.DeleteTask(suffix_);
   EXPECT_FALSE(Open(suffix_));

@@ -2,6 +2,7 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "base/functional/bind.h"
@@ -337,7 +338,9 @@ bool Downloader::OpenRequest() {
     return false;
   }
   VLOG(1) << (is_get ? "Sending GET request" : "Sending POST request");
-  read_pending_ = false;
+  // Nothing of an earlier reply is in the buffer: it was written out before
+  // this request was made.
+  buffered_ = 0;
   BOOL sent = HttpSendRequestW(
       request, extra_headers_.empty() ? nullptr : extra_headers_.c_str(),
       extra_headers_.empty() ? 0 : static_cast<DWORD>(-1), is_get ? nullptr : post_body_.data(),
@@ -382,18 +385,26 @@ void CALLBACK Downloader::InternetStatusCallback(InternetHandle handle,
 }
 
 void Downloader::OnHandleClosing(InternetHandle handle) {
+  base::WaitableEvent* closed = nullptr;
   {
     base::AutoLock hold(handles_lock_);
-    if (!handle || handle != closing_connection_)
+    if (!handle)
       return;
-    VLOG(1) << "Wininet request cancelled. unregistering the callback.";
-    InternetSetStatusCallbackW(handle, nullptr);
-    closing_connection_ = nullptr;
+    if (handle == closing_request_) {
+      closing_request_ = nullptr;
+      closed = &request_closed_;
+    } else if (handle == closing_connection_) {
+      VLOG(1) << "Wininet request cancelled. unregistering the callback.";
+      InternetSetStatusCallbackW(handle, nullptr);
+      closing_connection_ = nullptr;
+      closed = &termination_event_;
+    } else {
+      return;
+    }
   }
-  // Once the event is set the downloader may be destroyed at any moment (its
-  // owner joins the termination thread, which waits for this event): the
-  // event is the last of it this WinINet thread touches.
-  termination_event_.Signal();
+  // Once the event is set the downloader may go on, and be destroyed, at any
+  // moment: the event is the last of it this WinINet thread touches.
+  closed->Signal();
 }
 
 void Downloader::OnRequestComplete(DWORD error) {
@@ -411,6 +422,12 @@ void Downloader::OnRequestComplete(DWORD error) {
       HandleCompletionInProgress();
     }
     return;
+  }
+  if (state() == STATE_RECEIVING_DATA) {
+    // A read that waited and failed: what arrived before it is kept, so that
+    // the resume asks for the bytes after it.
+    if (!WriteBuffered())
+      return;
   }
   RetryOrFail(error, IsConnectivityError(error),
               "Request completed with an error indicating connectivity issues: ",
@@ -608,72 +625,37 @@ void Downloader::HandleCompletionInProgress() {
     request = request_;
   }
   INTERNET_BUFFERSA& buffers = *read_buffers_;
-  DWORD pending = 0;
   bool end_of_data = false;
-  if (read_pending_) {
-    // The asynchronous read that this completion ends left its bytes in the
-    // buffer.
-    read_pending_ = false;
-    pending = buffers.dwBufferLength;
-    bytes_received_ += pending;
-    end_of_data = pending == 0;
-  }
   while (!end_of_data) {
     VLOG(2) << "Additional data downloaded";
-    if (pending > 0) {
-      bool written;
-      {
-        base::AutoLock hold(writer_lock_);
-        written = !writer_finished_ && writer_->Write(read_buffer_.data(), pending);
-      }
-      if (!written) {
-        Fail(base::StringPrintf("Failed writing the response with error %lu",
-                                writer_->last_error()));
-        return;
-      }
-      downloaded_size_ += pending;
-      if (downloaded_size_ > furthest_size_) {
-        // Bytes never had before end the run of failed attempts; a reply that
-        // only delivers again what earlier ones did keeps counting.
-        furthest_size_ = downloaded_size_;
-        retry_count_ = 0;
-      }
-      VLOG(2) << "Downloaded size: " << downloaded_size_;
-      PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
-      pending = 0;
-    }
-
+    if (buffered_ == read_buffer_.size() && !WriteBuffered())
+      return;
+    // Only what has arrived is read, never more: a read that waits for the
+    // rest of its block holds the bytes it already has until it ends, and a
+    // server that stalls meanwhile takes them with it. A read that does not
+    // wait returns what there is; when there is nothing yet it completes
+    // later, once some has come, without bringing it: the next read does
+    // (so a completion here never carries bytes of its own).
     buffers = {};
     buffers.dwStructSize = sizeof(buffers);
-    buffers.lpvBuffer = read_buffer_.data();
-    buffers.dwBufferLength = static_cast<DWORD>(read_buffer_.size());
-    read_pending_ = true;
+    buffers.lpvBuffer = read_buffer_.data() + buffered_;
+    buffers.dwBufferLength = static_cast<DWORD>(read_buffer_.size() - buffered_);
     BOOL read;
     {
       ScopedReadingDownloader reading(this);
-      read = request && InternetReadFileExA(request, &buffers, IRF_ASYNC,
+      read = request && InternetReadFileExA(request, &buffers, IRF_ASYNC | IRF_NO_WAIT,
                                             reinterpret_cast<DWORD_PTR>(this));
     }
     if (!read) {
-      DWORD error = request ? GetLastError() : ERROR_INVALID_HANDLE;
-      if (error == ERROR_IO_PENDING) {
-        // The request-complete status that follows carries the bytes.
-        VLOG(2) << "More data pending";
-        return;
-      }
-      read_pending_ = false;
-      if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
-        return;
-      RetryOrFail(error, IsReadInterruption(error),
-                  "Download interrupted by loss of connectivity: ",
-                  "Download interrupted for unknown reason: %lu");
+      HandleReadCallFailure(request ? GetLastError() : ERROR_INVALID_HANDLE);
       return;
     }
-    read_pending_ = false;
-    pending = buffers.dwBufferLength;
-    bytes_received_ += pending;
-    end_of_data = pending == 0;
+    bytes_received_ += buffers.dwBufferLength;
+    buffered_ += buffers.dwBufferLength;
+    end_of_data = buffers.dwBufferLength == 0;
   }
+  if (!WriteBuffered())
+    return;
 
   LOG(INFO) << "Done reading from Internet";
   if (downloaded_size_ < expected_size_) {
@@ -689,17 +671,82 @@ void Downloader::HandleCompletionInProgress() {
     PostToLoop(base::BindOnce(&Downloader::DownloadCompleted, weak_this_));
 }
 
+void Downloader::HandleReadCallFailure(DWORD error) {
+  if (error == ERROR_IO_PENDING) {
+    // The request-complete status that follows carries on.
+    VLOG(2) << "More data pending";
+    return;
+  }
+  // The request was closed under the call: the download was stopped or has
+  // ended.
+  if (error == ERROR_INVALID_HANDLE || error == ERROR_INTERNET_OPERATION_CANCELLED)
+    return;
+  // What arrived before the interruption is kept: the resume asks for the
+  // bytes after it.
+  if (!WriteBuffered())
+    return;
+  RetryOrFail(error, IsReadInterruption(error), "Download interrupted by loss of connectivity: ",
+              "Download interrupted for unknown reason: %lu");
+}
+
+bool Downloader::WriteBuffered() {
+  if (buffered_ == 0)
+    return true;
+  bool written;
+  {
+    base::AutoLock hold(writer_lock_);
+    written = !writer_finished_ && writer_->Write(read_buffer_.data(),
+                                                  static_cast<uint32_t>(buffered_));
+  }
+  if (!written) {
+    Fail(base::StringPrintf("Failed writing the response with error %lu", writer_->last_error()));
+    return false;
+  }
+  downloaded_size_ += buffered_;
+  buffered_ = 0;
+  if (downloaded_size_ > furthest_size_) {
+    // Bytes never had before end the run of failed attempts; a reply that
+    // only delivers again what earlier ones did keeps counting.
+    furthest_size_ = downloaded_size_;
+    retry_count_ = 0;
+  }
+  VLOG(2) << "Downloaded size: " << downloaded_size_;
+  PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
+  return true;
+}
+
 void Downloader::CheckRetriesAndResume(int last_error) {
   if (retry_count_ > 1 && observer_)
     observer_->NotifyStalled(last_error);
-  if (retry_count_ > max_retries_) {
-    Fail(base::StringPrintf("Number of retries exceeded, last error: %d", last_error));
+  const base::TimeTicks now = base::TimeTicks::Now();
+  if (retry_count_ == 0)
+    retry_series_start_ = now;
+  const base::TimeDelta spent = now - retry_series_start_;
+  if (retry_count_ > max_retries_ || spent >= RetrySeriesLimit()) {
+    LOG(ERROR) << "Giving up the download from " << base::WideToUTF8(url_) << " after "
+               << retry_count_ << " retries in " << spent.InSeconds()
+               << " seconds without getting further, last error: " << last_error;
+    Fail(retry_count_ > max_retries_
+             ? base::StringPrintf("Number of retries exceeded, last error: %d", last_error)
+             : base::StringPrintf("Time for retries exceeded after %d retries in %d seconds, "
+                                  "last error: %d",
+                                  retry_count_, static_cast<int>(spent.InSeconds()),
+                                  last_error));
     return;
   }
   LOG(INFO) << "Retrying " << retry_count_ << " of " << max_retries_;
   ++retry_count_;
   has_retried_ = true;
   PostToLoop(base::BindOnce(&Downloader::Resume, weak_this_), retry_delay_);
+}
+
+base::TimeDelta Downloader::RetrySeriesLimit() const {
+  // Attempts that each wait out a time-out must not stretch the series to
+  // many times what the retries of a refused connection take; those still
+  // meet the count first (each failure comes a little after its delay).
+  if (retry_time_limit_)
+    return *retry_time_limit_;
+  return retry_delay_ * (static_cast<int64_t>(max_retries_) + 1);
 }
 
 void Downloader::Resume() {
@@ -775,9 +822,23 @@ void Downloader::CloseRequest() {
   {
     base::AutoLock hold(handles_lock_);
     request = std::exchange(request_, nullptr);
+    if (request) {
+      closing_request_ = request;
+      request_closed_.Reset();
+    }
   }
-  if (request)
-    InternetCloseHandle(request);
+  if (!request)
+    return;
+  InternetCloseHandle(request);
+  // WinINet may still be finishing, on its own thread, the call whose
+  // completion led here; the request goes when that ends, and taking it off
+  // its connection's list of requests there is not guarded against another
+  // thread opening a request on the connection, or closing the connection, at
+  // the same moment (Wine's WinINet lists them without a lock; a list broken
+  // that way can leave closing the connection, or waiting for it to close,
+  // without an end). So nothing touches the connection before WinINet has
+  // said the request is gone.
+  request_closed_.Wait();
 }
 
 void Downloader::CloseSession() {

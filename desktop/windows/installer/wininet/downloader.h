@@ -3,9 +3,13 @@
 // or a POST of a byte string. Built for unreliable networks: connectivity
 // errors and gateway errors (502, 503, 504) are retried after a delay, and a
 // transfer that breaks off is resumed with a Range request from the byte
-// reached. A server that takes longer than the time-out to accept, to answer
-// or to send the next bytes has broken off too. Every retry and resume is counted against the maximum and waits
-// the retry delay. A reply to a Range request that does not continue where
+// reached, bytes that arrived before the break included. A server that takes
+// longer than the time-out to accept, to answer or to send the next bytes has
+// broken off too. Every retry and resume is counted against the maximum and
+// waits the retry delay; a run of failed attempts (one that gets no further
+// into the reply) also ends once it has taken as long as the maximum number
+// of retries of an at once refused connection would, however long each
+// attempt waited. A reply to a Range request that does not continue where
 // asked is not appended: a 200 starts the download over (the writer is
 // rewound), a 206 starting elsewhere fails it.
 //
@@ -20,9 +24,12 @@
 // the reply is read and written there, and the outcomes (completion, failure,
 // resume, progress) are posted to the starting loop, bound to weak pointers
 // that Stop invalidates. The completion callback runs once per download that
-// ends (completed or failed), never after Stop. A "Wininet Termination" thread
-// closes the session once WinINet has let go of the connection, so that no
-// callback reaches a freed downloader.
+// ends (completed or failed), never after Stop. A request is closed before
+// anything else is done with its connection, and the downloader waits until
+// WinINet has let go of it (WinINet may be ending the request's last call on
+// its own thread). A "Wininet Termination" thread closes the session once
+// WinINet has let go of the connection, so that no callback reaches a freed
+// downloader.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
 #define DESKTOP_WINDOWS_INSTALLER_WININET_DOWNLOADER_H_
@@ -32,6 +39,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,9 +76,10 @@ class Downloader {
 
   static constexpr int kDefaultMaxRetries = 600;
   static constexpr base::TimeDelta kDefaultRetryDelay = base::TimeDelta::FromSeconds(6);
-  // Bytes asked of WinINet per read. Each read posts its progress; with 1 KiB
-  // reads that posting and WinINet's per-call cost made a loopback download
-  // about 13 times slower than with these blocks (bench/run.sh).
+  // Bytes gathered from the reply before they are written and the progress
+  // is posted. With 1 KiB blocks that posting and WinINet's per-call cost
+  // made a loopback download about 13 times slower than with these
+  // (bench/run.sh).
   static constexpr size_t kDefaultReadSize = 256 * 1024;
   // Redirects followed in a row before a request fails.
   static constexpr int kMaxRedirects = 10;
@@ -105,7 +114,10 @@ class Downloader {
   void set_max_retries(int max_retries) { max_retries_ = max_retries; }
   void set_retry_delay(base::TimeDelta delay) { retry_delay_ = delay; }
   void set_timeout(base::TimeDelta timeout) { timeout_ = timeout; }
-  // Bytes asked of WinINet per read.
+  // The longest a run of failed attempts may take; by default as long as
+  // max_retries + 1 retries of a connection refused at once take.
+  void set_retry_time_limit(base::TimeDelta limit) { retry_time_limit_ = limit; }
+  // Bytes gathered before they are written.
   void set_read_size(size_t read_size);
 
   State state() const { return state_.load(); }
@@ -154,8 +166,15 @@ class Downloader {
   void OnHandleClosing(InternetHandle handle);
   bool HandleInitialCompletion();
   void HandleCompletionInProgress();
-  // Counts a retry and schedules the resume, or fails when none is left.
+  // A read of the reply that did not complete at once.
+  void HandleReadCallFailure(DWORD error);
+  // Hands the buffered bytes to the writer; false (the download failed) when
+  // it refuses them.
+  bool WriteBuffered();
+  // Counts a retry and schedules the resume, or fails when none is left: after
+  // max_retries_ retries, or once the series has taken RetrySeriesLimit().
   void CheckRetriesAndResume(int last_error);
+  base::TimeDelta RetrySeriesLimit() const;
   // Checks a 206's Content-Range against the byte asked for.
   bool ContinuesWhereAsked();
   std::wstring QueryHeader(const wchar_t* name);
@@ -168,6 +187,7 @@ class Downloader {
   // Ends a download that could not start; always false.
   bool FailStart();
   void FinishWriter();
+  // Closes the current request and waits until WinINet has let go of it.
   void CloseRequest();
   void JoinTerminationThread();
 
@@ -180,6 +200,11 @@ class Downloader {
   InternetHandle connection_ = nullptr;
   InternetHandle closing_connection_ = nullptr;
   InternetHandle request_ = nullptr;
+  // The request being closed, until WinINet reports it gone (see
+  // CloseRequest); request_closed_ is set then.
+  InternetHandle closing_request_ = nullptr;
+  base::WaitableEvent request_closed_{base::WaitableEvent::ResetPolicy::MANUAL,
+                                      base::WaitableEvent::InitialState::NOT_SIGNALED};
 
   // The address asked for, and the one the current request goes to (after
   // redirects).
@@ -202,7 +227,10 @@ class Downloader {
   bool writer_finished_ = false;
 
   int64_t expected_size_ = 0;
+  // Bytes of the reply are gathered here and written when it is full, when
+  // the reply ends or breaks off, and before each new request.
   std::vector<char> read_buffer_;
+  size_t buffered_ = 0;
   // WinINet's INTERNET_BUFFERSA of the read under way.
   struct ReadBuffers;
   std::unique_ptr<ReadBuffers> read_buffers_;
@@ -227,12 +255,13 @@ class Downloader {
   int max_retries_ = kDefaultMaxRetries;
   base::TimeDelta retry_delay_ = kDefaultRetryDelay;
   base::TimeDelta timeout_ = kDefaultTimeout;
+  std::optional<base::TimeDelta> retry_time_limit_;
   std::atomic<bool> has_retried_{false};
   std::atomic<bool> outcome_claimed_{false};
   // The most bytes any reply of this download has brought the writer to.
   int64_t furthest_size_ = 0;
-  // An asynchronous read is under way into read_buffer_.
-  bool read_pending_ = false;
+  // When the current run of failed attempts began.
+  base::TimeTicks retry_series_start_;
 
   base::WeakPtr<Downloader> weak_this_;
   base::WeakPtrFactory<Downloader> weak_factory_{this};

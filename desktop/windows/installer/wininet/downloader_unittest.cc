@@ -38,6 +38,9 @@ using base::Value;
 constexpr base::TimeDelta kTestRetryDelay = base::TimeDelta::FromMilliseconds(10);
 // Long enough for the local server on a loaded machine to start answering.
 constexpr base::TimeDelta kTestTimeout = base::TimeDelta::FromSeconds(1);
+// A wait for a stalled server ends this soon after the time-out, whatever
+// the machine's load (the server itself would hold on for a minute).
+constexpr base::TimeDelta kStallLeftWithin = base::TimeDelta::FromSeconds(8);
 
 using test::FakeUIDelegate;
 
@@ -158,6 +161,9 @@ class DownloaderTest : public testing::Test {
     auto downloader =
         std::make_unique<Downloader>(ui_delegate ? ui_delegate : &ui_delegate_, &observer_);
     downloader->set_retry_delay(kTestRetryDelay);
+    // With the short delay the default limit of a run of retries would be
+    // shorter than a few attempts take: tests of that limit set their own.
+    downloader->set_retry_time_limit(test::kDownloadTimeout);
     return downloader;
   }
 
@@ -186,6 +192,11 @@ class DownloaderTest : public testing::Test {
         return pair[1].GetString();
     }
     return std::string();
+  }
+
+  // The time between the arrivals of two requests at the server.
+  static base::TimeDelta RequestInterval(const Value::Dict& first, const Value::Dict& second) {
+    return base::TimeDelta::FromSecondsD(*second.FindDouble("time") - *first.FindDouble("time"));
   }
 
   std::vector<std::string> Paths() {
@@ -305,10 +316,15 @@ TEST_F(DownloaderTest, RetriesAfterGatewayErrors) {
 }
 
 // A server that keeps the connection and sends nothing (more): the wait ends
-// after the time-out and the download goes on from the byte reached.
+// within a few seconds of the time-out (the test server would hold on for a
+// minute), and the download goes on from the byte reached, also when the
+// stall comes in the middle of a block of the reply.
 TEST_F(DownloaderTest, StalledServerIsLeftAfterTheTimeout) {
   base::FilePath content = MakeFile(300000);
-  Serve("/package", Sequence(With(FileResponse(content), "stall_after", Value(200000)),
+  // Well inside the first block the downloader gathers.
+  constexpr int kStallAt = 123457;
+  static_assert(kStallAt < Downloader::kDefaultReadSize);
+  Serve("/package", Sequence(With(FileResponse(content), "stall_after", Value(kStallAt)),
                              FileResponse(content)));
   // As the download-address request may meet it: never answered at all.
   Value::Dict silent;
@@ -318,17 +334,16 @@ TEST_F(DownloaderTest, StalledServerIsLeftAfterTheTimeout) {
 
   auto downloader = MakeDownloader();
   downloader->set_timeout(kTestTimeout);
-  // A read waits for its whole block: blocks that end where the server
-  // stalls bring every byte before it.
-  downloader->set_read_size(50000);
   base::FilePath target;
   ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
   EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
   EXPECT_TRUE(base::ContentsEqual(content, target));
   std::vector<Value::Dict> requests = server_.Requests();
-  ASSERT_LE(2u, requests.size());
-  EXPECT_EQ(200000, *requests[0].FindInt("cut"));
-  EXPECT_EQ("bytes=200000-", Header(requests[1], "Range"));
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(kStallAt, *requests[0].FindInt("cut"));
+  EXPECT_EQ("bytes=123457-", Header(requests[1], "Range"));
+  EXPECT_GT(kTestTimeout + kStallLeftWithin,
+            RequestInterval(requests[0], requests[1]));
 
   std::string reply;
   ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/address"),
@@ -336,6 +351,40 @@ TEST_F(DownloaderTest, StalledServerIsLeftAfterTheTimeout) {
   EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
   EXPECT_EQ("the address", reply);
   EXPECT_TRUE(downloader->has_retried());
+  requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_GT(kTestTimeout + kStallLeftWithin,
+            RequestInterval(requests[2], requests[3]));
+}
+
+// A server that never answers: each attempt waits out the time-out, and the
+// run of retries still ends once it has taken as long as the maximum number
+// of retries of a refused connection would, with far fewer attempts.
+TEST_F(DownloaderTest, RetriesOfAServerThatNeverAnswersEndInTime) {
+  Value::Dict silent;
+  silent.Set("silent", true);
+  Serve("/address", Value(std::move(silent)));
+  StartServer();
+
+  // The limit that follows: 16 delays of 100 ms, between the time one
+  // failed attempt and its retry take and that of two.
+  auto downloader = std::make_unique<Downloader>(&ui_delegate_, &observer_);
+  downloader->set_timeout(kTestTimeout);
+  downloader->set_retry_delay(base::TimeDelta::FromMilliseconds(100));
+  downloader->set_max_retries(15);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/address"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after "))
+      << downloader->GetStateText();
+  // The first attempt and the retries that fit in the limit once the first
+  // failure has started the run: two (one when a loaded machine is slow),
+  // not the sixteen the count allows.
+  const size_t requests = server_.Requests().size();
+  EXPECT_LE(2u, requests);
+  EXPECT_GE(3u, requests);
 }
 
 // Each ends at once, once, with its reason. Wine reads a garbled status as 0;

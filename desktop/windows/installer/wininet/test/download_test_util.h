@@ -41,21 +41,23 @@ class FakeUIDelegate : public PackageFetcherUIDelegate {
 };
 
 // Runs the current loop until |run_loop| quits or the timeout passes; false
-// on time-out.
+// on time-out. The time-out task outlives this call when the loop quits first:
+// it holds nothing of the call's, so that running later (in a loop of a later
+// wait) it changes nothing there.
 inline bool RunUntilQuitOrTimeout(base::RunLoop* run_loop,
                                   base::TimeDelta timeout = kDownloadTimeout) {
-  bool timed_out = false;
+  auto timed_out = std::make_shared<bool>(false);
   base::SingleThreadTaskRunner::GetCurrentDefault()->PostDelayedTask(
       FROM_HERE,
       base::BindOnce(
-          [](bool* timed_out, base::RunLoop* run_loop) {
+          [](std::shared_ptr<bool> timed_out, base::RepeatingClosure quit) {
             *timed_out = true;
-            run_loop->Quit();
+            quit.Run();
           },
-          &timed_out, run_loop),
+          timed_out, run_loop->QuitClosure()),
       timeout);
   run_loop->Run();
-  return !timed_out;
+  return !*timed_out;
 }
 
 // Starts a download and runs the loop until it ends; a download that never
