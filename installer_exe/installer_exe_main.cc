@@ -13,54 +13,27 @@
 // nothing itself but kernel32 and the C runtime, which the system always
 // loads from its own folder (known DLLs), before any code here runs. The
 // other system DLLs it needs are looked up at run time, after the limit.
+// A signed installer loads only a library signed with its own certificate
+// (LibraryCheck).
 
 #include <windows.h>
 
 #include <string>
 
+#include "installer_exe/library_check.h"
+#include "installer_exe/system_library.h"
+
 namespace {
 
 constexpr wchar_t kLibraryName[] = L"installer_lib.dll";
 constexpr char kEntryName[] = "RunInstaller";
+// From the product configuration (resources/product_config.json), as the build
+// reads it.
+constexpr wchar_t kExpectedSigner[] = L"" VELTO_EXPECTED_SIGNER;
 
 using RunInstallerFunction = bool (*)();
 using CommandLineToArgvFunction = LPWSTR*(WINAPI*)(LPCWSTR, int*);
 using MessageBoxFunction = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
-using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-
-// Whether the DLL search of this process is limited to the system folder.
-bool g_search_limited = false;
-
-// Makes the system folder the only place where DLLs named without a folder
-// are looked for: the library's imports, the DLLs those import and the ones
-// any code loads later. Systems without SetDefaultDllDirectories (Windows 7
-// without its 2011 loader update) only lose the current folder from the
-// search; the executable's folder stays first there.
-void LimitDllSearch() {
-  ::SetDllDirectoryW(L"");
-  auto set_default_directories = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
-      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories"));
-  g_search_limited =
-      set_default_directories && set_default_directories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
-// |name| from the system folder, its dependencies searched there first.
-HMODULE LoadSystemLibrary(const wchar_t* name) {
-  wchar_t folder[MAX_PATH];
-  UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH)
-    return nullptr;
-  std::wstring path = std::wstring(folder, length) + L"\\" + name;
-  return ::LoadLibraryExW(path.c_str(), nullptr,
-                          g_search_limited ? LOAD_LIBRARY_SEARCH_SYSTEM32
-                                           : LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-template <typename Function>
-Function GetSystemFunction(const wchar_t* library, const char* name) {
-  HMODULE module = LoadSystemLibrary(library);
-  return module ? reinterpret_cast<Function>(::GetProcAddress(module, name)) : nullptr;
-}
 
 // Process modes in which nobody answers a window: a silent run, and the
 // processes that another installer starts and waits for (back end,
@@ -151,12 +124,16 @@ void WriteToConsole(const std::wstring& text) {
 // Says why the installer cannot run, on the console when there is one and in
 // a message box, instead of ending without a word. An unattended process
 // shows no box: it would wait for ever, and with it whoever waits for the
-// process.
-int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* problem) {
+// process. |detail|, when given, says why the library was refused and stands
+// in place of the system's error.
+int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* problem,
+                             const std::wstring& detail = std::wstring()) {
   const DWORD error = GetLastError();
   const std::wstring text = L"The installer cannot run: " + std::wstring(problem) + L" " +
-                            library_path + L" (error " + std::to_wstring(error) +
-                            L"). Download the installer again.";
+                            library_path +
+                            (detail.empty() ? L" (error " + std::to_wstring(error) + L")"
+                                            : L": " + detail) +
+                            L". Download the installer again.";
   WriteToConsole(text + L"\n");
   OutputDebugStringW(text.c_str());
   if (RunsUnattended())
@@ -170,12 +147,19 @@ int ReportBrokenInstallation(const std::wstring& library_path, const wchar_t* pr
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   LimitDllSearch();
-  // The library's own folder is not added to the search for its imports:
-  // only the library itself comes from the executable's folder.
-  std::wstring library_path = LibraryPath();
-  HMODULE library = LoadLibraryExW(library_path.c_str(), nullptr,
-                                   g_search_limited ? LOAD_LIBRARY_SEARCH_SYSTEM32
-                                                    : LOAD_WITH_ALTERED_SEARCH_PATH);
+  const std::wstring library_path = LibraryPath();
+  std::wstring load_path;
+  std::wstring refusal;
+  HMODULE library = nullptr;
+  {
+    // Held from before the check until the library is loaded.
+    LibraryCheck check(kExpectedSigner);
+    if (!check.Check(library_path, &load_path, &refusal))
+      return ReportBrokenInstallation(library_path, L"it refused its library", refusal);
+    // The library's own folder is not added to the search for its imports:
+    // only the library itself comes from the executable's folder.
+    library = LoadLibraryExW(load_path.c_str(), nullptr, LoadFlagsForFullPath());
+  }
   if (!library)
     return ReportBrokenInstallation(library_path, L"it could not load its library");
   auto run = reinterpret_cast<RunInstallerFunction>(GetProcAddress(library, kEntryName));

@@ -237,6 +237,15 @@ def run_and_read_log(wine, log_dir, exe, *args):
     return result, logs[0].read_text(encoding="utf-8")
 
 
+def sign_file(cert, key, source, target):
+    """Signs |source| into |target| with osslsigncode, the certificate |cert|
+    and its key |key| (PEM files)."""
+    target.unlink(missing_ok=True)  # The tool does not overwrite.
+    subprocess.run(["osslsigncode", "sign", "-certs", str(cert), "-key", str(key), "-h", "sha256",
+                    "-n", "Velto test installer", "-in", str(source), "-out", str(target)],
+                   check=True, capture_output=True)
+
+
 def copy_installer(folder):
     """A copy of the built installer (executable and library) in |folder|."""
     folder.mkdir(parents=True, exist_ok=True)

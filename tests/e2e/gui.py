@@ -36,6 +36,7 @@ IDYES = 6
 IDNO = 7
 
 CURRENT_USER = 1  # the install-for combo's entry for the current user
+MESSAGE_BOX_TEXT = 0xFFFF  # the text's control id in a standard message box
 
 WINDOW_TIMEOUT_MS = 90000
 
@@ -283,3 +284,32 @@ def run_and_cancel(wine, log_dir, exe, *args):
     finally:
         run.kill_all()
         driver.close()
+
+
+def report_on_console_and_in_a_box(wine, args):
+    """Runs "wine |args|" for a program that writes one line to its standard
+    error and then shows that line in a message box; checks the box, closes
+    it, and returns the line and the program's exit code."""
+    process = subprocess.Popen(["wine"] + [str(a) for a in args], env=wine.env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    # The text comes first; then a message box waits for the user.
+    line = []
+    reader = threading.Thread(target=lambda: line.append(process.stderr.readline()))
+    reader.start()
+    driver = GuiDriver(wine)
+    try:
+        reader.join(timeout=120)
+        assert line, "no message on the console"
+        text = line[0].decode("utf-8").rstrip("\r\n")
+        driver.target(0)  # the box's process id is not known here
+        driver.wait_window(IDOK, 60000)
+        assert driver.text(MESSAGE_BOX_TEXT) == text
+        # Closing the box ends the run.
+        driver.click(IDOK)
+        return text, process.wait(timeout=60)
+    finally:
+        driver.close()
+        if process.poll() is None:
+            process.kill()
+            process.wait(timeout=60)

@@ -249,3 +249,49 @@ def test_k_bat_beside_the_installer_does_not_run_without_a_grant_of_the_helper(
     assert (code, granted) == (0, False), logs
     assert not (installer.parent / "ran.txt").exists(), "the batch file ran"
     assert "No clean-up batch file runs without a grant of this helper" in logs, logs
+
+
+def cleanup_batch(*lines):
+    """A clean-up batch file as an uninstallation writes it for an ended
+    process, deleting and removing what |lines| ("del ..." and "rmdir ...",
+    relative to its folder) say."""
+    text = ("IF NOT EXIST k.bat EXIT /B\n"
+            "SET PID1_RUNNING=TRUE\n"
+            ":again\n"
+            "IF %PID1_RUNNING%==TRUE (\n"
+            "TASKLIST /FI \"PID eq 0\" | FIND /c /i \".exe\"\n"
+            "IF ERRORLEVEL 1 SET PID1_RUNNING=FALSE\n"
+            ")\n"
+            "ping -n 2 127.0.0.1\n"
+            "IF %PID1_RUNNING%==TRUE GOTO :again\n")
+    return (text + "".join(line + "\n" for line in lines) + "del %0\n").encode("ascii")
+
+
+def test_helper_cleans_up_nothing_through_a_link_in_the_installation(wine, tmp_path, log_dir):
+    """During its temporary grant the uninstaller's user can make a folder
+    that its clean-up batch file names, and turn it into a junction (a Unix
+    link here) before the batch's deletions run: those must not reach the
+    folder it leads to."""
+    outside = tmp_path / "outside"
+    outside.mkdir()
+    (outside / "victim.txt").write_text("not the installation's")
+    install = tmp_path / "Velto"
+    installer = copy_installer(install)
+    (install / "installation_status.json").write_text(json.dumps(
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": True,
+         "pinned": False, "path": wine.windows_path(install), "files": [], "registry": {}}))
+    (install / "left.txt").write_text("left behind by the uninstallation")
+    os.symlink(outside, install / "47.0")
+    (install / "k.bat").write_bytes(cleanup_batch('del "left.txt"', 'del "47.0\\victim.txt"',
+                                                  'rmdir "47.0"', 'rmdir "."'))
+    before = log_names(log_dir)
+    code, granted = ask_for_rights(wine, wine.windows_path(install), installer,
+                                   "--permissions-for-user=Everyone", "--run-uninstall-bat")
+    logs = read_logs(log_dir, before)
+    assert (code, granted) == (0, True), logs
+    assert (outside / "victim.txt").exists(), "deleted through the link"
+    assert (install / "47.0").is_symlink()
+    # The batch was acted on, all but the link.
+    assert not (install / "left.txt").exists(), logs
+    assert not (install / "k.bat").exists(), logs
+    assert "link or junction" in logs, logs

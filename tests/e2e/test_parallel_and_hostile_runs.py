@@ -6,16 +6,15 @@ log lines or blow the log up; an executable without its library says so."""
 import json
 import re
 import subprocess
-import threading
 import time
 
 import machine_state
 from conftest import BIN, copy_installer, new_logs
-from gui import ACCEPT_BUTTON, IDOK, IDYES, GuiDriver, GuiError, run_and_cancel
+from gui import (ACCEPT_BUTTON, IDYES, GuiDriver, GuiError, report_on_console_and_in_a_box,
+                 run_and_cancel)
 
 RUNS = 40
 INSTALLS = 20
-MESSAGE_BOX_TEXT = 0xFFFF  # the text's control id in a standard message box
 
 
 def close_installer_windows(wine, processes, timeout=600):
@@ -162,31 +161,10 @@ def test_installer_without_its_library_says_so(wine, tmp_path):
     alone.mkdir()
     exe = alone / "installer.exe"
     exe.write_bytes((copy_installer(tmp_path / "whole")).read_bytes())
-    process = subprocess.Popen(["wine", str(exe), "--version"], env=wine.env,
-                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-    # The text comes first; then a message box waits for the user.
-    line = []
-    reader = threading.Thread(target=lambda: line.append(process.stderr.readline()))
-    reader.start()
-    driver = GuiDriver(wine)
-    try:
-        reader.join(timeout=120)
-        assert line, "no message on the console"
-        text = line[0].decode("utf-8")
-        assert text.startswith("The installer cannot run: it could not load its library ")
-        assert "installer_lib.dll" in text
-        driver.target(0)  # the box's process id is not known here
-        driver.wait_window(IDOK, 60000)
-        assert driver.text(MESSAGE_BOX_TEXT) == text.rstrip("\r\n")
-        # Closing the box ends the run as a failure.
-        driver.click(IDOK)
-        assert process.wait(timeout=60) == 1
-    finally:
-        driver.close()
-        if process.poll() is None:
-            process.kill()
-            process.wait(timeout=60)
+    text, code = report_on_console_and_in_a_box(wine, [exe, "--version"])
+    assert text.startswith("The installer cannot run: it could not load its library ")
+    assert "installer_lib.dll" in text
+    assert code == 1
 
 
 def test_unattended_installer_without_its_library_ends_without_a_window(wine, tmp_path):

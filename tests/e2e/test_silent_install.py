@@ -117,11 +117,11 @@ def test_second_installer_on_the_same_folder_gets_category_10(wine, log_dir, pac
 DELIVERY = BUILD / "fixtures" / "delivery"
 
 
-def installer_copy(folder, exe):
-    """|exe| as installer.exe in |folder|, with the library beside it."""
+def installer_copy(folder, exe, library=BUILD / "bin" / "installer_lib.dll"):
+    """|exe| as installer.exe in |folder|, with |library| beside it."""
     folder.mkdir(parents=True, exist_ok=True)
     shutil.copy(exe, folder / "installer.exe")
-    shutil.copy(BUILD / "bin" / "installer_lib.dll", folder / "installer_lib.dll")
+    shutil.copy(library, folder / "installer_lib.dll")
     return folder
 
 
@@ -185,7 +185,9 @@ def test_silent_offline_install_from_the_full_package_payload(wine, log_dir, pac
                                                               tmp_path):
     package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
     install = tmp_path / "Velto"
-    folder = installer_copy(tmp_path / "offline", DELIVERY / "velto_installer_full.exe")
+    # Signed, as it is delivered: its library is signed by the same signer.
+    folder = installer_copy(tmp_path / "offline", DELIVERY / "velto_installer_full.exe",
+                            DELIVERY / "installer_lib_signed.dll")
     result, logs = silent_run(wine, log_dir, package_server, folder, install)
     everything = "\n".join(logs)
     assert result.returncode == 0, everything

@@ -1,6 +1,7 @@
 // The self-deleting clean-up batch file that an uninstallation leaves in the
 // install folder (written by CleanupBatchFile), and its one way of being
-// started, shared by the uninstallation and the folder-permission helper.
+// started. The elevated folder-permission helper never starts it: it does
+// what the batch says itself (RunUninstallBatch).
 //
 // The command processor expands "%name%" and reads "&", "^", "(" and the like
 // in the command line it is given, even inside double quotes, so the batch is

@@ -10,7 +10,6 @@
 
 #include "base/base_paths.h"
 #include "base/command_line.h"
-#include "base/files/file.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/path_service.h"
@@ -333,12 +332,24 @@ base::Process OpenRequestingInstaller() {
   return process;
 }
 
-// Writes |text| into the new file |path|.
-bool WriteNewFile(const base::FilePath& path, const std::string& text) {
-  base::File file(path, base::File::FLAG_CREATE | base::File::FLAG_WRITE);
-  return file.IsValid() &&
-         file.WriteAtCurrentPos(text.data(), static_cast<int>(text.size())) ==
-             static_cast<int>(text.size());
+// Waits until the processes a clean-up batch file names have ended, but for
+// this one: what they hold stays in use until then. A process started after
+// the batch was written (|written|) only got an ended one's id.
+void WaitForBatchProcesses(const uint32_t (&process_ids)[3], const FILETIME& written) {
+  for (uint32_t id : process_ids) {
+    if (id == 0 || id == ::GetCurrentProcessId())
+      continue;
+    base::Process process =
+        base::Process::OpenWithAccess(id, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
+    FILETIME started, unused1, unused2, unused3;
+    if (!process.IsValid() ||
+        !GetProcessTimes(process.Handle(), &started, &unused1, &unused2, &unused3) ||
+        CompareFileTime(&started, &written) > 0) {
+      continue;
+    }
+    LOG(INFO) << "Waiting for process " << id << " before cleaning up";
+    WaitForSingleObject(process.Handle(), INFINITE);
+  }
 }
 
 }  // namespace
@@ -361,36 +372,48 @@ FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& comman
   return GrantFolderPermission(command_line, folder, requester);
 }
 
-base::Process RunUninstallBatch(const FolderPermissionResult& result,
-                                const base::FilePath& installation_folder) {
+bool RunUninstallBatch(const FolderPermissionResult& result,
+                       const base::FilePath& installation_folder) {
   base::FilePath folder;
   if (result.restored_folder.empty() ||
       !base::NormalizeFilePath(installation_folder, &folder) ||
       !SameFolder(folder, result.restored_folder)) {
     LOG(WARNING) << "No clean-up batch file runs without a grant of this helper on the "
                     "installation's folder, taken back";
-    return base::Process();
+    return false;
   }
   const base::FilePath batch = folder.Append(kCleanupBatchFileName);
-  if (::GetFileAttributesW(batch.value().c_str()) == INVALID_FILE_ATTRIBUTES)
-    return base::Process();
+  WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+  if (!::GetFileAttributesExW(batch.value().c_str(), GetFileExInfoStandard, &attributes))
+    return false;
   std::string text;
   std::string reason;
   if (!ReadFileWithoutLinks(batch, kMaxBatchFileSize, &text, &reason)) {
     LOG(ERROR) << "Not running the clean-up batch file: " << logging::UntrustedText(reason);
-    return base::Process();
+    return false;
   }
-  if (!CleanupBatchFile::IsWrittenText(folder, text)) {
+  CleanupBatchFile::Contents contents;
+  if (!CleanupBatchFile::Read(folder, text, &contents)) {
     LOG(ERROR) << "Not running a clean-up batch file that no uninstallation wrote";
-    return base::Process();
+    return false;
   }
-  // The user wrote the file while he had the rights and owns it still: what
-  // runs is the checked text, written again by this process.
-  if (!base::DeleteFile(batch) || !WriteNewFile(batch, text)) {
-    LOG(ERROR) << "Cannot write the clean-up batch file again";
-    return base::Process();
-  }
-  return StartCleanupBatchFile(folder);
+  // The user could make any folder he made during the grant, or one he took
+  // then, a junction at any time, also while the batch waits: the command
+  // processor would delete through it. So this process does what the batch
+  // says itself, through handles that follow no link, and deletes the batch.
+  LOG(INFO) << "Doing what the clean-up batch file says";
+  WaitForBatchProcesses(contents.process_ids, attributes.ftLastWriteTime);
+  auto remove = [](const base::FilePath& path, bool is_folder) {
+    std::string why;
+    if (!DeleteWithoutLinks(path, is_folder, &why))
+      LOG(WARNING) << "Not removed: " << logging::UntrustedText(why);
+  };
+  for (const base::FilePath& file : contents.files)
+    remove(file, false);
+  remove(batch, false);
+  for (const base::FilePath& each : contents.folders)
+    remove(each, true);
+  return true;
 }
 
 }  // namespace installer

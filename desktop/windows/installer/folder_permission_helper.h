@@ -1,7 +1,7 @@
 // The set-folder-permission helper mode: an elevated process that gives the
 // user of the installer that asked for it full rights on an install folder,
 // for good or until that installer signals that it is done, and afterwards,
-// for an uninstallation, starts the clean-up batch file it left there.
+// for an uninstallation, does what the clean-up batch file it left there says.
 //
 // The helper runs elevated with a command line that a standard user chose,
 // so nothing on it decides who gets rights on what:
@@ -60,15 +60,18 @@ FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& comman
 FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line,
                                                  const base::Process& requester);
 
-// Starts, hidden and without waiting, the clean-up batch file of
-// |installation_folder| (the running installation's): only after |result|
-// took back a grant on that very folder, and only a batch file that the
-// uninstallation's writer made (CleanupBatchFile::IsWrittenText). The user
-// wrote it during the grant and can still change it, so the text checked is
-// written again by this process and that copy runs. Invalid when nothing was
-// started.
-base::Process RunUninstallBatch(const FolderPermissionResult& result,
-                                const base::FilePath& installation_folder);
+// Does what the clean-up batch file of |installation_folder| (the running
+// installation's) says: only after |result| took back a grant on that very
+// folder, and only for a batch file that the uninstallation's writer made
+// (CleanupBatchFile::Read). The user wrote the file during the grant and can
+// still change it, and he can make any folder he made then a junction at any
+// time, so the batch file is not run: this process waits for the processes
+// it names (not for itself), then deletes its files, the batch file and its
+// folders through handles that follow no link or junction (what is still in
+// use, such as this process's own files, or lies behind a link stays, and is
+// logged). False when the batch file was not acted on.
+bool RunUninstallBatch(const FolderPermissionResult& result,
+                       const base::FilePath& installation_folder);
 
 }  // namespace installer
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,9 +68,13 @@ class FolderPermissionHelperTest : public testing::Test {
 class HelperThread {
  public:
   HelperThread(const base::CommandLine& command_line, const base::Process& requester)
-      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        thread_([this, command_line, &requester] {
+      : HelperThread([this, command_line, &requester] {
           result_ = RunFolderPermissionHelper(command_line, requester);
+        }) {}
+  // Runs |work| instead of the helper.
+  explicit HelperThread(std::function<void()> work)
+      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, work] {
+          work();
           SetEvent(done_.Get());
         }) {}
   ~HelperThread() {
@@ -347,11 +352,10 @@ class UninstallBatchTest : public FolderPermissionHelperTest {
     return batch.GetText();
   }
 
-  // Whether |process| ran (it deletes what was left, and itself).
-  bool Ran(base::Process process) {
-    if (!process.IsValid())
+  // Whether the batch was acted on: what was left is deleted, and the batch.
+  bool Ran(bool acted) {
+    if (!acted)
       return false;
-    EXPECT_TRUE(process.WaitForExitWithTimeout(60 * 1000, nullptr));
     EXPECT_FALSE(base::PathExists(batch_));
     return !base::PathExists(left_);
   }
@@ -362,7 +366,7 @@ class UninstallBatchTest : public FolderPermissionHelperTest {
 };
 
 TEST_F(UninstallBatchTest, UninstallBatchRunsOnlyWhenPresent) {
-  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid());
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_));
   ASSERT_TRUE(base::WriteFile(batch_, WrittenBatch()));
   EXPECT_TRUE(Ran(RunUninstallBatch(taken_back_, folder_)));
 }
@@ -371,13 +375,78 @@ TEST_F(UninstallBatchTest, UninstallBatchRunsOnlyWhenPresent) {
 // this helper's own grant on that very folder was taken back.
 TEST_F(UninstallBatchTest, RunsOnlyAfterTheHelpersGrantOnItsFolderWasTakenBack) {
   ASSERT_TRUE(base::WriteFile(batch_, WrittenBatch()));
-  EXPECT_FALSE(RunUninstallBatch(FolderPermissionResult(), folder_).IsValid());
+  EXPECT_FALSE(RunUninstallBatch(FolderPermissionResult(), folder_));
   FolderPermissionResult elsewhere;
   elsewhere.restored_folder = taken_back_.restored_folder.DirName();
-  EXPECT_FALSE(RunUninstallBatch(elsewhere, folder_).IsValid());
-  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_.DirName()).IsValid());
+  EXPECT_FALSE(RunUninstallBatch(elsewhere, folder_));
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_.DirName()));
   EXPECT_TRUE(base::PathExists(left_));
   EXPECT_TRUE(Ran(RunUninstallBatch(taken_back_, folder_)));
+}
+
+// What the processes the batch names hold stays in use until they end: the
+// helper waits for them, as the batch would, but not for itself.
+TEST_F(UninstallBatchTest, WaitsForTheProcessesItNamesButItself) {
+  base::Process holder = StartRequester();
+  ASSERT_TRUE(holder.IsValid());
+  CleanupBatchFile batch(folder_);
+  batch.SetProcessIds(holder.Pid(), 0, GetCurrentProcessId());
+  ASSERT_TRUE(batch.AddFile(left_));
+  ASSERT_TRUE(base::WriteFile(batch_, batch.GetText()));
+  // Held, without its deletion shared, for as long as the process lives: a
+  // helper that did not wait would find it in use.
+  HANDLE held = CreateFileW(left_.value().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  bool acted = false;
+  HelperThread helper([this, &acted] { acted = RunUninstallBatch(taken_back_, folder_); });
+  CloseHandle(held);
+  holder.Terminate(1, /*wait=*/true);
+  ASSERT_TRUE(helper.Returned());
+  EXPECT_TRUE(Ran(acted));
+}
+
+// A process started after the batch was written only got the id of one the
+// batch waited for, which has ended.
+TEST_F(UninstallBatchTest, DoesNotWaitForALaterProcessWithAnEndedOnesId) {
+  base::Process later = StartRequester();
+  ASSERT_TRUE(later.IsValid());
+  CleanupBatchFile batch(folder_);
+  batch.SetProcessIds(later.Pid(), 0, 0);
+  ASSERT_TRUE(batch.AddFile(left_));
+  ASSERT_TRUE(base::WriteFile(batch_, batch.GetText()));
+  FILETIME started, unused1, unused2, unused3;
+  ASSERT_TRUE(GetProcessTimes(later.Handle(), &started, &unused1, &unused2, &unused3));
+  ULARGE_INTEGER before = {{started.dwLowDateTime, started.dwHighDateTime}};
+  before.QuadPart -= 10 * 1000 * 1000;  // a second earlier
+  const FILETIME written = {before.LowPart, before.HighPart};
+  {
+    base::win::ScopedHandle file(CreateFileW(batch_.value().c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file.IsValid());
+    ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &written));
+  }
+  bool acted = false;
+  HelperThread helper([this, &acted] { acted = RunUninstallBatch(taken_back_, folder_); });
+  const bool returned = helper.Returned();
+  later.Terminate(1, /*wait=*/true);
+  ASSERT_TRUE(returned);
+  EXPECT_TRUE(Ran(acted));
+}
+
+TEST_F(UninstallBatchTest, RemovesItsFoldersInnermostFirstAndTheBatch) {
+  const base::FilePath inner = folder_.Append(L"47.0\\locales");
+  ASSERT_TRUE(base::CreateDirectory(inner));
+  const base::FilePath locale = inner.Append(L"en.pak");
+  ASSERT_TRUE(base::WriteFile(locale, "x"));
+  CleanupBatchFile batch(folder_);
+  batch.SetProcessIds(EndedProcessId(), 0, 0);
+  ASSERT_TRUE(batch.AddFile(left_));
+  ASSERT_TRUE(batch.AddFile(locale));
+  ASSERT_TRUE(batch.AddFolderWithAncestors(inner));
+  ASSERT_TRUE(base::WriteFile(batch_, batch.GetText()));
+  EXPECT_TRUE(Ran(RunUninstallBatch(taken_back_, folder_)));
+  EXPECT_FALSE(base::PathExists(folder_));
 }
 
 TEST_F(UninstallBatchTest, RunsOnlyWhatTheUninstallationWrites) {
@@ -386,7 +455,7 @@ TEST_F(UninstallBatchTest, RunsOnlyWhatTheUninstallationWrites) {
        {std::string("echo ran> ran.txt\r\n"), "calc.exe\n" + written,
         written + "del \"..\\x.txt\"\n"}) {
     ASSERT_TRUE(base::WriteFile(batch_, text));
-    EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid()) << text;
+    EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_)) << text;
     EXPECT_TRUE(base::PathExists(left_));
   }
   // A batch with a second name elsewhere is not one the uninstallation wrote.
@@ -394,7 +463,7 @@ TEST_F(UninstallBatchTest, RunsOnlyWhatTheUninstallationWrites) {
   ASSERT_TRUE(base::WriteFile(elsewhere, written));
   ASSERT_TRUE(base::DeleteFile(batch_));
   ASSERT_TRUE(::CreateHardLinkW(batch_.value().c_str(), elsewhere.value().c_str(), nullptr));
-  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_).IsValid());
+  EXPECT_FALSE(RunUninstallBatch(taken_back_, folder_));
   EXPECT_TRUE(base::PathExists(left_));
 }
 

@@ -125,6 +125,23 @@ bool ReadFileWithoutLinks(const base::FilePath& path, size_t max_size, std::stri
   return true;
 }
 
+bool DeleteWithoutLinks(const base::FilePath& path, bool folder, std::string* reason) {
+  // Others may keep the object open meanwhile, as a plain deletion allows;
+  // it goes when the last of them lets go.
+  base::win::ScopedHandle handle =
+      OpenWithoutLinks(path, folder, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, reason);
+  if (!handle.IsValid())
+    return false;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (!::SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition))) {
+    *reason = "Cannot delete " + Describe(path) + ": error " + std::to_string(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
 bool CopyFileWithoutLinks(const base::FilePath& from, const base::FilePath& to,
                           std::string* reason) {
   base::win::ScopedHandle source =

@@ -45,6 +45,11 @@ bool ReadFileWithoutLinks(const base::FilePath& path, size_t max_size, std::stri
 bool CopyFileWithoutLinks(const base::FilePath& from, const base::FilePath& to,
                           std::string* reason);
 
+// Deletes the file or (empty) folder |path|, opened as OpenWithoutLinks
+// does: the object deleted is the one the path names, never one a link or
+// junction on the way leads to, and a link in its place is left alone.
+bool DeleteWithoutLinks(const base::FilePath& path, bool folder, std::string* reason);
+
 // Copies the folder |from| with everything below it into |to| (made when
 // missing); false when any entry cannot be taken so.
 bool CopyFolderWithoutLinks(const base::FilePath& from, const base::FilePath& to,

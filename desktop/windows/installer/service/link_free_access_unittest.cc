@@ -89,6 +89,35 @@ TEST_F(LinkFreeAccessTest, ReadsUpToItsLimit) {
   EXPECT_FALSE(ReadFileWithoutLinks(folder_.Append(L"a.txt"), 4, &contents, &reason));
 }
 
+TEST_F(LinkFreeAccessTest, DeletesFilesAndEmptyFoldersOfTheirKind) {
+  std::string reason;
+  EXPECT_FALSE(DeleteWithoutLinks(folder_.Append(L"sub\\b.txt"), true, &reason));
+  EXPECT_FALSE(DeleteWithoutLinks(folder_.Append(L"sub\\deeper"), false, &reason));
+  EXPECT_FALSE(DeleteWithoutLinks(folder_.Append(L"sub\\deeper"), true, &reason))
+      << "not empty";
+  EXPECT_TRUE(DeleteWithoutLinks(folder_.Append(L"sub\\deeper\\c.txt"), false, &reason))
+      << reason;
+  EXPECT_TRUE(DeleteWithoutLinks(folder_.Append(L"sub\\deeper"), true, &reason)) << reason;
+  EXPECT_FALSE(base::PathExists(folder_.Append(L"sub\\deeper")));
+  EXPECT_TRUE(base::PathExists(folder_.Append(L"sub\\b.txt")));
+  EXPECT_FALSE(DeleteWithoutLinks(folder_.Append(L"missing.txt"), false, &reason));
+  EXPECT_FALSE(DeleteWithoutLinks(base::FilePath(L"a.txt"), false, &reason));
+}
+
+// A file another program holds without sharing its deletion stays.
+TEST_F(LinkFreeAccessTest, LeavesAFileInUse) {
+  const base::FilePath file = folder_.Append(L"a.txt");
+  HANDLE held = CreateFileW(file.value().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  std::string reason;
+  EXPECT_FALSE(DeleteWithoutLinks(file, false, &reason));
+  CloseHandle(held);
+  EXPECT_TRUE(base::PathExists(file));
+  EXPECT_TRUE(DeleteWithoutLinks(file, false, &reason)) << reason;
+  EXPECT_FALSE(base::PathExists(file));
+}
+
 TEST_F(LinkFreeAccessTest, CopiesIntoNewFilesOnly) {
   std::string reason;
   const base::FilePath copy = folder_.Append(L"copy.txt");

@@ -17,6 +17,8 @@
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_crypt.h"
+#include "desktop/windows/installer/authenticode/file_signature.h"
+#include "desktop/windows/installer/authenticode/running_image.h"
 #include "desktop/windows/installer/service/pe_signature_layout.h"
 #include "product_config/product_config.h"
 
@@ -264,45 +266,38 @@ bool CheckSigners(HCERTSTORE store, HCRYPTMSG message, int depth, const SignerCh
     return false;
   }
   for (DWORD index = 0; index < count; ++index) {
-    DWORD size = 0;
-    if (!CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index, nullptr, &size)) {
+    std::vector<uint8_t> buffer;
+    authenticode::SignerLookup lookup;
+    base::win::ScopedCertContext cert(authenticode::FileSignature::FindSignerCertificate(
+        LinkedCryptFunctions(), store, message, index, &buffer, &lookup));
+    if (lookup == authenticode::SignerLookup::kNoInfoSize) {
       log << "Cannot get signer size\n";
       continue;
     }
-    std::vector<uint8_t> buffer(size);
-    if (size < sizeof(CMSG_SIGNER_INFO) ||
-        !CryptMsgGetParam(message, CMSG_SIGNER_INFO_PARAM, index, buffer.data(), &size)) {
+    if (lookup == authenticode::SignerLookup::kNoInfo) {
       log << "Cannot get signer info\n";
       continue;
     }
-    const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
-    CERT_INFO cert_info = {};
-    cert_info.Issuer = signer->Issuer;
-    cert_info.SerialNumber = signer->SerialNumber;
-    base::win::ScopedCertContext cert(CertFindCertificateInStore(
-        store, kEncoding, 0, CERT_FIND_SUBJECT_CERT, &cert_info, nullptr));
     if (!cert.IsValid()) {
       log << "Cannot find certificate info in store\n";
       continue;
     }
+    const auto* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(buffer.data());
     if (log.records_chains()) {
       log << "Trust chain:\n";
       LogTrustChain(cert.Get(), store, &log);
     }
-    const DWORD name_size =
-        CertGetNameStringW(cert.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     std::wstring name;
-    if (name_size <= 1) {
-      log << "Cert signer name has 0 size\n";
-    } else {
-      name.resize(name_size);
-      if (CertGetNameStringW(cert.Get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(),
-                             name_size) != name_size) {
+    switch (authenticode::FileSignature::ReadSignerName(LinkedCryptFunctions(), cert.Get(),
+                                                        &name)) {
+      case authenticode::SignerName::kEmpty:
+        log << "Cert signer name has 0 size\n";
+        break;
+      case authenticode::SignerName::kFailed:
         log << "Cannot get signer name\n";
-        name.clear();
-      } else {
-        name.resize(name_size - 1);
-      }
+        break;
+      case authenticode::SignerName::kRead:
+        break;
     }
     if (!name.empty() && name == check.expected_signer &&
         (depth == 0 || IsNestedSignatureValid(store, message, index, cert.Get(), check))) {
@@ -343,61 +338,43 @@ bool VerifyFileSignature(const base::FilePath& path, std::string* error) {
       return false;
     }
   }
-  WINTRUST_FILE_INFO file_info = {};
-  file_info.cbStruct = sizeof(file_info);
-  file_info.pcwszFilePath = path.value().c_str();
-  WINTRUST_DATA trust_data = {};
-  trust_data.cbStruct = sizeof(trust_data);
-  trust_data.dwUIChoice = WTD_UI_NONE;
-  trust_data.fdwRevocationChecks = WTD_REVOKE_NONE;
-  trust_data.dwUnionChoice = WTD_CHOICE_FILE;
-  trust_data.pFile = &file_info;
-  trust_data.dwStateAction = WTD_STATEACTION_IGNORE;
-  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-  const LONG status = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action,
-                                     &trust_data);
+  authenticode::FileSignature signature(LinkedCryptFunctions());
+  const LONG status = signature.VerifyTrust(path.value().c_str(), nullptr);
   if (status != 0 && error) {
     char line[64];
     snprintf(line, sizeof(line), "Cannot WinVerifyTrust: %ld, ", status);
     *error += line + logging::SystemErrorCodeToString(static_cast<DWORD>(status)) + "\n";
   }
 
-  DWORD encoding = 0;
-  HCERTSTORE raw_store = nullptr;
-  HCRYPTMSG raw_message = nullptr;
-  if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.value().c_str(),
-                        CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
-                        0, &encoding, nullptr, nullptr, &raw_store, &raw_message, nullptr)) {
+  if (!signature.Open(path.value().c_str())) {
     if (error) {
       *error += "Cannot CryptQueryObject:" +
                 logging::SystemErrorCodeToString(GetLastError()) + "\n";
     }
     return false;
   }
-  base::win::ScopedCertStore store(raw_store);
-  base::win::ScopedCryptMsg message(raw_message);
 
   CheckLog log(error != nullptr);
   const SignerCheck check = {path, base::UTF8ToWide(ProductConfig::GetExpectedSigner()), &log};
-  const bool signer_found = CheckSigners(store.Get(), message.Get(), 0, check);
+  const bool signer_found = CheckSigners(signature.store(), signature.message(), 0, check);
   if (error)
     *error += log.text();
-
-  const DWORD last_error = GetLastError();
-  message.Close();
-  store.Close();
-  SetLastError(last_error);
+  // The store and the message close with |signature|, the last error kept.
   return status == 0 && signer_found;
 }
 
+const authenticode::CryptFunctions& LinkedCryptFunctions() {
+  static const authenticode::CryptFunctions functions = {
+      &::WinVerifyTrust,   &::CryptQueryObject,           &::CryptMsgGetParam,
+      &::CryptMsgClose,    &::CertFindCertificateInStore, &::CertFreeCertificateContext,
+      &::CertCloseStore,   &::CertGetNameStringW};
+  return functions;
+}
+
 bool IsRunningExecutableUnsigned() {
-  wchar_t own_path[MAX_PATH * 4];
-  const DWORD length = ::GetModuleFileNameW(nullptr, own_path, std::size(own_path));
-  if (length == 0 || length >= std::size(own_path))
-    return false;
-  bool is_signed = false;
-  return IsFileSigned(base::FilePath(std::wstring_view(own_path, length)), &is_signed) &&
-         !is_signed;
+  // The image as it was mapped, not the file at its path now: a file put
+  // there since the process started cannot make it count as unsigned.
+  return authenticode::RunningImage().IsUnsigned();
 }
 
 }  // namespace installer

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/authenticode/crypt_functions.h"
 
 namespace installer {
 
@@ -26,10 +27,16 @@ bool IsFileSigned(const base::FilePath& path, bool* is_signed);
 // signers that were tried, with their trust chains, are appended to it.
 bool VerifyFileSignature(const base::FilePath& path, std::string* error);
 
-// Whether the running executable could be read and carries no signature: a
-// development build, which accepts unsigned packages and installers as well.
-// A signed installer demands the expected signer of everything it trusts.
+// Whether the running executable carries no signature, as its image was
+// mapped when the process started: a development build, which accepts
+// unsigned packages and installers as well. A signed installer demands the
+// expected signer of everything it trusts (installer.exe applies the same
+// rule to its library: authenticode::RunningImage).
 bool IsRunningExecutableUnsigned();
+
+// The crypt32 and wintrust functions this library links, for the signature
+// reading it shares with installer.exe (authenticode::FileSignature).
+const authenticode::CryptFunctions& LinkedCryptFunctions();
 
 }  // namespace installer
 

@@ -239,11 +239,23 @@ bool ReadPathLine(const std::string& line, const char* command, std::wstring* re
 
 }  // namespace
 
+CleanupBatchFile::Contents::Contents() = default;
+CleanupBatchFile::Contents::Contents(const Contents&) = default;
+CleanupBatchFile::Contents& CleanupBatchFile::Contents::operator=(const Contents&) = default;
+CleanupBatchFile::Contents::~Contents() = default;
+
 // static
 bool CleanupBatchFile::IsWrittenText(const base::FilePath& install_path,
                                      const std::string& text) {
+  return Read(install_path, text, nullptr);
+}
+
+// static
+bool CleanupBatchFile::Read(const base::FilePath& install_path, const std::string& text,
+                            Contents* contents) {
   CleanupBatchFile batch(install_path);
-  uint32_t process_ids[3] = {0, 0, 0};
+  Contents read;
+  uint32_t* process_ids = read.process_ids;
   int slot = 0;
   for (const std::string& line :
        base::SplitString(text, "\n", base::KEEP_WHITESPACE, base::SPLIT_WANT_ALL)) {
@@ -259,18 +271,26 @@ bool CleanupBatchFile::IsWrittenText(const base::FilePath& install_path,
       if (slot == 0 || !base::StringToUint(id, &process_ids[slot - 1]))
         return false;
     } else if (ReadPathLine(line, kDeleteFileCommand, &relative)) {
-      if (!IsContainedRelativePath(relative) || !batch.AddFile(install_path.Append(relative)))
+      const base::FilePath file = install_path.Append(relative);
+      if (!IsContainedRelativePath(relative) || !batch.AddFile(file))
         return false;
+      read.files.push_back(file);
     } else if (ReadPathLine(line, kRemoveFolderCommand, &relative)) {
       const bool itself = relative == L".";
+      const base::FilePath folder = itself ? install_path : install_path.Append(relative);
       if ((!itself && !IsContainedRelativePath(relative)) ||
-          !batch.AddFolderWithAncestors(itself ? install_path : install_path.Append(relative))) {
+          !batch.AddFolderWithAncestors(folder)) {
         return false;
       }
+      read.folders.push_back(folder);
     }
   }
   batch.SetProcessIds(process_ids[0], process_ids[1], process_ids[2]);
-  return batch.GetText() == text;
+  if (batch.GetText() != text)
+    return false;
+  if (contents)
+    *contents = read;
+  return true;
 }
 
 }  // namespace installer

@@ -53,10 +53,27 @@ class CleanupBatchFile {
   // feed.
   std::string GetText() const;
 
+  // What a batch file does: the processes it waits for (0: a slot left
+  // out), then the files it deletes and the folders it removes, in its order
+  // (full paths, the install folder itself among the folders).
+  struct Contents {
+    Contents();
+    Contents(const Contents&);
+    Contents& operator=(const Contents&);
+    ~Contents();
+
+    uint32_t process_ids[3] = {0, 0, 0};
+    std::vector<base::FilePath> files;
+    std::vector<base::FilePath> folders;
+  };
+
   // Whether |text| is a batch file this writer makes for |install_path|: the
   // process ids, files and folders read back from it and written again give
-  // |text| exactly. A batch file that another program may have changed is run
-  // only when it passes (an elevated process runs nothing else).
+  // |text| exactly. What it does goes to |*contents| when given. A batch file
+  // that another program may have changed is acted on only when it passes
+  // (an elevated process does nothing else).
+  static bool Read(const base::FilePath& install_path, const std::string& text,
+                   Contents* contents);
   static bool IsWrittenText(const base::FilePath& install_path, const std::string& text);
 
  private:

@@ -148,6 +148,34 @@ TEST(CleanupBatchFileTest, ReadsBackOnlyWhatItWrites) {
     EXPECT_FALSE(CleanupBatchFile::IsWrittenText(kInstall, changed)) << changed;
 }
 
+// What a batch file does, read back: its processes, then its files and
+// folders in its order, as full paths.
+TEST(CleanupBatchFileTest, ReadsWhatABatchDoes) {
+  CleanupBatchFile batch(kInstall);
+  batch.SetProcessIds(7, 0, 333);
+  ASSERT_TRUE(batch.AddFile(kInstall.Append(L"47.0\\b.dll")));
+  ASSERT_TRUE(batch.AddFile(kInstall.Append(L"%PATH%\\a.txt")));
+  ASSERT_TRUE(batch.AddFolderWithAncestors(kInstall.Append(L"47.0\\locales")));
+  CleanupBatchFile::Contents contents;
+  ASSERT_TRUE(CleanupBatchFile::Read(kInstall, batch.GetText(), &contents));
+  EXPECT_EQ(7u, contents.process_ids[0]);
+  EXPECT_EQ(0u, contents.process_ids[1]);
+  EXPECT_EQ(333u, contents.process_ids[2]);
+  EXPECT_EQ((std::vector<base::FilePath>{kInstall.Append(L"47.0\\b.dll"),
+                                         kInstall.Append(L"%PATH%\\a.txt")}),
+            contents.files);
+  EXPECT_EQ((std::vector<base::FilePath>{kInstall.Append(L"47.0\\locales"),
+                                         kInstall.Append(L"47.0"), kInstall}),
+            contents.folders);
+
+  // Nothing of a batch that another program wrote.
+  CleanupBatchFile::Contents untouched;
+  EXPECT_FALSE(CleanupBatchFile::Read(kInstall, batch.GetText() + "echo x\n", &untouched));
+  EXPECT_EQ(0u, untouched.process_ids[0]);
+  EXPECT_TRUE(untouched.files.empty());
+  EXPECT_TRUE(untouched.folders.empty());
+}
+
 TEST(CleanupBatchFileTest, RefusesWildcards) {
   CleanupBatchFile batch(kInstall);
   EXPECT_FALSE(batch.AddFile(kInstall.Append(L"47.0\\*.dll")));
