@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/scoped_variant.h"
@@ -64,7 +65,9 @@ bool UninstallProcessLauncherImpl::RunAndWait(const std::wstring& program,
     started = ShellExecuteExW(&info);
   }
   if (!started) {
-    PLOG(WARNING) << "Could not start " << program;
+    // The program comes from another product's registration.
+    PLOG(WARNING) << "Could not start "
+                  << logging::UntrustedText(base::WideToUTF8(program));
     return false;
   }
   base::win::ScopedHandle process(info.hProcess);
