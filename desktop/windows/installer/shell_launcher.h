@@ -16,7 +16,7 @@ class ShellLauncher {
   virtual ~ShellLauncher() = default;
 
   // Opens |file| (a program, document or URL) with |parameters| (may be
-  // empty). False when the shell could not start it.
+  // empty). False when the shell could not start it; it shows no error box.
   virtual bool Open(const std::wstring& file, const std::wstring& parameters) = 0;
 };
 

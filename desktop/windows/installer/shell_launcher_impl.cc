@@ -15,7 +15,9 @@ ShellLauncher* ShellLauncherImpl::GetInstance() {
 
 bool ShellLauncherImpl::Open(const std::wstring& file, const std::wstring& parameters) {
   SHELLEXECUTEINFOW info = {sizeof(info)};
-  info.fMask = SEE_MASK_DOENVSUBST;
+  // The failure is logged and handed back; the shell's own error box would
+  // stop the window's thread until it is answered.
+  info.fMask = SEE_MASK_DOENVSUBST | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"open";
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();

@@ -53,7 +53,10 @@ bool PrivilegesImpl::LaunchElevated(const base::FilePath& program, const std::ws
                                     base::win::ScopedHandle* process, DWORD* error) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box for a program that cannot be started: a silent installer
+  // has nobody to answer it and would wait for ever. The UAC prompt is no
+  // error box and still shows.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = L"runas";
   info.lpFile = program.value().c_str();
   info.lpParameters = parameters.c_str();

@@ -45,7 +45,7 @@ class Privileges {
   // Starts |program| with |parameters| through the "runas" verb (the UAC
   // prompt where the user is not elevated) and hands out its process handle.
   // False with the system error in |error| when it did not start, the user's
-  // refusal included.
+  // refusal included; the shell shows no error box.
   virtual bool LaunchElevated(const base::FilePath& program, const std::wstring& parameters,
                               base::win::ScopedHandle* process, DWORD* error) = 0;
 };

@@ -4,6 +4,8 @@
 
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/test/child_test_process.h"
+#include "base/test/test_environment.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/object_security.h"
 #include "gtest/gtest.h"
@@ -52,6 +54,28 @@ TEST(PrivilegesImplTest, ElevatedLaunchHandsOutTheProcessOfTheProgram) {
   DWORD exit_code = 0;
   ASSERT_TRUE(::GetExitCodeProcess(process.Get(), &exit_code));
   EXPECT_EQ(7u, exit_code);
+}
+
+// Run by AnElevatedLaunchOfAMissingProgramIsReportedNotShown in a process of
+// its own.
+TEST(PrivilegesImplChildProcess, ReportsAMissingProgram) {
+  if (!base::test::IsChildTestProcess())
+    GTEST_SKIP() << "runs only as the child of AnElevatedLaunchOfAMissingProgramIsReportedNotShown";
+  PrivilegesImpl privileges;
+  base::win::ScopedHandle process;
+  DWORD error = ERROR_SUCCESS;
+  EXPECT_FALSE(privileges.LaunchElevated(
+      base::FilePath(base::test::ScratchFolder()).Append(L"missing.exe"), L"--run-elevated",
+      &process, &error));
+  EXPECT_FALSE(process.IsValid());
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), error);
+}
+
+// A program that cannot be started comes back as an error; the shell's error
+// box, which nobody answers for a silent installer, would hold it.
+TEST(PrivilegesImplTest, AnElevatedLaunchOfAMissingProgramIsReportedNotShown) {
+  EXPECT_TRUE(base::test::RunTestInChildProcess("PrivilegesImplChildProcess.ReportsAMissingProgram",
+                                                60 * 1000));
 }
 
 TEST(PrivilegesImplTest, FolderAccessIsCheckedGrantedAndPutBack) {

@@ -34,12 +34,6 @@ HRESULT RetryWhileShared(Call call) {
   return hr;
 }
 
-bool Save(ITask* task) {
-  ComPtr<IPersistFile> file;
-  return SUCCEEDED(task->QueryInterface(IID_PPV_ARGS(&file))) &&
-         SUCCEEDED(RetryWhileShared([&file] { return file->Save(nullptr, TRUE); }));
-}
-
 // Lets Authenticated Users read and run the saved task file, so that
 // processes that are not elevated can see a SYSTEM task.
 void AllowAuthenticatedUsers(ITask* task) {
@@ -100,6 +94,29 @@ bool AddTrigger(ITask* task, TASK_TRIGGER_TYPE type, const SYSTEMTIME& start) {
 
 }  // namespace
 
+// static
+HRESULT TaskSchedulerV1::ActivateWorkItem(ITaskScheduler* scheduler, const std::wstring& name,
+                                          ComPtr<ITask>* task) {
+  return RetryWhileShared([&] {
+    return scheduler->Activate(name.c_str(), IID_ITask,
+                               reinterpret_cast<IUnknown**>(task->ReleaseAndGetAddressOf()));
+  });
+}
+
+// static
+HRESULT TaskSchedulerV1::SaveWorkItem(ITask* task) {
+  ComPtr<IPersistFile> file;
+  const HRESULT hr = task->QueryInterface(IID_PPV_ARGS(&file));
+  if (FAILED(hr))
+    return hr;
+  return RetryWhileShared([&file] { return file->Save(nullptr, TRUE); });
+}
+
+// static
+HRESULT TaskSchedulerV1::DeleteWorkItem(ITaskScheduler* scheduler, const std::wstring& name) {
+  return RetryWhileShared([&] { return scheduler->Delete(name.c_str()); });
+}
+
 TaskSchedulerV1::TaskSchedulerV1() : TaskSchedulerV1(base::BindRepeating(&CreateSystemScheduler)) {}
 
 TaskSchedulerV1::TaskSchedulerV1(SchedulerFactory factory) : factory_(std::move(factory)) {}
@@ -124,7 +141,7 @@ bool TaskSchedulerV1::CreateTask(const ScheduledTaskInfo& info) {
     return true;
   if (previous) {
     DeleteJob(name);
-    if (Save(previous.Get())) {
+    if (SUCCEEDED(SaveWorkItem(previous.Get()))) {
       base::win::ScopedCoMem<wchar_t> account;
       if (SUCCEEDED(previous->GetAccountInformation(&account)) && account.get() && !*account.get())
         AllowAuthenticatedUsers(previous.Get());
@@ -173,7 +190,7 @@ bool TaskSchedulerV1::MakeTask(const std::wstring& name, const std::wstring& use
       !AddTrigger(task.Get(), TASK_EVENT_TRIGGER_AT_LOGON, now)) {
     return false;
   }
-  if (!Save(task.Get()))
+  if (FAILED(SaveWorkItem(task.Get())))
     return false;
   if (info.run_as_system == 1 && info.trigger_kind != kTaskTriggerOnce)
     AllowAuthenticatedUsers(task.Get());
@@ -235,7 +252,7 @@ void TaskSchedulerV1::SetDailyInterval(const std::wstring& name_suffix, int days
     if (fields.Type.Daily.DaysInterval != days) {
       fields.Type.Daily.DaysInterval = static_cast<WORD>(days);
       if (SUCCEEDED(trigger->SetTrigger(&fields)))
-        Save(task.Get());
+        SaveWorkItem(task.Get());
     }
     return;
   }
@@ -248,7 +265,7 @@ void TaskSchedulerV1::SetEnabled(const std::wstring& name_suffix, bool enabled) 
     return;
   flags = enabled ? (flags & ~TASK_FLAG_DISABLED) : (flags | TASK_FLAG_DISABLED);
   if (SUCCEEDED(task->SetFlags(flags)))
-    Save(task.Get());
+    SaveWorkItem(task.Get());
 }
 
 bool TaskSchedulerV1::RunNow(const std::wstring& name_suffix,
@@ -259,11 +276,7 @@ bool TaskSchedulerV1::RunNow(const std::wstring& name_suffix,
 
 TaskState TaskSchedulerV1::GetState(const std::wstring& name_suffix) {
   ComPtr<ITask> task;
-  const std::wstring name = GetScheduledTaskName(name_suffix);
-  const HRESULT hr = RetryWhileShared([&] {
-    return scheduler_->Activate(name.c_str(), IID_ITask,
-                                reinterpret_cast<IUnknown**>(task.ReleaseAndGetAddressOf()));
-  });
+  const HRESULT hr = ActivateWorkItem(scheduler_.Get(), GetScheduledTaskName(name_suffix), &task);
   if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == STG_E_FILENOTFOUND)
     return TASK_NOT_FOUND;
   HRESULT status = S_OK;
@@ -299,17 +312,13 @@ base::Time TaskSchedulerV1::GetLastRunTime(const std::wstring& name_suffix) {
 
 ComPtr<ITask> TaskSchedulerV1::Activate(const std::wstring& task_name) {
   ComPtr<ITask> task;
-  if (FAILED(RetryWhileShared([&] {
-        return scheduler_->Activate(task_name.c_str(), IID_ITask,
-                                    reinterpret_cast<IUnknown**>(task.ReleaseAndGetAddressOf()));
-      }))) {
+  if (FAILED(ActivateWorkItem(scheduler_.Get(), task_name, &task)))
     return nullptr;
-  }
   return task;
 }
 
 void TaskSchedulerV1::DeleteJob(const std::wstring& task_name) {
-  RetryWhileShared([&] { return scheduler_->Delete(task_name.c_str()); });
+  DeleteWorkItem(scheduler_.Get(), task_name);
 }
 
 }  // namespace installer

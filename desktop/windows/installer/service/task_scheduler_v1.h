@@ -24,6 +24,15 @@ class TaskSchedulerV1 : public TaskScheduler {
   explicit TaskSchedulerV1(SchedulerFactory factory);
   ~TaskSchedulerV1() override;
 
+  // Calls on a task's file, which the scheduler service keeps to itself for
+  // a moment while it reads a change (a sharing violation): each tries again
+  // for at most about a second. Everything that reads, saves or deletes Task
+  // Scheduler 1.0 tasks goes through these.
+  static HRESULT ActivateWorkItem(ITaskScheduler* scheduler, const std::wstring& name,
+                                  Microsoft::WRL::ComPtr<ITask>* task);
+  static HRESULT SaveWorkItem(ITask* task);
+  static HRESULT DeleteWorkItem(ITaskScheduler* scheduler, const std::wstring& name);
+
   bool Init() override;
   bool CreateTask(const ScheduledTaskInfo& info) override;
   void DeleteStaleTasks() override;

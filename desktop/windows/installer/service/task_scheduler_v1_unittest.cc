@@ -113,8 +113,8 @@ class TaskSchedulerV1Test : public testing::Test {
 
   ComPtr<ITask> Open(const std::wstring& suffix) {
     ComPtr<ITask> task;
-    if (FAILED(system_->Activate(GetScheduledTaskName(suffix).c_str(), IID_ITask,
-                                 reinterpret_cast<IUnknown**>(task.GetAddressOf())))) {
+    if (FAILED(TaskSchedulerV1::ActivateWorkItem(system_.Get(), GetScheduledTaskName(suffix),
+                                                 &task))) {
       return nullptr;
     }
     return task;
@@ -328,20 +328,31 @@ TEST_F(TaskSchedulerV1Test, DeleteStaleTasksRemovesOnlyEnabledProductTasksWithou
   const std::wstring stale = suffix_ + L"-stale";
   const std::wstring disabled = suffix_ + L"-disabled";
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(kept, kTaskTriggerDaily)));
-  base::FilePath kept_program = program_;
-  program_ = temp_.GetPath().Append(L"gone.exe");
-  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(stale, kTaskTriggerDaily)));
+  // The disabled task is made while its program is there and loses it only
+  // once it is disabled: an enabled task without its program is stale to
+  // every installer's clean-up, those of tests running beside this one
+  // included, which would take it away first.
+  const base::FilePath kept_program = program_;
+  program_ = temp_.GetPath().Append(L"disabled.exe");
+  ASSERT_TRUE(base::WriteFile(program_, "stub"));
   ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(disabled, kTaskTriggerDaily)));
   scheduler_.SetEnabled(disabled, false);
+  ComPtr<ITask> disabled_task = Open(disabled);
+  ASSERT_TRUE(disabled_task);
+  DWORD flags = 0;
+  ASSERT_TRUE(SUCCEEDED(disabled_task->GetFlags(&flags)));
+  ASSERT_TRUE(flags & TASK_FLAG_DISABLED);
+  disabled_task.Reset();
+  ASSERT_TRUE(base::DeleteFile(program_));
+  program_ = temp_.GetPath().Append(L"gone.exe");
+  ASSERT_TRUE(scheduler_.CreateTask(MakeInfo(stale, kTaskTriggerDaily)));
   // A task of another product whose program is gone as well.
   const std::wstring foreign = L"Other " + suffix_;
   ComPtr<ITask> task;
   ASSERT_TRUE(SUCCEEDED(system_->NewWorkItem(foreign.c_str(), CLSID_CTask, IID_ITask,
                                              reinterpret_cast<IUnknown**>(task.GetAddressOf()))));
   ASSERT_TRUE(SUCCEEDED(task->SetApplicationName(program_.value().c_str())));
-  ComPtr<IPersistFile> file;
-  ASSERT_TRUE(SUCCEEDED(task.As(&file)));
-  ASSERT_TRUE(SUCCEEDED(file->Save(nullptr, TRUE)));
+  ASSERT_TRUE(SUCCEEDED(TaskSchedulerV1::SaveWorkItem(task.Get())));
 
   scheduler_.DeleteStaleTasks();
 
@@ -349,14 +360,8 @@ TEST_F(TaskSchedulerV1Test, DeleteStaleTasksRemovesOnlyEnabledProductTasksWithou
   EXPECT_FALSE(Open(stale));
   EXPECT_TRUE(Open(disabled));
   ComPtr<ITask> foreign_task;
-  EXPECT_TRUE(SUCCEEDED(system_->Activate(foreign.c_str(), IID_ITask,
-                                          reinterpret_cast<IUnknown**>(foreign_task.GetAddressOf()))));
-  // The scheduler service may be reading the file for a moment.
-  for (int i = 0; i < 100 && system_->Delete(foreign.c_str()) ==
-                                 HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
-       ++i) {
-    Sleep(20);
-  }
+  EXPECT_TRUE(SUCCEEDED(TaskSchedulerV1::ActivateWorkItem(system_.Get(), foreign, &foreign_task)));
+  EXPECT_TRUE(SUCCEEDED(TaskSchedulerV1::DeleteWorkItem(system_.Get(), foreign)));
 }
 
 TEST(TaskSchedulerNameTest, NamesAreTheProductsOwn) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/files/file_util.h"
+#include "base/test/child_test_process.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
 
@@ -20,7 +21,12 @@ TEST(FileDigestTest, DigestOfAKnownText) {
   EXPECT_TRUE(IsSystemDigestProviderInUse());
 }
 
-TEST(FileDigestTest, BuiltInDigestTakesOverForGood) {
+// Run by BuiltInDigestTakesOverForGood in a process of its own: once the
+// built-in digest has taken over, it stays for the process's life, and later
+// tests of the process would find it there.
+TEST(FileDigestChildProcess, BuiltInDigestTakesOverForGood) {
+  if (!base::test::IsChildTestProcess())
+    GTEST_SKIP() << "runs only as the child of BuiltInDigestTakesOverForGood";
   base::FilePath file =
       base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"big"));
   // More than one read block, and not a multiple of it.
@@ -36,6 +42,11 @@ TEST(FileDigestTest, BuiltInDigestTakesOverForGood) {
   ASSERT_TRUE(ComputeFileDigest(file, builtin_digest));
   EXPECT_EQ(0, memcmp(system_digest, builtin_digest, kFileDigestLength));
   EXPECT_FALSE(CheckFileDigest(file.DirName().Append(L"none"), ""));
+}
+
+TEST(FileDigestTest, BuiltInDigestTakesOverForGood) {
+  EXPECT_TRUE(base::test::RunTestInChildProcess("FileDigestChildProcess.BuiltInDigestTakesOverForGood",
+                                                60 * 1000));
 }
 
 }  // namespace

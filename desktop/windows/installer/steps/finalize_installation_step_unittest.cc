@@ -140,8 +140,7 @@ TEST_F(FinalizeInstallationStepTest, TaskWithSchedulerV1OfTheSystem) {
   }
   const std::wstring name = GetScheduledTaskName(GetAutoupdateTaskSuffix(host_.status.app_id));
   ComPtr<ITask> task;
-  ASSERT_TRUE(SUCCEEDED(system->Activate(name.c_str(), IID_ITask,
-                                         reinterpret_cast<IUnknown**>(task.GetAddressOf()))));
+  ASSERT_TRUE(SUCCEEDED(TaskSchedulerV1::ActivateWorkItem(system.Get(), name, &task)));
   base::win::ScopedCoMem<wchar_t> program, parameters, account;
   ASSERT_TRUE(SUCCEEDED(task->GetApplicationName(&program)));
   EXPECT_EQ(host_.install_path.Append(L"launcher.exe").value(), std::wstring(program.get()));
@@ -155,8 +154,7 @@ TEST_F(FinalizeInstallationStepTest, TaskWithSchedulerV1OfTheSystem) {
   task.Reset();
 
   host_.transaction.Rollback();
-  EXPECT_FALSE(SUCCEEDED(system->Activate(name.c_str(), IID_ITask,
-                                          reinterpret_cast<IUnknown**>(task.GetAddressOf()))));
+  EXPECT_FALSE(SUCCEEDED(TaskSchedulerV1::ActivateWorkItem(system.Get(), name, &task)));
 }
 
 TEST_F(FinalizeInstallationStepTest, TaskCreationLowersAPositiveErrorCountWithTheRun) {

@@ -19,7 +19,8 @@ class UninstallProcessLauncher {
   // Runs |program| with |parameters| (environment strings expanded) through
   // the shell, with the file-system redirection of a 32-bit process on
   // 64-bit Windows off, and waits for it to end. False when it could not be
-  // started.
+  // started, with the system error left as the last error; the shell shows
+  // no error box for it.
   virtual bool RunAndWait(const std::wstring& program, const std::wstring& parameters) = 0;
 
   // Starts |command_line| through WMI process creation. False on failure.

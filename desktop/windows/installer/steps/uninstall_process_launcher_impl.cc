@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include "base/logging.h"
+#include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_bstr.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/scoped_variant.h"
@@ -52,7 +53,9 @@ UninstallProcessLauncher* UninstallProcessLauncherImpl::GetInstance() {
 bool UninstallProcessLauncherImpl::RunAndWait(const std::wstring& program,
                                               const std::wstring& parameters) {
   SHELLEXECUTEINFOW info = {sizeof(info)};
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST;
+  // No error box: nobody may be there to answer it, and it would hold the
+  // uninstallation; the error is logged and comes back instead.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST | SEE_MASK_FLAG_NO_UI;
   info.lpFile = program.c_str();
   info.lpParameters = parameters.c_str();
   info.nShow = SW_SHOWNORMAL;
@@ -61,8 +64,12 @@ bool UninstallProcessLauncherImpl::RunAndWait(const std::wstring& program,
     ScopedDisableWow64Redirection redirection_off;
     started = ShellExecuteExW(&info);
   }
-  if (!started)
+  if (!started) {
+    // The program comes from another product's registration.
+    PLOG(WARNING) << "Could not start "
+                  << logging::UntrustedText(base::WideToUTF8(program));
     return false;
+  }
   base::win::ScopedHandle process(info.hProcess);
   if (process.IsValid() && WaitForSingleObject(process.Get(), kWaitLimitMs) != WAIT_OBJECT_0)
     LOG(WARNING) << "The reinstall command did not finish in time";

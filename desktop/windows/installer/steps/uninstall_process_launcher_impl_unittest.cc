@@ -7,6 +7,7 @@
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/test/child_test_process.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/scoped_handle.h"
@@ -45,6 +46,26 @@ TEST_F(UninstallProcessLauncherImplTest, RunsTheProgramWithItsParametersToItsEnd
                                   L"--reinstall --hide"));
   // Recorded before it ended.
   EXPECT_NE(std::string::npos, StandInArguments(program).find("--reinstall --hide"));
+}
+
+// Run by AMissingProgramIsReportedNotShown in a process of its own.
+TEST(UninstallProcessLauncherImplChildProcess, ReportsAMissingProgram) {
+  if (!base::test::IsChildTestProcess())
+    GTEST_SKIP() << "runs only as the child of AMissingProgramIsReportedNotShown";
+  base::win::ScopedCOMInitializer com;
+  const base::FilePath missing =
+      base::FilePath(base::test::ScratchFolder()).Append(L"missing.exe");
+  UninstallProcessLauncherImpl launcher;
+  ::SetLastError(ERROR_SUCCESS);
+  EXPECT_FALSE(launcher.RunAndWait(missing.value(), L"--reinstall"));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), ::GetLastError());
+}
+
+// A program that cannot be started comes back as an error; the shell's error
+// box, which nobody answers in an unattended uninstall, would hold it.
+TEST_F(UninstallProcessLauncherImplTest, AMissingProgramIsReportedNotShown) {
+  EXPECT_TRUE(base::test::RunTestInChildProcess(
+      "UninstallProcessLauncherImplChildProcess.ReportsAMissingProgram", 60 * 1000));
 }
 
 TEST_F(UninstallProcessLauncherImplTest, StartsACommandThroughWmi) {
