@@ -23,6 +23,10 @@ FeatureRegistry* GetFeatureRegistry() {
       g_registry, [] { return new FeatureRegistry(); }, nullptr, nullptr);
 }
 
+void ResetFeatureRegistryForTesting() {
+  delete reinterpret_cast<FeatureRegistry*>(g_registry.exchange(0, std::memory_order_acq_rel));
+}
+
 bool IsFeatureEnabled(std::string_view name) {
   return GetFeatureRegistry()->IsEnabled(name);
 }

@@ -21,6 +21,12 @@ class FeatureRegistry;
 // creates it.
 FeatureRegistry* GetFeatureRegistry();
 
+// Forgets the process-wide registry, its registrations and overrides: the
+// next call of GetFeatureRegistry makes a new, empty one. For tests, which
+// share their process with the tests before them; never while another
+// thread may use the registry.
+void ResetFeatureRegistryForTesting();
+
 // IsEnabled on the process-wide registry.
 bool IsFeatureEnabled(std::string_view name);
 

@@ -40,7 +40,7 @@ TEST(FeaturesTest, IsFeatureEnabledAsksTheProcessWideRegistry) {
 }
 
 TEST(FeaturesTest, RegisteredDefaultsAreNotWrittenForChildren) {
-  // No test in this executable adds overrides to the process-wide registry.
+  ResetFeatureRegistryForTesting();
   base::CommandLine child(base::CommandLine::NO_PROGRAM);
   AppendFeatureSwitches(&child);
   EXPECT_TRUE(child.GetSwitches().empty());

@@ -19,7 +19,9 @@ status=0
 # test, does so for the last of them.
 wine "$build/bin/base_unittests.exe" --gtest_filter=-* >/dev/null 2>&1 9>&- || true
 
-BUILD_DIR=$build /usr/bin/python3 -m pytest -q -p no:cacheprovider "$top/tests/e2e"
+# -rs: the reason of every case left out (some cannot run on an
+# instrumented build) is printed.
+BUILD_DIR=$build /usr/bin/python3 -m pytest -q -rs -p no:cacheprovider "$top/tests/e2e"
 rc=$?
 # 5: no tests collected; that is not a failure of the product.
 if [ $rc -ne 0 ] && [ $rc -ne 5 ]; then status=1; fi

@@ -8,9 +8,11 @@
 #include <atomic>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/at_exit.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
 
@@ -139,6 +141,34 @@ void SetUp() {
   }
 }
 
+// Gives every test a world of its own inside the process's: empty scratch
+// hives, an empty temporary folder, and an at-exit manager that tears down
+// the singletons the test built (worker pools, registries) when it ends. A
+// test never sees what an earlier test in the same process left behind.
+class PerTestIsolation : public testing::EmptyTestEventListener {
+ public:
+  void OnTestStart(const testing::TestInfo&) override {
+    RegDeleteTreeW(g_hklm, nullptr);
+    RegDeleteTreeW(g_hkcu, nullptr);
+    temp_folder_ = g_scratch_folder + L"\\temp_" + std::to_wstring(++tests_);
+    CreateDirectoryW(temp_folder_.c_str(), nullptr);
+    SetEnvironmentVariableW(L"TMP", temp_folder_.c_str());
+    SetEnvironmentVariableW(L"TEMP", temp_folder_.c_str());
+    manager_ = std::make_unique<base::ShadowingAtExitManager>();
+  }
+  void OnTestEnd(const testing::TestInfo&) override {
+    manager_.reset();
+    // What a process the test left running still holds goes with the
+    // scratch folder at the end.
+    DeleteFolder(temp_folder_);
+  }
+
+ private:
+  int tests_ = 0;
+  std::wstring temp_folder_;
+  std::unique_ptr<base::ShadowingAtExitManager> manager_;
+};
+
 void TearDown() {
   RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
   RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -171,6 +201,8 @@ std::wstring UniqueName(const std::wstring& prefix) {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   base::test::SetUp();
+  testing::UnitTest::GetInstance()->listeners().Append(
+      new base::test::PerTestIsolation());
   int result = RUN_ALL_TESTS();
   base::test::TearDown();
   return result;

@@ -32,6 +32,13 @@ BUILD = pathlib.Path(os.environ.get("BUILD_DIR", TOP / "build"))
 BIN = BUILD / "bin"
 
 
+def instrumented_build():
+    """Whether the build under test is the instrumented one of `make coverage`
+    (scripts/coverage.sh), whose programs are larger and slower."""
+    cache = BUILD / "CMakeCache.txt"
+    return cache.exists() and "CMAKE_BUILD_TYPE:STRING=Coverage" in cache.read_text()
+
+
 def wine_env():
     env = dict(os.environ)
     # The build's own prefix, never one the caller exported (scripts/wine-env.sh).

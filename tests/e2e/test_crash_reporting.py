@@ -15,7 +15,7 @@ import time
 
 import pytest
 
-from conftest import BIN, BUILD, wine_env
+from conftest import BIN, BUILD, instrumented_build, wine_env
 from gui import run_and_cancel
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1] / "fixtures"))
@@ -391,6 +391,18 @@ def test_crashing_reporter_is_not_reported_again_within_three_days(crash_run, co
     assert throttle.get() == last_report
 
 
+# Wine's minidumps hold the unwind information of every function of every
+# module, so a dump's size follows the number of functions the process
+# carries. The instrumented build (no inlining, counting code) gives the
+# stand-in half again as many, and its dump (about 517 kB) exceeds the
+# one-crash mode's 512000-byte limit: the reporter then rightly sends nothing.
+needs_small_dump = pytest.mark.skipif(
+    instrumented_build(),
+    reason="the instrumented crashed-reporter stand-in's dump is larger than the one-crash "
+           "limit under Wine (Wine stores the unwind data of every function); "
+           "these cases run on the ordinary build only")
+
+
 def crash_small_reporter(crash_run, kind="access-violation"):
     """A crash reporter's small stand-in crashes and hands its crash to the
     real installer.exe in the one-crash mode; returns the stand-in's exit
@@ -407,6 +419,7 @@ def assertion_record(data):
     return tuple(texts) + struct.unpack_from("<II", data, 768)
 
 
+@needs_small_dump
 @pytest.mark.parametrize("kind,code", [
     ("access-violation", ACCESS_VIOLATION),
     ("invalid-parameter", INVALID_PARAMETER),
@@ -440,6 +453,7 @@ def test_crashed_reporter_is_reported_with_what_it_handed_off(crash_run, collect
     assert collector.requests == 1
 
 
+@needs_small_dump
 @pytest.mark.parametrize("stored", ["four days ago", "in the future"])
 def test_crashing_reporter_is_reported_after_three_days(crash_run, collector, throttle, stored):
     # A time in the future (a clock set back) counts as no report at all.
@@ -452,6 +466,7 @@ def test_crashing_reporter_is_reported_after_three_days(crash_run, collector, th
     assert wait_until(lambda: (throttle.get() or 0) >= started)
 
 
+@needs_small_dump
 @pytest.mark.parametrize("mode", ["error", "cut"])
 def test_crashed_reporter_whose_report_fails_stores_no_time(crash_run, collector, throttle,
                                                            mode):

@@ -69,6 +69,9 @@ class ActionStep : public InstallerStep {
 class InstallerTest : public testing::Test {
  protected:
   void SetUp() override {
+    // A run reads the process-wide features, which earlier tests of this
+    // process (upgrades among them) may have registered or overridden.
+    ResetFeatureRegistryForTesting();
     root_ = base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"run"));
     package_ = root_.Append(L"package");
     install_ = root_.Append(L"Velto");

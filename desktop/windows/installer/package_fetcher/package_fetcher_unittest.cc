@@ -622,15 +622,19 @@ TEST_F(PackageFetcherTest, RestartCancelsTheStartOfAPendingRetry) {
 }
 
 TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutTheRetries) {
-  // Every attempt receives the whole package (about 1.2 MB) and fails its
-  // checksum: after four attempts more than 4 MiB came in, and three failed
-  // attempts are all that such a fetch is allowed.
-  ServePackage(DeliveryFixtures().Append(L"velto_package_unsigned.exe"), std::string(64, 'c'));
-  int64_t package_size = 0;
-  ASSERT_TRUE(base::GetFileSize(DeliveryFixtures().Append(L"velto_package_unsigned.exe"),
-                                &package_size));
-  ASSERT_LT(3 * package_size, 0x400000);
-  ASSERT_GE(4 * package_size, 0x400000);
+  // Every attempt receives the whole package and fails its checksum. The
+  // package is sized so that three attempts bring in less than 4 MiB and
+  // four more: after the fourth attempt, three failed attempts are all that
+  // such a fetch is allowed. Its contents do not matter, so it is made here
+  // rather than taken from the build, whose sizes vary with the build's kind.
+  const base::FilePath package = download_folder_.DirName().Append(
+      base::test::UniqueName(L"large_package.exe"));
+  constexpr int64_t kPackageSize = 0x400000 / 7 * 2;  // 3.5 packages make 4 MiB.
+  std::string contents(kPackageSize, '\0');
+  for (size_t i = 0; i < contents.size(); ++i)
+    contents[i] = static_cast<char>(i * 131 + i / 4096);
+  ASSERT_TRUE(base::WriteFile(package, contents));
+  ServePackage(package, std::string(64, 'c'));
   PayloadReader payload(base::FilePath(L"C:\\no\\such\\installer.exe"));
   auto fetcher = MakeFetcher(&payload);
   const std::wstring name = fetcher->package_folder().BaseName().value();
@@ -647,14 +651,12 @@ TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutT
     // download in it.
     const std::wstring try_name = L"velto_package" + std::to_wstring(attempt) + name.substr(13);
     EXPECT_EQ(std::set<std::wstring>{try_name}, Folders(download_folder_));
-    EXPECT_EQ((std::map<std::wstring, std::string>{
-                  {L"velto_package.exe",
-                   FileSummary(DeliveryFixtures().Append(L"velto_package_unsigned.exe"))}}),
+    EXPECT_EQ((std::map<std::wstring, std::string>{{L"velto_package.exe", Summary(contents)}}),
               ReadFiles(download_folder_.Append(try_name)));
   }
   EXPECT_FALSE(fetcher->Retry());
   EXPECT_EQ(4, RootInt("fetcher_restarts"));
-  EXPECT_LE(4 * package_size, RootInt("total_bytes_received").value_or(0));
+  EXPECT_LE(4 * kPackageSize, RootInt("total_bytes_received").value_or(0));
   EXPECT_EQ("Checksum incorrect for the downloaded package",
             *Fetch(3).FindString("failure_reason"));
   EXPECT_EQ("Checksum mismatch", *Fetch(3).FindStringByDottedPath("error_details.detail"));
@@ -662,6 +664,7 @@ TEST_F(PackageFetcherTest, FailedAttemptsUseTryFoldersOfTheirOwnAndLargeOnesCutT
   EXPECT_EQ("", Runs());
   fetcher.reset();
   EXPECT_TRUE(base::IsDirectoryEmpty(download_folder_));
+  base::DeleteFile(package);
 }
 
 TEST_F(PackageFetcherTest, ThreeAttemptsEndingWithNoContentAreAllowedAndNoMore) {

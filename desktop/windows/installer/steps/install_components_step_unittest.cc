@@ -1,31 +1,28 @@
 #include "desktop/windows/installer/steps/install_components_step.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <memory>
 #include <string>
 
-#include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
-#include "base/path_service.h"
+#include "base/process/launch.h"
+#include "base/process/process.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/test/signature_fixtures.h"
 #include "desktop/windows/installer/settings_switches.h"
+#include "desktop/windows/installer/steps/test/component_stand_in.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
 #include "gtest/gtest.h"
 
 namespace installer {
 namespace {
-
-// The signed stand-ins that the build makes beside the test executables.
-base::FilePath ComponentFixture(const wchar_t* name) {
-  base::FilePath exe_dir;
-  base::PathService::Get(base::DIR_EXE, &exe_dir);
-  return exe_dir.DirName().Append(L"fixtures").Append(L"components").Append(name);
-}
 
 class InstallComponentsStepTest : public StepTest {
  protected:
@@ -45,15 +42,8 @@ class InstallComponentsStepTest : public StepTest {
     base::FilePath dir = root_.GetPath().Append(folder);
     EXPECT_TRUE(base::CreateDirectory(dir));
     base::FilePath installer = dir.Append(name + L"_installer.exe");
-    EXPECT_TRUE(base::CopyFile(ComponentFixture(fixture), installer));
-    EXPECT_TRUE(base::WriteFile(base::FilePath(installer.value() + L".exit"), exit_instruction));
+    EXPECT_TRUE(PlaceComponentStandIn(fixture, installer, exit_instruction));
     return installer;
-  }
-
-  std::string ArgumentsOf(const base::FilePath& installer) {
-    std::string text;
-    base::ReadFileToString(base::FilePath(installer.value() + L".args"), &text);
-    return text;
   }
 
   void SetComponents(const std::wstring& value) {
@@ -77,7 +67,7 @@ TEST_F(InstallComponentsStepTest, RunsSignedInstallersInOrderAndRecordsThem) {
   SetComponents(L"pomrel:suite|tool:tools");
   RunStep();
 
-  std::string arguments = ArgumentsOf(pomrel);
+  std::string arguments = StandInArguments(pomrel);
   EXPECT_NE(std::string::npos,
             arguments.find("--installfolder=\"" +
                            host_.install_path.Append(L"suite").AsUTF8Unsafe() + "\""))
@@ -88,14 +78,14 @@ TEST_F(InstallComponentsStepTest, RunsSignedInstallersInOrderAndRecordsThem) {
   EXPECT_EQ("pomrel", host_.status.components[0].name);
   EXPECT_EQ(host_.install_path.Append(L"suite").value(), host_.status.components[0].path);
   EXPECT_EQ("tool", host_.status.components[1].name);
-  EXPECT_FALSE(ArgumentsOf(tool).empty());
+  EXPECT_FALSE(StandInArguments(tool).empty());
 }
 
 TEST_F(InstallComponentsStepTest, SuiteRunsThePomrelInstallerOfItsFolder) {
   base::FilePath pomrel = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "0");
   SetComponents(L"suite:suite");
   RunStep();
-  EXPECT_FALSE(ArgumentsOf(pomrel).empty());
+  EXPECT_FALSE(StandInArguments(pomrel).empty());
   ASSERT_EQ(1u, host_.status.components.size());
   EXPECT_EQ("suite", host_.status.components[0].name);
 }
@@ -104,7 +94,7 @@ TEST_F(InstallComponentsStepTest, ComponentThatFailsIsNotRecorded) {
   base::FilePath installer = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "3");
   SetComponents(L"pomrel:suite");
   RunStep();
-  EXPECT_FALSE(ArgumentsOf(installer).empty());
+  EXPECT_FALSE(StandInArguments(installer).empty());
   EXPECT_TRUE(host_.status.components.empty());
 }
 
@@ -145,6 +135,43 @@ TEST_F(InstallComponentsStepTest, AnInstallerStillRunningAtTheBoundIsRecorded) {
   ASSERT_EQ(1u, host_.status.components.size());
   EXPECT_EQ("pomrel", host_.status.components[0].name);
   EXPECT_EQ(host_.install_path.Append(L"suite").value(), host_.status.components[0].path);
+}
+
+TEST_F(InstallComponentsStepTest, AStandInLeftWaitingEndsWithTheProcessThatStartedIt) {
+  // A test process that is killed never releases the stand-in it started;
+  // the stand-in must not keep the folder it runs from in use for good.
+  const std::wstring event_name = base::test::UniqueName(L"component_never_released");
+  base::win::ScopedHandle never_set(CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
+  ASSERT_TRUE(never_set.IsValid());
+  const base::FilePath installer =
+      PlaceInstaller(L"component_installer_stub.exe", L"left", base::test::UniqueName(L"left"),
+                     "wait " + base::WideToUTF8(event_name));
+  // The command processor starts it without waiting for it, and ends.
+  wchar_t system[MAX_PATH];
+  ASSERT_NE(0u, GetSystemDirectoryW(system, MAX_PATH));
+  const base::Process starter = base::LaunchProcess(
+      L"\"" + base::FilePath(system).Append(L"cmd.exe").value() + L"\" /c start \"\" \"" +
+          installer.value() + L"\"",
+      base::LaunchOptions());
+  ASSERT_TRUE(starter.IsValid());
+  ASSERT_TRUE(starter.WaitForExitWithTimeout(60 * 1000, nullptr));
+
+  base::Process stand_in;
+  base::win::ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot.IsValid() && Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
+    if (installer.BaseName().value() == entry.szExeFile)
+      stand_in = base::Process::Open(entry.th32ProcessID);
+  }
+  ASSERT_TRUE(stand_in.IsValid());
+  int exit_code = 0;
+  const bool ended = stand_in.WaitForExitWithTimeout(60 * 1000, &exit_code);
+  if (!ended)
+    stand_in.Terminate(1, /*wait=*/true);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(102, exit_code);
 }
 
 }  // namespace

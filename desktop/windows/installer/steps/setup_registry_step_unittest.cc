@@ -231,7 +231,6 @@ TEST_F(SetupRegistryStepTest, HiddenFromTheProgramListWithItsFeature) {
   EXPECT_EQ("missing", ReadRawValue(HKEY_CURRENT_USER, UninstallBase(), L"SystemComponent"));
   host_.transaction.Rollback();
   host_.status.hkcu_keys.clear();
-  // Each test runs in a process of its own: the registration stays there.
   GetFeatureRegistry()->RegisterFeature(kInstallerHideFromProgramAndFeaturesFeature, true, false);
   ASSERT_EQ(0u, RunStep().code);
   base::win::RegKey key;

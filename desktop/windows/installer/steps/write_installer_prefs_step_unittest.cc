@@ -65,8 +65,6 @@ TEST_F(WriteInstallerPrefsStepTest, WritesTheSettingsAndEveryExperiment) {
   EXPECT_FALSE(prefs.Find("profile_path"));
 }
 
-// Each test runs in a process of its own: the registration and the override
-// stay there.
 TEST_F(WriteInstallerPrefsStepTest, ExperimentsListEveryRowAndTheChangedOnes) {
   RegisterInstallerFeatures(GetFeatureRegistry());
   base::Value::Dict prefs = Written();

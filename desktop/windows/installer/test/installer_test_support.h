@@ -275,10 +275,24 @@ inline uint32_t EndedProcessId() {
   return ended.Pid();
 }
 
+// The system's desktop process when it is a child of this one: Wine starts
+// it (explorer.exe /desktop) on demand as a child of the first process that
+// needs a window, and it outlives that process. It owns the desktop window;
+// on Windows that belongs to no process a test starts. 0 when |entry| is not
+// it.
+inline DWORD DesktopProcessAmongChildren(const PROCESSENTRY32W& entry) {
+  if (_wcsicmp(entry.szExeFile, L"explorer.exe") != 0)
+    return 0;
+  DWORD desktop_process = 0;
+  ::GetWindowThreadProcessId(::GetDesktopWindow(), &desktop_process);
+  return desktop_process == entry.th32ProcessID ? desktop_process : 0;
+}
+
 // Waits up to |timeout_ms| for every process this one started that still
 // runs (a child the code under test launched without waiting for it), then
 // ends those still there. False when some had to be ended. A test that left
-// a child running would race later tests and keep its files in use.
+// a child running would race later tests and keep its files in use. The
+// system's desktop process is not among them.
 inline bool EndChildProcesses(DWORD timeout_ms) {
   FILETIME own_start, unused1, unused2, unused3;
   ::GetProcessTimes(::GetCurrentProcess(), &own_start, &unused1, &unused2, &unused3);
@@ -288,8 +302,10 @@ inline bool EndChildProcesses(DWORD timeout_ms) {
   entry.dwSize = sizeof(entry);
   for (BOOL more = snapshot.IsValid() && ::Process32FirstW(snapshot.Get(), &entry); more;
        more = ::Process32NextW(snapshot.Get(), &entry)) {
-    if (entry.th32ParentProcessID != ::GetCurrentProcessId())
+    if (entry.th32ParentProcessID != ::GetCurrentProcessId() ||
+        DesktopProcessAmongChildren(entry)) {
       continue;
+    }
     base::Process child = base::Process::Open(entry.th32ProcessID);
     FILETIME start;
     // A process started before this one had an earlier holder of this id as

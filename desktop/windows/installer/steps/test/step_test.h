@@ -10,6 +10,7 @@
 #include "desktop/windows/installer/test/fake_installation_folder_details.h"
 #include "desktop/windows/installer/test/fake_settings.h"
 #include "desktop/windows/installer/test/fake_step_host.h"
+#include "features/features.h"
 #include "gtest/gtest.h"
 #include "product_config/product_config.h"
 
@@ -18,6 +19,9 @@ namespace installer {
 class StepTest : public testing::Test {
  protected:
   StepTest() {
+    // Steps read the process-wide features, which earlier tests of this
+    // process may have registered or overridden.
+    ResetFeatureRegistryForTesting();
     host_.settings = &settings_;
     host_.details = &details_;
   }

@@ -1,0 +1,71 @@
+#include "desktop/windows/installer/service/privileges.h"
+
+#include <windows.h>
+
+#include "base/files/file_util.h"
+#include "base/files/scoped_temp_dir.h"
+#include "base/win/registry.h"
+#include "desktop/windows/installer/service/object_security.h"
+#include "gtest/gtest.h"
+
+namespace installer {
+namespace {
+
+constexpr wchar_t kPoliciesSystemKey[] =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\System";
+
+base::FilePath CommandProcessor() {
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  EXPECT_TRUE(length > 0 && length < MAX_PATH);
+  return base::FilePath(system).Append(L"cmd.exe");
+}
+
+TEST(PrivilegesImplTest, UacIsOffOnlyWhereThePolicySwitchesItOff) {
+  PrivilegesImpl privileges;
+  // Nothing to read: it is on.
+  EXPECT_TRUE(privileges.IsUacEnabled());
+  base::win::RegKey policy;
+  ASSERT_EQ(ERROR_SUCCESS, policy.Create(HKEY_LOCAL_MACHINE, kPoliciesSystemKey, KEY_SET_VALUE));
+  EXPECT_TRUE(privileges.IsUacEnabled());
+  ASSERT_EQ(ERROR_SUCCESS, policy.WriteValue(L"EnableLUA", static_cast<DWORD>(0)));
+  EXPECT_FALSE(privileges.IsUacEnabled());
+  ASSERT_EQ(ERROR_SUCCESS, policy.WriteValue(L"EnableLUA", static_cast<DWORD>(1)));
+  EXPECT_TRUE(privileges.IsUacEnabled());
+}
+
+TEST(PrivilegesImplTest, AnElevatedAdministratorIsAnAdministrator) {
+  PrivilegesImpl privileges;
+  if (privileges.IsElevatedAdministrator()) {
+    EXPECT_TRUE(privileges.IsAdministrator());
+  }
+}
+
+TEST(PrivilegesImplTest, ElevatedLaunchHandsOutTheProcessOfTheProgram) {
+  // Under Wine the user is an elevated administrator: no prompt is shown.
+  PrivilegesImpl privileges;
+  base::win::ScopedHandle process;
+  DWORD error = 0;
+  ASSERT_TRUE(privileges.LaunchElevated(CommandProcessor(), L"/c exit 7", &process, &error));
+  ASSERT_TRUE(process.IsValid());
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process.Get(), 60 * 1000));
+  DWORD exit_code = 0;
+  ASSERT_TRUE(::GetExitCodeProcess(process.Get(), &exit_code));
+  EXPECT_EQ(7u, exit_code);
+}
+
+TEST(PrivilegesImplTest, FolderAccessIsCheckedGrantedAndPutBack) {
+  base::ScopedTempDir folder;
+  ASSERT_TRUE(folder.CreateUniqueTempDir());
+  PrivilegesImpl privileges;
+  EXPECT_TRUE(privileges.CheckFileAccess(folder.GetPath(), FILE_GENERIC_READ));
+  SavedObjectSecurity saved;
+  ASSERT_TRUE(privileges.GrantFileAccess(folder.GetPath(), FILE_ALL_ACCESS, false, &saved));
+  EXPECT_FALSE(saved.empty());
+  EXPECT_TRUE(privileges.CheckFileAccess(folder.GetPath(), FILE_ALL_ACCESS));
+  EXPECT_TRUE(privileges.RestoreFileAccess(&saved));
+  EXPECT_TRUE(saved.empty());
+}
+
+}  // namespace
+}  // namespace installer
