@@ -400,8 +400,8 @@ class WaitingComponent:
     """The component "hold" of the runs given SWITCHES: its installer (the
     signed stand-in, beside the package folders in "hold") ends at once,
     unless told to wait (hold): it then waits for the run's interrupted event,
-    which the run holds open all along (it is set only when the run is
-    cancelled). A run so held is in its component step: after the registry,
+    which the run holds open all along (it is set when the run is cancelled
+    or its back end has ended). A run so held is in its component step: after the registry,
     shortcut and preference steps, before the status is written."""
 
     SWITCHES = ["--components=hold:hold"]
@@ -807,5 +807,5 @@ def test_installer_killed_while_starting_another_leaves_none_behind(
             certain += 1
             # The new process never ran: it wrote no log.
             assert text.count("] Command line: ") == (1 if launcher == "front end" else 2), text
-        assert not (install / "installation_status.json").exists()
+        assert not (install / "installation_status.json").exists(), text
     assert certain, "the launcher was never killed before the new process could run"
