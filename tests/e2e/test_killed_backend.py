@@ -332,6 +332,7 @@ def kill_back_end_at(point, wine, log_dir, package, install, server):
         if held:
             held.put_back()
     assert_killed_run_failed(code, text)
+    return text
 
 
 @pytest.fixture(autouse=True)
@@ -355,12 +356,12 @@ def test_install_killed_then_run_again(wine, log_dir, workspace, install_referen
                                        package_server_module, point):
     install, (package,), reference = install_reference
     server = package_server_module
-    kill_back_end_at(point, wine, log_dir, package, install, server)
+    text = kill_back_end_at(point, wine, log_dir, package, install, server)
     if point == "mid-copy":
         copied = list(install.glob("47.*/data/extra_*.bin"))
         assert 0 < len(copied) < len(EXTRA_FILES), copied
     if point == "after-copy":
-        assert (install / "license.txt").is_file()
+        assert (install / "license.txt").is_file(), text
         assert not (install / "launcher.exe").exists()
     run_again_and_compare(wine, log_dir, package, install, server, reference)
 
