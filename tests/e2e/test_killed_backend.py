@@ -164,7 +164,7 @@ def killed_run(wine, log_dir, package, install, server, ready, extra=(),
             time.sleep(0.05)
         killed = 0
         while front_end.poll() is None or targets(wine, install):
-            for pid in targets(wine, install):
+            for pid in starters_last(targets(wine, install)):
                 try:
                     os.kill(pid, signal.SIGKILL)
                     killed += 1
@@ -181,6 +181,19 @@ def killed_run(wine, log_dir, package, install, server, ready, extra=(),
         if front_end.poll() is None:
             front_end.kill()
     return front_end.returncode, read_logs(log_dir, before)
+
+
+def starters_last(pids):
+    """|pids| with the back end that waits for the package's installer last.
+    Once that back end has gone, its front end interrupts the run, and a
+    package's installer still alive then rolls back before its own kill: a
+    loaded machine can hold this loop for many milliseconds between two kills.
+    The installer that does the work goes first, so that it is killed at the
+    point the test names."""
+    def starts_another(pid):
+        return any(argument.startswith(b"--wait-for-package")
+                   for argument in command_line_of(pid) or [])
+    return sorted(pids, key=starts_another)
 
 
 def started(text, pids):
