@@ -42,7 +42,7 @@ import time
 import pytest
 
 import machine_state
-from conftest import BUILD, new_logs
+from conftest import BUILD, new_logs, stats_posts
 
 PACKAGES = BUILD / "fixtures"
 
@@ -164,7 +164,7 @@ def killed_run(wine, log_dir, package, install, server, ready, extra=(),
             time.sleep(0.05)
         killed = 0
         while front_end.poll() is None or targets(wine, install):
-            for pid in targets(wine, install):
+            for pid in starters_last(targets(wine, install)):
                 try:
                     os.kill(pid, signal.SIGKILL)
                     killed += 1
@@ -181,6 +181,19 @@ def killed_run(wine, log_dir, package, install, server, ready, extra=(),
         if front_end.poll() is None:
             front_end.kill()
     return front_end.returncode, read_logs(log_dir, before)
+
+
+def starters_last(pids):
+    """|pids| with the back end that waits for the package's installer last.
+    Once that back end has gone, its front end interrupts the run, and a
+    package's installer still alive then rolls back before its own kill: a
+    loaded machine can hold this loop for many milliseconds between two kills.
+    The installer that does the work goes first, so that it is killed at the
+    point the test names."""
+    def starts_another(pid):
+        return any(argument.startswith(b"--wait-for-package")
+                   for argument in command_line_of(pid) or [])
+    return sorted(pids, key=starts_another)
 
 
 def started(text, pids):
@@ -332,6 +345,7 @@ def kill_back_end_at(point, wine, log_dir, package, install, server):
         if held:
             held.put_back()
     assert_killed_run_failed(code, text)
+    return text
 
 
 @pytest.fixture(autouse=True)
@@ -355,12 +369,12 @@ def test_install_killed_then_run_again(wine, log_dir, workspace, install_referen
                                        package_server_module, point):
     install, (package,), reference = install_reference
     server = package_server_module
-    kill_back_end_at(point, wine, log_dir, package, install, server)
+    text = kill_back_end_at(point, wine, log_dir, package, install, server)
     if point == "mid-copy":
         copied = list(install.glob("47.*/data/extra_*.bin"))
         assert 0 < len(copied) < len(EXTRA_FILES), copied
     if point == "after-copy":
-        assert (install / "license.txt").is_file()
+        assert (install / "license.txt").is_file(), text
         assert not (install / "launcher.exe").exists()
     run_again_and_compare(wine, log_dir, package, install, server, reference)
 
@@ -400,8 +414,8 @@ class WaitingComponent:
     """The component "hold" of the runs given SWITCHES: its installer (the
     signed stand-in, beside the package folders in "hold") ends at once,
     unless told to wait (hold): it then waits for the run's interrupted event,
-    which the run holds open all along (it is set only when the run is
-    cancelled). A run so held is in its component step: after the registry,
+    which the run holds open all along (it is set when the run is cancelled
+    or its back end has ended). A run so held is in its component step: after the registry,
     shortcut and preference steps, before the status is written."""
 
     SWITCHES = ["--components=hold:hold"]
@@ -585,6 +599,79 @@ def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, 
     run_again_and_compare(wine, log_dir, package, install, server, reference)
 
 
+def waiting_back_ends(wine, install):
+    """The back end of the folder that waits for the package's installer."""
+    return [pid for pid in backend_processes(wine, install)
+            if any(argument.startswith(b"--wait-for-package")
+                   for argument in command_line_of(pid) or [])]
+
+
+def test_package_installer_outliving_its_killed_starter_keeps_nothing(
+        wine, log_dir, workspace, package_server_module, stats_server):
+    """The back end that waits for the package's installer is killed while
+    that installer works (held in its component step). The front end reports
+    the run as failed, in its statistics, and lives on while the statistics
+    server takes its time. The package's installer, which goes on working,
+    must not keep an installation of a run its front end reported as failed:
+    it rolls back."""
+    server = package_server_module
+    package = make_package(workspace, 1)
+    install = workspace / "outlived" / "Velto"
+    component = WaitingComponent(workspace)
+    stats_server.set_config({"default": {"status": 200, "body": "", "hold": True}})
+    before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
+    component.hold(wine, install)
+    # A stand-alone run: the killed back end, which cannot roll back, has
+    # written nothing outside the folder.
+    front_end = subprocess.Popen(
+        command(wine, package, install, server,
+                component.SWITCHES + ["--copyonly=1", "--enable-installer-stats=1",
+                                      "--local-stats-server"]),
+        env=wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + TIMEOUT
+        while not component.waits(read_logs(log_dir, before), []):
+            assert front_end.poll() is None, read_logs(log_dir, before)
+            assert time.time() < deadline, "the component step never came"
+            time.sleep(0.05)
+        assert package_installer_processes(wine, install)
+        while waiting_back_ends(wine, install):
+            for pid in waiting_back_ends(wine, install):
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, signal.SIGKILL)
+            assert time.time() < deadline, "the waiting back end stays"
+            time.sleep(0.05)
+        # The front end has judged the run once it posts its statistics.
+        while not stats_posts(stats_server):
+            assert front_end.poll() is None, read_logs(log_dir, before)
+            assert time.time() < deadline, "no statistics were posted"
+            time.sleep(0.05)
+        assert stats_posts(stats_server)[0]["installation_success"] == 0
+        # The package's installer goes on, if nothing has stopped it, and ends.
+        component.let_go()
+        while package_installer_processes(wine, install):
+            assert time.time() < deadline, "the package's installer stays"
+            time.sleep(0.05)
+        stats_server.release()
+        code = front_end.wait(timeout=TIMEOUT)
+        while installer_processes(wine, install):
+            assert time.time() < deadline, "processes of the run stay"
+            time.sleep(0.1)
+    finally:
+        component.let_go()
+        stats_server.release()
+        if front_end.poll() is None:
+            front_end.kill()
+    text = read_logs(log_dir, before)
+    assert code == 1, text
+    assert "Installation succeeded" not in text, text
+    assert not (install / "installation_status.json").exists(), text
+    # The killed back end made the folder before it waited, and could not
+    # take it away again; nothing else is left in it.
+    assert not install.exists() or list(install.iterdir()) == [], sorted(os.listdir(install))
+
+
 # A process that starts another is killed while it does. Windows creates the
 # new process suspended and lets it run only at the end of the start; under
 # Wine the launcher waits in between until the new process has set itself
@@ -734,5 +821,5 @@ def test_installer_killed_while_starting_another_leaves_none_behind(
             certain += 1
             # The new process never ran: it wrote no log.
             assert text.count("] Command line: ") == (1 if launcher == "front end" else 2), text
-        assert not (install / "installation_status.json").exists()
+        assert not (install / "installation_status.json").exists(), text
     assert certain, "the launcher was never killed before the new process could run"

@@ -474,6 +474,10 @@ void Installer::ScheduleNextStep() {
     ++next_step_;
     return;
   }
+  // The event's watcher may not have had its turn yet: an interruption that
+  // came while the last step ran still stops the run before it is kept.
+  if (CancelIfInterrupted())
+    return;
   InstallationOperation operation = settings_->GetOperation();
   if (operation == INSTALLING || operation == UPGRADING)
     FinalizeInstallation();
@@ -511,6 +515,16 @@ std::string Installer::Fail(uint32_t category, const std::wstring& detail,
     observer.OnError(static_cast<int>(category), detail, message);
   Cancel();
   return message;
+}
+
+bool Installer::CancelIfInterrupted() {
+  if (!interrupted_event_.IsValid() ||
+      ::WaitForSingleObject(interrupted_event_.Get(), 0) != WAIT_OBJECT_0) {
+    return false;
+  }
+  LOG(INFO) << "Installation was interrupted";
+  Cancel();
+  return true;
 }
 
 void Installer::Cancel() {

@@ -136,6 +136,8 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   // Reports the error (once per run) and cancels; returns |message|.
   std::string Fail(uint32_t category, const std::wstring& detail, const std::string& message);
   void Cancel();
+  // Cancels the run when its interrupted event is set; true when it did.
+  bool CancelIfInterrupted();
   void Finish();
   void Succeed();
   void FinalizeInstallation();

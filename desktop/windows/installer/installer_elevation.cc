@@ -288,11 +288,8 @@ std::unique_ptr<ProtectedPackage> Installer::TakePackage(const base::FilePath& p
     return nullptr;
   }
   // Taking a large package takes a while; the front end may have given up.
-  if (::WaitForSingleObject(interrupted_event_.Get(), 0) == WAIT_OBJECT_0) {
-    LOG(INFO) << "Installation was interrupted";
-    Cancel();
+  if (CancelIfInterrupted())
     return nullptr;
-  }
   return package;
 }
 

@@ -50,6 +50,7 @@ InstallerRunner::~InstallerRunner() {
   if (backend_running_ && backend_process_.IsValid() &&
       ::WaitForSingleObject(backend_process_.Handle(), 0) == WAIT_OBJECT_0) {
     backend_running_ = false;
+    InterruptWhatOutlivesTheBackend();
   }
   StopInstallation();
   receiver_.Close();
@@ -221,6 +222,18 @@ void InstallerRunner::StopInstallation() {
   // thread ends (see InstallerMutex).
 }
 
+void InstallerRunner::InterruptWhatOutlivesTheBackend() {
+  // The run ends with its back end. An installer the back end handed the
+  // run to may outlive it (the back end was killed while it waited for the
+  // package's installer or the elevated copy): with nobody left to report
+  // its outcome, it must not go on and commit what this front end reports
+  // as failed. After a back end that succeeded, none of the run is at work.
+  if (!interrupted_event_.IsValid())
+    return;
+  VLOG(1) << "Interrupting what is left of the run";
+  ::SetEvent(interrupted_event_.Get());
+}
+
 void InstallerRunner::LetGoOfTheFolder() {
   // The installer that gets the mutex next makes the mailslot and the events
   // of the folder anew: their names are free before the mutex is (the
@@ -242,6 +255,7 @@ void InstallerRunner::OnObjectSignaled(HANDLE object) {
     backend_exit_code_ = exit_code;
   bool success = backend_exit_code_ == DWORD{0};
   backend_running_ = false;
+  InterruptWhatOutlivesTheBackend();
   // The back end has rolled back or kept its work: the folder and the names
   // made from it are free for other installers, also while this front end
   // still ends its run (sends its statistics, which may take long without a

@@ -10,11 +10,14 @@
 // The installation mutex and the events are held from the start until the
 // back end has ended, also when the front end stops it first (without a
 // back end, until StopInstallation); the mailslot until then or until
-// StopInstallation. The mailslot and the events are closed before the mutex
-// is let go of, so that the installer that takes the folder next can make
-// them. A back end still running when the runner is destroyed keeps the
-// folder locked itself. Events that an earlier run of the folder left are
-// reset at the start.
+// StopInstallation. When the back end ends, the interrupted event is set
+// before it is closed: an installer of the run that outlives its back end
+// (the package's installer or the elevated copy, whose starter was killed)
+// rolls back instead of committing a run that nobody can report any more.
+// The mailslot and the events are closed before the mutex is let go of, so
+// that the installer that takes the folder next can make them. A back end
+// still running when the runner is destroyed keeps the folder locked itself.
+// Events that an earlier run of the folder left are reset at the start.
 //
 // Start errors reach the observers as OnError(category, empty detail,
 // message). Malformed and foreign messages are logged and dropped. Lives on
@@ -80,6 +83,9 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
 
  private:
   void ReportError(int category, const std::string& message);
+  // Sets the interrupted event once the back end has ended, for whatever of
+  // the run is still at work without it.
+  void InterruptWhatOutlivesTheBackend();
   // Closes the events and releases and closes the mutex.
   void LetGoOfTheFolder();
 

@@ -336,6 +336,25 @@ TEST_F(InstallerRunnerTest, StopSetsTheInterruptedEventForTheRunningBackend) {
   EXPECT_EQ("event\n", Result());
 }
 
+// The back end ends without a word (killed while the package's installer,
+// which it started, works on): that installer, holding the run's
+// interrupted event, finds it set and rolls back instead of keeping a run
+// the front end reports as failed.
+TEST_F(InstallerRunnerTest, BackendEndInterruptsWhatOfTheRunOutlivesIt) {
+  WriteScript({"exit 0"});
+  InstallerRunner runner(package_, base::FilePath());
+  runner.NotifyPackageReady();
+  base::RunLoop run_loop;
+  ASSERT_TRUE(Start(&runner, &run_loop));
+  base::win::ScopedHandle outliving(::OpenEventW(
+      SYNCHRONIZE, FALSE, RunEventName(kernel_objects::kInstallationInterruptedEvent).c_str()));
+  ASSERT_TRUE(outliving.IsValid());
+  run_loop.Run();
+  runner.RemoveObserver(&observer_);
+  EXPECT_EQ(std::vector<std::string>{"Terminated(1)"}, observer_.calls);
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), ::WaitForSingleObject(outliving.Get(), 0));
+}
+
 TEST_F(InstallerRunnerTest, PackageAlreadyThereCreatesNoPackageReadyEvent) {
   std::wstring ready =
       GetKernelObjectName(settings_.install_path.value(), kernel_objects::kPackageReadyEvent, true);

@@ -441,6 +441,26 @@ TEST_F(InstallerTest, InterruptDuringARetryRollsBackWithoutError) {
   EXPECT_FALSE(base::PathExists(install_));
 }
 
+// The front end gives up while the last step runs (its back end was killed
+// while this installer worked for it): the run is not kept, although the
+// event's watcher has not had its turn before the steps ran out.
+TEST_F(InstallerTest, InterruptDuringTheLastStepKeepsNothing) {
+  const std::wstring event =
+      GetKernelObjectName(install_.value(), kernel_objects::kInstallationInterruptedEvent, true);
+  RunWithAction(base::BindRepeating(
+      [](const std::wstring& event, InstallerStepHost*) {
+        base::win::ScopedHandle interrupted(::OpenEventW(EVENT_MODIFY_STATE, FALSE, event.c_str()));
+        ASSERT_TRUE(interrupted.IsValid());
+        ::SetEvent(interrupted.Get());
+      },
+      event));
+  EXPECT_FALSE(succeeded_);
+  EXPECT_TRUE(observer_.Errors().empty());
+  EXPECT_EQ("Terminated(0)", observer_.calls.back());
+  EXPECT_EQ(1, observer_.ends);
+  EXPECT_FALSE(base::PathExists(install_));
+}
+
 TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
   base::win::ScopedHandle interrupted = CreateInterruptedEvent(install_);
   RunScripted({{0}});
