@@ -76,17 +76,9 @@ bool RunsUnattended() {
 
 // The library beside this executable, by its full path.
 std::wstring LibraryPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0)
-      return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
+  std::wstring path = RunningExecutablePath();
+  if (path.empty())
+    return path;
   size_t slash = path.find_last_of(L"\\/");
   path.resize(slash == std::wstring::npos ? 0 : slash + 1);
   return path + kLibraryName;

@@ -30,20 +30,6 @@ authenticode::CryptFunctions LookUpCryptFunctions() {
   return crypt;
 }
 
-std::wstring OwnPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0)
-      return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 // Opens |path| for reading such that nobody can write, rename or delete it
 // while the handle is open.
 HANDLE OpenHeld(const std::wstring& path) {
@@ -90,6 +76,20 @@ void CloseIfOpen(HANDLE* file) {
 
 }  // namespace
 
+std::wstring RunningExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0)
+      return std::wstring();
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
 LibraryCheck::LibraryCheck(const std::wstring& expected_signer)
     : expected_signer_(expected_signer) {}
 
@@ -112,7 +112,7 @@ bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_pa
   }
 
   // The signer is the one of the file this process was started from.
-  const std::wstring own_path = OwnPath();
+  const std::wstring own_path = RunningExecutablePath();
   own_file_ = own_path.empty() ? INVALID_HANDLE_VALUE : OpenHeld(own_path);
   if (own_file_ == INVALID_HANDLE_VALUE) {
     *reason = L"the installer cannot read its own file";

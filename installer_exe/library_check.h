@@ -25,6 +25,9 @@
 
 #include <string>
 
+// The full path this process was started from; empty when it cannot be read.
+std::wstring RunningExecutablePath();
+
 class LibraryCheck {
  public:
   // |expected_signer|: the signer name of the product's configuration.

@@ -138,10 +138,14 @@ def installer_processes(wine, install):
 def package_installer_processes(wine, install):
     """The back-end processes of the folder that the package's installer runs
     as the child of the waiting back end (they have no --wait-for-package)."""
-    return [pid for pid in backend_processes(wine, install)
-            if not any(argument.startswith(b"--wait-for-package")
-                       for argument in pathlib.Path("/proc", str(pid), "cmdline")
-                       .read_bytes().split(b"\0"))]
+    return [pid for pid in backend_processes(wine, install) if not waits_for_package(pid)]
+
+
+def waits_for_package(pid):
+    """Whether |pid| is a back end that waits for the package and then starts
+    the package's installer."""
+    return any(argument.startswith(b"--wait-for-package")
+               for argument in command_line_of(pid) or [])
 
 
 def killed_run(wine, log_dir, package, install, server, ready, extra=(),
@@ -190,10 +194,7 @@ def starters_last(pids):
     loaded machine can hold this loop for many milliseconds between two kills.
     The installer that does the work goes first, so that it is killed at the
     point the test names."""
-    def starts_another(pid):
-        return any(argument.startswith(b"--wait-for-package")
-                   for argument in command_line_of(pid) or [])
-    return sorted(pids, key=starts_another)
+    return sorted(pids, key=waits_for_package)
 
 
 def started(text, pids):
@@ -601,9 +602,7 @@ def test_package_installer_killed_alone_fails_the_run(wine, log_dir, workspace, 
 
 def waiting_back_ends(wine, install):
     """The back end of the folder that waits for the package's installer."""
-    return [pid for pid in backend_processes(wine, install)
-            if any(argument.startswith(b"--wait-for-package")
-                   for argument in command_line_of(pid) or [])]
+    return [pid for pid in backend_processes(wine, install) if waits_for_package(pid)]
 
 
 def test_package_installer_outliving_its_killed_starter_keeps_nothing(
