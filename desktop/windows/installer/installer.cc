@@ -546,6 +546,10 @@ void Installer::Succeed() {
     return;
   }
   ended_ = true;
+  // Made final before the success is told: the backups of what the run
+  // replaced go now, so that a run reported as a success has left none,
+  // whenever its process ends afterwards.
+  transaction_.Commit();
   LOG(INFO) << "Installation succeeded";
   succeeded_ = true;
   for (InstallerObserver& observer : observers_)
