@@ -546,10 +546,15 @@ void Installer::Succeed() {
     return;
   }
   ended_ = true;
+  // What the run reports is so before it reports it: a run killed after it
+  // said it succeeded would otherwise leave its backups and what it does
+  // only when kept (an uninstall's clean-up) undone.
+  transaction_.Commit();
   LOG(INFO) << "Installation succeeded";
   succeeded_ = true;
   for (InstallerObserver& observer : observers_)
     observer.OnSuccess();
+  crash_reporting::CrashPoint(crash_reporting::kCrashPointInstallerSucceeded);
   Finish();
 }
 
