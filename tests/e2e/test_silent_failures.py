@@ -15,6 +15,8 @@ import shutil
 import subprocess
 import tempfile
 
+import pytest
+
 import machine_state
 from conftest import BUILD, stats_posts
 from test_silent_install import (DELIVERY, installer_copy, package_copy, silent_run,
@@ -268,3 +270,43 @@ def test_uninstall_while_the_browser_runs_fails_with_category_7_and_changes_noth
     assert result.returncode == 0, "\n".join(logs)
     assert wait_for_cleanup_batch(install)
     assert not (install / "installation_status.json").exists()
+
+
+def test_install_after_an_uninstall_that_kept_an_old_version_is_a_new_installation(
+        wine, log_dir, package_server, tmp_path):
+    """Version 1 installed and upgraded to version 2, which keeps version 1's
+    status aside. The uninstall meets a file of version 1 in use: that status
+    stays kept, for a later run to remove version 1's files by it, and the
+    version folder the uninstall ran from stays until its clean-up batch has
+    deleted the installer in use (under Wine the batch cannot wait for it).
+    The next install finds no installation there: it neither takes the kept
+    status for one that an interrupted upgrade moved aside nor upgrades
+    version 1."""
+    from test_silent_uninstall import run_uninstall, wait_for_cleanup_batch
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    package_1 = package_copy(tmp_path, 1)
+    result, logs = silent_run(wine, log_dir, package_server, package_1, install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_1 = status_of(install)
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 2), install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_2 = status_of(install)
+
+    with file_held_open(wine, install / version_1["_subfolder"] / "velto.exe"):
+        result, logs = run_uninstall(wine, log_dir, install, "--enable-installer-stats=0")
+        everything = "\n".join(logs)
+        assert result.returncode == 0, everything
+        assert wait_for_cleanup_batch(install)
+    assert not (install / "installation_status.json").exists()
+    assert [json.loads(p.read_text(encoding="utf-8"))["_subfolder"]
+            for p in (install / "old_status").iterdir()] == [version_1["_subfolder"]]
+    if not (install / version_2["_subfolder"]).is_dir():
+        pytest.skip("the clean-up batch removed the uninstall's own folder after all")
+
+    result, logs = silent_run(wine, log_dir, package_server, package_1, install)
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    assert "moved aside by an interrupted run" not in everything
+    assert "Operation: 1" in everything and "Operation: 2" not in everything
+    assert status_of(install)["app_id"] != version_1["app_id"]

@@ -208,12 +208,8 @@ void InstallationFolderDetailsImpl::ReadExistingInstallation() {
 
 void InstallationFolderDetailsImpl::TestShortcuts() {
   VLOG(1) << "Testing shortcuts";
-  const std::wstring browser_exe = base::UTF8ToWide(GetBrowserExecutableName());
-  const base::FilePath targets[] = {
-      path_.Append(kLauncherExeName),
-      path_.Append(browser_exe),
-      path_.Append(status_->subfolder).Append(browser_exe),
-  };
+  const std::vector<base::FilePath> targets =
+      GetInstallationShortcutTargets(path_, status_->subfolder);
   const bool windows8_or_later =
       environment_.windows_version->GetVersion() >= base::win::VERSION_WIN8;
   for (const base::FilePath& target : targets) {

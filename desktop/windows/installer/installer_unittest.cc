@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/installer.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/steps/run_on_commit_operation.h"
 #include "desktop/windows/installer/steps/shortcut_installer.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "features/feature_registry.h"
@@ -461,6 +463,23 @@ TEST_F(InstallerTest, InterruptDuringTheLastStepKeepsNothing) {
   EXPECT_EQ("Terminated(0)", observer_.calls.back());
   EXPECT_EQ(1, observer_.ends);
   EXPECT_FALSE(base::PathExists(install_));
+}
+
+// A run killed after it reported its success leaves nothing of its work
+// undone: what it keeps is final before it says so.
+TEST_F(InstallerTest, KeepsItsChangesBeforeItReportsSuccess) {
+  RunWithAction(base::BindRepeating(
+      [](std::vector<std::string>* calls, InstallerStepHost* host) {
+        host->GetTransaction()->Do(std::make_unique<RunOnCommitOperation>(base::BindOnce(
+            [](std::vector<std::string>* calls) { calls->push_back("Kept"); }, calls)));
+      },
+      &observer_.calls));
+  ASSERT_TRUE(succeeded_);
+  const std::vector<std::string>& calls = observer_.calls;
+  const auto kept = std::find(calls.begin(), calls.end(), "Kept");
+  const auto success = std::find(calls.begin(), calls.end(), "Success");
+  ASSERT_NE(calls.end(), success);
+  EXPECT_TRUE(kept < success) << testing::PrintToString(calls);
 }
 
 TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
