@@ -268,3 +268,20 @@ def test_uninstall_while_the_browser_runs_fails_with_category_7_and_changes_noth
     assert result.returncode == 0, "\n".join(logs)
     assert wait_for_cleanup_batch(install)
     assert not (install / "installation_status.json").exists()
+
+
+def test_refused_install_folder_says_why(wine, log_dir, package_server, tmp_path):
+    """An --installfolder that cannot be used (a file, a relative path) fails
+    the run, and the log says, as an error, why the folder was refused."""
+    import re
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    package = package_copy(tmp_path, 1)
+    a_file = tmp_path / "Velto"
+    a_file.write_bytes(b"not a folder")
+    for install, reason in ((a_file, "Path is a file path"), ("Velto", "Path is relative")):
+        result, logs = silent_run(wine, log_dir, package_server, package, install)
+        everything = "\n".join(logs)
+        assert result.returncode == 1, everything
+        assert "Attempting to start installation with invalid settings" in everything
+        assert re.search(r"^\[[^\]]*:ERROR:[^\]]*\] Install folder refused: .*: %s\r?$"
+                         % re.escape(reason), everything, re.M), everything
