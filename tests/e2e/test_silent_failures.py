@@ -310,3 +310,20 @@ def test_install_after_an_uninstall_that_kept_an_old_version_is_a_new_installati
     assert "moved aside by an interrupted run" not in everything
     assert "Operation: 1" in everything and "Operation: 2" not in everything
     assert status_of(install)["app_id"] != version_1["app_id"]
+
+
+def test_refused_install_folder_says_why(wine, log_dir, package_server, tmp_path):
+    """An --installfolder that cannot be used (a file, a relative path) fails
+    the run, and the log says, as an error, why the folder was refused."""
+    import re
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    package = package_copy(tmp_path, 1)
+    a_file = tmp_path / "Velto"
+    a_file.write_bytes(b"not a folder")
+    for install, reason in ((a_file, "Path is a file path"), ("Velto", "Path is relative")):
+        result, logs = silent_run(wine, log_dir, package_server, package, install)
+        everything = "\n".join(logs)
+        assert result.returncode == 1, everything
+        assert "Attempting to start installation with invalid settings" in everything
+        assert re.search(r"^\[[^\]]*:ERROR:[^\]]*\] Install folder refused: .*: %s\r?$"
+                         % re.escape(reason), everything, re.M), everything

@@ -22,6 +22,16 @@ namespace installer {
 
 namespace {
 
+// Whether anything of an answer (a status line, however garbled) came for
+// |request|.
+bool HasAnswer(HINTERNET request) {
+  wchar_t headers[64] = {};
+  DWORD size = sizeof(headers);
+  if (HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &size, nullptr))
+    return size / sizeof(wchar_t) > 2;
+  return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
 // The downloader whose read is under way on this thread, for status callbacks
 // that WinINet makes during the read without the request's context.
 thread_local Downloader* g_reading_downloader = nullptr;
@@ -564,6 +574,12 @@ bool Downloader::HandleInitialCompletion() {
       status == HTTP_STATUS_GATEWAY_TIMEOUT) {
     LOG(WARNING) << "Download failed with " << status << " error";
     CheckRetriesAndResume(static_cast<int>(status));
+    return false;
+  }
+  // A status of 0 is also what WinINet gives when no answer came at all: the
+  // server ended the connection after the request.
+  if (status == 0 && !HasAnswer(request)) {
+    Fail("Request completed without an answer: the connection was reset");
     return false;
   }
   Fail(base::StringPrintf("Request completed with an unexpected HTTP status %lu", status));

@@ -419,6 +419,36 @@ TEST_F(DownloaderTest, UnexpectedRepliesFailOnceWithTheirReason) {
   EXPECT_EQ(std::vector<std::string>({"/missing", "/garbled", "/big"}), Paths());
 }
 
+// The server ends the connection after the request without answering
+// anything: the log says so, rather than naming a status that never came.
+// (A reset that WinINet sees as such, 12030, is retried as a connectivity
+// error.)
+TEST_F(DownloaderTest, ConnectionEndedBeforeAnyAnswerSaysItWasReset) {
+  Serve("/address", With(Value(Value::Dict()), "raw", Value("")));
+  Serve("/garbled", With(Value(Value::Dict()), "raw",
+                         Value("HTTP/1.1 abc Who knows\r\nContent-Length: 2\r\n\r\nhi")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(1);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/address"),
+                       std::make_unique<StringResponseWriter>(&reply), "{}"));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("connection was reset"))
+      << downloader->GetStateText();
+  EXPECT_EQ(std::string::npos, downloader->GetStateText().find("HTTP status"))
+      << downloader->GetStateText();
+
+  // An answer whose status cannot be read is no reset.
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/garbled"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(std::string::npos, downloader->GetStateText().find("reset"))
+      << downloader->GetStateText();
+}
+
 TEST_F(DownloaderTest, GivesUpAfterTheMaximumRetries) {
   base::FilePath content = MakeFile(5000);
   Serve("/package", Status(503));
