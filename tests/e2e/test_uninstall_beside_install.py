@@ -18,7 +18,7 @@ import time
 import pytest
 
 from conftest import BUILD
-from test_killed_backend import backend_processes, read_logs
+from test_killed_backend import processes_where, read_logs
 from test_silent_install import silent_run, status_of
 from test_silent_uninstall import wait_for_cleanup_batch
 
@@ -58,6 +58,7 @@ def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir,
 
         before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
         uninstaller = a / status_a["_subfolder"] / "installer.exe"
+        program = wine.windows_path(uninstaller).lower().encode()
         front_end = subprocess.Popen(["wine", str(uninstaller), "--uninstall", "--silent", "--v=2"],
                                      env=wine.env, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -66,7 +67,10 @@ def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir,
             deadline = time.time() + TIMEOUT
             while True:
                 text = read_logs(log_dir, before)
-                pids = backend_processes(wine, a)
+                # The uninstall's back end, started from the same installer (it
+                # takes its folder from there, not from a switch).
+                pids = processes_where(lambda arguments: b"--backend" in arguments and any(
+                    program in argument.lower() for argument in arguments))
                 if pids and ANALYSED in text:
                     break
                 assert front_end.poll() is None, text
