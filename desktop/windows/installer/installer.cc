@@ -546,9 +546,10 @@ void Installer::Succeed() {
     return;
   }
   ended_ = true;
-  // What the run reports is so before it reports it: a run killed after it
-  // said it succeeded would otherwise leave its backups and what it does
-  // only when kept (an uninstall's clean-up) undone.
+  // What the run reports is so before it reports it: the backups of what
+  // the run replaced go now, and what it does only when kept (an
+  // uninstall's clean-up) is done, so that a run killed after it said it
+  // succeeded has left neither behind.
   transaction_.Commit();
   LOG(INFO) << "Installation succeeded";
   succeeded_ = true;

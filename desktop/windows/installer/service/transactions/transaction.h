@@ -38,9 +38,9 @@ class Transaction {
   // transaction of its own and kept only once all of them succeeded.
   void Adopt(Transaction* other);
 
-  // Keeps the effects now, as destroying the transaction does; it is empty
-  // afterwards and may be used again. For a run that must have made its
-  // changes final before it says it succeeded.
+  // Keeps the effects now, as destroying the transaction does: the kept
+  // operations are destroyed, first to last, without being undone. The
+  // transaction is empty afterwards and may be used again.
   void Commit();
 
   // Undoes every kept operation from the last to the first, then destroys them
