@@ -6,10 +6,11 @@ them.
 The uninstall's back end looks at the shortcuts when it analyses its folder
 and removes them a few steps later. To have the install make its shortcuts in
 between, the uninstall's back end is frozen (SIGSTOP) once it has analysed
-its folder, and let go once the install has ended. Frozen too late (it had
+its folder (its own log, not its front end's, which analyses the folder too), and let go once the install has ended. Frozen too late (it had
 begun to remove the shortcuts), the attempt is made again.
 """
 
+import contextlib
 import os
 import signal
 import subprocess
@@ -18,17 +19,16 @@ import time
 import pytest
 
 from conftest import BUILD
-from test_killed_backend import backend_processes, read_logs
+from test_killed_backend import back_end_log_text, processes_where, read_logs
 from test_silent_install import silent_run, status_of
 from test_silent_uninstall import wait_for_cleanup_batch
 
 PACKAGE = BUILD / "fixtures" / "package-1"
 TIMEOUT = 240
 ATTEMPTS = 4
-SHORTCUTS = {"SC_DEST_DESKTOP", "SC_DEST_MENU", "SC_DEST_QUICK_LAUNCH"}
 # The back end logs this once it has analysed its folder, and this as it
 # starts to remove the shortcuts.
-ANALYSED = "Operation: 3"
+ANALYSED = "Running backend"
 SHORTCUT_SWITCHES = ("--desktopshortcut=1", "--startmenushortcut=1", "--quicklaunchshortcut=1")
 REMOVING = "Removing shortctus."
 
@@ -55,10 +55,11 @@ def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir,
         a = tmp_path / ("A%d" % attempt) / "Velto"
         b = tmp_path / ("B%d" % attempt) / "Velto"
         status_a = install(wine, log_dir, a, package_server)
-        assert set(status_a["shortcuts"]) == SHORTCUTS, status_a
+        assert len(status_a["shortcuts"]) == 3, status_a
 
         before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
         uninstaller = a / status_a["_subfolder"] / "installer.exe"
+        program = wine.windows_path(uninstaller).lower().encode()
         front_end = subprocess.Popen(["wine", str(uninstaller), "--uninstall", "--silent", "--v=2"],
                                      env=wine.env, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -66,23 +67,29 @@ def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir,
         try:
             deadline = time.time() + TIMEOUT
             while True:
-                text = read_logs(log_dir, before)
-                pids = backend_processes(wine, a)
-                if pids and ANALYSED in text:
+                text = back_end_log_text(log_dir, before)
+                # The uninstall's back end, started from the same installer (it
+                # takes its folder from there, not from a switch).
+                pids = processes_where(lambda arguments: b"--backend" in arguments and any(
+                    program in argument.lower() for argument in arguments))
+                # Ended already: too late.
+                if (pids and ANALYSED in text) or front_end.poll() is not None:
                     break
-                assert front_end.poll() is None, text
                 assert time.time() < deadline, "the uninstall never analysed its folder"
                 time.sleep(0.005)
             for pid in pids:
-                os.kill(pid, signal.SIGSTOP)
-                frozen.append(pid)
-            in_time = REMOVING not in read_logs(log_dir, before)
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, signal.SIGSTOP)
+                    frozen.append(pid)
+            in_time = (front_end.poll() is None and
+                       REMOVING not in back_end_log_text(log_dir, before))
             if in_time:
                 status_b = install(wine, log_dir, b, package_server)
-                assert set(status_b["shortcuts"]) == SHORTCUTS, status_b
+                assert len(status_b["shortcuts"]) == 3, status_b
         finally:
             for pid in frozen:
-                os.kill(pid, signal.SIGCONT)
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, signal.SIGCONT)
             code = front_end.wait(timeout=TIMEOUT)
         text = read_logs(log_dir, before)
         assert code == 0, text
