@@ -123,6 +123,25 @@ class InstallerRunnerTest : public testing::Test {
     return GetKernelObjectName(settings_.install_path.value(), base_name, true);
   }
 
+  // Starts |runner| with a stand-in back end that waits for the package and
+  // ends once stopped.
+  bool StartWaitingBackend(InstallerRunner* runner) {
+    WriteScript({"exit 0"});
+    base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
+    runner->AddObserver(&observer_);
+    const bool started = runner->StartInstallation(&settings_);
+    base::PathService::RemoveOverride(base::FILE_EXE);
+    return started;
+  }
+
+  // The folder's mutex and the run's events (handles with READ_CONTROL) let
+  // in only the user, the Administrators and the system.
+  static void ExpectTheRunsAccessList(HANDLE mutex, HANDLE interrupted, HANDLE ready) {
+    EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(mutex, MUTEX_ALL_ACCESS));
+    EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(interrupted, EVENT_ALL_ACCESS));
+    EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(ready, EVENT_ALL_ACCESS));
+  }
+
   // Runs the loop until the observer has |count| calls, for at most 5 s.
   void WaitForCalls(size_t count) {
     for (int i = 0; i < 100 && observer_.calls.size() < count; ++i) {
@@ -272,22 +291,35 @@ TEST_F(InstallerRunnerTest, RunEventMadeByAnotherAccountFailsTheStart) {
 TEST_F(InstallerRunnerTest, RunObjectsLetInOnlyTheUserAdministratorsAndSystem) {
   const std::wstring interrupted = RunEventName(kernel_objects::kInstallationInterruptedEvent);
   const std::wstring ready = RunEventName(kernel_objects::kPackageReadyEvent);
-  WriteScript({"exit 0"});
-  base::PathService::Override(base::FILE_EXE, package_.Append(L"installer.exe"));
   InstallerRunner runner(package_, base::FilePath());
-  runner.AddObserver(&observer_);
-  const bool started = runner.StartInstallation(&settings_);
-  base::PathService::RemoveOverride(base::FILE_EXE);
-  ASSERT_TRUE(started);
+  ASSERT_TRUE(StartWaitingBackend(&runner));
   base::win::ScopedHandle mutex(
       ::OpenMutexW(READ_CONTROL, FALSE, InstallerMutex::GetName(settings_.install_path).c_str()));
   base::win::ScopedHandle interrupted_event(::OpenEventW(READ_CONTROL, FALSE, interrupted.c_str()));
   base::win::ScopedHandle ready_event(::OpenEventW(READ_CONTROL, FALSE, ready.c_str()));
   ASSERT_TRUE(mutex.IsValid() && interrupted_event.IsValid() && ready_event.IsValid());
-  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(mutex.Get(), MUTEX_ALL_ACCESS));
-  EXPECT_EQ(test::ExpectedAccessList(),
-            test::AccessListOf(interrupted_event.Get(), EVENT_ALL_ACCESS));
-  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(ready_event.Get(), EVENT_ALL_ACCESS));
+  ExpectTheRunsAccessList(mutex.Get(), interrupted_event.Get(), ready_event.Get());
+  runner.StopInstallation();
+  EXPECT_TRUE(runner.WaitForBackendExit(60000));
+}
+
+// Another process of this user made the run's events and the folder's mutex
+// first, open to everyone (the mutex let go of): once the run holds them,
+// they carry the run's own access list.
+TEST_F(InstallerRunnerTest, RunObjectsMadeFirstWithoutAnAccessListGetTheRunsList) {
+  const std::wstring interrupted = RunEventName(kernel_objects::kInstallationInterruptedEvent);
+  const std::wstring ready = RunEventName(kernel_objects::kPackageReadyEvent);
+  test::NoAccessListSecurity open_to_everyone;
+  base::win::ScopedHandle mutex(::CreateMutexW(
+      open_to_everyone.get(), FALSE, InstallerMutex::GetName(settings_.install_path).c_str()));
+  base::win::ScopedHandle interrupted_event(
+      ::CreateEventW(open_to_everyone.get(), TRUE, FALSE, interrupted.c_str()));
+  base::win::ScopedHandle ready_event(
+      ::CreateEventW(open_to_everyone.get(), TRUE, FALSE, ready.c_str()));
+  ASSERT_TRUE(mutex.IsValid() && interrupted_event.IsValid() && ready_event.IsValid());
+  InstallerRunner runner(package_, base::FilePath());
+  ASSERT_TRUE(StartWaitingBackend(&runner));
+  ExpectTheRunsAccessList(mutex.Get(), interrupted_event.Get(), ready_event.Get());
   runner.StopInstallation();
   EXPECT_TRUE(runner.WaitForBackendExit(60000));
 }
