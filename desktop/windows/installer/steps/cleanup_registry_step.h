@@ -6,6 +6,14 @@
 // uninstall entries that interrupted runs left for the folder
 // (LeftoverUninstallEntries). Never fails the run.
 //
+// Uninstall entries are named by claiming the first free name (the product
+// and a version, then with 1, 2, ...), so a name a rolled-back run of this
+// folder freed may now be another folder's entry: a recorded entry whose
+// InstallLocation names another folder is left alone. An entry the step
+// deletes goes back, when the run is rolled back and another installation
+// has claimed its name meanwhile, under the next free name, which the
+// folder's status is made to name (UninstallEntryRelocation).
+//
 // A depth read from a status file is trusted only as far as the product's own
 // keys reach: a deletion that would climb to a key the product does not own
 // (such as "Software\Classes") is refused, and only the recorded values are

@@ -135,44 +135,41 @@ TEST_F(ChangeRegValueOperationTest, ThirtyTwoBitViewUnderMissingKeys) {
 
 // Runs at the same time share values such as the last install path: the
 // rollback of the run that wrote first must not take back what a later run
-// wrote since.
-TEST_F(ChangeRegValueOperationTest, RollbackLeavesAValueALaterRunWroteSince) {
+// wrote since. |before| is the value before both (empty: none); the first
+// run's rollback comes first unless |later_rolls_back_first|.
+std::wstring ValueAfterTwoRunsRollBack(const std::wstring& key_path, const wchar_t* before,
+                                       bool later_rolls_back_first) {
   base::win::RegKey key;
-  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
-  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\before\\"));
+  EXPECT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_path.c_str(), KEY_ALL_ACCESS));
+  if (before)
+    EXPECT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", before));
   key.Close();
+  auto set = [&key_path](const wchar_t* text) {
+    const std::wstring value(text);
+    return std::make_unique<ChangeRegValueOperation>(HKEY_CURRENT_USER, key_path, L"path",
+                                                     value.c_str(), REG_SZ,
+                                                     (value.size() + 1) * 2, 0);
+  };
   Transaction first;
-  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
+  EXPECT_TRUE(first.Do(set(L"C:\\first\\")));
   Transaction later;
-  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
+  EXPECT_TRUE(later.Do(set(L"C:\\later\\")));
+  if (later_rolls_back_first)
+    later.Rollback();
   first.Rollback();
-  EXPECT_EQ(L"C:\\later\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+  return ReadString(HKEY_CURRENT_USER, key_path, L"path");
+}
+
+TEST_F(ChangeRegValueOperationTest, RollbackLeavesAValueALaterRunWroteSince) {
+  EXPECT_EQ(L"C:\\later\\", ValueAfterTwoRunsRollBack(key_, L"C:\\before\\", false));
 }
 
 TEST_F(ChangeRegValueOperationTest, RollbacksInTheOrderOfTheWritesRestoreTheFirstValue) {
-  base::win::RegKey key;
-  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
-  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\before\\"));
-  key.Close();
-  Transaction first;
-  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
-  Transaction later;
-  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
-  later.Rollback();
-  first.Rollback();
-  EXPECT_EQ(L"C:\\before\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+  EXPECT_EQ(L"C:\\before\\", ValueAfterTwoRunsRollBack(key_, L"C:\\before\\", true));
 }
 
 TEST_F(ChangeRegValueOperationTest, RollbackOfAnAddedValueLeavesALaterRunsValue) {
-  base::win::RegKey key;
-  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
-  key.Close();
-  Transaction first;
-  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
-  Transaction later;
-  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
-  first.Rollback();
-  EXPECT_EQ(L"C:\\later\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+  EXPECT_EQ(L"C:\\later\\", ValueAfterTwoRunsRollBack(key_, nullptr, false));
 }
 
 TEST_F(ChangeRegValueOperationTest, RollbackOfARemovalLeavesAValueALaterRunWrote) {

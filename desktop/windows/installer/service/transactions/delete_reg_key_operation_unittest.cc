@@ -198,52 +198,53 @@ class ListedRelocation : public DeletedKeyRelocation {
   std::vector<std::wstring>* relocated_;
 };
 
+// Writes the "owner" value of |path|, making the key when it is missing.
+void WriteOwner(const std::wstring& path, const wchar_t* owner) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, path.c_str(), KEY_ALL_ACCESS));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"owner", owner));
+}
+
+// Deletes |path| in |transaction| with a relocation to |candidates|; the
+// relocations it reports go to |relocated|.
+void DeleteWithRelocation(Transaction* transaction, const std::wstring& path,
+                          std::vector<std::wstring> candidates,
+                          std::vector<std::wstring>* relocated) {
+  ASSERT_TRUE(transaction->Do(std::make_unique<DeleteRegKeyOperation>(
+      HKEY_CURRENT_USER, path, 0,
+      std::make_unique<ListedRelocation>(std::move(candidates), relocated))));
+}
+
 // Another run made a key of the deleted key's name after the deletion: the
 // rollback leaves that key to it and puts the deleted tree back under the
 // first candidate it can make new.
 TEST_F(DeleteRegKeyOperationTest, KeyTakenSinceGoesBackUnderAFreeCandidate) {
+  WriteOwner(key_, L"deleted");
   {
-    base::win::RegKey key;
-    Create(key_, &key);
-    key.WriteValue(L"owner", L"deleted");
     base::win::RegKey child;
     Create(key_ + L"\\Child", &child);
     child.WriteValue(L"c", 5);
-    base::win::RegKey taken;
-    Create(key_ + L"1", &taken);
   }
+  WriteOwner(key_ + L"1", L"third run");
   std::vector<std::wstring> relocated;
   Transaction transaction;
-  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
-      HKEY_CURRENT_USER, key_, 0,
-      std::make_unique<ListedRelocation>(
-          std::vector<std::wstring>{key_, key_ + L"1", key_ + L"2"}, &relocated))));
-  {
-    base::win::RegKey other;
-    Create(key_, &other);
-    other.WriteValue(L"owner", L"other run");
-  }
+  DeleteWithRelocation(&transaction, key_, {key_, key_ + L"1", key_ + L"2"}, &relocated);
+  WriteOwner(key_, L"other run");
   transaction.Rollback();
 
   EXPECT_EQ(L"other run", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
   EXPECT_FALSE(KeyExists(key_ + L"\\Child"));
-  EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER, key_ + L"1", L"owner"));
+  EXPECT_EQ(L"third run", ReadString(HKEY_CURRENT_USER, key_ + L"1", L"owner"));
   EXPECT_EQ(L"deleted", ReadString(HKEY_CURRENT_USER, key_ + L"2", L"owner"));
   EXPECT_EQ(std::string("4:\x05\0\0\0", 6), ReadRaw(key_ + L"2\\Child", L"c"));
   EXPECT_EQ(std::vector<std::wstring>{key_ + L" -> " + key_ + L"2"}, relocated);
 }
 
 TEST_F(DeleteRegKeyOperationTest, KeyStillFreeGoesBackUnderItsOwnName) {
-  {
-    base::win::RegKey key;
-    Create(key_, &key);
-    key.WriteValue(L"owner", L"deleted");
-  }
+  WriteOwner(key_, L"deleted");
   std::vector<std::wstring> relocated;
   Transaction transaction;
-  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
-      HKEY_CURRENT_USER, key_, 0,
-      std::make_unique<ListedRelocation>(std::vector<std::wstring>{key_ + L"1"}, &relocated))));
+  DeleteWithRelocation(&transaction, key_, {key_ + L"1"}, &relocated);
   transaction.Rollback();
   EXPECT_EQ(L"deleted", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
   EXPECT_FALSE(KeyExists(key_ + L"1"));
@@ -251,23 +252,15 @@ TEST_F(DeleteRegKeyOperationTest, KeyStillFreeGoesBackUnderItsOwnName) {
 }
 
 TEST_F(DeleteRegKeyOperationTest, NoFreeCandidateLeavesTheTakenKeyAlone) {
+  WriteOwner(key_, L"deleted");
   {
-    base::win::RegKey key;
-    Create(key_, &key);
-    key.WriteValue(L"owner", L"deleted");
     base::win::RegKey child;
     Create(key_ + L"\\Child", &child);
   }
   std::vector<std::wstring> relocated;
   Transaction transaction;
-  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
-      HKEY_CURRENT_USER, key_, 0,
-      std::make_unique<ListedRelocation>(std::vector<std::wstring>{key_}, &relocated))));
-  {
-    base::win::RegKey other;
-    Create(key_, &other);
-    other.WriteValue(L"owner", L"other run");
-  }
+  DeleteWithRelocation(&transaction, key_, {key_}, &relocated);
+  WriteOwner(key_, L"other run");
   transaction.Rollback();
   EXPECT_EQ(L"other run", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
   EXPECT_FALSE(KeyExists(key_ + L"\\Child"));
