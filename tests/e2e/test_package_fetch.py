@@ -134,6 +134,40 @@ def test_fetch_resumes_once_checks_and_unpacks_byte_for_byte(run_probe):
     assert "--internal-version" in fetch.stub_runs and "--stream" in fetch.stub_runs
 
 
+def test_dripping_server_stalls_each_reply_and_each_try_gives_up(run_probe):
+    """A server that sends one byte every 50 ms, each far inside the time-out:
+    a reply that brings less than 1 KiB within the stall window (1 s here)
+    has stalled and is resumed from the byte reached; each try's download
+    gives up once its run of retries has had its time (601 retry delays of
+    50 ms), and the fetcher's own tries follow."""
+    package = DELIVERY / "velto_package.exe"
+    routes = package_routes(package)
+    routes["routes"][PACKAGE_ROUTE] = {"file": str(package), "trickle": [1, 50]}
+    with PackageServer(routes) as server:
+        fetch = run_probe("--stall-window-ms=1000", "--retries=1", server=server)
+        requests = server.requests()
+    assert fetch.returncode == 1, fetch.output
+    assert fetch.result == "download_failed"
+    assert len(fetch.stats["fetches"]) == 2
+    for index in range(2):
+        reason = fetch.fetch_stats(index)["failure_reason"]
+        assert "Time for retries exceeded after " in reason, reason
+        assert reason.endswith("last error: 12002\n"), reason
+    # Each try: the address, then the package from its first byte and again
+    # from each byte reached.
+    tries = [[]]
+    for request in requests:
+        if request["target"] == ADDRESS and tries[-1]:
+            tries.append([])
+        tries[-1].append(request)
+    assert len(tries) == 2
+    for attempt in tries:
+        assert [r["target"] for r in attempt[:2]] == [ADDRESS, PACKAGE_ROUTE]
+        offsets = [int(dict(r["headers"]).get("Range", "bytes=0-")[6:-1]) for r in attempt[1:]]
+        assert offsets[0] == 0 and len(offsets) > 3, offsets
+        assert offsets == sorted(set(offsets)), offsets
+
+
 def test_checksum_mismatch_fails_with_details_and_runs_nothing(run_probe):
     package = DELIVERY / "velto_package.exe"
     with PackageServer(package_routes(package, checksum="f" * 64)) as server:

@@ -90,4 +90,10 @@ void PackageFetcher::SetDownloadRetryDelay(base::TimeDelta delay) {
                                 base::Unretained(core_), delay));
 }
 
+void PackageFetcher::SetDownloadStallLimits(base::TimeDelta window, int64_t floor) {
+  worker_.task_runner()->PostTask(
+      FROM_HERE, base::BindOnce(&PackageFetcherCore::SetDownloadStallLimits,
+                                base::Unretained(core_), window, floor));
+}
+
 }  // namespace installer

@@ -67,6 +67,9 @@ class PackageFetcher {
   // The delay of Retry, and of the retries inside one download.
   void set_retry_delay(base::TimeDelta delay) { retry_delay_ = delay; }
   void SetDownloadRetryDelay(base::TimeDelta delay);
+  // How little a download's reply may bring in how long before it counts as
+  // stalled (Downloader's stall floor and window).
+  void SetDownloadStallLimits(base::TimeDelta window, int64_t floor);
 
  private:
   // Held until the core has removed the folders, after the worker stopped.

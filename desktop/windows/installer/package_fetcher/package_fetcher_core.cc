@@ -125,6 +125,11 @@ void PackageFetcherCore::SetDownloadRetryDelay(base::TimeDelta delay) {
   downloader_->set_retry_delay(delay);
 }
 
+void PackageFetcherCore::SetDownloadStallLimits(base::TimeDelta window, int64_t floor) {
+  downloader_->set_stall_window(window);
+  downloader_->set_stall_floor(floor);
+}
+
 bool PackageFetcherCore::CanRetry() {
   base::AutoLock hold(lock_);
   if (byte_total_ < kLargeTransfer && no_content_count_ < kMaxNoContent)

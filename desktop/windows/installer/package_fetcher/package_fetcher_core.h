@@ -93,6 +93,8 @@ class PackageFetcherCore {
 
   // The delay between retries of one download (the downloader's own).
   void SetDownloadRetryDelay(base::TimeDelta delay);
+  // The downloader's stall window and floor.
+  void SetDownloadStallLimits(base::TimeDelta window, int64_t floor);
 
  private:
   // The server road (download address, package download).

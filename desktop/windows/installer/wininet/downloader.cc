@@ -675,8 +675,6 @@ void Downloader::HandleCompletionInProgress() {
       // rest.
       if (!WriteBuffered())
         return;
-      LOG(WARNING) << "Download stalled: less than " << pace_.floor() << " bytes in "
-                   << pace_.window().InSeconds() << " seconds";
       CheckRetriesAndResume(ERROR_INTERNET_TIMEOUT);
       return;
     }
@@ -699,10 +697,24 @@ void Downloader::HandleCompletionInProgress() {
 }
 
 bool Downloader::IsDripping() {
-  if (pace_.Record(base::TimeTicks::Now(), bytes_received_))
-    return false;
   // The last bytes of a reply may come late; a resume would ask for nothing.
-  return expected_size_ <= 0 || downloaded_size_ + static_cast<int64_t>(buffered_) < expected_size_;
+  if (expected_size_ > 0 && downloaded_size_ + static_cast<int64_t>(buffered_) >= expected_size_)
+    return false;
+  const base::TimeTicks now = base::TimeTicks::Now();
+  if (!pace_.Record(now, bytes_received_)) {
+    LOG(WARNING) << "Download stalled: less than " << pace_.floor() << " bytes in "
+                 << pace_.window().InSeconds() << " seconds";
+    return true;
+  }
+  // A reply that has not yet brought the floor is one more failed attempt of
+  // the run it follows: once the run has had its time, it ends with it, not
+  // a window later.
+  if (!pace_.kept_up() && retry_count_ > 0 && now - retry_series_start_ >= RetrySeriesLimit()) {
+    LOG(WARNING) << "Download stalled: less than " << pace_.floor()
+                 << " bytes since the time for retries ran out";
+    return true;
+  }
+  return false;
 }
 
 void Downloader::HandleReadCallFailure(DWORD error) {

@@ -11,7 +11,8 @@
 // a run of failed attempts (one that gets no further into the reply at a pace
 // worth waiting for) also ends once it has taken as long as the maximum
 // number of retries of an at once refused connection would, however long each
-// attempt waited. A reply to a Range request that does not continue where
+// attempt waited (a dripping reply of the run ends it as soon as a byte comes
+// after that). A reply to a Range request that does not continue where
 // asked is not appended: a 200 starts the download over (the writer is
 // rewound), a 206 starting elsewhere fails it.
 //
@@ -176,8 +177,9 @@ class Downloader {
   void OnHandleClosing(InternetHandle handle);
   bool HandleInitialCompletion();
   void HandleCompletionInProgress();
-  // True when the reply brings bytes slower than the stall floor and has
-  // more to bring.
+  // True when the reply has more to bring and brings it slower than the
+  // stall floor, or has not brought the floor yet when the run of failed
+  // attempts it follows has had its time.
   bool IsDripping();
   // A read of the reply that did not complete at once.
   void HandleReadCallFailure(DWORD error);

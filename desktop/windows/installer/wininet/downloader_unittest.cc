@@ -155,6 +155,22 @@ class DownloaderTest : public testing::Test {
   }
 
   void Serve(std::string_view path, Value response) { routes_.Set(path, std::move(response)); }
+  // A file of 20000 random bytes served at |path| one byte every 50 ms: 20 a
+  // second, each far inside the time-out. Returns the file.
+  base::FilePath ServeDrip(std::string_view path) {
+    base::FilePath content = MakeFile(20000);
+    Value::List drip;
+    drip.Append(1);
+    drip.Append(50);
+    Serve(path, With(FileResponse(content), "trickle", Value(std::move(drip))));
+    return content;
+  }
+  // Logs into |log| until logging::CloseLogFile.
+  static bool LogTo(const base::FilePath& log) {
+    logging::LoggingSettings settings;
+    settings.log_file_path = log;
+    return logging::InitLogging(settings);
+  }
   void StartServer() {
     ASSERT_TRUE(server_.StartWithRoutes(std::move(routes_)));
   }
@@ -365,18 +381,11 @@ TEST_F(DownloaderTest, StalledServerIsLeftAfterTheTimeout) {
 // such replies ends as a run of any failed attempts does, although each one
 // brings bytes never had before.
 TEST_F(DownloaderTest, DrippingServerStallsAndIsGivenUpAfterItsRetries) {
-  base::FilePath content = MakeFile(20000);
-  // One byte every 50 ms: 20 a second, each far inside the time-out.
-  Value::List drip;
-  drip.Append(1);
-  drip.Append(50);
-  Serve("/package", With(FileResponse(content), "trickle", Value(std::move(drip))));
+  const base::FilePath content = ServeDrip("/package");
   StartServer();
 
   const base::FilePath log = folder_.Append(L"log");
-  logging::LoggingSettings settings;
-  settings.log_file_path = log;
-  ASSERT_TRUE(logging::InitLogging(settings));
+  ASSERT_TRUE(LogTo(log));
   auto downloader = MakeDownloader();
   downloader->set_stall_window(base::TimeDelta::FromSeconds(1));
   downloader->set_stall_floor(1024);
@@ -418,6 +427,46 @@ TEST_F(DownloaderTest, DrippingServerStallsAndIsGivenUpAfterItsRetries) {
   EXPECT_LE(previous, static_cast<int64_t>(kept.size()));
   EXPECT_GT(whole.size(), kept.size());
   EXPECT_EQ(whole.substr(0, kept.size()), kept);
+}
+
+// A dripping reply that follows failed attempts is one more of them: once
+// the run has had its time it ends at the next byte, not a window later.
+TEST_F(DownloaderTest, DripEndsTheRunOfRetriesOnTime) {
+  ServeDrip("/package");
+  StartServer();
+
+  const base::FilePath log = folder_.Append(L"log");
+  ASSERT_TRUE(LogTo(log));
+  auto downloader = MakeDownloader();
+  // The first reply stalls after the window and starts the run; the run's
+  // second second comes long before the second reply's window ends.
+  constexpr base::TimeDelta kWindow = base::TimeDelta::FromSeconds(6);
+  downloader->set_stall_window(kWindow);
+  downloader->set_retry_time_limit(base::TimeDelta::FromSeconds(1));
+  base::FilePath target;
+  const std::wstring url = server_.Url(L"/package");
+  const bool started = Download(downloader.get(), url, FileWriter(&target));
+  logging::CloseLogFile();
+  ASSERT_TRUE(started);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after 1 retries in "))
+      << downloader->GetStateText();
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_NE("", Header(requests[1], "Range"));
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_NE(std::string::npos,
+            text.find("Download stalled: less than 1024 bytes since the time for retries ran out"))
+      << text;
+  // Far less than the window after the second request went out.
+  const size_t giving = text.find("Giving up the download from " + base::WideToUTF8(url) +
+                                  " after 1 retries in ");
+  ASSERT_NE(std::string::npos, giving) << text;
+  int seconds = 0;
+  const size_t number = giving + text.substr(giving).find(" in ") + 4;
+  ASSERT_TRUE(base::StringToInt(text.substr(number, text.find(' ', number) - number), &seconds));
+  EXPECT_GT(kWindow.InSeconds() - 2, seconds);
 }
 
 // A server that never answers: each attempt waits out the time-out, and the
