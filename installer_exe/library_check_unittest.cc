@@ -92,8 +92,11 @@ TEST_F(LibraryCheckTest, RefusesWhatItCannotOpenOrRead) {
   LibraryCheck missing(built_with_);
   std::wstring load_path;
   std::wstring reason;
-  EXPECT_FALSE(missing.Check(library_.value(), &load_path, &reason));
-  EXPECT_EQ(L"it cannot be opened", reason);
+  const bool checked = missing.Check(library_.value(), &load_path, &reason);
+  const DWORD error = GetLastError();
+  EXPECT_FALSE(checked);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), error);
+  EXPECT_EQ(L"", reason);
 
   Place(L"text.txt");
   LibraryCheck text(built_with_);
