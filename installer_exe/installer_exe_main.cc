@@ -143,8 +143,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   {
     // Held from before the check until the library is loaded.
     LibraryCheck check(kLibraryDigest);
-    if (!check.Check(library_path, &load_path, &refusal))
+    if (!check.Check(library_path, &load_path, &refusal)) {
+      if (refusal.empty())
+        return ReportBrokenInstallation(library_path, L"it could not load its library");
       return ReportBrokenInstallation(library_path, L"it refused its library", refusal);
+    }
     // The library's own folder is not added to the search for its imports:
     // only the library itself comes from the executable's folder.
     library = LoadLibraryExW(load_path.c_str(), nullptr, LoadFlagsForFullPath());

@@ -63,10 +63,8 @@ LibraryCheck::~LibraryCheck() {
 bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_path,
                          std::wstring* reason) {
   library_file_ = OpenHeld(library_path);
-  if (library_file_ == INVALID_HANDLE_VALUE) {
-    *reason = L"it cannot be opened";
+  if (library_file_ == INVALID_HANDLE_VALUE)
     return false;
-  }
   const std::wstring library_final = FinalPath(library_file_);
   if (library_final.empty()) {
     *reason = L"its place cannot be told";

@@ -40,7 +40,9 @@ class LibraryCheck {
   // Checks the library |library_path| for the running installer. True when
   // it may be loaded, from |*load_path|: the path of the very file checked,
   // which stays held until this object is destroyed. False with the reason
-  // in |*reason| and the system's error as the last error.
+  // in |*reason| and the system's error as the last error; |*reason| stays
+  // empty when the file cannot be opened (missing, say): then it cannot be
+  // loaded either, whatever it is.
   bool Check(const std::wstring& library_path, std::wstring* load_path, std::wstring* reason);
 
  private:

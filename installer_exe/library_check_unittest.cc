@@ -54,6 +54,20 @@ class LibraryCheckTest : public testing::Test {
     ASSERT_TRUE(base::CopyFile(GetSignatureFixture(name), library_));
   }
 
+  // What a check of the library said.
+  struct Outcome {
+    bool checked = false;
+    DWORD error = 0;
+    std::wstring load_path;
+    std::wstring reason;
+  };
+  Outcome CheckLibrary(LibraryCheck* check) {
+    Outcome outcome;
+    outcome.checked = check->Check(library_.value(), &outcome.load_path, &outcome.reason);
+    outcome.error = GetLastError();
+    return outcome;
+  }
+
   base::ScopedTempDir temp_;
   base::FilePath library_;
   ImageDigest::Value built_with_;
@@ -64,42 +78,39 @@ TEST_F(LibraryCheckTest, LoadsTheBuildItWasBuiltWithSignedOrNot) {
     SCOPED_TRACE(name);
     Place(name);
     LibraryCheck check(built_with_);
-    std::wstring load_path;
-    std::wstring reason;
-    ASSERT_TRUE(check.Check(library_.value(), &load_path, &reason)) << reason;
-    EXPECT_TRUE(SameFile(library_.value(), load_path)) << load_path;
+    const Outcome outcome = CheckLibrary(&check);
+    ASSERT_TRUE(outcome.checked) << outcome.reason;
+    EXPECT_TRUE(SameFile(library_.value(), outcome.load_path)) << outcome.load_path;
   }
 }
 
-// Another build, whoever signed it, and whatever signed the installer.
+// Another build, signed or not, by whoever.
 TEST_F(LibraryCheckTest, RefusesAnotherBuild) {
   for (const wchar_t* name : {L"different.exe", L"different_signed.exe", L"unaligned.exe"}) {
     SCOPED_TRACE(name);
     Place(name);
     LibraryCheck check(built_with_);
-    std::wstring load_path;
-    std::wstring reason;
-    const bool checked = check.Check(library_.value(), &load_path, &reason);
-    const DWORD error = GetLastError();
-    EXPECT_FALSE(checked);
-    EXPECT_EQ(kErrorInvalidImageHash, error);
-    EXPECT_EQ(L"it is not the library this installer was built with", reason);
-    EXPECT_EQ(L"", load_path);
+    const Outcome outcome = CheckLibrary(&check);
+    EXPECT_FALSE(outcome.checked);
+    EXPECT_EQ(kErrorInvalidImageHash, outcome.error);
+    EXPECT_EQ(L"it is not the library this installer was built with", outcome.reason);
+    EXPECT_EQ(L"", outcome.load_path);
   }
 }
 
 TEST_F(LibraryCheckTest, RefusesWhatItCannotOpenOrRead) {
   LibraryCheck missing(built_with_);
-  std::wstring load_path;
-  std::wstring reason;
-  EXPECT_FALSE(missing.Check(library_.value(), &load_path, &reason));
-  EXPECT_EQ(L"it cannot be opened", reason);
+  const Outcome nothing = CheckLibrary(&missing);
+  EXPECT_FALSE(nothing.checked);
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), nothing.error);
+  EXPECT_EQ(L"", nothing.reason);
 
   Place(L"text.txt");
   LibraryCheck text(built_with_);
-  EXPECT_FALSE(text.Check(library_.value(), &load_path, &reason));
-  EXPECT_EQ(L"it cannot be read as a library (error 193)", reason);
-  EXPECT_EQ(L"", load_path);
+  const Outcome unreadable = CheckLibrary(&text);
+  EXPECT_FALSE(unreadable.checked);
+  EXPECT_EQ(L"it cannot be read as a library (error 193)", unreadable.reason);
+  EXPECT_EQ(L"", unreadable.load_path);
 }
 
 // Nobody can write, rename or delete the checked file until the check is
@@ -109,9 +120,8 @@ TEST_F(LibraryCheckTest, HoldsTheFileFromTheCheckToTheLoad) {
   const base::FilePath moved = temp_.GetPath().Append(L"moved.dll");
   {
     LibraryCheck check(built_with_);
-    std::wstring load_path;
-    std::wstring reason;
-    ASSERT_TRUE(check.Check(library_.value(), &load_path, &reason)) << reason;
+    const Outcome outcome = CheckLibrary(&check);
+    ASSERT_TRUE(outcome.checked) << outcome.reason;
     HANDLE writer = CreateFileW(library_.value().c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
@@ -122,7 +132,7 @@ TEST_F(LibraryCheckTest, HoldsTheFileFromTheCheckToTheLoad) {
     EXPECT_FALSE(MoveFileW(library_.value().c_str(), moved.value().c_str()));
     EXPECT_FALSE(DeleteFileW(library_.value().c_str()));
     HMODULE mapped =
-        LoadLibraryExW(load_path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        LoadLibraryExW(outcome.load_path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     EXPECT_TRUE(mapped) << GetLastError();
     if (mapped)
       FreeLibrary(mapped);
