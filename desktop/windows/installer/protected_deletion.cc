@@ -1,0 +1,152 @@
+#include "desktop/windows/installer/protected_deletion.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <utility>
+
+#include "base/files/file_util.h"
+#include "base/logging.h"
+#include "base/rand_util.h"
+#include "base/strings/string_number_conversions.h"
+#include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/scoped_localalloc.h"
+#include "desktop/windows/installer/service/link_free_access.h"
+#include "product_config/product_config.h"
+
+namespace installer {
+
+namespace {
+
+// Full control for the system and the administrators, nothing inherited,
+// owned by the administrators: the user can neither put anything in nor
+// change what is moved there.
+constexpr wchar_t kFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Names are random: a folder another user made first is never taken over.
+constexpr int kNameAttempts = 8;
+
+std::string Describe(const base::FilePath& path) {
+  return base::WideToUTF8(path.value());
+}
+
+// The root ("X:\") of the volume that |path| lies on.
+std::wstring VolumeOf(const base::FilePath& path) {
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (!::GetVolumePathNameW(path.value().c_str(), volume, MAX_PATH))
+    return std::wstring();
+  return base::FilePath(volume).StripTrailingSeparators().value();
+}
+
+// Moves the file held by |file| (opened with DELETE) to |to|, which must not
+// exist.
+bool MoveHeld(HANDLE file, const base::FilePath& to) {
+  // The native form: the rename reaches the file system as it is given.
+  const std::wstring target = L"\\??\\" + to.value();
+  std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  memcpy(rename->FileName, target.c_str(), target.size() * sizeof(wchar_t));
+  return ::SetFileInformationByHandle(file, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size()));
+}
+
+}  // namespace
+
+ProtectedDeletion::ProtectedDeletion(const base::FilePath& parent) : parent_(parent) {}
+
+ProtectedDeletion::~ProtectedDeletion() {
+  for (const Made& made : made_) {
+    if (::RemoveDirectoryW(made.folder.value().c_str()))
+      continue;
+    if (::MoveFileExW(made.folder.value().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+      LOG(INFO) << "Removed at the next start of Windows: " << made.folder;
+    else
+      LOG(WARNING) << "Cannot remove " << made.folder << ": error " << ::GetLastError();
+  }
+}
+
+bool ProtectedDeletion::FolderIn(const base::FilePath& parent, base::FilePath* folder,
+                                 std::string* reason) {
+  for (const Made& made : made_) {
+    if (made.parent == parent) {
+      *folder = made.folder;
+      return true;
+    }
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSecurity, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    *reason = "Cannot build the folder's security: error " + std::to_string(::GetLastError());
+    return false;
+  }
+  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor_owner.get(), FALSE};
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    unsigned char random[8];
+    base::RandBytes(random, sizeof(random));
+    *folder = parent.AppendASCII(ProductConfig::GetFileNameBase() + "_removed_" +
+                                 base::HexEncode(random, sizeof(random)));
+    // A folder that exists already is someone else's: only a new one is ours.
+    if (::CreateDirectoryW(folder->value().c_str(), &attributes)) {
+      made_.push_back({parent, *folder});
+      return true;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
+  *reason = "Cannot make a folder to remove files from in " + Describe(parent) + ": error " +
+            std::to_string(::GetLastError());
+  return false;
+}
+
+bool ProtectedDeletion::Delete(const base::FilePath& file, std::string* reason) {
+  base::win::ScopedHandle held =
+      OpenWithoutLinks(file, false, DELETE | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, reason);
+  if (!held.IsValid())
+    return false;
+  base::FilePath true_path;
+  if (!base::GetFinalPathFromHandle(held.Get(), &true_path)) {
+    *reason = "Cannot tell where " + Describe(file) + " lies";
+    return false;
+  }
+  // A file is moved within its volume only: to the Windows folder's Temp
+  // when it lies on the same one, else to the root of its own.
+  base::FilePath moved;
+  bool done = false;
+  for (const base::FilePath& parent : {parent_, base::FilePath(VolumeOf(true_path) + L"\\")}) {
+    base::FilePath folder;
+    if (!FolderIn(parent, &folder, reason))
+      return false;
+    moved = folder.Append(std::to_wstring(++moved_) + L"_" + true_path.BaseName().value());
+    done = MoveHeld(held.Get(), moved);
+    if (done || ::GetLastError() != ERROR_NOT_SAME_DEVICE)
+      break;
+  }
+  if (!done) {
+    *reason = "Cannot move " + Describe(file) + " to " + Describe(moved) + ": error " +
+              std::to_string(::GetLastError());
+    return false;
+  }
+  LOG(INFO) << "Moved " << file << " to " << moved;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (::SetFileInformationByHandle(held.Get(), FileDispositionInfo, &disposition,
+                                   sizeof(disposition))) {
+    return true;
+  }
+  // A running image cannot be deleted until its process has ended; nobody
+  // but the administrators can reach it where it is now.
+  held.Close();
+  if (!::MoveFileExW(moved.value().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    LOG(WARNING) << "Cannot remove " << moved << ": error " << ::GetLastError();
+    return true;
+  }
+  LOG(INFO) << "Removed at the next start of Windows: " << moved;
+  left_for_restart_.push_back(moved);
+  return true;
+}
+
+}  // namespace installer
