@@ -1,30 +1,19 @@
 #include "desktop/windows/installer/protected_deletion.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <utility>
 
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "base/rand_util.h"
-#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
-#include "base/win/scoped_localalloc.h"
+#include "desktop/windows/installer/protected_folder.h"
 #include "desktop/windows/installer/service/link_free_access.h"
-#include "product_config/product_config.h"
 
 namespace installer {
 
 namespace {
-
-// Full control for the system and the administrators, nothing inherited,
-// owned by the administrators: the user can neither put anything in nor
-// change what is moved there.
-constexpr wchar_t kFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-// Names are random: a folder another user made first is never taken over.
-constexpr int kNameAttempts = 8;
 
 std::string Describe(const base::FilePath& path) {
   return base::WideToUTF8(path.value());
@@ -76,30 +65,10 @@ bool ProtectedDeletion::FolderIn(const base::FilePath& parent, base::FilePath* f
       return true;
     }
   }
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-    *reason = "Cannot build the folder's security: error " + std::to_string(::GetLastError());
+  if (!MakeProtectedFolder(parent, "removed", folder, reason))
     return false;
-  }
-  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor_owner.get(), FALSE};
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    unsigned char random[8];
-    base::RandBytes(random, sizeof(random));
-    *folder = parent.AppendASCII(ProductConfig::GetFileNameBase() + "_removed_" +
-                                 base::HexEncode(random, sizeof(random)));
-    // A folder that exists already is someone else's: only a new one is ours.
-    if (::CreateDirectoryW(folder->value().c_str(), &attributes)) {
-      made_.push_back({parent, *folder});
-      return true;
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS)
-      break;
-  }
-  *reason = "Cannot make a folder to remove files from in " + Describe(parent) + ": error " +
-            std::to_string(::GetLastError());
-  return false;
+  made_.push_back({parent, *folder});
+  return true;
 }
 
 bool ProtectedDeletion::Delete(const base::FilePath& file, std::string* reason) {
