@@ -95,6 +95,11 @@ class FolderPermissionHelperTest : public testing::Test {
     return RunFolderPermissionHelper(command_line, requester, &rights_);
   }
 
+  // Runs the helper for an installer that, once granted, lets
+  // |while_granted| run and then ends; what the helper returned.
+  FolderPermissionResult GrantUntilTheRequesterEnds(const base::CommandLine& command_line,
+                                                    const std::function<void()>& while_granted);
+
   base::FilePath folder_;
   RecordingFolderRights rights_;
 };
@@ -143,6 +148,19 @@ base::Process StartRequester() {
       base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(), options);
 }
 
+FolderPermissionResult FolderPermissionHelperTest::GrantUntilTheRequesterEnds(
+    const base::CommandLine& command_line, const std::function<void()>& while_granted) {
+  const GrantEvents events = MakeGrantEvents();
+  base::Process requester = StartRequester();
+  EXPECT_TRUE(requester.IsValid());
+  HelperThread helper(command_line, requester, &rights_);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
+  while_granted();
+  requester.Terminate(1, /*wait=*/true);
+  EXPECT_TRUE(helper.Returned());
+  return helper.result();
+}
+
 }  // namespace
 
 TEST_F(FolderPermissionHelperTest, DoesNothingWithoutUser) {
@@ -167,19 +185,13 @@ TEST_F(FolderPermissionHelperTest, GivesUpWhenTheInstallerIsNotWaiting) {
 }
 
 TEST_F(FolderPermissionHelperTest, PermanentGrantCreatesFolderAndSignals) {
-  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  base::Process requester = StartRequester();
-  ASSERT_TRUE(requester.IsValid());
-  HelperThread helper(command_line, requester, &rights_);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
-  EXPECT_TRUE(base::DirectoryExists(folder_));
-  // The grant stands while the installer that asked runs.
-  EXPECT_EQ(0, rights_.restores);
-  requester.Terminate(1, /*wait=*/true);
-  ASSERT_TRUE(helper.Returned());
-  EXPECT_FALSE(helper.result().refused);
+  EXPECT_FALSE(GrantUntilTheRequesterEnds(command_line, [this] {
+                 EXPECT_TRUE(base::DirectoryExists(folder_));
+                 // The grant stands while the installer that asked runs.
+                 EXPECT_EQ(0, rights_.restores);
+               }).refused);
 }
 
 // A permanent grant outlives only a run that installed there: once the
@@ -187,36 +199,27 @@ TEST_F(FolderPermissionHelperTest, PermanentGrantCreatesFolderAndSignals) {
 // old rights back, and the folders made for it go, with what was put there.
 TEST_F(FolderPermissionHelperTest, PermanentGrantEndsWithARunThatInstalledNothing) {
   folder_ = folder_.Append(L"Common Files\\X");
-  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  base::Process requester = StartRequester();
-  ASSERT_TRUE(requester.IsValid());
-  HelperThread helper(command_line, requester, &rights_);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
-  ASSERT_TRUE(base::CreateDirectory(folder_.Append(L"plugins")));
-  ASSERT_TRUE(base::WriteFile(folder_.Append(L"plugins\\x.dll"), "x"));
-  requester.Terminate(1, /*wait=*/true);
-  ASSERT_TRUE(helper.Returned());
+  GrantUntilTheRequesterEnds(command_line, [this] {
+    ASSERT_TRUE(base::CreateDirectory(folder_.Append(L"plugins")));
+    ASSERT_TRUE(base::WriteFile(folder_.Append(L"plugins\\x.dll"), "x"));
+  });
   EXPECT_EQ(1, rights_.restores);
   EXPECT_FALSE(base::PathExists(folder_.DirName().DirName()));
   EXPECT_TRUE(base::DirectoryExists(folder_.DirName().DirName().DirName()));
 }
 
 TEST_F(FolderPermissionHelperTest, PermanentGrantStaysWithTheInstallationOfTheRunThatAsked) {
-  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  base::Process requester = StartRequester();
-  ASSERT_TRUE(requester.IsValid());
-  HelperThread helper(command_line, requester, &rights_);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
-  InstallationStatus status(GENERATED);
-  status.app_id = "1234";
-  status.path = folder_.value();
-  ASSERT_TRUE(WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
-  requester.Terminate(1, /*wait=*/true);
-  ASSERT_TRUE(helper.Returned());
+  GrantUntilTheRequesterEnds(command_line, [this] {
+    InstallationStatus status(GENERATED);
+    status.app_id = "1234";
+    status.path = folder_.value();
+    ASSERT_TRUE(
+        WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
+  });
   EXPECT_EQ(0, rights_.restores);
   EXPECT_TRUE(base::PathExists(folder_.Append(kInstallationStatusFileName)));
 }
@@ -225,17 +228,10 @@ TEST_F(FolderPermissionHelperTest, PermanentGrantStaysWithTheInstallationOfTheRu
 // the user of the installer that asked, whatever account the command line
 // names.
 TEST_F(FolderPermissionHelperTest, GrantsTheRequestersUserNotTheNamedAccount) {
-  const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line(base::FilePath(L"installer.exe"));
   command_line.AppendSwitchPath("set-folder-permission", folder_);
   command_line.AppendSwitchNative("permissions-for-user", L"Everyone");
-  base::Process requester = StartRequester();
-  ASSERT_TRUE(requester.IsValid());
-  HelperThread helper(command_line, requester, &rights_);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
-  SetEvent(events.undo.Get());
-  requester.Terminate(1, /*wait=*/true);
-  ASSERT_TRUE(helper.Returned());
+  GrantUntilTheRequesterEnds(command_line, [] {});
   // The requester runs as this process's user.
   HANDLE token_handle = nullptr;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token_handle));
@@ -458,11 +454,8 @@ TEST_F(FolderPermissionHelperTest, GrantsOnAnExistingFolderOnlyWhenItHoldsAnInst
 
   status.all_users = false;
   ASSERT_TRUE(WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
-  HelperThread helper(command_line, requester, &rights_);
-  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
   requester.Terminate(1, /*wait=*/true);
-  ASSERT_TRUE(helper.Returned());
-  EXPECT_FALSE(helper.result().refused);
+  EXPECT_FALSE(GrantUntilTheRequesterEnds(command_line, [] {}).refused);
   EXPECT_TRUE(base::PathExists(folder_.Append(kInstallationStatusFileName)));
 }
 
