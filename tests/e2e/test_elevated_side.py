@@ -19,6 +19,7 @@ import json
 import os
 import re
 import shutil
+import time
 
 import pytest
 
@@ -353,4 +354,54 @@ def test_uninstall_through_the_helper_leaves_no_program_in_the_folder(wine, tmp_
             "Removed at the next start of Windows: " + moved.group(1)) in logs, logs
         assert "C:\\windows\\Temp\\velto_removed_" in moved.group(1), logs
     # What Windows would remove at its next start.
+    shutil.rmtree(wine.unix_path(moved.group(1)).parent, ignore_errors=True)
+
+
+def test_uninstall_through_the_privileges_seam_leaves_no_program_in_the_folder(
+        wine, tmp_path, log_dir):
+    """The standard user's uninstaller is the product's Installer in a unit
+    test process, the privileges seam standing in for UAC; the helper it
+    starts is the installation's own installer.exe, which finishes the
+    uninstallation after the uninstaller has ended."""
+    install = tmp_path / "Velto"
+    copy_installer(install)
+    (install / "installation_status.json").write_text(json.dumps(
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": False,
+         "pinned": False, "path": wine.windows_path(install),
+         "files": ["installer.exe", "installer_lib.dll"], "registry": {}}))
+    before = log_names(log_dir)
+    variables = {"VELTO_UNINSTALL_FOLDER": wine.windows_path(install),
+                 "VELTO_HELPER_TEMP": wine.windows_path(log_dir.parent)}
+    wine.env.update(variables)
+    try:
+        result = wine.run([BUILD / "bin" / "core_unittests.exe",
+                           "--gtest_filter=UninstallThroughTheSeamTest.*"], timeout=300)
+    finally:
+        for name in variables:
+            del wine.env[name]
+    output = result.stdout.decode(errors="replace")
+    assert result.returncode == 0, output
+    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    # The helper gives the uninstaller's files a moment (its restore delay)
+    # before it cleans up, and logs where each of its own files went.
+    programs = [install / "installer.exe", install / "installer_lib.dll"]
+
+    def gone_or_named(logs):
+        for program in programs:
+            moved = re.search(r"Moved %s to (\S+)" % re.escape(wine.windows_path(program)),
+                              logs)
+            if not moved or program.exists():
+                return False
+            if wine.unix_path(moved.group(1)).exists() and (
+                    "Removed at the next start of Windows: " + moved.group(1)) not in logs:
+                return False
+        return True
+
+    deadline = time.monotonic() + 120
+    logs = read_logs(log_dir, before)
+    while not gone_or_named(logs) and time.monotonic() < deadline:
+        time.sleep(0.5)
+        logs = read_logs(log_dir, before)
+    assert gone_or_named(logs), (sorted(os.listdir(install)), logs)
+    moved = re.search(r"Moved \S+ to (\S+)", logs)
     shutil.rmtree(wine.unix_path(moved.group(1)).parent, ignore_errors=True)
