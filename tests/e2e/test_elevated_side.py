@@ -96,6 +96,22 @@ def run_waiting_elevated_copy(wine, tmp_path, log_dir, package_path):
     return code, read_logs(log_dir, before), install
 
 
+def run_through_the_seam(wine, suite, variables):
+    """Runs the unit test |suite| of core_unittests, which takes the user's
+    side through the privileges seam, with the environment |variables| that
+    tell it what to work on; it must pass, not skip."""
+    wine.env.update(variables)
+    try:
+        result = wine.run([BUILD / "bin" / "core_unittests.exe",
+                           "--gtest_filter=%s.*" % suite], timeout=300)
+    finally:
+        for name in variables:
+            del wine.env[name]
+    output = result.stdout.decode(errors="replace")
+    assert result.returncode == 0, output
+    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+
+
 def installed_browser(install):
     status = install / "installation_status.json"
     if not status.exists():
@@ -126,16 +142,7 @@ def test_standard_users_all_users_install_through_the_privileges_seam(
     variables = {"VELTO_ELEVATED_INSTALLER": wine.windows_path(download),
                  "VELTO_USER_PACKAGE": wine.windows_path(user_package),
                  "VELTO_ALL_USERS_FOLDER": wine.windows_path(install)}
-    wine.env.update(variables)
-    try:
-        result = wine.run([BUILD / "bin" / "core_unittests.exe",
-                           "--gtest_filter=ElevatedInstallThroughTheSeamTest.*"], timeout=300)
-    finally:
-        for name in variables:
-            del wine.env[name]
-    output = result.stdout.decode(errors="replace")
-    assert result.returncode == 0, output
-    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    run_through_the_seam(wine, "ElevatedInstallThroughTheSeamTest", variables)
     assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
     # The changed installer ran once: in the user's own context, for the
     # tasks that follow the elevated install, as the user may run anything.
@@ -372,16 +379,7 @@ def test_uninstall_through_the_privileges_seam_leaves_no_program_in_the_folder(
     before = log_names(log_dir)
     variables = {"VELTO_UNINSTALL_FOLDER": wine.windows_path(install),
                  "VELTO_HELPER_TEMP": wine.windows_path(log_dir.parent)}
-    wine.env.update(variables)
-    try:
-        result = wine.run([BUILD / "bin" / "core_unittests.exe",
-                           "--gtest_filter=UninstallThroughTheSeamTest.*"], timeout=300)
-    finally:
-        for name in variables:
-            del wine.env[name]
-    output = result.stdout.decode(errors="replace")
-    assert result.returncode == 0, output
-    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    run_through_the_seam(wine, "UninstallThroughTheSeamTest", variables)
     # The helper gives the uninstaller's files a moment (its restore delay)
     # before it cleans up, and logs where each of its own files went.
     programs = [install / "installer.exe", install / "installer_lib.dll"]
