@@ -16,7 +16,7 @@ enum BasePathKey {
   DIR_MODULE,             // The folder of FILE_MODULE.
   DIR_TEMP,               // The temporary folder (GetTempPathW).
   DIR_HOME,               // The user's profile folder ("C:\Users\<name>").
-  DIR_WINDOWS,            // "C:\Windows".
+  DIR_WINDOWS,            // "C:\Windows", the system's (not a user's on a Remote Desktop host).
   DIR_SYSTEM,             // "C:\Windows\System32" as this process sees it.
   DIR_PROGRAM_FILES,      // Program Files of this process's bitness.
   DIR_PROGRAM_FILESX86,   // The 32-bit Program Files ("Program Files (x86)" on 64-bit Windows).

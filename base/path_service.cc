@@ -99,10 +99,17 @@ bool ResolveFromSystem(int key, FilePath* path) {
       if (!GetShellFolder(CSIDL_PROFILE, &result))
         return false;
       break;
-    case DIR_WINDOWS:
-      if (!GetShellFolder(CSIDL_WINDOWS, &result))
+    case DIR_WINDOWS: {
+      // The system's own: on a Remote Desktop host, GetWindowsDirectoryW (and
+      // the shell's CSIDL_WINDOWS) may tell a process that is not marked
+      // Terminal Server aware a folder of its user's.
+      wchar_t buffer[MAX_PATH];
+      const UINT length = ::GetSystemWindowsDirectoryW(buffer, MAX_PATH);
+      if (length == 0 || length >= MAX_PATH)
         return false;
+      result = FilePath(std::wstring(buffer, length)).StripTrailingSeparators();
       break;
+    }
     case DIR_SYSTEM:
       if (!GetShellFolder(CSIDL_SYSTEM, &result))
         return false;

@@ -1,6 +1,7 @@
 #include "base/path_service.h"
 
 #include "base/files/file_util.h"
+#include "base/test/scoped_user_windows_folder.h"
 #include "base/test/test_environment.h"
 #include "gtest/gtest.h"
 
@@ -46,6 +47,22 @@ TEST(PathServiceTest, TempFollowsTheEnvironment) {
   ASSERT_TRUE(PathService::Get(DIR_USER_QUICK_LAUNCH, &quick_launch));
   ASSERT_TRUE(PathService::Get(DIR_TASKBAR_PINS, &pins));
   EXPECT_EQ(quick_launch.Append(L"User Pinned\\TaskBar"), pins);
+}
+
+// A Remote Desktop host may tell a process that is not marked Terminal Server
+// aware a Windows folder of its user's: the Windows folder is the system's
+// all the same.
+TEST(PathServiceTest, WindowsFolderIsTheSystems) {
+  const FilePath system(test::ScopedUserWindowsFolder::SystemFolder());
+  ASSERT_FALSE(system.empty());
+  test::ScopedUserWindowsFolder user_windows;
+  wchar_t told[MAX_PATH];
+  ASSERT_EQ(user_windows.folder().size(), GetWindowsDirectoryW(told, MAX_PATH));
+  ASSERT_EQ(user_windows.folder(), told);
+  FilePath windows;
+  ASSERT_TRUE(PathService::Get(DIR_WINDOWS, &windows));
+  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(system.value(), windows.value()))
+      << windows.AsUTF8Unsafe();
 }
 
 TEST(PathServiceTest, OverrideTakesPrecedenceUntilRemoved) {

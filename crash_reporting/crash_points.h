@@ -12,6 +12,8 @@ namespace crash_reporting {
 inline constexpr char kCrashPointStartup[] = "startup";
 // Before each run of an installer step.
 inline constexpr char kCrashPointInstallerStep[] = "installer-step";
+// Once a run has reported its success.
+inline constexpr char kCrashPointInstallerSucceeded[] = "installer-succeeded";
 // In the wizard's window procedure, as it takes the user's click on one of
 // its buttons or links.
 inline constexpr char kCrashPointWizardClick[] = "wizard-click";

@@ -13,23 +13,20 @@
 // nothing itself but kernel32 and the C runtime, which the system always
 // loads from its own folder (known DLLs), before any code here runs. The
 // other system DLLs it needs are looked up at run time, after the limit.
-// A signed installer loads only a library signed with its own certificate
-// (LibraryCheck).
+// It loads only the build of the library it was built with (LibraryCheck).
 
 #include <windows.h>
 
 #include <string>
 
 #include "installer_exe/library_check.h"
+#include "installer_exe/library_digest.h"
 #include "installer_exe/system_library.h"
 
 namespace {
 
 constexpr wchar_t kLibraryName[] = L"installer_lib.dll";
 constexpr char kEntryName[] = "RunInstaller";
-// From the product configuration (resources/product_config.json), as the build
-// reads it.
-constexpr wchar_t kExpectedSigner[] = L"" VELTO_EXPECTED_SIGNER;
 
 using RunInstallerFunction = bool (*)();
 using CommandLineToArgvFunction = LPWSTR*(WINAPI*)(LPCWSTR, int*);
@@ -145,7 +142,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HMODULE library = nullptr;
   {
     // Held from before the check until the library is loaded.
-    LibraryCheck check(kExpectedSigner);
+    LibraryCheck check(kLibraryDigest);
     if (!check.Check(library_path, &load_path, &refusal))
       return ReportBrokenInstallation(library_path, L"it refused its library", refusal);
     // The library's own folder is not added to the search for its imports:

@@ -1,34 +1,8 @@
 #include "installer_exe/library_check.h"
 
-#include <cstdio>
-
-#include "desktop/windows/installer/authenticode/file_signature.h"
-#include "desktop/windows/installer/authenticode/running_image.h"
-#include "installer_exe/system_library.h"
+#include <cwchar>
 
 namespace {
-
-// The crypt32 and wintrust functions, from the system folder.
-authenticode::CryptFunctions LookUpCryptFunctions() {
-  authenticode::CryptFunctions crypt;
-  crypt.verify_trust =
-      GetSystemFunction<decltype(crypt.verify_trust)>(L"wintrust.dll", "WinVerifyTrust");
-  crypt.query_object =
-      GetSystemFunction<decltype(crypt.query_object)>(L"crypt32.dll", "CryptQueryObject");
-  crypt.message_get_param =
-      GetSystemFunction<decltype(crypt.message_get_param)>(L"crypt32.dll", "CryptMsgGetParam");
-  crypt.message_close =
-      GetSystemFunction<decltype(crypt.message_close)>(L"crypt32.dll", "CryptMsgClose");
-  crypt.find_certificate = GetSystemFunction<decltype(crypt.find_certificate)>(
-      L"crypt32.dll", "CertFindCertificateInStore");
-  crypt.free_certificate = GetSystemFunction<decltype(crypt.free_certificate)>(
-      L"crypt32.dll", "CertFreeCertificateContext");
-  crypt.close_store =
-      GetSystemFunction<decltype(crypt.close_store)>(L"crypt32.dll", "CertCloseStore");
-  crypt.get_name =
-      GetSystemFunction<decltype(crypt.get_name)>(L"crypt32.dll", "CertGetNameStringW");
-  return crypt;
-}
 
 // Opens |path| for reading such that nobody can write, rename or delete it
 // while the handle is open.
@@ -62,18 +36,6 @@ std::wstring FinalPath(HANDLE file) {
   return path;
 }
 
-std::wstring Hex(LONG status) {
-  wchar_t text[16];
-  swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
-  return text;
-}
-
-void CloseIfOpen(HANDLE* file) {
-  if (*file != INVALID_HANDLE_VALUE)
-    ::CloseHandle(*file);
-  *file = INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 std::wstring RunningExecutablePath() {
@@ -90,40 +52,16 @@ std::wstring RunningExecutablePath() {
   }
 }
 
-LibraryCheck::LibraryCheck(const std::wstring& expected_signer)
-    : expected_signer_(expected_signer) {}
+LibraryCheck::LibraryCheck(const ImageDigest::Value& expected_digest)
+    : expected_digest_(expected_digest) {}
 
 LibraryCheck::~LibraryCheck() {
-  CloseIfOpen(&own_file_);
-  CloseIfOpen(&library_file_);
+  if (library_file_ != INVALID_HANDLE_VALUE)
+    ::CloseHandle(library_file_);
 }
 
 bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_path,
                          std::wstring* reason) {
-  const authenticode::RunningImage image;
-  if (image.IsUnsigned()) {
-    *load_path = library_path;
-    return true;
-  }
-  const authenticode::CryptFunctions crypt = LookUpCryptFunctions();
-  if (!crypt.IsComplete()) {
-    *reason = L"the system's signature functions are missing";
-    return false;
-  }
-
-  // The signer is the one of the file this process was started from.
-  const std::wstring own_path = RunningExecutablePath();
-  own_file_ = own_path.empty() ? INVALID_HANDLE_VALUE : OpenHeld(own_path);
-  if (own_file_ == INVALID_HANDLE_VALUE) {
-    *reason = L"the installer cannot read its own file";
-    return false;
-  }
-  if (!image.MatchesFile(own_file_)) {
-    *reason = L"the installer's file was replaced since it started";
-    ::SetLastError(ERROR_FILE_INVALID);
-    return false;
-  }
-
   library_file_ = OpenHeld(library_path);
   if (library_file_ == INVALID_HANDLE_VALUE) {
     *reason = L"it cannot be opened";
@@ -134,36 +72,16 @@ bool LibraryCheck::Check(const std::wstring& library_path, std::wstring* load_pa
     *reason = L"its place cannot be told";
     return false;
   }
-  authenticode::FileSignature library_signature(crypt);
-  const LONG status = library_signature.VerifyTrust(library_final.c_str(), library_file_);
-  if (status != 0 || !library_signature.Open(library_final.c_str())) {
-    const LONG shown = status ? status : TRUST_E_NOSIGNATURE;
-    *reason = L"it carries no valid signature (" + Hex(shown) + L")";
-    ::SetLastError(static_cast<DWORD>(shown));
+  ImageDigest::Value digest;
+  if (!ImageDigest::Compute(library_file_, &digest)) {
+    *reason = L"it cannot be read as a library (error " + std::to_wstring(::GetLastError()) + L")";
     return false;
   }
-
-  // The installer's own signature need not hold over its file (a damaged
-  // download breaks it, and the library then tells the user so): its signer
-  // is who signed it all the same.
-  const std::wstring own_final = FinalPath(own_file_);
-  authenticode::FileSignature own_signature(crypt);
-  if (!own_final.empty() && own_signature.Open(own_final.c_str())) {
-    if (!library_signature.HasSameSigner(own_signature)) {
-      *reason = L"it is signed by another signer than the installer";
-      ::SetLastError(static_cast<DWORD>(TRUST_E_SUBJECT_NOT_TRUSTED));
-      return false;
-    }
-  } else if (!library_signature.IsSignedBy(expected_signer_)) {
-    // A signature that its file no longer holds (cut short) names no signer:
-    // the library must then come from the signer that the installer's own
-    // product configuration expects.
-    *reason = L"the installer's signature cannot be read, and it is not signed by " +
-              expected_signer_;
-    ::SetLastError(static_cast<DWORD>(TRUST_E_SUBJECT_NOT_TRUSTED));
+  if (digest != expected_digest_) {
+    *reason = L"it is not the library this installer was built with";
+    ::SetLastError(kErrorInvalidImageHash);
     return false;
   }
-  CloseIfOpen(&own_file_);
   *load_path = library_final;
   return true;
 }

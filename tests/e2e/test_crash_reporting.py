@@ -226,9 +226,11 @@ def test_crashes_that_are_not_exceptions_end_with_their_code(crash_run, collecto
 
 
 def crash_test_package(folder):
-    """The fixture package with the test build's library in |folder|."""
+    """The fixture package with the test build's installer and library in
+    |folder|."""
     shutil.copytree(BUILD / "fixtures" / "package-1", folder)
-    shutil.copy(CRASH_TEST_EXE.parent / "installer_lib.dll", folder / "installer_lib.dll")
+    for name in ("installer.exe", "installer_lib.dll"):
+        shutil.copy(CRASH_TEST_EXE.parent / name, folder / name)
     return folder
 
 

@@ -30,12 +30,17 @@ PACKAGE = BUILD / "fixtures" / "package-1"
 # folder, whatever the program does, so they are not planted.
 LOADED_BEFORE_ANY_CODE = {"kernel32.dll", "ntdll.dll", "msvcrt.dll"}
 
-# Wine's own DLLs resolve their delay imports with a search that ignores the
-# limit a program sets (SetDefaultDllDirectories): its uxtheme takes msimg32
-# from the executable's folder once the window draws, where Windows, which
-# applies the limit to every load of the process, takes it from the system
-# folder. Under Wine it is not planted where the window is shown.
-DELAY_LOADED_BY_WINES_OWN_DLLS = {"msimg32.dll"}
+# Loaded in the installer's process by system DLLs it uses: the Windows
+# imaging codecs, which GDI+ loads for the installer's images.
+LOADED_BY_SYSTEM_DLLS = {"windowscodecs.dll"}
+
+# Wine's own DLLs resolve their delay imports by bare name, with a search that
+# ignores the limit a program sets (SetDefaultDllDirectories): once the window
+# draws, its uxtheme takes msimg32 and its gdiplus takes windowscodecs from
+# the executable's folder, where Windows, which applies the limit to every
+# load of the process, takes them from the system folder. Under Wine these two
+# are not planted where the window is shown.
+DELAY_LOADED_BY_WINES_OWN_DLLS = {"msimg32.dll", "windowscodecs.dll"}
 
 OVERRIDES_KEY = "HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\installer.exe\\DllOverrides"
 
@@ -73,7 +78,8 @@ def loaded_at_run_time():
 @pytest.fixture(scope="module")
 def planted_names():
     names = (imported_names(BIN / "installer.exe") | imported_names(BIN / "installer_lib.dll") |
-             delay_loaded_names() | loaded_at_run_time() | {"_vlautolib.pyd"})
+             delay_loaded_names() | loaded_at_run_time() | LOADED_BY_SYSTEM_DLLS |
+             {"_vlautolib.pyd"})
     names -= LOADED_BEFORE_ANY_CODE | {"installer_lib.dll"}
     # The names the issue of planted DLLs is about are all among them.
     assert {"winhttp.dll", "wininet.dll", "wintrust.dll", "crypt32.dll", "bcrypt.dll",

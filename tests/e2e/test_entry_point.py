@@ -5,11 +5,12 @@ autoupdater's command line."""
 
 import json
 import re
+import struct
 import subprocess
 
 import pytest
 
-from conftest import BIN, copy_installer, new_logs, run_and_read_log
+from conftest import BIN, BUILD, copy_installer, new_logs, run_and_read_log
 from gui import run_and_cancel
 
 
@@ -64,6 +65,19 @@ def test_library_imports_only_system_dlls():
         imported = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
         assert imported, binary
         assert imported <= allowed, (binary, imported - allowed)
+
+
+def test_installer_is_terminal_server_aware():
+    """On a Remote Desktop host the system may give an executable that is not
+    marked aware a Windows folder of its user's own, where the installer makes
+    its protected folder and which its folder-permission helper refuses."""
+    terminal_server_aware = 0x8000  # IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE
+    for binary in (BIN / "installer.exe", BUILD / "fixtures" / "installer-2" / "installer.exe",
+                   BIN / "crash_test" / "installer.exe"):
+        image = binary.read_bytes()
+        optional = struct.unpack_from("<I", image, 0x3C)[0] + 24
+        characteristics = struct.unpack_from("<H", image, optional + 70)[0]
+        assert characteristics & terminal_server_aware, binary
 
 
 def test_experiment_switch_reaches_the_run(wine, installer_exe, log_dir):

@@ -1,17 +1,21 @@
-"""Which library a signed installer.exe loads. The elevated copy of an
-all-users install and the folder-permission helper run installer.exe from a
-folder its user can write; the elevation prompt shows the executable's
-signature, but the library is a file beside it that could be swapped. A signed
-installer.exe loads only a library signed with its own certificate; an
-unsigned one (development and test builds) loads its library unchecked.
+"""Which library installer.exe loads. The elevated copy of an all-users
+install and the folder-permission helper run installer.exe from a folder its
+user can write; the elevation prompt shows the executable's signature, but the
+library is a file beside it that could be swapped: for another build of the
+library signed the same way, or for any DLL signed with the installer's own
+certificate. installer.exe carries the image digest of the library built with
+it, the digest an Authenticode signature covers, and loads only a library with
+that digest, signed or not, whether or not it is signed itself.
 
-The installer and library are signed here with osslsigncode and the test
-certificates that the signature fixtures of the build made. Wine accepts a
-signature whose root it does not trust, so a certificate of another name, or
-another one of the same name, stands for another signer."""
+Files are signed here with osslsigncode and the test certificates that the
+signature fixtures of the build made. Wine accepts a signature whose root it
+does not trust, so a certificate of another name, or another one of the same
+name, stands for another signer."""
 
+import re
 import shutil
 import struct
+import subprocess
 
 import pytest
 
@@ -19,7 +23,9 @@ from conftest import BIN, BUILD, sign_file
 from gui import report_on_console_and_in_a_box
 
 SIGNATURES = BUILD / "fixtures" / "signatures"
+MARKER_DLL = BUILD / "fixtures" / "planted_dll" / "planted.dll"
 VERSION = b"47.0.2631.23"
+ANOTHER_BUILD = "it is not the library this installer was built with"
 
 pytestmark = pytest.mark.skipif(not shutil.which("osslsigncode"), reason="needs osslsigncode")
 
@@ -32,15 +38,41 @@ def sign(certificate, source, target):
               source, target)
 
 
-def installer_in(folder, installer_signer, library_signer):
-    """installer.exe and installer_lib.dll in |folder|, each signed by its
-    signer's certificate (None: unsigned)."""
-    folder.mkdir(parents=True)
-    for name, signer in (("installer.exe", installer_signer), ("installer_lib.dll", library_signer)):
-        if signer:
-            sign(signer, BIN / name, folder / name)
-        else:
-            shutil.copy(BIN / name, folder / name)
+def place(source, signer, target):
+    """|source| as |target|, signed by |signer|'s certificate (None: as it
+    is)."""
+    if signer:
+        sign(signer, source, target)
+    else:
+        shutil.copy(source, target)
+
+
+def another_build(folder):
+    """The built library with the last byte of its code section's data
+    changed, in |folder|: to its digest, another build of the library, which
+    runs all the same."""
+    image = bytearray((BIN / "installer_lib.dll").read_bytes())
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    for index in range(sections):
+        header = pe + 24 + optional_size + 40 * index
+        if image[header:header + 8].rstrip(b"\0") == b".text":
+            size, offset = struct.unpack_from("<II", image, header + 16)
+            image[offset + size - 1] ^= 0xFF
+            break
+    else:
+        raise AssertionError("no code section")
+    path = folder / "another_build.dll"
+    path.write_bytes(bytes(image))
+    return path
+
+
+def installer_in(folder, installer_signer, library, library_signer):
+    """installer.exe and |library| as installer_lib.dll in |folder|, each
+    signed by its signer's certificate (None: unsigned)."""
+    folder.mkdir(parents=True, exist_ok=True)
+    place(BIN / "installer.exe", installer_signer, folder / "installer.exe")
+    place(library, library_signer, folder / "installer_lib.dll")
     return folder / "installer.exe"
 
 
@@ -56,51 +88,57 @@ def refusal(folder, reason):
             % (folder, reason))
 
 
-def test_signed_installer_runs_with_a_library_of_its_own_signer(wine, tmp_path):
-    installer = installer_in(tmp_path / "Downloads", "expected", "expected")
+def markers(folder):
+    return sorted(p.name for p in folder.glob("*.loaded"))
+
+
+@pytest.mark.parametrize("installer_signer", [None, "expected"])
+@pytest.mark.parametrize("library_signer", [None, "expected", "other"])
+def test_installer_loads_the_library_of_its_own_build_signed_or_not(
+        wine, tmp_path, installer_signer, library_signer):
+    installer = installer_in(tmp_path / "Downloads", installer_signer,
+                             BIN / "installer_lib.dll", library_signer)
     code, out, err = run_version(wine, installer)
     assert (code, out) == (0, VERSION), err
 
 
-@pytest.mark.parametrize("library_signer,reason", [
-    ("other", "it is signed by another signer than the installer"),
-    ("impostor", "it is signed by another signer than the installer"),
-    (None, "it carries no valid signature (0x800B0100)"),
+@pytest.mark.parametrize("installer_signer,library,library_signer", [
+    # The library of another build, signed as the installer is.
+    ("expected", "another build", "expected"),
+    # Any DLL signed with the installer's own certificate.
+    ("expected", "marker", "expected"),
+    # Another build, unsigned, beside a signed or an unsigned installer.
+    ("expected", "another build", None),
+    (None, "another build", None),
 ])
-def test_signed_installer_refuses_a_library_of_another_signer_or_none(
-        wine, tmp_path, library_signer, reason):
-    installer = installer_in(tmp_path / "Downloads", "expected", library_signer)
+def test_installer_refuses_any_other_library(
+        wine, tmp_path, installer_signer, library, library_signer):
+    source = another_build(tmp_path) if library == "another build" else MARKER_DLL
+    installer = installer_in(tmp_path / "Downloads", installer_signer, source, library_signer)
     code, out, err = run_version(wine, installer)
     assert (code, out) == (1, b""), err
-    assert err.startswith(refusal(wine.windows_path(installer.parent), reason)), err
+    assert err.startswith(refusal(wine.windows_path(installer.parent), ANOTHER_BUILD)), err
+    assert markers(installer.parent) == []
 
 
-def test_signed_installer_refuses_a_library_changed_after_signing(wine, tmp_path):
-    installer = installer_in(tmp_path / "Downloads", "expected", "expected")
+def test_signed_installer_refuses_its_library_changed_after_signing(wine, tmp_path):
+    installer = installer_in(tmp_path / "Downloads", "expected", BIN / "installer_lib.dll",
+                             "expected")
     library = installer.parent / "installer_lib.dll"
     image = bytearray(library.read_bytes())
-    # A byte of the code: the image no longer has the digest that was signed.
-    image[0x1000] ^= 0xFF
+    # A byte of the headers' time stamp: the image is no longer the one built.
+    image[struct.unpack_from("<I", image, 0x3C)[0] + 8] ^= 0xFF
     library.write_bytes(bytes(image))
     code, out, err = run_version(wine, installer)
     assert (code, out) == (1, b""), err
-    assert err.startswith(refusal(wine.windows_path(installer.parent),
-                                  "it carries no valid signature (0x")), err
-
-
-def test_unsigned_installer_loads_its_library_unchecked(wine, tmp_path):
-    for library_signer in (None, "other"):
-        folder = tmp_path / str(library_signer)
-        installer = installer_in(folder, None, library_signer)
-        code, out, err = run_version(wine, installer)
-        assert (code, out) == (0, VERSION), (library_signer, err)
+    assert err.startswith(refusal(wine.windows_path(installer.parent), ANOTHER_BUILD)), err
 
 
 def test_refused_library_is_shown_in_a_box_to_a_user(wine, tmp_path):
-    installer = installer_in(tmp_path / "Downloads", "expected", "other")
+    installer = installer_in(tmp_path / "Downloads", "expected", another_build(tmp_path),
+                             "expected")
     text, code = report_on_console_and_in_a_box(wine, [installer, "--version"])
-    assert text.startswith(refusal(wine.windows_path(installer.parent),
-                                   "it is signed by another signer than the installer")), text
+    assert text.startswith(refusal(wine.windows_path(installer.parent), ANOTHER_BUILD)), text
     assert code == 1
 
 
@@ -114,19 +152,28 @@ def cut_short(installer):
     installer.write_bytes(image[:table])
 
 
-@pytest.mark.parametrize("library_signer,reason", [
-    ("expected", None),
-    ("other", "the installer's signature cannot be read, and it is not signed by "
-              "Velto Software AS"),
-    (None, "it carries no valid signature"),
-])
-def test_installer_cut_short_needs_a_library_of_the_expected_signer(
-        wine, tmp_path, library_signer, reason):
-    installer = installer_in(tmp_path / "Downloads", "expected", library_signer)
-    cut_short(installer)
-    code, out, err = run_version(wine, installer)
-    if reason is None:
-        assert (code, out) == (0, VERSION), err
-    else:
-        assert (code, out) == (1, b""), err
-        assert err.startswith(refusal(wine.windows_path(installer.parent), reason)), err
+def test_installer_cut_short_loads_only_the_library_of_its_own_build(wine, tmp_path):
+    """Which library loads does not depend on the installer's own signature,
+    which a download cut short no longer holds."""
+    own = installer_in(tmp_path / "own", "expected", BIN / "installer_lib.dll", "expected")
+    other = installer_in(tmp_path / "other", "expected", another_build(tmp_path), "expected")
+    for installer in (own, other):
+        cut_short(installer)
+    code, out, err = run_version(wine, own)
+    assert (code, out) == (0, VERSION), err
+    code, out, err = run_version(wine, other)
+    assert (code, out) == (1, b""), err
+    assert err.startswith(refusal(wine.windows_path(other.parent), ANOTHER_BUILD)), err
+
+
+def test_installer_carries_the_digest_its_library_is_signed_over(tmp_path):
+    """The digest in installer.exe is the image digest that osslsigncode signs
+    for the library built with it."""
+    signed = tmp_path / "installer_lib.dll"
+    sign("expected", BIN / "installer_lib.dll", signed)
+    report = subprocess.run(["osslsigncode", "verify", "-in", str(signed)],
+                            capture_output=True, text=True).stdout
+    digest = re.search(r"Calculated message digest\s*:\s*([0-9A-Fa-f]{64})", report)
+    assert digest, report
+    assert bytes.fromhex(digest.group(1)) in (BIN / "installer.exe").read_bytes()
+    assert bytes.fromhex(digest.group(1)) not in (BIN / "installer_lib.dll").read_bytes()

@@ -12,10 +12,9 @@ import time
 
 import pytest
 
-from conftest import BIN, BUILD, copy_installer, new_logs, run_and_read_log, sign_file
+from conftest import copy_installer, new_logs, run_and_read_log, sign_file
 from gui import run_and_cancel
 
-SIGNATURES = BUILD / "fixtures" / "signatures"
 TRACKING = {"uuid": "0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0",
             "utm": {"medium": "e2e", "defbr": "true", "fsce": "false"}}
 
@@ -37,8 +36,6 @@ def test_tracking_data_appended_then_signed_is_read(wine, log_dir, tmp_path, pac
                    check=True, capture_output=True)
     signed = copy_installer(tmp_path / "signed")
     sign_file(cert, key, exe, signed)
-    # A signed installer loads only a library of its own signer.
-    sign_file(cert, key, exe.with_name("installer_lib.dll"), signed.with_name("installer_lib.dll"))
 
     code, log = run_and_cancel(wine, log_dir, signed, "--v=2", "--enable-installer-stats=0",
                                "--temp-folder=" + wine.windows_path(tmp_path),
@@ -63,11 +60,6 @@ def corrupted_installer(tmp_path):
     # as in a signed installer cut short.
     struct.pack_into("<II", image, pe + 168, len(image) + 4096, 512)
     exe.write_bytes(bytes(image))
-    # Its signature cannot be read, so installer.exe loads only a library of
-    # the product's expected signer.
-    library = exe.with_name("installer_lib.dll")
-    sign_file(SIGNATURES / "expected_cert.pem", SIGNATURES / "expected_key.pem", BIN / library.name,
-              library)
     return exe
 
 

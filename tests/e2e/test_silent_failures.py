@@ -268,3 +268,68 @@ def test_uninstall_while_the_browser_runs_fails_with_category_7_and_changes_noth
     assert result.returncode == 0, "\n".join(logs)
     assert wait_for_cleanup_batch(install)
     assert not (install / "installation_status.json").exists()
+
+
+def test_install_after_an_uninstall_that_kept_an_old_version_is_a_new_installation(
+        wine, log_dir, package_server, tmp_path):
+    """Version 1 installed and upgraded to version 2, which keeps version 1's
+    status aside. The uninstall meets a file of version 1 in use: that status
+    stays kept, for a later run to remove version 1's files by it, and the
+    version folder the uninstall ran from stays until its clean-up batch has
+    deleted the installer in use (under Wine the batch cannot wait for it).
+    The next install finds no installation there: it neither takes the kept
+    status for one that an interrupted upgrade moved aside nor upgrades
+    version 1."""
+    from test_silent_uninstall import run_uninstall, wait_for_cleanup_batch
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    install = tmp_path / "Velto"
+    package_1 = package_copy(tmp_path, 1)
+    result, logs = silent_run(wine, log_dir, package_server, package_1, install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_1 = status_of(install)
+    result, logs = silent_run(wine, log_dir, package_server, package_copy(tmp_path, 2), install)
+    assert result.returncode == 0, "\n".join(logs)
+    version_2 = status_of(install)
+    assert version_2["_subfolder"] != version_1["_subfolder"]
+
+    with file_held_open(wine, install / version_1["_subfolder"] / "velto.exe"):
+        result, logs = run_uninstall(wine, log_dir, install, "--enable-installer-stats=0")
+        everything = "\n".join(logs)
+        assert result.returncode == 0, everything
+        assert wait_for_cleanup_batch(install)
+    assert not (install / "installation_status.json").exists()
+    assert [json.loads(p.read_text(encoding="utf-8"))["_subfolder"]
+            for p in (install / "old_status").iterdir()] == [version_1["_subfolder"]]
+    # The version folder the uninstall ran from holds its installer until the
+    # batch has deleted it once the uninstall's processes have ended; an
+    # install started before finds it so (under Wine the batch may have gone
+    # on without waiting: what it deleted comes back).
+    own = install / version_2["_subfolder"]
+    own.mkdir(exist_ok=True)
+    for name in ("installer.exe", "installer_lib.dll"):
+        if not (own / name).exists():
+            shutil.copyfile(package_1 / name, own / name)
+
+    result, logs = silent_run(wine, log_dir, package_server, package_1, install)
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    assert "moved aside by an interrupted run" not in everything
+    assert "Operation: 1" in everything and "Operation: 2" not in everything
+    assert status_of(install)["app_id"] != version_1["app_id"]
+
+
+def test_refused_install_folder_says_why(wine, log_dir, package_server, tmp_path):
+    """An --installfolder that cannot be used (a file, a relative path) fails
+    the run, and the log says, as an error, why the folder was refused."""
+    import re
+    package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    package = package_copy(tmp_path, 1)
+    a_file = tmp_path / "Velto"
+    a_file.write_bytes(b"not a folder")
+    for install, reason in ((a_file, "Path is a file path"), ("Velto", "Path is relative")):
+        result, logs = silent_run(wine, log_dir, package_server, package, install)
+        everything = "\n".join(logs)
+        assert result.returncode == 1, everything
+        assert "Attempting to start installation with invalid settings" in everything
+        assert re.search(r"^\[[^\]]*:ERROR:[^\]]*\] Install folder refused: .*: %s\r?$"
+                         % re.escape(reason), everything, re.M), everything

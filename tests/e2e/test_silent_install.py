@@ -316,3 +316,16 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
             if p.name.startswith(("velto_package", "suite_"))
             and p.name.rsplit("_", 1)[1].split(".")[0] in fetched | stamps]
     assert not left, left
+
+
+def test_current_user_install_logs_no_error_for_a_folder_the_system_lacks(
+        wine, log_dir, overrides_server, tmp_path):
+    """The default folder for the current user comes from a known folder that
+    Wine does not have: the run falls back on the local application data
+    folder, and that is no error."""
+    install = tmp_path / "Velto"
+    result, logs = silent_run(wine, log_dir, overrides_server, package_copy(tmp_path, 1), install,
+                              "--allusers=0")
+    everything = "\n".join(logs)
+    assert result.returncode == 0, everything
+    assert "SHGetKnownFolderPath failed" not in everything

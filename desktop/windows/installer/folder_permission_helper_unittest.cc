@@ -14,6 +14,7 @@
 #include "base/path_service.h"
 #include "base/process/launch.h"
 #include "base/process/process.h"
+#include "base/test/scoped_user_windows_folder.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/scoped_localalloc.h"
@@ -428,6 +429,24 @@ TEST_F(FolderPermissionHelperTest, RefusesSystemFoldersAndRoots) {
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
   }
   EXPECT_FALSE(base::PathExists(refused[5]));
+  requester.Terminate(1, /*wait=*/true);
+}
+
+// A Remote Desktop host may tell a process that is not marked Terminal Server
+// aware a Windows folder of its user's: the system's stays refused.
+TEST_F(FolderPermissionHelperTest, RefusesTheSystemsWindowsFolderWhateverTheProcessIsTold) {
+  base::Process requester = StartRequester();
+  ASSERT_TRUE(requester.IsValid());
+  base::test::ScopedUserWindowsFolder user_windows;
+  folder_ = base::FilePath(base::test::ScopedUserWindowsFolder::SystemFolder())
+                .Append(base::test::UniqueName(L"new"));
+  const GrantEvents events = MakeGrantEvents();
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  EXPECT_TRUE(Run(command_line, requester).refused);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
+  EXPECT_FALSE(base::PathExists(folder_));
+  base::DeletePathRecursively(folder_);
   requester.Terminate(1, /*wait=*/true);
 }
 

@@ -41,6 +41,8 @@ class InstallationFolderDetails {
   // The path itself when it is a folder, else its nearest existing ancestor.
   virtual const base::FilePath& GetValidParentFolder() const = 0;
   virtual bool IsValidInstallPath() const = 0;
+  // Why the path cannot be used ("Path is relative", ...); empty when it can.
+  virtual const std::string& GetInvalidPathReason() const = 0;
   // A status record is held.
   virtual bool IsExistingInstallation() const = 0;
   // The record is the former engine's install log.

@@ -92,6 +92,7 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
           << recovery_mode;
   path_ = path;
   valid_install_path_ = false;
+  invalid_path_reason_.clear();
   existing_installation_traces_ = false;
   status_source_.clear();
   status_text_.clear();
@@ -111,8 +112,7 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
       for (base::FilePath current = path_;;) {
         const base::FilePath parent = current.DirName();
         if (parent == current) {
-          VLOG(1) << "Path is a root folder that's not valid"
-                  << "(probably invalid drive letter)";
+          RefusePath("Path is a root folder that's not valid(probably invalid drive letter)");
           return;
         }
         current = parent;
@@ -124,7 +124,7 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
           return;
         }
         if (base::PathExists(current)) {
-          VLOG(1) << "Path is child of a file (invalid)";
+          RefusePath("Path is child of a file (invalid)");
           return;
         }
       }
@@ -144,26 +144,31 @@ void InstallationFolderDetailsImpl::Initialize(const base::FilePath& path, int r
 
 bool InstallationFolderDetailsImpl::CheckPath() {
   if (path_.empty()) {
-    VLOG(1) << "Path is empty";
+    RefusePath("Path is empty");
     return false;
   }
   if (!IsValidFileName(path_.value(), true)) {
-    VLOG(1) << "Path is not a valid Win32 path";
+    RefusePath("Path is not a valid Win32 path");
     return false;
   }
   if (!path_.IsAbsolute()) {
-    VLOG(1) << "Path is relative";
+    RefusePath("Path is relative");
     return false;
   }
   if (base::PathExists(path_) && !base::DirectoryExists(path_)) {
-    VLOG(1) << "Path is a file path";
+    RefusePath("Path is a file path");
     return false;
   }
   if (!base::PathIsWritable(path_) && IsCdRomDrive(path_)) {
-    VLOG(1) << "Path is to a non-writable CD-ROM";
+    RefusePath("Path is to a non-writable CD-ROM");
     return false;
   }
   return true;
+}
+
+void InstallationFolderDetailsImpl::RefusePath(const std::string& reason) {
+  VLOG(1) << reason;
+  invalid_path_reason_ = reason;
 }
 
 void InstallationFolderDetailsImpl::LoadStatus(int recovery_mode) {
@@ -208,12 +213,8 @@ void InstallationFolderDetailsImpl::ReadExistingInstallation() {
 
 void InstallationFolderDetailsImpl::TestShortcuts() {
   VLOG(1) << "Testing shortcuts";
-  const std::wstring browser_exe = base::UTF8ToWide(GetBrowserExecutableName());
-  const base::FilePath targets[] = {
-      path_.Append(kLauncherExeName),
-      path_.Append(browser_exe),
-      path_.Append(status_->subfolder).Append(browser_exe),
-  };
+  const std::vector<base::FilePath> targets =
+      GetInstallationShortcutTargets(path_, status_->subfolder);
   const bool windows8_or_later =
       environment_.windows_version->GetVersion() >= base::win::VERSION_WIN8;
   for (const base::FilePath& target : targets) {
@@ -354,6 +355,9 @@ bool InstallationFolderDetailsImpl::IsDrovikInstallation() const {
 }
 bool InstallationFolderDetailsImpl::HasExistingInstallationTraces() const {
   return !status_ && existing_installation_traces_;
+}
+const std::string& InstallationFolderDetailsImpl::GetInvalidPathReason() const {
+  return invalid_path_reason_;
 }
 const std::string& InstallationFolderDetailsImpl::GetStatusSource() const {
   return status_source_;

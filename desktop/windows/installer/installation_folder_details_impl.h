@@ -56,6 +56,7 @@ class InstallationFolderDetailsImpl : public InstallationFolderDetails {
   const base::FilePath& GetPath() const override;
   const base::FilePath& GetValidParentFolder() const override;
   bool IsValidInstallPath() const override;
+  const std::string& GetInvalidPathReason() const override;
   bool IsExistingInstallation() const override;
   bool IsDrovikInstallation() const override;
   bool HasExistingInstallationTraces() const override;
@@ -87,6 +88,8 @@ class InstallationFolderDetailsImpl : public InstallationFolderDetails {
  private:
   // Steps of Initialize.
   bool CheckPath();
+  // Records |reason| as why the path cannot be used.
+  void RefusePath(const std::string& reason);
   void LoadStatus(int recovery_mode);
   void NormalizeStatusFlags();
   void ReadExistingInstallation();
@@ -130,6 +133,7 @@ class InstallationFolderDetailsImpl : public InstallationFolderDetails {
   std::string status_text_;
 
   bool valid_install_path_ = false;
+  std::string invalid_path_reason_;
   bool existing_installation_traces_ = false;
 };
 

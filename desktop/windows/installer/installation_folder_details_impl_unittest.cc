@@ -34,6 +34,25 @@ TEST_F(InstallationFolderDetailsImplTest, EmptyPathIsInvalid) {
   EXPECT_TRUE(details_.GetValidParentFolder().empty());
 }
 
+// A path that cannot be used says why; one that can says nothing.
+TEST_F(InstallationFolderDetailsImplTest, RefusedPathsTellWhy) {
+  const base::FilePath file = folder_.Append(L"a file");
+  ASSERT_TRUE(base::WriteFile(file, "x"));
+  const struct {
+    base::FilePath path;
+    const char* reason;
+  } cases[] = {{base::FilePath(), "Path is empty"},
+               {base::FilePath(L"Velto"), "Path is relative"},
+               {file, "Path is a file path"},
+               {file.Append(L"Velto"), "Path is child of a file (invalid)"},
+               {folder_.Append(L"Velto"), ""}};
+  for (const auto& refused : cases) {
+    details_.Initialize(refused.path, 0);
+    EXPECT_EQ(refused.reason, details_.GetInvalidPathReason()) << refused.path.value();
+    EXPECT_EQ(refused.reason[0] == '\0', details_.IsValidInstallPath()) << refused.path.value();
+  }
+}
+
 TEST_F(InstallationFolderDetailsImplTest, MissingDriveWalksUpToItsRootAndFails) {
   // Wine maps few letters; Q: is not one of them in the test prefix.
   details_.Initialize(base::FilePath(L"Q:\\no\\such\\folder"), 0);

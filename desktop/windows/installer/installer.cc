@@ -546,10 +546,16 @@ void Installer::Succeed() {
     return;
   }
   ended_ = true;
+  // What the run reports is so before it reports it: the backups of what
+  // the run replaced go now, and what it does only when kept (an
+  // uninstall's clean-up) is done, so that a run killed after it said it
+  // succeeded has left neither behind.
+  transaction_.Commit();
   LOG(INFO) << "Installation succeeded";
   succeeded_ = true;
   for (InstallerObserver& observer : observers_)
     observer.OnSuccess();
+  crash_reporting::CrashPoint(crash_reporting::kCrashPointInstallerSucceeded);
   Finish();
 }
 

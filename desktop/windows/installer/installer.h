@@ -8,8 +8,8 @@
 // retry delay later, at most five times. Every change lands in the run's one
 // Transaction.
 //
-// A run ends exactly once: in Succeed (the transaction is kept, observers get
-// OnSuccess) or in Fail (observers get OnError once, the transaction is rolled
+// A run ends exactly once: in Succeed (the transaction is kept, its backups
+// removed, and only then do observers get OnSuccess) or in Fail (observers get OnError once, the transaction is rolled
 // back, observers get OnInstallerTerminated(false)); an interrupt of the
 // front end ends it in Cancel without OnError. Any later end request is only
 // logged. Destroying a running installer cancels its run.

@@ -41,16 +41,17 @@ InstallerMutex::~InstallerMutex() {
 
 // static
 bool InstallerMutex::Open(const std::wstring& name, bool inherit_handle,
-                          base::win::ScopedHandle* mutex, bool* foreign) {
+                          base::win::ScopedHandle* mutex, bool* foreign, bool* existed) {
   *foreign = false;
+  *existed = false;
   KernelObjectSecurity security;
   if (!security.IsValid())
     return false;
   mutex->Set(::CreateMutexW(security.GetAttributes(inherit_handle), FALSE, name.c_str()));
   if (!mutex->IsValid())
     return false;
-  if (::GetLastError() == ERROR_ALREADY_EXISTS &&
-      !KernelObjectSecurity::IsOwnedByTrustedAccount(mutex->Get())) {
+  *existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
+  if (*existed && !KernelObjectSecurity::IsOwnedByTrustedAccount(mutex->Get())) {
     LOG(ERROR) << "The installer mutex " << base::WideToUTF8(name)
                << " belongs to another account";
     mutex->Close();
@@ -62,17 +63,29 @@ bool InstallerMutex::Open(const std::wstring& name, bool inherit_handle,
 
 InstallerMutex::AcquireResult InstallerMutex::TryAcquire(const std::wstring& name) {
   bool foreign = false;
-  if (!Open(name, true, &mutex_, &foreign))
+  bool existed = false;
+  if (!Open(name, true, &mutex_, &foreign, &existed))
     return foreign ? HELD_ELSEWHERE : NOT_CREATED;
   DWORD wait = ::WaitForSingleObject(mutex_.Get(), 0);
-  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-    if (wait == WAIT_ABANDONED)
-      LOG(INFO) << "Taking over an abandoned installer mutex";
-    owned_ = true;
-    return ACQUIRED;
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+    mutex_.Close();
+    return HELD_ELSEWHERE;
   }
-  mutex_.Close();
-  return HELD_ELSEWHERE;
+  if (wait == WAIT_ABANDONED)
+    LOG(INFO) << "Taking over an abandoned installer mutex";
+  owned_ = true;
+  // A mutex that was there before is this run's now: whoever made it chose
+  // its access list, which this run replaces by its own, or leaves the
+  // mutex alone.
+  KernelObjectSecurity security;
+  if (existed && !security.ReplaceAccessList(mutex_.Get())) {
+    LOG(ERROR) << "The installer mutex " << base::WideToUTF8(name)
+               << " cannot be given the installer's access list";
+    Release();
+    mutex_.Close();
+    return HELD_ELSEWHERE;
+  }
+  return ACQUIRED;
 }
 
 void InstallerMutex::Release() {
@@ -90,7 +103,8 @@ bool InstallerMutex::HoldInBackground(const std::wstring& name) {
   if (holder_thread_.IsValid())
     return false;
   bool foreign = false;
-  if (!Open(name, false, &mutex_, &foreign))
+  bool existed = false;
+  if (!Open(name, false, &mutex_, &foreign, &existed))
     return false;
   stop_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
   waiting_event_.Set(::CreateEventW(nullptr, TRUE, FALSE, nullptr));

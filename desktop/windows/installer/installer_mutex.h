@@ -46,8 +46,9 @@ class InstallerMutex {
 
   // Creates or opens the mutex |name| with an inheritable handle and takes it
   // without waiting; an abandoned mutex counts as taken. A new mutex gets the
-  // access list of KernelObjectSecurity; one that another account made is
-  // held elsewhere.
+  // access list of KernelObjectSecurity, and so does one that existed when
+  // it is taken (held elsewhere when that cannot be done); one that another
+  // account made is held elsewhere.
   AcquireResult TryAcquire(const std::wstring& name);
   bool owned() const { return owned_; }
   // Releases a mutex taken by TryAcquire (same thread). Safe when not owned.
@@ -66,11 +67,11 @@ class InstallerMutex {
   bool WaitUntilHeld(DWORD timeout_ms);
 
  private:
-  // Creates or opens the mutex |name| into |mutex|. False when it cannot be
-  // made, and with |foreign| set when it exists and belongs to another
-  // account.
+  // Creates or opens the mutex |name| into |mutex|, with |existed| set when
+  // it was there before. False when it cannot be made, and with |foreign|
+  // set when it exists and belongs to another account.
   static bool Open(const std::wstring& name, bool inherit_handle, base::win::ScopedHandle* mutex,
-                   bool* foreign);
+                   bool* foreign, bool* existed);
   static DWORD WINAPI HoldThread(void* param);
   // Queued to the holder thread to end its wait for the mutex.
   static void CALLBACK WakeHolder(ULONG_PTR param);

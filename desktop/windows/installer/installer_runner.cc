@@ -37,6 +37,18 @@ std::mutex& LaunchLock() {
   return lock;
 }
 
+// Why the settings' folder gave no operation, for the log: the analysis
+// tells why a path cannot be used; a usable one fails only an uninstall
+// (there is nothing there to uninstall).
+std::string InvalidFolderReason(const Settings& settings) {
+  const InstallationFolderDetails* details = settings.GetFolderDetails();
+  if (details && !details->GetInvalidPathReason().empty())
+    return details->GetInvalidPathReason();
+  if (settings.GetUninstall())
+    return "No installation to uninstall in the folder";
+  return "The folder analysis gave no operation";
+}
+
 }  // namespace
 
 InstallerRunner::InstallerRunner(const base::FilePath& package_folder,
@@ -87,6 +99,9 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
   CHECK(!settings->IsFetchingStatus());
   CHECK(!backend_running_);
   if (settings->GetOperation() == INVALID_PATH) {
+    LOG(ERROR) << "Install folder refused: "
+               << logging::UntrustedText(settings->GetInstallPath()) << ": "
+               << InvalidFolderReason(*settings);
     ReportError(ERROR_CATEGORY_INVALID_OPERATION,
                 "Attempting to start installation with invalid settings");
     return false;

@@ -517,6 +517,94 @@ TEST(InstallerMutexTest, HolderTakesOverFromAnOwnerThatDies) {
   EXPECT_TRUE(holder.WaitUntilHeld(60000));
 }
 
+// Holds the process's loader lock while it lives. Every new thread passes
+// through that lock before its own code runs, so none starts meanwhile;
+// threads already running go on.
+class ScopedLoaderLock {
+ public:
+  ScopedLoaderLock() {
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    // Both looked up first: a look-up takes the lock too.
+    lock_ = reinterpret_cast<LockFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(ntdll, "LdrLockLoaderLock")));
+    unlock_ = reinterpret_cast<UnlockFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+    ULONG disposition = 0;
+    locked_ = lock_ && unlock_ && lock_(0, &disposition, &cookie_) >= 0;
+  }
+  ScopedLoaderLock(const ScopedLoaderLock&) = delete;
+  ScopedLoaderLock& operator=(const ScopedLoaderLock&) = delete;
+  ~ScopedLoaderLock() { Release(); }
+
+  bool locked() const { return locked_; }
+  void Release() {
+    if (locked_)
+      unlock_(0, cookie_);
+    locked_ = false;
+  }
+
+ private:
+  using LockFunction = LONG(NTAPI*)(ULONG, ULONG*, ULONG_PTR*);
+  using UnlockFunction = LONG(NTAPI*)(ULONG, ULONG_PTR);
+  LockFunction lock_ = nullptr;
+  UnlockFunction unlock_ = nullptr;
+  ULONG_PTR cookie_ = 0;
+  bool locked_ = false;
+};
+
+// The holder's thread is kept from starting: its start must not return before
+// that thread waits for the mutex, or the owner's release would leave the
+// folder to whichever installer comes next. The test's other threads all run
+// before the lock is taken.
+TEST(InstallerMutexTest, HolderStartReturnsOnlyOnceItsThreadWaits) {
+  const std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  base::win::ScopedHandle owner_ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::win::ScopedHandle owner_lets_go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::win::ScopedHandle owner_let_go(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::win::ScopedHandle start(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  base::win::ScopedHandle tried(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::thread owner([&] {
+    InstallerMutex mutex;
+    EXPECT_EQ(InstallerMutex::ACQUIRED, mutex.TryAcquire(name));
+    ::SetEvent(owner_ready.Get());
+    ::WaitForSingleObject(owner_lets_go.Get(), INFINITE);
+    mutex.Release();
+    ::SetEvent(owner_let_go.Get());
+  });
+  ::WaitForSingleObject(owner_ready.Get(), INFINITE);
+  InstallerMutex holder;
+  bool holding = false;
+  InstallerMutex::AcquireResult other = InstallerMutex::NOT_CREATED;
+  // Starts the holder, and once that returns lets the owner go and tries the
+  // mutex as the next installer would.
+  std::thread starter([&] {
+    ::WaitForSingleObject(start.Get(), INFINITE);
+    holding = holder.HoldInBackground(name);
+    ::SetEvent(owner_lets_go.Get());
+    ::WaitForSingleObject(owner_let_go.Get(), INFINITE);
+    InstallerMutex next;
+    other = next.TryAcquire(name);
+    next.Release();
+    ::SetEvent(tried.Get());
+  });
+  ScopedLoaderLock lock;
+  ASSERT_TRUE(lock.locked());
+  ::SetEvent(start.Get());
+  // A start that does not wait for its thread comes through at once, and the
+  // next installer has tried long before this ends; one that waits cannot
+  // return while the lock is held.
+  const DWORD before_the_holder_ran = ::WaitForSingleObject(tried.Get(), 3000);
+  lock.Release();
+  ::WaitForSingleObject(tried.Get(), INFINITE);
+  starter.join();
+  owner.join();
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), before_the_holder_ran);
+  EXPECT_TRUE(holding);
+  EXPECT_EQ(InstallerMutex::HELD_ELSEWHERE, other);
+  EXPECT_TRUE(holder.WaitUntilHeld(60000));
+}
+
 TEST(InstallerMutexTest, MutexMadeByAnotherAccountIsHeldElsewhere) {
   const std::wstring name = InstallerMutex::GetName(
       base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
@@ -550,6 +638,21 @@ TEST(InstallerMutexTest, NewMutexLetsInOnlyTheUserAdministratorsAndSystem) {
   base::win::ScopedHandle read(::OpenMutexW(READ_CONTROL, FALSE, name.c_str()));
   ASSERT_TRUE(read.IsValid());
   EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(read.Get(), MUTEX_ALL_ACCESS));
+}
+
+// Another process of this user made the mutex first, open to everyone, and
+// let it go: the installer that takes it gives it its own access list.
+TEST(InstallerMutexTest, MutexMadeFirstWithoutAnAccessListGetsTheRunsListWhenTaken) {
+  const std::wstring name = InstallerMutex::GetName(
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"mutex")));
+  test::NoAccessListSecurity open_to_everyone;
+  base::win::ScopedHandle first(::CreateMutexW(open_to_everyone.get(), FALSE, name.c_str()));
+  ASSERT_TRUE(first.IsValid());
+  ASSERT_EQ(std::vector<std::wstring>{L"none"}, test::AccessListOf(first.Get(), MUTEX_ALL_ACCESS));
+  InstallerMutex mutex;
+  ASSERT_EQ(InstallerMutex::ACQUIRED, mutex.TryAcquire(name));
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(first.Get(), MUTEX_ALL_ACCESS));
+  mutex.Release();
 }
 
 TEST(InstallerMutexTest, BackgroundHolderTakesOverWhenTheOwnerLetsGo) {

@@ -1,10 +1,12 @@
 #include "desktop/windows/installer/installer.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/at_exit.h"
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
 #include "base/json/json_reader.h"
@@ -17,7 +19,9 @@
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
+#include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/steps/installer_step.h"
+#include "desktop/windows/installer/steps/run_on_commit_operation.h"
 #include "desktop/windows/installer/steps/shortcut_installer.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "features/feature_registry.h"
@@ -461,6 +465,23 @@ TEST_F(InstallerTest, InterruptDuringTheLastStepKeepsNothing) {
   EXPECT_FALSE(base::PathExists(install_));
 }
 
+// A run killed after it reported its success leaves nothing of its work
+// undone: what it keeps is final before it says so.
+TEST_F(InstallerTest, KeepsItsChangesBeforeItReportsSuccess) {
+  RunWithAction(base::BindRepeating(
+      [](std::vector<std::string>* calls, InstallerStepHost* host) {
+        host->GetTransaction()->Do(std::make_unique<RunOnCommitOperation>(base::BindOnce(
+            [](std::vector<std::string>* calls) { calls->push_back("Kept"); }, calls)));
+      },
+      &observer_.calls));
+  ASSERT_TRUE(succeeded_);
+  const std::vector<std::string>& calls = observer_.calls;
+  const auto kept = std::find(calls.begin(), calls.end(), "Kept");
+  const auto success = std::find(calls.begin(), calls.end(), "Success");
+  ASSERT_NE(calls.end(), success);
+  EXPECT_TRUE(kept < success) << testing::PrintToString(calls);
+}
+
 TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
   base::win::ScopedHandle interrupted = CreateInterruptedEvent(install_);
   RunScripted({{0}});
@@ -469,6 +490,54 @@ TEST_F(InstallerTest, InterruptAfterTheEndChangesNothing) {
   base::RunLoop().RunUntilIdle();
   EXPECT_EQ(1, observer_.ends);
   EXPECT_TRUE(base::DirectoryExists(install_.AppendASCII(GetVersion())));
+}
+
+// Told of the success, a front end may report it and its back end's process
+// may end at once: by then the run has left no backup of what it replaced.
+class BackupsAtSuccessObserver : public RunEndObserver {
+ public:
+  explicit BackupsAtSuccessObserver(const base::FilePath& folder) : folder_(folder) {}
+  void OnSuccess() override {
+    base::FileEnumerator backups(folder_, false, base::FileEnumerator::FILES, L"*.old");
+    for (base::FilePath path = backups.Next(); !path.empty(); path = backups.Next())
+      backups_at_success.push_back(path.BaseName().value());
+    RunEndObserver::OnSuccess();
+  }
+  std::vector<std::wstring> backups_at_success;
+
+ private:
+  const base::FilePath folder_;
+};
+
+TEST_F(InstallerTest, BackupsAreGoneWhenTheSuccessIsTold) {
+  ASSERT_TRUE(base::CreateDirectory(install_));
+  const base::FilePath replaced = install_.Append(L"replaced.txt");
+  ASSERT_TRUE(base::WriteFile(replaced, "old"));
+  environment_.step_list_builder = base::BindRepeating(
+      [](const base::FilePath& replaced, InstallationOperation,
+         const InstallerStepListInput& input) {
+        InstallerStepList steps;
+        steps.push_back(std::make_unique<ActionStep>(
+            input.host, base::BindRepeating(
+                            [](const base::FilePath& replaced, InstallerStepHost* host) {
+                              ASSERT_TRUE(host->GetTransaction()->Do(
+                                  std::make_unique<DeleteFileOperation>(replaced.value(), false,
+                                                                        false)));
+                              // Kept aside until the run is final.
+                              ASSERT_FALSE(base::PathExists(replaced));
+                            },
+                            replaced)));
+        return steps;
+      },
+      replaced);
+  settings_.Analyse(install_, false);
+  BackupsAtSuccessObserver observer(install_);
+  Installer installer(std::make_unique<NullOsOperations>(), environment_);
+  RunInstallerToEnd(&installer, &settings_, &observer);
+  ASSERT_TRUE(installer.succeeded());
+  ASSERT_EQ(1, observer.ends);
+  EXPECT_EQ(std::vector<std::wstring>{}, observer.backups_at_success);
+  EXPECT_FALSE(base::PathExists(replaced));
 }
 
 // What an install or upgrade changes in the user's profile and how it starts

@@ -16,6 +16,7 @@
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/installation_status_reader_factory.h"
 #include "desktop/windows/installer/service/shared_folder_mark.h"
+#include "desktop/windows/installer/service/system_utils.h"
 
 namespace installer {
 
@@ -109,6 +110,20 @@ void ResolveBackupList(const base::FilePath& path, Backups backups, bool put_bac
   }
 }
 
+// The backups of |path| beside it.
+Backups FindBackupsOf(const base::FilePath& path) {
+  const std::wstring name = path.BaseName().value();
+  Backups backups;
+  base::FileEnumerator enumerator(path.DirName(), false, base::FileEnumerator::FILES,
+                                  name + L".*" + kBackupExtension);
+  for (base::FilePath backup = enumerator.Next(); !backup.empty(); backup = enumerator.Next()) {
+    long long seconds = BackupSeconds(backup.BaseName().value(), name);
+    if (seconds >= 0)
+      backups.emplace_back(seconds, backup);
+  }
+  return backups;
+}
+
 }  // namespace
 
 InterruptedRunCleanup::InterruptedRunCleanup(const base::FilePath& install_path,
@@ -145,6 +160,11 @@ bool InterruptedRunCleanup::IsVersionFolderName(const std::wstring& name) {
 }
 
 // static
+bool InterruptedRunCleanup::HasBackupOf(const base::FilePath& path) {
+  return !FindBackupsOf(path).empty();
+}
+
+// static
 bool InterruptedRunCleanup::PutBackMovedAsideStatus(const base::FilePath& install_path) {
   for (const wchar_t* name : kStatusFileNames) {
     if (base::PathExists(install_path.Append(name)))
@@ -174,9 +194,13 @@ bool InterruptedRunCleanup::PutBackMovedAsideStatus(const base::FilePath& instal
   }
   // An uninstall that kept an old version's status (a file of that version
   // was in use) leaves the same, but no installation: told apart by the
-  // version folder that an upgrade was copying into, which no record names.
+  // version folder that an upgrade had copied into, which no record names.
+  // The uninstall leaves one such folder too, the one it runs from, until
+  // its clean-up batch has removed what remains of it (the installer in
+  // use); but an uninstall takes the browser away first of all, while an
+  // upgrade moves the status aside only once it has copied every file.
   InterruptedRunCleanup records(install_path, nullptr, std::string(), {});
-  if (!records.ReadRecords() || !records.HasVersionFolderNoRecordNames()) {
+  if (!records.ReadRecords() || !records.HasUpgradeCopyNoRecordNames()) {
     LOG(INFO) << "The folder has no status file, and no interrupted upgrade left it so: "
               << kept.AsUTF8Unsafe() << " stays kept";
     return false;
@@ -244,12 +268,15 @@ bool InterruptedRunCleanup::IsThisRunsFolderName(const std::wstring& name) const
                                               version_.size() + 1));
 }
 
-bool InterruptedRunCleanup::HasVersionFolderNoRecordNames() const {
+bool InterruptedRunCleanup::HasUpgradeCopyNoRecordNames() const {
+  const std::string browser = GetBrowserExecutableName();
   base::FileEnumerator enumerator(install_path_, false, base::FileEnumerator::DIRECTORIES);
   for (base::FilePath folder = enumerator.Next(); !folder.empty(); folder = enumerator.Next()) {
     const std::wstring name = folder.BaseName().value();
-    if (IsVersionFolderName(name) && !IsNamedByARecord(name))
+    if (IsVersionFolderName(name) && !IsNamedByARecord(name) &&
+        base::PathExists(folder.AppendASCII(browser))) {
       return true;
+    }
   }
   return false;
 }
@@ -303,16 +330,7 @@ void InterruptedRunCleanup::ResolveBackups() {
 }
 
 void InterruptedRunCleanup::ResolveBackupsOf(const base::FilePath& path, bool put_back) {
-  const std::wstring name = path.BaseName().value();
-  Backups backups;
-  base::FileEnumerator enumerator(path.DirName(), false, base::FileEnumerator::FILES,
-                                  name + L".*" + kBackupExtension);
-  for (base::FilePath backup = enumerator.Next(); !backup.empty(); backup = enumerator.Next()) {
-    long long seconds = BackupSeconds(backup.BaseName().value(), name);
-    if (seconds >= 0)
-      backups.emplace_back(seconds, backup);
-  }
-  ResolveBackupList(path, std::move(backups), put_back);
+  ResolveBackupList(path, FindBackupsOf(path), put_back);
 }
 
 void InterruptedRunCleanup::ResolveSharedBackups() {

@@ -91,11 +91,16 @@ class InterruptedRunCleanup {
   // Whether |name| is a name the installer gives version folders.
   static bool IsVersionFolderName(const std::wstring& name);
 
+  // Whether a backup of |path| ("<name>.<seconds>.old", what a run moves a
+  // file it removes to until it is kept) lies beside it.
+  static bool HasBackupOf(const base::FilePath& path);
+
   // When |install_path| holds no status file, moves the newest status file
   // of its "old_status" back under its own name, provided it can be read,
   // the version folder it names is there, and so is a version folder that no
-  // kept status names (the interrupted upgrade's own; every kept status must
-  // be readable to tell). True when it put one back. Only for a run that
+  // kept status names and that holds the browser (the interrupted upgrade's
+  // copy; the folder an uninstall ran from has lost its browser; every kept
+  // status must be readable to tell). True when it put one back. Only for a run that
   // holds the folder: another run's upgrade has this state between two of
   // its steps.
   static bool PutBackMovedAsideStatus(const base::FilePath& install_path);
@@ -107,8 +112,9 @@ class InterruptedRunCleanup {
   // The folder's record, when there is one, then the kept ones.
   std::vector<const InstallationStatus*> GetRecords() const;
   bool IsNamedByARecord(const std::wstring& folder_name) const;
-  // Whether the install folder holds a version folder that no record names.
-  bool HasVersionFolderNoRecordNames() const;
+  // Whether the install folder holds a version folder that no record names
+  // and that holds the browser.
+  bool HasUpgradeCopyNoRecordNames() const;
   bool IsThisRunsFolderName(const std::wstring& name) const;
   void RemoveAbandonedVersionFolders();
   void ResolveBackups();

@@ -314,6 +314,20 @@ TEST_F(InterruptedRunCleanupTest, StatusKeptByAnUninstallStaysKept) {
   EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
 }
 
+// An upgrade to 48 kept 47's status, and the uninstall of 48 could not
+// remove a file of 47 (in use). The uninstall ran from 48's folder, whose
+// installer it could not remove either: that folder, which no record names
+// once the uninstall is done, is not the copy of an interrupted upgrade.
+TEST_F(InterruptedRunCleanupTest, StatusKeptByAnUninstallStaysKeptBesideTheUninstallersFolder) {
+  Folder(L"47.0.2631.23");
+  Write(L"48.0.2700.5\\installer.exe", "exe");
+  Write(L"48.0.2700.5\\installer_lib.dll", "dll");
+  KeepOldStatus(Record(L"47.0.2631.23"), L"installation_status.json.1500000000");
+  EXPECT_FALSE(InterruptedRunCleanup::PutBackMovedAsideStatus(install_));
+  EXPECT_FALSE(Exists(L"installation_status.json"));
+  EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
+}
+
 TEST_F(InterruptedRunCleanupTest, KeptStatusWithoutItsVersionFolderStaysKept) {
   Folder(L"46.0.2500.1");
   KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");

@@ -5,6 +5,7 @@
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/path_service.h"
+#include "base/test/scoped_user_windows_folder.h"
 #include "base/test/test_environment.h"
 #include "desktop/windows/installer/service/test/scoped_real_local_machine.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
@@ -230,6 +231,21 @@ TEST_F(ProtectedPackageTest, MakesItsFolderInTheWindowsTemporaryFolder) {
     EXPECT_NE(first.root(), second.root());
   }
   EXPECT_FALSE(base::PathExists(taken_root));
+}
+
+// A Remote Desktop host may tell a process that is not marked Terminal Server
+// aware a Windows folder of its user's, which the user can write: the
+// package goes into the system's all the same.
+TEST_F(ProtectedPackageTest, MakesItsFolderInTheSystemsWindowsFolder) {
+  PlacePackageFile(L"velto_package_unsigned.exe");
+  options_.parent.clear();
+  base::test::ScopedUserWindowsFolder user_windows;
+  ASSERT_TRUE(base::CreateDirectory(base::FilePath(user_windows.folder()).Append(L"Temp")));
+  const base::FilePath system_temp =
+      base::FilePath(base::test::ScopedUserWindowsFolder::SystemFolder()).Append(L"Temp");
+  ProtectedPackage package(options_);
+  ASSERT_EQ("", Take(&package));
+  EXPECT_TRUE(system_temp.IsParent(package.root())) << package.root().value();
 }
 
 }  // namespace

@@ -185,7 +185,10 @@ bool InstallerRun::DecideInsidePackage() {
   base::FilePath browser_exe = exe_dir_.AppendASCII(GetBrowserExecutableName());
   bool has_browser = base::PathExists(browser_exe);
   if (uninstall_) {
-    if (!has_browser) {
+    // An uninstall moves the browser aside first of all, and puts it back
+    // only when it fails: one that was killed left it moved aside, and the
+    // next uninstall from this folder finishes what it began.
+    if (!has_browser && !InterruptedRunCleanup::HasBackupOf(browser_exe)) {
       LOG(ERROR) << "Requested to uninstall, but we are not in a valid installation folder";
       return false;
     }

@@ -213,6 +213,11 @@ void SilentInstallerController::OnError(int error_code, const std::wstring& deta
 }
 
 void SilentInstallerController::OnSuccess() {
+  // A run that has ended keeps the outcome its statistics gave.
+  if (terminated_) {
+    LOG(WARNING) << "Success reported after the end of the run";
+    return;
+  }
   VLOG(2) << "Installer succeeded: terminating";
   success_ = true;
   Terminate();

@@ -269,6 +269,19 @@ TEST_F(SilentInstallerControllerTest, BackEndThatReportedSuccessAndEndedWithZero
   EXPECT_EQ(1, IntStat("installation_success"));
 }
 
+// The run ended on an error and its statistics said so: a success report
+// that comes after that (a back end whose failure the front end saw first)
+// does not turn it into a success.
+TEST_F(SilentInstallerControllerTest, SuccessReportedAfterTheRunEndedLeavesItFailed) {
+  EXPECT_FALSE(Run(base::BindOnce(
+      [](InstallerObserver* observer) {
+        observer->OnError(0, std::wstring(), "Could not copy");
+        observer->OnSuccess();
+      },
+      controller_.get())));
+  EXPECT_EQ(0, IntStat("installation_success"));
+}
+
 TEST_F(SilentInstallerControllerTest, SuccessReportArrivingAfterTheBackEndsEndCounts) {
   // The report and the process's end travel separately; the end may be seen
   // first.

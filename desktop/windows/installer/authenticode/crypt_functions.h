@@ -1,7 +1,6 @@
 // The crypt32 and wintrust functions that the Authenticode checks call, as a
 // table that their user fills: the installer library with the functions it
-// links, the host executable, which imports nothing but kernel32 and the C
-// runtime, with the ones it looks up in the system folder at run time.
+// links (installer::LinkedCryptFunctions).
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_AUTHENTICODE_CRYPT_FUNCTIONS_H_
 #define DESKTOP_WINDOWS_INSTALLER_AUTHENTICODE_CRYPT_FUNCTIONS_H_

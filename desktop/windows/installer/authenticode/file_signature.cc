@@ -106,38 +106,4 @@ SignerName FileSignature::ReadSignerName(const CryptFunctions& crypt, PCCERT_CON
   return SignerName::kRead;
 }
 
-bool FileSignature::IsSignedBy(const std::wstring& name) const {
-  if (!message_ || name.empty())
-    return false;
-  std::vector<uint8_t> info;
-  SignerLookup lookup;
-  PCCERT_CONTEXT cert = FindSignerCertificate(crypt_, store_, message_, 0, &info, &lookup);
-  if (!cert)
-    return false;
-  std::wstring signer;
-  const bool named = ReadSignerName(crypt_, cert, &signer) == SignerName::kRead && signer == name;
-  crypt_.free_certificate(cert);
-  return named;
-}
-
-bool FileSignature::HasSameSigner(const FileSignature& other) const {
-  if (!message_ || !other.message_)
-    return false;
-  std::vector<uint8_t> info;
-  SignerLookup lookup;
-  PCCERT_CONTEXT own = FindSignerCertificate(crypt_, store_, message_, 0, &info, &lookup);
-  PCCERT_CONTEXT others =
-      FindSignerCertificate(crypt_, other.store_, other.message_, 0, &info, &lookup);
-  // The whole certificate, not only its name: a certificate of the same name
-  // from another issuer, or another one of the same issuer, is another signer.
-  const bool same = own && others && own->dwCertEncodingType == others->dwCertEncodingType &&
-                    own->cbCertEncoded == others->cbCertEncoded &&
-                    memcmp(own->pbCertEncoded, others->pbCertEncoded, own->cbCertEncoded) == 0;
-  if (own)
-    crypt_.free_certificate(own);
-  if (others)
-    crypt_.free_certificate(others);
-  return same;
-}
-
 }  // namespace authenticode

@@ -1,9 +1,7 @@
 // The Authenticode signature embedded in one file, read through the crypt
-// functions its user hands over (CryptFunctions): whether Windows trusts it,
-// its signers' certificates, and whether two files are signed by the same
-// signer. Shared by the installer library's signature checks and the host
-// executable, which checks its library before it loads it; it uses nothing
-// but the system and the C++ runtime.
+// functions its user hands over (CryptFunctions): whether Windows trusts it
+// and its signers' certificates, for the installer library's signature
+// checks. It uses nothing but the system and the C++ runtime.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_AUTHENTICODE_FILE_SIGNATURE_H_
 #define DESKTOP_WINDOWS_INSTALLER_AUTHENTICODE_FILE_SIGNATURE_H_
@@ -71,14 +69,6 @@ class FileSignature {
   // a product's expected signer is compared with.
   static SignerName ReadSignerName(const CryptFunctions& crypt, PCCERT_CONTEXT cert,
                                    std::wstring* name);
-
-  // Whether this signature and |other| (both open) are made with the very
-  // same certificate: the first signer's, the one WinVerifyTrust checks.
-  bool HasSameSigner(const FileSignature& other) const;
-
-  // Whether the first signer's certificate (this signature open) carries the
-  // name |name| (exact, case-sensitive).
-  bool IsSignedBy(const std::wstring& name) const;
 
  private:
   const CryptFunctions crypt_;

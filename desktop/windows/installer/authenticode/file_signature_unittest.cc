@@ -76,40 +76,6 @@ TEST_F(FileSignatureTest, FindsTheSignersCertificate) {
   EXPECT_EQ(SignerLookup::kNoInfoSize, lookup);
 }
 
-// The same signer is the same certificate: another certificate that carries
-// the same name is another signer.
-TEST_F(FileSignatureTest, SameSignerIsTheSameCertificate) {
-  FileSignature expected(Linked());
-  FileSignature expected_again(Linked());
-  FileSignature other(Linked());
-  FileSignature same_name(Linked());
-  FileSignature unopened(Linked());
-  ASSERT_TRUE(expected.Open(Fixture(L"expected.exe").c_str()));
-  ASSERT_TRUE(expected_again.Open(Fixture(L"expected.exe").c_str()));
-  ASSERT_TRUE(other.Open(Fixture(L"other.exe").c_str()));
-  ASSERT_TRUE(same_name.Open(Fixture(L"impostor.exe").c_str()));
-  EXPECT_TRUE(expected.HasSameSigner(expected_again));
-  EXPECT_FALSE(expected.HasSameSigner(other));
-  EXPECT_FALSE(other.HasSameSigner(expected));
-  EXPECT_FALSE(expected.HasSameSigner(same_name));
-  EXPECT_FALSE(expected.HasSameSigner(unopened));
-  EXPECT_FALSE(unopened.HasSameSigner(expected));
-}
-
-TEST_F(FileSignatureTest, SignedByIsTheFirstSignersName) {
-  FileSignature expected(Linked());
-  FileSignature other(Linked());
-  FileSignature unopened(Linked());
-  ASSERT_TRUE(expected.Open(Fixture(L"expected.exe").c_str()));
-  ASSERT_TRUE(other.Open(Fixture(L"other.exe").c_str()));
-  EXPECT_TRUE(expected.IsSignedBy(L"Velto Software AS"));
-  EXPECT_FALSE(expected.IsSignedBy(L"velto software as"));
-  EXPECT_FALSE(expected.IsSignedBy(L""));
-  EXPECT_FALSE(other.IsSignedBy(L"Velto Software AS"));
-  EXPECT_TRUE(other.IsSignedBy(L"Other Publisher Ltd"));
-  EXPECT_FALSE(unopened.IsSignedBy(L"Velto Software AS"));
-}
-
 TEST_F(FileSignatureTest, ClosingKeepsTheLastError) {
   auto signature = std::make_unique<FileSignature>(Linked());
   ASSERT_TRUE(signature->Open(Fixture(L"expected.exe").c_str()));

@@ -1,9 +1,5 @@
 #include "desktop/windows/installer/authenticode/running_image.h"
 
-#include <cstddef>
-#include <cstring>
-#include <vector>
-
 namespace authenticode {
 
 namespace {
@@ -68,33 +64,6 @@ bool RunningImage::IsUnsigned() const {
   if (reinterpret_cast<const BYTE*>(entry + 1) > base_ + headers_size)
     return false;
   return entry->Size == 0;
-}
-
-bool RunningImage::MatchesFile(HANDLE file) const {
-  WORD magic = 0;
-  DWORD headers_size = 0;
-  if (!ReadHeaders(&magic, &headers_size))
-    return false;
-  std::vector<BYTE> read(headers_size);
-  LARGE_INTEGER start = {};
-  DWORD got = 0;
-  if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
-      !::ReadFile(file, read.data(), headers_size, &got, nullptr) || got != headers_size) {
-    return false;
-  }
-  std::vector<BYTE> mapped(base_, base_ + headers_size);
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base_);
-  const size_t optional = dos->e_lfanew + offsetof(IMAGE_NT_HEADERS64, OptionalHeader);
-  const size_t image_base =
-      optional + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-                      ? offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase)
-                      : offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase));
-  const size_t image_base_size = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 8 : 4;
-  if (image_base + image_base_size > headers_size)
-    return false;
-  memset(read.data() + image_base, 0, image_base_size);
-  memset(mapped.data() + image_base, 0, image_base_size);
-  return read == mapped;
 }
 
 }  // namespace authenticode

@@ -23,12 +23,6 @@ class RunningImage {
   // read do not count as unsigned, so that a signature is then demanded.
   bool IsUnsigned() const;
 
-  // Whether |file| (open for reading) begins with this image's headers, byte
-  // for byte: the file the image was loaded from, or a copy of it, not
-  // another executable put in its place. The image base, which the loader
-  // rewrites when it moves an image, is left out of the comparison.
-  bool MatchesFile(HANDLE file) const;
-
  private:
   // The optional header's magic (PE32 or PE32+) and the image's headers'
   // size; false when the mapped headers are not those of a PE image.

@@ -77,6 +77,29 @@ bool KernelObjectSecurity::IsOwnedByTrustedAccount(HANDLE object) {
           ::EqualSid(owner, default_owner.data()));
 }
 
+bool KernelObjectSecurity::ReplaceAccessList(HANDLE object) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!IsValid() ||
+      !::GetSecurityDescriptorDacl(descriptor_.get(), &present, &dacl, &defaulted) ||
+      !present || !dacl) {
+    LOG(ERROR) << "No access list to give a kernel object";
+    return false;
+  }
+  // Protected, as a new object's list is: nothing of the namespace's
+  // inheritable defaults comes back with it.
+  const DWORD result = ::SetSecurityInfo(
+      object, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      nullptr, nullptr, dacl, nullptr);
+  if (result != ERROR_SUCCESS) {
+    LOG(ERROR) << "Cannot set the access list of a kernel object: "
+               << logging::SystemErrorCodeToString(result);
+    return false;
+  }
+  return true;
+}
+
 // static
 base::win::ScopedHandle KernelObjectSecurity::CreateNamedEvent(const std::wstring& name,
                                                                bool manual_reset) {
@@ -94,6 +117,13 @@ base::win::ScopedHandle KernelObjectSecurity::CreateNamedEvent(const std::wstrin
   if (!IsOwnedByTrustedAccount(event.Get())) {
     LOG(ERROR) << "The event " << base::WideToUTF8(name)
                << " exists already and belongs to another account";
+    return base::win::ScopedHandle();
+  }
+  // Whoever made it first chose its access list; from now on it is this
+  // run's, with this run's list.
+  if (!security.ReplaceAccessList(event.Get())) {
+    LOG(ERROR) << "The event " << base::WideToUTF8(name)
+               << " exists already and cannot be given the installer's access list";
     return base::win::ScopedHandle();
   }
   LOG(INFO) << "Resetting an event left by an earlier run";

@@ -13,7 +13,10 @@
 // name that exists already is taken only when it is owned by this process's
 // user, by the owner this process gives its own objects, by the
 // Administrators or by LocalSystem; one that another account made is held
-// elsewhere, whatever its access list lets this process do with it.
+// elsewhere, whatever its access list lets this process do with it. An
+// object that is taken over gets this access list in place of the one its
+// maker gave it (a process of the same user may have made it open to
+// everyone), or is not used when that cannot be done.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_KERNEL_OBJECT_SECURITY_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_KERNEL_OBJECT_SECURITY_H_
@@ -46,10 +49,16 @@ class KernelObjectSecurity {
   // the Administrators or LocalSystem. False when the owner cannot be read.
   static bool IsOwnedByTrustedAccount(HANDLE object);
 
+  // Gives |object| (a handle with WRITE_DAC access) this access list, in
+  // place of whatever list it has; false when it cannot (logged). Only a
+  // handle opened after this keeps to the new list.
+  bool ReplaceAccessList(HANDLE object);
+
   // Creates the event |name|, not set, with this access list. An event of
-  // that name that exists already is used, reset, when its owner is trusted
-  // (a leftover of an earlier run, held open by one of its processes);
-  // otherwise, and when creation fails, the result is invalid (logged).
+  // that name that exists already is used, reset and with this access list,
+  // when its owner is trusted (a leftover of an earlier run, held open by one
+  // of its processes); otherwise, when its list cannot be replaced, and when
+  // creation fails, the result is invalid (logged).
   static base::win::ScopedHandle CreateNamedEvent(const std::wstring& name, bool manual_reset);
 
  private:

@@ -61,6 +61,22 @@ TEST(KernelObjectSecurityTest, EventOfThisUserIsResetAndUsed) {
   EXPECT_FALSE(IsSet(earlier.Get()));
 }
 
+// Another process of this user made the event first, open to everyone: the
+// run that takes it over gives it its own access list.
+TEST(KernelObjectSecurityTest, EventMadeFirstWithoutAnAccessListGetsTheRunsList) {
+  const std::wstring name = L"Local\\" + base::test::UniqueName(L"event");
+  test::NoAccessListSecurity open_to_everyone;
+  base::win::ScopedHandle first(::CreateEventW(open_to_everyone.get(), TRUE, TRUE, name.c_str()));
+  ASSERT_TRUE(first.IsValid());
+  ASSERT_EQ(std::vector<std::wstring>{L"none"}, test::AccessListOf(first.Get(), EVENT_ALL_ACCESS));
+  base::win::ScopedHandle event = KernelObjectSecurity::CreateNamedEvent(name, true);
+  ASSERT_TRUE(event.IsValid());
+  EXPECT_FALSE(IsSet(event.Get()));
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(event.Get(), EVENT_ALL_ACCESS));
+  // The list is the object's, whichever handle reads it.
+  EXPECT_EQ(test::ExpectedAccessList(), test::AccessListOf(first.Get(), EVENT_ALL_ACCESS));
+}
+
 TEST(KernelObjectSecurityTest, EventOfAnotherAccountIsRefusedAndLeftAlone) {
   const std::wstring name = L"Local\\" + base::test::UniqueName(L"event");
   base::win::ScopedHandle foreign = test::CreateForeignEvent(name, true);

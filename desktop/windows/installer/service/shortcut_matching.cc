@@ -17,6 +17,8 @@
 #include "base/win/scoped_handle.h"
 #include "base/win/shortcut.h"
 #include "base/win/windows_version.h"
+#include "desktop/windows/installer/service/installation.h"
+#include "desktop/windows/installer/service/system_utils.h"
 
 namespace installer {
 
@@ -60,6 +62,26 @@ bool IsShortcutToFile(const base::FilePath& shortcut,
   if (!base::win::ResolveShortcut(shortcut, &target, nullptr, nullptr))
     return false;
   return IsSameFile(target, exe, identity);
+}
+
+std::vector<base::FilePath> GetInstallationShortcutTargets(const base::FilePath& install_path,
+                                                           const std::wstring& subfolder) {
+  const std::wstring browser_exe = base::UTF8ToWide(GetBrowserExecutableName());
+  return {install_path.Append(kLauncherExeName), install_path.Append(browser_exe),
+          install_path.Append(subfolder).Append(browser_exe)};
+}
+
+bool IsShortcutOfInstallation(const base::FilePath& shortcut,
+                              const base::FilePath& install_path,
+                              const std::wstring& subfolder) {
+  for (const base::FilePath& target : GetInstallationShortcutTargets(install_path, subfolder)) {
+    BY_HANDLE_FILE_INFORMATION identity;
+    if (IsShortcutToFile(shortcut, target,
+                         GetFileIdentity(target, &identity) ? &identity : nullptr)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 void FindPinnedShortcuts(const base::FilePath& exe,

@@ -25,6 +25,20 @@ bool IsShortcutToFile(const base::FilePath& shortcut,
                       const base::FilePath& exe,
                       const BY_HANDLE_FILE_INFORMATION* identity);
 
+// The executables a shortcut of the installation in |install_path|, whose
+// version folder is |subfolder|, may lead to: its launcher, and the browser
+// in the install folder and in the version folder.
+std::vector<base::FilePath> GetInstallationShortcutTargets(const base::FilePath& install_path,
+                                                           const std::wstring& subfolder);
+
+// Whether |shortcut| exists and leads, now, to one of the executables
+// GetInstallationShortcutTargets names (see IsShortcutToFile). Shortcut names
+// are shared by every installation: one found by an earlier look may have
+// been replaced since by another installation's.
+bool IsShortcutOfInstallation(const base::FilePath& shortcut,
+                              const base::FilePath& install_path,
+                              const std::wstring& subfolder);
+
 // Whether a pin whose target is |target| and whose application user model id
 // is |app_id| is one of |exe|: the target leads to |exe| (see above) and the
 // id ends with "." and |app_id_suffix| (ASCII case ignored).

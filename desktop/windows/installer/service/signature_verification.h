@@ -30,12 +30,11 @@ bool VerifyFileSignature(const base::FilePath& path, std::string* error);
 // Whether the running executable carries no signature, as its image was
 // mapped when the process started: a development build, which accepts
 // unsigned packages and installers as well. A signed installer demands the
-// expected signer of everything it trusts (installer.exe applies the same
-// rule to its library: authenticode::RunningImage).
+// expected signer of everything it trusts.
 bool IsRunningExecutableUnsigned();
 
-// The crypt32 and wintrust functions this library links, for the signature
-// reading it shares with installer.exe (authenticode::FileSignature).
+// The crypt32 and wintrust functions this library links, for its signature
+// reading (authenticode::FileSignature).
 const authenticode::CryptFunctions& LinkedCryptFunctions();
 
 }  // namespace installer

@@ -106,6 +106,15 @@ bool GetKnownFolderPath(const KNOWNFOLDERID& folder_id, int csidl, base::FilePat
                                        nullptr, &raw);
     if (FAILED(hr) && create)
       hr = get_known_folder_path(folder_id, KF_FLAG_CREATE | KF_FLAG_INIT, nullptr, &raw);
+    if (hr == E_INVALIDARG) {
+      // Not every known folder is present on every system (Wine has no
+      // UserProgramFiles): the caller falls back on a folder of its own.
+      wchar_t id[40] = {};
+      ::StringFromGUID2(folder_id, id, 40);
+      LOG(INFO) << "The known folder " << base::WideToUTF8(id)
+                << " is not present on this system";
+      return false;
+    }
     if (FAILED(hr) || !raw) {
       LOG(ERROR) << "SHGetKnownFolderPath failed: 0x" << std::hex << hr;
       return false;

@@ -8,6 +8,7 @@
 
 #include "base/files/file_path.h"
 #include "base/files/file_util.h"
+#include "base/logging.h"
 #include "base/test/test_environment.h"
 #include "desktop/windows/installer/service/test/fake_user_token.h"
 #include "gtest/gtest.h"
@@ -197,6 +198,25 @@ TEST(SystemUtilsTest, UserNamesAndKnownFolders) {
   base::FilePath folder;
   ASSERT_TRUE(GetKnownFolderPath(FOLDERID_LocalAppData, CSIDL_LOCAL_APPDATA, &folder, false));
   EXPECT_TRUE(base::DirectoryExists(folder));
+}
+
+// A known folder the system does not have is no error of the run: the
+// callers fall back on a folder of their own. Wine has no folder for the
+// user's own programs (Windows has one from Windows 7 on).
+TEST(SystemUtilsTest, KnownFolderTheSystemLacksIsNoError) {
+  const base::FilePath log =
+      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"known.log"));
+  logging::LoggingSettings settings;
+  settings.log_file_path = log;
+  ASSERT_TRUE(logging::InitLogging(settings));
+  base::FilePath folder;
+  const bool found = GetKnownFolderPath(FOLDERID_UserProgramFiles, 0, &folder, false, true);
+  logging::CloseLogFile();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_EQ(std::string::npos, text.find(":ERROR:")) << text;
+  if (!found)
+    EXPECT_NE(std::string::npos, text.find("{5CD7AEE2-2219-4A67-B85D-6C9CE15660CB}")) << text;
 }
 
 }  // namespace

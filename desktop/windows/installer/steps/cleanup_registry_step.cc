@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/steps/leftover_uninstall_entries.h"
 #include "desktop/windows/installer/steps/registration_templates.h"
+#include "desktop/windows/installer/steps/uninstall_entry_relocation.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -168,10 +169,30 @@ void CleanupRegistryStep::CleanupKeys(HKEY root,
       }
     }
 
+    // An entry name this product's runs claim may have been freed by a run
+    // of this folder that was rolled back, and claimed by another folder's
+    // run: that entry is the other folder's.
+    const bool claimed_entry =
+        is_uninstall_key &&
+        LeftoverUninstallEntries::IsProductEntryName(base::FilePath(key).BaseName().value());
+    std::wstring location;
+    if (claimed_entry &&
+        LeftoverUninstallEntries::ReadInstallLocation(root, key, access, &location) &&
+        !LeftoverUninstallEntries::IsSameFolder(location, install_path)) {
+      LOG(WARNING) << "Leaving the uninstall entry " << key << " of another folder: " << location;
+      continue;
+    }
+
     if (recorded.clean > 0) {
       const std::wstring target = GetAncestorKey(key, recorded.clean - 1);
       if (IsProductOwnedKey(target, old_product_name)) {
-        transaction->Do(std::make_unique<DeleteRegKeyOperation>(root, target, access));
+        std::unique_ptr<DeletedKeyRelocation> relocation;
+        if (claimed_entry && target == key) {
+          relocation = std::make_unique<UninstallEntryRelocation>(
+              root, host_->GetFolderDetailsRecord()->version, install_path);
+        }
+        transaction->Do(
+            std::make_unique<DeleteRegKeyOperation>(root, target, access, std::move(relocation)));
         continue;
       }
       LOG(WARNING) << "Refusing to delete a key the product does not own: " << target

@@ -1,12 +1,18 @@
 #include "desktop/windows/installer/steps/cleanup_registry_step.h"
 
+#include <memory>
 #include <string>
 
+#include "base/files/scoped_temp_dir.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/installation_status_reader_factory.h"
+#include "desktop/windows/installer/service/json_installation_status_writer.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
+#include "desktop/windows/installer/service/transactions/transaction.h"
+#include "desktop/windows/installer/steps/registration_templates.h"
 #include "desktop/windows/installer/steps/setup_registry_step.h"
 #include "desktop/windows/installer/steps/test/step_test.h"
 #include "gtest/gtest.h"
@@ -156,6 +162,77 @@ TEST_F(CleanupRegistryStepTest, RemovesWhatSetupRegistryWrote) {
   base::win::RegKey key;
   EXPECT_NE(ERROR_SUCCESS,
             key.Open(HKEY_CURRENT_USER, host_.uninstall_key_name.c_str(), KEY_READ | KEY_WOW64_32KEY));
+}
+
+
+// The recorded entry's name was freed by a rolled-back run of this folder
+// and claimed by another folder's install: neither an upgrade nor an
+// uninstall of this folder takes it away.
+TEST_F(CleanupRegistryStepTest, RecordedEntryNamingAnotherFolderStays) {
+  const std::wstring entry = GetUninstallRegistryKey() + L"\\Velto 1.0";
+  WriteString(HKEY_CURRENT_USER, entry, L"InstallLocation", L"D:\\Other\\");
+  WriteString(HKEY_CURRENT_USER, entry, L"DisplayName", L"Velto");
+  Record(entry, 1, "DisplayName");
+  for (InstallationOperation operation : {UPGRADING, UNINSTALLING}) {
+    settings_.operation = operation;
+    RunStep();
+    EXPECT_EQ(L"Velto", ReadString(HKEY_CURRENT_USER, entry, L"DisplayName")) << operation;
+  }
+}
+
+// An upgrade took the folder's entry away; before it was rolled back, an
+// install into another folder claimed the freed name. The rollback leaves
+// that entry to the other install, puts the folder's entry back under the
+// next free name, and the folder's status (put back by then) names it.
+TEST_F(CleanupRegistryStepTest, RollbackPutsTheEntryBackUnderAFreeNameWhenItWasTaken) {
+  base::ScopedTempDir folder;
+  ASSERT_TRUE(folder.CreateUniqueTempDir());
+  host_.install_path = folder.GetPath();
+  settings_.install_path = host_.install_path;
+  SetProductVariables(&host_);
+  const std::wstring entry =
+      GetUninstallRegistryKey() + L"\\" + GetUninstallEntryName(GetVersion());
+  WriteString(HKEY_CURRENT_USER, entry, L"InstallLocation", folder.GetPath().value() + L"\\");
+  WriteString(HKEY_CURRENT_USER, entry, L"DisplayName", L"this folder");
+  // The next name belongs to a third installation already.
+  WriteString(HKEY_CURRENT_USER, entry + L"1", L"InstallLocation", L"D:\\Third");
+  details_.record->version = GetVersion();
+  details_.record->app_id = "app";
+  Record(entry, 1, "DisplayName");
+  Record(kProgId, 1, nullptr);
+  const base::FilePath status_file = folder.GetPath().Append(kInstallationStatusFileName);
+  ASSERT_TRUE(WriteInstallationStatusFile(*details_.record, status_file));
+
+  settings_.operation = UPGRADING;
+  RunStep();
+  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, entry));
+  Transaction other_install;
+  std::wstring claimed;
+  ASSERT_TRUE(SetupRegistryStep::ClaimUninstallKey(HKEY_CURRENT_USER, &other_install, &claimed));
+  ASSERT_EQ(entry, claimed);
+  WriteString(HKEY_CURRENT_USER, entry, L"InstallLocation", L"D:\\Other");
+  host_.transaction.Rollback();
+
+  EXPECT_EQ(L"D:\\Other", ReadString(HKEY_CURRENT_USER, entry, L"InstallLocation"));
+  EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER, entry, L"DisplayName"));
+  EXPECT_EQ(L"D:\\Third", ReadString(HKEY_CURRENT_USER, entry + L"1", L"InstallLocation"));
+  EXPECT_EQ(L"this folder", ReadString(HKEY_CURRENT_USER, entry + L"2", L"DisplayName"));
+  std::string error;
+  std::unique_ptr<InstallationStatus> status =
+      ReadInstallationStatusFile(status_file, PRIMARY, &error);
+  ASSERT_TRUE(status) << error;
+  InstallationStatus expected = *details_.record;
+  expected.hkcu_keys[0].path = base::WideToUTF8(entry + L"2");
+  EXPECT_EQ(expected, *status);
+
+  // The folder's next uninstall takes away its own entry only.
+  details_.record = std::move(status);
+  settings_.operation = UNINSTALLING;
+  RunStep();
+  host_.CommitTransaction();
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, entry + L"2"));
+  EXPECT_EQ(L"D:\\Other", ReadString(HKEY_CURRENT_USER, entry, L"InstallLocation"));
+  EXPECT_EQ(L"D:\\Third", ReadString(HKEY_CURRENT_USER, entry + L"1", L"InstallLocation"));
 }
 
 }  // namespace

@@ -5,11 +5,14 @@
 #include "base/base_paths.h"
 #include "base/command_line.h"
 #include "base/files/file_path.h"
+#include "base/files/file_util.h"
+#include "base/functional/bind.h"
 #include "base/logging.h"
 #include "base/path_service.h"
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/installation_folder_details.h"
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
@@ -20,11 +23,11 @@
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/privileges.h"
-#include "desktop/windows/installer/service/transactions/delete_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "desktop/windows/installer/service/windows_version_provider.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/steps/firewall_rules.h"
+#include "desktop/windows/installer/steps/run_on_commit_operation.h"
 #include "desktop/windows/installer/steps/uninstall_process_launcher.h"
 #include "product_config/product_config.h"
 
@@ -43,6 +46,11 @@ constexpr char kUuidKey[] = "UUID";
 constexpr wchar_t kInternetExplorerFolder[] = L"Internet Explorer";
 constexpr wchar_t kInternetExplorerExe[] = L"iexplore.exe";
 constexpr wchar_t kPrivateSwitch[] = L" -private";
+
+void RemoveStatusFile(const base::FilePath& status_file) {
+  if (!base::DeleteFile(status_file))
+    PLOG(ERROR) << "Failed to remove installation status file " << status_file.AsUTF8Unsafe();
+}
 
 }  // namespace
 
@@ -157,12 +165,21 @@ void FinalizeUninstallationStep::OpenSurvey() {
 void FinalizeUninstallationStep::Run(StepResult* result, int attempt) {
   *result = StepResult();
   VLOG(1) << "Finalizing the uninstallation";
+  // The status goes only once the run is kept. A killed uninstall (no
+  // rollback runs in a killed process) so leaves the installation recorded:
+  // the next uninstall finds it, puts back what the killed run had moved
+  // aside and finishes the work. Here it is only made sure that it can go.
   const base::FilePath status_file = host_->GetInstallPath().Append(kInstallationStatusFileName);
-  if (!host_->GetTransaction()->Do(
-          std::make_unique<DeleteFileOperation>(status_file.value(), false, false))) {
+  base::win::ScopedHandle status(::CreateFileW(
+      status_file.value().c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!status.IsValid() && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
     *result = StepResult(1, 1, std::wstring(), "Failed to remove installation status file");
     return;
   }
+  status.Close();
+  host_->GetTransaction()->Do(
+      std::make_unique<RunOnCommitOperation>(base::BindOnce(&RemoveStatusFile, status_file)));
   AssociationShell* shell = host_->GetEnvironment().association_shell;
   shell->BroadcastSettingChange(kStartMenuInternetKey);
   shell->NotifyAssociationsChanged();

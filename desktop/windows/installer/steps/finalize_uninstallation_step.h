@@ -1,5 +1,5 @@
 // FinalizeUninstallationStep deletes the status file of the installation
-// being removed, tells running programs that the browser clients changed,
+// being removed once the run is kept, tells running programs that the browser clients changed,
 // hands the default browser back to Internet Explorer where the removed
 // installation held it, removes its firewall rules and opens the uninstall
 // survey. Only a status file that cannot be deleted fails the step

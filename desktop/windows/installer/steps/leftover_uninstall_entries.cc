@@ -19,12 +19,6 @@ namespace {
 
 constexpr wchar_t kInstallLocationValue[] = L"InstallLocation";
 
-bool IsSameFolder(const std::wstring& a, const base::FilePath& b) {
-  return base::FilePath::CompareEqualIgnoreCase(
-      base::FilePath(a).StripTrailingSeparators().value(),
-      b.StripTrailingSeparators().value());
-}
-
 bool IsNamedByARecord(HKEY root, const std::wstring& key,
                       const std::vector<const InstallationStatus*>& records) {
   for (const InstallationStatus* record : records) {
@@ -54,6 +48,22 @@ bool LeftoverUninstallEntries::IsProductEntryName(const std::wstring& name) {
 }
 
 // static
+bool LeftoverUninstallEntries::ReadInstallLocation(HKEY root, const std::wstring& key,
+                                                   uint32_t view, std::wstring* location) {
+  base::win::RegKey entry;
+  return entry.Open(root, key.c_str(), KEY_QUERY_VALUE | view) == ERROR_SUCCESS &&
+         entry.ReadValue(kInstallLocationValue, location) == ERROR_SUCCESS;
+}
+
+// static
+bool LeftoverUninstallEntries::IsSameFolder(const std::wstring& location,
+                                            const base::FilePath& folder) {
+  return base::FilePath::CompareEqualIgnoreCase(
+      base::FilePath(location).StripTrailingSeparators().value(),
+      folder.StripTrailingSeparators().value());
+}
+
+// static
 std::vector<std::wstring> LeftoverUninstallEntries::Find(
     HKEY root, const base::FilePath& install_path,
     const std::vector<const InstallationStatus*>& records) {
@@ -65,10 +75,8 @@ std::vector<std::wstring> LeftoverUninstallEntries::Find(
     if (!IsProductEntryName(name))
       continue;
     const std::wstring key = uninstall + L"\\" + name;
-    base::win::RegKey entry;
     std::wstring location;
-    if (entry.Open(root, key.c_str(), KEY_QUERY_VALUE | KEY_WOW64_32KEY) != ERROR_SUCCESS ||
-        entry.ReadValue(kInstallLocationValue, &location) != ERROR_SUCCESS ||
+    if (!ReadInstallLocation(root, key, KEY_WOW64_32KEY, &location) ||
         !IsSameFolder(location, install_path) || IsNamedByARecord(root, key, records)) {
       continue;
     }

@@ -22,6 +22,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,15 @@ class LeftoverUninstallEntries {
   // Whether |name| (a key directly below the uninstall key) is one this
   // product gives its entries.
   static bool IsProductEntryName(const std::wstring& name);
+
+  // Reads the InstallLocation of the entry |key| under |root| (|view| holds
+  // the REGSAM view bits); false when the entry or the value cannot be read.
+  static bool ReadInstallLocation(HKEY root, const std::wstring& key, uint32_t view,
+                                  std::wstring* location);
+
+  // Whether the InstallLocation |location| names |folder| (case and trailing
+  // separators aside).
+  static bool IsSameFolder(const std::wstring& location, const base::FilePath& folder);
 
   // The leftover entries under |root| (in its 32-bit view, where the entries
   // are written) for |install_path|, as key paths below |root|.

@@ -1,5 +1,6 @@
 // RemoveShortcutsStep unpins and deletes the shortcuts of the installation being
-// removed (uninstall), whatever its mode.
+// removed (uninstall), whatever its mode: those the folder analysis found,
+// provided each still leads into the installation when it is removed.
 // Never fails the run.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_STEPS_REMOVE_SHORTCUTS_STEP_H_

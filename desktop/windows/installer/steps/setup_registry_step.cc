@@ -48,12 +48,10 @@ SetupRegistryStep::~SetupRegistryStep() = default;
 // static
 bool SetupRegistryStep::ClaimUninstallKey(HKEY root, Transaction* transaction,
                                           std::wstring* key) {
-  const std::wstring base =
-      GetUninstallRegistryKey() + L"\\" + GetUninstallEntryName(GetVersion());
-  for (int number = 0; number < kMaxUninstallKeyCandidates; ++number) {
-    std::wstring candidate = base;
-    if (number > 0)
-      candidate += std::to_wstring(number);
+  for (int number = 0;; ++number) {
+    const std::wstring candidate = GetUninstallKeyCandidate(GetVersion(), number);
+    if (candidate.empty())
+      return false;
     base::win::RegKey existing;
     if (existing.Open(root, candidate.c_str(), KEY_READ | KEY_WOW64_32KEY) !=
         ERROR_FILE_NOT_FOUND) {
@@ -71,7 +69,17 @@ bool SetupRegistryStep::ClaimUninstallKey(HKEY root, Transaction* transaction,
       return false;
     }
   }
-  return false;
+}
+
+// static
+std::wstring SetupRegistryStep::GetUninstallKeyCandidate(const std::string& version,
+                                                         int number) {
+  if (number < 0 || number >= kMaxUninstallKeyCandidates)
+    return std::wstring();
+  std::wstring candidate = GetUninstallRegistryKey() + L"\\" + GetUninstallEntryName(version);
+  if (number > 0)
+    candidate += std::to_wstring(number);
+  return candidate;
 }
 
 void SetupRegistryStep::Run(StepResult* result, int attempt) {

@@ -40,6 +40,11 @@ class SetupRegistryStep : public InstallerStep {
   // created.
   static bool ClaimUninstallKey(HKEY root, Transaction* transaction, std::wstring* key);
 
+  // The |number|th key ClaimUninstallKey tries for an entry of |version|
+  // (from 0 on): the product name and the version, then that followed by 1,
+  // 2, 3, ...; empty past the last one it tries.
+  static std::wstring GetUninstallKeyCandidate(const std::string& version, int number);
+
  private:
   std::wstring* uninstall_key_;
 };

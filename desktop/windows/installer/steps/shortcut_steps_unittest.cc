@@ -8,6 +8,7 @@
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/scoped_com_initializer.h"
 #include "base/win/shortcut.h"
+#include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/shared_folder_mark.h"
 #include "desktop/windows/installer/steps/install_shortcuts_step.h"
@@ -46,6 +47,13 @@ class ShortcutStepsTest : public StepTest {
     StepResult result;
     step.Run(&result, 0);
     EXPECT_EQ(0u, result.code);
+  }
+
+  // A shortcut at |path| to |target|.
+  void MakeShortcut(const base::FilePath& path, const base::FilePath& target) {
+    base::win::ShortcutProperties properties;
+    properties.target = target;
+    ASSERT_TRUE(base::win::CreateShortcutLink(path, properties));
   }
 
   bool PointsAtLauncher(const base::FilePath& shortcut) {
@@ -130,7 +138,7 @@ TEST_F(ShortcutStepsTest, FoldersWhereShortcutsAreReplacedOrRemovedAreMarked) {
 
   details_.record = std::make_unique<InstallationStatus>(PRIMARY);
   details_.record->start_menu_shortcut = menu.Append(L"Velto Old.lnk").value();
-  ASSERT_TRUE(base::WriteFile(menu.Append(L"Velto Old.lnk"), "lnk"));
+  MakeShortcut(menu.Append(L"Velto Old.lnk"), host_.install_path.Append(L"launcher.exe"));
   details_.start_menu_shortcut_exists = true;
   RunStep<RemoveShortcutsStep>();
   EXPECT_TRUE(SharedFolderMark::IsSet(menu));
@@ -239,12 +247,13 @@ TEST_F(ShortcutStepsTest, RemoveDeletesRecordedShortcutsAndPinsEvenForACopy) {
   const base::FilePath menu = Known(base::DIR_START_MENU).Append(name_);
   const base::FilePath pin = root_.GetPath().Append(L"pin.lnk");
   const base::FilePath extra = root_.GetPath().Append(L"extra.lnk");
-  for (const base::FilePath& file : {desktop, menu, pin, extra})
-    ASSERT_TRUE(base::WriteFile(file, "lnk"));
+  for (const base::FilePath& file : {desktop, pin, extra})
+    MakeShortcut(file, host_.install_path.Append(L"launcher.exe"));
+  // The Start menu shortcut no longer leads here.
+  MakeShortcut(menu, root_.GetPath().Append(L"other\\launcher.exe"));
   details_.record->desktop_shortcut = desktop.value();
   details_.record->start_menu_shortcut = menu.value();
   details_.desktop_shortcut_exists = true;
-  // The analysis found the Start menu shortcut no longer leads here.
   details_.start_menu_shortcut_exists = false;
   details_.pinned.push_back(pin);
   details_.secondary_pinned.push_back(extra);
@@ -253,6 +262,55 @@ TEST_F(ShortcutStepsTest, RemoveDeletesRecordedShortcutsAndPinsEvenForACopy) {
   EXPECT_TRUE(base::PathExists(menu));
   EXPECT_FALSE(base::PathExists(pin));
   EXPECT_FALSE(base::PathExists(extra));
+}
+
+// The analysis saw the shortcuts some steps before they go; meanwhile a run of
+// another install folder may have made its own under the same names.
+TEST_F(ShortcutStepsTest, RemoveLeavesShortcutsThatLeadElsewhereByNow) {
+  details_.record = std::make_unique<InstallationStatus>(PRIMARY);
+  details_.record->subfolder = L"47.0.2631.23";
+  const base::FilePath other = root_.GetPath().Append(L"other");
+  const base::FilePath desktop = Known(base::DIR_USER_DESKTOP).Append(name_);
+  const base::FilePath menu = Known(base::DIR_START_MENU).Append(name_);
+  const base::FilePath quick_launch = Known(base::DIR_USER_QUICK_LAUNCH).Append(name_);
+  const base::FilePath pin = root_.GetPath().Append(L"pin.lnk");
+  const base::FilePath browser = host_.install_path.Append(L"47.0.2631.23")
+                                     .AppendASCII(GetBrowserExecutableName());
+  ASSERT_TRUE(base::CreateDirectory(browser.DirName()));
+  ASSERT_TRUE(base::WriteFile(browser, "exe"));
+  // Found as this installation's by the analysis.
+  details_.record->desktop_shortcut = desktop.value();
+  details_.record->start_menu_shortcut = menu.value();
+  details_.record->quick_launch_shortcut = quick_launch.value();
+  details_.desktop_shortcut_exists = true;
+  details_.start_menu_shortcut_exists = true;
+  details_.quick_launch_shortcut_exists = true;
+  details_.pinned.push_back(pin);
+  // Replaced since, all but the Start menu's, by another installation's.
+  for (const base::FilePath& file : {desktop, quick_launch, pin})
+    MakeShortcut(file, other.Append(L"launcher.exe"));
+  MakeShortcut(menu, browser);
+  RunStep<RemoveShortcutsStep>();
+
+  for (const base::FilePath& file : {desktop, quick_launch, pin}) {
+    base::FilePath target;
+    ASSERT_TRUE(base::win::ResolveShortcut(file, &target, nullptr, nullptr)) << file.value();
+    EXPECT_TRUE(base::FilePath::CompareEqualIgnoreCase(
+        target.value(), other.Append(L"launcher.exe").value()));
+  }
+  EXPECT_FALSE(base::PathExists(menu));
+}
+
+// A killed uninstall had moved the shortcuts aside when the next one's
+// analysis looked, which has put them back since.
+TEST_F(ShortcutStepsTest, RemoveDeletesRecordedShortcutsTheAnalysisMissed) {
+  details_.record = std::make_unique<InstallationStatus>(PRIMARY);
+  const base::FilePath desktop = Known(base::DIR_USER_DESKTOP).Append(name_);
+  MakeShortcut(desktop, host_.install_path.Append(L"launcher.exe"));
+  details_.record->desktop_shortcut = desktop.value();
+  details_.desktop_shortcut_exists = false;
+  RunStep<RemoveShortcutsStep>();
+  EXPECT_FALSE(base::PathExists(desktop));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "base/strings/string_util.h"
 #include "base/strings/utf_string_conversions.h"
 
+#include "base/files/file_enumerator.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
 #include "base/win/scoped_handle.h"
@@ -90,13 +91,23 @@ class UninstallFinishingStepsTest : public StepTest {
   std::unique_ptr<ScopedKnownFolders> known_folders_;
 };
 
-TEST_F(UninstallFinishingStepsTest, FinalizeDeletesTheStatusFileUndoably) {
+// A killed run neither rolls back nor commits: until the run is kept the
+// status stays, so that the next uninstall still finds the installation.
+TEST_F(UninstallFinishingStepsTest, FinalizeDeletesTheStatusFileOnceTheRunIsKept) {
   const base::FilePath status = host_.install_path.Append(L"installation_status.json");
   Put(status);
   EXPECT_EQ(0u, RunFinalize().code);
-  EXPECT_FALSE(base::PathExists(status));
+  EXPECT_TRUE(base::PathExists(status));
   host_.transaction.Rollback();
   EXPECT_TRUE(base::PathExists(status));
+  EXPECT_EQ(0u, RunFinalize().code);
+  EXPECT_TRUE(base::PathExists(status));
+  host_.transaction.Commit();
+  EXPECT_FALSE(base::PathExists(status));
+  // No backup of it is left beside it.
+  base::FileEnumerator left(host_.install_path, false, base::FileEnumerator::FILES,
+                            L"installation_status.json*");
+  EXPECT_TRUE(left.Next().empty());
 }
 
 TEST_F(UninstallFinishingStepsTest, FinalizeFailsWithCategoryOneWhenTheStatusFileStays) {

@@ -24,6 +24,7 @@ class FakeInstallationFolderDetails : public InstallationFolderDetails {
   bool valid = true;
   bool drovik = false;
   bool traces = false;
+  std::string invalid_path_reason;
   std::string status_source;
   std::string status_text;
   std::string welcome_url;
@@ -59,6 +60,7 @@ class FakeInstallationFolderDetails : public InstallationFolderDetails {
   bool IsExistingInstallation() const override { return record != nullptr; }
   bool IsDrovikInstallation() const override { return drovik; }
   bool HasExistingInstallationTraces() const override { return traces; }
+  const std::string& GetInvalidPathReason() const override { return invalid_path_reason; }
   const std::string& GetStatusSource() const override { return status_source; }
   const std::string& GetStatusText() const override { return status_text; }
   const std::string& GetWelcomeUrl() const override { return welcome_url; }

@@ -22,6 +22,16 @@ namespace installer {
 
 namespace {
 
+// Whether anything of an answer (a status line, however garbled) came for
+// |request|.
+bool HasAnswer(HINTERNET request) {
+  wchar_t headers[64] = {};
+  DWORD size = sizeof(headers);
+  if (HttpQueryInfoW(request, HTTP_QUERY_RAW_HEADERS_CRLF, headers, &size, nullptr))
+    return size / sizeof(wchar_t) > 2;
+  return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
 // The downloader whose read is under way on this thread, for status callbacks
 // that WinINet makes during the read without the request's context.
 thread_local Downloader* g_reading_downloader = nullptr;
@@ -541,6 +551,7 @@ bool Downloader::HandleInitialCompletion() {
   if (status == HTTP_STATUS_PARTIAL_CONTENT && !ContinuesWhereAsked())
     return false;
   if (status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT) {
+    pace_.Start(base::TimeTicks::Now(), bytes_received_);
     SetState(STATE_RECEIVING_DATA);
     return true;
   }
@@ -564,6 +575,12 @@ bool Downloader::HandleInitialCompletion() {
       status == HTTP_STATUS_GATEWAY_TIMEOUT) {
     LOG(WARNING) << "Download failed with " << status << " error";
     CheckRetriesAndResume(static_cast<int>(status));
+    return false;
+  }
+  // A status of 0 is also what WinINet gives when no answer came at all: the
+  // server ended the connection after the request.
+  if (status == 0 && !HasAnswer(request)) {
+    Fail("Request completed without an answer: the connection was reset");
     return false;
   }
   Fail(base::StringPrintf("Request completed with an unexpected HTTP status %lu", status));
@@ -653,6 +670,16 @@ void Downloader::HandleCompletionInProgress() {
     bytes_received_ += buffers.dwBufferLength;
     buffered_ += buffers.dwBufferLength;
     end_of_data = buffers.dwBufferLength == 0;
+    if (!end_of_data && IsDripping()) {
+      // As a reply that stopped: what came is kept, the resume asks for the
+      // rest.
+      if (!WriteBuffered())
+        return;
+      LOG(WARNING) << "Download stalled: less than " << pace_.floor() << " bytes in "
+                   << pace_.window().InSeconds() << " seconds";
+      CheckRetriesAndResume(ERROR_INTERNET_TIMEOUT);
+      return;
+    }
   }
   if (!WriteBuffered())
     return;
@@ -669,6 +696,13 @@ void Downloader::HandleCompletionInProgress() {
   }
   if (ClaimOutcome())
     PostToLoop(base::BindOnce(&Downloader::DownloadCompleted, weak_this_));
+}
+
+bool Downloader::IsDripping() {
+  if (pace_.Record(base::TimeTicks::Now(), bytes_received_))
+    return false;
+  // The last bytes of a reply may come late; a resume would ask for nothing.
+  return expected_size_ <= 0 || downloaded_size_ + static_cast<int64_t>(buffered_) < expected_size_;
 }
 
 void Downloader::HandleReadCallFailure(DWORD error) {
@@ -705,10 +739,12 @@ bool Downloader::WriteBuffered() {
   downloaded_size_ += buffered_;
   buffered_ = 0;
   if (downloaded_size_ > furthest_size_) {
-    // Bytes never had before end the run of failed attempts; a reply that
-    // only delivers again what earlier ones did keeps counting.
+    // Bytes never had before end the run of failed attempts when their reply
+    // keeps up the stall floor's pace; a reply that only delivers again what
+    // earlier ones did, or that drips, keeps counting.
     furthest_size_ = downloaded_size_;
-    retry_count_ = 0;
+    if (pace_.kept_up())
+      retry_count_ = 0;
   }
   VLOG(2) << "Downloaded size: " << downloaded_size_;
   PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);

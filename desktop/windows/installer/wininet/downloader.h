@@ -5,10 +5,12 @@
 // transfer that breaks off is resumed with a Range request from the byte
 // reached, bytes that arrived before the break included. A server that takes
 // longer than the time-out to accept, to answer or to send the next bytes has
-// broken off too. Every retry and resume is counted against the maximum and
-// waits the retry delay; a run of failed attempts (one that gets no further
-// into the reply) also ends once it has taken as long as the maximum number
-// of retries of an at once refused connection would, however long each
+// broken off too, and so has a reply that drips: one that brings less than
+// the stall floor of bytes within the stall window (see TransferPace). Every
+// retry and resume is counted against the maximum and waits the retry delay;
+// a run of failed attempts (one that gets no further into the reply at a pace
+// worth waiting for) also ends once it has taken as long as the maximum
+// number of retries of an at once refused connection would, however long each
 // attempt waited. A reply to a Range request that does not continue where
 // asked is not appended: a 200 starts the download over (the writer is
 // rewound), a 206 starting elsewhere fails it.
@@ -52,6 +54,7 @@
 #include "desktop/windows/installer/wininet/cracked_url.h"
 #include "desktop/windows/installer/wininet/download_stats_observer.h"
 #include "desktop/windows/installer/wininet/response_writer.h"
+#include "desktop/windows/installer/wininet/transfer_pace.h"
 
 namespace installer {
 
@@ -86,6 +89,11 @@ class Downloader {
   // The longest wait for a connection, or for the next bytes of a reply,
   // before the request counts as broken and is retried.
   static constexpr base::TimeDelta kDefaultTimeout = base::TimeDelta::FromSeconds(30);
+  // A reply that brings fewer bytes than the floor within the window has
+  // stalled: a byte now and then keeps each read inside the time-out, yet
+  // would hold an install for months.
+  static constexpr base::TimeDelta kDefaultStallWindow = base::TimeDelta::FromMinutes(5);
+  static constexpr int64_t kDefaultStallFloor = 1024;
 
   // |ui_delegate| is required and must outlive the downloader; |observer|
   // (progress and stalls) may be null.
@@ -114,6 +122,8 @@ class Downloader {
   void set_max_retries(int max_retries) { max_retries_ = max_retries; }
   void set_retry_delay(base::TimeDelta delay) { retry_delay_ = delay; }
   void set_timeout(base::TimeDelta timeout) { timeout_ = timeout; }
+  void set_stall_window(base::TimeDelta window) { pace_.set_window(window); }
+  void set_stall_floor(int64_t floor) { pace_.set_floor(floor); }
   // The longest a run of failed attempts may take; by default as long as
   // max_retries + 1 retries of a connection refused at once take.
   void set_retry_time_limit(base::TimeDelta limit) { retry_time_limit_ = limit; }
@@ -166,6 +176,9 @@ class Downloader {
   void OnHandleClosing(InternetHandle handle);
   bool HandleInitialCompletion();
   void HandleCompletionInProgress();
+  // True when the reply brings bytes slower than the stall floor and has
+  // more to bring.
+  bool IsDripping();
   // A read of the reply that did not complete at once.
   void HandleReadCallFailure(DWORD error);
   // Hands the buffered bytes to the writer; false (the download failed) when
@@ -260,6 +273,8 @@ class Downloader {
   std::atomic<bool> outcome_claimed_{false};
   // The most bytes any reply of this download has brought the writer to.
   int64_t furthest_size_ = 0;
+  // The pace of the current reply, on WinINet's threads.
+  TransferPace pace_{kDefaultStallWindow, kDefaultStallFloor};
   // When the current run of failed attempts began.
   base::TimeTicks retry_series_start_;
 

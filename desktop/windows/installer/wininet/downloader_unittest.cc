@@ -14,12 +14,14 @@
 #include "base/files/file_util.h"
 #include "base/functional/bind.h"
 #include "base/location.h"
+#include "base/logging.h"
 #include "base/message_loop/message_loop.h"
 #include "base/rand_util.h"
 #include "base/run_loop.h"
 #include "base/synchronization/lock.h"
 #include "base/test/local_package_server.h"
 #include "base/test/test_environment.h"
+#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/time/time.h"
 #include "desktop/windows/installer/wininet/file_response_writer.h"
@@ -357,6 +359,67 @@ TEST_F(DownloaderTest, StalledServerIsLeftAfterTheTimeout) {
             RequestInterval(requests[2], requests[3]));
 }
 
+// A server that sends a byte now and then never lets a read wait out the
+// time-out; a reply that brings less than the floor within the window has
+// stalled all the same: it is resumed from the byte reached, and a run of
+// such replies ends as a run of any failed attempts does, although each one
+// brings bytes never had before.
+TEST_F(DownloaderTest, DrippingServerStallsAndIsGivenUpAfterItsRetries) {
+  base::FilePath content = MakeFile(20000);
+  // One byte every 50 ms: 20 a second, each far inside the time-out.
+  Value::List drip;
+  drip.Append(1);
+  drip.Append(50);
+  Serve("/package", With(FileResponse(content), "trickle", Value(std::move(drip))));
+  StartServer();
+
+  const base::FilePath log = folder_.Append(L"log");
+  logging::LoggingSettings settings;
+  settings.log_file_path = log;
+  ASSERT_TRUE(logging::InitLogging(settings));
+  auto downloader = MakeDownloader();
+  downloader->set_stall_window(base::TimeDelta::FromSeconds(1));
+  downloader->set_stall_floor(1024);
+  downloader->set_max_retries(2);
+  base::FilePath target;
+  const std::wstring url = server_.Url(L"/package");
+  const bool started = Download(downloader.get(), url, FileWriter(&target));
+  logging::CloseLogFile();
+  ASSERT_TRUE(started);
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ("Number of retries exceeded, last error: 12002\n", downloader->GetStateText());
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_NE(std::string::npos, text.find("Download stalled: less than 1024 bytes in 1 seconds"));
+  EXPECT_NE(std::string::npos, text.find("Giving up the download from " + base::WideToUTF8(url) +
+                                         " after 3 retries in "))
+      << text;
+
+  // The first request and three retries, each resumed from the byte the
+  // replies before it reached; every byte kept is the file's.
+  std::vector<Value::Dict> requests = server_.Requests();
+  ASSERT_EQ(4u, requests.size());
+  EXPECT_EQ("", Header(requests[0], "Range"));
+  int64_t previous = 0;
+  for (size_t i = 1; i < requests.size(); ++i) {
+    const std::string range = Header(requests[i], "Range");
+    int64_t offset = 0;
+    ASSERT_EQ(0u, range.rfind("bytes=", 0)) << range;
+    ASSERT_TRUE(base::StringToInt64(range.substr(6, range.size() - 7), &offset)) << range;
+    EXPECT_LT(previous, offset) << i;
+    EXPECT_EQ(206, *requests[i].FindInt("status"));
+    previous = offset;
+  }
+  std::string kept;
+  std::string whole;
+  ASSERT_TRUE(base::ReadFileToString(target, &kept));
+  ASSERT_TRUE(base::ReadFileToString(content, &whole));
+  EXPECT_LE(previous, static_cast<int64_t>(kept.size()));
+  EXPECT_GT(whole.size(), kept.size());
+  EXPECT_EQ(whole.substr(0, kept.size()), kept);
+}
+
 // A server that never answers: each attempt waits out the time-out, and the
 // run of retries still ends once it has taken as long as the maximum number
 // of retries of a refused connection would, with far fewer attempts.
@@ -417,6 +480,36 @@ TEST_F(DownloaderTest, UnexpectedRepliesFailOnceWithTheirReason) {
   EXPECT_EQ("Failed writing the response with error 223\n", downloader->GetStateText());
   EXPECT_LE(reply.size(), 4096u);
   EXPECT_EQ(std::vector<std::string>({"/missing", "/garbled", "/big"}), Paths());
+}
+
+// The server ends the connection after the request without answering
+// anything: the log says so, rather than naming a status that never came.
+// (A reset that WinINet sees as such, 12030, is retried as a connectivity
+// error.)
+TEST_F(DownloaderTest, ConnectionEndedBeforeAnyAnswerSaysItWasReset) {
+  Serve("/address", With(Value(Value::Dict()), "raw", Value("")));
+  Serve("/garbled", With(Value(Value::Dict()), "raw",
+                         Value("HTTP/1.1 abc Who knows\r\nContent-Length: 2\r\n\r\nhi")));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_max_retries(1);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/address"),
+                       std::make_unique<StringResponseWriter>(&reply), "{}"));
+  EXPECT_EQ(1, completions_);
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_NE(std::string::npos, downloader->GetStateText().find("connection was reset"))
+      << downloader->GetStateText();
+  EXPECT_EQ(std::string::npos, downloader->GetStateText().find("HTTP status"))
+      << downloader->GetStateText();
+
+  // An answer whose status cannot be read is no reset.
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/garbled"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(std::string::npos, downloader->GetStateText().find("reset"))
+      << downloader->GetStateText();
 }
 
 TEST_F(DownloaderTest, GivesUpAfterTheMaximumRetries) {

@@ -96,6 +96,22 @@ class ForeignObjectSecurity {
   SECURITY_ATTRIBUTES attributes_;
 };
 
+// Attributes as a process of this user that opens its object to everyone
+// gives it: no access list at all (the owner is this user).
+class NoAccessListSecurity {
+ public:
+  NoAccessListSecurity() {
+    ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION);
+    ::SetSecurityDescriptorDacl(&descriptor_, TRUE, nullptr, FALSE);
+    attributes_ = {sizeof(attributes_), &descriptor_, FALSE};
+  }
+  SECURITY_ATTRIBUTES* get() { return &attributes_; }
+
+ private:
+  SECURITY_DESCRIPTOR descriptor_;
+  SECURITY_ATTRIBUTES attributes_;
+};
+
 inline base::win::ScopedHandle CreateForeignEvent(const std::wstring& name, bool set) {
   ForeignObjectSecurity security;
   return base::win::ScopedHandle(::CreateEventW(security.get(), TRUE, set, name.c_str()));

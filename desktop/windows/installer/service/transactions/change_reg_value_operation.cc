@@ -1,5 +1,6 @@
 #include "desktop/windows/installer/service/transactions/change_reg_value_operation.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "base/logging.h"
@@ -131,16 +132,39 @@ bool ChangeRegValueOperation::Do(Transaction* nested) {
   return true;
 }
 
+bool ChangeRegValueOperation::StillHoldsNewValue() {
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG result =
+      ::RegQueryValueExW(key_.Handle(), value_name_.c_str(), nullptr, &type, nullptr, &size);
+  if (new_type_ == kRemoveValue)
+    return result == ERROR_FILE_NOT_FOUND;
+  if (result != ERROR_SUCCESS || type != new_type_ || size != new_size_)
+    return false;
+  std::vector<uint8_t> data(size);
+  result = ::RegQueryValueExW(key_.Handle(), value_name_.c_str(), nullptr, &type,
+                              data.empty() ? nullptr : data.data(), &size);
+  return result == ERROR_SUCCESS && type == new_type_ && size == new_size_ &&
+         std::equal(data.begin(), data.begin() + size, new_data_.begin(), new_data_.end());
+}
+
 void ChangeRegValueOperation::Undo() {
   if (!changed_)
     return;
+  changed_ = false;
+  // Another run may have written the value since (runs at the same time
+  // share values such as the last install path): what it wrote stays, as
+  // the value this run saw before is no longer the one to come back.
+  if (!StillHoldsNewValue()) {
+    VLOG(1) << "Leaving " << value_name_ << ", changed by someone else since";
+    return;
+  }
   if (old_type_ == kRemoveValue) {
     ::RegDeleteValueW(key_.Handle(), value_name_.c_str());
   } else {
     ::RegSetValueExW(key_.Handle(), value_name_.c_str(), 0, old_type_,
                      old_data_.empty() ? nullptr : old_data_.data(), old_size_);
   }
-  changed_ = false;
 }
 
 }  // namespace installer

@@ -7,6 +7,10 @@
 // the operation; the previous security is saved and restored by the
 // destructor, whether the change was kept or undone.
 //
+// Undo() changes nothing when the value no longer is what Do() left (another
+// run has written or removed it since): a rollback does not take back what a
+// later run wrote.
+//
 // |new_type| kRemoveValue removes the value; |access| carries the extra REGSAM
 // view bits (0, KEY_WOW64_64KEY or KEY_WOW64_32KEY) used for every open.
 
@@ -44,6 +48,9 @@ class ChangeRegValueOperation : public Operation {
 
  private:
   LONG OpenKey();
+  // Whether the value is still what Do() left: the new type and bytes, or
+  // missing after a removal.
+  bool StillHoldsNewValue();
 
   HKEY root_;
   std::wstring key_path_;

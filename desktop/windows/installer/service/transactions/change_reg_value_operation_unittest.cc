@@ -133,6 +133,72 @@ TEST_F(ChangeRegValueOperationTest, ThirtyTwoBitViewUnderMissingKeys) {
             key.Open(HKEY_CURRENT_USER, (key_ + L"\\view").c_str(), KEY_READ | KEY_WOW64_32KEY));
 }
 
+// Runs at the same time share values such as the last install path: the
+// rollback of the run that wrote first must not take back what a later run
+// wrote since.
+TEST_F(ChangeRegValueOperationTest, RollbackLeavesAValueALaterRunWroteSince) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\before\\"));
+  key.Close();
+  Transaction first;
+  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
+  Transaction later;
+  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
+  first.Rollback();
+  EXPECT_EQ(L"C:\\later\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+}
+
+TEST_F(ChangeRegValueOperationTest, RollbacksInTheOrderOfTheWritesRestoreTheFirstValue) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\before\\"));
+  key.Close();
+  Transaction first;
+  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
+  Transaction later;
+  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
+  later.Rollback();
+  first.Rollback();
+  EXPECT_EQ(L"C:\\before\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+}
+
+TEST_F(ChangeRegValueOperationTest, RollbackOfAnAddedValueLeavesALaterRunsValue) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  key.Close();
+  Transaction first;
+  ASSERT_TRUE(first.Do(SetString(key_, L"path", L"C:\\first\\")));
+  Transaction later;
+  ASSERT_TRUE(later.Do(SetString(key_, L"path", L"C:\\later\\")));
+  first.Rollback();
+  EXPECT_EQ(L"C:\\later\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+}
+
+TEST_F(ChangeRegValueOperationTest, RollbackOfARemovalLeavesAValueALaterRunWrote) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\before\\"));
+  Transaction first;
+  ASSERT_TRUE(first.Do(std::make_unique<ChangeRegValueOperation>(
+      HKEY_CURRENT_USER, key_, L"path", nullptr, kRemove, 0, 0)));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"path", L"C:\\later\\"));
+  first.Rollback();
+  EXPECT_EQ(L"C:\\later\\", ReadString(HKEY_CURRENT_USER, key_, L"path"));
+}
+
+TEST_F(ChangeRegValueOperationTest, RollbackComparesTypeAsWellAsBytes) {
+  base::win::RegKey key;
+  ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));
+  const DWORD number = 0x00610062;
+  Transaction first;
+  ASSERT_TRUE(first.Do(std::make_unique<ChangeRegValueOperation>(
+      HKEY_CURRENT_USER, key_, L"v", &number, REG_DWORD, 4, 0)));
+  ASSERT_EQ(ERROR_SUCCESS, key.WriteValue(L"v", &number, 4, REG_BINARY));
+  first.Rollback();
+  EXPECT_EQ(std::string("3:\x62\0\x61\0", 6), ReadRaw(key_, L"v"));
+}
+
 TEST_F(ChangeRegValueOperationTest, DeniedKeyIsGrantedAndItsSecurityRestored) {
   base::win::RegKey key;
   ASSERT_EQ(ERROR_SUCCESS, key.Create(HKEY_CURRENT_USER, key_.c_str(), KEY_ALL_ACCESS));

@@ -1,5 +1,7 @@
 #include "desktop/windows/installer/service/transactions/delete_reg_key_operation.h"
 
+#include <utility>
+
 #include "base/logging.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/transactions/registry_object_name.h"
@@ -11,6 +13,7 @@ namespace {
 // DELETE | READ_CONTROL | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY |
 // KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY.
 constexpr DWORD kTreeAccess = 0x3001F;
+constexpr uint32_t kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 constexpr SECURITY_INFORMATION kSavedSecurity =
     GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION;
 
@@ -18,14 +21,16 @@ constexpr SECURITY_INFORMATION kSavedSecurity =
 
 DeleteRegKeyOperation::DeleteRegKeyOperation(HKEY root,
                                              const std::wstring& key_path,
-                                             uint32_t access)
-    : key_path_(key_path), root_(root), access_(access) {}
+                                             uint32_t access,
+                                             std::unique_ptr<DeletedKeyRelocation> relocation)
+    : key_path_(key_path), root_(root), access_(access), relocation_(std::move(relocation)) {}
 
 DeleteRegKeyOperation::~DeleteRegKeyOperation() = default;
 
 bool DeleteRegKeyOperation::Do(Transaction* nested) {
   VLOG(1) << "Attempting to delete registry key " << key_path_ << " under "
           << RegistryRootToString(root_);
+  deleted_ = false;
   const std::wstring object_name = GetRegistryObjectName(root_, key_path_);
   base::win::RegKey key;
   const LONG result = key.Open(root_, key_path_.c_str(), access_ | KEY_QUERY_VALUE);
@@ -141,31 +146,87 @@ bool DeleteRegKeyOperation::DeleteAndSaveRecursive(const std::wstring& path,
     LOG(ERROR) << "Failed to delete key " << object_name;
     return false;
   }
+  if (path == key_path_)
+    deleted_ = true;
   return true;
 }
 
+LONG DeleteRegKeyOperation::CreateSavedKey(const SavedRegistryKey& node, const std::wstring& path,
+                                           HKEY* key, DWORD* disposition) {
+  SECURITY_ATTRIBUTES attributes = {};
+  attributes.nLength = sizeof(attributes);
+  attributes.lpSecurityDescriptor =
+      node.security_descriptor.empty()
+          ? nullptr
+          : const_cast<uint8_t*>(node.security_descriptor.data());
+  attributes.bInheritHandle = FALSE;
+  return ::RegCreateKeyExW(root_, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           access_ | kTreeAccess, &attributes, key, disposition);
+}
+
+LONG DeleteRegKeyOperation::CreateRelocatedKey(const SavedRegistryKey& node, std::wstring* path,
+                                               HKEY* key) {
+  for (int index = 0;; ++index) {
+    const std::wstring candidate = relocation_->GetCandidate(index);
+    if (candidate.empty())
+      return ERROR_ALREADY_EXISTS;
+    DWORD disposition = 0;
+    const LONG result = CreateSavedKey(node, candidate, key, &disposition);
+    if (result == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY) {
+      *path = candidate;
+      return ERROR_SUCCESS;
+    }
+    if (result == ERROR_SUCCESS) {
+      ::RegCloseKey(*key);
+      *key = nullptr;
+      continue;
+    }
+    // Another run's key that this one may not open is as taken as one it
+    // may; a name that cannot be made at all ends the search.
+    base::win::RegKey existing;
+    if (existing.Open(root_, candidate.c_str(), KEY_QUERY_VALUE | (access_ & kViewBits)) ==
+        ERROR_FILE_NOT_FOUND) {
+      return result;
+    }
+  }
+}
+
 void DeleteRegKeyOperation::Undo() {
-  for (const auto& node : saved_keys_) {
-    SECURITY_ATTRIBUTES attributes = {};
-    attributes.nLength = sizeof(attributes);
-    attributes.lpSecurityDescriptor =
-        node->security_descriptor.empty() ? nullptr : node->security_descriptor.data();
-    attributes.bInheritHandle = FALSE;
+  // Where the deleted key goes back: its own path, or the path the
+  // relocation chose when another run has taken that.
+  std::wstring restored_path = key_path_;
+  for (size_t index = 0; index < saved_keys_.size(); ++index) {
+    const SavedRegistryKey& node = *saved_keys_[index];
+    const std::wstring path = restored_path + node.path.substr(key_path_.size());
     HKEY key = nullptr;
     DWORD disposition = 0;
-    const LONG result = ::RegCreateKeyExW(root_, node->path.c_str(), 0, nullptr,
-                                          REG_OPTION_NON_VOLATILE, access_ | kTreeAccess,
-                                          &attributes, &key, &disposition);
+    LONG result = CreateSavedKey(node, path, &key, &disposition);
+    // The first node is the deleted key itself.
+    if (index == 0 && result == ERROR_SUCCESS && disposition != REG_CREATED_NEW_KEY &&
+        deleted_ && relocation_) {
+      ::RegCloseKey(key);
+      key = nullptr;
+      result = CreateRelocatedKey(node, &restored_path, &key);
+      if (result != ERROR_SUCCESS) {
+        LOG(ERROR) << "The key " << key_path_
+                   << " was taken by another run, and no other name is free for it: "
+                   << result;
+        break;
+      }
+      disposition = REG_CREATED_NEW_KEY;
+    }
     if (result != ERROR_SUCCESS)
       continue;
     if (disposition == REG_CREATED_NEW_KEY) {
-      for (const auto& value : node->values) {
+      for (const auto& value : node.values) {
         ::RegSetValueExW(key, value->name.c_str(), 0, value->type,
                          value->data.empty() ? nullptr : value->data.data(), value->size);
       }
     }
     ::RegCloseKey(key);
   }
+  if (restored_path != key_path_)
+    relocation_->OnRelocated(key_path_, restored_path);
   for (const auto& node : saved_keys_) {
     if (!node->saved_security.empty())
       RestoreObjectSecurity(&node->saved_security);

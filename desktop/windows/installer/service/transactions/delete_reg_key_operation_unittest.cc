@@ -4,11 +4,13 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/test/test_environment.h"
 #include "base/win/registry.h"
 #include "desktop/windows/installer/service/test/registry_test_helpers.h"
+#include "desktop/windows/installer/service/transactions/deleted_key_relocation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 #include "gtest/gtest.h"
 
@@ -175,6 +177,101 @@ TEST_F(DeleteRegKeyOperationTest, KeptDeletionStays) {
         transaction.Do(std::make_unique<DeleteRegKeyOperation>(HKEY_CURRENT_USER, key_, 0)));
   }
   EXPECT_FALSE(KeyExists(key_));
+}
+
+
+// Names the test's candidates in turn and writes down where the key went.
+class ListedRelocation : public DeletedKeyRelocation {
+ public:
+  ListedRelocation(std::vector<std::wstring> candidates, std::vector<std::wstring>* relocated)
+      : candidates_(std::move(candidates)), relocated_(relocated) {}
+
+  std::wstring GetCandidate(int index) override {
+    return index < static_cast<int>(candidates_.size()) ? candidates_[index] : std::wstring();
+  }
+  void OnRelocated(const std::wstring& deleted_path, const std::wstring& restored_path) override {
+    relocated_->push_back(deleted_path + L" -> " + restored_path);
+  }
+
+ private:
+  std::vector<std::wstring> candidates_;
+  std::vector<std::wstring>* relocated_;
+};
+
+// Another run made a key of the deleted key's name after the deletion: the
+// rollback leaves that key to it and puts the deleted tree back under the
+// first candidate it can make new.
+TEST_F(DeleteRegKeyOperationTest, KeyTakenSinceGoesBackUnderAFreeCandidate) {
+  {
+    base::win::RegKey key;
+    Create(key_, &key);
+    key.WriteValue(L"owner", L"deleted");
+    base::win::RegKey child;
+    Create(key_ + L"\\Child", &child);
+    child.WriteValue(L"c", 5);
+    base::win::RegKey taken;
+    Create(key_ + L"1", &taken);
+  }
+  std::vector<std::wstring> relocated;
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
+      HKEY_CURRENT_USER, key_, 0,
+      std::make_unique<ListedRelocation>(
+          std::vector<std::wstring>{key_, key_ + L"1", key_ + L"2"}, &relocated))));
+  {
+    base::win::RegKey other;
+    Create(key_, &other);
+    other.WriteValue(L"owner", L"other run");
+  }
+  transaction.Rollback();
+
+  EXPECT_EQ(L"other run", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
+  EXPECT_FALSE(KeyExists(key_ + L"\\Child"));
+  EXPECT_EQ(L"<none>", ReadString(HKEY_CURRENT_USER, key_ + L"1", L"owner"));
+  EXPECT_EQ(L"deleted", ReadString(HKEY_CURRENT_USER, key_ + L"2", L"owner"));
+  EXPECT_EQ(std::string("4:\x05\0\0\0", 6), ReadRaw(key_ + L"2\\Child", L"c"));
+  EXPECT_EQ(std::vector<std::wstring>{key_ + L" -> " + key_ + L"2"}, relocated);
+}
+
+TEST_F(DeleteRegKeyOperationTest, KeyStillFreeGoesBackUnderItsOwnName) {
+  {
+    base::win::RegKey key;
+    Create(key_, &key);
+    key.WriteValue(L"owner", L"deleted");
+  }
+  std::vector<std::wstring> relocated;
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
+      HKEY_CURRENT_USER, key_, 0,
+      std::make_unique<ListedRelocation>(std::vector<std::wstring>{key_ + L"1"}, &relocated))));
+  transaction.Rollback();
+  EXPECT_EQ(L"deleted", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
+  EXPECT_FALSE(KeyExists(key_ + L"1"));
+  EXPECT_TRUE(relocated.empty());
+}
+
+TEST_F(DeleteRegKeyOperationTest, NoFreeCandidateLeavesTheTakenKeyAlone) {
+  {
+    base::win::RegKey key;
+    Create(key_, &key);
+    key.WriteValue(L"owner", L"deleted");
+    base::win::RegKey child;
+    Create(key_ + L"\\Child", &child);
+  }
+  std::vector<std::wstring> relocated;
+  Transaction transaction;
+  ASSERT_TRUE(transaction.Do(std::make_unique<DeleteRegKeyOperation>(
+      HKEY_CURRENT_USER, key_, 0,
+      std::make_unique<ListedRelocation>(std::vector<std::wstring>{key_}, &relocated))));
+  {
+    base::win::RegKey other;
+    Create(key_, &other);
+    other.WriteValue(L"owner", L"other run");
+  }
+  transaction.Rollback();
+  EXPECT_EQ(L"other run", ReadString(HKEY_CURRENT_USER, key_, L"owner"));
+  EXPECT_FALSE(KeyExists(key_ + L"\\Child"));
+  EXPECT_TRUE(relocated.empty());
 }
 
 }  // namespace

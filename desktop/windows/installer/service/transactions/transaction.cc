@@ -31,6 +31,10 @@ void Transaction::Adopt(Transaction* other) {
   other->operations_.clear();
 }
 
+void Transaction::Commit() {
+  DestroyOperations();
+}
+
 void Transaction::Rollback() {
   for (auto it = operations_.rbegin(); it != operations_.rend(); ++it)
     (*it)->Undo();

@@ -38,6 +38,11 @@ class Transaction {
   // transaction of its own and kept only once all of them succeeded.
   void Adopt(Transaction* other);
 
+  // Keeps the effects now, as destroying the transaction does: the kept
+  // operations are destroyed, first to last, without being undone. The
+  // transaction is empty afterwards and may be used again.
+  void Commit();
+
   // Undoes every kept operation from the last to the first, then destroys them
   // from the first to the last. The transaction is empty afterwards and may be
   // used again.

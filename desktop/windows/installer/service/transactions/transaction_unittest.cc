@@ -82,6 +82,20 @@ TEST(TransactionTest, DestructionKeepsEffectsWithoutUndo) {
   EXPECT_EQ((Journal{"~a1", "~a", "~b"}), journal);
 }
 
+TEST(TransactionTest, CommitKeepsEffectsNowAndLeavesItEmpty) {
+  Journal journal;
+  Transaction transaction;
+  transaction.Do(std::make_unique<FakeOperation>("a", &journal, true, Journal{"a1"}));
+  transaction.Do(std::make_unique<FakeOperation>("b", &journal));
+  journal.clear();
+  transaction.Commit();
+  EXPECT_EQ((Journal{"~a1", "~a", "~b"}), journal);
+  EXPECT_TRUE(transaction.empty());
+  journal.clear();
+  transaction.Rollback();
+  EXPECT_TRUE(journal.empty());
+}
+
 TEST(TransactionTest, FailedOperationIsUndoneWithItsNestedOperationsAndNotKept) {
   Journal journal;
   Transaction transaction;
