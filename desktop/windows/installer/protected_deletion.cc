@@ -87,6 +87,9 @@ bool ProtectedDeletion::Delete(const base::FilePath& file, std::string* reason) 
   base::FilePath moved;
   bool done = false;
   for (const base::FilePath& parent : {parent_, base::FilePath(VolumeOf(true_path) + L"\\")}) {
+    // A folder that could not be told is none: never the current one.
+    if (!parent.IsAbsolute())
+      continue;
     base::FilePath folder;
     if (!FolderIn(parent, &folder, reason))
       return false;
