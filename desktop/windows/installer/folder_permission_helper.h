@@ -78,9 +78,11 @@ FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& comman
 // still change it, and he can make any folder he made then a junction at any
 // time, so the batch file is not run: this process waits for the processes
 // it names (not for itself), then deletes its files, the batch file and its
-// folders through handles that follow no link or junction (what is still in
-// use, such as this process's own files, or lies behind a link stays, and is
-// logged). False when the batch file was not acted on.
+// folders through handles that follow no link or junction. A file still in
+// use, such as this process's own installer.exe and installer_lib.dll, is
+// moved out of the user's reach and deleted there, at the latest at the next
+// start of Windows (ProtectedDeletion); what lies behind a link stays. Both
+// are logged. False when the batch file was not acted on.
 bool RunUninstallBatch(const FolderPermissionResult& result,
                        const base::FilePath& installation_folder);
 
