@@ -17,7 +17,9 @@ processes decide, refuse, run and copy."""
 
 import json
 import os
+import re
 import shutil
+import time
 
 import pytest
 
@@ -94,6 +96,22 @@ def run_waiting_elevated_copy(wine, tmp_path, log_dir, package_path):
     return code, read_logs(log_dir, before), install
 
 
+def run_through_the_seam(wine, suite, variables):
+    """Runs the unit test |suite| of core_unittests, which takes the user's
+    side through the privileges seam, with the environment |variables| that
+    tell it what to work on; it must pass, not skip."""
+    wine.env.update(variables)
+    try:
+        result = wine.run([BUILD / "bin" / "core_unittests.exe",
+                           "--gtest_filter=%s.*" % suite], timeout=300)
+    finally:
+        for name in variables:
+            del wine.env[name]
+    output = result.stdout.decode(errors="replace")
+    assert result.returncode == 0, output
+    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+
+
 def installed_browser(install):
     status = install / "installation_status.json"
     if not status.exists():
@@ -124,16 +142,7 @@ def test_standard_users_all_users_install_through_the_privileges_seam(
     variables = {"VELTO_ELEVATED_INSTALLER": wine.windows_path(download),
                  "VELTO_USER_PACKAGE": wine.windows_path(user_package),
                  "VELTO_ALL_USERS_FOLDER": wine.windows_path(install)}
-    wine.env.update(variables)
-    try:
-        result = wine.run([BUILD / "bin" / "core_unittests.exe",
-                           "--gtest_filter=ElevatedInstallThroughTheSeamTest.*"], timeout=300)
-    finally:
-        for name in variables:
-            del wine.env[name]
-    output = result.stdout.decode(errors="replace")
-    assert result.returncode == 0, output
-    assert "[  PASSED  ] 1 test." in output and "SKIPPED" not in output, output
+    run_through_the_seam(wine, "ElevatedInstallThroughTheSeamTest", variables)
     assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
     # The changed installer ran once: in the user's own context, for the
     # tasks that follow the elevated install, as the user may run anything.
@@ -186,10 +195,21 @@ def ask_for_rights(wine, folder, installer, *switches, events=True):
     result = wine.run([REQUESTER] + ([] if events else ["--no-events"])
                       + [folder, installer, "--set-folder-permission=" + folder]
                       + list(switches), timeout=120)
-    # The last line is the stand-in's: a batch file the helper started may
-    # have written to the same console before it.
     code, granted = result.stdout.decode(errors="replace").split()[-2:]
     return int(code), granted == "1"
+
+
+def ask_for_rights_for_good_and_end(wine, folder, installer, *switches):
+    """Runs the helper as an installer asks for a permanent grant on |folder|
+    and then ends without installing there; returns the helper's exit code,
+    whether it granted and whether the folder existed during the grant.
+    Returns once the helper has ended."""
+    result = wine.run([REQUESTER, "--end-when-granted", folder, installer,
+                       "--set-folder-permission=" + folder, "--permanent-permissions"]
+                      + list(switches), timeout=120)
+    words = result.stdout.decode(errors="replace").split()
+    existed = "folder" in words and words[words.index("folder") + 1] == "1"
+    return int(words[-2]), words[-1] == "1", existed
 
 
 def test_helper_refuses_everyone_rights_on_system32(wine, installer_exe, log_dir):
@@ -223,19 +243,21 @@ def test_helper_refuses_a_folder_behind_a_link(wine, tmp_path, installer_exe, lo
     assert not (system32 / "new").exists()
 
 
-def test_helper_grants_a_new_folder_to_the_user_who_asked(wine, tmp_path, installer_exe,
-                                                          log_dir):
-    folder = tmp_path / "new" / "Velto"
+def test_helper_grants_a_new_folder_only_for_the_run_that_asked(wine, tmp_path, installer_exe,
+                                                                 log_dir):
     before = log_names(log_dir)
-    code, granted = ask_for_rights(wine, wine.windows_path(tmp_path) + "\\new\\Velto",
-                                   installer_exe, "--permissions-for-user=Everyone",
-                                   "--permanent-permissions")
+    code, granted, existed = ask_for_rights_for_good_and_end(
+        wine, wine.windows_path(tmp_path) + "\\new\\Velto", installer_exe,
+        "--permissions-for-user=Everyone")
     logs = read_logs(log_dir, before)
-    assert (code, granted) == (0, True), logs
-    assert folder.is_dir()
+    assert (code, granted, existed) == (0, True, True), logs
     # The named account is logged; the rights go to the requester's user.
     assert "for the user of the installer that asked: " in logs, logs
     assert "permissions-for-user names Everyone" in logs, logs
+    # The run installed nothing there: the grant and the folders it made go.
+    assert "The installer that asked has ended without an installation there" in logs, logs
+    assert "Rights taken back" in logs, logs
+    assert not (tmp_path / "new").exists()
 
 
 def test_k_bat_beside_the_installer_does_not_run_without_a_grant_of_the_helper(
@@ -278,7 +300,7 @@ def test_helper_cleans_up_nothing_through_a_link_in_the_installation(wine, tmp_p
     install = tmp_path / "Velto"
     installer = copy_installer(install)
     (install / "installation_status.json").write_text(json.dumps(
-        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": True,
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": False,
          "pinned": False, "path": wine.windows_path(install), "files": [], "registry": {}}))
     (install / "left.txt").write_text("left behind by the uninstallation")
     os.symlink(outside, install / "47.0")
@@ -295,3 +317,89 @@ def test_helper_cleans_up_nothing_through_a_link_in_the_installation(wine, tmp_p
     assert not (install / "left.txt").exists(), logs
     assert not (install / "k.bat").exists(), logs
     assert "link or junction" in logs, logs
+
+
+def test_helper_refuses_an_installation_for_all_users(wine, tmp_path, log_dir):
+    install = tmp_path / "Velto"
+    installer = copy_installer(install)
+    (install / "installation_status.json").write_text(json.dumps(
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": True,
+         "pinned": False, "path": wine.windows_path(install), "files": [], "registry": {}}))
+    for extra in (["--permanent-permissions"], []):
+        before = log_names(log_dir)
+        code, granted = ask_for_rights(wine, wine.windows_path(install), installer,
+                                       "--permissions-for-user=Everyone", *extra)
+        logs = read_logs(log_dir, before)
+        assert (code, granted) == (1, False), logs
+        assert "Refused to grant rights: An installation for all users" in logs, logs
+
+
+def test_uninstall_through_the_helper_leaves_no_program_in_the_folder(wine, tmp_path, log_dir):
+    """The helper that finishes an uninstallation runs from the installation's
+    own installer.exe and installer_lib.dll: they leave the folder too, moved
+    where only administrators can write, and go there at once or at the next
+    start of Windows, as the log says."""
+    install = tmp_path / "Velto"
+    installer = copy_installer(install)
+    (install / "installation_status.json").write_text(json.dumps(
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": False,
+         "pinned": False, "path": wine.windows_path(install), "files": [], "registry": {}}))
+    (install / "k.bat").write_bytes(cleanup_batch(
+        'del "installer.exe"', 'del "installer_lib.dll"', 'del "installation_status.json"',
+        'rmdir "."'))
+    before = log_names(log_dir)
+    code, granted = ask_for_rights(wine, wine.windows_path(install), installer,
+                                   "--permissions-for-user=Everyone", "--run-uninstall-bat")
+    logs = read_logs(log_dir, before)
+    assert (code, granted) == (0, True), logs
+    assert not install.exists(), (sorted(os.listdir(install)), logs)
+    for name in ("installer.exe", "installer_lib.dll"):
+        moved = re.search(r"Moved \S*\\%s to (\S+)" % re.escape(name), logs)
+        assert moved, logs
+        left = wine.unix_path(moved.group(1))
+        assert not left.exists() or (
+            "Removed at the next start of Windows: " + moved.group(1)) in logs, logs
+        assert "C:\\windows\\Temp\\velto_removed_" in moved.group(1), logs
+    # What Windows would remove at its next start.
+    shutil.rmtree(wine.unix_path(moved.group(1)).parent, ignore_errors=True)
+
+
+def test_uninstall_through_the_privileges_seam_leaves_no_program_in_the_folder(
+        wine, tmp_path, log_dir):
+    """The standard user's uninstaller is the product's Installer in a unit
+    test process, the privileges seam standing in for UAC; the helper it
+    starts is the installation's own installer.exe, which finishes the
+    uninstallation after the uninstaller has ended."""
+    install = tmp_path / "Velto"
+    copy_installer(install)
+    (install / "installation_status.json").write_text(json.dumps(
+        {"version": "47.0.2631.23", "app_id": "1", "copy_only": False, "_all_users": False,
+         "pinned": False, "path": wine.windows_path(install),
+         "files": ["installer.exe", "installer_lib.dll"], "registry": {}}))
+    before = log_names(log_dir)
+    variables = {"VELTO_UNINSTALL_FOLDER": wine.windows_path(install),
+                 "VELTO_HELPER_TEMP": wine.windows_path(log_dir.parent)}
+    run_through_the_seam(wine, "UninstallThroughTheSeamTest", variables)
+    # The helper gives the uninstaller's files a moment (its restore delay)
+    # before it cleans up, and logs where each of its own files went.
+    programs = [install / "installer.exe", install / "installer_lib.dll"]
+
+    def gone_or_named(logs):
+        for program in programs:
+            moved = re.search(r"Moved %s to (\S+)" % re.escape(wine.windows_path(program)),
+                              logs)
+            if not moved or program.exists():
+                return False
+            if wine.unix_path(moved.group(1)).exists() and (
+                    "Removed at the next start of Windows: " + moved.group(1)) not in logs:
+                return False
+        return True
+
+    deadline = time.monotonic() + 120
+    logs = read_logs(log_dir, before)
+    while not gone_or_named(logs) and time.monotonic() < deadline:
+        time.sleep(0.5)
+        logs = read_logs(log_dir, before)
+    assert gone_or_named(logs), (sorted(os.listdir(install)), logs)
+    moved = re.search(r"Moved \S+ to (\S+)", logs)
+    shutil.rmtree(wine.unix_path(moved.group(1)).parent, ignore_errors=True)

@@ -1,10 +1,10 @@
 #include "desktop/windows/installer/folder_permission_helper.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,10 +20,13 @@
 #include "base/win/scoped_handle.h"
 #include "base/win/scoped_localalloc.h"
 #include "desktop/windows/installer/cleanup_batch_launch.h"
+#include "desktop/windows/installer/folder_rights.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/protected_deletion.h"
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/link_free_access.h"
+#include "desktop/windows/installer/service/link_free_folder.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/cleanup_batch_file.h"
 #include "product_config/product_config.h"
@@ -97,61 +100,59 @@ std::string RefusalOf(const base::FilePath& folder) {
   return std::string();
 }
 
+// Whether |folder| (a true path) holds an installation of this product
+// that a user may be given rights on: one for all users is installed,
+// upgraded and removed by an elevated installer, never through a grant, and
+// the system runs its programs. Why not in |reason|.
+bool HoldsGrantableInstallation(const base::FilePath& folder, std::string* reason) {
+  std::string error;
+  std::string contents;
+  std::unique_ptr<InstallationStatus> status =
+      InstallationStatusLoaderImpl().Load(folder, 0, &error, &contents);
+  if (!status) {
+    *reason = "Neither a new folder nor one that holds an installation of " + GetProductName() +
+              ": " + Describe(folder);
+    return false;
+  }
+  if (status->all_users) {
+    *reason = "An installation for all users: " + Describe(folder);
+    return false;
+  }
+  return true;
+}
+
 // Opens |folder| for changing its access list when this helper may grant
-// rights on it, making it when it does not exist yet; |true_folder| is where
-// it lies.
-bool OpenGrantableFolder(const base::FilePath& folder, base::win::ScopedHandle* handle,
+// rights on it, making the missing folders (held in |held|) when it does not
+// exist yet; |true_folder| is where it lies. What was made is removed again
+// when the grant is refused.
+bool OpenGrantableFolder(const base::FilePath& folder, LinkFreeFolder* held,
                          base::FilePath* true_folder, std::string* reason) {
   if (!IsLocalFullPath(folder)) {
     *reason = "Not a full path on a drive of this machine: " + Describe(folder);
     return false;
   }
-  if (PassesThroughReparsePoint(folder)) {
-    *reason = "The path passes through a link or junction: " + Describe(folder);
+  const auto refusal = [&folder](const base::FilePath& existing) {
+    return IsInWindowsFolder(existing)
+               ? "A folder inside the Windows folder: " + Describe(folder)
+               : std::string();
+  };
+  // Only a folder made here counts as new: one that appears meanwhile is
+  // someone else's.
+  if (!held->Open(folder, READ_CONTROL | WRITE_DAC, refusal, reason))
     return false;
-  }
-  bool made = false;
-  if (::GetFileAttributesW(folder.value().c_str()) == INVALID_FILE_ATTRIBUTES) {
-    base::FilePath existing = folder.DirName();
-    while (::GetFileAttributesW(existing.value().c_str()) == INVALID_FILE_ATTRIBUTES &&
-           existing.DirName() != existing) {
-      existing = existing.DirName();
-    }
-    if (IsInWindowsFolder(TruePath(existing))) {
-      *reason = "A folder inside the Windows folder: " + Describe(folder);
-      return false;
-    }
-    // Only a folder made here counts as new: one that appears meanwhile is
-    // someone else's.
-    if (!base::CreateDirectory(folder.DirName()) ||
-        !::CreateDirectoryW(folder.value().c_str(), nullptr)) {
-      *reason = "Cannot make the folder " + Describe(folder) + ": error " +
-                std::to_string(::GetLastError());
-      return false;
-    }
-    made = true;
-  }
-  *handle = OpenWithoutLinks(folder, true, READ_CONTROL | WRITE_DAC,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, reason);
-  if (!handle->IsValid())
-    return false;
-  if (!base::GetFinalPathFromHandle(handle->Get(), true_folder)) {
+  if (!base::GetFinalPathFromHandle(held->Get(), true_folder)) {
     *reason = "Cannot tell where " + Describe(folder) + " lies";
-    return false;
+  } else {
+    *reason = RefusalOf(*true_folder);
+    if (reason->empty() && !held->made())
+      HoldsGrantableInstallation(*true_folder, reason);
   }
-  *reason = RefusalOf(*true_folder);
-  if (!reason->empty())
-    return false;
-  if (!made) {
-    std::string error;
-    std::string contents;
-    if (!InstallationStatusLoaderImpl().Load(*true_folder, 0, &error, &contents)) {
-      *reason = "Neither a new folder nor one that holds an installation of " +
-                GetProductName() + ": " + Describe(folder);
-      return false;
-    }
-  }
-  return true;
+  if (reason->empty())
+    return true;
+  std::string removal;
+  if (!held->RemoveMade(&removal))
+    *reason += "; " + removal;
+  return false;
 }
 
 // The user SID of the token of |process|.
@@ -193,12 +194,23 @@ std::string DescribeUser(PSID sid) {
   return text;
 }
 
-// Gives the requesting installer's user full rights on the folder; unless
-// permanent, the old rights return once the installer signals Undo, at once
-// when signalling fails or when |requester| ends without signalling.
+// Removes the folders |held| made for a grant that does not stand.
+void RemoveMadeFolders(LinkFreeFolder* held) {
+  std::string reason;
+  if (!held->RemoveMade(&reason))
+    LOG(WARNING) << "Not removed: " << logging::UntrustedText(reason);
+}
+
+// Gives the requesting installer's user full rights; unless permanent, the
+// old rights return once the installer signals Undo, at once when
+// signalling fails or when |requester| ends without signalling. A permanent
+// grant stands only where the run that asked installed: once |requester|
+// has ended, a folder without an installation gets its old rights back, and
+// a folder made here goes.
 FolderPermissionResult GrantFolderPermission(const base::CommandLine& command_line,
                                              const base::FilePath& folder,
-                                             const base::Process& requester) {
+                                             const base::Process& requester,
+                                             FolderRights* rights) {
   const bool permanent = command_line.HasSwitch(switches::kPermanentPermissions);
   if (!requester.IsValid())
     return Refuse("The installer that asked for the rights has ended");
@@ -219,60 +231,45 @@ FolderPermissionResult GrantFolderPermission(const base::CommandLine& command_li
             << logging::UntrustedText(
                    base::WideToUTF8(command_line.GetSwitchValueNative(switches::kPermissionsForUser)));
 
-  base::win::ScopedHandle handle;
+  LinkFreeFolder held;
   base::FilePath true_folder;
   std::string reason;
-  if (!OpenGrantableFolder(folder, &handle, &true_folder, &reason))
+  if (!OpenGrantableFolder(folder, &held, &true_folder, &reason))
     return Refuse(reason);
 
-  PACL old_dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD error = ::GetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                  nullptr, nullptr, &old_dacl, nullptr, &descriptor);
-  if (error != ERROR_SUCCESS) {
-    LOG(ERROR) << "Cannot read the rights on " << true_folder << ": error " << error;
-    return FolderPermissionResult();
-  }
-  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
-  EXPLICIT_ACCESSW access = {};
-  access.grfAccessPermissions = GENERIC_ALL;
-  access.grfAccessMode = GRANT_ACCESS;
-  access.grfInheritance = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
-  access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-  access.Trustee.TrusteeType = TRUSTEE_IS_USER;
-  access.Trustee.ptstrName = static_cast<LPWSTR>(user_sid);
-  PACL new_dacl = nullptr;
-  error = ::SetEntriesInAclW(1, &access, old_dacl, &new_dacl);
-  if (error != ERROR_SUCCESS) {
-    LOG(ERROR) << "Cannot add the rights: error " << error;
-    return FolderPermissionResult();
-  }
-  base::win::ScopedLocalAllocTyped<ACL> new_dacl_owner = base::win::TakeLocalAlloc(new_dacl);
-  error = ::SetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, new_dacl_owner.get(), nullptr);
-  if (error != ERROR_SUCCESS) {
-    LOG(ERROR) << "Cannot set the rights on " << true_folder << ": error " << error;
+  std::vector<BYTE> before;
+  if (!rights->Grant(held.Get(), user_sid, &before, &reason)) {
+    LOG(ERROR) << reason << ": " << true_folder;
+    RemoveMadeFolders(&held);
     return FolderPermissionResult();
   }
   LOG(INFO) << "Granted " << (permanent ? "for good" : "for the installation");
   FolderPermissionResult result;
-  if (permanent) {
-    SetEvent(granted.Get());
-    return result;
-  }
-  if (SetEvent(granted.Get())) {
+  const bool signalled = SetEvent(granted.Get());
+  if (permanent && signalled) {
+    WaitForSingleObject(requester.Handle(), INFINITE);
+    base::FilePath now;
+    if (base::GetFinalPathFromHandle(held.Get(), &now) &&
+        HoldsGrantableInstallation(now, &reason)) {
+      LOG(INFO) << "The installer that asked has ended; the rights stay with its installation";
+      return result;
+    }
+    LOG(INFO) << "The installer that asked has ended without an installation there: "
+              << logging::UntrustedText(reason);
+  } else if (signalled) {
     HANDLE handles[] = {undo.Get(), requester.Handle()};
     if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0)
       Sleep(kRestoreDelayMs);
   }
-  error = ::SetSecurityInfo(handle.Get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                            nullptr, old_dacl, nullptr);
-  if (error != ERROR_SUCCESS) {
-    LOG(ERROR) << "Cannot take the rights on " << true_folder << " back: error " << error;
-    return result;
-  }
-  LOG(INFO) << "Rights taken back";
-  result.restored_folder = true_folder;
+  const bool restored = rights->Restore(held.Get(), before, &reason);
+  if (restored)
+    LOG(INFO) << "Rights taken back";
+  else
+    LOG(ERROR) << reason << ": " << true_folder;
+  if (permanent)
+    RemoveMadeFolders(&held);
+  else if (restored)
+    result.restored_folder = true_folder;
   return result;
 }
 
@@ -280,7 +277,8 @@ FolderPermissionResult GrantFolderPermission(const base::CommandLine& command_li
 // or of |requester|; only a ready package goes on to the grant.
 FolderPermissionResult WaitForPackageThenGrant(const base::CommandLine& command_line,
                                                const base::FilePath& folder,
-                                               const base::Process& requester) {
+                                               const base::Process& requester,
+                                               FolderRights* rights) {
   if (!command_line.HasSwitch(switches::kInitialPid))
     return Refuse("No initial process to wait with");
   if (!command_line.GetSwitchValuePath(switches::kWaitForPackage).IsAbsolute())
@@ -309,7 +307,7 @@ FolderPermissionResult WaitForPackageThenGrant(const base::CommandLine& command_
     LOG(INFO) << "The installation ended before its package was ready";
     return FolderPermissionResult();
   }
-  return GrantFolderPermission(command_line, folder, requester);
+  return GrantFolderPermission(command_line, folder, requester, rights);
 }
 
 // The installer that started this helper to ask for the grant: its parent.
@@ -355,11 +353,13 @@ void WaitForBatchProcesses(const uint32_t (&process_ids)[3], const FILETIME& wri
 }  // namespace
 
 FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line) {
-  return RunFolderPermissionHelper(command_line, OpenRequestingInstaller());
+  return RunFolderPermissionHelper(command_line, OpenRequestingInstaller(),
+                                   FolderRightsImpl::GetInstance());
 }
 
 FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& command_line,
-                                                 const base::Process& requester) {
+                                                 const base::Process& requester,
+                                                 FolderRights* rights) {
   if (!command_line.HasSwitch(switches::kPermissionsForUser))
     return FolderPermissionResult();
   const base::FilePath folder = command_line.GetSwitchValuePath(switches::kSetFolderPermission);
@@ -368,8 +368,8 @@ FolderPermissionResult RunFolderPermissionHelper(const base::CommandLine& comman
   if (!folder.IsAbsolute())
     return Refuse("Not a full path: " + Describe(folder));
   if (command_line.HasSwitch(switches::kWaitForPackage))
-    return WaitForPackageThenGrant(command_line, folder, requester);
-  return GrantFolderPermission(command_line, folder, requester);
+    return WaitForPackageThenGrant(command_line, folder, requester, rights);
+  return GrantFolderPermission(command_line, folder, requester, rights);
 }
 
 bool RunUninstallBatch(const FolderPermissionResult& result,
@@ -408,8 +408,23 @@ bool RunUninstallBatch(const FolderPermissionResult& result,
     if (!DeleteWithoutLinks(path, is_folder, &why))
       LOG(WARNING) << "Not removed: " << logging::UntrustedText(why);
   };
-  for (const base::FilePath& file : contents.files)
-    remove(file, false);
+  // This process runs from the installation's installer.exe and
+  // installer_lib.dll, which cannot be deleted while it runs: they, and
+  // whatever else is still in use, are moved out of the user's reach and
+  // deleted there, at the latest at the next start of Windows.
+  base::FilePath windows;
+  base::PathService::Get(base::DIR_WINDOWS, &windows);
+  ProtectedDeletion out_of_reach(windows.Append(L"Temp"));
+  for (const base::FilePath& file : contents.files) {
+    std::string why;
+    if (DeleteWithoutLinks(file, false, &why))
+      continue;
+    std::string moved_why;
+    if (!out_of_reach.Delete(file, &moved_why)) {
+      LOG(WARNING) << "Not removed: " << logging::UntrustedText(why) << "; "
+                   << logging::UntrustedText(moved_why);
+    }
+  }
   remove(batch, false);
   for (const base::FilePath& each : contents.folders)
     remove(each, true);

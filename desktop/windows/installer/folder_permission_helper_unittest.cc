@@ -1,6 +1,7 @@
 #include "desktop/windows/installer/folder_permission_helper.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <functional>
 #include <string>
@@ -16,7 +17,9 @@
 #include "base/test/scoped_user_windows_folder.h"
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
+#include "base/win/scoped_localalloc.h"
 #include "desktop/windows/installer/cleanup_batch_launch.h"
+#include "desktop/windows/installer/folder_rights.h"
 #include "desktop/windows/installer/installer_kernel_objects.h"
 #include "desktop/windows/installer/service/installation_status.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
@@ -28,6 +31,33 @@
 namespace installer {
 
 namespace {
+
+// Grants as the real rights do and writes down whom each grant was for:
+// Wine keeps no access lists to read back.
+class RecordingFolderRights : public FolderRights {
+ public:
+  bool Grant(HANDLE folder, PSID user, std::vector<BYTE>* before,
+             std::string* error) override {
+    wchar_t* text = nullptr;
+    if (::ConvertSidToStringSidW(user, &text)) {
+      base::win::ScopedLocalAllocTyped<wchar_t> owner = base::win::TakeLocalAlloc(text);
+      grantees.push_back(owner.get());
+    }
+    if (!grant_succeeds) {
+      *error = "Refused by the test";
+      return false;
+    }
+    return FolderRightsImpl::GetInstance()->Grant(folder, user, before, error);
+  }
+  bool Restore(HANDLE folder, const std::vector<BYTE>& before, std::string* error) override {
+    ++restores;
+    return FolderRightsImpl::GetInstance()->Restore(folder, before, error);
+  }
+
+  bool grant_succeeds = true;
+  std::vector<std::wstring> grantees;
+  int restores = 0;
+};
 
 class FolderPermissionHelperTest : public testing::Test {
  protected:
@@ -61,16 +91,28 @@ class FolderPermissionHelperTest : public testing::Test {
     return command_line;
   }
 
+  FolderPermissionResult Run(const base::CommandLine& command_line,
+                             const base::Process& requester) {
+    return RunFolderPermissionHelper(command_line, requester, &rights_);
+  }
+
+  // Runs the helper for an installer that, once granted, lets
+  // |while_granted| run and then ends; what the helper returned.
+  FolderPermissionResult GrantUntilTheRequesterEnds(const base::CommandLine& command_line,
+                                                    const std::function<void()>& while_granted);
+
   base::FilePath folder_;
+  RecordingFolderRights rights_;
 };
 
 // The helper of a test runs on a thread of its own; a helper that never
 // returns fails the test instead of hanging it.
 class HelperThread {
  public:
-  HelperThread(const base::CommandLine& command_line, const base::Process& requester)
-      : HelperThread([this, command_line, &requester] {
-          result_ = RunFolderPermissionHelper(command_line, requester);
+  HelperThread(const base::CommandLine& command_line, const base::Process& requester,
+               FolderRights* rights = FolderRightsImpl::GetInstance())
+      : HelperThread([this, command_line, &requester, rights] {
+          result_ = RunFolderPermissionHelper(command_line, requester, rights);
         }) {}
   // Runs |work| instead of the helper.
   explicit HelperThread(std::function<void()> work)
@@ -107,6 +149,19 @@ base::Process StartRequester() {
       base::CommandLine(system.Append(L"hostname.exe")).GetCommandLineString(), options);
 }
 
+FolderPermissionResult FolderPermissionHelperTest::GrantUntilTheRequesterEnds(
+    const base::CommandLine& command_line, const std::function<void()>& while_granted) {
+  const GrantEvents events = MakeGrantEvents();
+  base::Process requester = StartRequester();
+  EXPECT_TRUE(requester.IsValid());
+  HelperThread helper(command_line, requester, &rights_);
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
+  while_granted();
+  requester.Terminate(1, /*wait=*/true);
+  EXPECT_TRUE(helper.Returned());
+  return helper.result();
+}
+
 }  // namespace
 
 TEST_F(FolderPermissionHelperTest, DoesNothingWithoutUser) {
@@ -131,17 +186,80 @@ TEST_F(FolderPermissionHelperTest, GivesUpWhenTheInstallerIsNotWaiting) {
 }
 
 TEST_F(FolderPermissionHelperTest, PermanentGrantCreatesFolderAndSignals) {
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  EXPECT_FALSE(GrantUntilTheRequesterEnds(command_line, [this] {
+                 EXPECT_TRUE(base::DirectoryExists(folder_));
+                 // The grant stands while the installer that asked runs.
+                 EXPECT_EQ(0, rights_.restores);
+               }).refused);
+}
+
+// A permanent grant outlives only a run that installed there: once the
+// installer that asked has ended, a folder without an installation gets its
+// old rights back, and the folders made for it go, with what was put there.
+TEST_F(FolderPermissionHelperTest, PermanentGrantEndsWithARunThatInstalledNothing) {
+  folder_ = folder_.Append(L"Common Files\\X");
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  GrantUntilTheRequesterEnds(command_line, [this] {
+    ASSERT_TRUE(base::CreateDirectory(folder_.Append(L"plugins")));
+    ASSERT_TRUE(base::WriteFile(folder_.Append(L"plugins\\x.dll"), "x"));
+  });
+  EXPECT_EQ(1, rights_.restores);
+  EXPECT_FALSE(base::PathExists(folder_.DirName().DirName()));
+  EXPECT_TRUE(base::DirectoryExists(folder_.DirName().DirName().DirName()));
+}
+
+TEST_F(FolderPermissionHelperTest, PermanentGrantStaysWithTheInstallationOfTheRunThatAsked) {
+  base::CommandLine command_line = HelperCommandLine();
+  command_line.AppendSwitch("permanent-permissions");
+  GrantUntilTheRequesterEnds(command_line, [this] {
+    InstallationStatus status(GENERATED);
+    status.app_id = "1234";
+    status.path = folder_.value();
+    ASSERT_TRUE(
+        WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
+  });
+  EXPECT_EQ(0, rights_.restores);
+  EXPECT_TRUE(base::PathExists(folder_.Append(kInstallationStatusFileName)));
+}
+
+// Wine keeps no access lists, so whom the rights go to is seen at the grant:
+// the user of the installer that asked, whatever account the command line
+// names.
+TEST_F(FolderPermissionHelperTest, GrantsTheRequestersUserNotTheNamedAccount) {
+  base::CommandLine command_line(base::FilePath(L"installer.exe"));
+  command_line.AppendSwitchPath("set-folder-permission", folder_);
+  command_line.AppendSwitchNative("permissions-for-user", L"Everyone");
+  GrantUntilTheRequesterEnds(command_line, [] {});
+  // The requester runs as this process's user.
+  HANDLE token_handle = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token_handle));
+  base::win::ScopedHandle token(token_handle);
+  BYTE buffer[256];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size));
+  wchar_t* text = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text));
+  base::win::ScopedLocalAllocTyped<wchar_t> own = base::win::TakeLocalAlloc(text);
+  ASSERT_NE(std::wstring(L"S-1-1-0"), own.get());
+  EXPECT_EQ(std::vector<std::wstring>{own.get()}, rights_.grantees);
+}
+
+// A grant that cannot be made leaves nothing behind: the folders made for it
+// go again.
+TEST_F(FolderPermissionHelperTest, FailedGrantRemovesTheFoldersItMade) {
+  folder_ = folder_.Append(L"inner");
   const GrantEvents events = MakeGrantEvents();
+  rights_.grant_succeeds = false;
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
   base::Process requester = StartRequester();
   ASSERT_TRUE(requester.IsValid());
-  const FolderPermissionResult result = RunFolderPermissionHelper(command_line, requester);
-  EXPECT_FALSE(result.refused);
-  // Granted for good: nothing is taken back.
-  EXPECT_TRUE(result.restored_folder.empty());
-  EXPECT_TRUE(base::DirectoryExists(folder_));
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  Run(command_line, requester);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
+  EXPECT_FALSE(base::PathExists(folder_.DirName()));
   requester.Terminate(1, /*wait=*/true);
 }
 
@@ -216,7 +334,7 @@ TEST_F(FolderPermissionHelperTest, RelativeFoldersAreRefused) {
   grant.AppendSwitchPath("set-folder-permission", relative);
   grant.AppendSwitchNative("permissions-for-user", L"root");
   grant.AppendSwitch("permanent-permissions");
-  RunFolderPermissionHelper(grant, requester);
+  Run(grant, requester);
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(granted.Get(), 0));
   EXPECT_FALSE(base::PathExists(relative));
 
@@ -272,11 +390,11 @@ TEST_F(FolderPermissionHelperTest, WaitingHelperGrantsItselfAndRunsNothingFromTh
   base::Process requester = StartRequester();
   ASSERT_TRUE(requester.IsValid());
   HelperThread helper(command_line, requester);
-  ASSERT_TRUE(helper.Returned());
-  EXPECT_FALSE(helper.result().refused);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 60 * 1000));
   EXPECT_TRUE(base::DirectoryExists(folder_));
   requester.Terminate(1, /*wait=*/true);
+  ASSERT_TRUE(helper.Returned());
+  EXPECT_FALSE(helper.result().refused);
   // Had the helper started the package's installer, it would have written
   // down its command line by the time it ended.
   EXPECT_TRUE(EndChildProcesses(60 * 1000));
@@ -307,7 +425,7 @@ TEST_F(FolderPermissionHelperTest, RefusesSystemFoldersAndRoots) {
     command_line.AppendSwitchPath("set-folder-permission", folder);
     command_line.AppendSwitchNative("permissions-for-user", L"Everyone");
     command_line.AppendSwitch("permanent-permissions");
-    EXPECT_TRUE(RunFolderPermissionHelper(command_line, requester).refused);
+    EXPECT_TRUE(Run(command_line, requester).refused);
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
   }
   EXPECT_FALSE(base::PathExists(refused[5]));
@@ -325,14 +443,15 @@ TEST_F(FolderPermissionHelperTest, RefusesTheSystemsWindowsFolderWhateverTheProc
   const GrantEvents events = MakeGrantEvents();
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  EXPECT_TRUE(RunFolderPermissionHelper(command_line, requester).refused);
+  EXPECT_TRUE(Run(command_line, requester).refused);
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
   EXPECT_FALSE(base::PathExists(folder_));
   base::DeletePathRecursively(folder_);
   requester.Terminate(1, /*wait=*/true);
 }
 
-// A folder that exists gets rights only when it holds an installation.
+// A folder that exists gets rights only when it holds an installation, and
+// not when that installation is for all users: the system runs its programs.
 TEST_F(FolderPermissionHelperTest, GrantsOnAnExistingFolderOnlyWhenItHoldsAnInstallation) {
   ASSERT_TRUE(base::CreateDirectory(folder_));
   const GrantEvents events = MakeGrantEvents();
@@ -340,16 +459,23 @@ TEST_F(FolderPermissionHelperTest, GrantsOnAnExistingFolderOnlyWhenItHoldsAnInst
   ASSERT_TRUE(requester.IsValid());
   base::CommandLine command_line = HelperCommandLine();
   command_line.AppendSwitch("permanent-permissions");
-  EXPECT_TRUE(RunFolderPermissionHelper(command_line, requester).refused);
+  EXPECT_TRUE(Run(command_line, requester).refused);
   EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
 
   InstallationStatus status(GENERATED);
   status.app_id = "1234";
   status.path = folder_.value();
+  status.all_users = true;
   ASSERT_TRUE(WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
-  EXPECT_FALSE(RunFolderPermissionHelper(command_line, requester).refused);
-  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events.granted.Get(), 0));
+  EXPECT_TRUE(Run(command_line, requester).refused);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(events.granted.Get(), 0));
+  EXPECT_TRUE(rights_.grantees.empty());
+
+  status.all_users = false;
+  ASSERT_TRUE(WriteInstallationStatusFile(status, folder_.Append(kInstallationStatusFileName)));
   requester.Terminate(1, /*wait=*/true);
+  EXPECT_FALSE(GrantUntilTheRequesterEnds(command_line, [] {}).refused);
+  EXPECT_TRUE(base::PathExists(folder_.Append(kInstallationStatusFileName)));
 }
 
 class UninstallBatchTest : public FolderPermissionHelperTest {

@@ -22,6 +22,7 @@
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/service/test/kernel_object_test_util.h"
+#include "desktop/windows/installer/steps/cleanup_after_uninstall_step.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/installer_test_support.h"
 #include "gtest/gtest.h"
@@ -420,6 +421,55 @@ TEST_F(FolderPermissionTest, PermissionEventMadeByAnotherAccountIsRefused) {
                 "Error(0,,Error when setting up the process to give us write permissions to "
                 "installation folder)"}),
             observer_.Errors());
+}
+
+// A standard user's uninstallation of an installation whose folder he may
+// not write: the helper that the privileges seam starts is the real
+// installer.exe of that installation, and finishes the uninstallation once
+// this process (the uninstaller) has ended. Run by the end-to-end suite
+// (tests/e2e/test_elevated_side.py), which lays out the installation, and
+// checks once the helper has ended that no program of it is left.
+TEST(UninstallThroughTheSeamTest, HandsTheCleanUpToTheInstallationsOwnHelper) {
+  const std::wstring install = EnvironmentVariable(L"VELTO_UNINSTALL_FOLDER");
+  const std::wstring helper_temp = EnvironmentVariable(L"VELTO_HELPER_TEMP");
+  if (install.empty() || helper_temp.empty())
+    GTEST_SKIP() << "run by tests/e2e/test_elevated_side.py";
+  // The helper outlives this test's scratch folders: it logs where the
+  // suite reads the logs.
+  ::SetEnvironmentVariableW(L"TEMP", helper_temp.c_str());
+  ::SetEnvironmentVariableW(L"TMP", helper_temp.c_str());
+  // The user may write the folder once the helper has started (granted).
+  class GrantingPrivileges : public FakePrivileges {
+   public:
+    bool CheckFileAccess(const base::FilePath& path, ACCESS_MASK access) override {
+      return !elevated_launches.empty();
+    }
+  };
+  base::ShadowingAtExitManager at_exit;
+  base::MessageLoop loop;
+  GrantingPrivileges privileges;
+  privileges.elevated_administrator = false;
+  privileges.administrator = false;
+  privileges.grant_succeeds = false;
+  privileges.elevated_program = base::FilePath(install).Append(L"installer.exe");
+  base::CommandLine command_line(base::CommandLine::NO_PROGRAM);
+  InstallerEnvironment environment;
+  environment.privileges = &privileges;
+  environment.command_line = &command_line;
+  environment.step_list_builder = base::BindRepeating(
+      [](InstallationOperation, const InstallerStepListInput& input) {
+        InstallerStepList steps;
+        steps.push_back(std::make_unique<CleanupAfterUninstallStep>(input.host));
+        return steps;
+      });
+  InstallerTestSettings settings;
+  settings.Analyse(base::FilePath(install), true);
+  Installer run(std::make_unique<NullOsOperations>(), environment);
+  RunEndObserver observer;
+  RunInstallerToEnd(&run, &settings, &observer);
+  EXPECT_TRUE(run.succeeded()) << (observer.Errors().empty() ? "" : observer.Errors()[0]);
+  ASSERT_EQ(1u, privileges.elevated_launches.size());
+  EXPECT_NE(std::wstring::npos, privileges.elevated_launches[0].find(L"--run-uninstall-bat"));
 }
 
 TEST(InstallerFixEventAclTest, GivesAdministratorsFullAccess) {

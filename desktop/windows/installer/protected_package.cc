@@ -1,22 +1,20 @@
 #include "desktop/windows/installer/protected_package.h"
 
 #include <windows.h>
-#include <sddl.h>
 
 #include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/path_service.h"
-#include "base/rand_util.h"
 #include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/win/scoped_localalloc.h"
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_item_version.h"
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
+#include "desktop/windows/installer/protected_folder.h"
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/link_free_access.h"
 #include "desktop/windows/installer/service/signature_verification.h"
@@ -26,16 +24,10 @@ namespace installer {
 
 namespace {
 
-// Full control for the system and the administrators, nothing inherited from
-// the folder above, owned by the administrators: the user who started the
-// installation can neither change what is in it nor its rights.
-constexpr wchar_t kProtectedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // The taken package's folder inside the protected folder; the component
 // folders lie beside it.
 constexpr wchar_t kPackageFolderName[] = L"package";
 constexpr wchar_t kArchiveExtension[] = L"7z";
-// Names are random: a folder another user made first is never taken over.
-constexpr int kNameAttempts = 8;
 // What the front end writes into a package is small (JSON texts).
 constexpr size_t kMaxFrontEndFileSize = 4 * 1024 * 1024;
 
@@ -82,37 +74,14 @@ bool ProtectedPackage::MakeRoot(std::string* error) {
     }
     parent = windows.Append(L"Temp");
   }
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          kProtectedFolderSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
-    *error = "Cannot build the protected folder's security: error " +
-             std::to_string(::GetLastError());
+  if (!MakeProtectedFolder(parent, "elevated_package", &root_, error))
+    return false;
+  folder_ = root_.Append(kPackageFolderName);
+  if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
+    *error = "Cannot create " + Describe(folder_);
     return false;
   }
-  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor_owner.get(), FALSE};
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    unsigned char random[8];
-    base::RandBytes(random, sizeof(random));
-    const base::FilePath root = parent.AppendASCII(ProductConfig::GetFileNameBase() +
-                                                   "_elevated_package_" +
-                                                   base::HexEncode(random, sizeof(random)));
-    // A folder that exists already is someone else's: only a new one is ours.
-    if (::CreateDirectoryW(root.value().c_str(), &attributes)) {
-      root_ = root;
-      folder_ = root_.Append(kPackageFolderName);
-      if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
-        *error = "Cannot create " + Describe(folder_);
-        return false;
-      }
-      return true;
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS)
-      break;
-  }
-  *error = "Cannot create a protected folder in " + Describe(parent) + ": error " +
-           std::to_string(::GetLastError());
-  return false;
+  return true;
 }
 
 bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::string* error) {
