@@ -24,9 +24,10 @@ from test_silent_uninstall import wait_for_cleanup_batch
 
 TIMEOUT = 240
 ATTEMPTS = 4
-# The back end logs this once it has analysed its folder, and this as it
-# starts to remove the shortcuts.
-ANALYSED = "Running backend"
+# The back end logs this once its analysis of the folder (which runs on a
+# worker thread and opens the shortcuts to resolve them) has come back, and
+# this as it starts to remove the shortcuts.
+ANALYSED = "Operation: 3"
 SHORTCUT_SWITCHES = ("--desktopshortcut=1", "--startmenushortcut=1", "--quicklaunchshortcut=1")
 REMOVING = "Removing shortctus."
 
