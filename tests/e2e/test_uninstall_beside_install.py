@@ -18,23 +18,22 @@ import time
 
 import pytest
 
-from conftest import BUILD
 from test_killed_backend import back_end_log_text, processes_where, read_logs
-from test_silent_install import silent_run, status_of
+from test_silent_install import package_copy, silent_run, status_of
 from test_silent_uninstall import wait_for_cleanup_batch
 
-PACKAGE = BUILD / "fixtures" / "package-1"
 TIMEOUT = 240
 ATTEMPTS = 4
-# The back end logs this once it has analysed its folder, and this as it
-# starts to remove the shortcuts.
-ANALYSED = "Running backend"
+# The back end logs this once its analysis of the folder (which runs on a
+# worker thread and opens the shortcuts to resolve them) has come back, and
+# this as it starts to remove the shortcuts.
+ANALYSED = "Operation: 3"
 SHORTCUT_SWITCHES = ("--desktopshortcut=1", "--startmenushortcut=1", "--quicklaunchshortcut=1")
 REMOVING = "Removing shortctus."
 
 
-def install(wine, log_dir, folder, server):
-    result, logs = silent_run(wine, log_dir, server, PACKAGE, folder, *SHORTCUT_SWITCHES)
+def install(wine, log_dir, package, folder, server):
+    result, logs = silent_run(wine, log_dir, server, package, folder, *SHORTCUT_SWITCHES)
     assert result.returncode == 0, "\n".join(logs)
     return status_of(folder)
 
@@ -51,10 +50,12 @@ def names_folder(link, folder):
 def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir, package_server,
                                                                   tmp_path):
     package_server.set_config({"routes": {"/api/prefs/": {"json": {}}}})
+    # A run writes into its package folder: a copy of the fixture's.
+    package = package_copy(tmp_path, 1)
     for attempt in range(ATTEMPTS):
         a = tmp_path / ("A%d" % attempt) / "Velto"
         b = tmp_path / ("B%d" % attempt) / "Velto"
-        status_a = install(wine, log_dir, a, package_server)
+        status_a = install(wine, log_dir, package, a, package_server)
         assert len(status_a["shortcuts"]) == 3, status_a
 
         before = set(log_dir.glob("*.log")) if log_dir.exists() else set()
@@ -84,7 +85,7 @@ def test_uninstall_leaves_the_shortcuts_an_install_beside_it_made(wine, log_dir,
             in_time = (front_end.poll() is None and
                        REMOVING not in back_end_log_text(log_dir, before))
             if in_time:
-                status_b = install(wine, log_dir, b, package_server)
+                status_b = install(wine, log_dir, package, b, package_server)
                 assert len(status_b["shortcuts"]) == 3, status_b
         finally:
             for pid in frozen:

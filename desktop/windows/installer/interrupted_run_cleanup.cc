@@ -325,6 +325,16 @@ void InterruptedRunCleanup::ResolveBackups() {
     for (const std::wstring& name : record->files)
       add(version_folder, name, true);
   }
+  // A backup of the status file beside a status file is an interrupted
+  // run's (a rewrite, or an uninstall of an earlier version that moved it
+  // aside at its step): the status in place stands. Without one, the backup
+  // may be the only record of the installation, and stays.
+  if (record_) {
+    for (const wchar_t* name : kStatusFileNames) {
+      if (base::PathExists(install_path_.Append(name)))
+        add(install_path_, name, false);
+    }
+  }
   for (const auto& [key, file] : files)
     ResolveBackupsOf(file.first, file.second);
 }

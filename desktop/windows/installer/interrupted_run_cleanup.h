@@ -33,6 +33,8 @@
 //    place. Otherwise the backups are deleted, as the commit of that run
 //    would have done; so is the backup of a root file that a successful
 //    upgrade removed while it was in use, which waits for the next restart.
+//  - Backups of the status file go when a status file stands beside them;
+//    without one they stay, as they may be all that records the installation.
 //  - Temporary files are looked for only directly in the install folder.
 //  - A run also replaces and removes files outside the install folder: the
 //    shortcuts in the desktop, Start menu and quick-launch folders, which

@@ -328,6 +328,25 @@ TEST_F(InterruptedRunCleanupTest, StatusKeptByAnUninstallStaysKeptBesideTheUnins
   EXPECT_TRUE(Exists(L"old_status\\installation_status.json.1500000000"));
 }
 
+TEST_F(InterruptedRunCleanupTest, BackupsOfTheStatusBesideAStatusGo) {
+  Folder(L"47.0.2631.23");
+  const InstallationStatus record = Record(L"47.0.2631.23");
+  std::optional<std::string> json = InstallationStatusToJson(record);
+  ASSERT_TRUE(json);
+  Write(L"installation_status.json", *json);
+  Write(L"installation_status.json.1500000000.old", *json);
+  RunCleanup(&record);
+  EXPECT_FALSE(Exists(L"installation_status.json.1500000000.old"));
+  EXPECT_EQ(*json, Read(L"installation_status.json"));
+
+  // Without a status in place the backup may be all that records the
+  // installation: it stays.
+  ASSERT_TRUE(base::DeleteFile(install_.Append(L"installation_status.json")));
+  Write(L"installation_status.json.1500000000.old", *json);
+  RunCleanup(nullptr);
+  EXPECT_TRUE(Exists(L"installation_status.json.1500000000.old"));
+}
+
 TEST_F(InterruptedRunCleanupTest, KeptStatusWithoutItsVersionFolderStaysKept) {
   Folder(L"46.0.2500.1");
   KeepOldStatus(Record(L"46.0.2500.1"), L"installation_status.json.1500000000");
