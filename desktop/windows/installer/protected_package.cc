@@ -1,16 +1,10 @@
 #include "desktop/windows/installer/protected_package.h"
 
 #include <windows.h>
-#include <sddl.h>
 
-#include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "base/path_service.h"
-#include "base/rand_util.h"
-#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
-#include "base/win/scoped_localalloc.h"
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/installer_paths.h"
 #include "desktop/windows/installer/package_fetcher/downloaded_item_version.h"
@@ -19,23 +13,17 @@
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/link_free_access.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/signature_verification.h"
-#include "product_config/product_config.h"
 
 namespace installer {
 
 namespace {
 
-// Full control for the system and the administrators, nothing inherited from
-// the folder above, owned by the administrators: the user who started the
-// installation can neither change what is in it nor its rights.
-constexpr wchar_t kProtectedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // The taken package's folder inside the protected folder; the component
 // folders lie beside it.
 constexpr wchar_t kPackageFolderName[] = L"package";
 constexpr wchar_t kArchiveExtension[] = L"7z";
-// Names are random: a folder another user made first is never taken over.
-constexpr int kNameAttempts = 8;
 // What the front end writes into a package is small (JSON texts).
 constexpr size_t kMaxFrontEndFileSize = 4 * 1024 * 1024;
 
@@ -52,10 +40,7 @@ ProtectedPackage::Options::~Options() = default;
 
 ProtectedPackage::ProtectedPackage(const Options& options) : options_(options) {}
 
-ProtectedPackage::~ProtectedPackage() {
-  if (!root_.empty() && !base::DeletePathRecursively(root_))
-    LOG(WARNING) << "Could not remove the taken package " << root_;
-}
+ProtectedPackage::~ProtectedPackage() = default;
 
 bool ProtectedPackage::Take(const base::FilePath& user_package_folder, std::string* error) {
   LOG(INFO) << "Taking the package of " << user_package_folder;
@@ -65,54 +50,23 @@ bool ProtectedPackage::Take(const base::FilePath& user_package_folder, std::stri
     LOG(INFO) << "Package taken into " << folder_;
     return true;
   }
-  if (!root_.empty())
-    base::DeletePathRecursively(root_);
+  protected_folder_.reset();
   root_.clear();
   folder_.clear();
   return false;
 }
 
 bool ProtectedPackage::MakeRoot(std::string* error) {
-  base::FilePath parent = options_.parent;
-  if (parent.empty()) {
-    base::FilePath windows;
-    if (!base::PathService::Get(base::DIR_WINDOWS, &windows)) {
-      *error = "No Windows folder";
-      return false;
-    }
-    parent = windows.Append(L"Temp");
-  }
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          kProtectedFolderSecurity, SDDL_REVISION_1, &descriptor, nullptr)) {
-    *error = "Cannot build the protected folder's security: error " +
-             std::to_string(::GetLastError());
+  protected_folder_ = ProtectedFolder::Create(options_.parent, error);
+  if (!protected_folder_)
+    return false;
+  root_ = protected_folder_->path();
+  folder_ = root_.Append(kPackageFolderName);
+  if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
+    *error = "Cannot create " + Describe(folder_);
     return false;
   }
-  base::win::ScopedLocalAlloc descriptor_owner = base::win::TakeLocalAlloc(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor_owner.get(), FALSE};
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    unsigned char random[8];
-    base::RandBytes(random, sizeof(random));
-    const base::FilePath root = parent.AppendASCII(ProductConfig::GetFileNameBase() +
-                                                   "_elevated_package_" +
-                                                   base::HexEncode(random, sizeof(random)));
-    // A folder that exists already is someone else's: only a new one is ours.
-    if (::CreateDirectoryW(root.value().c_str(), &attributes)) {
-      root_ = root;
-      folder_ = root_.Append(kPackageFolderName);
-      if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
-        *error = "Cannot create " + Describe(folder_);
-        return false;
-      }
-      return true;
-    }
-    if (::GetLastError() != ERROR_ALREADY_EXISTS)
-      break;
-  }
-  *error = "Cannot create a protected folder in " + Describe(parent) + ": error " +
-           std::to_string(::GetLastError());
-  return false;
+  return true;
 }
 
 bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::string* error) {
@@ -197,20 +151,28 @@ bool ProtectedPackage::TakeFrontEndFiles(const base::FilePath& user_package_fold
 bool ProtectedPackage::TakeComponents(const base::FilePath& user_package_folder,
                                       std::string* error) {
   const base::FilePath user_root = user_package_folder.DirName();
-  for (const base::FilePath& folder : options_.component_folders) {
-    const std::vector<std::wstring> components = folder.GetComponents();
+  for (const ComponentEntry& component : options_.components) {
+    const std::vector<std::wstring> parts = component.folder.GetComponents();
     // A component folder never overlays the package taken above.
-    if (components.empty() || !IsContainedRelativePath(folder.value()) ||
-        base::FilePath::CompareEqualIgnoreCase(components[0], kPackageFolderName)) {
-      *error = "Not a component folder: " + Describe(folder);
+    if (parts.empty() || !IsContainedRelativePath(component.folder.value()) ||
+        base::FilePath::CompareEqualIgnoreCase(parts[0], kPackageFolderName)) {
+      *error = "Not a component folder: " + Describe(component.folder);
       return false;
     }
-    const base::FilePath source = user_root.Append(folder);
+    const base::FilePath source =
+        GetComponentInstallerPath(user_root.Append(component.folder), component.name);
     if (::GetFileAttributesW(source.value().c_str()) == INVALID_FILE_ATTRIBUTES)
       continue;
-    const base::FilePath target = root_.Append(folder);
+    // The installer alone: whatever else the user's folder holds stays there.
+    const base::FilePath target = root_.Append(component.folder).Append(source.BaseName());
     if (!base::CreateDirectory(target.DirName()) ||
-        !CopyFolderWithoutLinks(source, target, error)) {
+        !CopyFileWithoutLinks(source, target, error)) {
+      return false;
+    }
+    std::string detail;
+    if (options_.require_signatures && !VerifyFileSignature(target, &detail)) {
+      *error = "Signature incorrect for the component installer " +
+               Describe(source.BaseName()) + ": " + detail;
       return false;
     }
   }
