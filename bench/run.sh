@@ -16,8 +16,11 @@ work=$(mktemp -d)
 wineserver -p 900 2>/dev/null || true
 # The install benchmark's folder in memory, when it has one.
 install_scratch=
+# The drive letter the install benchmark gives its folder, when it has one.
+install_drive=
 cleanup() {
   rm -rf "$work" ${install_scratch:+"$install_scratch"}
+  [ -z "$install_drive" ] || rm -f "$WINEPREFIX/dosdevices/$install_drive"
   wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
@@ -79,15 +82,22 @@ bench_install() {
   [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=$work
   scratch=$(mktemp -d "$scratch/velto-bench-install.XXXXXX")
   install_scratch=$scratch
+  # The folder gets a drive letter of its own: a path through the mount
+  # point of /dev/shm is one through a junction to Windows programs, and an
+  # elevated installer takes no package from behind one.
+  install_drive=v:
+  rm -f "$WINEPREFIX/dosdevices/$install_drive"
+  ln -s "$scratch" "$WINEPREFIX/dosdevices/$install_drive"
   local package=$scratch/install_package
   local rounds=${BENCH_INSTALL_ROUNDS:-5}
   /usr/bin/python3 "$top/bench/make_install_package.py" "$BUILD_DIR/fixtures/package-1" \
       "$package" "${BENCH_INSTALL_FILES:-1600}" "${BENCH_INSTALL_MB:-300}"
   # The reference copies the tree without the package file (the archive of
-  # the same tree that an elevated install unpacks from): hard links of the
-  # rest, made once.
+  # the same tree that an elevated install unpacks from), copied once. Not
+  # as hard links: an elevated installer refuses a file of more than one
+  # name in the user's package folder.
   local tree=$scratch/install_tree
-  cp -al "$package" "$tree"
+  cp -a "$package" "$tree"
   rm -f "$tree/velto_package.exe"
   local files
   files=$(find "$tree" -type f | wc -l)
@@ -109,16 +119,16 @@ bench_install() {
     rm -rf "$scratch/copy"
     sync
     t0=$(date +%s.%N)
-    wine cmd /c xcopy /e /i /q "$(winepath -w "$tree")" "$(winepath -w "$scratch/copy")" \
+    wine cmd /c xcopy /e /i /q "V:\\install_tree" "V:\\copy" \
         >/dev/null 2>&1
     t1=$(date +%s.%N)
     copies+=("$(echo "$t1 - $t0" | bc)")
     rm -rf "$scratch/installed"
     sync
     t2=$(date +%s.%N)
-    wine "$package/installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
+    wine "V:\\install_package\\installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
         "--local-pref-default-overrides-server=http://127.0.0.1:$(cat "$work/port")/api/prefs/" \
-        "--installfolder=$(winepath -w "$scratch/installed")" </dev/null || rc=$?
+        "--installfolder=V:\\installed" </dev/null || rc=$?
     t3=$(date +%s.%N)
     installs+=("$(echo "$t3 - $t2" | bc)")
     # Uninstalled again, untimed, so that the prefix keeps no installation.
