@@ -80,11 +80,13 @@ def protected_folders(wine):
     assert set(temp.glob("velto_elevated_package_*")) == before
 
 
-def run_elevated_copy(wine, install, program, *switches):
+def run_elevated_copy(wine, install, program, *switches, run_elevated=True):
     """Runs |program| as the elevated copy of an all-users install of
-    |install|; returns its exit code."""
+    |install| (without "--run-elevated": as a back end that the token alone
+    makes elevated); returns its exit code."""
     result = wine.run([FRONT_END, wine.windows_path(install), wine.windows_path(program)]
-                      + QUIET_ALL_USERS + list(switches) + ["--run-elevated"], timeout=300)
+                      + QUIET_ALL_USERS + list(switches)
+                      + (["--run-elevated"] if run_elevated else []), timeout=300)
     return int(result.stdout.decode().strip())
 
 
@@ -115,6 +117,26 @@ def test_elevated_copy_installs_the_package_it_took_not_the_changed_folder(
                                                     wine.windows_path(user_package))
     assert code == 0, logs
     assert not (user_package / "result.txt").exists(), "the changed installer ran"
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+    assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
+
+
+def test_back_end_elevated_from_the_start_runs_nothing_from_the_folder_it_is_pointed_at(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    """A back end started elevated (Wine's every process is) without
+    "--run-elevated", pointed at a folder anyone may have filled: it takes
+    the package from there as the elevated copy does, never runs the
+    folder's installer.exe."""
+    change_after_the_check(user_package)
+    download = copy_installer(tmp_path / "download")
+    install = tmp_path / "AllUsers" / "Velto"
+    before = log_names(log_dir)
+    code = run_elevated_copy(wine, install, download,
+                             "--wait-for-package=" + wine.windows_path(user_package),
+                             run_elevated=False)
+    logs = read_logs(log_dir, before)
+    assert code == 0, logs
+    assert not (user_package / "result.txt").exists(), "the folder's installer ran"
     assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
     assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
 
