@@ -167,6 +167,8 @@ class InstallerRun {
   // An elevated run's download folder; it goes with everything in it after
   // the run.
   std::unique_ptr<ProtectedFolder> protected_download_folder_;
+  // Where it was made when the command line named a temporary folder.
+  base::FilePath requested_download_folder_;
   // Declared in tear-down order: the settings go first, the loop last.
   std::unique_ptr<base::MessageLoop> message_loop_;
   std::unique_ptr<PayloadReader> payload_reader_;
@@ -321,6 +323,7 @@ bool InstallerRun::FindDownloadFolder() {
     // folder's, where any user may make "Velto Installer" first). Its back
     // end is handed that folder and runs the package from there.
     std::string error;
+    requested_download_folder_ = requested;
     protected_download_folder_ = ProtectedFolder::Create(requested, &error);
     if (!protected_download_folder_) {
       LOG(ERROR) << "Could not obtain temporary installer folder: " << error;
@@ -438,6 +441,12 @@ bool InstallerRun::Run() {
   }
   // An empty download folder goes; one still in use by another run stays.
   RemoveDirectoryW(download_folder_.value().c_str());
+  if (protected_download_folder_) {
+    protected_download_folder_.reset();
+    // The folder made for it in the temporary folder given, as above.
+    if (!requested_download_folder_.empty())
+      RemoveDirectoryW(requested_download_folder_.value().c_str());
+  }
   return result;
 }
 

@@ -72,7 +72,8 @@ bool IsInFolder(const base::FilePath& folder, const base::FilePath& path) {
   const std::wstring outer = folder.StripTrailingSeparators().value();
   const std::wstring inner = path.StripTrailingSeparators().value();
   if (inner.size() < outer.size() ||
-      !base::FilePath::CompareEqualIgnoreCase(outer, std::wstring_view(inner).substr(0, outer.size()))) {
+      !base::FilePath::CompareEqualIgnoreCase(
+          outer, std::wstring_view(inner).substr(0, outer.size()))) {
     return false;
   }
   return inner.size() == outer.size() || base::FilePath::IsSeparator(inner[outer.size()]);
@@ -171,7 +172,19 @@ HANDLE ProtectedFolder::FindHolder(const base::CommandLine& command_line,
   }
   HANDLE handed = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
   const base::FilePath folder = FolderOfHandle(handed);
-  return !folder.empty() && IsInFolder(folder, path) ? handed : nullptr;
+  if (folder.empty() || !IsInFolder(folder, path))
+    return nullptr;
+  // Whoever starts this process chooses its current folder, whose handle
+  // the process holds too: a number naming that handle hands down nothing.
+  wchar_t current[MAX_PATH * 2] = {};
+  const DWORD length = ::GetCurrentDirectoryW(std::size(current), current);
+  if (length == 0 || length >= std::size(current) ||
+      base::FilePath::CompareEqualIgnoreCase(
+          base::FilePath(std::wstring(current, length)).StripTrailingSeparators().value(),
+          folder.value())) {
+    return nullptr;
+  }
+  return handed;
 }
 
 // static

@@ -15,8 +15,9 @@
 // hands it on in turn to the processes it starts there. IsProtected accepts a
 // path only when it lies in a folder this process made and still holds, or
 // in the folder of the handle it was handed: that value must be an open
-// handle of this process to a folder. An installer started by anyone else
-// with any path and any number there gets no trust.
+// handle of this process to a folder other than its current folder (which
+// whoever starts it chooses). An installer started by anyone
+// else with any path and any number there gets no trust.
 //
 // The folder's access list cannot be read back under Wine, which keeps none
 // for files and folders; there only the decisions made from the handle show.

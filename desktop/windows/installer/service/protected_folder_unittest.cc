@@ -106,6 +106,15 @@ TEST_F(ProtectedFolderTest, ProtectsOnlyTheFolderOfAHandleThisProcessHolds) {
   for (HANDLE handle : {file.Get(), event.Get(), closed}) {
     EXPECT_FALSE(ProtectedFolder::IsProtected(Handed(handle), handed_path.Append(L"file")));
   }
+  // The handle of the current folder, which the starter of a process
+  // chooses, counts for nothing.
+  wchar_t current[MAX_PATH] = {};
+  ASSERT_NE(0u, ::GetCurrentDirectoryW(MAX_PATH, current));
+  ASSERT_TRUE(::SetCurrentDirectoryW(handed_path.value().c_str()));
+  EXPECT_FALSE(ProtectedFolder::IsProtected(command_line, handed_path.Append(L"pkg")));
+  ASSERT_TRUE(::SetCurrentDirectoryW(current));
+  EXPECT_TRUE(ProtectedFolder::IsProtected(command_line, handed_path.Append(L"pkg")));
+
   base::CommandLine words(base::CommandLine::NO_PROGRAM);
   words.AppendSwitchPath(ProtectedFolder::kSwitch, handed_path);
   EXPECT_FALSE(ProtectedFolder::IsProtected(words, handed_path.Append(L"pkg")));
