@@ -2,11 +2,17 @@
 """Makes a browser-sized package folder for the install benchmark: the fixture
 package (its installer, library, stubs and lists) with |count| more files of
 |total_mb| megabytes in all, spread over nested folders and listed in
-files_list, as the browser's package lists its files."""
+files_list, as the browser's package lists its files. Its package file
+(velto_package.exe, the archive of the whole folder, stored without
+compression as the added files are random) is made anew from it: an elevated
+installer installs what it unpacks from there.
+
+The fixture package's own package file holds the fixture alone."""
 
 import os
 import random
 import shutil
+import subprocess
 import sys
 
 
@@ -29,6 +35,12 @@ def main(fixture, out, count=1600, total_mb=300):
         names.append(name)
     with open(os.path.join(out, "files_list"), "a", newline="") as f:
         f.write("\r\n" + "\r\n".join(names) + "\r\n")
+    package_file = os.path.join(out, "velto_package.exe")
+    os.remove(package_file)
+    archive = os.path.abspath(out) + ".7z"
+    subprocess.run(["7z", "a", "-bd", "-y", "-mx0", archive, "."], cwd=out, check=True,
+                   stdout=subprocess.DEVNULL)
+    os.replace(archive, package_file)
 
 
 if __name__ == "__main__":

@@ -16,8 +16,11 @@ work=$(mktemp -d)
 wineserver -p 900 2>/dev/null || true
 # The install benchmark's folder in memory, when it has one.
 install_scratch=
+# The drive letter the install benchmark gives its folder, when it has one.
+install_drive=
 cleanup() {
   rm -rf "$work" ${install_scratch:+"$install_scratch"}
+  [ -z "$install_drive" ] || rm -f "$WINEPREFIX/dosdevices/$install_drive"
   wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
@@ -56,7 +59,10 @@ bench_download
 
 # Install wall time of a browser-sized package folder (300 MB, 1,600+ files)
 # through installer.exe --silent (front end, back end, every step) against a
-# plain recursive copy of the same tree (xcopy) under the same Wine. The two
+# plain recursive copy of the same tree (xcopy) under the same Wine. The
+# package folder keeps the archive of that tree as its package file, from
+# which the elevated install (every run under Wine is one) unpacks what it
+# installs; the copy leaves that file out. The two
 # alternate for BENCH_INSTALL_ROUNDS rounds, each timed run starting after the
 # data written before it is on disk (sync), each into an empty folder; the
 # figure is the best run of each side, the medians beside it. Then where the
@@ -76,12 +82,25 @@ bench_install() {
   [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=$work
   scratch=$(mktemp -d "$scratch/velto-bench-install.XXXXXX")
   install_scratch=$scratch
+  # The folder gets a drive letter of its own: a path through the mount
+  # point of /dev/shm is one through a junction to Windows programs, and an
+  # elevated installer takes no package from behind one.
+  install_drive=v:
+  rm -f "$WINEPREFIX/dosdevices/$install_drive"
+  ln -s "$scratch" "$WINEPREFIX/dosdevices/$install_drive"
   local package=$scratch/install_package
   local rounds=${BENCH_INSTALL_ROUNDS:-5}
   /usr/bin/python3 "$top/bench/make_install_package.py" "$BUILD_DIR/fixtures/package-1" \
       "$package" "${BENCH_INSTALL_FILES:-1600}" "${BENCH_INSTALL_MB:-300}"
+  # The reference copies the tree without the package file (the archive of
+  # the same tree that an elevated install unpacks from), copied once. Not
+  # as hard links: an elevated installer refuses a file of more than one
+  # name in the user's package folder.
+  local tree=$scratch/install_tree
+  cp -a "$package" "$tree"
+  rm -f "$tree/velto_package.exe"
   local files
-  files=$(find "$package" -type f | wc -l)
+  files=$(find "$tree" -type f | wc -l)
   local temp
   temp=$(winepath -u "$(wine cmd /c echo %TEMP% | tr -d '\r')")
   # The preference-overrides request the run makes goes to the local server.
@@ -100,16 +119,16 @@ bench_install() {
     rm -rf "$scratch/copy"
     sync
     t0=$(date +%s.%N)
-    wine cmd /c xcopy /e /i /q "$(winepath -w "$package")" "$(winepath -w "$scratch/copy")" \
+    wine cmd /c xcopy /e /i /q "V:\\install_tree" "V:\\copy" \
         >/dev/null 2>&1
     t1=$(date +%s.%N)
     copies+=("$(echo "$t1 - $t0" | bc)")
     rm -rf "$scratch/installed"
     sync
     t2=$(date +%s.%N)
-    wine "$package/installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
+    wine "V:\\install_package\\installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
         "--local-pref-default-overrides-server=http://127.0.0.1:$(cat "$work/port")/api/prefs/" \
-        "--installfolder=$(winepath -w "$scratch/installed")" </dev/null || rc=$?
+        "--installfolder=V:\\installed" </dev/null || rc=$?
     t3=$(date +%s.%N)
     installs+=("$(echo "$t3 - $t2" | bc)")
     # Uninstalled again, untimed, so that the prefix keeps no installation.
@@ -124,7 +143,7 @@ bench_install() {
   best_install=$(nth_smallest 1 "${installs[@]}")
   median_copy=$(nth_smallest "$middle" "${copies[@]}")
   median_install=$(nth_smallest "$middle" "${installs[@]}")
-  echo "install through the back end vs plain recursive copy ($files files, $(du -sm "$package" | cut -f1) MB, best of $rounds): $(echo "scale=2; $best_install / $best_copy" | bc)x the time ($(printf %.2f "$best_install") s vs $(printf %.2f "$best_copy") s; medians $(printf %.2f "$median_install") s vs $(printf %.2f "$median_copy") s: $(echo "scale=2; $median_install / $median_copy" | bc)x; exit code $rc)"
+  echo "install through the back end vs plain recursive copy ($files files, $(du -sm "$tree" | cut -f1) MB, best of $rounds): $(echo "scale=2; $best_install / $best_copy" | bc)x the time ($(printf %.2f "$best_install") s vs $(printf %.2f "$best_copy") s; medians $(printf %.2f "$median_install") s vs $(printf %.2f "$median_copy") s: $(echo "scale=2; $median_install / $median_copy" | bc)x; exit code $rc)"
   /usr/bin/python3 "$top/bench/install_phases.py" "$temp/Velto Installer" \
       "$temp/velto_crashreporter.log" "$t2" "$t3"
   rm -rf "$scratch"

@@ -20,16 +20,21 @@ import os
 import re
 import shutil
 import time
+import subprocess
+import threading
 
 import pytest
 
-from conftest import BUILD, copy_installer, new_logs
+from conftest import BUILD, copy_installer, new_logs, sign_file
 
 PACKAGE = BUILD / "fixtures" / "package-1"
 DELIVERY = BUILD / "fixtures" / "delivery"
 FRONT_END = BUILD / "bin" / "crash_test" / "front_end_stand_in.exe"
 REQUESTER = BUILD / "fixtures" / "backend" / "fixture_permission_requester.exe"
 FAKE_INSTALLER = BUILD / "fixtures" / "backend" / "fixture_fake_backend.exe"
+PARTNER_PROBE = BUILD / "fixtures" / "planted_dll" / "partner_installer_probe.exe"
+PLANTED_DLL = BUILD / "fixtures" / "planted_dll" / "planted.dll"
+SIGNATURES = BUILD / "fixtures" / "signatures"
 
 # An all-users install that changes nothing outside its folder but what an
 # installation must (registration, autoupdate task): the tidying takes those.
@@ -77,22 +82,25 @@ def protected_folders(wine):
     assert set(temp.glob("velto_elevated_package_*")) == before
 
 
-def run_elevated_copy(wine, install, program, *switches):
+def run_elevated_copy(wine, install, program, *switches, run_elevated=True):
     """Runs |program| as the elevated copy of an all-users install of
-    |install|; returns its exit code."""
+    |install| (without "--run-elevated": as a back end that the token alone
+    makes elevated); returns its exit code."""
     result = wine.run([FRONT_END, wine.windows_path(install), wine.windows_path(program)]
-                      + QUIET_ALL_USERS + list(switches) + ["--run-elevated"], timeout=300)
+                      + QUIET_ALL_USERS + list(switches)
+                      + (["--run-elevated"] if run_elevated else []), timeout=300)
     return int(result.stdout.decode().strip())
 
 
-def run_waiting_elevated_copy(wine, tmp_path, log_dir, package_path):
+def run_waiting_elevated_copy(wine, tmp_path, log_dir, package_path, *switches):
     """Runs a copy of the built installer as the elevated copy of a front end
     that fetched its package into |package_path| (a Windows path); returns
     the exit code, the logs of the run and the install folder."""
     download = copy_installer(tmp_path / "download")
     install = tmp_path / "AllUsers" / "Velto"
     before = log_names(log_dir)
-    code = run_elevated_copy(wine, install, download, "--wait-for-package=" + package_path)
+    code = run_elevated_copy(wine, install, download, "--wait-for-package=" + package_path,
+                             *switches)
     return code, read_logs(log_dir, before), install
 
 
@@ -127,6 +135,26 @@ def test_elevated_copy_installs_the_package_it_took_not_the_changed_folder(
                                                     wine.windows_path(user_package))
     assert code == 0, logs
     assert not (user_package / "result.txt").exists(), "the changed installer ran"
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
+    assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
+
+
+def test_back_end_elevated_from_the_start_runs_nothing_from_the_folder_it_is_pointed_at(
+        wine, tmp_path, user_package, log_dir, protected_folders):
+    """A back end started elevated (Wine's every process is) without
+    "--run-elevated", pointed at a folder anyone may have filled: it takes
+    the package from there as the elevated copy does, never runs the
+    folder's installer.exe."""
+    change_after_the_check(user_package)
+    download = copy_installer(tmp_path / "download")
+    install = tmp_path / "AllUsers" / "Velto"
+    before = log_names(log_dir)
+    code = run_elevated_copy(wine, install, download,
+                             "--wait-for-package=" + wine.windows_path(user_package),
+                             run_elevated=False)
+    logs = read_logs(log_dir, before)
+    assert code == 0, logs
+    assert not (user_package / "result.txt").exists(), "the folder's installer ran"
     assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes()
     assert "Package taken into C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
 
@@ -403,3 +431,113 @@ def test_uninstall_through_the_privileges_seam_leaves_no_program_in_the_folder(
     assert gone_or_named(logs), (sorted(os.listdir(install)), logs)
     moved = re.search(r"Moved \S+ to (\S+)", logs)
     shutil.rmtree(wine.unix_path(moved.group(1)).parent, ignore_errors=True)
+
+
+class PackageSwapper:
+    """A program of the user that, while a run goes on, replaces installer.exe
+    and velto.exe in every package folder of the user's temporary installer
+    folder as soon as they are there, that is just after the fetcher checked
+    the package: the installer for one that writes down that it ran and
+    reports success."""
+
+    def __init__(self, download_folder):
+        self.download_folder = download_folder
+        self.swapped = set()
+        # Folders whose swapped installer wrote down that it ran (the run
+        # removes its package folder when it ends).
+        self.ran = set()
+        self.stop = threading.Event()
+        self.thread = threading.Thread(target=self.run, daemon=True)
+
+    def run(self):
+        while not self.stop.is_set():
+            self.ran |= {folder for folder in self.swapped if (folder / "result.txt").exists()}
+            for folder in self.download_folder.glob("velto_package*"):
+                if folder in self.swapped or not (folder / "velto.exe").exists():
+                    continue
+                try:
+                    change_after_the_check(folder)
+                    self.swapped.add(folder)
+                except OSError:
+                    pass  # In use or gone: the next round tries again.
+            self.stop.wait(0.001)
+
+    def __enter__(self):
+        self.thread.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop.set()
+        self.thread.join()
+
+
+def test_all_users_net_install_runs_nothing_swapped_after_the_check(
+        wine, tmp_path, temp_dir, log_dir, package_server, protected_folders):
+    """A silent all-users net install, which Wine runs elevated from the
+    start (no "--run-elevated" copy): what it fetched and checked is run and
+    installed only from a folder of its own. A later request of the run (an
+    additional file) comes slowly, holding the run between the check and the
+    back end's use of the package while the user's program swaps files."""
+    from package_server import protocol_config
+    extra = tmp_path / "extra.txt"
+    extra.write_text("partner content")
+    config = protocol_config(str(DELIVERY / "velto_package.exe"), components=[{
+        "type": "partner_content", "location": "{base}/files/extra.txt",
+        "checksum": "{sha256:/files/extra.txt}", "filename": "extra.txt", "archive": 0}])
+    config["routes"]["/files/extra.txt"] = {"file": str(extra), "delay_ms": 3000}
+    package_server.set_config(config)
+    download = copy_installer(tmp_path / "download")
+    install = tmp_path / "AllUsers" / "Velto"
+    before = log_names(log_dir)
+    download_folder = temp_dir / "Velto Installer"
+    download_folder.mkdir(exist_ok=True)
+    with PackageSwapper(download_folder) as swapper:
+        result = wine.run([download, "--silent", "--allusers=1", "--launchvelto=0",
+                           "--desktopshortcut=0", "--startmenushortcut=0",
+                           "--quicklaunchshortcut=0", "--pintotaskbar=0",
+                           "--setdefaultbrowser=0", "--enable-installer-stats=0", "--v=2",
+                           "--installfolder=" + wine.windows_path(install),
+                           "--internal-package-server="
+                           + package_server.url("/netinstaller/quenn/windows/x64/"),
+                           "--local-pref-default-overrides-server="
+                           + package_server.url("/api/prefs/")], timeout=300)
+    logs = read_logs(log_dir, before)
+    assert result.returncode == 0, logs
+    assert not swapper.ran, "a swapped installer ran: %s" % swapper.ran
+    assert installed_browser(install) == (PACKAGE / "velto.exe").read_bytes(), logs
+    # Fetched and unpacked once, into the run's own folder, not the user's.
+    assert "Installer download folder: C:\\windows\\Temp\\velto_elevated_package_" in logs, logs
+    assert "Taking the package of" not in logs, logs
+
+
+@pytest.fixture
+def partner_installer(wine, tmp_path):
+    """The partner installer stand-in signed by the product's expected signer,
+    with native load order for version.dll in any program of its name."""
+    signed = tmp_path / "signed_partner.exe"
+    sign_file(SIGNATURES / "expected_cert.pem", SIGNATURES / "expected_key.pem",
+              PARTNER_PROBE, signed)
+    key = "HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\suite_installer.exe\\DllOverrides"
+    wine.run(["reg", "add", key, "/v", "version", "/d", "native,builtin", "/f"])
+    yield signed
+    wine.run(["reg", "delete", key.rsplit("\\", 1)[0], "/f"])
+
+
+def test_elevated_copy_loads_no_library_left_in_a_component_folder(
+        wine, tmp_path, user_package, log_dir, partner_installer, protected_folders):
+    """The user's component folder holds the signed partner installer and a
+    version.dll beside it; the elevated copy runs the installer it took
+    without what lay beside it."""
+    components = user_package.parent / "suite_20240101101010"
+    components.mkdir()
+    shutil.copy(partner_installer, components / "suite_installer.exe")
+    shutil.copy(PLANTED_DLL, components / "version.dll")
+    code, logs, install = run_waiting_elevated_copy(
+        wine, tmp_path, log_dir, wine.windows_path(user_package),
+        "--components=suite:" + components.name)
+    assert code == 0, logs
+    report = install / components.name / "loaded_version_dll.txt"
+    assert report.exists(), "the partner installer did not run\n" + logs
+    loaded = report.read_bytes().decode("utf-16-le")
+    assert "velto_elevated_package_" not in loaded, loaded
+    assert not list(components.glob("*.loaded")), "the user's library was loaded"

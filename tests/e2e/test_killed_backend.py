@@ -79,7 +79,21 @@ def make_package(folder, version):
     listed = (package / "files_list").read_bytes().decode("ascii").split()
     (package / "files_list").write_bytes(
         "\r\n".join(EXTRA_FILES + listed).encode("ascii") + b"\r\n")
+    remake_package_file(package)
     return package
+
+
+def remake_package_file(package):
+    """The package file of |package| made anew from what the folder holds: an
+    elevated run (under Wine every run) installs what it unpacks from there,
+    not the unpacked files."""
+    package_file = package / "velto_package.exe"
+    package_file.unlink(missing_ok=True)
+    archive = package.with_name(package.name + ".7z")
+    archive.unlink(missing_ok=True)
+    subprocess.run(["7z", "a", "-bd", "-y", "-mx1", "-xr!*.held", str(archive), "."],
+                   cwd=package, check=True, stdout=subprocess.DEVNULL)
+    archive.replace(package_file)
 
 
 def command(wine, package, install, server, extra=()):
@@ -136,9 +150,13 @@ def installer_processes(wine, install):
 
 
 def package_installer_processes(wine, install):
-    """The back-end processes of the folder that the package's installer runs
-    as the child of the waiting back end (they have no --wait-for-package)."""
-    return [pid for pid in backend_processes(wine, install) if not waits_for_package(pid)]
+    """The back-end processes of the folder that the package's installer runs:
+    the installer of the package taken into the run's protected folder (it
+    has no --wait-for-package)."""
+    return [pid for pid in backend_processes(wine, install)
+            if not waits_for_package(pid) and any(
+                b"velto_elevated_package_" in argument
+                for argument in (command_line_of(pid) or [])[:2])]
 
 
 def waits_for_package(pid):
@@ -213,12 +231,15 @@ class Held:
     """Takes |name| out of |package| until put back."""
 
     def __init__(self, package, name):
+        self.package = package
         self.path = package / pathlib.PureWindowsPath(name)
         self.aside = self.path.with_name(self.path.name + ".held")
         self.path.rename(self.aside)
+        remake_package_file(package)
 
     def put_back(self):
         self.aside.rename(self.path)
+        remake_package_file(self.package)
 
 
 def without_app_id(record):

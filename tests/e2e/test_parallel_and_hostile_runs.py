@@ -69,15 +69,23 @@ def test_installers_started_at_once_keep_their_own_logs_and_temp_folder(
     assert shown >= 1
     assert shown + switched == RUNS
     found = []
-    download_folder = wine.windows_path(temp_dir / "Velto Installer")
+    # Each run is elevated under Wine: its download folder is a new one of
+    # its own under the Windows folder's temporary folder.
+    download_folders = set()
     for log in logs:
         text = log.read_text(encoding="utf-8")
         marks = re.findall(r"Install folder from command line: (C:\\parallel run \d+)\n", text)
         assert len(marks) == 1, log.name
         found.append(marks[0])
         assert "Could not obtain temporary installer folder" not in text
-        assert "] Installer download folder: " + download_folder + "\n" in text
+        download = re.findall(r"\] Installer download folder: "
+                              r"(C:\\windows\\Temp\\velto_elevated_package_[0-9A-F]{16})\n", text)
+        assert len(download) == 1, text
+        download_folders.add(download[0])
     assert sorted(found) == sorted(folders)
+    assert len(download_folders) == len([t for t in (log.read_text(encoding="utf-8")
+                                                     for log in logs)
+                                         if "] Installer download folder: " in t])
     # Every probe copy is gone.
     assert not [p for p in (temp_dir / "Velto Installer").iterdir() if p.suffix == ".exe"]
 

@@ -275,11 +275,10 @@ void Installer::Run() {
     WaitForPackage(false);
     return;
   }
-  // An installer started elevated runs from the package folder of the user
-  // who asked for it, which that user can still change: the installation is
-  // made from what it takes from there (RunPackageInstaller).
-  if (command_line().HasSwitch(switches::kRunElevated) &&
-      (operation == INSTALLING || operation == UPGRADING)) {
+  // An elevated installer that runs from a package folder another account
+  // can change (the user's, whoever started it and however) makes the
+  // installation from what it takes from there (RunPackageInstaller).
+  if ((operation == INSTALLING || operation == UPGRADING) && MustTakePackage(package_folder_)) {
     RunPackageInstaller(package_folder_);
     return;
   }

@@ -152,6 +152,9 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   // Hands the run to the installer of |package_folder| and ends with its
   // result; an installer started elevated takes the package first.
   void RunPackageInstaller(const base::FilePath& package_folder);
+  // Whether this run is elevated and |package_folder| lies in no protected
+  // folder that it made or was handed.
+  bool MustTakePackage(const base::FilePath& package_folder);
   // The package of |package_folder| taken for this elevated run; null when
   // the run ended instead (failed or interrupted).
   std::unique_ptr<ProtectedPackage> TakePackage(const base::FilePath& package_folder);

@@ -30,6 +30,7 @@
 #include "desktop/windows/installer/service/installation_status_loader_impl.h"
 #include "desktop/windows/installer/service/kernel_object_security.h"
 #include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/signature_verification.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/steps/component_entry.h"
@@ -275,10 +276,8 @@ void Installer::OnObjectSignaled(HANDLE object) {
 std::unique_ptr<ProtectedPackage> Installer::TakePackage(const base::FilePath& package_folder) {
   ProtectedPackage::Options options;
   options.require_signatures = !IsRunningExecutableUnsigned();
-  for (const ComponentEntry& entry :
-       ParseComponentEntries(command_line().GetSwitchValueNative(switches::kComponents))) {
-    options.component_folders.push_back(entry.folder);
-  }
+  options.components =
+      ParseComponentEntries(command_line().GetSwitchValueNative(switches::kComponents));
   auto package = std::make_unique<ProtectedPackage>(options);
   std::string error;
   if (!package->Take(package_folder, &error)) {
@@ -293,13 +292,20 @@ std::unique_ptr<ProtectedPackage> Installer::TakePackage(const base::FilePath& p
   return package;
 }
 
+bool Installer::MustTakePackage(const base::FilePath& package_folder) {
+  return environment_.privileges->IsElevated() &&
+         !ProtectedFolder::IsProtected(command_line(), package_folder);
+}
+
 void Installer::RunPackageInstaller(const base::FilePath& package_folder) {
-  // An installer that another one started elevated was pointed at a folder
-  // of the user who started that one: it runs and installs only what it took
-  // from there into a folder of its own (ProtectedPackage).
+  // An elevated installer runs and installs a package only from a protected
+  // folder that it made or was handed by the elevated installer that made
+  // it; any other package folder (the user's, or one its command line names)
+  // another account may change: it takes the package from there into a
+  // folder of its own first (ProtectedPackage).
   std::unique_ptr<ProtectedPackage> taken;
   base::FilePath folder = package_folder;
-  if (command_line().HasSwitch(switches::kRunElevated)) {
+  if (MustTakePackage(package_folder)) {
     taken = TakePackage(package_folder);
     if (!taken)
       return;
@@ -325,6 +331,10 @@ void Installer::RunPackageInstaller(const base::FilePath& package_folder) {
     base::StartupJob startup_job;
     base::LaunchOptions options;
     options.startup_job = &startup_job;
+    // The package's installer trusts its folder only by the handle it gets.
+    base::win::ScopedHandle handed;
+    if (ProtectedFolder::HandDown(command_line(), folder, &child, &handed))
+      options.handles_to_inherit.push_back(handed.Get());
     process = base::LaunchProcess(child.GetCommandLineString(), options);
   }
   int exit_code = 1;

@@ -19,6 +19,7 @@
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/os_operations.h"
 #include "desktop/windows/installer/service/json_installation_status_writer.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/service/test/kernel_object_test_util.h"
@@ -220,11 +221,14 @@ TEST_F(InstallerElevationTest, PackageInstallerFailingFailsTheRunOnce) {
             observer_.Errors());
 }
 
-// An installer started elevated runs nothing from the user's package folder
-// and copies nothing out of it unless it took the package into a folder of
-// its own first (ProtectedPackage's tests take packages).
-TEST_F(InstallerElevationTest, ElevatedCopyRunsNothingFromAPackageFolderItCannotTake) {
-  command_line_.AppendSwitch(switches::kRunElevated);
+// An elevated installer runs nothing from the user's package folder and
+// copies nothing out of it unless it took the package into a folder of its
+// own first (ProtectedPackage's tests take packages). The token decides, not
+// the switches: one elevated from the start (run as administrator, by an
+// administrator without UAC, as the system) has no "--run-elevated", and a
+// folder its command line names is no more its own.
+TEST_F(InstallerElevationTest, ElevatedRunRunsNothingFromAPackageFolderItCannotTake) {
+  privileges_.elevated = true;
   command_line_.AppendSwitchPath(switches::kWaitForPackage, package_);
   Script(package_, "record-command-line\nreport-success\nexit 0\n");
   base::win::ScopedHandle ready = CreatePackageReadyEvent();
@@ -237,8 +241,8 @@ TEST_F(InstallerElevationTest, ElevatedCopyRunsNothingFromAPackageFolderItCannot
   EXPECT_EQ("", Result(package_));
 }
 
-TEST_F(InstallerElevationTest, ElevatedCopyInstallsNothingFromItsOwnFolderItCannotTake) {
-  command_line_.AppendSwitch(switches::kRunElevated);
+TEST_F(InstallerElevationTest, ElevatedRunInstallsNothingFromItsOwnFolderItCannotTake) {
+  privileges_.elevated = true;
   bool steps_built = false;
   environment_.step_list_builder = base::BindRepeating(
       [](bool* built, InstallationOperation, const InstallerStepListInput&) {
@@ -253,6 +257,25 @@ TEST_F(InstallerElevationTest, ElevatedCopyInstallsNothingFromItsOwnFolderItCann
             observer_.Errors());
   // No version folder was made for files to be copied into.
   EXPECT_FALSE(base::PathExists(install_.AppendASCII(GetVersion())));
+}
+
+// A package fetched into a protected folder that the front end made is run
+// from there as it is, and the folder handed on to its installer: it is
+// fetched and unpacked once.
+TEST_F(InstallerElevationTest, ElevatedBackEndRunsThePackageOfAProtectedFolderAsItIs) {
+  privileges_.elevated = true;
+  std::string error;
+  std::unique_ptr<ProtectedFolder> fetched = ProtectedFolder::Create(root_, &error);
+  ASSERT_TRUE(fetched) << error;
+  const base::FilePath package = fetched->path().Append(L"velto_package.exe_20240101101010");
+  ASSERT_TRUE(base::CreateDirectory(package));
+  ASSERT_TRUE(base::CopyFile(fake_, package.Append(L"installer.exe")));
+  Script(package, "record-command-line\nreport-success\nexit 0\n");
+  command_line_.AppendSwitchPath(switches::kWaitForPackage, package);
+  base::win::ScopedHandle ready = CreatePackageReadyEvent();
+  ::SetEvent(ready.Get());
+  EXPECT_TRUE(Run());
+  EXPECT_NE(std::string::npos, Result(package).find("--protected-folder=")) << Result(package);
 }
 
 // A standard user's all-users install whose elevated copy, started through

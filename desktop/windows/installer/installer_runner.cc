@@ -18,6 +18,7 @@
 #include "desktop/windows/installer/ipc/installer_message.h"
 #include "desktop/windows/installer/ipc/mailslot_constants.h"
 #include "desktop/windows/installer/service/kernel_object_security.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/settings.h"
 #include "desktop/windows/installer/settings_switches.h"
@@ -181,10 +182,18 @@ bool InstallerRunner::StartInstallation(Settings* settings) {
     uint64_t value = reinterpret_cast<uintptr_t>(own);
     command_line.AppendSwitchASCII(switches::kInitialProcHandle,
                                    base::HexEncode(&value, sizeof(value)));
-    LOG(INFO) << "launching installer backend: "
-              << base::WideToUTF8(command_line.GetCommandLineString());
     base::LaunchOptions options;
     options.inherit_handles = true;
+    // A package fetched into a protected folder is trusted by an elevated
+    // back end only through the handle of that folder, one that this front
+    // end made (it is handed none itself).
+    base::win::ScopedHandle handed_folder;
+    if (ProtectedFolder::HandDown(base::CommandLine(base::CommandLine::NO_PROGRAM),
+                                  package_folder_, &command_line, &handed_folder)) {
+      options.handles_to_inherit.push_back(handed_folder.Get());
+    }
+    LOG(INFO) << "launching installer backend: "
+              << base::WideToUTF8(command_line.GetCommandLineString());
     // Should this process end before the back end runs, the back end ends
     // too instead of waiting for ever, suspended, with the folder's objects.
     base::StartupJob startup_job;

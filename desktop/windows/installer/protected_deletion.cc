@@ -8,8 +8,8 @@
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/win/scoped_handle.h"
-#include "desktop/windows/installer/protected_folder.h"
 #include "desktop/windows/installer/service/link_free_access.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 
 namespace installer {
 
@@ -65,7 +65,7 @@ bool ProtectedDeletion::FolderIn(const base::FilePath& parent, base::FilePath* f
       return true;
     }
   }
-  if (!MakeProtectedFolder(parent, "removed", folder, reason))
+  if (!ProtectedFolder::MakeNew(parent, "removed", folder, reason))
     return false;
   made_.push_back({parent, *folder});
   return true;

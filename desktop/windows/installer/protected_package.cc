@@ -2,11 +2,8 @@
 
 #include <windows.h>
 
-#include "base/base_paths.h"
 #include "base/files/file_util.h"
 #include "base/logging.h"
-#include "base/path_service.h"
-#include "base/strings/string_number_conversions.h"
 #include "base/strings/utf_string_conversions.h"
 #include "desktop/windows/installer/installation_folder_details_impl.h"
 #include "desktop/windows/installer/installer_paths.h"
@@ -14,11 +11,10 @@
 #include "desktop/windows/installer/package_fetcher/payload_reader.h"
 #include "desktop/windows/installer/package_fetcher/seven_zip_archive_reader.h"
 #include "desktop/windows/installer/pref_default_overrides_fetcher.h"
-#include "desktop/windows/installer/protected_folder.h"
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/link_free_access.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/signature_verification.h"
-#include "product_config/product_config.h"
 
 namespace installer {
 
@@ -44,10 +40,7 @@ ProtectedPackage::Options::~Options() = default;
 
 ProtectedPackage::ProtectedPackage(const Options& options) : options_(options) {}
 
-ProtectedPackage::~ProtectedPackage() {
-  if (!root_.empty() && !base::DeletePathRecursively(root_))
-    LOG(WARNING) << "Could not remove the taken package " << root_;
-}
+ProtectedPackage::~ProtectedPackage() = default;
 
 bool ProtectedPackage::Take(const base::FilePath& user_package_folder, std::string* error) {
   LOG(INFO) << "Taking the package of " << user_package_folder;
@@ -57,25 +50,17 @@ bool ProtectedPackage::Take(const base::FilePath& user_package_folder, std::stri
     LOG(INFO) << "Package taken into " << folder_;
     return true;
   }
-  if (!root_.empty())
-    base::DeletePathRecursively(root_);
+  protected_folder_.reset();
   root_.clear();
   folder_.clear();
   return false;
 }
 
 bool ProtectedPackage::MakeRoot(std::string* error) {
-  base::FilePath parent = options_.parent;
-  if (parent.empty()) {
-    base::FilePath windows;
-    if (!base::PathService::Get(base::DIR_WINDOWS, &windows)) {
-      *error = "No Windows folder";
-      return false;
-    }
-    parent = windows.Append(L"Temp");
-  }
-  if (!MakeProtectedFolder(parent, "elevated_package", &root_, error))
+  protected_folder_ = ProtectedFolder::Create(options_.parent, error);
+  if (!protected_folder_)
     return false;
+  root_ = protected_folder_->path();
   folder_ = root_.Append(kPackageFolderName);
   if (!::CreateDirectoryW(folder_.value().c_str(), nullptr)) {
     *error = "Cannot create " + Describe(folder_);
@@ -166,20 +151,28 @@ bool ProtectedPackage::TakeFrontEndFiles(const base::FilePath& user_package_fold
 bool ProtectedPackage::TakeComponents(const base::FilePath& user_package_folder,
                                       std::string* error) {
   const base::FilePath user_root = user_package_folder.DirName();
-  for (const base::FilePath& folder : options_.component_folders) {
-    const std::vector<std::wstring> components = folder.GetComponents();
+  for (const ComponentEntry& component : options_.components) {
+    const std::vector<std::wstring> parts = component.folder.GetComponents();
     // A component folder never overlays the package taken above.
-    if (components.empty() || !IsContainedRelativePath(folder.value()) ||
-        base::FilePath::CompareEqualIgnoreCase(components[0], kPackageFolderName)) {
-      *error = "Not a component folder: " + Describe(folder);
+    if (parts.empty() || !IsContainedRelativePath(component.folder.value()) ||
+        base::FilePath::CompareEqualIgnoreCase(parts[0], kPackageFolderName)) {
+      *error = "Not a component folder: " + Describe(component.folder);
       return false;
     }
-    const base::FilePath source = user_root.Append(folder);
+    const base::FilePath source =
+        GetComponentInstallerPath(user_root.Append(component.folder), component.name);
     if (::GetFileAttributesW(source.value().c_str()) == INVALID_FILE_ATTRIBUTES)
       continue;
-    const base::FilePath target = root_.Append(folder);
+    // The installer alone: whatever else the user's folder holds stays there.
+    const base::FilePath target = root_.Append(component.folder).Append(source.BaseName());
     if (!base::CreateDirectory(target.DirName()) ||
-        !CopyFolderWithoutLinks(source, target, error)) {
+        !CopyFileWithoutLinks(source, target, error)) {
+      return false;
+    }
+    std::string detail;
+    if (options_.require_signatures && !VerifyFileSignature(target, &detail)) {
+      *error = "Signature incorrect for the component installer " +
+               Describe(source.BaseName()) + ": " + detail;
       return false;
     }
   }

@@ -14,25 +14,30 @@
 // installer_lib.dll must carry the expected signature as well, and that
 // installer must be of this build's stream and not older. What the front end
 // writes into a package by design (tracking data, welcome page, preference
-// overrides) and the folders of the companion components, whose installers
-// are checked where they run, are taken from the user's folders as they are,
-// read without following links. The folder goes when the object goes.
+// overrides) is taken from the user's folder as it is, read without following
+// links. Of a companion component only its installer is taken, alone in a
+// folder of its own, checked as the package file is: a program started
+// elevated searches its own folder first for libraries, so nothing else of
+// the user's component folder may lie beside it. The folder (a
+// ProtectedFolder) goes when the object goes.
 //
 // The checksum the fetcher checks comes with the package server's reply, which
 // only the front end has seen: compared here it would prove nothing.
 //
-// The new folder's access list cannot be read back under Wine, which keeps
-// none for files and folders.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_PROTECTED_PACKAGE_H_
 #define DESKTOP_WINDOWS_INSTALLER_PROTECTED_PACKAGE_H_
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/files/file_path.h"
+#include "desktop/windows/installer/steps/component_entry.h"
 
 namespace installer {
+
+class ProtectedFolder;
 
 class ProtectedPackage {
  public:
@@ -49,9 +54,9 @@ class ProtectedPackage {
     // Where the protected folder is made; empty: the Windows folder's
     // "Temp", whose entries the users cannot take from one another.
     base::FilePath parent;
-    // Folders beside the user's package folder (relative names) that hold
-    // companion components to take along.
-    std::vector<base::FilePath> component_folders;
+    // The companion components whose installers to take along, from their
+    // folders beside the user's package folder.
+    std::vector<ComponentEntry> components;
   };
 
   explicit ProtectedPackage(const Options& options);
@@ -71,6 +76,9 @@ class ProtectedPackage {
   const base::FilePath& folder() const { return folder_; }
   // The folder made for it; empty until then.
   const base::FilePath& root() const { return root_; }
+  // That folder's owner, to hand down to the package's installer; null until
+  // then.
+  const ProtectedFolder* protected_folder() const { return protected_folder_.get(); }
 
  private:
   bool MakeRoot(std::string* error);
@@ -80,6 +88,7 @@ class ProtectedPackage {
   bool TakeComponents(const base::FilePath& user_package_folder, std::string* error);
 
   Options options_;
+  std::unique_ptr<ProtectedFolder> protected_folder_;
   base::FilePath root_;
   base::FilePath folder_;
 };

@@ -120,19 +120,23 @@ TEST_F(ProtectedPackageTest, TakesWhatTheFrontEndAddsAsItIs) {
   }
 }
 
-TEST_F(ProtectedPackageTest, TakesTheComponentFoldersBesideThePackage) {
+// A program started elevated looks for libraries in its own folder first:
+// what the user left beside a component's installer stays behind.
+TEST_F(ProtectedPackageTest, TakesOnlyEachComponentsInstallerIntoAFolderOfItsOwn) {
   PlacePackageFile(L"velto_package_unsigned.exe");
   ASSERT_TRUE(base::CreateDirectory(downloads_.Append(L"suite\\data")));
   ASSERT_TRUE(base::WriteFile(downloads_.Append(L"suite\\suite_installer.exe"), "component"));
+  ASSERT_TRUE(base::WriteFile(downloads_.Append(L"suite\\version.dll"), "planted"));
   ASSERT_TRUE(base::WriteFile(downloads_.Append(L"suite\\data\\x.bin"), "data"));
-  options_.component_folders = {base::FilePath(L"suite"), base::FilePath(L"not_downloaded")};
+  options_.components = {{L"suite:suite", "suite", base::FilePath(L"suite")},
+                         {L"extra:not_downloaded", "extra", base::FilePath(L"not_downloaded")}};
   ProtectedPackage package(options_);
   ASSERT_EQ("", Take(&package));
   const base::FilePath suite = package.folder().DirName().Append(L"suite");
   EXPECT_TRUE(base::ContentsEqual(downloads_.Append(L"suite\\suite_installer.exe"),
                                   suite.Append(L"suite_installer.exe")));
-  EXPECT_TRUE(base::ContentsEqual(downloads_.Append(L"suite\\data\\x.bin"),
-                                  suite.Append(L"data\\x.bin")));
+  EXPECT_FALSE(base::PathExists(suite.Append(L"version.dll")));
+  EXPECT_FALSE(base::PathExists(suite.Append(L"data")));
   EXPECT_FALSE(base::PathExists(package.folder().DirName().Append(L"not_downloaded")));
 }
 
@@ -140,7 +144,7 @@ TEST_F(ProtectedPackageTest, TakesTheComponentFoldersBesideThePackage) {
 TEST_F(ProtectedPackageTest, RefusesComponentFoldersThatWouldCoverThePackage) {
   PlacePackageFile(L"velto_package_unsigned.exe");
   for (const wchar_t* folder : {L"package", L"PACKAGE\\sub", L"..\\elsewhere", L"C:\\suite"}) {
-    options_.component_folders = {base::FilePath(folder)};
+    options_.components = {{folder, "suite", base::FilePath(folder)}};
     ProtectedPackage package(options_);
     EXPECT_NE("", Take(&package)) << folder;
   }
@@ -148,6 +152,7 @@ TEST_F(ProtectedPackageTest, RefusesComponentFoldersThatWouldCoverThePackage) {
 }
 
 TEST_F(ProtectedPackageTest, RefusesAFolderWithoutAPackageInItsPackageFile) {
+  ASSERT_TRUE(base::DeleteFile(user_package_.Append(L"velto_package.exe")));
   {
     ProtectedPackage package(options_);
     EXPECT_NE("", Take(&package));

@@ -37,6 +37,8 @@
 #include "desktop/windows/installer/silent_installer_controller.h"
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
+#include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/ui/custom_message_box.h"
 #include "desktop/windows/installer/ui/installer_string_ids.h"
@@ -162,6 +164,11 @@ class InstallerRun {
   base::FilePath install_folder_;
   bool is_x64_ = true;
   base::FilePath download_folder_;
+  // An elevated run's download folder; it goes with everything in it after
+  // the run.
+  std::unique_ptr<ProtectedFolder> protected_download_folder_;
+  // Where it was made when the command line named a temporary folder.
+  base::FilePath requested_download_folder_;
   // Declared in tear-down order: the settings go first, the loop last.
   std::unique_ptr<base::MessageLoop> message_loop_;
   std::unique_ptr<PayloadReader> payload_reader_;
@@ -302,14 +309,32 @@ void InstallerRun::CreateSettings() {
 }
 
 bool InstallerRun::FindDownloadFolder() {
+  base::FilePath requested;
   if (command_line_.HasSwitch(switches::kTempFolder)) {
     VLOG(1) << "Using download folder from command line";
-    download_folder_ =
+    requested =
         command_line_.GetSwitchValuePath(switches::kTempFolder).Append(GetInstallerFolderName());
-    if (!base::DirectoryExists(download_folder_) && !base::CreateDirectory(download_folder_)) {
+    if (!base::DirectoryExists(requested) && !base::CreateDirectory(requested)) {
       LOG(ERROR) << "Could not create temporary installer folder";
       return false;
     }
+  }
+  if (PrivilegesImpl::GetInstance()->IsElevated()) {
+    // What an elevated run fetches, checks and runs goes into a new folder
+    // that only it can change, never into a folder that another account can
+    // write or made before it (the user's temporary folder, or the Windows
+    // folder's, where any user may make "Velto Installer" first). Its back
+    // end is handed that folder and runs the package from there.
+    std::string error;
+    requested_download_folder_ = requested;
+    protected_download_folder_ = ProtectedFolder::Create(requested, &error);
+    if (!protected_download_folder_) {
+      LOG(ERROR) << "Could not obtain temporary installer folder: " << error;
+      return false;
+    }
+    download_folder_ = protected_download_folder_->path();
+  } else if (!requested.empty()) {
+    download_folder_ = requested;
   } else if (!FindRunnableTempFolder(GetInstallerFolderName(), exe_path_, &download_folder_)) {
     LOG(ERROR) << "Could not obtain temporary installer folder";
     return false;
@@ -419,6 +444,12 @@ bool InstallerRun::Run() {
   }
   // An empty download folder goes; one still in use by another run stays.
   RemoveDirectoryW(download_folder_.value().c_str());
+  if (protected_download_folder_) {
+    protected_download_folder_.reset();
+    // The folder made for it in the temporary folder given, as above.
+    if (!requested_download_folder_.empty())
+      RemoveDirectoryW(requested_download_folder_.value().c_str());
+  }
   return result;
 }
 

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "base/win/registry.h"
+#include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/object_security.h"
 #include "desktop/windows/installer/service/system_utils.h"
 
@@ -24,6 +25,29 @@ bool PrivilegesImpl::IsElevatedAdministrator() {
 
 bool PrivilegesImpl::IsAdministrator() {
   return IsUserAdministrator(true);
+}
+
+bool PrivilegesImpl::IsElevated() {
+  base::win::ScopedHandle token;
+  HANDLE raw = nullptr;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+    token.Set(raw);
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (::GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof(elevation),
+                              &size) &&
+        elevation.TokenIsElevated) {
+      return true;
+    }
+    // The system's token is not reported as elevated on every version.
+    char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    if (::GetTokenInformation(token.Get(), TokenUser, buffer, sizeof(buffer), &size) &&
+        ::IsWellKnownSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, WinLocalSystemSid)) {
+      return true;
+    }
+  }
+  // Before Vista, and with UAC off, an administrator's token is unfiltered.
+  return IsUserAdministrator(false);
 }
 
 bool PrivilegesImpl::IsUacEnabled() {

@@ -31,6 +31,11 @@ class Privileges {
   virtual bool IsElevatedAdministrator() = 0;
   // An administrator, counting the full token linked to a UAC-filtered one.
   virtual bool IsAdministrator() = 0;
+  // Whether this process runs with more rights than a standard user's: an
+  // elevated token, an administrator's unfiltered token (UAC off, or no UAC)
+  // or the system's. Such a process runs nothing that another account can
+  // change, whatever its command line says it was started for.
+  virtual bool IsElevated() = 0;
   // False only when UAC is switched off by policy (EnableLUA 0), so that a
   // standard user cannot be elevated; true where it cannot be read.
   virtual bool IsUacEnabled() = 0;
@@ -61,6 +66,7 @@ class PrivilegesImpl : public Privileges {
 
   bool IsElevatedAdministrator() override;
   bool IsAdministrator() override;
+  bool IsElevated() override;
   bool IsUacEnabled() override;
   bool CheckFileAccess(const base::FilePath& path, ACCESS_MASK access) override;
   bool GrantFileAccess(const base::FilePath& path, ACCESS_MASK access, bool keep,

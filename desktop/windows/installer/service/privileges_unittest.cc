@@ -43,6 +43,15 @@ TEST(PrivilegesImplTest, AnElevatedAdministratorIsAnAdministrator) {
   }
 }
 
+TEST(PrivilegesImplTest, AnElevatedAdministratorRunsElevated) {
+  // The Wine user is one; on Windows a test run from a filtered token has
+  // nothing to check here.
+  PrivilegesImpl privileges;
+  if (privileges.IsElevatedAdministrator()) {
+    EXPECT_TRUE(privileges.IsElevated());
+  }
+}
+
 TEST(PrivilegesImplTest, ElevatedLaunchHandsOutTheProcessOfTheProgram) {
   // Under Wine the user is an elevated administrator: no prompt is shown.
   PrivilegesImpl privileges;

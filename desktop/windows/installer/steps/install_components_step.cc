@@ -12,6 +12,8 @@
 #include "desktop/windows/installer/installer_environment.h"
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/privileges.h"
+#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/signature_verification.h"
 #include "desktop/windows/installer/installer_switches.h"
 #include "desktop/windows/installer/settings.h"
@@ -72,6 +74,15 @@ void InstallComponentsStep::Run(StepResult* result, int attempt) {
     }
     if (!base::PathExists(installer)) {
       LOG(INFO) << "Component installer does not exist " << installer.value();
+      continue;
+    }
+    // An elevated run starts a component's installer only where it lies
+    // alone in a folder that no other account can change: a program looks
+    // in its own folder first for the libraries it loads.
+    if (host_->GetEnvironment().privileges->IsElevated() &&
+        !ProtectedFolder::IsProtected(*command_line, installer)) {
+      LOG(ERROR) << "Component installer outside a protected folder not run elevated: "
+                 << installer.value();
       continue;
     }
     std::string errors;

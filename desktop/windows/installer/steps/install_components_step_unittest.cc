@@ -15,6 +15,8 @@
 #include "base/test/test_environment.h"
 #include "base/win/scoped_handle.h"
 #include "desktop/windows/installer/service/installation_status.h"
+#include "desktop/windows/installer/service/protected_folder.h"
+#include "desktop/windows/installer/service/test/fake_privileges.h"
 #include "desktop/windows/installer/service/test/signature_fixtures.h"
 #include "desktop/windows/installer/settings_switches.h"
 #include "desktop/windows/installer/steps/test/component_stand_in.h"
@@ -33,6 +35,8 @@ class InstallComponentsStepTest : public StepTest {
     ASSERT_TRUE(base::CreateDirectory(host_.package_folder));
     ASSERT_TRUE(base::CreateDirectory(host_.install_path));
     ASSERT_TRUE(TrustTestRoots());
+    // Not elevated unless a test says so (under Wine every process is).
+    host_.environment.privileges = &privileges_;
   }
 
   // Puts the fixture |fixture| beside the package as the installer of
@@ -58,7 +62,35 @@ class InstallComponentsStepTest : public StepTest {
   }
 
   base::ScopedTempDir root_;
+  FakePrivileges privileges_;
 };
+
+// An elevated run starts no component installer from a folder that another
+// account may have put a library beside it in.
+TEST_F(InstallComponentsStepTest, ElevatedRunStartsNoInstallerOutsideAProtectedFolder) {
+  privileges_.elevated = true;
+  base::FilePath installer = PlaceInstaller(L"expected_signer.exe", L"suite", L"pomrel", "0");
+  SetComponents(L"pomrel:suite");
+  RunStep();
+  EXPECT_TRUE(StandInArguments(installer).empty());
+  EXPECT_TRUE(host_.status.components.empty());
+}
+
+TEST_F(InstallComponentsStepTest, ElevatedRunStartsAnInstallerInAProtectedFolder) {
+  privileges_.elevated = true;
+  std::string error;
+  std::unique_ptr<ProtectedFolder> folder = ProtectedFolder::Create(root_.GetPath(), &error);
+  ASSERT_TRUE(folder) << error;
+  host_.package_folder = folder->path().Append(L"package");
+  ASSERT_TRUE(base::CreateDirectory(host_.package_folder));
+  const base::FilePath installer = folder->path().Append(L"suite\\pomrel_installer.exe");
+  ASSERT_TRUE(base::CreateDirectory(installer.DirName()));
+  ASSERT_TRUE(PlaceComponentStandIn(L"expected_signer.exe", installer, "0"));
+  SetComponents(L"pomrel:suite");
+  RunStep();
+  EXPECT_FALSE(StandInArguments(installer).empty());
+  ASSERT_EQ(1u, host_.status.components.size());
+}
 
 TEST_F(InstallComponentsStepTest, RunsSignedInstallersInOrderAndRecordsThem) {
   settings_.Set(ALL_USERS_FLAG, true);

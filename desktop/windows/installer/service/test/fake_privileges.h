@@ -29,6 +29,7 @@ class FakePrivileges : public Privileges {
 
   bool IsElevatedAdministrator() override { return elevated_administrator; }
   bool IsAdministrator() override { return administrator; }
+  bool IsElevated() override { return elevated; }
   bool IsUacEnabled() override { return uac_enabled; }
   bool CheckFileAccess(const base::FilePath& path, ACCESS_MASK access) override {
     return file_access;
@@ -67,6 +68,11 @@ class FakePrivileges : public Privileges {
 
   bool elevated_administrator = true;
   bool administrator = true;
+  // Not elevated unless a test says so, although the Wine user is: an
+  // elevated run takes its package into a protected folder before it runs
+  // any of it, and the tests of everything else give it package folders of
+  // their own making.
+  bool elevated = false;
   bool uac_enabled = true;
   bool file_access = true;
   bool grant_succeeds = true;
