@@ -227,22 +227,30 @@ def test_crashes_that_are_not_exceptions_end_with_their_code(crash_run, collecto
 
 def crash_test_package(folder):
     """The fixture package with the test build's installer and library in
-    |folder|."""
+    |folder|, in its package file too: an elevated back end (under Wine every
+    one) takes the package from that file and runs its installer."""
+    from test_killed_backend import remake_package_file
     shutil.copytree(BUILD / "fixtures" / "package-1", folder)
     for name in ("installer.exe", "installer_lib.dll"):
         shutil.copy(CRASH_TEST_EXE.parent / name, folder / name)
+    remake_package_file(folder)
     return folder
 
 
-def run_backend(crash_run, package, install_folder, *switches):
+def run_backend(crash_run, package, install_folder, *switches, crash_test=None):
     """Runs the package's back end through a stand-in front end for
-    |install_folder|; returns the back end's full exit code."""
+    |install_folder|; returns the back end's full exit code. |crash_test|
+    reaches every process of the run through the environment, the installer
+    that the back end starts from the package it took among them."""
+    env = dict(crash_run.env)
+    if crash_test:
+        env["VELTO_CRASH_TEST"] = crash_test
     result = subprocess.run(
         ["wine", CRASH_TEST_EXE.parent / "front_end_stand_in.exe",
          crash_run.wine.windows_path(install_folder),
          crash_run.wine.windows_path(package / "installer.exe"), "--backend",
          "--user-data-dir=" + crash_run.wine.windows_path(crash_run.user_data)] + list(switches),
-        env=crash_run.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+        env=env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
         timeout=240)
     return int(result.stdout.strip())
 
@@ -318,9 +326,12 @@ def test_backend_crashing_mid_install_is_reported_and_the_next_install_succeeds(
     assert run_backend(crash_run, package, reference, *QUIET_INSTALL) == BACKEND_SUCCEEDED
     expected = installed_state(crash_run.wine, reference)
 
-    # The fourth step copies the third listed file, after the first two.
+    # The fourth step copies the third listed file, after the first two. The
+    # steps run in the installer that the elevated back end starts from the
+    # package it took: that one crashes, and the back end reports the failed
+    # run.
     assert run_backend(crash_run, package, install, *QUIET_INSTALL,
-                       "--crash-test=installer-step@4") == ACCESS_VIOLATION
+                       crash_test="installer-step@4") == 1
     uploads = collector.wait_for_uploads(1)
     assert len(uploads) == 1
     assert uploads[0].problems == []
