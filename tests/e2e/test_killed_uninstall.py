@@ -48,8 +48,14 @@ def package(tmp_path_factory):
     """The fixture package with the test build's library: the version folder
     it installs carries it, and so does the installer of the uninstall."""
     folder = tmp_path_factory.mktemp("killed-uninstall") / "package"
+    from test_killed_backend import remake_package_file
     shutil.copytree(BUILD / "fixtures" / "package-1", folder)
-    shutil.copy(CRASH_TEST / "installer_lib.dll", folder / "installer_lib.dll")
+    # The installer of the test build's library, which loads no other; and
+    # the package file made anew, since an elevated run (under Wine every
+    # one) installs what it unpacks from there.
+    for name in ("installer.exe", "installer_lib.dll"):
+        shutil.copy(CRASH_TEST / name, folder / name)
+    remake_package_file(folder)
     return folder
 
 
