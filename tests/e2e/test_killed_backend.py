@@ -452,6 +452,10 @@ class WaitingComponent:
         event = ("Global\\VeltoInstaller/InstallationInterrupted/" +
                  wine.windows_path(install).replace("\\", "/"))
         self.instruction.write_text("wait " + event)
+        # The run takes only the installer into a folder of its own: the
+        # instruction is found through the environment the run inherits.
+        wine.env["VELTO_COMPONENT_CONTROL"] = wine.windows_path(self.installer.parent)
+        self.wine = wine
 
     def waits(self, text, pids):
         """killed_run's |ready|: the component installer of the run waits."""
@@ -462,6 +466,8 @@ class WaitingComponent:
     def let_go(self):
         """Tells it to end at once again, and ends one that still waits."""
         self.instruction.unlink(missing_ok=True)
+        if getattr(self, "wine", None):
+            self.wine.env.pop("VELTO_COMPONENT_CONTROL", None)
         for pid in component_processes(self.installer.name):
             try:
                 os.kill(pid, signal.SIGKILL)

@@ -50,9 +50,6 @@ def one_entry_naming(wine, install):
     return naming[0]
 
 
-@pytest.mark.xfail(strict=False, reason="since the package's installer runs from a taken package, "
-                   "the component stand-in no longer holds the upgrade, which then succeeds: "
-                   "the hold must be rebuilt on the taken road")
 def test_rolled_back_upgrade_keeps_an_entry_of_its_own_beside_an_install_of_its_old_version(
         wine, log_dir, workspace, package_server_module):
     server = package_server_module
