@@ -304,9 +304,11 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
         text for text in logs if "Installation succeeded" not in text)
     for install in installs:
         check_installation(install)
-    # Each front end fetched into a package folder of its own.
-    fetched = {text.split("] Package folder: ", 1)[1].split("\n", 1)[0].rsplit("_", 1)[1]
-               for text in logs if "] Package folder: " in text}
+    # Each front end fetched into a protected folder of its own.
+    import re
+    fetched = {match.group(1) for text in logs
+               for match in re.finditer(r"\] Package folder: .*\\velto_elevated_package_"
+                                        r"([0-9A-Fa-f]+)\\", text)}
     assert len(fetched) == PARALLEL_RUNS, fetched
     # A run removes its folders at its end, unless a process that ran from
     # them is still going away; the next run removes what is left then.
