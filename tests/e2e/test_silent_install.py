@@ -240,8 +240,9 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
     from test_killed_backend import installer_processes
     package = str(DELIVERY / "velto_package.exe")
     folder = installer_copy(tmp_path / "download", BUILD / "bin" / "installer.exe")
-    download_folder = temp_dir / "Velto Installer"
-    download_folder.mkdir(exist_ok=True)
+    # Every Wine run is elevated: each fetches into a protected folder of its
+    # own in the Windows folder's Temp.
+    download_folder = wine.unix_path("C:\\windows\\Temp")
 
     def start(server, install):
         return subprocess.Popen(
@@ -254,7 +255,8 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
 
     def try_folders():
         return {p.name for p in download_folder.iterdir()
-                if p.name.startswith("velto_package0.exe_") and (p / "velto_package.exe").exists()}
+                if p.name.startswith("velto_elevated_package_") and p.is_dir()
+                and any(p.rglob("*"))}
 
     # The killed run: its package comes slowly, and the kill comes once the
     # download has begun.
@@ -302,9 +304,11 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
         text for text in logs if "Installation succeeded" not in text)
     for install in installs:
         check_installation(install)
-    # Each front end fetched into a package folder of its own.
-    fetched = {text.split("] Package folder: ", 1)[1].split("\n", 1)[0].rsplit("_", 1)[1]
-               for text in logs if "] Package folder: " in text}
+    # Each front end fetched into a protected folder of its own.
+    import re
+    fetched = {match.group(1) for text in logs
+               for match in re.finditer(r"\] Package folder: .*\\velto_elevated_package_"
+                                        r"([0-9A-Fa-f]+)\\", text)}
     assert len(fetched) == PARALLEL_RUNS, fetched
     # A run removes its folders at its end, unless a process that ran from
     # them is still going away; the next run removes what is left then.
@@ -313,8 +317,8 @@ def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run
                               + package_server.url("/netinstaller/quenn/windows/x64/"))
     assert result.returncode == 0, "\n".join(logs)
     left = [p.name for p in download_folder.iterdir()
-            if p.name.startswith(("velto_package", "suite_"))
-            and p.name.rsplit("_", 1)[1].split(".")[0] in fetched | stamps]
+            if p.name.startswith("velto_elevated_package_")
+            and p.name.rsplit("_", 1)[1] in fetched | stamps]
     assert not left, left
 
 

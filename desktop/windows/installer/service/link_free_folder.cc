@@ -19,6 +19,8 @@ constexpr ULONG kFileOpen = 1;    // FILE_OPEN
 constexpr ULONG kFileCreate = 2;  // FILE_CREATE
 constexpr NTSTATUS kObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 constexpr NTSTATUS kObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
+constexpr NTSTATUS kSharingViolation = static_cast<NTSTATUS>(0xC0000043);
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 using NtCreateFileFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES,
                                               PIO_STATUS_BLOCK, PLARGE_INTEGER, ULONG, ULONG,
@@ -47,7 +49,8 @@ std::string Hex(NTSTATUS status) {
 // folder |parent|, the object itself when it is a link. |folder_only| asks
 // for a folder.
 NTSTATUS OpenRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access,
-                      ULONG disposition, bool folder_only, base::win::ScopedHandle* handle) {
+                      ULONG disposition, bool folder_only, base::win::ScopedHandle* handle,
+                      ULONG share = kShareAll) {
   const NtCreateFileFunction create = GetNtCreateFile();
   if (!create)
     return static_cast<NTSTATUS>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
@@ -60,8 +63,8 @@ NTSTATUS OpenRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK acces
   IO_STATUS_BLOCK io = {};
   HANDLE opened = nullptr;
   const NTSTATUS status = create(
-      &opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+      &opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+      disposition,
       (folder_only ? FILE_DIRECTORY_FILE : 0) | FILE_SYNCHRONOUS_IO_NONALERT |
           FILE_OPEN_REPARSE_POINT,
       nullptr, 0);
@@ -191,6 +194,20 @@ bool DeleteFolderContents(HANDLE folder, const base::FilePath& path, std::string
   return all;
 }
 
+// Deletes |folder| (held with DELETE and FILE_LIST_DIRECTORY) with what it
+// holds, all through handles.
+bool DeleteFolder(HANDLE folder, const base::FilePath& path, std::string* reason) {
+  if (!DeleteFolderContents(folder, path, reason))
+    return false;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  if (!::SetFileInformationByHandle(folder, FileDispositionInfo, &disposition,
+                                    sizeof(disposition))) {
+    *reason = "Cannot remove " + Describe(path) + ": error " + std::to_string(::GetLastError());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 LinkFreeFolder::LinkFreeFolder() = default;
@@ -295,19 +312,32 @@ bool LinkFreeFolder::RemoveMade(std::string* reason) {
     const base::FilePath path = made_paths_.back();
     made_.pop_back();
     made_paths_.pop_back();
-    if (!DeleteFolderContents(folder.Get(), path, reason)) {
+    if (!DeleteFolder(folder.Get(), path, reason))
       removed = false;
-      continue;
-    }
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (!::SetFileInformationByHandle(folder.Get(), FileDispositionInfo, &disposition,
-                                      sizeof(disposition))) {
-      *reason = "Cannot remove " + Describe(path) + ": error " +
-                std::to_string(::GetLastError());
-      removed = false;
-    }
   }
   return removed;
+}
+
+// static
+LinkFreeFolder::Removal LinkFreeFolder::RemoveUnused(HANDLE parent, const base::FilePath& path,
+                                                     std::string* reason) {
+  base::win::ScopedHandle folder;
+  // Without FILE_SHARE_DELETE, and asking DELETE itself: this fails while
+  // anyone holds the folder without sharing deletion.
+  const NTSTATUS status = OpenRelative(
+      parent, path.BaseName().value(), DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+      kFileOpen, false, &folder, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (status == kSharingViolation)
+    return Removal::kInUse;
+  if (status < 0) {
+    *reason = "Cannot open " + Describe(path) + ": " + Hex(status);
+    return Removal::kFailed;
+  }
+  if (!IsPlainSubfolder(parent, folder.Get(), reason, path) ||
+      !DeleteFolder(folder.Get(), path, reason)) {
+    return Removal::kFailed;
+  }
+  return Removal::kRemoved;
 }
 
 }  // namespace installer

@@ -57,6 +57,14 @@ class LinkFreeFolder {
   // to. False, with the reason in |reason|, when anything stays.
   bool RemoveMade(std::string* reason);
 
+  enum class Removal { kRemoved, kInUse, kFailed };
+  // Removes the folder |path| in the folder |parent| (held with
+  // FILE_TRAVERSE) with whatever lies in it, as RemoveMade does, unless
+  // someone holds it without sharing its deletion (kInUse). A |path| that is
+  // a link, junction or no folder is refused (kFailed, with the reason in
+  // |reason|), as is a folder whose contents cannot all go.
+  static Removal RemoveUnused(HANDLE parent, const base::FilePath& path, std::string* reason);
+
  private:
   base::win::ScopedHandle folder_;
   // The folders made, outermost first, each held with DELETE access.

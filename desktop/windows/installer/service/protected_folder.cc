@@ -17,6 +17,7 @@
 #include "base/strings/utf_string_conversions.h"
 #include "base/synchronization/lock.h"
 #include "base/win/scoped_localalloc.h"
+#include "desktop/windows/installer/service/link_free_folder.h"
 #include "product_config/product_config.h"
 
 namespace installer {
@@ -29,6 +30,7 @@ namespace {
 constexpr wchar_t kSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 // Names are random: a folder another user made first is never taken over.
 constexpr int kNameAttempts = 8;
+constexpr char kKind[] = "elevated_package";
 
 // Opens |path| as a folder, not through a link, for as long as the handle
 // lives: without FILE_SHARE_DELETE it can be neither renamed nor removed.
@@ -101,18 +103,67 @@ std::unique_ptr<ProtectedFolder> ProtectedFolder::Create(const base::FilePath& p
       return nullptr;
     }
     where = windows.Append(L"Temp");
+    // Runs that were killed left their folders there; once per process is
+    // enough, as a run that ends normally removes its own.
+    static bool cleared = false;
+    static base::Lock* clearing = new base::Lock();
+    base::AutoLock hold(*clearing);
+    if (!cleared) {
+      cleared = true;
+      RemoveFoldersOfEndedRuns(where);
+    }
   }
-  base::FilePath path;
-  if (!MakeNew(where, "elevated_package", &path, error))
-    return nullptr;
-  base::win::ScopedHandle handle = OpenFolder(path);
-  if (!handle.IsValid()) {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    base::FilePath path;
+    if (!MakeNew(where, kKind, &path, error))
+      return nullptr;
+    base::win::ScopedHandle handle = OpenFolder(path);
+    if (handle.IsValid())
+      return std::unique_ptr<ProtectedFolder>(new ProtectedFolder(path, std::move(handle)));
+    // Another run's clean-up may have taken the new folder for one of an
+    // ended run before this one held it: a new name then.
     *error = "Cannot open the protected folder " + base::WideToUTF8(path.value()) +
              ": error " + std::to_string(::GetLastError());
     ::RemoveDirectoryW(path.value().c_str());
-    return nullptr;
   }
-  return std::unique_ptr<ProtectedFolder>(new ProtectedFolder(path, std::move(handle)));
+  return nullptr;
+}
+
+// static
+void ProtectedFolder::RemoveFoldersOfEndedRuns(const base::FilePath& parent) {
+  base::win::ScopedHandle parent_handle(::CreateFileW(
+      parent.value().c_str(), FILE_TRAVERSE | FILE_LIST_DIRECTORY | SYNCHRONIZE,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!parent_handle.IsValid())
+    return;
+  const std::wstring prefix =
+      base::UTF8ToWide(ProductConfig::GetFileNameBase() + "_" + kKind + "_");
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  base::win::ScopedFindFileHandle find(
+      ::FindFirstFileW(parent.Append(prefix + L"*").value().c_str(), &data));
+  if (!find.IsValid())
+    return;
+  do {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      names.push_back(data.cFileName);
+  } while (::FindNextFileW(find.Get(), &data));
+  for (const std::wstring& name : names) {
+    // Anyone may make a folder of this name here: it is removed only through
+    // handles and never through a link, so whatever is put into it removes
+    // nothing elsewhere. A live run holds its folder without sharing
+    // deletion, which keeps it.
+    const base::FilePath path = parent.Append(name);
+    std::string reason;
+    const LinkFreeFolder::Removal removal =
+        LinkFreeFolder::RemoveUnused(parent_handle.Get(), path, &reason);
+    if (removal == LinkFreeFolder::Removal::kInUse)
+      continue;
+    LOG(INFO) << "Removing the protected folder of an ended run: " << base::WideToUTF8(name);
+    if (removal == LinkFreeFolder::Removal::kFailed)
+      LOG(WARNING) << "Could not remove " << path << ": " << reason;
+  }
 }
 
 // static

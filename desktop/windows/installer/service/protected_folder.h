@@ -44,10 +44,18 @@ class ProtectedFolder {
   static constexpr char kSwitch[] = "protected-folder";
 
   // A new folder in |parent| (empty: the Windows folder's "Temp", in which
-  // users cannot take over one another's entries); null, with the reason in
-  // |error|, when none could be made.
+  // users cannot take over one another's entries, where the first call of a
+  // process also removes the folders of ended runs, as below); null, with the
+  // reason in |error|, when none could be made.
   static std::unique_ptr<ProtectedFolder> Create(const base::FilePath& parent,
                                                  std::string* error);
+
+  // Removes the folders of runs that have ended ("<file name base>_elevated_
+  // package_<hex>" folders in |parent| that nobody holds), each with what it
+  // holds, through handles only: a link or junction in one is removed itself
+  // and what it leads to stays; a folder of that name that is a link is
+  // left alone.
+  static void RemoveFoldersOfEndedRuns(const base::FilePath& parent);
 
   // Makes "<file name base>_<kind>_<16 random hex digits>" in |parent| with
   // the security above, without holding it: for folders that must outlive

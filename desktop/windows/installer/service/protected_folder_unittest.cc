@@ -143,5 +143,23 @@ TEST_F(ProtectedFolderTest, HandsDownAnInheritableHandleOfTheFolderThatHoldsTheP
   EXPECT_TRUE(ProtectedFolder::IsProtected(handed, inside));
 }
 
+TEST_F(ProtectedFolderTest, RemovesTheFoldersOfEndedRunsButNotOfLiveOnes) {
+  const base::FilePath ended = parent_.Append(L"velto_elevated_package_0123456789ABCDEF");
+  ASSERT_TRUE(base::CreateDirectory(ended.Append(L"package\\sub")));
+  ASSERT_TRUE(base::WriteFile(ended.Append(L"package\\sub\\big.bin"), "x"));
+  ASSERT_TRUE(base::WriteFile(ended.Append(L"top.txt"), "x"));
+  const base::FilePath other = parent_.Append(L"velto_other_0123456789ABCDEF");
+  ASSERT_TRUE(base::CreateDirectory(other));
+  std::unique_ptr<ProtectedFolder> live = Create();
+  ASSERT_TRUE(live);
+  ASSERT_TRUE(base::WriteFile(live->path().Append(L"package.exe"), "x"));
+
+  ProtectedFolder::RemoveFoldersOfEndedRuns(parent_);
+
+  EXPECT_FALSE(base::PathExists(ended));
+  EXPECT_TRUE(base::PathExists(live->path().Append(L"package.exe")));
+  EXPECT_TRUE(base::DirectoryExists(other));
+}
+
 }  // namespace
 }  // namespace installer
