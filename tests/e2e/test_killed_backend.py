@@ -632,6 +632,17 @@ def waiting_back_ends(wine, install):
     return [pid for pid in backend_processes(wine, install) if waits_for_package(pid)]
 
 
+def kill_waiting_back_ends(wine, install, deadline):
+    """Kills the back end of |install| that waits for the package's installer
+    until none is left, by |deadline| (time.time())."""
+    while waiting_back_ends(wine, install):
+        for pid in waiting_back_ends(wine, install):
+            with contextlib.suppress(ProcessLookupError):
+                os.kill(pid, signal.SIGKILL)
+        assert time.time() < deadline, "the waiting back end stays"
+        time.sleep(0.05)
+
+
 def test_package_installer_outliving_its_killed_starter_keeps_nothing(
         wine, log_dir, workspace, package_server_module, stats_server):
     """The back end that waits for the package's installer is killed while
@@ -662,12 +673,7 @@ def test_package_installer_outliving_its_killed_starter_keeps_nothing(
             assert time.time() < deadline, "the component step never came"
             time.sleep(0.05)
         assert package_installer_processes(wine, install)
-        while waiting_back_ends(wine, install):
-            for pid in waiting_back_ends(wine, install):
-                with contextlib.suppress(ProcessLookupError):
-                    os.kill(pid, signal.SIGKILL)
-            assert time.time() < deadline, "the waiting back end stays"
-            time.sleep(0.05)
+        kill_waiting_back_ends(wine, install, deadline)
         # The front end has judged the run once it posts its statistics.
         while not stats_posts(stats_server):
             assert front_end.poll() is None, read_logs(log_dir, before)

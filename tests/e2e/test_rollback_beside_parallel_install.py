@@ -13,9 +13,6 @@ upgrade's package installer is killed: the run is interrupted, and the
 package's installer rolls back.
 """
 
-import contextlib
-import os
-import signal
 import subprocess
 import time
 
@@ -24,8 +21,8 @@ import pytest
 import machine_state
 from conftest import new_logs
 from test_killed_backend import (TIMEOUT, WaitingComponent, command, entry_names_of_status,
-                                 installer_processes, make_package, package_server_module,
-                                 silent_run, waiting_back_ends, workspace)
+                                 installer_processes, kill_waiting_back_ends, make_package,
+                                 package_server_module, silent_run, workspace)
 from test_silent_install import status_of
 from test_silent_uninstall import run_uninstall
 
@@ -82,12 +79,7 @@ def test_rolled_back_upgrade_keeps_an_entry_of_its_own_beside_an_install_of_its_
         # The front end interrupts the run once its back end has gone; the
         # component installer, which waits for that, returns, and the
         # package's installer rolls back.
-        while waiting_back_ends(wine, folder_a):
-            for pid in waiting_back_ends(wine, folder_a):
-                with contextlib.suppress(ProcessLookupError):
-                    os.kill(pid, signal.SIGKILL)
-            assert time.time() < deadline, "the waiting back end stays"
-            time.sleep(0.05)
+        kill_waiting_back_ends(wine, folder_a, deadline)
         code = front_end.wait(timeout=TIMEOUT)
         while installer_processes(wine, folder_a):
             assert time.time() < deadline, "processes of the killed run stay"
