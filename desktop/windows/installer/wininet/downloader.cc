@@ -773,7 +773,11 @@ void Downloader::CheckRetriesAndResume(int last_error) {
   if (retry_count_ > 1 && observer_)
     observer_->NotifyStalled(last_error);
   const base::TimeDelta spent = base::TimeTicks::Now() - retry_series_start_;
-  if (retry_count_ > max_retries_ || spent >= RetrySeriesLimit()) {
+  // The run's first failure is always retried (the count allowing): with a
+  // few retries allowed the limit is shorter than one attempt that waits out
+  // the time-out, and a slow first failure would leave none of them.
+  const bool out_of_time = retry_count_ > 0 && spent >= RetrySeriesLimit();
+  if (retry_count_ > max_retries_ || out_of_time) {
     LOG(ERROR) << "Giving up the download from " << base::WideToUTF8(url_) << " after "
                << retry_count_ << " retries in " << spent.InSeconds()
                << " seconds without getting further, last error: " << last_error;

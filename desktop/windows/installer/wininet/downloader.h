@@ -189,7 +189,8 @@ class Downloader {
   // it refuses them.
   bool WriteBuffered();
   // Counts a retry and schedules the resume, or fails when none is left: after
-  // max_retries_ retries, or once the series has taken RetrySeriesLimit().
+  // max_retries_ retries, or once the series has taken RetrySeriesLimit() (a
+  // series' first failure is always retried).
   void CheckRetriesAndResume(int last_error);
   base::TimeDelta RetrySeriesLimit() const;
   // Checks a 206's Content-Range against the byte asked for.
