@@ -222,8 +222,6 @@ def test_path_box_shows_the_folder_a_change_of_mode_moves_to(wine, log_dir, pack
     run.wait_all(driver)
 
 
-@pytest.mark.xfail(strict=False, reason="an elevated wizard run given --temp-folder may leave its "
-                   "emptied 'Velto Installer' folder there: not found yet")
 def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, package_server,
                                                               tmp_path, driver, runs):
     from package_server import protocol_config
