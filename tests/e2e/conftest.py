@@ -175,6 +175,14 @@ def _leave_prefix_as_found(wine, label, only_fixtures=False):
 
 @pytest.fixture(scope="session", autouse=True)
 def _tidy_session(wine):
+    # The state the tidying returns to must be one without the product: what
+    # a run outside the tidying left (a suite stopped before it tidied, the
+    # benchmark, the demo) would otherwise be kept for good, and an earlier
+    # installation's last install path, registration or shortcuts meet every
+    # test (the wizard then offers to upgrade that installation).
+    done = machine_state.remove_product_traces(wine)
+    if done:
+        _tidy["report"].append(("what earlier runs left, before the session", done))
     yield from _leave_prefix_as_found(wine, "the session", only_fixtures=True)
 
 

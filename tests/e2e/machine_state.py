@@ -240,6 +240,65 @@ def _reg_name(name):
     return "@" if name == "@" else '"%s"' % name
 
 
+def _import_reg(wine, lines):
+    """Imports the .reg text |lines| (after its header) into the prefix."""
+    with tempfile.TemporaryDirectory() as scratch:
+        script = pathlib.Path(scratch) / "restore.reg"
+        script.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
+        result = wine.run(["reg", "import", wine.windows_path(script)], timeout=120)
+        assert result.returncode == 0, (result.stdout, result.stderr, lines)
+
+
+def _delete_files(wine, paths):
+    """Deletes |paths| (below drive_c, folders ending in "/", each folder's
+    entries listed with it) with what folders hold. Returns what it deleted,
+    and what it could not (still in use), one line each."""
+    drive_c = wine.prefix / "drive_c"
+    done = []
+    for path in sorted(paths):
+        parent = path.rstrip("/").rpartition("/")[0] + "/"
+        if parent in paths:
+            continue
+        target = drive_c / path.rstrip("/")
+        try:
+            if path.endswith("/"):
+                shutil.rmtree(target)
+            else:
+                target.unlink()
+            done.append("file: deleted " + path)
+        except OSError as error:
+            done.append("file: could not delete %s: %s" % (path, error))
+    return done
+
+
+def remove_product_traces(wine):
+    """Takes away what the product left in the prefix outside the suite's
+    tidying (a run of the suite that was stopped before it tidied, the
+    benchmark, the demo, a run by hand): every registry key whose path names
+    it, every value that names it elsewhere (Wine's own caches aside), and its
+    files in the user and shared folders. Returns what it removed, one line
+    each."""
+    done = []
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    keys = _export(wine, REGISTRY_ROOTS)
+    named = [key for key in keys if PRODUCT in key.lower()]
+    for key in sorted(named):
+        if not any(key.lower().startswith(other.lower() + "\\") for other in named):
+            lines += ["[-%s]" % key, ""]
+            done.append("registry: deleted key " + key)
+    for key, values in sorted(keys.items()):
+        if PRODUCT in key.lower() or _wine_own(key):
+            continue
+        names = [name for name, data in values.items()
+                 if PRODUCT in name.lower() or PRODUCT in data.lower()]
+        if names:
+            lines += ["[%s]" % key] + ["%s=-" % _reg_name(name) for name in names] + [""]
+            done += ["registry: deleted value %s\\%s" % (key, name) for name in names]
+    if len(lines) > 2:
+        _import_reg(wine, lines)
+    return done + _delete_files(wine, [entry[len("file:"):] for entry in _product_files(wine)])
+
+
 def restore(wine, before, after):
     """Puts the prefix back from |after| to |before| (two captures): registry
     keys and values added since are deleted and those changed or deleted are
@@ -275,27 +334,9 @@ def restore(wine, before, after):
         if changes or now is None:
             lines += ["[%s]" % key] + changes + [""]
     if len(lines) > 2:
-        with tempfile.TemporaryDirectory() as scratch:
-            script = pathlib.Path(scratch) / "restore.reg"
-            script.write_text("\r\n".join(lines) + "\r\n", encoding="utf-16")
-            result = wine.run(["reg", "import", wine.windows_path(script)], timeout=120)
-            assert result.returncode == 0, (result.stdout, result.stderr, lines)
+        _import_reg(wine, lines)
 
-    drive_c = wine.prefix / "drive_c"
-    added = [path for path in after["files"] if path not in before["files"]]
-    for path in sorted(added):
-        parent = path.rstrip("/").rpartition("/")[0] + "/"
-        if parent in added:
-            continue
-        target = drive_c / path.rstrip("/")
-        try:
-            if path.endswith("/"):
-                shutil.rmtree(target)
-            else:
-                target.unlink()
-            done.append("file: deleted " + path)
-        except OSError as error:
-            done.append("file: could not delete %s: %s" % (path, error))
+    done += _delete_files(wine, [path for path in after["files"] if path not in before["files"]])
     for path in sorted(set(before["files"]) - set(after["files"])):
         done.append("file: gone, cannot be put back: " + path)
     return done

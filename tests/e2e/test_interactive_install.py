@@ -179,8 +179,6 @@ def analysed_folders(run):
             for line in run.front_end_log().splitlines() if FOLDER_ANALYSED in line]
 
 
-@pytest.mark.xfail(strict=False, reason="in the whole suite the wizard may meet an installation "
-                   "that an earlier test left where it looks, and offers an upgrade: not found yet")
 def test_path_box_shows_the_folder_a_change_of_mode_moves_to(wine, log_dir, package_server,
                                                            tmp_path, driver, runs):
     """A key typed at the end of the path and taken back again leaves the
@@ -222,8 +220,6 @@ def test_path_box_shows_the_folder_a_change_of_mode_moves_to(wine, log_dir, pack
     run.wait_all(driver)
 
 
-@pytest.mark.xfail(strict=False, reason="an elevated wizard run given --temp-folder may leave its "
-                   "emptied 'Velto Installer' folder there: not found yet")
 def test_cancel_while_downloading_leaves_the_machine_as_it_was(wine, log_dir, package_server,
                                                               tmp_path, driver, runs):
     from package_server import protocol_config

@@ -225,9 +225,6 @@ def test_silent_net_install_failing_with_404_changes_nothing(wine, log_dir, pack
 PARALLEL_RUNS = 20
 
 
-@pytest.mark.xfail(strict=False, reason="the killed elevated run's protected folder and each "
-                   "run's own folder are told apart in the log only since the last change: "
-                   "not yet seen passing in the whole suite")
 def test_silent_net_installs_started_at_once_each_install_and_clear_a_killed_run(
         wine, log_dir, package_server, temp_dir, tmp_path):
     """A run killed during its download leaves its folders behind; then one

@@ -86,6 +86,12 @@ bool InstallerRunner::WaitForBackendExit(DWORD timeout_ms) const {
          ::WaitForSingleObject(backend_process_.Handle(), timeout_ms) == WAIT_OBJECT_0;
 }
 
+void InstallerRunner::WaitForBackendEnd() const {
+  constexpr DWORD kBackendEndWaitMs = 120 * 1000;
+  if (!WaitForBackendExit(kBackendEndWaitMs))
+    LOG(WARNING) << "The installer backend did not end in time";
+}
+
 void InstallerRunner::ReportError(int category, const std::string& message) {
   LOG(ERROR) << message;
   for (InstallerObserver& observer : observers_)

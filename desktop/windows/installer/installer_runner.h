@@ -70,6 +70,13 @@ class InstallerRunner : public base::win::ObjectWatcher::Delegate,
   // Waits at most |timeout_ms| for a launched back end to end; true when it
   // has (or none was launched).
   bool WaitForBackendExit(DWORD timeout_ms) const;
+  // Waits for a launched back end to end, as the end of a run does, within a
+  // bound that a back end rolling back keeps to even on a loaded machine;
+  // logs one that did not end in time. The machine is as the run leaves it
+  // only once its back end has ended too, and only then may the folders it
+  // runs from, and was handed, go: a protected folder is held by the back
+  // end as well and cannot be removed before.
+  void WaitForBackendEnd() const;
   // The back end's process id, 0 before the launch.
   DWORD backend_pid() const;
   // Logs, as an error, that the back end ended without reporting its success

@@ -99,6 +99,7 @@ class RunnerImpl : public InstallerUIController::Runner {
   void StopInstallation() override { runner_.StopInstallation(); }
   void NotifyPackageReady() override { runner_.NotifyPackageReady(); }
   void LogEndWithoutReport() override { runner_.LogEndWithoutReport(); }
+  void WaitForBackendEnd() override { runner_.WaitForBackendEnd(); }
 
  private:
   InstallerRunner runner_;
@@ -178,7 +179,11 @@ bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_rea
     parts.runner = std::make_unique<RunnerImpl>(package_folder, base::FilePath());
     parts.overrides_fetcher = std::make_unique<OverridesFetcherImpl>(package_folder, this);
   }
+  return Run(settings, std::move(parts), run_immediately, dispatcher);
+}
 
+bool InstallerUIController::Run(Settings* settings, Parts parts, bool run_immediately,
+                                base::MessagePumpDispatcher* dispatcher) {
   base::RunLoop run_loop(dispatcher);
   base::MessageLoop::current()->task_runner()->PostTask(
       FROM_HERE, base::BindOnce(&InstallerUIController::Start, weak_factory_.GetWeakPtr(),
@@ -188,6 +193,10 @@ bool InstallerUIController::RunUI(Settings* settings, PayloadReader* payload_rea
   // The loop may have quit before the closed window's destruction came up.
   DestroyClosingWindow();
   LOG(INFO) << "Controller exiting";
+  // A cancelled back end still rolls back after the window has gone, in the
+  // folder this run fetched into, which it holds too: the run ends with it.
+  if (runner_)
+    runner_->WaitForBackendEnd();
   return success_;
 }
 

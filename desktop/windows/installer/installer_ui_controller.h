@@ -99,6 +99,8 @@ class InstallerUIController : public SettingsObserver,
     virtual void NotifyPackageReady() = 0;
     // Logs that the back end ended without reporting, with its exit code.
     virtual void LogEndWithoutReport() = 0;
+    // Waits, bounded, for a launched back end to end (at once when none was).
+    virtual void WaitForBackendEnd() = 0;
   };
   // The controller's view of the preference-default overrides fetcher.
   class OverridesFetcher {
@@ -143,6 +145,12 @@ class InstallerUIController : public SettingsObserver,
   bool RunUI(Settings* settings, PayloadReader* payload_reader, const base::FilePath& temp_folder,
              bool run_immediately, WindowFactory window_factory,
              base::MessagePumpDispatcher* dispatcher);
+
+  // Runs the UI with |parts| until it has ended, and then until the back end
+  // it started has ended too, so that what the run made can go after it:
+  // RunUI's run once it holds the UI lock.
+  bool Run(Settings* settings, Parts parts, bool run_immediately,
+           base::MessagePumpDispatcher* dispatcher);
 
   // Starts a run with |parts| on the current message loop; |done| runs once
   // the UI has ended and the statistics are sent. RunUI uses it; so do tests.

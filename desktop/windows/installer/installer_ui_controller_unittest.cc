@@ -136,13 +136,19 @@ std::wstring FullInstallerUrl() {
 
 class InstallerUIControllerTest : public testing::Test {
  protected:
-  void StartRun(bool with_fetcher) {
+  // The fakes' parts, without a window.
+  InstallerUIController::Parts FakeParts(bool with_fetcher) {
     InstallerUIController::Parts parts;
     if (with_fetcher)
       parts.fetcher = std::make_unique<FakeFetcher>(&fetcher_log_);
     parts.runner = std::make_unique<FakeRunner>(&runner_log_);
     parts.overrides_fetcher = std::make_unique<FakeOverridesFetcher>(
         defer_overrides_ ? &overrides_completion_ : nullptr, &overrides_starts_);
+    return parts;
+  }
+
+  void StartRun(bool with_fetcher) {
+    InstallerUIController::Parts parts = FakeParts(with_fetcher);
     parts.window_factory = base::BindOnce(
         [](WindowLog* log, Settings*, std::unique_ptr<StatsScope>,
            bool) -> std::unique_ptr<InstallerUIController::Window> {
@@ -245,10 +251,7 @@ class InstallerUIControllerTest : public testing::Test {
 // Nothing could be shown or answered: the run ends at once, as a failure,
 // instead of waiting for a user who has no window.
 TEST_F(InstallerUIControllerTest, WindowThatCannotBeCreatedEndsTheRunAsAFailure) {
-  InstallerUIController::Parts parts;
-  parts.fetcher = std::make_unique<FakeFetcher>(&fetcher_log_);
-  parts.runner = std::make_unique<FakeRunner>(&runner_log_);
-  parts.overrides_fetcher = std::make_unique<FakeOverridesFetcher>(nullptr);
+  InstallerUIController::Parts parts = FakeParts(true);
   parts.window_factory = base::BindOnce(
       [](Settings*, std::unique_ptr<StatsScope>,
          bool) -> std::unique_ptr<InstallerUIController::Window> { return nullptr; });
@@ -482,6 +485,33 @@ TEST_F(InstallerUIControllerTest, CancelAnsweredYesEndsTheRunAndStopsTheBackEnd)
   // Late events of the ended back end change nothing.
   controller_.OnInstallerTerminated(true);
   EXPECT_FALSE(controller_.success());
+}
+
+// A cancel stops the back end, which then rolls back in the folder the run
+// fetched into and which it holds too: the run that made that folder ends,
+// and removes it, only once its back end has ended.
+TEST_F(InstallerUIControllerTest, CancelledRunEndsOnlyOnceItsBackEndHasEnded) {
+  InstallerUIController::Parts parts = FakeParts(true);
+  parts.window_factory = base::BindOnce(
+      [](WindowLog* log, InstallerUIController* controller, Settings*,
+         std::unique_ptr<StatsScope>, bool) -> std::unique_ptr<InstallerUIController::Window> {
+        base::MessageLoop::current()->task_runner()->PostTask(
+            FROM_HERE, base::BindOnce(
+                           [](InstallerUIController* controller, WindowLog* log) {
+                             controller->OnAccept();
+                             log->delegate->OnCancel();
+                           },
+                           controller, log));
+        return std::make_unique<FakeWindow>(log);
+      },
+      &window_log_, &controller_);
+
+  EXPECT_FALSE(controller_.Run(&settings_, std::move(parts), false, nullptr));
+  EXPECT_EQ(1, runner_log_.starts);
+  EXPECT_TRUE(window_log_.destroyed);
+  // Waited for once, after the back end was told to stop.
+  ASSERT_EQ(1u, runner_log_.stops_before_end_waits.size());
+  EXPECT_LE(1, runner_log_.stops_before_end_waits[0]);
 }
 
 TEST_F(InstallerUIControllerTest, ErrorPageThenCancelKeepsTheFailureInTheStatistics) {

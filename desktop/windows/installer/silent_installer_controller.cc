@@ -26,8 +26,6 @@ namespace {
 
 // Lets the back end's last messages arrive before the run ends.
 constexpr base::TimeDelta kTerminateDelay = base::TimeDelta::FromSeconds(1);
-// How long the end of a run waits for the back end's process.
-constexpr DWORD kBackendExitWaitMs = 120 * 1000;
 
 }  // namespace
 
@@ -74,11 +72,8 @@ bool SilentInstallerController::Run(Settings* settings, PayloadReader* payload_r
   run_loop_.Run();
   LOG(INFO) << "Controller exiting";
   runner_->RemoveObserver(this);
-  // The run's end may come from the back end's last message: the machine is
-  // as the run leaves it only once the back end has ended too, and only then
-  // may the package it runs from go.
-  if (!runner_->WaitForBackendExit(kBackendExitWaitMs))
-    LOG(WARNING) << "The installer backend did not end in time";
+  // The run's end may come from the back end's last message.
+  runner_->WaitForBackendEnd();
   fetcher_.reset();
   return success_;
 }

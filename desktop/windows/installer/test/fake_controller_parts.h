@@ -39,6 +39,8 @@ struct RunnerLog {
   int stops = 0;
   int package_ready = 0;
   int ends_without_report = 0;
+  // The waits for the back end's end, and the stops that came before each.
+  std::vector<int> stops_before_end_waits;
   bool start_result = true;
   // Whether a start that fails reports its error, as the real runner does.
   bool report_start_error = true;
@@ -63,6 +65,7 @@ class FakeRunner : public InstallerUIController::Runner {
   void StopInstallation() override { ++log_->stops; }
   void NotifyPackageReady() override { ++log_->package_ready; }
   void LogEndWithoutReport() override { ++log_->ends_without_report; }
+  void WaitForBackendEnd() override { log_->stops_before_end_waits.push_back(log_->stops); }
 
  private:
   RunnerLog* log_;
