@@ -168,6 +168,9 @@ bool Downloader::StartDownload(const std::wstring& url,
   has_retried_ = false;
   outcome_claimed_ = false;
   furthest_size_ = 0;
+  // The first attempt is the first of the run of failed attempts that may
+  // follow: its time counts, however long it waited before failing.
+  retry_series_start_ = base::TimeTicks::Now();
 
   if (!CrackUrl(url_, &cracked_url_)) {
     AppendFailure(base::StringPrintf("Could not parse URL %s", base::WideToUTF8(url_).c_str()));
@@ -752,11 +755,14 @@ bool Downloader::WriteBuffered() {
   buffered_ = 0;
   if (downloaded_size_ > furthest_size_) {
     // Bytes never had before end the run of failed attempts when their reply
-    // keeps up the stall floor's pace; a reply that only delivers again what
-    // earlier ones did, or that drips, keeps counting.
+    // keeps up the stall floor's pace (the next run is timed from here on);
+    // a reply that only delivers again what earlier ones did, or that drips,
+    // keeps counting.
     furthest_size_ = downloaded_size_;
-    if (pace_.kept_up())
+    if (pace_.kept_up()) {
       retry_count_ = 0;
+      retry_series_start_ = base::TimeTicks::Now();
+    }
   }
   VLOG(2) << "Downloaded size: " << downloaded_size_;
   PostProgress(&PackageFetcherObserver::SetCurrentProgress, downloaded_size_);
@@ -766,11 +772,12 @@ bool Downloader::WriteBuffered() {
 void Downloader::CheckRetriesAndResume(int last_error) {
   if (retry_count_ > 1 && observer_)
     observer_->NotifyStalled(last_error);
-  const base::TimeTicks now = base::TimeTicks::Now();
-  if (retry_count_ == 0)
-    retry_series_start_ = now;
-  const base::TimeDelta spent = now - retry_series_start_;
-  if (retry_count_ > max_retries_ || spent >= RetrySeriesLimit()) {
+  const base::TimeDelta spent = base::TimeTicks::Now() - retry_series_start_;
+  // The run's first failure is always retried (the count allowing): with a
+  // few retries allowed the limit is shorter than one attempt that waits out
+  // the time-out, and a slow first failure would leave none of them.
+  const bool out_of_time = retry_count_ > 0 && spent >= RetrySeriesLimit();
+  if (retry_count_ > max_retries_ || out_of_time) {
     LOG(ERROR) << "Giving up the download from " << base::WideToUTF8(url_) << " after "
                << retry_count_ << " retries in " << spent.InSeconds()
                << " seconds without getting further, last error: " << last_error;
@@ -818,6 +825,10 @@ void Downloader::Resume() {
   }
   if (retry_count_ <= 1)
     stats_observer_->OnChunkEnd(ClampToInt(downloaded_size_));
+  // A resume that no failure asked for (the user answered the proxy's
+  // prompt) starts the run's time: the prompt's wait is no attempt's.
+  if (retry_count_ == 0)
+    retry_series_start_ = base::TimeTicks::Now();
   stats_observer_->OnRetry(retry_count_);
   SetState(STATE_REQUEST_SENT);
   if (!ConnectTo(cracked_url_) || !OpenRequest()) {

@@ -11,8 +11,10 @@
 // a run of failed attempts (one that gets no further into the reply at a pace
 // worth waiting for) also ends once it has taken as long as the maximum
 // number of retries of an at once refused connection would, however long each
-// attempt waited (a dripping reply of the run ends it as soon as a byte comes
-// after that). A reply to a Range request that does not continue where
+// attempt waited, its first attempt's wait included: the run is timed from
+// the start of the download, or from the moment the download last got
+// further (a dripping reply of the run ends it as soon as a byte comes after
+// that). A reply to a Range request that does not continue where
 // asked is not appended: a 200 starts the download over (the writer is
 // rewound), a 206 starting elsewhere fails it.
 //
@@ -187,7 +189,8 @@ class Downloader {
   // it refuses them.
   bool WriteBuffered();
   // Counts a retry and schedules the resume, or fails when none is left: after
-  // max_retries_ retries, or once the series has taken RetrySeriesLimit().
+  // max_retries_ retries, or once the series has taken RetrySeriesLimit() (a
+  // series' first failure is always retried).
   void CheckRetriesAndResume(int last_error);
   base::TimeDelta RetrySeriesLimit() const;
   // Checks a 206's Content-Range against the byte asked for.
@@ -277,7 +280,8 @@ class Downloader {
   int64_t furthest_size_ = 0;
   // The pace of the current reply, on WinINet's threads.
   TransferPace pace_{kDefaultStallWindow, kDefaultStallFloor};
-  // When the current run of failed attempts began.
+  // When the current run of failed attempts began: the start of its first
+  // attempt, or the moment the attempt that ended the run before got further.
   base::TimeTicks retry_series_start_;
 
   base::WeakPtr<Downloader> weak_this_;

@@ -161,13 +161,16 @@ class DownloaderTest : public testing::Test {
 
   void Serve(std::string_view path, Value response) { routes_.Set(path, std::move(response)); }
   // A file of 20000 random bytes served at |path| one byte every 50 ms: 20 a
-  // second, each far inside the time-out. Returns the file.
-  base::FilePath ServeDrip(std::string_view path) {
+  // second, each far inside the time-out; the replies before it as given.
+  // Returns the file.
+  template <typename... Before>
+  base::FilePath ServeDrip(std::string_view path, Before... before) {
     base::FilePath content = MakeFile(20000);
     Value::List drip;
     drip.Append(1);
     drip.Append(50);
-    Serve(path, With(FileResponse(content), "trickle", Value(std::move(drip))));
+    Serve(path, Sequence(std::move(before)...,
+                         With(FileResponse(content), "trickle", Value(std::move(drip)))));
     return content;
   }
   // Logs into |log| until logging::CloseLogFile.
@@ -198,6 +201,54 @@ class DownloaderTest : public testing::Test {
                 std::string body = std::string()) {
     return test::DownloadAndWait(downloader, url, std::move(body), std::move(writer),
                                  std::make_unique<RecordingStatsObserver>(&stats_), &completions_);
+  }
+
+  // Downloads |url|, the first download the server sees, into a file that
+  // must come out as |content| after two requests: the second asks for the
+  // rest with |range| and is answered |status|.
+  void DownloadResumedOnce(Downloader* downloader,
+                           const std::wstring& url,
+                           const base::FilePath& content,
+                           const std::string& range,
+                           int status) {
+    base::FilePath target;
+    ASSERT_TRUE(Download(downloader, url, FileWriter(&target)));
+    EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+    EXPECT_TRUE(base::ContentsEqual(content, target));
+    std::vector<Value::Dict> requests = server_.Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(range, Header(requests[1], "Range"));
+    EXPECT_EQ(status, *requests[1].FindInt("status"));
+  }
+
+  // Download into a file at |*target| while the log goes to a file of its
+  // own, whose text comes back in |*log_text|. False when the download did
+  // not start or the log could not be kept.
+  bool DownloadLogged(Downloader* downloader,
+                      const std::wstring& url,
+                      base::FilePath* target,
+                      std::string* log_text) {
+    const base::FilePath log = folder_.Append(base::test::UniqueName(L"log"));
+    if (!LogTo(log))
+      return false;
+    const bool started = Download(downloader, url, FileWriter(target));
+    logging::CloseLogFile();
+    return base::ReadFileToString(log, log_text) && started;
+  }
+
+  // The seconds of the log's "Giving up the download from |url| after
+  // |retries| retries in <seconds> seconds" line; -1 when there is none.
+  static int GivingUpSeconds(const std::string& text, const std::wstring& url, int retries) {
+    const std::string line = "Giving up the download from " + base::WideToUTF8(url) + " after " +
+                             base::NumberToString(retries) + " retries in ";
+    const size_t giving = text.find(line);
+    if (giving == std::string::npos)
+      return -1;
+    const size_t number = giving + line.size();
+    int seconds = -1;
+    if (!base::StringToInt(text.substr(number, text.find(' ', number) - number), &seconds))
+      return -1;
+    return seconds;
   }
 
   std::unique_ptr<FileResponseWriter> FileWriter(base::FilePath* path) {
@@ -279,15 +330,9 @@ TEST_F(DownloaderTest, ResumesAfterACutConnectionByteForByte) {
   StartServer();
 
   auto downloader = MakeDownloader();
-  base::FilePath target;
-  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/package"), FileWriter(&target)));
-  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
-  EXPECT_TRUE(base::ContentsEqual(content, target));
+  ASSERT_NO_FATAL_FAILURE(DownloadResumedOnce(downloader.get(), server_.Url(L"/package"), content,
+                                              "bytes=123457-", 206));
   EXPECT_TRUE(downloader->has_retried());
-  std::vector<Value::Dict> requests = server_.Requests();
-  ASSERT_EQ(2u, requests.size());
-  EXPECT_EQ("bytes=123457-", Header(requests[1], "Range"));
-  EXPECT_EQ(206, *requests[1].FindInt("status"));
   EXPECT_TRUE(stats_.Has("retry 1"));
 }
 
@@ -302,16 +347,11 @@ TEST_F(DownloaderTest, ResumeAnsweredElsewhereStartsOverOrFails) {
   StartServer();
 
   auto downloader = MakeDownloader();
-  base::FilePath target;
-  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/whole"), FileWriter(&target)));
-  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
   // Appending the whole body to the first 40000 bytes would give 140000.
-  EXPECT_TRUE(base::ContentsEqual(content, target));
-  std::vector<Value::Dict> requests = server_.Requests();
-  ASSERT_EQ(2u, requests.size());
-  EXPECT_EQ("bytes=40000-", Header(requests[1], "Range"));
-  EXPECT_EQ(200, *requests[1].FindInt("status"));
+  ASSERT_NO_FATAL_FAILURE(
+      DownloadResumedOnce(downloader.get(), server_.Url(L"/whole"), content, "bytes=40000-", 200));
 
+  base::FilePath target;
   ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/elsewhere"), FileWriter(&target)));
   EXPECT_EQ(1, completions_);
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
@@ -389,26 +429,19 @@ TEST_F(DownloaderTest, DrippingServerStallsAndIsGivenUpAfterItsRetries) {
   const base::FilePath content = ServeDrip("/package");
   StartServer();
 
-  const base::FilePath log = folder_.Append(L"log");
-  ASSERT_TRUE(LogTo(log));
   auto downloader = MakeDownloader();
   downloader->set_stall_window(base::TimeDelta::FromSeconds(1));
   downloader->set_stall_floor(1024);
   downloader->set_max_retries(2);
   base::FilePath target;
   const std::wstring url = server_.Url(L"/package");
-  const bool started = Download(downloader.get(), url, FileWriter(&target));
-  logging::CloseLogFile();
-  ASSERT_TRUE(started);
+  std::string text;
+  ASSERT_TRUE(DownloadLogged(downloader.get(), url, &target, &text));
   EXPECT_EQ(1, completions_);
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
   EXPECT_EQ("Number of retries exceeded, last error: 12002\n", downloader->GetStateText());
-  std::string text;
-  ASSERT_TRUE(base::ReadFileToString(log, &text));
   EXPECT_NE(std::string::npos, text.find("Download stalled: less than 1024 bytes in 1 seconds"));
-  EXPECT_NE(std::string::npos, text.find("Giving up the download from " + base::WideToUTF8(url) +
-                                         " after 3 retries in "))
-      << text;
+  EXPECT_LE(0, GivingUpSeconds(text, url, 3)) << text;
 
   // The first request and three retries, each resumed from the byte the
   // replies before it reached; every byte kept is the file's.
@@ -437,41 +470,84 @@ TEST_F(DownloaderTest, DrippingServerStallsAndIsGivenUpAfterItsRetries) {
 // A dripping reply that follows failed attempts is one more of them: once
 // the run has had its time it ends at the next byte, not a window later.
 TEST_F(DownloaderTest, DripEndsTheRunOfRetriesOnTime) {
-  ServeDrip("/package");
+  ServeDrip("/package", Status(503));
   StartServer();
 
-  const base::FilePath log = folder_.Append(L"log");
-  ASSERT_TRUE(LogTo(log));
   auto downloader = MakeDownloader();
-  // The first reply stalls after the window and starts the run; the run's
-  // second second comes long before the second reply's window ends.
+  // The first reply fails at once; the run's second second comes long
+  // before the dripping second reply's window ends.
   constexpr base::TimeDelta kWindow = base::TimeDelta::FromSeconds(6);
   downloader->set_stall_window(kWindow);
   downloader->set_retry_time_limit(base::TimeDelta::FromSeconds(1));
   base::FilePath target;
   const std::wstring url = server_.Url(L"/package");
-  const bool started = Download(downloader.get(), url, FileWriter(&target));
-  logging::CloseLogFile();
-  ASSERT_TRUE(started);
+  std::string text;
+  ASSERT_TRUE(DownloadLogged(downloader.get(), url, &target, &text));
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
   EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after 1 retries in "))
       << downloader->GetStateText();
   std::vector<Value::Dict> requests = server_.Requests();
   ASSERT_EQ(2u, requests.size());
-  EXPECT_NE("", Header(requests[1], "Range"));
-  std::string text;
-  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_EQ(503, *requests[0].FindInt("status"));
+  EXPECT_EQ(200, *requests[1].FindInt("status"));
   EXPECT_NE(std::string::npos,
             text.find("Download stalled: less than 1024 bytes since the time for retries ran out"))
       << text;
   // Far less than the window after the second request went out.
-  const size_t giving = text.find("Giving up the download from " + base::WideToUTF8(url) +
-                                  " after 1 retries in ");
-  ASSERT_NE(std::string::npos, giving) << text;
-  int seconds = 0;
-  const size_t number = giving + text.substr(giving).find(" in ") + 4;
-  ASSERT_TRUE(base::StringToInt(text.substr(number, text.find(' ', number) - number), &seconds));
+  const int seconds = GivingUpSeconds(text, url, 1);
+  EXPECT_LE(0, seconds) << text;
   EXPECT_GT(kWindow.InSeconds() - 2, seconds);
+}
+
+// The run of failed attempts that a dripping first reply starts is timed
+// from that reply's request, not from its stall a window later: the run
+// ends the limit after the download started, like a run of attempts that
+// each fail at once.
+TEST_F(DownloaderTest, DripsFirstReplyCountsInTheTimeOfItsRun) {
+  ServeDrip("/package");
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  // The first reply stalls when the window has passed, two seconds before
+  // the limit; the second would stall three seconds after it.
+  constexpr base::TimeDelta kWindow = base::TimeDelta::FromSeconds(5);
+  constexpr base::TimeDelta kLimit = base::TimeDelta::FromSeconds(7);
+  downloader->set_stall_window(kWindow);
+  downloader->set_retry_time_limit(kLimit);
+  base::FilePath target;
+  const std::wstring url = server_.Url(L"/package");
+  std::string text;
+  const base::TimeTicks start = base::TimeTicks::Now();
+  ASSERT_TRUE(DownloadLogged(downloader.get(), url, &target, &text));
+  const base::TimeDelta took = base::TimeTicks::Now() - start;
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  // Timed from the stall, the run would have had a third reply and ended a
+  // window later.
+  EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after 1 retries in "))
+      << downloader->GetStateText();
+  EXPECT_EQ(2u, server_.Requests().size());
+  EXPECT_GT(kWindow + kLimit, took);
+  // The line says the run's time, counted from the first request.
+  EXPECT_LE(kLimit.InSeconds(), GivingUpSeconds(text, url, 1)) << text;
+}
+
+// A reply that gets further at the floor's pace ends the run before it, and
+// the run that follows its break is timed from there: the time it took is
+// no failed attempt's.
+TEST_F(DownloaderTest, ReplyThatGotFurtherStartsTheTimeOfTheNextRun) {
+  const base::FilePath content = MakeFile(60000);
+  // 6000 bytes a second for about two seconds, then the connection drops.
+  Value::List pace;
+  pace.Append(600);
+  pace.Append(100);
+  Serve("/package", Sequence(With(Cut(content, 12000), "trickle", Value(std::move(pace))),
+                             FileResponse(content)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_stall_window(base::TimeDelta::FromSeconds(1));
+  downloader->set_retry_time_limit(base::TimeDelta::FromSeconds(1));
+  DownloadResumedOnce(downloader.get(), server_.Url(L"/package"), content, "bytes=12000-", 206);
 }
 
 // A server that never answers: each attempt waits out the time-out, and the
@@ -496,12 +572,32 @@ TEST_F(DownloaderTest, RetriesOfAServerThatNeverAnswersEndInTime) {
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
   EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after "))
       << downloader->GetStateText();
-  // The first attempt and the retries that fit in the limit once the first
-  // failure has started the run: two (one when a loaded machine is slow),
-  // not the sixteen the count allows.
-  const size_t requests = server_.Requests().size();
-  EXPECT_LE(2u, requests);
-  EXPECT_GE(3u, requests);
+  // The run is timed from the first attempt's start: the first failure comes
+  // a time-out later and is retried, the second two time-outs later, past
+  // the limit. Two attempts, not the sixteen the count allows.
+  EXPECT_EQ(2u, server_.Requests().size());
+}
+
+// With a few retries allowed the run's limit can be shorter than one attempt
+// that waits out the time-out: the run's first failure is retried all the
+// same, and the limit ends the run at the next.
+TEST_F(DownloaderTest, FirstFailureOfARunIsRetriedHoweverLongItsAttemptWaited) {
+  Value::Dict silent;
+  silent.Set("silent", true);
+  Serve("/address", Value(std::move(silent)));
+  StartServer();
+
+  auto downloader = MakeDownloader();
+  downloader->set_timeout(kTestTimeout);
+  downloader->set_max_retries(5);
+  downloader->set_retry_time_limit(kTestTimeout / 2);
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/address"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
+  EXPECT_EQ(0u, downloader->GetStateText().find("Time for retries exceeded after 1 retries in "))
+      << downloader->GetStateText();
+  EXPECT_EQ(2u, server_.Requests().size());
 }
 
 // Each ends at once, once, with its reason. Wine reads a garbled status as 0;
@@ -775,6 +871,43 @@ TEST_F(DownloaderTest, ProxyCredentialsResumeTheDownloadOrEndIt) {
                        std::make_unique<StringResponseWriter>(&reply)));
   EXPECT_EQ(Downloader::STATE_FAILED, downloader->state());
   EXPECT_EQ("The user cancelled the prompt for proxy credentials\n", downloader->GetStateText());
+}
+
+// The user takes their time over the proxy's prompt: that wait is no failed
+// attempt's, so the run of retries after it is timed from the resume.
+TEST_F(DownloaderTest, TimeOverTheProxyPromptIsNotTheRetriesTime) {
+  // Answers the prompt with fresh credentials after |wait|.
+  class SlowUser : public PackageFetcherUIDelegate {
+   public:
+    explicit SlowUser(base::TimeDelta wait) : wait_(wait) {}
+    void RunUICallbackAndPostReply(UICallback ui_callback,
+                                   scoped_refptr<base::SingleThreadTaskRunner> reply_runner,
+                                   ReplyCallback reply_callback) override {
+      reply_runner->PostDelayedTask(
+          FROM_HERE,
+          base::BindOnce(std::move(reply_callback), static_cast<DWORD>(ERROR_INTERNET_FORCE_RETRY)),
+          wait_);
+    }
+
+   private:
+    const base::TimeDelta wait_;
+  };
+
+  Value::Dict authenticate;
+  authenticate.Set("Proxy-Authenticate", "Basic realm=\"test\"");
+  Serve("/proxied", Sequence(With(Status(407), "headers", Value(std::move(authenticate))),
+                             Status(503), Body("through")));
+  StartServer();
+
+  SlowUser user(base::TimeDelta::FromSeconds(3));
+  auto downloader = MakeDownloader(&user);
+  downloader->set_retry_time_limit(base::TimeDelta::FromSeconds(1));
+  std::string reply;
+  ASSERT_TRUE(Download(downloader.get(), server_.Url(L"/proxied"),
+                       std::make_unique<StringResponseWriter>(&reply)));
+  EXPECT_EQ(Downloader::STATE_COMPLETED, downloader->state()) << downloader->GetStateText();
+  EXPECT_EQ("through", reply);
+  EXPECT_EQ(3u, server_.Requests().size());
 }
 
 TEST_F(DownloaderTest, NextDownloadStartsFromTheCompletionOfTheLast) {
