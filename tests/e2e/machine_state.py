@@ -16,6 +16,11 @@ in the same folder compare entry by entry.
 capture() and restore() are the suite's own tidying (conftest.py): the whole
 registry a run can write and every file of the prefix outside the Windows
 folder, and putting the prefix back as a test found it.
+
+Neither takes what the unit tests' processes keep in the prefix while they
+run (see UNIT_TEST_SCRATCH_FOLDER and UNIT_TEST_SCRATCH_KEY): a unit suite
+may run in the same prefix beside this one, and what it makes meanwhile is
+neither this suite's to take away nor a product run's trace.
 """
 
 import hashlib
@@ -31,6 +36,26 @@ REGISTRY_ROOTS = ("HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE\\Software")
 
 # Folders of the prefix (relative to drive_c) searched for product entries.
 FILE_ROOTS = ("users", "ProgramData", "windows/tasks", "windows/system32/tasks")
+
+# Every unit test process (base/test/test_main.cc) keeps a scratch folder of
+# its own in the temporary folder and a scratch key of its own directly under
+# HKEY_CURRENT_USER\Software, named with these prefixes, for as long as it
+# runs; it removes them at its end, and the next one to start removes those
+# of a process that was killed. Taking them away under a running unit test
+# pulls its files, its package server's port file and its registry from
+# under it. Lower case.
+UNIT_TEST_SCRATCH_FOLDER = "velto_test_"
+UNIT_TEST_SCRATCH_KEY = "hkey_current_user\\software\\veltotests_"
+
+_temp_folders = {}
+
+
+def _temp_folder(wine):
+    """The real Unix path of the prefix's temporary folder (asked once)."""
+    key = str(wine.prefix)
+    if key not in _temp_folders:
+        _temp_folders[key] = os.path.realpath(wine.unix_path(wine.expand("TEMP")))
+    return _temp_folders[key]
 
 
 def _read_reg_export(path):
@@ -72,7 +97,8 @@ def _export(wine, roots):
             assert result.returncode == 0, (root, result.stdout, result.stderr)
             keys.update(_read_reg_export(out))
             out.unlink()
-    return keys
+    return {key: values for key, values in keys.items()
+            if not key.lower().startswith(UNIT_TEST_SCRATCH_KEY)}
 
 
 def _product_registry(wine):
@@ -106,7 +132,7 @@ def _tree(folder, label):
 
 def _product_files(wine):
     drive_c = wine.prefix / "drive_c"
-    temp = os.path.realpath(wine.unix_path(wine.expand("TEMP")))
+    temp = _temp_folder(wine)
     found = {}
     for root in FILE_ROOTS:
         top = drive_c / root
@@ -214,8 +240,12 @@ def _wine_own(key):
 
 def _prefix_files(wine):
     drive_c = wine.prefix / "drive_c"
+    temp = _temp_folder(wine)
     found = {}
     for dirpath, dirnames, filenames in os.walk(drive_c):
+        if os.path.realpath(dirpath) == temp:
+            dirnames[:] = [d for d in dirnames
+                           if not d.lower().startswith(UNIT_TEST_SCRATCH_FOLDER)]
         relative = pathlib.Path(dirpath).relative_to(drive_c).as_posix()
         if relative.lower() in ("windows", "windows/system32"):
             dirnames[:] = [d for d in dirnames
