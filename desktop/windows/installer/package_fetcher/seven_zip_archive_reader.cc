@@ -185,9 +185,9 @@ SevenZipArchiveReader::~SevenZipArchiveReader() {
   created_folders_.clear();
 }
 
-SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path) {
+SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path, uint64_t start) {
   Close();
-  start_ = 0;
+  start_ = start;
   file_.Set(::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file_.IsValid())

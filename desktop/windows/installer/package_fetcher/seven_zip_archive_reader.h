@@ -68,8 +68,10 @@ class SevenZipArchiveReader {
   SevenZipArchiveReader& operator=(const SevenZipArchiveReader&) = delete;
   ~SevenZipArchiveReader();
 
-  // Opens |path| for reading (sharing read), closing an earlier file first.
-  SevenZipOpenResult Open(const base::FilePath& path);
+  // Opens |path| for reading (sharing read), closing an earlier file first;
+  // the archive is looked for from |start| on (the offset of a package's
+  // payload).
+  SevenZipOpenResult Open(const base::FilePath& path, uint64_t start = 0);
   // Reads the archive from |file|, already open for reading, from |start| on
   // (the offset of a package's payload); closes an earlier file first. The
   // caller decides how the file is shared while it is read: a file it
