@@ -16,11 +16,11 @@ work=$(mktemp -d)
 wineserver -p 900 2>/dev/null || true
 # The install benchmark's folder in memory, when it has one.
 install_scratch=
-# The drive letter the install benchmark gives its folder, when it has one.
-install_drive=
+# The Wine prefix the install benchmark runs in, while it runs.
+install_prefix=
 cleanup() {
+  [ -z "$install_prefix" ] || WINEPREFIX=$install_prefix wineserver -k >/dev/null 2>&1 || true
   rm -rf "$work" ${install_scratch:+"$install_scratch"}
-  [ -z "$install_drive" ] || rm -f "$WINEPREFIX/dosdevices/$install_drive"
   wineserver -k >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
@@ -69,7 +69,11 @@ bench_download
 # time of the last install went, from the logs of its processes.
 # The package and both copies are kept in memory (/dev/shm, or
 # BENCH_INSTALL_DIR): on a shared virtual disk the same 300 MB copy took
-# anywhere from 2.2 to 4.3 s, which hid the installer's own cost.
+# anywhere from 2.2 to 4.3 s, which hid the installer's own cost. So is the
+# Wine prefix the two run in (a copy of the build's): the elevated install
+# unpacks into the Windows folder's Temp, which then lies on the same volume
+# as the package and the installation, as the Windows folder and the
+# programs' folder share the system drive of most machines.
 # The k-th smallest of the numbers after k.
 nth_smallest() {
   local k=$1
@@ -82,13 +86,16 @@ bench_install() {
   [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=$work
   scratch=$(mktemp -d "$scratch/velto-bench-install.XXXXXX")
   install_scratch=$scratch
-  # The folder gets a drive letter of its own: a path through the mount
-  # point of /dev/shm is one through a junction to Windows programs, and an
-  # elevated installer takes no package from behind one.
-  install_drive=v:
-  rm -f "$WINEPREFIX/dosdevices/$install_drive"
-  ln -s "$scratch" "$WINEPREFIX/dosdevices/$install_drive"
-  local package=$scratch/install_package
+  local build_prefix=$WINEPREFIX
+  wineserver -k >/dev/null 2>&1 || true
+  install_prefix=$scratch/prefix
+  cp -a "$build_prefix" "$install_prefix"
+  export WINEPREFIX=$install_prefix
+  wineserver -p 900 2>/dev/null || true
+  # C:\bench of that prefix.
+  local bench=$install_prefix/drive_c/bench
+  mkdir -p "$bench"
+  local package=$bench/install_package
   local rounds=${BENCH_INSTALL_ROUNDS:-5}
   /usr/bin/python3 "$top/bench/make_install_package.py" "$BUILD_DIR/fixtures/package-1" \
       "$package" "${BENCH_INSTALL_FILES:-1600}" "${BENCH_INSTALL_MB:-300}"
@@ -96,7 +103,7 @@ bench_install() {
   # the same tree that an elevated install unpacks from), copied once. Not
   # as hard links: an elevated installer refuses a file of more than one
   # name in the user's package folder.
-  local tree=$scratch/install_tree
+  local tree=$bench/install_tree
   cp -a "$package" "$tree"
   rm -f "$tree/velto_package.exe"
   local files
@@ -116,23 +123,23 @@ bench_install() {
   wine net start schedule >/dev/null 2>&1 || true
   local copies=() installs=() rc=0 t0 t1 t2 t3 uninstaller
   for _ in $(seq "$rounds"); do
-    rm -rf "$scratch/copy"
+    rm -rf "$bench/copy"
     sync
     t0=$(date +%s.%N)
-    wine cmd /c xcopy /e /i /q "V:\\install_tree" "V:\\copy" \
+    wine cmd /c xcopy /e /i /q "C:\\bench\\install_tree" "C:\\bench\\copy" \
         >/dev/null 2>&1
     t1=$(date +%s.%N)
     copies+=("$(echo "$t1 - $t0" | bc)")
-    rm -rf "$scratch/installed"
+    rm -rf "$bench/installed"
     sync
     t2=$(date +%s.%N)
-    wine "V:\\install_package\\installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
+    wine "C:\\bench\\install_package\\installer.exe" --silent --enable-installer-stats=0 --launchvelto=0 --v=1 \
         "--local-pref-default-overrides-server=http://127.0.0.1:$(cat "$work/port")/api/prefs/" \
-        "--installfolder=V:\\installed" </dev/null || rc=$?
+        "--installfolder=C:\\bench\\installed" </dev/null || rc=$?
     t3=$(date +%s.%N)
     installs+=("$(echo "$t3 - $t2" | bc)")
     # Uninstalled again, untimed, so that the prefix keeps no installation.
-    for uninstaller in "$scratch/installed"/*/installer.exe; do
+    for uninstaller in "$bench/installed"/*/installer.exe; do
       wine "$uninstaller" --uninstall --silent --enable-installer-stats=0 </dev/null \
           >/dev/null 2>&1 || true
     done
@@ -146,7 +153,11 @@ bench_install() {
   echo "install through the back end vs plain recursive copy ($files files, $(du -sm "$tree" | cut -f1) MB, best of $rounds): $(echo "scale=2; $best_install / $best_copy" | bc)x the time ($(printf %.2f "$best_install") s vs $(printf %.2f "$best_copy") s; medians $(printf %.2f "$median_install") s vs $(printf %.2f "$median_copy") s: $(echo "scale=2; $median_install / $median_copy" | bc)x; exit code $rc)"
   /usr/bin/python3 "$top/bench/install_phases.py" "$temp/Velto Installer" \
       "$temp/velto_crashreporter.log" "$t2" "$t3"
+  wineserver -k >/dev/null 2>&1 || true
+  export WINEPREFIX=$build_prefix
+  install_prefix=
   rm -rf "$scratch"
+  wineserver -p 900 2>/dev/null || true
 }
 
 bench_install

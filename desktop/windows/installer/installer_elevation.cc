@@ -322,6 +322,10 @@ void Installer::RunPackageInstaller(const base::FilePath& package_folder) {
   const bool prepared = child_success.Prepare(&child);
   for (InstallerObserver& observer : observers_)
     observer.OnStartingNewMainProcess(0);
+  // The package's installer trusts its folder only by the handle it gets.
+  base::win::ScopedHandle handed;
+  const bool handed_down =
+      prepared && ProtectedFolder::HandDown(command_line(), folder, &child, &handed);
   LOG(INFO) << "Running installer from the package with command line: "
             << base::WideToUTF8(child.GetCommandLineString());
   base::Process process;
@@ -331,9 +335,7 @@ void Installer::RunPackageInstaller(const base::FilePath& package_folder) {
     base::StartupJob startup_job;
     base::LaunchOptions options;
     options.startup_job = &startup_job;
-    // The package's installer trusts its folder only by the handle it gets.
-    base::win::ScopedHandle handed;
-    if (ProtectedFolder::HandDown(command_line(), folder, &child, &handed))
+    if (handed_down)
       options.handles_to_inherit.push_back(handed.Get());
     process = base::LaunchProcess(child.GetCommandLineString(), options);
   }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
@@ -23,7 +25,6 @@ namespace {
 // The taken package's folder inside the protected folder; the component
 // folders lie beside it.
 constexpr wchar_t kPackageFolderName[] = L"package";
-constexpr wchar_t kArchiveExtension[] = L"7z";
 // What the front end writes into a package is small (JSON texts).
 constexpr size_t kMaxFrontEndFileSize = 4 * 1024 * 1024;
 
@@ -70,8 +71,13 @@ bool ProtectedPackage::MakeRoot(std::string* error) {
 }
 
 bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::string* error) {
-  const base::FilePath package = root_.Append(kPackageFileName);
-  if (!CopyFileWithoutLinks(user_package_folder.Append(kPackageFileName), package, error))
+  const base::FilePath package = user_package_folder.Append(kPackageFileName);
+  // Held without write or delete sharing from the check to the last byte
+  // unpacked: the file checked is the file unpacked, and nothing of it is
+  // copied first.
+  base::win::ScopedHandle held =
+      OpenWithoutLinks(package, false, GENERIC_READ, FILE_SHARE_READ, error);
+  if (!held.IsValid())
     return false;
   if (options_.require_signatures) {
     std::string detail;
@@ -82,30 +88,21 @@ bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::st
   }
   // A package carries its archive as its payload; a self-extracting one is
   // the archive itself, behind its program.
-  base::FilePath archive = package.ReplaceExtension(kArchiveExtension);
+  uint64_t start = 0;
   {
     PayloadReader reader(package);
-    if (reader.type() != PayloadType::full_package)
-      archive = package;
-    else if (!reader.WriteToFile(archive)) {
-      *error = "Could not write out 7z archive from full package";
-      return false;
-    }
+    if (reader.type() == PayloadType::full_package)
+      start = reader.payload_offset();
   }
   SevenZipArchiveReader reader;
-  const SevenZipOpenResult opened = reader.Open(archive);
-  const SevenZipExtractResult extracted =
-      opened == SEVEN_ZIP_OPEN_OK ? ExtractSevenZipArchive(&reader, folder_, nullptr)
-                                  : SEVEN_ZIP_NOT_OPEN;
+  reader.OpenHeld(std::move(held), start);
+  const SevenZipExtractResult extracted = ExtractSevenZipArchive(&reader, folder_, nullptr);
   reader.Close();
   if (extracted != SEVEN_ZIP_OK) {
-    *error = "No package could be unpacked from " +
-             Describe(user_package_folder.Append(kPackageFileName)) + ": error " +
+    *error = "No package could be unpacked from " + Describe(package) + ": error " +
              std::to_string(extracted);
     return false;
   }
-  base::DeleteFile(archive);
-  base::DeleteFile(package);
   return true;
 }
 

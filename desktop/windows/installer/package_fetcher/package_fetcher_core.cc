@@ -43,7 +43,6 @@ namespace installer {
 
 namespace {
 
-constexpr wchar_t kArchiveExtension[] = L"7z";
 constexpr char kWelcomeUrlPref[] = "welcome-url";
 constexpr wchar_t kAdditionalFileTempName[] = L"additional_file.tmp";
 constexpr wchar_t kCompanionInstallerFileName[] = L"pomrel_installer.exe";
@@ -209,16 +208,15 @@ void PackageFetcherCore::Start() {
     // The installer that carries the package stays beside it as the package
     // file, signature and all, as a downloaded package does: an elevated
     // installer takes the package from there, not from the unpacked files.
-    const base::FilePath archive = PackageFile().ReplaceExtension(kArchiveExtension);
-    if (!base::CopyFile(payload_reader_->path(), PackageFile()) ||
-        !payload_reader_->WriteToFile(archive)) {
+    // Its payload is unpacked where it lies in that file.
+    if (!base::CopyFile(payload_reader_->path(), PackageFile())) {
       FinishWithReason("Could not write out 7z archive from full package",
                        STATUS_UNPACKING_FAILED);
       return;
     }
     PostToSelf(FROM_HERE_WITH_EXPLICIT_FUNCTION("Start"),
                base::BindOnce(&PackageFetcherCore::UnpackArchive, weak_factory_.GetWeakPtr(),
-                              archive));
+                              PackageFile(), payload_reader_->payload_offset()));
     return;
   }
   PostToSelf(FROM_HERE_WITH_EXPLICIT_FUNCTION("Start"),
@@ -339,33 +337,29 @@ void PackageFetcherCore::ExtractArchive(const std::string& expected_checksum) {
   fetch_scope_->SetTimeAndElapsed("extract_start_time");
   proxy_->NotifyStatusChanged(STATUS_UNPACKING);
 
-  base::FilePath archive = package;
+  // A full package's archive is its payload, unpacked where it lies; a
+  // self-extracting package is the archive itself, behind its program.
+  uint64_t start = 0;
   if (!sfx_package) {
-    archive = package.ReplaceExtension(kArchiveExtension);
-    // The reader maps the package only while the archive is written out.
     PayloadReader package_reader(package);
     if (package_reader.type() != PayloadType::full_package) {
       FinishWithReason("Could not find 7z payload in full package", STATUS_DOWNLOAD_FAILED);
       return;
     }
-    if (!package_reader.WriteToFile(archive)) {
-      FinishWithReason("Could not write out 7z archive from full package",
-                       STATUS_UNPACKING_FAILED);
-      return;
-    }
+    start = package_reader.payload_offset();
   }
   PostToSelf(FROM_HERE_WITH_EXPLICIT_FUNCTION("ExtractArchive"),
              base::BindOnce(&PackageFetcherCore::UnpackArchive, weak_factory_.GetWeakPtr(),
-                            archive));
+                            package, start));
 }
 
-void PackageFetcherCore::UnpackArchive(const base::FilePath& archive) {
+void PackageFetcherCore::UnpackArchive(const base::FilePath& archive, uint64_t start) {
   LOG(INFO) << "Unpacking files from archive";
   fetch_scope_->SetTimeAndElapsed("unpack_start_time");
   root_scope_->SetTime("installation_start_unpacking_time");
   {
     SevenZipArchiveReader reader;
-    const SevenZipOpenResult opened = reader.Open(archive);
+    const SevenZipOpenResult opened = reader.Open(archive, start);
     if (opened != SEVEN_ZIP_OPEN_OK) {
       FinishWithReason(base::StringPrintf("Archive opening failed with error %d", opened),
                        STATUS_UNPACKING_FAILED);
@@ -393,10 +387,6 @@ void PackageFetcherCore::UnpackArchive(const base::FilePath& archive) {
       return;
     }
   }
-  // A self-extracting package is its own archive: it stays, as the package
-  // file an elevated installer takes the package from.
-  if (archive != PackageFile())
-    base::DeleteFile(archive);
   if (!base::Move(try_folder_, package_folder_)) {
     FinishWithReason("Cannot move the prepared package to the final destination",
                      STATUS_UNPACKING_FAILED);

@@ -2,7 +2,7 @@
 // fetch attempt after another, each a chain of tasks that ends with exactly
 // one final status (5 to 8). The server road asks the package server for the
 // download address, downloads the package, checks its checksum, signature and
-// version, writes out and unpacks its 7z archive into a try folder, moves that
+// version, unpacks its 7z archive where it lies in it into a try folder, moves that
 // folder into the package folder, and fetches the additional files the reply
 // named. The payload road, when the installer carries a full package, only
 // unpacks that payload.
@@ -104,7 +104,9 @@ class PackageFetcherCore {
   void StartPackageDownload(const std::string& url, const std::string& checksum);
   void ExtractArchive(const std::string& expected_checksum);
   // Both roads.
-  void UnpackArchive(const base::FilePath& archive);
+  // Unpacks the archive that begins at |start| in the file |archive| (the
+  // package file, which stays) into the try folder.
+  void UnpackArchive(const base::FilePath& archive, uint64_t start);
   void OnArchiveUnpacked();
   void AddTestDownloadableResources();
   void DownloadAdditionalFile();

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "7z.h"
@@ -55,11 +56,12 @@ bool IsStartHeaderAt(HANDLE file, uint64_t offset) {
          stored;
 }
 
-// Finds the archive in the first 1 MiB and seeks the file to its start.
-bool FindArchive(HANDLE file) {
+// Finds the archive in the first 1 MiB from |start| and seeks the file to
+// the archive's start.
+bool FindArchive(HANDLE file, uint64_t start) {
   Byte chunk[kScanChunk];
-  uint64_t offset = 0;
-  while (offset < kScanLimit) {
+  uint64_t offset = start;
+  while (offset - start < kScanLimit) {
     const DWORD read = ReadAt(file, offset, chunk, sizeof(chunk));
     if (read <= kSignatureSize)
       return false;
@@ -183,8 +185,9 @@ SevenZipArchiveReader::~SevenZipArchiveReader() {
   created_folders_.clear();
 }
 
-SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path) {
+SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path, uint64_t start) {
   Close();
+  start_ = start;
   file_.Set(::CreateFileW(path.value().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file_.IsValid())
@@ -192,6 +195,12 @@ SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path) {
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SEVEN_ZIP_OPEN_NOT_FOUND
                                                                         : SEVEN_ZIP_OPEN_FAILED;
+}
+
+void SevenZipArchiveReader::OpenHeld(base::win::ScopedHandle file, uint64_t start) {
+  Close();
+  file_ = std::move(file);
+  start_ = start;
 }
 
 void SevenZipArchiveReader::Close() {
@@ -260,7 +269,7 @@ SevenZipExtractResult ExtractSevenZipArchive(SevenZipArchiveReader* reader,
     return SEVEN_ZIP_NOT_OPEN;
   reader->ForgetCreatedFolders();
   CrcGenerateTable();
-  if (!FindArchive(reader->file()))
+  if (!FindArchive(reader->file(), reader->start()))
     return SEVEN_ZIP_NO_SIGNATURE;
 
   CLookToRead2 look;

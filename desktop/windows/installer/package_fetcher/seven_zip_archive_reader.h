@@ -3,7 +3,8 @@
 // 7z decoder; this is the reader over a Windows file that feeds it, and the
 // extraction loop that writes every entry with its modification time.
 //
-// The archive is found by scanning the first 1 MiB in 1024-byte chunks for the
+// The archive is found by scanning the first 1 MiB from where the reader
+// starts (the file's start, or a payload's offset) in 1024-byte chunks for the
 // 7z signature whose start header's CRC matches, so a stub whose code or data
 // holds the signature bytes is passed over. Large solid blocks are decoded into
 // a FileBackedSzAlloc in the destination folder, so extraction needs no heap
@@ -14,7 +15,8 @@
 // (IsSafeRelativePath) before anything is written, and an archive with one
 // bad name fails with code 12 and writes nothing.
 //
-// Usage: Open(), set the observer, ExtractSevenZipArchive(), Close() (or let
+// Usage: Open() (or OpenHeld() for a file the caller opened and checked), set
+// the observer, ExtractSevenZipArchive(), Close() (or let
 // the destructor close). Files written before a failing entry stay on disk;
 // the caller deletes the folder.
 
@@ -66,8 +68,15 @@ class SevenZipArchiveReader {
   SevenZipArchiveReader& operator=(const SevenZipArchiveReader&) = delete;
   ~SevenZipArchiveReader();
 
-  // Opens |path| for reading (sharing read), closing an earlier file first.
-  SevenZipOpenResult Open(const base::FilePath& path);
+  // Opens |path| for reading (sharing read), closing an earlier file first;
+  // the archive is looked for from |start| on (the offset of a package's
+  // payload).
+  SevenZipOpenResult Open(const base::FilePath& path, uint64_t start = 0);
+  // Reads the archive from |file|, already open for reading, from |start| on
+  // (the offset of a package's payload); closes an earlier file first. The
+  // caller decides how the file is shared while it is read: a file it
+  // checked and holds against writing is the file unpacked.
+  void OpenHeld(base::win::ScopedHandle file, uint64_t start);
   void Close();
   bool IsOpen() const { return file_.IsValid(); }
 
@@ -79,6 +88,8 @@ class SevenZipArchiveReader {
   // The stream the decoder reads (valid while the reader is open).
   ISeekInStreamPtr stream() const { return &stream_; }
   HANDLE file() const { return file_.Get(); }
+  // Where the search for the archive begins.
+  uint64_t start() const { return start_; }
 
   // Creates |folder| with its parents unless this extraction already did.
   void CreateFolderOnce(const base::FilePath& folder);
@@ -93,6 +104,7 @@ class SevenZipArchiveReader {
   static SRes Seek(ISeekInStreamPtr stream, Int64* position, ESzSeek origin);
 
   base::win::ScopedHandle file_;
+  uint64_t start_ = 0;
   std::set<std::wstring> created_folders_;
   PackageFetcherObserver* observer_ = nullptr;
   Stream stream_;

@@ -8,6 +8,7 @@
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
+#include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 
 namespace installer {
@@ -44,10 +45,14 @@ StepResult CopyFileStep::CopyFile() {
   }
   if (ShouldSkip(source))
     return StepResult(StepResult::CODE_DONE);
-  if (host_->GetTransaction()->Do(
-          std::make_unique<CopyFileOperation>(source.value(), destination.value()))) {
+  Transaction* transaction = host_->GetTransaction();
+  if (MayMoveSource() && transaction->Do(std::make_unique<MoveFileOperation>(
+                             source.value(), destination.value(),
+                             MoveFileOperation::Access::kOfDestinationFolder))) {
     return StepResult(StepResult::CODE_DONE);
   }
+  if (transaction->Do(std::make_unique<CopyFileOperation>(source.value(), destination.value())))
+    return StepResult(StepResult::CODE_DONE);
   return StepResult(IsRequired() ? StepResult::CODE_RETRY_THEN_FAIL
                                  : StepResult::CODE_RETRY_THEN_CONTINUE,
                     ERROR_CATEGORY_FILE_COPY, destination.value(), "Failed copying " + name_);

@@ -10,9 +10,8 @@ namespace installer {
 namespace {
 
 const char* GetInstallerHelperName() {
-  return base::win::OSInfo::GetInstance()->architecture() == base::win::OSInfo::X64_ARCHITECTURE
-             ? "installer_helper_64.exe"
-             : "installer_helper.exe";
+  return CopyInstallerHelperStep::kSourceNames
+      [base::win::OSInfo::GetInstance()->architecture() == base::win::OSInfo::X64_ARCHITECTURE];
 }
 
 }  // namespace

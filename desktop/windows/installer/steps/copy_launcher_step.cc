@@ -14,12 +14,8 @@
 
 namespace installer {
 
-namespace {
-constexpr char kLauncherFileName[] = "launcher.exe";
-}  // namespace
-
 CopyLauncherStep::CopyLauncherStep(InstallerStepHost* host)
-    : CopyFileStep(host, kLauncherFileName) {}
+    : CopyFileStep(host, kSourceName) {}
 
 void CopyLauncherStep::OnFileCopied() {
   if (ProductConfig::IsWhiteLabeled())
@@ -40,7 +36,7 @@ void CopyLauncherStep::OnFileCopied() {
   if (!launcher.Do(
           std::make_unique<MoveFileOperation>(browser_path.value(), old_path.value())) ||
       !launcher.Do(std::make_unique<CopyFileOperation>(
-          host_->GetPackageFolder().AppendASCII(kLauncherFileName).value(),
+          host_->GetPackageFolder().AppendASCII(kSourceName).value(),
           browser_path.value()))) {
     launcher.Rollback();
     LOG(WARNING) << "Failed installing the launcher as velto.exe";
