@@ -94,7 +94,8 @@ void StartLogging(const base::CommandLine& command_line) {
   settings.refuse_links = PrivilegesImpl::GetInstance()->IsElevated();
   const base::Time start = base::Time::Now();
   for (int attempt = 0; attempt < kLogNameAttempts; ++attempt) {
-    settings.log_file_path = GetLogFilePath(start + base::TimeDelta::FromMilliseconds(attempt));
+    settings.log_file_path = GetLogFilePath(start + base::TimeDelta::FromMilliseconds(attempt),
+                                             settings.refuse_links);
     if (logging::InitLogging(settings))
       break;
   }
