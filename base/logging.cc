@@ -5,7 +5,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/files/file_util.h"
 #include "base/strings/utf_string_conversions.h"
+#include "base/win/scoped_handle.h"
 
 namespace logging {
 
@@ -50,6 +52,80 @@ const char* FileBaseName(const char* file) {
   return base;
 }
 
+DWORD ShareMode(bool fresh) {
+  return fresh ? FILE_SHARE_READ | FILE_SHARE_WRITE
+               : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+}
+
+HANDLE OpenLogFile(const LoggingSettings& settings) {
+  const bool fresh = settings.delete_old == DELETE_OLD_LOG_FILE;
+  // Fails with a sharing violation while another process logs into the file.
+  if (fresh)
+    DeleteFileW(settings.log_file_path.value().c_str());
+  return CreateFileW(settings.log_file_path.value().c_str(), FILE_APPEND_DATA, ShareMode(fresh),
+                     nullptr, fresh ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether |file| is a plain file with one name lying where |path| says; its
+// identity in |information|.
+bool IsPlainFileAtPath(HANDLE file, const base::FilePath& path,
+                       BY_HANDLE_FILE_INFORMATION* information) {
+  base::FilePath opened;
+  return GetFileInformationByHandle(file, information) &&
+         !(information->dwFileAttributes &
+           (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+         information->nNumberOfLinks == 1 && base::IsOpenAtPath(file, path, &opened);
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// A link at the file's own name is opened as itself, never followed.
+constexpr DWORD kNoFollowFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+
+// Creates the file |path| where its path says, or nothing: a file that a link
+// put elsewhere is deleted again through the handle that made it. Its
+// identity goes into |made|.
+bool CreateFileAtPath(const base::FilePath& path, BY_HANDLE_FILE_INFORMATION* made) {
+  base::win::ScopedHandle file(CreateFileW(
+      path.value().c_str(), DELETE | FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+      kNoFollowFlags, nullptr));
+  if (!file.IsValid())
+    return false;
+  if (IsPlainFileAtPath(file.Get(), path, made))
+    return true;
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof(disposition));
+  return false;
+}
+
+HANDLE OpenLogFileWithoutLinks(const LoggingSettings& settings) {
+  const base::FilePath path = base::MakeAbsoluteFilePath(settings.log_file_path);
+  if (path.empty() || base::PassesThroughReparsePoint(path))
+    return INVALID_HANDLE_VALUE;
+  const bool fresh = settings.delete_old == DELETE_OLD_LOG_FILE;
+  // The file is made by a handle of its own, which may delete it: the log's
+  // handle holds no delete access, so that readers need not share deletion
+  // and, for a fresh file, others cannot delete it.
+  BY_HANDLE_FILE_INFORMATION made = {};
+  const bool existing = !fresh && base::PathExists(path);
+  if (!existing && !CreateFileAtPath(path, &made))
+    return INVALID_HANDLE_VALUE;
+  base::win::ScopedHandle file(CreateFileW(path.value().c_str(),
+                                           FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                           ShareMode(fresh), nullptr, OPEN_EXISTING,
+                                           kNoFollowFlags, nullptr));
+  BY_HANDLE_FILE_INFORMATION opened = {};
+  if (!file.IsValid() || !IsPlainFileAtPath(file.Get(), path, &opened) ||
+      (!existing && !SameFile(made, opened))) {
+    return INVALID_HANDLE_VALUE;
+  }
+  return file.Take();
+}
+
 }  // namespace
 
 bool InitLogging(const LoggingSettings& settings) {
@@ -63,15 +139,8 @@ bool InitLogging(const LoggingSettings& settings) {
   state.path = base::FilePath();
   if (!(settings.logging_dest & LOG_TO_FILE))
     return true;
-  const bool fresh = settings.delete_old == DELETE_OLD_LOG_FILE;
-  // Fails with a sharing violation while another process logs into the file.
-  if (fresh)
-    DeleteFileW(settings.log_file_path.value().c_str());
-  HANDLE file = CreateFileW(
-      settings.log_file_path.value().c_str(), FILE_APPEND_DATA,
-      fresh ? FILE_SHARE_READ | FILE_SHARE_WRITE
-            : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, fresh ? CREATE_NEW : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = settings.refuse_links ? OpenLogFileWithoutLinks(settings)
+                                      : OpenLogFile(settings);
   if (file == INVALID_HANDLE_VALUE)
     return false;
   state.file = file;

@@ -45,6 +45,17 @@ struct LoggingSettings {
   unsigned logging_dest = LOG_TO_FILE;
   base::FilePath log_file_path;
   OldFileDeletionState delete_old = APPEND_TO_OLD_LOG_FILE;
+  // For a process with more rights than a standard user's whose log folder a
+  // program of lesser rights can change (the user's own temporary folder, or
+  // the system's, where any user may create folders). A link, junction or
+  // mount point there would make this process create, delete or write a file
+  // where the link points. With it set the file is used only when no
+  // component of its absolute path is a reparse point and the file opened
+  // lies where its path says, a single name of a plain file; a file this call
+  // created elsewhere is deleted again through its handle. A leftover of the
+  // name is then never deleted: DELETE_OLD_LOG_FILE fails on it like on a
+  // file another process holds.
+  bool refuse_links = false;
 };
 
 // Opens the destination. Returns false when the file cannot be opened (then

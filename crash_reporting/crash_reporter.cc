@@ -23,6 +23,7 @@
 #include "crash_reporting/reporter_activity.h"
 #include "crash_reporting/reporter_annotations.h"
 #include "desktop/windows/installer/installer_switches.h"
+#include "desktop/windows/installer/service/privileges.h"
 #include "product_config/product_config.h"
 
 namespace crash_reporting {
@@ -93,6 +94,9 @@ void InitReporterLogging() {
   } else {
     settings.logging_dest = logging::LOG_TO_FILE;
     settings.log_file_path = base::FilePath(std::wstring(temp, length) + name);
+    // An elevated reporter's temporary folder can be changed by the same user
+    // unelevated, or, for the system's, by any user.
+    settings.refuse_links = installer::PrivilegesImpl::GetInstance()->IsElevated();
   }
   logging::InitLogging(settings);
   logging::SetMinLogLevel(0);

@@ -6,7 +6,9 @@
 #include "base/environment.h"
 #include "base/files/file_util.h"
 #include "base/files/scoped_temp_dir.h"
+#include "base/logging.h"
 #include "base/test/test_environment.h"
+#include "base/test/unix_link.h"
 #include "crash/crash_generation_client.h"
 #include "crash/crash_keys_win.h"
 #include "crash_reporting/crash_reporter_names.h"
@@ -96,6 +98,34 @@ TEST(CrashReporterTest, KeepLogsTakesOneYesOrTrueInAnyCaseAndNothingElse) {
     EXPECT_FALSE(ReadKeepLogsFlag()) << off;
   }
   environment->UnSetVar("VELTO_CRASH_KEEP_LOGS");
+}
+
+// Every test process here is elevated (Wine's user is an elevated
+// administrator); the temporary folder is the test's own.
+TEST(CrashReporterTest, ElevatedReporterAppendsToItsLogButNotThroughALink) {
+  base::FilePath temp;
+  ASSERT_TRUE(base::GetTempDir(&temp));
+  const base::FilePath log = temp.Append(L"velto_crashreporter.log");
+  ASSERT_TRUE(base::WriteFile(log, "earlier reporter\n"));
+  InitReporterLogging();
+  LOG(ERROR) << "plain entry";
+  logging::CloseLogFile();
+  std::string text;
+  ASSERT_TRUE(base::ReadFileToString(log, &text));
+  EXPECT_EQ(0u, text.find("earlier reporter\n"));
+  EXPECT_NE(std::string::npos, text.find("plain entry"));
+
+  ASSERT_TRUE(base::DeleteFile(log));
+  const base::FilePath elsewhere = temp.Append(L"elsewhere");
+  ASSERT_TRUE(base::CreateDirectory(elsewhere));
+  const base::FilePath victim = elsewhere.Append(L"victim.txt");
+  ASSERT_TRUE(base::WriteFile(victim, "someone else's\n"));
+  ASSERT_TRUE(base::test::MakeUnixLink(victim, log));
+  InitReporterLogging();
+  LOG(ERROR) << "linked entry";
+  logging::CloseLogFile();
+  ASSERT_TRUE(base::ReadFileToString(victim, &text));
+  EXPECT_EQ("someone else's\n", text);
 }
 
 }  // namespace

@@ -422,6 +422,41 @@ bool GetFinalPathFromHandle(HANDLE file, FilePath* real_path) {
   return true;
 }
 
+bool PassesThroughReparsePoint(const FilePath& path) {
+  const std::vector<std::wstring> components = path.GetComponents();
+  if (components.empty())
+    return false;
+  FilePath current(components[0]);
+  for (size_t i = 1; i < components.size(); ++i) {
+    current = current.Append(components[i]);
+    const DWORD attributes = ::GetFileAttributesW(current.value().c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+      return false;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      return true;
+  }
+  return false;
+}
+
+bool IsOpenAtPath(HANDLE file, const FilePath& path, FilePath* opened) {
+  *opened = FilePath();
+  if (!GetFinalPathFromHandle(file, opened))
+    return false;
+  // Windows names the object by its long names.
+  FilePath expected = path;
+  const DWORD size = ::GetLongPathNameW(path.value().c_str(), nullptr, 0);
+  if (size != 0) {
+    std::wstring long_path(size, L'\0');
+    const DWORD length = ::GetLongPathNameW(path.value().c_str(), long_path.data(), size);
+    if (length != 0 && length < size) {
+      long_path.resize(length);
+      expected = FilePath(long_path);
+    }
+  }
+  return FilePath::CompareEqualIgnoreCase(opened->StripTrailingSeparators().value(),
+                                          expected.StripTrailingSeparators().value());
+}
+
 bool ContentsEqual(const FilePath& filename1, const FilePath& filename2) {
   win::ScopedHandle file1 = OpenForRead(filename1);
   win::ScopedHandle file2 = OpenForRead(filename2);

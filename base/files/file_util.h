@@ -109,6 +109,16 @@ FilePath MakeAbsoluteFilePath(const FilePath& input);
 bool NormalizeFilePath(const FilePath& path, FilePath* real_path);
 // The same for a file or folder already open as |file| (any access).
 bool GetFinalPathFromHandle(HANDLE file, FilePath* real_path);
+// Whether an existing component of |path|, from the first below the drive
+// down to |path| itself, is a reparse point (a link, junction or mount
+// point). The part that does not exist yet is not looked at.
+bool PassesThroughReparsePoint(const FilePath& path);
+// Whether the object open as |file| lies where the absolute |path| names it
+// (either case, short names or a trailing separator in |path| allowed): a
+// component changed into a link or junction between a check of the path and
+// the open shows here. Where it lies goes into |opened| (empty when that
+// cannot be told, which counts as elsewhere).
+bool IsOpenAtPath(HANDLE file, const FilePath& path, FilePath* opened);
 
 // True when both files exist and hold the same bytes.
 bool ContentsEqual(const FilePath& filename1, const FilePath& filename2);

@@ -3,6 +3,8 @@
 #include <string>
 
 #include "base/test/test_environment.h"
+#include "base/test/unix_link.h"
+#include "base/win/scoped_handle.h"
 #include "gtest/gtest.h"
 
 namespace base {
@@ -328,6 +330,44 @@ TEST_F(FileUtilTest, AbsoluteAndNormalizedPaths) {
       << normalized.AsUTF8Unsafe();
   EXPECT_NE(0u, normalized.value().find(L':'));  // No "\\?\" prefix.
   EXPECT_FALSE(NormalizeFilePath(root_.Append(L"missing"), &normalized));
+}
+
+TEST_F(FileUtilTest, PassesThroughReparsePointLooksAtEveryExistingComponent) {
+  const FilePath real = root_.Append(L"real");
+  ASSERT_TRUE(CreateDirectory(real.Append(L"sub")));
+  ASSERT_TRUE(WriteFile(real.Append(L"sub\\file.txt"), "x"));
+  EXPECT_FALSE(PassesThroughReparsePoint(real.Append(L"sub\\file.txt")));
+  EXPECT_FALSE(PassesThroughReparsePoint(real.Append(L"not\\there\\yet")));
+
+  const FilePath linked = root_.Append(L"linked");
+  ASSERT_TRUE(test::MakeUnixLink(real, linked));
+  EXPECT_TRUE(PassesThroughReparsePoint(linked));
+  EXPECT_TRUE(PassesThroughReparsePoint(linked.Append(L"sub\\file.txt")));
+  EXPECT_TRUE(PassesThroughReparsePoint(linked.Append(L"sub\\not there")));
+}
+
+TEST_F(FileUtilTest, IsOpenAtPathTellsWhereALinkLed) {
+  const FilePath real = root_.Append(L"real");
+  ASSERT_TRUE(CreateDirectory(real));
+  ASSERT_TRUE(WriteFile(real.Append(L"file.txt"), "x"));
+  const FilePath linked = root_.Append(L"linked");
+  ASSERT_TRUE(test::MakeUnixLink(real, linked));
+
+  win::ScopedHandle direct(::CreateFileW(real.Append(L"file.txt").value().c_str(),
+                                         FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(direct.IsValid());
+  FilePath opened;
+  EXPECT_TRUE(IsOpenAtPath(direct.Get(), real.Append(L"file.txt"), &opened))
+      << opened.AsUTF8Unsafe();
+
+  win::ScopedHandle through_link(::CreateFileW(linked.Append(L"file.txt").value().c_str(),
+                                               FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(through_link.IsValid());
+  EXPECT_FALSE(IsOpenAtPath(through_link.Get(), linked.Append(L"file.txt"), &opened));
+  EXPECT_TRUE(FilePath::CompareEqualIgnoreCase(real.Append(L"file.txt").value(), opened.value()))
+      << opened.AsUTF8Unsafe();
 }
 
 }  // namespace

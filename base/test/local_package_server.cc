@@ -10,6 +10,7 @@
 #include "base/strings/string_split.h"
 #include "base/strings/utf_string_conversions.h"
 #include "base/test/test_environment.h"
+#include "base/test/unix_link.h"
 #include "base/threading/platform_thread.h"
 #include "base/time/time.h"
 
@@ -45,17 +46,7 @@ LocalPackageServer::~LocalPackageServer() {
 
 // static
 std::string LocalPackageServer::ServerPath(const FilePath& path) {
-  using GetUnixFileName = char*(CDECL*)(const wchar_t*);
-  static const auto get_unix_file_name = reinterpret_cast<GetUnixFileName>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
-  if (!get_unix_file_name)
-    return WideToUTF8(path.value());
-  char* unix_name = get_unix_file_name(path.value().c_str());
-  if (!unix_name)
-    return std::string();
-  std::string result = unix_name;
-  HeapFree(GetProcessHeap(), 0, unix_name);
-  return result;
+  return UnixPath(path);
 }
 
 bool LocalPackageServer::Start(const Value::Dict& config) {
@@ -75,18 +66,9 @@ bool LocalPackageServer::Start(const Value::Dict& config) {
                          Quoted(ServerPath(port_file_)) + L" --record " +
                          Quoted(ServerPath(record_file_)) + L" --max-lifetime " +
                          ASCIIToWide(kMaxLifetimeSeconds);
-  STARTUPINFOW startup = {sizeof(startup)};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!StartUnixProgram(std::move(command)))
     return false;
-  }
-  // For a Unix process Wine gives no handle that can be waited on; the port
-  // file tells when the server listens.
-  if (process.hProcess)
-    CloseHandle(process.hProcess);
-  if (process.hThread)
-    CloseHandle(process.hThread);
+  // The port file tells when the server listens.
 
   const TimeTicks deadline = TimeTicks::Now() + kStartTimeout;
   std::string port_text;

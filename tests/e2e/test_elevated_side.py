@@ -9,7 +9,8 @@ tests start the real installer.exe as that side starts it:
 - the elevated copy of an all-users install ("--run-elevated"), from a stand-in
   front end that made the run's events and mailslot (the package is ready);
 - the folder-permission helper ("--set-folder-permission"), from a stand-in
-  installer that made the helper's events and waits for its grant.
+  installer that made the helper's events and waits for its grant;
+- any run, for where it writes its log when its temporary folder holds a link.
 
 Wine keeps no access lists of files and folders: what the helper grants or the
 protected package folder's rights cannot be read back, only what the
@@ -541,3 +542,31 @@ def test_elevated_copy_loads_no_library_left_in_a_component_folder(
     loaded = report.read_bytes().decode("utf-16-le")
     assert "velto_elevated_package_" not in loaded, loaded
     assert not list(components.glob("*.loaded")), "the user's library was loaded"
+
+
+def run_with_temp(wine, temp, *args):
+    """Runs installer.exe with |temp| (a Unix folder) as its temporary folder."""
+    windows_temp = wine.windows_path(temp)
+    # No spaces in either path: cmd would keep one before "&&" in the value.
+    return wine.run(["cmd", "/c", "set", "TMP=%s&&" % windows_temp, "set",
+                     "TEMP=%s&&" % windows_temp, wine.windows_path(BUILD / "bin" / "installer.exe")]
+                    + list(args))
+
+
+def test_elevated_run_logs_nothing_through_a_linked_log_folder(wine, tmp_path):
+    # Under Wine every run is elevated: its temporary folder is one a program
+    # of lesser rights could change.
+    plain = tmp_path / "plain"
+    plain.mkdir()
+    result = run_with_temp(wine, plain, "--uninstall")
+    assert result.returncode == 1
+    assert len(list((plain / "Velto Installer").glob("velto_installer_*.log"))) == 1
+
+    linked = tmp_path / "linked"
+    elsewhere = tmp_path / "elsewhere"
+    linked.mkdir()
+    elsewhere.mkdir()
+    os.symlink(elsewhere, linked / "Velto Installer")
+    result = run_with_temp(wine, linked, "--uninstall")
+    assert result.returncode == 1
+    assert list(elsewhere.iterdir()) == []

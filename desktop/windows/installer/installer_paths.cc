@@ -95,7 +95,7 @@ std::wstring GetLogFileName(const base::Time::Exploded& local_time) {
                             local_time.second, local_time.millisecond);
 }
 
-base::FilePath GetLogFilePath(const base::Time& time) {
+base::FilePath GetLogFilePath(const base::Time& time, bool refuse_links) {
   base::Time::Exploded local;
   time.LocalExplode(&local);
   base::FilePath name(GetLogFileName(local));
@@ -103,6 +103,9 @@ base::FilePath GetLogFilePath(const base::Time& time) {
   if (!base::PathService::Get(base::DIR_TEMP, &temp))
     return name;
   base::FilePath folder = temp.Append(GetInstallerFolderName());
+  // The path is still handed out: logging refuses it as well.
+  if (refuse_links && base::PassesThroughReparsePoint(folder))
+    return folder.Append(name);
   if (!base::DirectoryExists(folder) && !base::CreateDirectory(folder))
     return name;
   return folder.Append(name);

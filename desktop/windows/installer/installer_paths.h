@@ -41,8 +41,10 @@ std::wstring GetLogFileName(const base::Time::Exploded& local_time);
 // A log file of this process: GetLogFileName of |time| (the start of the
 // process, or a later millisecond when that name is taken) in the installer
 // folder under the temporary folder (created when missing), or the bare name
-// (relative to the current folder) when that folder cannot be had.
-base::FilePath GetLogFilePath(const base::Time& time);
+// (relative to the current folder) when that folder cannot be had. With
+// |refuse_links| (an elevated run, see logging::LoggingSettings) the folder
+// is not created through a link, junction or mount point on the way to it.
+base::FilePath GetLogFilePath(const base::Time& time, bool refuse_links);
 
 // The last argument of |command_line| as a path when it is absolute, else an
 // empty path. Old autoupdaters passed the install folder that way.

@@ -9,6 +9,7 @@
 #include "base/files/file_util.h"
 #include "base/path_service.h"
 #include "base/test/test_environment.h"
+#include "base/test/unix_link.h"
 #include "gtest/gtest.h"
 
 namespace installer {
@@ -35,10 +36,24 @@ TEST(InstallerPathsTest, LogFileNameHasSeventeenDigits) {
 TEST(InstallerPathsTest, LogFileLiesInInstallerFolderUnderTemp) {
   base::FilePath temp;
   ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &temp));
-  base::FilePath log = GetLogFilePath(base::Time::Now());
+  base::FilePath log = GetLogFilePath(base::Time::Now(), false);
   EXPECT_EQ(temp.Append(L"Velto Installer"), log.DirName());
   EXPECT_TRUE(base::DirectoryExists(log.DirName()));
   EXPECT_EQ(L".log", log.Extension());
+}
+
+TEST(InstallerPathsTest, ElevatedRunMakesNoLogFolderThroughALinkedTemporaryFolder) {
+  base::FilePath scratch;
+  ASSERT_TRUE(base::PathService::Get(base::DIR_TEMP, &scratch));
+  const base::FilePath elsewhere = scratch.Append(L"elsewhere");
+  ASSERT_TRUE(base::CreateDirectory(elsewhere));
+  const base::FilePath linked = scratch.Append(L"linked temp");
+  ASSERT_TRUE(base::test::MakeUnixLink(elsewhere, linked));
+  ASSERT_TRUE(base::PathService::Override(base::DIR_TEMP, linked));
+  const base::FilePath log = GetLogFilePath(base::Time::Now(), true);
+  base::PathService::RemoveOverride(base::DIR_TEMP);
+  EXPECT_EQ(linked.Append(L"Velto Installer"), log.DirName());
+  EXPECT_TRUE(base::IsDirectoryEmpty(elsewhere));
 }
 
 TEST(InstallerPathsTest, InstallFolderRecoveredOnlyFromAbsoluteLastArgument) {

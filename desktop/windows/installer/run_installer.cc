@@ -89,9 +89,13 @@ void StartLogging(const base::CommandLine& command_line) {
   logging::LoggingSettings settings;
   settings.logging_dest = logging::LOG_TO_FILE;
   settings.delete_old = logging::DELETE_OLD_LOG_FILE;
+  // The temporary folder of an elevated run can be changed by the same user
+  // unelevated, or, for the system's, by any user.
+  settings.refuse_links = PrivilegesImpl::GetInstance()->IsElevated();
   const base::Time start = base::Time::Now();
   for (int attempt = 0; attempt < kLogNameAttempts; ++attempt) {
-    settings.log_file_path = GetLogFilePath(start + base::TimeDelta::FromMilliseconds(attempt));
+    settings.log_file_path = GetLogFilePath(start + base::TimeDelta::FromMilliseconds(attempt),
+                                             settings.refuse_links);
     if (logging::InitLogging(settings))
       break;
   }

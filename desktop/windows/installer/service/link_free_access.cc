@@ -11,20 +11,6 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
 
-// |path| with its short (8.3) names written long, as Windows names the
-// object it opens; |path| itself when that cannot be had.
-base::FilePath LongForm(const base::FilePath& path) {
-  const DWORD size = ::GetLongPathNameW(path.value().c_str(), nullptr, 0);
-  if (size == 0)
-    return path;
-  std::wstring long_path(size, L'\0');
-  const DWORD length = ::GetLongPathNameW(path.value().c_str(), long_path.data(), size);
-  if (length == 0 || length >= size)
-    return path;
-  long_path.resize(length);
-  return base::FilePath(long_path);
-}
-
 std::string Describe(const base::FilePath& path) {
   return base::WideToUTF8(path.value());
 }
@@ -42,29 +28,13 @@ bool WriteAll(HANDLE file, const char* data, DWORD size) {
 
 }  // namespace
 
-bool PassesThroughReparsePoint(const base::FilePath& path) {
-  const std::vector<std::wstring> components = path.GetComponents();
-  if (components.empty())
-    return false;
-  base::FilePath current(components[0]);
-  for (size_t i = 1; i < components.size(); ++i) {
-    current = current.Append(components[i]);
-    const DWORD attributes = ::GetFileAttributesW(current.value().c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-      return false;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-      return true;
-  }
-  return false;
-}
-
 base::win::ScopedHandle OpenWithoutLinks(const base::FilePath& path, bool folder, DWORD access,
                                          DWORD share, std::string* reason) {
   if (!path.IsAbsolute() || path.ReferencesParent()) {
     *reason = "Not a full path: " + Describe(path);
     return base::win::ScopedHandle();
   }
-  if (PassesThroughReparsePoint(path)) {
+  if (base::PassesThroughReparsePoint(path)) {
     *reason = "The path passes through a link or junction: " + Describe(path);
     return base::win::ScopedHandle();
   }
@@ -97,16 +67,14 @@ base::win::ScopedHandle OpenWithoutLinks(const base::FilePath& path, bool folder
   // A component changed into a link after the check above still shows here:
   // the object lies elsewhere than the path says.
   base::FilePath opened;
-  if (!base::GetFinalPathFromHandle(handle.Get(), &opened)) {
-    *reason = "Cannot tell where " + Describe(path) + " lies: error " +
-              std::to_string(::GetLastError());
-    return base::win::ScopedHandle();
-  }
-  if (!base::FilePath::CompareEqualIgnoreCase(
-          opened.StripTrailingSeparators().value(),
-          LongForm(path).StripTrailingSeparators().value())) {
-    *reason = "The path passes through a link or junction: " + Describe(path) + " is " +
-              Describe(opened);
+  if (!base::IsOpenAtPath(handle.Get(), path, &opened)) {
+    if (opened.empty()) {
+      *reason = "Cannot tell where " + Describe(path) + " lies: error " +
+                std::to_string(::GetLastError());
+    } else {
+      *reason = "The path passes through a link or junction: " + Describe(path) + " is " +
+                Describe(opened);
+    }
     return base::win::ScopedHandle();
   }
   return handle;

@@ -5,8 +5,10 @@
 // could not go himself (a system folder, another user's files), so every
 // open here refuses a path that passes through one, its last component
 // included, and then checks, through the handle, that the object opened is
-// the one the path names. A file opened here has one name only: a hard link
-// would let the user hand over a file he could not read.
+// the one the path names (base::PassesThroughReparsePoint and
+// base::IsOpenAtPath, which the log file uses too). A file opened here has
+// one name only: a hard link would let the user hand over a file he could
+// not read.
 //
 // Under Wine a Unix symbolic link inside the prefix reports itself as a
 // reparse point; Wine cannot make junctions (FSCTL_SET_REPARSE_POINT).
@@ -22,11 +24,6 @@
 #include "base/win/scoped_handle.h"
 
 namespace installer {
-
-// Whether an existing component of |path|, from the first below the drive
-// down to |path| itself, is a reparse point. The part that does not exist
-// yet is not looked at.
-bool PassesThroughReparsePoint(const base::FilePath& path);
 
 // Opens the existing folder (|folder|) or file |path| with |access| and
 // |share|. Invalid, with the reason in |reason|, when the path passes through

@@ -44,8 +44,8 @@ TEST_F(LinkFreeAccessTest, OpensFilesAndFoldersWhereThePathSays) {
                                &reason)
                   .IsValid())
       << reason;
-  EXPECT_FALSE(PassesThroughReparsePoint(folder_.Append(L"sub\\deeper\\c.txt")));
-  EXPECT_FALSE(PassesThroughReparsePoint(folder_.Append(L"not\\there\\yet")));
+  EXPECT_FALSE(base::PassesThroughReparsePoint(folder_.Append(L"sub\\deeper\\c.txt")));
+  EXPECT_FALSE(base::PassesThroughReparsePoint(folder_.Append(L"not\\there\\yet")));
 }
 
 TEST_F(LinkFreeAccessTest, RefusesTheOtherKindARelativePathAndWhatIsMissing) {
