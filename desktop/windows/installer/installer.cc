@@ -29,7 +29,6 @@
 #include "desktop/windows/installer/service/installation.h"
 #include "desktop/windows/installer/service/prefs_task_pool_holder.h"
 #include "desktop/windows/installer/service/privileges.h"
-#include "desktop/windows/installer/service/protected_folder.h"
 #include "desktop/windows/installer/service/registry_template_entry.h"
 #include "desktop/windows/installer/service/system_utils.h"
 #include "desktop/windows/installer/service/transactions/create_folder_operation.h"
@@ -683,10 +682,6 @@ const InstallationStatus* Installer::GetFolderDetailsRecord() {
 
 const base::FilePath& Installer::GetPackageFolder() {
   return package_folder_;
-}
-
-bool Installer::OwnsPackageFolder() {
-  return ProtectedFolder::IsProtected(command_line(), package_folder_);
 }
 
 const base::FilePath& Installer::GetInstallPath() {

@@ -82,7 +82,6 @@ class Installer : public base::win::ObjectWatcher::Delegate,
   OsOperations* GetOsOperations() override;
   const InstallationStatus* GetFolderDetailsRecord() override;
   const base::FilePath& GetPackageFolder() override;
-  bool OwnsPackageFolder() override;
   const base::FilePath& GetInstallPath() override;
   const base::FilePath& GetInstallFolder() override;
   InstallationStatus* GetInstallationStatus() override;

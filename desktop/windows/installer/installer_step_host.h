@@ -30,11 +30,6 @@ class InstallerStepHost {
   virtual const InstallationStatus* GetFolderDetailsRecord() = 0;
   // The unpacked package: the folder of the running installer executable.
   virtual const base::FilePath& GetPackageFolder() = 0;
-  // The package folder is a protected folder of this run (made by it, or
-  // handed down by the elevated installer that made it), which goes when
-  // the run ends: its files may be moved into the installation instead of
-  // copied.
-  virtual bool OwnsPackageFolder() = 0;
   // The folder analysis' path of the install folder.
   virtual const base::FilePath& GetInstallPath() = 0;
   // The settings' install path (the same folder as GetInstallPath).

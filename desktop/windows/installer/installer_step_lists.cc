@@ -1,12 +1,5 @@
 #include "desktop/windows/installer/installer_step_lists.h"
 
-#include <set>
-#include <string>
-
-#include "base/strings/string_util.h"
-#include "base/strings/utf_string_conversions.h"
-#include "desktop/windows/installer/installer_paths.h"
-
 #include "desktop/windows/installer/steps/check_localization_digests_step.h"
 #include "desktop/windows/installer/steps/cleanup_after_uninstall_step.h"
 #include "desktop/windows/installer/steps/cleanup_registry_step.h"
@@ -42,37 +35,9 @@ void Add(InstallerStepList* steps, InstallerStepHost* host, Args&&... args) {
   steps->push_back(std::make_unique<StepType>(host, std::forward<Args>(args)...));
 }
 
-std::string Folded(const std::string& name) {
-  return base::ToLowerASCII(name);
-}
-
-// The listed files that may be moved out of a package folder the run owns:
-// each entry's last listing, unless a later step reads it from the package
-// folder again (a root file, the launcher, the folder-permission helper) or
-// the running installer is made of it.
-std::set<size_t> MovableListedFiles(const InstallerStepListInput& input) {
-  std::set<std::string> read_again = {
-      Folded(base::WideToASCII(kPackageInstallerName)),
-      Folded(base::WideToASCII(kPackageLibraryName)), Folded(CopyLauncherStep::kSourceName)};
-  for (const char* helper : CopyInstallerHelperStep::kSourceNames)
-    read_again.insert(Folded(helper));
-  if (input.root_files_list) {
-    for (const std::string& entry : *input.root_files_list)
-      read_again.insert(Folded(entry));
-  }
-  std::set<size_t> movable;
-  const std::vector<std::string>& entries = *input.files_list;
-  for (size_t index = entries.size(); index-- > 0;) {
-    if (read_again.insert(Folded(entries[index])).second)
-      movable.insert(index);
-  }
-  return movable;
-}
-
 void AddListedFileCopies(const InstallerStepListInput& input, InstallerStepList* steps) {
-  const std::set<size_t> movable = MovableListedFiles(input);
-  for (size_t index = 0; index < input.files_list->size(); ++index)
-    Add<CopyListedFileStep>(steps, input.host, (*input.files_list)[index], movable.count(index) != 0);
+  for (const std::string& entry : *input.files_list)
+    Add<CopyListedFileStep>(steps, input.host, entry);
 }
 
 void AddRootFileCopies(const InstallerStepListInput& input, InstallerStepList* steps) {

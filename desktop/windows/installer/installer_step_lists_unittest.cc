@@ -8,8 +8,6 @@
 #include <typeinfo>
 #include <vector>
 
-#include "base/files/file_util.h"
-#include "base/test/test_environment.h"
 #include "desktop/windows/installer/steps/installer_step.h"
 #include "desktop/windows/installer/test/fake_step_host.h"
 #include "gtest/gtest.h"
@@ -93,42 +91,6 @@ TEST_F(InstallerStepListsTest, OneCopyStepPerListEntry) {
   EXPECT_EQ(100, std::count(upgrade.begin(), upgrade.end(), "CopyListedFileStep"));
   EXPECT_EQ(3, std::count(upgrade.begin(), upgrade.end(), "CopyRootFileStep"));
   EXPECT_EQ(119u, upgrade.size());
-}
-
-// Out of a package folder the run owns, the listed files are moved, except
-// what a later step reads from the package again (root files, the launcher,
-// the helpers) and what the running installer is made of; a file listed
-// twice is moved by its last copy only.
-TEST_F(InstallerStepListsTest, ListedFilesALaterStepReadsAreCopiedNotMoved) {
-  const base::FilePath package =
-      base::FilePath(base::test::ScratchFolder()).Append(base::test::UniqueName(L"lists"));
-  host_.package_folder = package.Append(L"package");
-  host_.install_path = package.Append(L"install");
-  host_.owns_package_folder = true;
-  host_.status.subfolder = L"1.0";
-  files_ = {"data\\x.bin",       "installer.exe", "Installer_Lib.dll",      "launcher.exe",
-            "installer_helper.exe", "installer_helper_64.exe", "r", "twice", "twice"};
-  roots_ = {"R"};
-  for (const std::string& entry : files_) {
-    const base::FilePath file = host_.package_folder.AppendASCII(entry);
-    ASSERT_TRUE(base::CreateDirectory(file.DirName()));
-    ASSERT_TRUE(base::WriteFile(file, entry));
-  }
-  Names(INSTALLING);
-  for (const auto& step : steps_) {
-    if (ClassName(*step) != "CopyListedFileStep")
-      continue;
-    StepResult result;
-    step->Run(&result, 0);
-    ASSERT_EQ(StepResult::CODE_DONE, result.code);
-  }
-  for (const std::string& entry : files_) {
-    const bool moved = entry == "data\\x.bin" || entry == "twice";
-    EXPECT_NE(moved, base::PathExists(host_.package_folder.AppendASCII(entry))) << entry;
-    EXPECT_TRUE(base::PathExists(host_.install_path.Append(L"1.0").AppendASCII(entry))) << entry;
-  }
-  host_.transaction.Rollback();
-  EXPECT_TRUE(base::PathExists(host_.package_folder.AppendASCII("twice")));
 }
 
 }  // namespace

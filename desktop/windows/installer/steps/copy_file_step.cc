@@ -8,7 +8,6 @@
 #include "desktop/windows/installer/installer_step_host.h"
 #include "desktop/windows/installer/service/contained_path.h"
 #include "desktop/windows/installer/service/transactions/copy_file_operation.h"
-#include "desktop/windows/installer/service/transactions/move_file_operation.h"
 #include "desktop/windows/installer/service/transactions/transaction.h"
 
 namespace installer {
@@ -45,14 +44,10 @@ StepResult CopyFileStep::CopyFile() {
   }
   if (ShouldSkip(source))
     return StepResult(StepResult::CODE_DONE);
-  Transaction* transaction = host_->GetTransaction();
-  if (MayMoveSource() && transaction->Do(std::make_unique<MoveFileOperation>(
-                             source.value(), destination.value(),
-                             MoveFileOperation::Access::kOfDestinationFolder))) {
+  if (host_->GetTransaction()->Do(
+          std::make_unique<CopyFileOperation>(source.value(), destination.value()))) {
     return StepResult(StepResult::CODE_DONE);
   }
-  if (transaction->Do(std::make_unique<CopyFileOperation>(source.value(), destination.value())))
-    return StepResult(StepResult::CODE_DONE);
   return StepResult(IsRequired() ? StepResult::CODE_RETRY_THEN_FAIL
                                  : StepResult::CODE_RETRY_THEN_CONTINUE,
                     ERROR_CATEGORY_FILE_COPY, destination.value(), "Failed copying " + name_);

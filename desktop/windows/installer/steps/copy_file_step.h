@@ -1,5 +1,5 @@
 // CopyFileStep: copies one file of the package folder into the installation
-// through the run's transaction (or moves it, where the subclass allows). A copy that fails asks to be run again
+// through the run's transaction. A copy that fails asks to be run again
 // (required files fail the run when the retries are used up, optional ones
 // are then left out) and reports category 8 with the destination path; each
 // retry is announced to the observers as "file_copy_retry".
@@ -35,10 +35,6 @@ class CopyFileStep : public InstallerStep {
   virtual bool IsRequired() { return true; }
   // Whether to leave the copy of |source| out.
   virtual bool ShouldSkip(const base::FilePath& source) { return false; }
-  // Whether the source may be moved instead of copied: only a file of a
-  // package folder the run owns that no later step reads again. A move that
-  // fails falls back to a copy.
-  virtual bool MayMoveSource() { return false; }
   // The destination file name (may hold subfolders).
   virtual std::string GetName() { return name_; }
   virtual base::FilePath GetDestinationFolder() = 0;

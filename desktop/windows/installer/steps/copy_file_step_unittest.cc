@@ -40,7 +40,7 @@ class CopyFileStepTest : public testing::Test {
 };
 
 TEST_F(CopyFileStepTest, ListedFileGoesIntoTheVersionFolderAndIsRecorded) {
-  CopyListedFileStep step(&host_, "sub\\a.txt", false);
+  CopyListedFileStep step(&host_, "sub\\a.txt");
   EXPECT_EQ(StepResult::CODE_DONE, Run(&step).code);
   std::string contents;
   EXPECT_TRUE(base::ReadFileToString(host_.install_path.Append(L"1.0\\sub\\a.txt"), &contents));
@@ -50,52 +50,6 @@ TEST_F(CopyFileStepTest, ListedFileGoesIntoTheVersionFolderAndIsRecorded) {
   // The copy is part of the transaction.
   host_.transaction.Rollback();
   EXPECT_FALSE(base::PathExists(host_.install_path.Append(L"1.0")));
-}
-
-// A listed file is moved only out of a package folder the run owns, and only
-// where the step list allows it; a rollback puts it back.
-TEST_F(CopyFileStepTest, ListedFileIsMovedOnlyOutOfAPackageFolderTheRunOwns) {
-  const base::FilePath source = host_.package_folder.Append(L"sub\\a.txt");
-  const base::FilePath destination = host_.install_path.Append(L"1.0\\sub\\a.txt");
-  CopyListedFileStep movable(&host_, "sub\\a.txt", true);
-  CopyListedFileStep kept(&host_, "sub\\a.txt", false);
-  for (CopyListedFileStep* step : {&movable, &kept}) {
-    EXPECT_EQ(StepResult::CODE_DONE, Run(step).code);
-    EXPECT_TRUE(base::PathExists(source));
-    EXPECT_TRUE(base::PathExists(destination));
-    host_.transaction.Rollback();
-  }
-  host_.owns_package_folder = true;
-  EXPECT_EQ(StepResult::CODE_DONE, Run(&kept).code);
-  EXPECT_TRUE(base::PathExists(source));
-  host_.transaction.Rollback();
-
-  EXPECT_EQ(StepResult::CODE_DONE, Run(&movable).code);
-  EXPECT_FALSE(base::PathExists(source));
-  std::string contents;
-  EXPECT_TRUE(base::ReadFileToString(destination, &contents));
-  EXPECT_EQ("a", contents);
-  host_.transaction.Rollback();
-  EXPECT_FALSE(base::PathExists(destination));
-  EXPECT_TRUE(base::ReadFileToString(source, &contents));
-  EXPECT_EQ("a", contents);
-}
-
-// A file the system will not move (here: held open without delete sharing)
-// is copied instead.
-TEST_F(CopyFileStepTest, ListedFileThatCannotBeMovedIsCopied) {
-  host_.owns_package_folder = true;
-  const base::FilePath source = host_.package_folder.Append(L"sub\\a.txt");
-  base::win::ScopedHandle held(::CreateFileW(source.value().c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(held.IsValid());
-  CopyListedFileStep step(&host_, "sub\\a.txt", true);
-  EXPECT_EQ(StepResult::CODE_DONE, Run(&step).code);
-  EXPECT_TRUE(base::PathExists(source));
-  std::string contents;
-  EXPECT_TRUE(base::ReadFileToString(host_.install_path.Append(L"1.0\\sub\\a.txt"), &contents));
-  EXPECT_EQ("a", contents);
-  EXPECT_TRUE(host_.retries.empty());
 }
 
 TEST_F(CopyFileStepTest, RootFileGoesIntoTheInstallFolderAndIsRecorded) {
@@ -112,7 +66,7 @@ TEST_F(CopyFileStepTest, LockedDestinationAsksForARetryWithTheDestination) {
   base::win::ScopedHandle lock(::CreateFileW(destination.value().c_str(), GENERIC_READ, 0,
                                              nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(lock.IsValid());
-  CopyListedFileStep step(&host_, "sub\\a.txt", false);
+  CopyListedFileStep step(&host_, "sub\\a.txt");
   StepResult result = Run(&step, 2);
   EXPECT_EQ(StepResult::CODE_RETRY_THEN_FAIL, result.code);
   EXPECT_EQ(ERROR_CATEGORY_FILE_COPY, result.category);

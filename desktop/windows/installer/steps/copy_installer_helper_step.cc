@@ -10,8 +10,9 @@ namespace installer {
 namespace {
 
 const char* GetInstallerHelperName() {
-  return CopyInstallerHelperStep::kSourceNames
-      [base::win::OSInfo::GetInstance()->architecture() == base::win::OSInfo::X64_ARCHITECTURE];
+  return base::win::OSInfo::GetInstance()->architecture() == base::win::OSInfo::X64_ARCHITECTURE
+             ? "installer_helper_64.exe"
+             : "installer_helper.exe";
 }
 
 }  // namespace

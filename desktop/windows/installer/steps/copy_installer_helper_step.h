@@ -11,10 +11,6 @@ namespace installer {
 
 class CopyInstallerHelperStep : public CopyFileStep {
  public:
-  // The files it may copy from the package folder, one per architecture.
-  static constexpr const char* kSourceNames[] = {"installer_helper.exe",
-                                                 "installer_helper_64.exe"};
-
   explicit CopyInstallerHelperStep(InstallerStepHost* host);
 
  protected:

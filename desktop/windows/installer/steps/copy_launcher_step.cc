@@ -14,8 +14,12 @@
 
 namespace installer {
 
+namespace {
+constexpr char kLauncherFileName[] = "launcher.exe";
+}  // namespace
+
 CopyLauncherStep::CopyLauncherStep(InstallerStepHost* host)
-    : CopyFileStep(host, kSourceName) {}
+    : CopyFileStep(host, kLauncherFileName) {}
 
 void CopyLauncherStep::OnFileCopied() {
   if (ProductConfig::IsWhiteLabeled())
@@ -36,7 +40,7 @@ void CopyLauncherStep::OnFileCopied() {
   if (!launcher.Do(
           std::make_unique<MoveFileOperation>(browser_path.value(), old_path.value())) ||
       !launcher.Do(std::make_unique<CopyFileOperation>(
-          host_->GetPackageFolder().AppendASCII(kSourceName).value(),
+          host_->GetPackageFolder().AppendASCII(kLauncherFileName).value(),
           browser_path.value()))) {
     launcher.Rollback();
     LOG(WARNING) << "Failed installing the launcher as velto.exe";

@@ -12,9 +12,6 @@ namespace installer {
 
 class CopyLauncherStep : public CopyFileStep {
  public:
-  // The file it copies from the package folder.
-  static constexpr char kSourceName[] = "launcher.exe";
-
   explicit CopyLauncherStep(InstallerStepHost* host);
 
  protected:

@@ -6,13 +6,8 @@
 
 namespace installer {
 
-CopyListedFileStep::CopyListedFileStep(InstallerStepHost* host, const std::string& entry,
-                                       bool movable)
-    : CopyFileStep(host, entry), movable_(movable) {}
-
-bool CopyListedFileStep::MayMoveSource() {
-  return movable_ && host_->OwnsPackageFolder();
-}
+CopyListedFileStep::CopyListedFileStep(InstallerStepHost* host, const std::string& entry)
+    : CopyFileStep(host, entry) {}
 
 void CopyListedFileStep::OnFileCopied() {
   host_->GetInstallationStatus()->files.push_back(base::UTF8ToWide(name()));

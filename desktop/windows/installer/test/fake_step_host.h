@@ -55,7 +55,6 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
     return details ? details->GetDetails() : nullptr;
   }
   const base::FilePath& GetPackageFolder() override { return package_folder; }
-  bool OwnsPackageFolder() override { return owns_package_folder; }
   const base::FilePath& GetInstallPath() override { return install_path; }
   const base::FilePath& GetInstallFolder() override { return install_path; }
   InstallationStatus* GetInstallationStatus() override { return &status; }
@@ -105,7 +104,6 @@ class FakeStepHost : public InstallerStepHost, public VariableResolver {
   const InstallationStatus* record = nullptr;
   Transaction transaction;
   base::FilePath package_folder;
-  bool owns_package_folder = false;
   base::FilePath install_path;
   InstallationStatus status{GENERATED};
   bool recording = false;

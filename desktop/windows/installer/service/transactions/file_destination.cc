@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
-
 #include <memory>
 
 #include "base/files/file_path.h"
@@ -41,17 +39,6 @@ void RestoreReadOnlyAttribute(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES)
     ::SetFileAttributesW(path.c_str(), attributes | FILE_ATTRIBUTE_READONLY);
-}
-
-DWORD InheritAccessFromFolder(const std::wstring& path) {
-  ACL empty;
-  if (!::InitializeAcl(&empty, sizeof(empty), ACL_REVISION))
-    return ::GetLastError();
-  // An empty list that is not protected: the system fills it with what the
-  // folder passes down.
-  return ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
-                                 nullptr, nullptr, &empty, nullptr);
 }
 
 }  // namespace installer

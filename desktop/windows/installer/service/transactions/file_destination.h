@@ -6,8 +6,6 @@
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_FILE_DESTINATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_FILE_DESTINATION_H_
 
-#include <windows.h>
-
 #include <string>
 
 namespace installer {
@@ -25,11 +23,6 @@ bool ClearReadOnlyAttribute(const std::wstring& path);
 
 // Sets FILE_ATTRIBUTE_READONLY on |path| again; failures are ignored.
 void RestoreReadOnlyAttribute(const std::wstring& path);
-
-// Replaces the access list of the file |path| by the entries its folder
-// passes down (none of its own, none protected from inheritance). The
-// system's error code; ERROR_SUCCESS when done.
-DWORD InheritAccessFromFolder(const std::wstring& path);
 
 }  // namespace installer
 

@@ -8,8 +8,8 @@
 namespace installer {
 
 MoveFileOperation::MoveFileOperation(const std::wstring& source,
-                                     const std::wstring& destination, Access access)
-    : source_(source), destination_(destination), access_(access) {}
+                                     const std::wstring& destination)
+    : source_(source), destination_(destination) {}
 
 MoveFileOperation::~MoveFileOperation() = default;
 
@@ -25,17 +25,8 @@ bool MoveFileOperation::Do(Transaction* nested) {
     source_was_read_only_ = false;
     return false;
   }
-  moved_ = true;
-  if (access_ == Access::kOfDestinationFolder) {
-    const DWORD error = InheritAccessFromFolder(destination_);
-    if (error != ERROR_SUCCESS) {
-      // Undone by the transaction: the file goes back where it came from.
-      LOG(ERROR) << "Cannot give " << destination_ << " the access of its folder: "
-                 << logging::SystemErrorCodeToString(error);
-      return false;
-    }
-  }
   VLOG(1) << "File copied successfully";
+  moved_ = true;
   return true;
 }
 

@@ -2,13 +2,6 @@
 // room there as CopyFileOperation does. Undo moves it back to the source. A
 // source that was read-only gets its read-only bit back when the move fails or
 // is undone; the moved file itself is left writable.
-//
-// A moved file keeps the access list it had where it came from. A file taken
-// out of a folder closed to all but the system and administrators into an
-// installation would stay closed to its users: with kOfDestinationFolder the
-// moved file's list is replaced by what its new folder passes down, as a
-// copy made there would get, and the move fails (and is undone) when that
-// cannot be done.
 
 #ifndef DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_MOVE_FILE_OPERATION_H_
 #define DESKTOP_WINDOWS_INSTALLER_SERVICE_TRANSACTIONS_MOVE_FILE_OPERATION_H_
@@ -21,10 +14,7 @@ namespace installer {
 
 class MoveFileOperation : public Operation {
  public:
-  enum class Access { kKept, kOfDestinationFolder };
-
-  MoveFileOperation(const std::wstring& source, const std::wstring& destination,
-                    Access access = Access::kKept);
+  MoveFileOperation(const std::wstring& source, const std::wstring& destination);
   ~MoveFileOperation() override;
 
   bool Do(Transaction* nested) override;
@@ -33,7 +23,6 @@ class MoveFileOperation : public Operation {
  private:
   std::wstring source_;
   std::wstring destination_;
-  Access access_;
   bool moved_ = false;
   bool source_was_read_only_ = false;
 };
