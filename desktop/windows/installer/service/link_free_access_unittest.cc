@@ -12,9 +12,11 @@
 namespace installer {
 namespace {
 
-// Links and junctions cannot be made under Wine from inside a test (it knows
-// no FSCTL_SET_REPARSE_POINT); the end-to-end tests lead paths through Unix
-// links instead (tests/e2e/test_elevated_side.py).
+// Junctions cannot be made under Wine (it knows no FSCTL_SET_REPARSE_POINT);
+// the checks against a link on the way are base::PassesThroughReparsePoint
+// and base::IsOpenAtPath, tested with Unix links (base/test/unix_link.h) in
+// base/files/file_util_unittest.cc and end to end in
+// tests/e2e/test_elevated_side.py.
 class LinkFreeAccessTest : public testing::Test {
  protected:
   void SetUp() override {
