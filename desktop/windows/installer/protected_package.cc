@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 #include "base/files/file_util.h"
 #include "base/logging.h"
 #include "base/strings/utf_string_conversions.h"
@@ -71,13 +69,11 @@ bool ProtectedPackage::MakeRoot(std::string* error) {
 }
 
 bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::string* error) {
-  const base::FilePath package = user_package_folder.Append(kPackageFileName);
-  // Held without write or delete sharing from the check to the last byte
-  // unpacked: the file checked is the file unpacked, and nothing of it is
-  // copied first.
-  base::win::ScopedHandle held =
-      OpenWithoutLinks(package, false, GENERIC_READ, FILE_SHARE_READ, error);
-  if (!held.IsValid())
+  // Checked and unpacked as a copy in the protected folder: the checks read
+  // the file by its path, and a folder on the user's path may be renamed and
+  // replaced even while a file in it is held open.
+  const base::FilePath package = root_.Append(kPackageFileName);
+  if (!CopyFileWithoutLinks(user_package_folder.Append(kPackageFileName), package, error))
     return false;
   if (options_.require_signatures) {
     std::string detail;
@@ -86,8 +82,8 @@ bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::st
       return false;
     }
   }
-  // A package carries its archive as its payload; a self-extracting one is
-  // the archive itself, behind its program.
+  // A package carries its archive as its payload, unpacked where it lies; a
+  // self-extracting one is the archive itself, behind its program.
   uint64_t start = 0;
   {
     PayloadReader reader(package);
@@ -95,14 +91,18 @@ bool ProtectedPackage::Unpack(const base::FilePath& user_package_folder, std::st
       start = reader.payload_offset();
   }
   SevenZipArchiveReader reader;
-  reader.OpenHeld(std::move(held), start);
-  const SevenZipExtractResult extracted = ExtractSevenZipArchive(&reader, folder_, nullptr);
+  const SevenZipOpenResult opened = reader.Open(package, start);
+  const SevenZipExtractResult extracted =
+      opened == SEVEN_ZIP_OPEN_OK ? ExtractSevenZipArchive(&reader, folder_, nullptr)
+                                  : SEVEN_ZIP_NOT_OPEN;
   reader.Close();
   if (extracted != SEVEN_ZIP_OK) {
-    *error = "No package could be unpacked from " + Describe(package) + ": error " +
+    *error = "No package could be unpacked from " +
+             Describe(user_package_folder.Append(kPackageFileName)) + ": error " +
              std::to_string(extracted);
     return false;
   }
+  base::DeleteFile(package);
   return true;
 }
 

@@ -7,11 +7,11 @@
 // installer starts its installer.exe or copies its files into a folder of all
 // users. So none of the unpacked files is used. The package file kept beside
 // them (kPackageFileName: the package as downloaded, or the installer that
-// carries the full package) is held against writing, renaming and deleting,
-// checked as the fetcher checks a download (its signature, unless the
-// running installer is an unsigned development build) and unpacked through
-// that same handle into a new folder that only the system and administrators
-// can change; the unpacked installer.exe and
+// carries the full package) is copied into a new folder that only the system
+// and administrators can change, checked there as the fetcher checks a
+// download (its signature, unless the running installer is an unsigned
+// development build) and unpacked there (a full package's payload where it
+// lies in the file); the unpacked installer.exe and
 // installer_lib.dll must carry the expected signature as well, and that
 // installer must be of this build's stream and not older. What the front end
 // writes into a package by design (tracking data, welcome page, preference

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <cstdlib>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "7z.h"
@@ -195,12 +194,6 @@ SevenZipOpenResult SevenZipArchiveReader::Open(const base::FilePath& path, uint6
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SEVEN_ZIP_OPEN_NOT_FOUND
                                                                         : SEVEN_ZIP_OPEN_FAILED;
-}
-
-void SevenZipArchiveReader::OpenHeld(base::win::ScopedHandle file, uint64_t start) {
-  Close();
-  file_ = std::move(file);
-  start_ = start;
 }
 
 void SevenZipArchiveReader::Close() {

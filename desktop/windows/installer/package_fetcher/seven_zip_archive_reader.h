@@ -15,8 +15,7 @@
 // (IsSafeRelativePath) before anything is written, and an archive with one
 // bad name fails with code 12 and writes nothing.
 //
-// Usage: Open() (or OpenHeld() for a file the caller opened and checked), set
-// the observer, ExtractSevenZipArchive(), Close() (or let
+// Usage: Open(), set the observer, ExtractSevenZipArchive(), Close() (or let
 // the destructor close). Files written before a failing entry stay on disk;
 // the caller deletes the folder.
 
@@ -72,11 +71,6 @@ class SevenZipArchiveReader {
   // the archive is looked for from |start| on (the offset of a package's
   // payload).
   SevenZipOpenResult Open(const base::FilePath& path, uint64_t start = 0);
-  // Reads the archive from |file|, already open for reading, from |start| on
-  // (the offset of a package's payload); closes an earlier file first. The
-  // caller decides how the file is shared while it is read: a file it
-  // checked and holds against writing is the file unpacked.
-  void OpenHeld(base::win::ScopedHandle file, uint64_t start);
   void Close();
   bool IsOpen() const { return file_.IsValid(); }
 
